@@ -1,0 +1,35 @@
+#pragma once
+
+#include "FileRef.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace pictomat {
+
+inline constexpr int16_t kNoErr = 0;
+inline constexpr int16_t kFnfErr = -43;
+inline constexpr int16_t kParamErr = -50;
+inline constexpr int16_t kMemFullErr = -108;
+
+// The folder an item's output goes to: beside the item when UseItemsFolder is
+// on (boolean true), else ImageFolderPathname when it names an existing
+// folder, else the default folder. Always succeeds; an unusable result is the
+// empty reference.
+FileRef ResolveOutputFolder(const FileRef& currentItem);
+// "Pictomat" inside "Corvane Software" inside $XDG_DATA_HOME, created on demand.
+bool FindOrCreateDefaultOutputFolder(FileRef* folder);
+// Found unless the file system answers "not found".
+bool FindChildByName(const FileRef& parent, const QByteArray& name, FileRef* child);
+int16_t CreateChildFolder(const FileRef& parent, const QByteArray& name, FileRef* folder);
+// The empty reference (and success) for a volume root: "/" or a mount point.
+int16_t GetParentFolder(const FileRef& item, FileRef* parent);
+// Renames in place; *item names the renamed item afterwards.
+int16_t RenameItem(FileRef* item, const QByteArray& newName);
+
+// Output names, built from the item's own bytes; nothing is trimmed or replaced.
+QByteArray IcnsOutputName(const QByteArray& itemName);
+QByteArray ExportOutputName(const QByteArray& itemName, const QString& extension,
+                            bool appendIconSize, int16_t iconSize);
+
+} // namespace pictomat

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+namespace pictomat {
+
+// The services the commands reach the desktop through. The application builds
+// one Desktop and hands it down; tests replace only the human-facing parts
+// (alerts, sounds, launching other applications) and keep the rest real.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // A modal stop alert with one OK button, after a beep and with the program
+    // brought forward. An empty explanation means none.
+    virtual void showAlert(const QString& message, const QString& explanation = QString()) = 0;
+    // A named sound of the freedesktop sound theme ("Ping" is mapped onto a
+    // theme event); silence where nothing can play.
+    virtual void playSound(const QString& name) = 0;
+    // Opens a file or folder as if double-clicked in the file manager.
+    virtual bool openUrl(const QUrl& url) = 0;
+    // One line in the system log.
+    virtual void log(const QString& line) = 0;
+    // Diagnostic text on standard output, written exactly as given.
+    virtual void writeStandardOutput(const QByteArray& text) = 0;
+};
+
+// What a real session uses: QMessageBox or standard error for alerts,
+// libcanberra for sounds, QDesktopServices for opening, syslog(3).
+class SystemDesktop : public Desktop {
+public:
+    enum class AlertStyle { Dialog, StandardError };
+    explicit SystemDesktop(AlertStyle style);
+    ~SystemDesktop() override;
+
+    void showAlert(const QString& message, const QString& explanation) override;
+    void playSound(const QString& name) override;
+    bool openUrl(const QUrl& url) override;
+    void log(const QString& line) override;
+    void writeStandardOutput(const QByteArray& text) override;
+
+    // How many alerts this desktop has shown; the command line's exit status.
+    int alertCount() const { return m_alertCount; }
+
+private:
+    AlertStyle m_style;
+    int m_alertCount = 0;
+    struct Sound;
+    std::unique_ptr<Sound> m_sound;
+};
+
+// The system log under the identifier "Pictomat", usable without a Desktop.
+void SystemLog(const QString& line);
+
+} // namespace pictomat

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "FileRef.h"
+
+#include <QIcon>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace pictomat {
+
+// The icon the file manager shows for a file or folder: its custom icon, a
+// .desktop file's Icon, a special folder's icon, the MIME type's icon then its
+// generic icon, else application-x-generic; looked up in the user's icon
+// theme, then Adwaita, then hicolor, then the icons bundled with Pictomat.
+// It does not depend on the Qt platform plugin: the theme search paths and the
+// theme name are found here.
+class IconProvider {
+public:
+    // A resolved icon: either a picture file (custom icon) or a themed icon.
+    struct Icon {
+        QString source;   // the file the icon was loaded from (best size), for diagnostics
+        QIcon icon;       // every size the theme offers, scalable ones included
+        bool isNull() const { return icon.isNull(); }
+    };
+
+    static IconProvider& shared();
+
+    // Nothing for the empty reference or a missing item.
+    std::optional<Icon> iconFor(const FileRef& item) const;
+
+    // The icon rendered to exactly size x size pixels (premultiplied ARGB),
+    // scaled up when the theme has nothing that large and scalable icons drawn
+    // at the exact size. Null image when the item has no icon or size <= 0.
+    static QImage render(const Icon& icon, int size);
+
+    // The icon names tried for an item, most specific first (for tests).
+    QStringList iconNamesFor(const FileRef& item) const;
+
+    // The user's icon theme name as the desktop configures it.
+    static QString userThemeName();
+    // Re-reads the theme settings and search paths (tests change HOME).
+    void reset();
+
+private:
+    IconProvider();
+    void setUp() const;
+    mutable bool m_ready = false;
+};
+
+} // namespace pictomat

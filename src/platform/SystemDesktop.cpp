@@ -1,0 +1,109 @@
+#include "Desktop.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <cstdio>
+#include <syslog.h>
+
+#ifdef PICTOMAT_HAVE_CANBERRA
+#include <canberra.h>
+#endif
+
+namespace pictomat {
+
+void SystemLog(const QString& line)
+{
+    static const bool opened = [] {
+        ::openlog("Pictomat", LOG_PID, LOG_USER);
+        return true;
+    }();
+    (void)opened;
+    const QByteArray utf8 = line.toUtf8();
+    ::syslog(LOG_NOTICE, "%s", utf8.constData());
+    // The command line shows the same lines when asked to, since a desktop
+    // session's log is not where a shell user looks.
+    if (qEnvironmentVariableIsSet("PICTOMAT_LOG_STDERR"))
+        std::fprintf(stderr, "Pictomat[log]: %s\n", utf8.constData());
+}
+
+struct SystemDesktop::Sound {
+#ifdef PICTOMAT_HAVE_CANBERRA
+    ca_context* context = nullptr;
+    Sound()
+    {
+        if (ca_context_create(&context) != CA_SUCCESS)
+            context = nullptr;
+        else
+            ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Pictomat",
+                                    CA_PROP_APPLICATION_ID, "com.corvane.Pictomat", nullptr);
+    }
+    ~Sound()
+    {
+        if (context)
+            ca_context_destroy(context);
+    }
+    void play(const QString& name)
+    {
+        if (!context)
+            return;
+        // The freedesktop theme has no "Ping"; its nearest event is the short
+        // completion chime.
+        const QByteArray id = name == QLatin1String("Ping") ? QByteArray("complete")
+                                                             : name.toUtf8().toLower();
+        ca_context_play(context, 0, CA_PROP_EVENT_ID, id.constData(), nullptr);
+    }
+#else
+    void play(const QString&) {}
+#endif
+};
+
+SystemDesktop::SystemDesktop(AlertStyle style) : m_style(style), m_sound(std::make_unique<Sound>()) {}
+
+SystemDesktop::~SystemDesktop() = default;
+
+void SystemDesktop::showAlert(const QString& message, const QString& explanation)
+{
+    ++m_alertCount;
+    if (m_style == AlertStyle::StandardError || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "pictomat: %s\n", message.toUtf8().constData());
+        if (!explanation.isEmpty())
+            std::fprintf(stderr, "%s\n", explanation.toUtf8().constData());
+        std::fflush(stderr);
+        return;
+    }
+    QApplication::beep();
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Pictomat"), message, QMessageBox::Ok);
+    if (!explanation.isEmpty())
+        box.setInformativeText(explanation);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    box.show();
+    box.raise();
+    box.activateWindow();
+    box.exec();
+}
+
+void SystemDesktop::playSound(const QString& name)
+{
+    m_sound->play(name);
+}
+
+bool SystemDesktop::openUrl(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+void SystemDesktop::log(const QString& line)
+{
+    SystemLog(line);
+}
+
+void SystemDesktop::writeStandardOutput(const QByteArray& text)
+{
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace pictomat

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace pictomat::test {
+
+// Gives each test its own HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and
+// XDG_RUNTIME_DIR under a temporary folder, restored afterwards.
+class TestEnv : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    QString root() const { return m_dir.path(); }
+    QString home() const { return m_dir.path() + "/home"; }
+    QString configHome() const { return m_dir.path() + "/config"; }
+    QString dataHome() const { return m_dir.path() + "/data"; }
+    QString runtimeDir() const { return m_dir.path() + "/runtime"; }
+    QString work() const { return m_dir.path() + "/work"; }  // a scratch folder for inputs
+
+    // Writes a file (creating folders) and returns its path as bytes.
+    QByteArray writeFile(const QString& relativePath, const QByteArray& contents);
+
+private:
+    QTemporaryDir m_dir;
+    QList<QPair<QByteArray, std::optional<QByteArray>>> m_saved;
+};
+
+struct ProcessResult {
+    int exitCode = -1;
+    bool timedOut = false;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs a program with the current environment plus the given variables.
+ProcessResult RunProcess(const QString& program, const QStringList& arguments,
+                         const QStringList& extraEnvironment = {}, int timeoutMs = 30000,
+                         const QByteArray& standardInput = {});
+// Runs the built pictomat executable.
+ProcessResult RunPictomat(const QStringList& arguments, const QStringList& extraEnvironment = {},
+                          int timeoutMs = 30000);
+// Runs /usr/bin/python3 with a script given as text.
+ProcessResult RunPython(const QString& script, const QStringList& arguments = {}, int timeoutMs = 30000);
+
+} // namespace pictomat::test
