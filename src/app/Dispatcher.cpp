@@ -1,0 +1,9 @@
+#include "Dispatcher.h"
+
+namespace pictomat {
+
+void Dispatcher::handleMenuItem(int)
+{
+}
+
+} // namespace pictomat
