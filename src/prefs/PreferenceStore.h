@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 
 namespace pictomat::prefs {
@@ -17,7 +18,8 @@ namespace pictomat::prefs {
 // absent by copyValue of a typed caller, but never lost on rewrite.
 class PreferenceStore {
 public:
-    // The application's domain, at its standard place.
+    // The application's domain, at its standard place under XDG_CONFIG_HOME as it
+    // stands at the call (a new instance when that changed).
     static PreferenceStore& shared();
     // Forget the shared instance (tests change XDG_CONFIG_HOME between cases).
     static void resetShared();
@@ -35,26 +37,63 @@ public:
     // than bool, integer, real and string come back as a QVariant holding
     // OpaqueValue.
     QVariant copyValue(const QString& key) const;
-    void setValue(const QString& key, const QVariant& value);
+    // An invalid QVariant removes the key. Integers of any width are kept as
+    // qint64, floats as double; other kinds are ignored.
+    // False (with lastError()) for a kind or text that cannot be stored.
+    bool setValue(const QString& key, const QVariant& value);
     void removeValue(const QString& key);
     QStringList keys() const;
+    bool hasPendingChanges() const { return !m_pending.isEmpty(); }
 
+    // Why the latest write failed; empty after a successful one.
     QString lastError() const { return m_lastError; }
+    // Why the file could not be used at the latest read (unreadable, not a
+    // property list); empty when it was read or does not exist.
+    QString readError() const { return m_readError; }
+    // Where the latest write kept a damaged file before replacing it.
+    QString keptCorruptCopy() const { return m_keptCorruptCopy; }
 
     struct OpaqueValue {
         QByteArray xml;  // the element as it stood in the file
         QString kind;    // "date", "data", "array", "dict"
     };
 
+    // What a look at the file on disk says about its identity and age.
+    struct FileStamp {
+        bool exists = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = -1;
+        qint64 mtimeNs = 0;
+        qint64 ctimeNs = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+
 private:
+    enum class ReadState { Ok, Missing, Unreadable, Corrupt };
+    struct Snapshot {
+        ReadState state = ReadState::Missing;
+        QMap<QString, QVariant> values;
+        QByteArray bytes;  // the file as read
+        unsigned mode = 0600;
+        FileStamp stamp;
+        QString problem;
+    };
+
+    Snapshot readDisk() const;
+    void adopt(const Snapshot& snapshot);
+    bool writePending();
+    void applyPending(QMap<QString, QVariant>& values) const;
+    QString targetPath() const;
+
     QString m_filePath;
-    QMap<QString, QVariant> m_values;
+    QMap<QString, QVariant> m_values;                  // as read, with pending changes applied
     QMap<QString, std::optional<QVariant>> m_pending;  // nullopt = removal
-    QDateTime m_readStamp;
-    qint64 m_readSize = -1;
-    quint64 m_readInode = 0;
+    FileStamp m_readStamp;
+    bool m_everRead = false;
     QString m_lastError;
-    bool m_corruptKept = false;
+    QString m_readError;
+    QString m_keptCorruptCopy;
 };
 
 } // namespace pictomat::prefs

@@ -1,0 +1,340 @@
+#include "PreferenceStore.h"
+#include "Preferences.h"
+#include "PreferencesWindow.h"
+#include "TestEnv.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+
+// Readable failure messages for Qt values.
+void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+void PrintTo(const QJsonArray& array, std::ostream* out)
+{
+    *out << QJsonDocument(array).toJson(QJsonDocument::Compact).toStdString();
+}
+
+using namespace pictomat;
+using pictomat::prefs::PreferenceStore;
+
+namespace {
+
+class PreferencesWindowTest : public test::TestEnv {
+protected:
+    void SetUp() override
+    {
+        TestEnv::SetUp();
+        PreferenceStore::resetShared();
+        m_defaultFolder = dataHome() + "/Corvane Software/Pictomat";
+        ASSERT_TRUE(QDir().mkpath(m_defaultFolder));
+    }
+    void TearDown() override
+    {
+        m_pref.reset();
+        PreferenceStore::resetShared();
+        TestEnv::TearDown();
+    }
+
+    QString plistPath() const { return PreferenceStore::shared().filePath(); }
+
+    // Another program writes the domain: Python's plistlib, from a Python
+    // dict literal, so the kinds (bool, int, float, str) are its own.
+    void storeWithPython(const QString& dictLiteral)
+    {
+        const auto r = test::RunPython("import plistlib,sys\n"
+                                       "plistlib.dump(" + dictLiteral + ", open(sys.argv[1], 'wb'))\n",
+                                       {plistPath()});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        PreferenceStore::resetShared();
+    }
+
+    // What another program reads back: key -> [python type name, value].
+    QJsonObject readWithPython()
+    {
+        const auto r = test::RunPython(
+            "import plistlib,sys,json,os\n"
+            "d = plistlib.load(open(sys.argv[1], 'rb')) if os.path.exists(sys.argv[1]) else {}\n"
+            "print(json.dumps({k: [type(v).__name__, v] for k, v in d.items()}))\n",
+            {plistPath()});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out).object();
+    }
+
+    PictomatPref& open(FolderChooser folders = {}, ColorChooser colors = {})
+    {
+        const QString folder = m_defaultFolder;
+        m_pref = std::make_unique<PictomatPref>([folder] { return std::optional<QString>(folder); },
+                                                std::move(folders), std::move(colors));
+        return *m_pref;
+    }
+
+    template <typename T> T* control(const char* name)
+    {
+        T* found = m_pref->window()->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    void type(const QString& text)
+    {
+        auto* field = control<QLineEdit>("iconSizeTextField");
+        field->clear();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+
+    QString m_defaultFolder;
+    std::unique_ptr<PictomatPref> m_pref;
+};
+
+QJsonArray kInt(int value) { return QJsonArray{"int", value}; }
+
+TEST_F(PreferencesWindowTest, AnEmptyDomainShowsTheDefaultsAndOpeningWritesNothing)
+{
+    open();
+    EXPECT_EQ(control<QSlider>("iconSizeSlider")->value(), 128);
+    EXPECT_EQ(control<QLineEdit>("iconSizeTextField")->text(), "128");
+    EXPECT_EQ(control<QComboBox>("imageQualityPopUpButton")->currentText(), "Maximum");
+    EXPECT_EQ(control<QLineEdit>("hexValueTextField")->text(), "#FFFFFF");
+    EXPECT_EQ(control<QLineEdit>("imageFolderPathnameTextField")->text(), m_defaultFolder);
+    EXPECT_TRUE(control<QPushButton>("chooseImageFolderButton")->isEnabled());
+    EXPECT_TRUE(control<QCheckBox>("includeMakeIconsButton")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>("includeChangeIconSizesButton")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>("useItemsFolderButton")->isChecked());
+    EXPECT_FALSE(QFile::exists(plistPath())) << "filling in the window must not store anything";
+}
+
+TEST_F(PreferencesWindowTest, IconSizeFieldClampsAndSliderStores)
+{
+    open();
+    const struct {
+        const char* typed;
+        int stored;
+    } cases[] = {{"1000", 512}, {"3", 16}, {"0", 16}, {"-5", 16}, {"abc", 16},
+                 {"70000", 512}, {"99999999999999999999", 512}, {"300", 300}};
+    for (const auto& c : cases) {
+        type(QString::fromLatin1(c.typed));
+        EXPECT_EQ(control<QLineEdit>("iconSizeTextField")->text(), QString::number(c.stored)) << c.typed;
+        EXPECT_EQ(readWithPython().value("IconSize").toArray(), kInt(c.stored)) << c.typed;
+    }
+    EXPECT_EQ(control<QSlider>("iconSizeSlider")->value(), 128) << "typing leaves the slider";
+
+    control<QSlider>("iconSizeSlider")->setValue(200);
+    EXPECT_EQ(control<QLineEdit>("iconSizeTextField")->text(), "200");
+    EXPECT_EQ(readWithPython().value("IconSize").toArray(), kInt(200));
+}
+
+TEST_F(PreferencesWindowTest, StoredIconSizeAndQualityAreShown)
+{
+    // A size beyond the slider is shown as stored and not rewritten.
+    storeWithPython("{'IconSize': 1000, 'ImageQuality': 2}");
+    QFile file(plistPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    open();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()), QString::fromUtf8(before))
+        << "filling in the window must not store anything";
+    file.close();
+    EXPECT_EQ(control<QSlider>("iconSizeSlider")->value(), 512);
+    EXPECT_EQ(control<QLineEdit>("iconSizeTextField")->text(), "1000");
+    EXPECT_EQ(control<QComboBox>("imageQualityPopUpButton")->currentText(), "Normal");
+
+    // An index beyond the items keeps the pop-up where it was.
+    storeWithPython("{'ImageQuality': 9}");
+    open();
+    auto* quality = control<QComboBox>("imageQualityPopUpButton");
+    EXPECT_EQ(quality->currentText(), "Maximum");
+    QTest::keyClick(quality, Qt::Key_Down);
+    EXPECT_EQ(quality->currentText(), "Lossless");
+    EXPECT_EQ(readWithPython().value("ImageQuality").toArray(), kInt(5));
+}
+
+TEST_F(PreferencesWindowTest, HexTextOfTheStoredColour)
+{
+    const struct {
+        const char* stored;
+        const char* hex;
+    } cases[] = {
+        {"{}", "#FFFFFF"},
+        {"{'BackgroundColorRedComponent': 1.0, 'BackgroundColorGreenComponent': 0.5,"
+         " 'BackgroundColorBlueComponent': 0.0}", "#FF7F00"},
+        {"{'BackgroundColorRedComponent': 0.0}", "#00FFFF"},
+        {"{'BackgroundColorRedComponent': 0.01, 'BackgroundColorGreenComponent': 0.0625}", "#020FFF"},
+        // Out of range: clamped, still two digits each.
+        {"{'BackgroundColorRedComponent': 2.5, 'BackgroundColorGreenComponent': -1.0}", "#FF00FF"},
+    };
+    for (const auto& c : cases) {
+        storeWithPython(QString::fromLatin1(c.stored));
+        EXPECT_EQ(FormatBackgroundColorHex().value_or("none"), QString::fromLatin1(c.hex)) << c.stored;
+    }
+    open();
+    EXPECT_EQ(control<QLineEdit>("hexValueTextField")->text(), "#FF00FF");
+}
+
+TEST_F(PreferencesWindowTest, TheWellNeedsAllFourStoredComponents)
+{
+    storeWithPython("{'BackgroundColorRedComponent': 1.0, 'BackgroundColorGreenComponent': 0.5,"
+                    " 'BackgroundColorBlueComponent': 0.0}");
+    open();
+    EXPECT_EQ(control<ColorWell>("backgroundColorButton")->color(), QColor(Qt::white));
+    EXPECT_EQ(control<QLineEdit>("hexValueTextField")->text(), "#FF7F00");
+
+    storeWithPython("{'BackgroundColorRedComponent': 0.0, 'BackgroundColorGreenComponent': 0.0,"
+                    " 'BackgroundColorBlueComponent': 1.0, 'BackgroundColorAlphaComponent': 0.5}");
+    open();
+    const QColor shown = control<ColorWell>("backgroundColorButton")->color();
+    EXPECT_EQ(shown.rgb(), qRgb(0, 0, 255));
+    EXPECT_NEAR(shown.alphaF(), 0.5, 0.01);
+}
+
+TEST_F(PreferencesWindowTest, ChoosingAColourStoresFourRealsAndTheHexText)
+{
+    int asked = 0;
+    open({}, [&asked](QWidget*, const QColor& current) -> std::optional<QColor> {
+        ++asked;
+        if (asked == 1)
+            return std::nullopt;  // cancelled
+        EXPECT_EQ(current, QColor(Qt::white));
+        return QColor(255, 0, 0, 128);
+    });
+    auto* well = control<ColorWell>("backgroundColorButton");
+    well->click();
+    EXPECT_FALSE(readWithPython().contains("BackgroundColorRedComponent"));
+    well->click();
+    const QJsonObject stored = readWithPython();
+    const QStringList names = {"Red", "Green", "Blue", "Alpha"};
+    const double expected[] = {1.0, 0.0, 0.0, 128.0 / 255.0};
+    for (int i = 0; i < 4; ++i) {
+        const QJsonArray value = stored.value("BackgroundColor" + names[i] + "Component").toArray();
+        EXPECT_EQ(value.at(0).toString(), "float") << names[i].toStdString();
+        EXPECT_NEAR(value.at(1).toDouble(), expected[i], 0.001) << names[i].toStdString();
+    }
+    EXPECT_EQ(control<QLineEdit>("hexValueTextField")->text(), "#FF0000");
+}
+
+TEST_F(PreferencesWindowTest, UseItemsFolderDisablesTheFolderControls)
+{
+    storeWithPython("{'UseItemsFolder': True}");
+    open();
+    auto* box = control<QCheckBox>("useItemsFolderButton");
+    auto* choose = control<QPushButton>("chooseImageFolderButton");
+    auto* path = control<QLineEdit>("imageFolderPathnameTextField");
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_FALSE(choose->isEnabled());
+    EXPECT_FALSE(path->isEnabled());
+    box->click();
+    EXPECT_TRUE(choose->isEnabled());
+    EXPECT_TRUE(path->isEnabled());
+    EXPECT_EQ(readWithPython().value("UseItemsFolder").toArray(), (QJsonArray{"bool", false}));
+    box->click();
+    EXPECT_FALSE(choose->isEnabled());
+}
+
+TEST_F(PreferencesWindowTest, TheImageFolderFieldAndChooser)
+{
+    const QString gone = work() + "/gone";
+    storeWithPython("{'ImageFolderPathname': '" + gone + "'}");
+    open();
+    EXPECT_EQ(control<QLineEdit>("imageFolderPathnameTextField")->text(), m_defaultFolder);
+    EXPECT_EQ(readWithPython().value("ImageFolderPathname").toArray(), (QJsonArray{"str", gone}))
+        << "the stored key is not rewritten";
+
+    const QString kept = work() + "/kept folder";
+    ASSERT_TRUE(QDir().mkpath(kept));
+    storeWithPython("{'ImageFolderPathname': '" + kept + "'}");
+    std::optional<QString> answer;  // the user cancels first
+    open([&answer](QWidget*) { return answer; });
+    auto* path = control<QLineEdit>("imageFolderPathnameTextField");
+    EXPECT_EQ(path->text(), kept);
+    control<QPushButton>("chooseImageFolderButton")->click();
+    EXPECT_EQ(path->text(), kept);
+    EXPECT_EQ(readWithPython().value("ImageFolderPathname").toArray(), (QJsonArray{"str", kept}));
+
+    answer = work() + "/chosen";
+    control<QPushButton>("chooseImageFolderButton")->click();
+    EXPECT_EQ(path->text(), *answer);
+    EXPECT_EQ(readWithPython().value("ImageFolderPathname").toArray(), (QJsonArray{"str", *answer}));
+}
+
+TEST_F(PreferencesWindowTest, EachCheckBoxShowsAndStoresItsOwnKey)
+{
+    // Each box is named after its key: "ImageICNS" is "imageICNSButton".
+    const QStringList keys = {"OpenImageFolderForMe", "OpenImageFileForMe", "AddCustomIcon", "MakeAsSubmenu",
+                              "OverwriteFilesBySameName", "ImageICNS", "AppendIconSize", "IncludeMakeIcons",
+                              "IncludeCopyIcon", "IncludeAddCustomIcon", "IncludeRemoveCustomIcon",
+                              "IncludeClipToIcon", "IncludeWebIcon", "IncludeChangeIconSizes"};
+    const auto box = [this](const QString& key) {
+        const QString name = key.at(0).toLower() + key.mid(1) + "Button";
+        return control<QCheckBox>(name.toLatin1().constData());
+    };
+    const auto byDefault = [](const QString& key) { return prefs::FindKey(key)->defaultValue.toBool(); };
+    // Every key stored as the opposite of its default, except one stored as a
+    // number, which is the wrong kind and shows the default.
+    QString dict = "{";
+    for (const QString& key : keys)
+        dict += QString("'%1': %2, ").arg(key, byDefault(key) ? "False" : "True");
+    storeWithPython(dict + "'IncludeWebIcon': 0}");
+    open();
+    for (const QString& key : keys)
+        EXPECT_EQ(box(key)->isChecked(), key == "IncludeWebIcon" ? byDefault(key) : !byDefault(key))
+            << key.toStdString();
+    for (const QString& key : keys) {
+        box(key)->click();
+        EXPECT_EQ(readWithPython().value(key).toArray(), (QJsonArray{"bool", box(key)->isChecked()}))
+            << key.toStdString();
+    }
+}
+
+TEST_F(PreferencesWindowTest, RunningTheWindowEndsWhenItIsClosed)
+{
+    bool closed = false;
+    QTimer::singleShot(50, [&closed] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == "preferencesWindow" && window->isVisible())
+                closed = window->close();
+    });
+    char name[] = "pictomat";
+    char* argv[] = {name, nullptr};
+    const QString folder = m_defaultFolder;
+    EXPECT_EQ(RunPreferencesWindow(1, argv, [folder] { return std::optional<QString>(folder); }), 0);
+    EXPECT_TRUE(closed);
+}
+
+TEST_F(PreferencesWindowTest, Screenshot)
+{
+    storeWithPython("{'BackgroundColorRedComponent': 0.2, 'BackgroundColorGreenComponent': 0.4,"
+                    " 'BackgroundColorBlueComponent': 0.8, 'BackgroundColorAlphaComponent': 1.0}");
+    open();
+    m_pref->window()->adjustSize();
+    const QImage shot = m_pref->window()->grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_GT(shot.width(), 300);
+    const QString artifacts = qEnvironmentVariable("PICTOMAT_ARTIFACTS");
+    if (artifacts.isEmpty())
+        GTEST_SKIP() << "PICTOMAT_ARTIFACTS not set; screenshot not saved";
+    QDir().mkpath(artifacts);
+    EXPECT_TRUE(shot.save(artifacts + "/preferences-window.png", "PNG"));
+}
+
+} // namespace
