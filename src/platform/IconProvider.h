@@ -6,10 +6,22 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
+#include <memory>
 #include <optional>
 
 namespace pictomat {
+
+class IconThemeSet;
+
+// One picture of an icon: a bitmap of a given edge length, or a scalable
+// drawing (whose size is only its nominal one).
+struct IconFile {
+    QString path;
+    int size = 0;
+    bool scalable = false;
+};
 
 // The icon the file manager shows for a file or folder: its custom icon, a
 // .desktop file's Icon, a special folder's icon, the MIME type's icon then its
@@ -23,7 +35,9 @@ public:
     struct Icon {
         QString source;   // the file the icon was loaded from (best size), for diagnostics
         QIcon icon;       // every size the theme offers, scalable ones included
-        bool isNull() const { return icon.isNull(); }
+        QString name;     // the theme icon name it was found under; empty for a picture file
+        QVector<IconFile> files;  // every picture behind it, which render() chooses from
+        bool isNull() const { return icon.isNull() && files.isEmpty(); }
     };
 
     static IconProvider& shared();
@@ -44,10 +58,16 @@ public:
     // Re-reads the theme settings and search paths (tests change HOME).
     void reset();
 
+    ~IconProvider();
+    IconProvider(const IconProvider&) = delete;
+    IconProvider& operator=(const IconProvider&) = delete;
+
 private:
     IconProvider();
     void setUp() const;
     mutable bool m_ready = false;
+    mutable std::unique_ptr<IconThemeSet> m_themes;
+    mutable QString m_themeName;
 };
 
 } // namespace pictomat

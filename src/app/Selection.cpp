@@ -1,0 +1,327 @@
+#include "Selection.h"
+
+#include "Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <gio/gio.h>
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+
+extern char** environ;
+
+namespace pictomat {
+
+namespace {
+
+// More than any selection could need; a script that floods us is failing.
+constexpr qsizetype kLargestOutput = 64 * 1024 * 1024;
+
+qint64 nowMs()
+{
+    struct timespec ts;
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f = -1) : fd(f) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    void reset()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+};
+
+// The script runs as the leader of its own process group, so that at the time
+// limit it goes together with everything it started. Owning the child means
+// the group is killed and the leader reaped on every way out.
+class ScriptProcess {
+public:
+    ScriptProcess() = default;
+    ScriptProcess(const ScriptProcess&) = delete;
+    ScriptProcess& operator=(const ScriptProcess&) = delete;
+    ~ScriptProcess()
+    {
+        if (m_pid <= 0)
+            return;
+        // The leader is not reaped yet, so the group id cannot have been reused.
+        ::kill(-m_pid, SIGKILL);
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+
+    bool start(const QByteArray& program, int* outputFd)
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        Fd readEnd(fds[0]);
+        Fd writeEnd(fds[1]);
+        const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        Fd input(devNull);
+        // Everything the child needs is made before fork: after it, only
+        // async-signal-safe calls are allowed in a threaded process.
+        char* const argv[] = {const_cast<char*>(program.constData()), nullptr};
+        sigset_t none;
+        sigemptyset(&none);
+        const pid_t pid = ::fork();
+        if (pid < 0)
+            return false;
+        if (pid == 0) {
+            ::setpgid(0, 0);
+            struct sigaction dfl = {};
+            dfl.sa_handler = SIG_DFL;
+            ::sigaction(SIGPIPE, &dfl, nullptr);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            if (input.fd >= 0)
+                ::dup2(input.fd, STDIN_FILENO);
+            ::dup2(writeEnd.fd, STDOUT_FILENO);
+            ::execve(program.constData(), argv, environ);
+            ::_exit(127);
+        }
+        // Also from this side, so the group exists before any kill below.
+        ::setpgid(pid, pid);
+        m_pid = pid;
+        writeEnd.reset();
+        ::fcntl(readEnd.fd, F_SETFL, ::fcntl(readEnd.fd, F_GETFL) | O_NONBLOCK);
+        *outputFd = readEnd.fd;
+        readEnd.fd = -1;
+        return true;
+    }
+
+    // Whether the script has ended, without reaping it (WNOWAIT).
+    std::optional<int> exitStatus() const
+    {
+        siginfo_t info = {};
+        if (::waitid(P_PID, m_pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+            // Someone ignores SIGCHLD, so the system reaped it: ended, status unknown.
+            return errno == ECHILD ? std::optional<int>(0) : std::nullopt;
+        }
+        if (info.si_pid != m_pid)
+            return std::nullopt;
+        return info.si_code == CLD_EXITED ? info.si_status : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
+enum class ReadState { More, End, Failed };
+
+ReadState drain(int fd, QByteArray& output)
+{
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) {
+            output.append(buf, n);
+            if (output.size() > kLargestOutput)
+                return ReadState::Failed;
+            continue;
+        }
+        if (n == 0)
+            return ReadState::End;
+        if (errno == EINTR)
+            continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? ReadState::More : ReadState::Failed;
+    }
+}
+
+// Runs the script and gives its output, or nothing when it failed, exited
+// with a non-zero status or outlived the time limit.
+std::optional<QByteArray> runScript(const QByteArray& program, int timeLimitMs)
+{
+    if (::access(program.constData(), X_OK) != 0)
+        return std::nullopt;
+    struct stat st;
+    if (::stat(program.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    ScriptProcess process;
+    int rawFd = -1;
+    if (!process.start(program, &rawFd))
+        return std::nullopt;
+    Fd output(rawFd);
+    const qint64 deadline = nowMs() + timeLimitMs;
+    QByteArray text;
+    bool open = true;
+    for (;;) {
+        if (open) {
+            const ReadState state = drain(output.fd, text);
+            if (state == ReadState::Failed)
+                return std::nullopt;
+            open = state == ReadState::More;
+        }
+        // The script's own end decides, not the pipe: a child it left behind
+        // may hold the pipe open for ever.
+        if (const std::optional<int> status = process.exitStatus()) {
+            if (open && drain(output.fd, text) == ReadState::Failed)
+                return std::nullopt;
+            if (*status != 0)
+                return std::nullopt;
+            return text;
+        }
+        const qint64 left = deadline - nowMs();
+        if (left <= 0)
+            return std::nullopt;
+        struct pollfd pfd = {output.fd, POLLIN, 0};
+        // Short naps while the pipe is open too: the script's exit is not a
+        // pipe event when a child of it still holds the pipe.
+        const int nap = int(qMin<qint64>(left, open ? 20 : 5));
+        ::poll(open ? &pfd : nullptr, open ? 1 : 0, nap);
+    }
+}
+
+QByteArray parseLineEnd(QByteArray line)
+{
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+FileRef referenceFromLine(const QByteArray& line)
+{
+    FileRef ref;
+    if (line.startsWith("file:"))
+        ref = FileRef::fromUri(line);
+    else if (line.startsWith('/') && !line.contains('\0'))
+        ref = FileRef(line);
+    struct stat st;
+    // lstat: a link that points nowhere is still a selected item.
+    if (ref.isEmpty() || ::lstat(ref.c_path(), &st) != 0)
+        return {};
+    return ref;
+}
+
+struct GObjectUnref {
+    void operator()(gpointer p) const { g_object_unref(p); }
+};
+
+} // namespace
+
+namespace Selection {
+
+QString selectionScriptPath()
+{
+    const QString overridden = qEnvironmentVariable("PICTOMAT_SELECTION_SCRIPT");
+    if (!overridden.isEmpty())
+        return overridden;
+    return DataDirectory() + QStringLiteral("/selection");
+}
+
+SelectedItems AcquireFinderSelection()
+{
+    SelectedItems selection;
+    const std::optional<QByteArray> output =
+        runScript(QFile::encodeName(selectionScriptPath()), kScriptTimeLimitMs);
+    if (!output)
+        return selection;
+    QVector<FileRef> items;
+    for (const QByteArray& raw : output->split('\n')) {
+        const QByteArray line = parseLineEnd(raw);
+        if (line.trimmed().isEmpty())
+            continue;
+        items.append(referenceFromLine(line));
+    }
+    if (items.isEmpty())
+        return selection;
+    selection.count = qint32(items.size());
+    selection.items = std::move(items);
+    return selection;
+}
+
+QString handedOverSelectionFile()
+{
+    return XdgRuntimeDir() + QStringLiteral("/pictomat/selection");
+}
+
+bool RecordHandedOverSelection(const QList<QByteArray>& localPathsOrUris, QString* error)
+{
+    const QString file = handedOverSelectionFile();
+    const QString folder = XdgRuntimeDir() + QStringLiteral("/pictomat");
+    // Handing over nothing clears what an earlier hand-over left.
+    if (localPathsOrUris.isEmpty()) {
+        if (QFile::exists(file) && !QFile::remove(file)) {
+            if (error)
+                *error = QStringLiteral("Could not remove %1.").arg(file);
+            return false;
+        }
+        return true;
+    }
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("Could not create %1.").arg(folder);
+        return false;
+    }
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QByteArray text;
+    for (const QByteArray& entry : localPathsOrUris) {
+        const FileRef ref = entry.startsWith("file:") ? FileRef::fromUri(entry) : FileRef::fromLocalPath(entry);
+        if (!ref.isEmpty()) {
+            text += ref.uri();
+        } else {
+            // Still one entry, one line: the reader counts it and resolves nothing.
+            text += "?" + entry.toPercentEncoding("/:");
+        }
+        text += '\n';
+    }
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit()) {
+        if (error)
+            *error = QStringLiteral("Could not write %1: %2").arg(file, out.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace Selection
+
+std::optional<QString> DisplayName(const FileRef& item)
+{
+    struct stat st;
+    if (item.isEmpty() || ::lstat(item.c_path(), &st) != 0)
+        return std::nullopt;
+    std::unique_ptr<GFile, GObjectUnref> file(g_file_new_for_path(item.c_path()));
+    GError* error = nullptr;
+    std::unique_ptr<GFileInfo, GObjectUnref> info(g_file_query_info(
+        file.get(), G_FILE_ATTRIBUTE_STANDARD_DISPLAY_NAME, G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, &error));
+    if (info) {
+        if (const char* name = g_file_info_get_display_name(info.get()))
+            return QString::fromUtf8(name);
+    }
+    g_clear_error(&error);
+    // Shown, never used as a path: invalid bytes may become replacement characters.
+    const QByteArray name = item.name();
+    return name.isEmpty() ? QStringLiteral("/") : QString::fromUtf8(name);
+}
+
+std::optional<QByteArray> GetItemName(const FileRef& item)
+{
+    struct stat st;
+    if (item.isEmpty() || ::lstat(item.c_path(), &st) != 0)
+        return std::nullopt;
+    const QByteArray name = item.name();
+    // The root has no name of its own to make output names from.
+    if (name.isEmpty())
+        return std::nullopt;
+    return name;
+}
+
+} // namespace pictomat

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "IconProvider.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <optional>
+
+namespace pictomat {
+
+// The groups and keys of an INI-style file (.desktop, .directory, index.theme,
+// kdeglobals, settings.ini): group -> key -> value, the first of duplicates
+// kept. Values have the desktop-entry escapes (\s \n \t \r \\) undone.
+using IniGroups = QHash<QString, QHash<QString, QString>>;
+std::optional<IniGroups> ReadIniFile(const QString& path);
+std::optional<IniGroups> ReadIniFile(const QByteArray& path);
+
+// The icon-theme folders the desktop looks in, most important first:
+// ~/.icons, $XDG_DATA_HOME/icons, each of $XDG_DATA_DIRS + /icons.
+QStringList IconThemeSearchPaths();
+
+// The icon theme the desktop is configured to use: GNOME's GSettings key, GTK's
+// settings.ini, KDE's kdeglobals, in the order the running desktop favours.
+QString DetectUserIconTheme();
+
+// The themes of the icon-theme specification, resolved once: the user's theme,
+// its Inherits chain, Adwaita, hicolor, then the unthemed pixmaps and the
+// icons bundled with Pictomat.
+class IconThemeSet {
+public:
+    IconThemeSet(const QString& userTheme, const QStringList& searchPaths, const QString& bundledDir);
+
+    struct Found {
+        QString name;              // the icon name that matched
+        QVector<IconFile> files;   // every size of it in the theme that had it
+    };
+    // The first theme (in chain order) that has any of the names; within one
+    // theme the earlier name wins.
+    std::optional<Found> lookup(const QStringList& names) const;
+
+    QStringList chain() const;
+
+private:
+    struct Dir {
+        QString subdir;
+        int pixelSize = 0;
+        bool scalable = false;
+    };
+    // Every icon of a theme by name, from listing its folders; rebuilt when a
+    // folder's modification time says something was installed or removed.
+    struct Listing {
+        qint64 checkedAt = -1;
+        QVector<qint64> stamps;
+        QHash<QString, QVector<IconFile>> byName;
+    };
+    struct Theme {
+        QString name;
+        QStringList inherits;
+        QVector<Dir> dirs;
+        mutable Listing listing;
+    };
+    std::optional<Theme> loadTheme(const QString& name) const;
+    void addWithParents(const QString& name, int depth);
+    QStringList rootsOf(const QString& themeName) const;
+    QVector<qint64> stampsOf(const Theme& theme, const QStringList& roots) const;
+    const Listing& listingOf(const Theme& theme) const;
+
+    QStringList m_searchPaths;
+    QVector<Theme> m_chain;
+    QStringList m_flatDirs;  // unthemed folders: /usr/share/pixmaps, bundled icons
+};
+
+} // namespace pictomat

@@ -1,0 +1,210 @@
+#include "Selection.h"
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <unistd.h>
+
+using namespace pictomat;
+
+namespace {
+
+class SelectionTest : public test::TestEnv {
+protected:
+    void SetUp() override
+    {
+        test::TestEnv::SetUp();
+        if (qEnvironmentVariableIsSet("PICTOMAT_SELECTION_SCRIPT"))
+            m_savedScript = qgetenv("PICTOMAT_SELECTION_SCRIPT");
+    }
+    void TearDown() override
+    {
+        if (m_savedScript)
+            qputenv("PICTOMAT_SELECTION_SCRIPT", *m_savedScript);
+        else
+            qunsetenv("PICTOMAT_SELECTION_SCRIPT");
+        test::TestEnv::TearDown();
+    }
+    // Makes the selection provider a shell script with the given body.
+    void useScript(const QByteArray& body)
+    {
+        const QByteArray path = writeFile("provider.sh", "#!/bin/sh\n" + body);
+        QFile::setPermissions(QFile::decodeName(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PICTOMAT_SELECTION_SCRIPT", path);
+    }
+    // The script's stdout, written to a file first so any byte survives the shell.
+    void useOutput(const QByteArray& output)
+    {
+        const QByteArray out = writeFile("provider.out", output);
+        useScript("cat '" + out + "'\n");
+    }
+
+private:
+    std::optional<QByteArray> m_savedScript;
+};
+
+bool processGone(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    // "pid (comm) S ...": a zombie is dead too, merely not yet collected.
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close > 0 && line.mid(close + 2, 1) == "Z";
+}
+
+TEST_F(SelectionTest, ItemsComeInTheProvidersOrderAsUrisOrPaths)
+{
+    const QByteArray a = writeFile("a file.txt", "a");
+    const QByteArray b = writeFile("b#?%.png", "b");
+    const QByteArray c = writeFile("dir/c", "c");
+    // Windows line ends and blank lines, as a clipboard may carry them.
+    useOutput(FileRef(c).uri() + "\r\n\r\n" + b + "\n   \n" + FileRef(a).url().toEncoded() + "\r\n");
+    const SelectedItems selection = Selection::AcquireFinderSelection();
+    ASSERT_TRUE(selection.hasSelection());
+    EXPECT_EQ(selection.count, 3);
+    EXPECT_EQ(*selection.items, (QVector<FileRef>{FileRef(c), FileRef(b), FileRef(a)}));
+}
+
+TEST_F(SelectionTest, AnEntryThatNamesNothingStaysEmptyButCounts)
+{
+    const QByteArray a = writeFile("a", "a");
+    const QByteArray c = writeFile("c", "c");
+    QByteArray dangling = QFile::encodeName(work() + "/dangling");
+    ASSERT_EQ(::symlink("/nonexistent/target", dangling.constData()), 0);
+    const QList<QByteArray> unresolvable = {
+        "not a reference", "relative/path", "sftp://host/a", "file://otherhost/x",
+        QFile::encodeName(work() + "/missing"), FileRef(QFile::encodeName(work() + "/gone")).uri(),
+        "/nul\0byte" + a,
+    };
+    for (const QByteArray& middle : unresolvable) {
+        useOutput(a + "\n" + middle + "\n" + c + "\n");
+        const SelectedItems selection = Selection::AcquireFinderSelection();
+        ASSERT_TRUE(selection.items.has_value()) << middle.constData();
+        EXPECT_EQ(selection.count, 3) << middle.constData();
+        EXPECT_EQ(*selection.items, (QVector<FileRef>{FileRef(a), FileRef(), FileRef(c)})) << middle.constData();
+    }
+    // A link that points nowhere is still an item the user selected.
+    useOutput(dangling + "\n");
+    const SelectedItems withLink = Selection::AcquireFinderSelection();
+    ASSERT_TRUE(withLink.hasSelection());
+    EXPECT_EQ(withLink.items->first(), FileRef(dangling));
+}
+
+TEST_F(SelectionTest, FailingProvidersMeanNoSelection)
+{
+    const QByteArray a = writeFile("a", "a");
+    struct Case {
+        const char* what;
+        QByteArray script;
+    };
+    const QList<Case> cases = {
+        {"no output", "exit 0\n"},
+        {"only blank lines", "printf '\\n\\r\\n  \\n'\n"},
+        {"failure with output", "echo '" + a + "'\nexit 3\n"},
+        {"killed by a signal", "echo '" + a + "'\nkill -9 $$\n"},
+    };
+    for (const Case& c : cases) {
+        useScript(c.script);
+        const SelectedItems selection = Selection::AcquireFinderSelection();
+        EXPECT_FALSE(selection.items.has_value()) << c.what;
+        EXPECT_FALSE(selection.hasSelection()) << c.what;
+    }
+    qputenv("PICTOMAT_SELECTION_SCRIPT", QFile::encodeName(work() + "/no-such-script"));
+    EXPECT_FALSE(Selection::AcquireFinderSelection().items.has_value());
+    // A script that may not be run is no provider either.
+    useScript("echo '" + a + "'\n");
+    QFile::setPermissions(QFile::decodeName(qgetenv("PICTOMAT_SELECTION_SCRIPT")), QFile::ReadOwner);
+    EXPECT_FALSE(Selection::AcquireFinderSelection().items.has_value());
+}
+
+TEST_F(SelectionTest, AHangingProviderAndItsChildrenAreStoppedAtTheLimit)
+{
+    const QString pidFile = work() + "/child.pid";
+    useScript("echo '" + writeFile("a", "a") + "'\n"
+              "sleep 30 &\necho $! > '" + QFile::encodeName(pidFile) + "'\n"
+              "sleep 30\n");
+    QElapsedTimer timer;
+    timer.start();
+    const SelectedItems selection = Selection::AcquireFinderSelection();
+    const qint64 elapsed = timer.elapsed();
+    EXPECT_FALSE(selection.items.has_value());
+    EXPECT_GE(elapsed, Selection::kScriptTimeLimitMs - 100);
+    EXPECT_LE(elapsed, Selection::kScriptTimeLimitMs + 1000);
+
+    QFile f(pidFile);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const qint64 child = f.readAll().trimmed().toLongLong();
+    ASSERT_GT(child, 0);
+    for (int i = 0; i < 50 && !processGone(child); ++i)
+        QThread::msleep(20);
+    EXPECT_TRUE(processGone(child)) << "the provider's child outlived it";
+}
+
+TEST_F(SelectionTest, AProviderThatLeavesAChildBehindIsNotWaitedFor)
+{
+    // The background child keeps the output pipe open long after the script ends.
+    const QByteArray a = writeFile("a", "a");
+    useScript("echo '" + a + "'\n(sleep 30) &\nexit 0\n");
+    QElapsedTimer timer;
+    timer.start();
+    const SelectedItems selection = Selection::AcquireFinderSelection();
+    EXPECT_LT(timer.elapsed(), Selection::kScriptTimeLimitMs);
+    ASSERT_TRUE(selection.hasSelection());
+    EXPECT_EQ(*selection.items, QVector<FileRef>{FileRef(a)});
+}
+
+TEST_F(SelectionTest, HandedOverFilesRoundTripThroughTheShippedScript)
+{
+    qunsetenv("PICTOMAT_SELECTION_SCRIPT");
+    ASSERT_TRUE(QFile::exists(Selection::selectionScriptPath())) << Selection::selectionScriptPath().toStdString();
+    // Not UTF-8 and with a line break: QString cannot carry it, so made by bytes.
+    const QByteArray latin1 = QFile::encodeName(work()) + "/caf\xe9 \xff\n line.txt";
+    {
+        FILE* f = ::fopen(latin1.constData(), "w");
+        ASSERT_NE(f, nullptr);
+        ::fclose(f);
+    }
+    const QByteArray plain = writeFile("sub/plain.txt", "y");
+    const QByteArray cwd = QFile::encodeName(QDir::currentPath());
+    ASSERT_EQ(::chdir(QFile::encodeName(work()).constData()), 0);
+    QString error;
+    const bool recorded = Selection::RecordHandedOverSelection(
+        {latin1, "sub/plain.txt", FileRef(plain).uri(), "http://example.com/x"}, &error);
+    ASSERT_EQ(::chdir(cwd.constData()), 0);
+    ASSERT_TRUE(recorded) << error.toStdString();
+    EXPECT_TRUE(Selection::handedOverSelectionFile().startsWith(runtimeDir()));
+
+    const SelectedItems selection = Selection::AcquireFinderSelection();
+    ASSERT_TRUE(selection.hasSelection());
+    EXPECT_EQ(selection.count, 4);
+    EXPECT_EQ(*selection.items, (QVector<FileRef>{FileRef(latin1), FileRef(plain), FileRef(plain), FileRef()}));
+    EXPECT_EQ(GetItemName(FileRef(latin1)), QByteArray("caf\xe9 \xff\n line.txt"));
+
+    // Handing over nothing forgets the earlier hand-over.
+    ASSERT_TRUE(Selection::RecordHandedOverSelection({}));
+    EXPECT_FALSE(QFile::exists(Selection::handedOverSelectionFile()));
+}
+
+TEST_F(SelectionTest, NamesOfItems)
+{
+    const QByteArray file = writeFile("Report.final.pdf", "%PDF");
+    EXPECT_EQ(GetItemName(FileRef(file)), QByteArray("Report.final.pdf"));
+    EXPECT_EQ(DisplayName(FileRef(file)), QString("Report.final.pdf"));
+    const QByteArray latin1 = QFile::encodeName(work()) + "/caf\xe9";
+    ASSERT_EQ(::mkdir(latin1.constData(), 0700), 0);
+    EXPECT_EQ(GetItemName(FileRef(latin1)), QByteArray("caf\xe9"));
+    ASSERT_TRUE(DisplayName(FileRef(latin1)).has_value());
+    EXPECT_TRUE(DisplayName(FileRef(latin1))->startsWith("caf"));
+
+    for (const FileRef& nothing : {FileRef(), FileRef(QFile::encodeName(work() + "/missing"))}) {
+        EXPECT_FALSE(GetItemName(nothing).has_value());
+        EXPECT_FALSE(DisplayName(nothing).has_value());
+    }
+}
+
+} // namespace
