@@ -11,6 +11,13 @@ inline constexpr int16_t kNoErr = 0;
 inline constexpr int16_t kFnfErr = -43;
 inline constexpr int16_t kParamErr = -50;
 inline constexpr int16_t kMemFullErr = -108;
+inline constexpr int16_t kIoErr = -36;
+inline constexpr int16_t kBadNameErr = -37;
+inline constexpr int16_t kDupFNErr = -48;
+inline constexpr int16_t kPermErr = -54;
+
+// The status code for an errno value (ENOENT and ENOTDIR are "not found").
+int16_t StatusFromErrno(int error);
 
 // The folder an item's output goes to: beside the item when UseItemsFolder is
 // on (boolean true), else ImageFolderPathname when it names an existing
@@ -24,7 +31,8 @@ bool FindChildByName(const FileRef& parent, const QByteArray& name, FileRef* chi
 int16_t CreateChildFolder(const FileRef& parent, const QByteArray& name, FileRef* folder);
 // The empty reference (and success) for a volume root: "/" or a mount point.
 int16_t GetParentFolder(const FileRef& item, FileRef* parent);
-// Renames in place; *item names the renamed item afterwards.
+// Renames in place; *item names the renamed item afterwards. Another item of
+// the new name is never replaced (kDupFNErr); the same name is a no-op.
 int16_t RenameItem(FileRef* item, const QByteArray& newName);
 
 // Output names, built from the item's own bytes; nothing is trimmed or replaced.

@@ -2,8 +2,11 @@
 
 #include "FileRef.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
+
+#include <optional>
 
 namespace pictomat {
 

@@ -1,0 +1,254 @@
+#include "CustomIcons.h"
+
+#include "CustomIconsDirectory.h"
+#include "Paths.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <gio/gio.h>
+
+#include <sys/stat.h>
+
+#include <memory>
+
+namespace pictomat {
+
+namespace {
+
+constexpr const char* kCustomIconAttribute = "metadata::custom-icon";
+constexpr const char* kCustomIconNameAttribute = "metadata::custom-icon-name";
+constexpr int kMaxIconEdge = 1024;
+
+struct GObjectUnref {
+    void operator()(gpointer object) const
+    {
+        if (object)
+            g_object_unref(object);
+    }
+};
+using FilePtr = std::unique_ptr<GFile, GObjectUnref>;
+using FileInfoPtr = std::unique_ptr<GFileInfo, GObjectUnref>;
+
+struct GFreeDeleter {
+    void operator()(gpointer p) const { g_free(p); }
+};
+using GCharPtr = std::unique_ptr<char, GFreeDeleter>;
+
+struct AttributeListUnref {
+    void operator()(GFileAttributeInfoList* list) const
+    {
+        if (list)
+            g_file_attribute_info_list_unref(list);
+    }
+};
+using AttributeListPtr = std::unique_ptr<GFileAttributeInfoList, AttributeListUnref>;
+
+class ErrorSlot {
+public:
+    ErrorSlot() = default;
+    ErrorSlot(const ErrorSlot&) = delete;
+    ErrorSlot& operator=(const ErrorSlot&) = delete;
+    ~ErrorSlot()
+    {
+        if (m_error)
+            g_error_free(m_error);
+    }
+    GError** out() { return &m_error; }
+    QString message() const
+    {
+        return m_error ? QString::fromUtf8(m_error->message) : QStringLiteral("unknown error");
+    }
+
+private:
+    GError* m_error = nullptr;
+};
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+FilePtr fileFor(const FileRef& item)
+{
+    return FilePtr(g_file_new_for_path(item.c_path()));
+}
+
+bool metadataWritable(GFile* file)
+{
+    ErrorSlot err;
+    AttributeListPtr list(g_file_query_writable_namespaces(file, nullptr, err.out()));
+    return list && g_file_attribute_info_list_lookup(list.get(), "metadata") != nullptr;
+}
+
+QString iconsFolder()
+{
+    return XdgDataHome() + QStringLiteral("/pictomat/icons");
+}
+
+QImage iconSized(const QImage& picture)
+{
+    QImage image = picture;
+    if (image.width() > kMaxIconEdge || image.height() > kMaxIconEdge)
+        image = image.scaled(kMaxIconEdge, kMaxIconEdge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // One pixel layout per look, so that equal pictures encode to equal files
+    // whatever form they arrived in: an alpha channel that is opaque
+    // everywhere is left out.
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) != 255)
+                return image;
+        }
+    }
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+// Stores the picture once per content; returns the file's path.
+std::optional<QString> storeIcon(const QImage& picture, QString* error)
+{
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        if (!writer.canWrite() || !writer.write(iconSized(picture))) {
+            setError(error, QStringLiteral("The picture could not be encoded as PNG: ") + writer.errorString());
+            return std::nullopt;
+        }
+    }
+    const QString folder = iconsFolder();
+    if (!QDir().mkpath(folder)) {
+        setError(error, QStringLiteral("The folder %1 could not be created.").arg(folder));
+        return std::nullopt;
+    }
+    const QString hash = QString::fromLatin1(QCryptographicHash::hash(png, QCryptographicHash::Sha256).toHex());
+    const QString path = folder + QLatin1Char('/') + hash + QStringLiteral(".png");
+    QFile existing(path);
+    if (existing.open(QIODevice::ReadOnly) && existing.size() == png.size() && existing.readAll() == png)
+        return path;
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(png) != png.size() || !out.commit()) {
+        setError(error, QStringLiteral("The icon file %1 could not be written: %2").arg(path, out.errorString()));
+        return std::nullopt;
+    }
+    return path;
+}
+
+bool itemExists(const FileRef& item, bool* isFolder)
+{
+    struct stat st;
+    if (item.isEmpty() || ::stat(item.c_path(), &st) != 0)
+        return false;
+    *isFolder = S_ISDIR(st.st_mode);
+    return true;
+}
+
+const QString kNoMetadataService =
+    QStringLiteral("The file manager's metadata service (GVfs on the session bus) is not available.");
+
+} // namespace
+
+namespace CustomIcons {
+
+bool metadataAvailable()
+{
+    FilePtr probe(g_file_new_for_path("/"));
+    return metadataWritable(probe.get());
+}
+
+bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
+{
+    bool isFolder = false;
+    if (!itemExists(item, &isFolder)) {
+        setError(error, QStringLiteral("The item does not exist."));
+        return false;
+    }
+    if (picture.isNull()) {
+        setError(error, QStringLiteral("There is no picture to use as the icon."));
+        return false;
+    }
+    FilePtr file = fileFor(item);
+    if (!metadataWritable(file.get())) {
+        setError(error, kNoMetadataService);
+        return false;
+    }
+    const std::optional<QString> iconPath = storeIcon(picture, error);
+    if (!iconPath)
+        return false;
+    const QByteArray iconBytes = QFile::encodeName(*iconPath);
+    const QByteArray uri = FileRef(iconBytes).uri();
+    ErrorSlot err;
+    if (!g_file_set_attribute_string(file.get(), kCustomIconAttribute, uri.constData(),
+                                     G_FILE_QUERY_INFO_NONE, nullptr, err.out())) {
+        setError(error, err.message());
+        return false;
+    }
+    // A themed icon name set by another program would otherwise compete with
+    // the picture; the picture is what was asked for.
+    ErrorSlot ignored;
+    g_file_set_attribute(file.get(), kCustomIconNameAttribute, G_FILE_ATTRIBUTE_TYPE_INVALID, nullptr,
+                         G_FILE_QUERY_INFO_NONE, nullptr, ignored.out());
+    if (isFolder)
+        return SetFolderIconKey(item, iconBytes, error);
+    return true;
+}
+
+bool removeCustomIcon(const FileRef& item, QString* error)
+{
+    bool isFolder = false;
+    if (!itemExists(item, &isFolder)) {
+        setError(error, QStringLiteral("The item does not exist."));
+        return false;
+    }
+    FilePtr file = fileFor(item);
+    if (!metadataWritable(file.get())) {
+        setError(error, kNoMetadataService);
+        return false;
+    }
+    for (const char* attribute : {kCustomIconAttribute, kCustomIconNameAttribute}) {
+        ErrorSlot err;
+        if (!g_file_set_attribute(file.get(), attribute, G_FILE_ATTRIBUTE_TYPE_INVALID, nullptr,
+                                  G_FILE_QUERY_INFO_NONE, nullptr, err.out())) {
+            setError(error, err.message());
+            return false;
+        }
+    }
+    return !isFolder || RemoveFolderIconKey(item, QFile::encodeName(iconsFolder()) + '/', error);
+}
+
+std::optional<QByteArray> customIconPath(const FileRef& item)
+{
+    bool isFolder = false;
+    if (!itemExists(item, &isFolder))
+        return std::nullopt;
+    FilePtr file = fileFor(item);
+    ErrorSlot err;
+    FileInfoPtr info(g_file_query_info(file.get(), kCustomIconAttribute, G_FILE_QUERY_INFO_NONE, nullptr,
+                                       err.out()));
+    const char* value = info ? g_file_info_get_attribute_string(info.get(), kCustomIconAttribute) : nullptr;
+    if (value && *value) {
+        if (value[0] == '/')
+            return QByteArray(value);
+        FilePtr icon(g_file_new_for_uri(value));
+        GCharPtr path(g_file_get_path(icon.get()));
+        if (path)
+            return QByteArray(path.get());
+    }
+    if (!isFolder)
+        return std::nullopt;
+    const std::optional<QByteArray> key = FolderIconKey(item);
+    if (key && key->startsWith('/'))
+        return key;
+    return std::nullopt;
+}
+
+} // namespace CustomIcons
+
+} // namespace pictomat

@@ -1,0 +1,289 @@
+#include "CustomIconsDirectory.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace pictomat {
+
+namespace {
+
+constexpr qint64 kMaxDirectoryFileBytes = 4 * 1024 * 1024;
+const QByteArray kDesktopEntryGroup("[Desktop Entry]");
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { close(); }
+    int get() const { return m_fd; }
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+QList<QByteArray> splitKeepingEnds(const QByteArray& text)
+{
+    QList<QByteArray> lines;
+    qsizetype from = 0;
+    while (from < text.size()) {
+        const qsizetype nl = text.indexOf('\n', from);
+        const qsizetype to = nl < 0 ? text.size() : nl + 1;
+        lines.append(text.mid(from, to - from));
+        from = to;
+    }
+    return lines;
+}
+
+bool isGroupHeader(const QByteArray& line)
+{
+    const QByteArray t = line.trimmed();
+    return t.startsWith('[') && t.endsWith(']');
+}
+
+// The key of an entry line ("Icon" for "Icon = x"), empty for anything else.
+QByteArray entryKey(const QByteArray& line)
+{
+    const QByteArray t = line.trimmed();
+    if (t.isEmpty() || t.startsWith('#') || isGroupHeader(t))
+        return {};
+    const qsizetype eq = t.indexOf('=');
+    return eq < 0 ? QByteArray() : t.left(eq).trimmed();
+}
+
+QByteArray entryValue(const QByteArray& line)
+{
+    const QByteArray t = line.trimmed();
+    const QByteArray raw = t.mid(t.indexOf('=') + 1).trimmed();
+    QByteArray value;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\\' || i + 1 == raw.size()) {
+            value += raw[i];
+            continue;
+        }
+        const char c = raw[++i];
+        value += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c == 's' ? ' ' : c;
+    }
+    return value;
+}
+
+QByteArray escapedValue(const QByteArray& value)
+{
+    QByteArray out;
+    for (const char c : value) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+QByteArray lineEnd(const QByteArray& line)
+{
+    return line.endsWith("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
+}
+
+QByteArray withIconKey(const QByteArray& content, const QByteArray& iconPath)
+{
+    QList<QByteArray> lines = splitKeepingEnds(content);
+    if (!lines.isEmpty() && !lines.last().endsWith('\n'))
+        lines.last() += '\n';
+    const QByteArray entry = "Icon=" + escapedValue(iconPath);
+    bool inGroup = false;
+    qsizetype insertAt = -1;
+    qsizetype firstHeader = -1;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (isGroupHeader(lines[i])) {
+            if (firstHeader < 0)
+                firstHeader = i;
+            inGroup = lines[i].trimmed() == kDesktopEntryGroup;
+            if (inGroup)
+                insertAt = i + 1;
+            continue;
+        }
+        if (!inGroup)
+            continue;
+        if (entryKey(lines[i]) == "Icon") {
+            lines[i] = entry + lineEnd(lines[i]);
+            return lines.join();
+        }
+        if (!lines[i].trimmed().isEmpty())
+            insertAt = i + 1;
+    }
+    if (insertAt >= 0) {
+        lines.insert(insertAt, entry + '\n');
+        return lines.join();
+    }
+    QByteArray group = kDesktopEntryGroup + '\n' + entry + '\n';
+    if (firstHeader < 0) {
+        const QByteArray head = lines.join();
+        return head + (head.trimmed().isEmpty() ? QByteArray() : QByteArray("\n")) + group;
+    }
+    lines.insert(firstHeader, group + '\n');
+    return lines.join();
+}
+
+// Takes out the Icon lines of [Desktop Entry] that point into our store.
+// Returns nothing when no such line was there.
+std::optional<QByteArray> withoutOurIconKey(const QByteArray& content, const QByteArray& storePrefix)
+{
+    QList<QByteArray> lines = splitKeepingEnds(content);
+    bool inGroup = false;
+    bool removed = false;
+    for (qsizetype i = 0; i < lines.size();) {
+        if (isGroupHeader(lines[i]))
+            inGroup = lines[i].trimmed() == kDesktopEntryGroup;
+        else if (inGroup && entryKey(lines[i]) == "Icon" && entryValue(lines[i]).startsWith(storePrefix)) {
+            lines.removeAt(i);
+            removed = true;
+            continue;
+        }
+        ++i;
+    }
+    if (!removed)
+        return std::nullopt;
+    return lines.join();
+}
+
+std::optional<QByteArray> readSmallFile(const QByteArray& path, bool* missing)
+{
+    *missing = false;
+    Fd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        *missing = errno == ENOENT;
+        return std::nullopt;
+    }
+    QByteArray data;
+    char chunk[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || data.size() + n > kMaxDirectoryFileBytes)
+            return std::nullopt;
+        if (n == 0)
+            return data;
+        data.append(chunk, n);
+    }
+}
+
+// Writes beside the target and renames over it, so a reader never sees half a
+// file and a failure leaves the old contents in place.
+bool writeFileAtomically(const QByteArray& path, const QByteArray& content, mode_t mode)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    QByteArray tmpl = path.left(slash + 1) + ".pictomat-XXXXXX";
+    Fd fd(::mkstemp(tmpl.data()));
+    if (fd.get() < 0)
+        return false;
+    bool ok = ::fchmod(fd.get(), mode) == 0;
+    for (qsizetype done = 0; ok && done < content.size();) {
+        const ssize_t n = ::write(fd.get(), content.constData() + done, static_cast<size_t>(content.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += n > 0 ? n : 0;
+    }
+    ok = ok && ::fsync(fd.get()) == 0;
+    ok = fd.close() && ok;
+    ok = ok && ::rename(tmpl.constData(), path.constData()) == 0;
+    if (!ok)
+        ::unlink(tmpl.constData());
+    return ok;
+}
+
+// The file to edit: a .directory that is a symbolic link is edited where it
+// points, so the link stays a link.
+QByteArray directoryFilePath(const FileRef& folder)
+{
+    const QByteArray path = folder.child(".directory").path();
+    struct stat st;
+    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(path.constData(), resolved))
+            return QByteArray(resolved);
+    }
+    return path;
+}
+
+} // namespace
+
+bool SetFolderIconKey(const FileRef& folder, const QByteArray& iconPath, QString* error)
+{
+    const QByteArray path = directoryFilePath(folder);
+    bool missing = false;
+    const std::optional<QByteArray> old = readSmallFile(path, &missing);
+    if (!old && !missing) {
+        setError(error, QStringLiteral("The folder's .directory file could not be read."));
+        return false;
+    }
+    struct stat st;
+    const mode_t mode = (old && ::stat(path.constData(), &st) == 0) ? (st.st_mode & 07777) : 0644;
+    if (!writeFileAtomically(path, withIconKey(old.value_or(QByteArray()), iconPath), mode)) {
+        setError(error, QStringLiteral("The folder's .directory file could not be written."));
+        return false;
+    }
+    return true;
+}
+
+bool RemoveFolderIconKey(const FileRef& folder, const QByteArray& storePrefix, QString* error)
+{
+    const QByteArray path = directoryFilePath(folder);
+    bool missing = false;
+    const std::optional<QByteArray> old = readSmallFile(path, &missing);
+    if (!old)
+        return missing;
+    const std::optional<QByteArray> updated = withoutOurIconKey(*old, storePrefix);
+    if (!updated)
+        return true;
+    // A file that held nothing but our key goes away with it.
+    if (updated->trimmed() == kDesktopEntryGroup)
+        return ::unlink(path.constData()) == 0 || errno == ENOENT;
+    struct stat st;
+    const mode_t mode = ::stat(path.constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    if (!writeFileAtomically(path, *updated, mode)) {
+        setError(error, QStringLiteral("The folder's .directory file could not be written."));
+        return false;
+    }
+    return true;
+}
+
+
+std::optional<QByteArray> FolderIconKey(const FileRef& folder)
+{
+    bool missing = false;
+    const std::optional<QByteArray> directory = readSmallFile(directoryFilePath(folder), &missing);
+    if (!directory)
+        return std::nullopt;
+    bool inGroup = false;
+    for (const QByteArray& line : splitKeepingEnds(*directory)) {
+        if (isGroupHeader(line))
+            inGroup = line.trimmed() == kDesktopEntryGroup;
+        else if (inGroup && entryKey(line) == "Icon")
+            return entryValue(line);
+    }
+    return std::nullopt;
+}
+
+} // namespace pictomat

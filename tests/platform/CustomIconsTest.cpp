@@ -1,0 +1,270 @@
+#include "CustomIcons.h"
+
+#include "TestEnv.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QRegularExpression>
+
+#include <gio/gio.h>
+
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace pictomat;
+
+namespace {
+
+// GVfs clients find the metadata store under the data folder that GLib saw
+// first in the process, while every test here brings its own XDG_DATA_HOME.
+// Settle GLib on one folder before any test runs, and let `gio` read there.
+struct PinnedMetadataHome {
+    QByteArray dir;
+    PinnedMetadataHome()
+    {
+        char tmpl[] = "/tmp/pictomat-metadata-XXXXXX";
+        if (!::mkdtemp(tmpl))
+            return;
+        dir = tmpl;
+        const bool had = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        const QByteArray old = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", dir);
+        g_get_user_data_dir();
+        if (had)
+            qputenv("XDG_DATA_HOME", old);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    }
+    ~PinnedMetadataHome()
+    {
+        if (!dir.isEmpty())
+            QDir(QFile::decodeName(dir)).removeRecursively();
+    }
+};
+const PinnedMetadataHome g_metadataHome;
+
+constexpr const char* kChildMarker = "PICTOMAT_TEST_CHILD_WITHOUT_METADATA";
+
+QImage halves(int width, int height, QColor left, QColor right)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    QPainter p(&image);
+    p.fillRect(0, 0, width / 2, height, left);
+    p.fillRect(width / 2, 0, width - width / 2, height, right);
+    return image;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class CustomIconsTest : public test::TestEnv {
+protected:
+    void SetUp() override
+    {
+        TestEnv::SetUp();
+        if (!qEnvironmentVariableIsSet(kChildMarker) && !CustomIcons::metadataAvailable())
+            GTEST_SKIP() << "no GVfs metadata service on a session bus";
+    }
+
+    // The custom icon as `gio` reports it, as a local path; empty when unset.
+    // Python hands the name over as bytes, so names that are not UTF-8 work.
+    QByteArray gioCustomIcon(const QByteArray& item)
+    {
+        const test::ProcessResult r = test::RunPython(
+            "import os, subprocess, sys\n"
+            "env = dict(os.environ, XDG_DATA_HOME=sys.argv[2])\n"
+            "r = subprocess.run(['gio', 'info', '-a', 'metadata::custom-icon', bytes.fromhex(sys.argv[1])],"
+            " env=env, capture_output=True)\n"
+            "sys.stderr.write(r.stderr.decode(errors='replace'))\n"
+            "print(r.stdout.decode(errors='replace'))\n"
+            "sys.exit(r.returncode)",
+            {QString::fromLatin1(item.toHex()), QFile::decodeName(g_metadataHome.dir)});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QRegularExpression line(QStringLiteral("metadata::custom-icon: (\\S+)"));
+        const QRegularExpressionMatch m = line.match(QString::fromUtf8(r.out));
+        return m.hasMatch() ? FileRef::fromUri(m.captured(1).toUtf8()).path() : QByteArray();
+    }
+};
+
+TEST_F(CustomIconsTest, SetIconIsSeenByGioAndRemovedAgain)
+{
+    const QByteArray item = writeFile("photo.txt", "not a picture, it gets one anyway");
+    const QImage picture = halves(2048, 1024, Qt::red, Qt::blue);
+    QString error;
+    ASSERT_TRUE(CustomIcons::setCustomIcon(FileRef(item), picture, &error)) << error.toStdString();
+
+    const QByteArray icon = gioCustomIcon(item);
+    ASSERT_TRUE(icon.startsWith(QFile::encodeName(dataHome() + "/pictomat/icons/"))) << icon.constData();
+    EXPECT_EQ(CustomIcons::customIconPath(FileRef(item)), icon);
+    // Pillow decodes the stored picture: scaled to 1024 on the longer side.
+    const test::ProcessResult decoded = test::RunPython(
+        "import sys; from PIL import Image; im = Image.open(sys.argv[1]); rgb = im.convert('RGB');"
+        "print(im.format, im.size[0], im.size[1], rgb.getpixel((100, 256)), rgb.getpixel((900, 256)))",
+        {QFile::decodeName(icon)});
+    EXPECT_EQ(decoded.out.trimmed(), "PNG 1024 512 (255, 0, 0) (0, 0, 255)") << decoded.err.toStdString();
+
+    // The same picture on another item shares the stored file.
+    const QByteArray twin = writeFile("twin.txt", "x");
+    ASSERT_TRUE(CustomIcons::setCustomIcon(FileRef(twin), picture.convertToFormat(QImage::Format_RGB32)));
+    EXPECT_EQ(gioCustomIcon(twin), icon);
+    EXPECT_EQ(QDir(dataHome() + "/pictomat/icons").entryList(QDir::Files).size(), 1);
+
+    ASSERT_TRUE(CustomIcons::removeCustomIcon(FileRef(item), &error)) << error.toStdString();
+    EXPECT_TRUE(gioCustomIcon(item).isEmpty());
+    EXPECT_EQ(CustomIcons::customIconPath(FileRef(item)), std::nullopt);
+    EXPECT_EQ(gioCustomIcon(twin), icon);
+
+    // A name that is not UTF-8 gets its icon on exactly that file.
+    const QByteArray latin1 = QFile::encodeName(work()) + "/caf\xe9.png";
+    {
+        FILE* f = ::fopen(latin1.constData(), "w");
+        ASSERT_NE(f, nullptr);
+        ::fclose(f);
+    }
+    EXPECT_TRUE(CustomIcons::setCustomIcon(FileRef(latin1), picture));
+    EXPECT_EQ(gioCustomIcon(latin1), icon);
+    EXPECT_TRUE(CustomIcons::removeCustomIcon(FileRef(latin1)));
+    EXPECT_TRUE(gioCustomIcon(latin1).isEmpty());
+    ::unlink(latin1.constData());  // Qt cannot clean up a name it cannot decode
+
+    EXPECT_FALSE(CustomIcons::setCustomIcon(FileRef(item + "-missing"), picture, &error));
+    EXPECT_FALSE(CustomIcons::setCustomIcon(FileRef(item), QImage(), &error));
+}
+
+TEST_F(CustomIconsTest, FolderIconMergesIntoTheDirectoryFile)
+{
+    const QByteArray original = "# written by hand\n"
+                                "[Desktop Entry]\n"
+                                "Name=Holiday\n"
+                                "Icon[de]=urlaub\n"
+                                "Comment=keep me\n"
+                                "\n"
+                                "[X-Other]\n"
+                                "Icon=other-icon\n";
+    const QByteArray directoryFile = writeFile("album/.directory", original);
+    const FileRef folder(QFile::encodeName(work() + "/album"));
+
+    ASSERT_TRUE(CustomIcons::setCustomIcon(folder, halves(64, 64, Qt::green, Qt::green)));
+    const QByteArray first = gioCustomIcon(folder.path());
+    ASSERT_FALSE(first.isEmpty());
+    QByteArray expected = original;
+    expected.replace("Comment=keep me\n", "Comment=keep me\nIcon=" + first + "\n");
+    EXPECT_EQ(readAll(QFile::decodeName(directoryFile)), expected);
+
+    // A new picture replaces our line instead of adding another.
+    ASSERT_TRUE(CustomIcons::setCustomIcon(folder, halves(64, 64, Qt::yellow, Qt::yellow)));
+    const QByteArray second = gioCustomIcon(folder.path());
+    ASSERT_NE(second, first);
+    expected.replace("Icon=" + first, "Icon=" + second);
+    EXPECT_EQ(readAll(QFile::decodeName(directoryFile)), expected);
+
+    ASSERT_TRUE(CustomIcons::removeCustomIcon(folder));
+    EXPECT_EQ(readAll(QFile::decodeName(directoryFile)), original);
+    EXPECT_TRUE(gioCustomIcon(folder.path()).isEmpty());
+
+    // A folder without the file gets one, and loses it again on removal;
+    // an Icon key of the user's own is never taken out.
+    const FileRef bare(QFile::encodeName(work() + "/bare"));
+    ASSERT_TRUE(QDir().mkpath(work() + "/bare"));
+    ASSERT_TRUE(CustomIcons::setCustomIcon(bare, halves(8, 8, Qt::red, Qt::red)));
+    EXPECT_EQ(readAll(work() + "/bare/.directory"), "[Desktop Entry]\nIcon=" + gioCustomIcon(bare.path()) + "\n");
+    ASSERT_TRUE(CustomIcons::removeCustomIcon(bare));
+    EXPECT_FALSE(QFileInfo::exists(work() + "/bare/.directory"));
+    const QByteArray own = "[Desktop Entry]\nIcon=folder-red\n";
+    writeFile("bare/.directory", own);
+    ASSERT_TRUE(CustomIcons::removeCustomIcon(bare));
+    EXPECT_EQ(readAll(work() + "/bare/.directory"), own);
+}
+
+// Runs this test binary again with the session bus out of reach, so GIO
+// finds no metadata service; the child half of the test checks there.
+TEST_F(CustomIconsTest, WithoutMetadataServiceBothOperationsFail)
+{
+    const QByteArray item = writeFile("lonely.txt", "x");
+    if (qEnvironmentVariableIsSet(kChildMarker)) {
+        EXPECT_FALSE(CustomIcons::metadataAvailable());
+        QString error;
+        EXPECT_FALSE(CustomIcons::setCustomIcon(FileRef(item), halves(8, 8, Qt::red, Qt::red), &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(dataHome() + "/pictomat/icons"));  // nothing stored in vain
+        error.clear();
+        EXPECT_FALSE(CustomIcons::removeCustomIcon(FileRef(item), &error));
+        EXPECT_FALSE(error.isEmpty());
+        return;
+    }
+    const test::ProcessResult child = test::RunProcess(
+        QCoreApplication::applicationFilePath(),
+        {"--gtest_filter=CustomIconsTest.WithoutMetadataServiceBothOperationsFail"},
+        {QString::fromLatin1(kChildMarker) + "=1",
+         "DBUS_SESSION_BUS_ADDRESS=unix:path=" + root() + "/no-bus", "GIO_USE_VFS", "DISPLAY"},
+        60000);
+    EXPECT_FALSE(child.timedOut);
+    EXPECT_EQ(child.exitCode, 0) << child.out.toStdString() << child.err.toStdString();
+    EXPECT_TRUE(child.out.contains("[  PASSED  ] 1 test")) << child.out.toStdString();
+}
+
+class FinderInfoTest : public test::TestEnv {};
+
+TEST_F(FinderInfoTest, TypeThenCreatorClearOnlyTheirBytes)
+{
+    const QByteArray file = writeFile("old.icns", "data");
+    QByteArray info = "TEXTttxt";
+    for (char c = 8; c < 32; ++c)
+        info += c;
+    const QString setter = "import os, sys; os.setxattr(sys.argv[1], 'user.com.apple.FinderInfo', bytes.fromhex(sys.argv[2]))";
+    const test::ProcessResult set = test::RunPython(setter, {QFile::decodeName(file), QString::fromLatin1(info.toHex())});
+    if (set.exitCode != 0)
+        GTEST_SKIP() << "no user extended attributes here: " << set.err.toStdString();
+
+    EXPECT_TRUE(ClearFinderInfoBytes(FileRef(file), 0));
+    EXPECT_TRUE(ClearFinderInfoBytes(FileRef(file), 4));
+    const test::ProcessResult get = test::RunPython(
+        "import os, sys; print(os.getxattr(sys.argv[1], 'user.com.apple.FinderInfo').hex())", {QFile::decodeName(file)});
+    QByteArray expected = info;
+    expected.replace(0, 8, QByteArray(8, '\0'));
+    EXPECT_EQ(QByteArray::fromHex(get.out.trimmed()), expected);
+
+    // No attribute: nothing to clear and nothing created.
+    const QByteArray plain = writeFile("plain.icns", "data");
+    EXPECT_FALSE(ClearFinderInfoBytes(FileRef(plain), 0));
+    EXPECT_LT(::getxattr(plain.constData(), "user.com.apple.FinderInfo", nullptr, 0), 0);
+}
+
+TEST_F(FinderInfoTest, TouchIsAnAttributeChangeWatchersSee)
+{
+    const QByteArray file = writeFile("watched.png", "pixels");
+    struct stat before;
+    ASSERT_EQ(::stat(file.constData(), &before), 0);
+    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_GE(::inotify_add_watch(fd, QFile::encodeName(work()).constData(), IN_ATTRIB | IN_MODIFY), 0);
+
+    EXPECT_EQ(TouchForFileManagers(FileRef(file)), 0);
+    alignas(inotify_event) char buffer[4096];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    ::close(fd);
+    ASSERT_GT(n, 0);
+    const auto* event = reinterpret_cast<const inotify_event*>(buffer);
+    EXPECT_TRUE(event->mask & IN_ATTRIB);
+    EXPECT_STREQ(event->name, "watched.png");
+    EXPECT_EQ(n, ssize_t(sizeof(inotify_event) + event->len));  // no content change reported
+
+    struct stat after;
+    ASSERT_EQ(::stat(file.constData(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(readAll(QFile::decodeName(file)), "pixels");
+    EXPECT_NE(TouchForFileManagers(FileRef(file + "-gone")), 0);
+}
+
+} // namespace
