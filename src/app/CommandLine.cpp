@@ -1,41 +1,201 @@
 #include "CommandLine.h"
 
 #include "DefaultsTool.h"
+#include "Desktop.h"
+#include "Exporters.h"
 #include "IcnsTool.h"
+#include "Integration.h"
+#include "OutputFolder.h"
 #include "Preferences.h"
+#include "PreferencesWindow.h"
+#include "RunVerb.h"
+#include "TrayService.h"
 
+#include <QByteArray>
 #include <QCoreApplication>
+#include <QFile>
+#include <QList>
 #include <QStringList>
 
 #include <cstdio>
+#include <memory>
 
 namespace pictomat {
 
 namespace {
-QStringList argumentList(int argc, char** argv)
+
+std::optional<QString> defaultOutputFolder()
 {
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
-    return args;
+    FileRef folder;
+    if (!FindOrCreateDefaultOutputFolder(&folder))
+        return std::nullopt;
+    return QFile::decodeName(folder.path());
 }
+
+// The tray's "Preferences...": the window is made at the first use and lives
+// as long as the opener, which the controller owns, so it goes before the
+// application object does.
+std::function<void()> makeTrayPreferencesOpener()
+{
+    auto controller = std::make_shared<std::unique_ptr<PictomatPref>>();
+    return [controller] {
+        if (!*controller)
+            *controller = std::make_unique<PictomatPref>(&defaultOutputFolder);
+        (*controller)->showWindow();
+    };
+}
+
+PreferencesHooks& hooks()
+{
+    static PreferencesHooks instance{
+        [](int argc, char** argv) { return RunPreferencesWindow(argc, argv, &defaultOutputFolder); },
+        nullptr,
+    };
+    return instance;
+}
+
+const char kUsage[] =
+    "Usage: pictomat [COMMAND] [ARGUMENTS]\n"
+    "\n"
+    "Makes icons from the files selected in the file manager. Without a command,\n"
+    "Pictomat starts in the system tray.\n"
+    "\n"
+    "Commands:\n"
+    "  select FILE...              hand the files over as the selection\n"
+    "  menu [FILE...]              hand the files over and show the Pictomat menu\n"
+    "                              at the pointer, starting Pictomat if needed\n"
+    "  run COMMAND [FILE...]       run one command on the files, without a menu\n"
+    "  formats                     list the image formats icons can be exported to\n"
+    "  preferences                 open the preferences window\n"
+    "  defaults read|write|delete  edit the preferences from a shell\n"
+    "  icns list|extract           look inside icon files\n"
+    "  integrate [--remove]        add (or take out) the file-manager actions\n"
+    "  autostart on|off            start Pictomat with the desktop session, or not\n"
+    "\n"
+    "Options:\n"
+    "  -alpha VALUE                background opacity (0 to 1) for this run;\n"
+    "                              accepted anywhere on the line\n"
+    "  -h, --help                  show this help\n"
+    "  -v, --version               show the version\n";
+
+int usageError(const char* problem)
+{
+    std::fprintf(stderr, "pictomat: %s\n\n%s", problem, kUsage);
+    return 2;
+}
+
+// Diagnostics of the exporter loading are not part of the format listing.
+class ListingDesktop : public SystemDesktop {
+public:
+    ListingDesktop() : SystemDesktop(AlertStyle::StandardError) {}
+    void writeStandardOutput(const QByteArray&) override {}
+};
+
+int listFormats(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (!LoadGraphicsLayer()) {
+        std::fprintf(stderr, "pictomat: the image formats could not be loaded\n");
+        return 1;
+    }
+    ListingDesktop desktop;
+    for (const ExporterInfo& exporter : LoadExporterList(desktop)) {
+        const QString line = exporter.extensionString + QLatin1Char('\t') + exporter.descriptionString
+                             + QLatin1Char('\t') + exporter.mimeString + QLatin1Char('\t')
+                             + QString::fromLatin1(exporter.typeChars, 4) + QLatin1Char('\n');
+        std::fputs(line.toUtf8().constData(), stdout);
+    }
+    return 0;
+}
+
+QStringList toStrings(const QList<QByteArray>& raw)
+{
+    QStringList strings;
+    for (const QByteArray& r : raw)
+        strings.append(QString::fromLocal8Bit(r));
+    return strings;
+}
+
 } // namespace
+
+void SetPreferencesHooks(PreferencesHooks hooks_)
+{
+    hooks() = std::move(hooks_);
+}
 
 int RunCommandLine(int argc, char** argv)
 {
-    const QStringList args = argumentList(argc, argv);
-    prefs::SetCommandLineArguments(args);
-    const QString verb = args.value(1);
-    if (verb == QLatin1String("defaults")) {
-        QCoreApplication app(argc, argv);
-        return prefs::RunDefaultsTool(args.mid(2));
+    // File names stay as the bytes the shell gave; only the words of the
+    // command line itself become strings.
+    QList<QByteArray> rest;
+    QStringList instanceArguments;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-alpha") {
+            if (i + 1 >= argc)
+                return usageError("-alpha needs a value");
+            instanceArguments << QStringLiteral("-alpha") << QString::fromLocal8Bit(argv[i + 1]);
+            ++i;
+            continue;
+        }
+        rest.append(arg);
     }
-    if (verb == QLatin1String("icns")) {
-        QCoreApplication app(argc, argv);
-        return icns::RunIcnsTool(args.mid(2));
+    QStringList all;
+    for (int i = 0; i < argc; ++i)
+        all.append(QString::fromLocal8Bit(argv[i]));
+    prefs::SetCommandLineArguments(all);
+
+    if (rest.isEmpty())
+        return RunTrayProgram(argc, argv, hooks().openInTray ? hooks().openInTray : makeTrayPreferencesOpener());
+
+    const QByteArray verb = rest.first();
+    const QList<QByteArray> operands = rest.mid(1);
+    if (verb == "-h" || verb == "--help" || verb == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
-    std::fprintf(stderr, "pictomat: unknown command\n");
-    return 2;
+    if (verb == "-v" || verb == "--version") {
+        std::printf("pictomat %s\n", PICTOMAT_VERSION);
+        return 0;
+    }
+    if (verb == "select") {
+        if (operands.isEmpty())
+            return usageError("select needs at least one file");
+        return RunSelectVerb(argc, argv, operands);
+    }
+    if (verb == "menu")
+        return RunMenuVerb(argc, argv, operands, instanceArguments);
+    if (verb == "run")
+        return RunVerbCommand(argc, argv, toStrings(operands));
+    if (verb == "formats") {
+        if (!operands.isEmpty())
+            return usageError("formats takes no arguments");
+        return listFormats(argc, argv);
+    }
+    if (verb == "preferences") {
+        if (!hooks().runWindow) {
+            std::fprintf(stderr, "pictomat: the preferences window is not available\n");
+            return 1;
+        }
+        return hooks().runWindow(argc, argv);
+    }
+    if (verb == "defaults") {
+        QCoreApplication app(argc, argv);
+        return prefs::RunDefaultsTool(toStrings(operands));
+    }
+    if (verb == "integrate") {
+        QCoreApplication app(argc, argv);
+        return RunIntegrateCommand(toStrings(operands));
+    }
+    if (verb == "autostart") {
+        QCoreApplication app(argc, argv);
+        return RunAutostartCommand(toStrings(operands));
+    }
+    if (verb == "icns") {
+        QCoreApplication app(argc, argv);
+        return icns::RunIcnsTool(toStrings(operands));
+    }
+    return usageError(("unknown command \"" + verb + "\"").constData());
 }
 
 } // namespace pictomat

@@ -1,0 +1,214 @@
+#include "AppController.h"
+
+#include "Exporters.h"
+#include "MenuBuilder.h"
+#include "Paths.h"
+#include "Urls.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QFile>
+#include <QIcon>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUrl>
+
+#include <cstdio>
+
+namespace pictomat {
+
+namespace {
+
+// The tray picture; a plain drawn square when the data folder lacks it, so
+// the tray never shows an empty slot.
+QIcon trayIcon()
+{
+    const QString path = DataDirectory() + QStringLiteral("/icons/pictomat.svg");
+    if (QFile::exists(path)) {
+        QIcon icon(path);
+        if (!icon.isNull() && !icon.availableSizes().isEmpty())
+            return icon;
+        if (!icon.pixmap(22, 22).isNull())
+            return icon;
+    }
+    QPixmap pixmap(22, 22);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(0x3b, 0x6e, 0xa5));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(QRectF(1, 1, 20, 20), 4, 4);
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+AppController::AppController(Desktop& desktop, QObject* parent)
+    : QObject(parent), m_desktop(desktop), m_context(desktop), m_dispatcher(m_context)
+{
+}
+
+AppController::~AppController()
+{
+    // The tray item goes before its menu: it holds the menu as its context menu.
+    if (m_item) {
+        m_item->hide();
+        m_item.reset();
+    }
+    m_menu.reset();
+}
+
+void AppController::init()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_item = std::make_unique<QSystemTrayIcon>();
+        m_item->setIcon(trayIcon());
+        m_item->setToolTip(QStringLiteral("Pictomat"));
+        // A click on the item opens the menu, like the right button does.
+        connect(m_item.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger)
+                showMenuAtPointer();
+        });
+        if (m_menu)
+            m_item->setContextMenu(m_menu.get());
+    } else {
+        std::fprintf(stderr,
+                     "pictomat: no system tray is available; the Pictomat menu is reached through the "
+                     "file-manager actions (\"pictomat menu\")\n");
+        std::fflush(stderr);
+    }
+    setup();
+    if (m_item)
+        m_item->show();
+}
+
+void AppController::setup()
+{
+    if (m_commandRunning) {
+        m_refreshPending = true;
+        return;
+    }
+    m_context.graphicsAvailable = false;
+    if (LoadGraphicsLayer()) {
+        m_context.exporterList = LoadExporterList(m_desktop);
+        m_context.graphicsAvailable = true;
+    }
+    buildMenu();
+}
+
+void AppController::buildMenu()
+{
+    if (!m_menu) {
+        m_menu = std::make_unique<QMenu>();
+        m_menu->setTitle(QStringLiteral("Pictomat"));
+        connect(m_menu.get(), &QMenu::aboutToShow, this, &AppController::menuNeedsUpdate);
+        if (m_item)
+            m_item->setContextMenu(m_menu.get());
+    }
+    MenuActions actions;
+    actions.command = [this](int tag) {
+        // The command runs once the menu has closed and the click has been
+        // answered, over the selection as it stood when the menu opened.
+        const SelectedItems items = m_context.selectedItems;
+        QTimer::singleShot(0, this, [this, tag, items] { runCommand(tag, items); });
+    };
+    actions.goToWebsite = [this] { goToWebsite(); };
+    actions.goToMAS = [this] { goToMAS(); };
+    actions.preferences = [this] { selItemPreferences(); };
+    actions.quit = [this] { selItemQuit(); };
+    MenuBuilder(*m_menu, m_context, std::move(actions)).buildMenu();
+}
+
+bool AppController::validateMenuItem(const QAction& item)
+{
+    return MenuBuilder::validateMenuItem(item);
+}
+
+void AppController::runCommand(int tag, const SelectedItems& itemsWhenOpened)
+{
+    if (m_commandRunning)
+        return;
+    m_commandRunning = true;
+    m_context.selectedItems = itemsWhenOpened;
+    m_dispatcher.handleMenuItem(tag);
+    m_commandRunning = false;
+    if (m_refreshPending) {
+        m_refreshPending = false;
+        setup();
+    }
+    if (m_showPending) {
+        m_showPending = false;
+        showMenuAtPointer();
+    }
+}
+
+void AppController::setPreferencesOpener(std::function<void()> opener)
+{
+    m_preferencesOpener = std::move(opener);
+}
+
+void AppController::showMenuAtPointer()
+{
+    if (m_commandRunning) {
+        m_showPending = true;
+        return;
+    }
+    if (!m_menu)
+        buildMenu();
+    m_menu->popup(QCursor::pos());
+}
+
+void AppController::selectionHandedOver()
+{
+    setup();
+}
+
+void AppController::menuNeedsUpdate()
+{
+    setup();
+}
+
+void AppController::selItemPreferences()
+{
+    if (!m_preferencesOpener) {
+        std::fprintf(stderr, "pictomat: the preferences window is not available\n");
+        return;
+    }
+    m_preferencesOpener();
+}
+
+void AppController::selItemQuit()
+{
+    QCoreApplication::quit();
+}
+
+void AppController::goToWebsite()
+{
+    m_desktop.openUrl(QUrl(QString::fromLatin1(kWebsiteUrl)));
+}
+
+void AppController::goToMAS()
+{
+    m_desktop.openUrl(QUrl(QString::fromLatin1(kAppStoreUrl)));
+}
+
+void AppController::selItem1()
+{
+    QApplication::beep();
+}
+
+void AppController::selItem2()
+{
+    QApplication::beep();
+    QTimer::singleShot(1000, this, [] { QApplication::beep(); });
+}
+
+void AppController::applicationWillFinishLaunching() {}
+
+void AppController::applicationWillTerminate() {}
+
+} // namespace pictomat

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "CommandContext.h"
+#include "Dispatcher.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace pictomat {
+
+// The application controller: the tray item, its menu rebuilt before every
+// opening, and the actions of the menu's fixed items. There is exactly one.
+class AppController : public QObject {
+    Q_OBJECT
+public:
+    explicit AppController(Desktop& desktop, QObject* parent = nullptr);
+    ~AppController() override;
+
+    // Creates the tray item where a tray exists (else says once on standard
+    // error where the menu is found instead), then runs the first refresh.
+    void init();
+    // The refresh before every opening: loads the graphics layer and, when it
+    // loads, the exporter list; then rebuilds the menu whatever happened.
+    void setup();
+
+    // Whoever builds the preferences window supplies how to bring it forward.
+    void setPreferencesOpener(std::function<void()> opener);
+
+    // The menu at the pointer, for the file-manager actions and for sessions
+    // without a tray. The opening itself rebuilds it.
+    void showMenuAtPointer();
+    // A selection was handed over: rebuild at once, since some tray hosts
+    // fetch the menu only after showing it.
+    void selectionHandedOver();
+
+    QMenu* menu() const { return m_menu.get(); }
+    QSystemTrayIcon* statusItem() const { return m_item.get(); }
+    CommandContext& context() { return m_context; }
+
+    // Every item with an action is enabled; labels stay disabled.
+    static bool validateMenuItem(const QAction& item);
+
+public Q_SLOTS:
+    void menuNeedsUpdate();
+    void selItemPreferences();
+    void selItemQuit();
+    void goToWebsite();
+    void goToMAS();
+    void selItem1();
+    void selItem2();
+    void applicationWillFinishLaunching();
+    void applicationWillTerminate();
+
+private:
+    void buildMenu();
+    void runCommand(int tag, const SelectedItems& itemsWhenOpened);
+
+    Desktop& m_desktop;
+    CommandContext m_context;
+    Dispatcher m_dispatcher;
+    std::unique_ptr<QSystemTrayIcon> m_item;
+    std::unique_ptr<QMenu> m_menu;
+    std::function<void()> m_preferencesOpener;
+    // A command's alerts run their own event loops; a rebuild then would swap
+    // the selection under the running command, so it waits until the end.
+    bool m_commandRunning = false;
+    bool m_refreshPending = false;
+    bool m_showPending = false;
+};
+
+} // namespace pictomat

@@ -1,0 +1,306 @@
+#include "TrayService.h"
+
+#include "AppController.h"
+#include "Desktop.h"
+#include "FileRef.h"
+#include "Paths.h"
+#include "Selection.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace pictomat {
+
+namespace {
+
+constexpr int kInstanceStartLimitMs = 5000;
+constexpr int kCallTimeoutMs = 10000;
+
+// SIGTERM and SIGINT end the event loop, so the tray item is taken down and
+// the bus name given back like after "Quit".
+class QuitOnSignals {
+public:
+    QuitOnSignals()
+    {
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_fds) != 0)
+            return;
+        m_notifier = std::make_unique<QSocketNotifier>(s_fds[1], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [] {
+            char byte = 0;
+            [[maybe_unused]] const ssize_t n = ::read(s_fds[1], &byte, 1);
+            QCoreApplication::quit();
+        });
+        struct sigaction action = {};
+        action.sa_handler = &QuitOnSignals::handle;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGTERM, &action, &m_oldTerm);
+        ::sigaction(SIGINT, &action, &m_oldInt);
+        m_installed = true;
+    }
+    ~QuitOnSignals()
+    {
+        if (m_installed) {
+            ::sigaction(SIGTERM, &m_oldTerm, nullptr);
+            ::sigaction(SIGINT, &m_oldInt, nullptr);
+        }
+        m_notifier.reset();
+        for (int& fd : s_fds) {
+            if (fd >= 0)
+                ::close(fd);
+            fd = -1;
+        }
+    }
+    QuitOnSignals(const QuitOnSignals&) = delete;
+    QuitOnSignals& operator=(const QuitOnSignals&) = delete;
+
+private:
+    static void handle(int)
+    {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t n = ::write(s_fds[0], &byte, 1);
+    }
+    static inline int s_fds[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    struct sigaction m_oldTerm = {};
+    struct sigaction m_oldInt = {};
+    bool m_installed = false;
+};
+
+// A D-Bus string must be UTF-8, and a file name need not be: everything goes
+// over the bus as an ASCII URI.
+QString busUri(const QByteArray& argument)
+{
+    if (argument.startsWith("file:"))
+        return QString::fromLatin1(FileRef::fromUri(argument).uri());
+    if (argument.contains("://")) {
+        QByteArray ascii;
+        for (const char c : argument) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x21 || byte >= 0x7f)
+                ascii += '%' + QByteArray::number(byte, 16).rightJustified(2, '0').toUpper();
+            else
+                ascii += c;
+        }
+        return QString::fromLatin1(ascii);
+    }
+    return QString::fromLatin1(FileRef::fromLocalPath(argument).uri());
+}
+
+QStringList busUris(const QList<QByteArray>& files)
+{
+    QStringList uris;
+    for (const QByteArray& f : files)
+        uris.append(busUri(f));
+    return uris;
+}
+
+bool instanceRunning(const QDBusConnection& bus)
+{
+    const QDBusReply<bool> reply = bus.interface()->isServiceRegistered(QString::fromLatin1(kBusName));
+    return reply.isValid() && reply.value();
+}
+
+QDBusMessage instanceCall(const char* method)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kBusName), QString::fromLatin1(kObjectPath),
+                                                       QString::fromLatin1(kBusInterface), QString::fromLatin1(method));
+    call.setAutoStartService(false);
+    return call;
+}
+
+// Starts the tray program: through D-Bus activation once installed, else
+// this same executable, detached, its output kept in the runtime folder.
+bool startInstance(const QDBusConnection& bus, const QStringList& instanceArguments)
+{
+    const QDBusReply<QStringList> activatable = bus.interface()->activatableServiceNames();
+    if (activatable.isValid() && activatable.value().contains(QString::fromLatin1(kBusName))) {
+        if (bus.interface()->startService(QString::fromLatin1(kBusName)).isValid())
+            return true;
+    }
+    const QString folder = XdgRuntimeDir() + QStringLiteral("/pictomat");
+    QDir().mkpath(folder);
+    const QString log = folder + QStringLiteral("/instance.log");
+    QFile(log).open(QIODevice::WriteOnly | QIODevice::Truncate);
+
+    QProcess process;
+    process.setProgram(QCoreApplication::applicationFilePath());
+    process.setArguments(instanceArguments);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PICTOMAT_DETACHED"), QStringLiteral("1"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(QDir::homePath());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(log, QIODevice::Append);
+    process.setStandardErrorFile(log, QIODevice::Append);
+    return process.startDetached();
+}
+
+bool waitForInstance(const QDBusConnection& bus)
+{
+    QDeadlineTimer deadline(kInstanceStartLimitMs);
+    while (!instanceRunning(bus)) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// On Wayland a menu cannot be placed at the pointer; XWayland can.
+void preferXWaylandForMenus()
+{
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+} // namespace
+
+TrayService::TrayService(AppController& controller, QObject* parent) : QObject(parent), m_controller(controller) {}
+
+TrayService::~TrayService()
+{
+    if (!m_registered)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.unregisterService(QString::fromLatin1(kBusName));
+    bus.unregisterObject(QString::fromLatin1(kObjectPath));
+}
+
+TrayService::Registration TrayService::registerOnBus()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return Registration::NoBus;
+    if (instanceRunning(bus))
+        return Registration::AlreadyRunning;
+    if (!bus.registerObject(QString::fromLatin1(kObjectPath), this, QDBusConnection::ExportScriptableSlots))
+        return Registration::NoBus;
+    if (!bus.registerService(QString::fromLatin1(kBusName))) {
+        bus.unregisterObject(QString::fromLatin1(kObjectPath));
+        return instanceRunning(bus) ? Registration::AlreadyRunning : Registration::NoBus;
+    }
+    m_registered = true;
+    return Registration::Registered;
+}
+
+void TrayService::ShowMenu()
+{
+    QTimer::singleShot(0, &m_controller, [c = &m_controller] { c->showMenuAtPointer(); });
+}
+
+void TrayService::SetSelection(const QStringList& uris)
+{
+    QList<QByteArray> files;
+    for (const QString& uri : uris)
+        files.append(uri.toUtf8());
+    QString error;
+    if (!Selection::RecordHandedOverSelection(files, &error))
+        std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());
+    QTimer::singleShot(0, &m_controller, [c = &m_controller] { c->selectionHandedOver(); });
+}
+
+void TrayService::Quit()
+{
+    QTimer::singleShot(0, &m_controller, [c = &m_controller] { c->selItemQuit(); });
+}
+
+int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpener)
+{
+    if (qEnvironmentVariableIsSet("PICTOMAT_DETACHED")) {
+        // Started by a file-manager action: outlive the action's session.
+        ::setsid();
+        qunsetenv("PICTOMAT_DETACHED");
+    }
+    // Whoever started us may close our output; diagnostics must not end us.
+    std::signal(SIGPIPE, SIG_IGN);
+    preferXWaylandForMenus();
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.corvane.Pictomat"));
+
+    SystemDesktop desktop(SystemDesktop::AlertStyle::Dialog);
+    AppController controller(desktop);
+    controller.setPreferencesOpener(std::move(preferencesOpener));
+    TrayService service(controller);
+    switch (service.registerOnBus()) {
+    case TrayService::Registration::AlreadyRunning:
+        std::fprintf(stderr, "pictomat: Pictomat is already running\n");
+        return 0;
+    case TrayService::Registration::NoBus:
+        std::fprintf(stderr, "pictomat: no session bus; the file-manager actions cannot reach this Pictomat\n");
+        break;
+    case TrayService::Registration::Registered:
+        break;
+    }
+    QuitOnSignals quitOnSignals;
+    controller.applicationWillFinishLaunching();
+    controller.init();
+    const int status = app.exec();
+    controller.applicationWillTerminate();
+    return status;
+}
+
+int RunSelectVerb(int argc, char** argv, const QList<QByteArray>& files)
+{
+    QCoreApplication app(argc, argv);
+    QString error;
+    if (!Selection::RecordHandedOverSelection(files, &error)) {
+        std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());
+        return 1;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && instanceRunning(bus)) {
+        QDBusMessage call = instanceCall("SetSelection");
+        call << busUris(files);
+        bus.call(call, QDBus::Block, kCallTimeoutMs);
+    }
+    return 0;
+}
+
+int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QStringList& instanceArguments)
+{
+    QCoreApplication app(argc, argv);
+    if (!files.isEmpty()) {
+        QString error;
+        if (!Selection::RecordHandedOverSelection(files, &error)) {
+            std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());
+            return 1;
+        }
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        std::fprintf(stderr, "pictomat: no session bus, so the Pictomat menu cannot be reached\n");
+        return 1;
+    }
+    if (!instanceRunning(bus) && !(startInstance(bus, instanceArguments) && waitForInstance(bus))) {
+        std::fprintf(stderr, "pictomat: Pictomat could not be started\n");
+        return 1;
+    }
+    // The opening rebuilds the menu from the files recorded above.
+    const QDBusMessage reply = bus.call(instanceCall("ShowMenu"), QDBus::Block, kCallTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        std::fprintf(stderr, "pictomat: %s\n", reply.errorMessage().toUtf8().constData());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace pictomat

@@ -1,0 +1,11 @@
+# Status menu and tray tests (included from this folder's CMakeLists.txt).
+pictomat_add_test(test_menu SOURCES MenuTest.cpp LIBS pictomat_app)
+
+add_executable(status_notifier_watcher_standin StatusNotifierWatcherStandIn.cpp)
+target_link_libraries(status_notifier_watcher_standin PRIVATE Qt6::DBus)
+# Each tray test runs its own bus, but they share the X server's pointer.
+pictomat_add_test(test_tray NEEDS_BINARY SOURCES TrayTest.cpp LIBS pictomat_app
+  PROPERTIES RESOURCE_LOCK x11-pointer)
+add_dependencies(test_tray status_notifier_watcher_standin)
+target_compile_definitions(test_tray PRIVATE
+  WATCHER_STANDIN="$<TARGET_FILE:status_notifier_watcher_standin>")
