@@ -1,0 +1,33 @@
+#include "CommandServices.h"
+
+#include "OutputFolder.h"
+#include "Reveal.h"
+
+namespace pictomat {
+
+void ShowStandardAlert(CommandContext& context, const QString& message, const QString& explanation)
+{
+    context.desktop.showAlert(message, explanation);
+}
+
+int32_t OpenWithLaunchServices(CommandContext& context, const FileRef& item)
+{
+    if (item.isEmpty())
+        return kFnfErr;
+    return context.desktop.openUrl(item.url()) ? 0 : kFnfErr;
+}
+
+void OpenOutputFolder(CommandContext& context, const FileRef& item)
+{
+    const FileRef folder = ResolveOutputFolder(item);
+    OpenWithLaunchServices(context, folder);
+}
+
+void RevealLastOutputFile(CommandContext& context)
+{
+    if (context.lastOutputFile.isEmpty())
+        return;
+    RevealInFileManager(context.lastOutputFile, context.desktop);
+}
+
+} // namespace pictomat

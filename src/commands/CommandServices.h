@@ -1,0 +1,20 @@
+#pragma once
+
+#include "CommandContext.h"
+
+namespace pictomat {
+
+// Services every command shares: alerts, opening, the output folder, reveal.
+
+void ShowStandardAlert(CommandContext& context, const QString& message,
+                       const QString& explanation = QString());
+// Opens a file or folder as if double-clicked. 0, or -43 when nothing opened.
+int32_t OpenWithLaunchServices(CommandContext& context, const FileRef& item);
+// Opens the folder the output of `item` goes to (the last worked-on item when
+// called for "Go to Pictomat folder...").
+void OpenOutputFolder(CommandContext& context, const FileRef& item);
+// Selects the last output file in a file-manager window; nothing when no output
+// was recorded since start-up.
+void RevealLastOutputFile(CommandContext& context);
+
+} // namespace pictomat

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "FileRef.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+
+#include <memory>
+#include <optional>
+
+namespace pictomat {
+
+// QFile takes QString names, which cannot carry every byte a Linux name may
+// hold; these open by the file system's own bytes and hand Qt the descriptor.
+std::unique_ptr<QFile> OpenFileForReading(const FileRef& file);
+// Opens an existing file for writing from its start, cutting it to zero length.
+std::unique_ptr<QFile> OpenFileForRewriting(const FileRef& file);
+
+// Decodes a picture file with the image layer; null image when it is none.
+QImage ReadImageFile(const FileRef& file);
+
+// Writes bytes atomically beside the target (temporary file, fsync, rename),
+// so the target is always either its old contents or the new ones.
+bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error = nullptr);
+
+} // namespace pictomat

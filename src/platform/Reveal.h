@@ -1,0 +1,15 @@
+#pragma once
+
+#include "Desktop.h"
+#include "FileRef.h"
+
+namespace pictomat {
+
+// Shows a file selected in a file-manager window through
+// org.freedesktop.FileManager1.ShowItems when a file manager provides it on the
+// session bus (running or activatable); otherwise opens the containing folder.
+// The path travels as a URI argument, never as script text, so nothing in a
+// file name can be injected.
+bool RevealInFileManager(const FileRef& item, Desktop& desktop);
+
+} // namespace pictomat

@@ -1,0 +1,123 @@
+#include "CommandIds.h"
+#include "Dispatcher.h"
+#include "Exporters.h"
+#include "PreferenceStore.h"
+#include "RecordingDesktop.h"
+#include "Reveal.h"
+#include "TestEnv.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace pictomat;
+
+namespace {
+
+// Runs the stand-in file manager on the test's session bus.
+class StandInFileManager {
+public:
+    explicit StandInFileManager(const QString& log) : m_log(log)
+    {
+        m_process.start(QStringLiteral(FILE_MANAGER_STANDIN), {log});
+        m_process.waitForReadyRead(10000);
+        m_ready = m_process.readAllStandardOutput().contains("ready");
+    }
+    ~StandInFileManager()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+        // Wait until the bus has forgotten the name, for the next test.
+        for (int i = 0; i < 50 && QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                                      QStringLiteral("org.freedesktop.FileManager1")); ++i)
+            QThread::msleep(20);
+    }
+    bool ready() const { return m_ready; }
+    QStringList shown() const
+    {
+        QFile f(m_log);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    QString m_log;
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+class RevealTest : public test::TestEnv {
+protected:
+    void SetUp() override
+    {
+        test::TestEnv::SetUp();
+        if (!QDBusConnection::sessionBus().isConnected())
+            GTEST_SKIP() << "no session bus";
+        prefs::PreferenceStore::resetShared();
+        auto& store = prefs::PreferenceStore::shared();
+        store.setValue(QStringLiteral("OpenImageFileForMe"), false);
+        store.setValue(QStringLiteral("UseItemsFolder"), true);
+        ASSERT_TRUE(store.synchronize());
+        context.graphicsAvailable = true;
+        context.exporterList = LoadExporterList(desktop);
+    }
+    void TearDown() override
+    {
+        prefs::PreferenceStore::resetShared();
+        test::TestEnv::TearDown();
+    }
+    void makeIconFor(const QList<QByteArray>& paths)
+    {
+        QVector<FileRef> items;
+        for (const QByteArray& p : paths)
+            items.append(FileRef(p));
+        context.selectedItems.count = qint32(items.size());
+        context.selectedItems.items = items;
+        Dispatcher(context).handleMenuItem(kCommandMakeIconForFile);
+    }
+
+    test::RecordingDesktop desktop;
+    CommandContext context{desktop};
+};
+
+TEST_F(RevealTest, TheLastOutputIsShownByUriWhateverItsNameHolds)
+{
+    StandInFileManager fm(root() + "/shown.log");
+    ASSERT_TRUE(fm.ready());
+    const QByteArray quoted = writeFile("say \"hi\".txt", "x");
+    const QByteArray latin1 = QFile::encodeName(work()) + "/caf\xe9\nnew.txt";
+    {
+        const int fd = ::open(latin1.constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    makeIconFor({quoted});
+    makeIconFor({writeFile("first.txt", "x"), latin1});
+    const QStringList shown = fm.shown();
+    ASSERT_EQ(shown.size(), 2) << shown.join('|').toStdString();
+    EXPECT_EQ(FileRef::fromUri(shown.at(0).toLatin1()).path(), quoted + ".icns");
+    EXPECT_EQ(FileRef::fromUri(shown.at(1).toLatin1()).path(), latin1 + ".icns");
+    EXPECT_TRUE(QFile::exists(QString::fromUtf8(quoted) + ".icns"));
+    // The folder opened before the loop is the first item's own.
+    ASSERT_FALSE(desktop.opened.isEmpty());
+    EXPECT_EQ(desktop.opened.first(), FileRef(QFile::encodeName(work())).url());
+}
+
+TEST_F(RevealTest, WithoutAFileManagerServiceTheContainingFolderOpens)
+{
+    ASSERT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(
+        QStringLiteral("org.freedesktop.FileManager1")));
+    const QByteArray item = writeFile("sub/dir/thing.txt", "x");
+    RevealInFileManager(FileRef(item + ".icns"), desktop);
+    ASSERT_FALSE(desktop.opened.isEmpty());
+    EXPECT_EQ(desktop.opened.last(), FileRef(item).parent().url());
+}
+
+} // namespace
