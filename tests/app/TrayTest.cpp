@@ -2,7 +2,7 @@
 // tray host reads it (com.canonical.dbusmenu, through gdbus), and the menu a
 // file-manager action brings up at the pointer. Each test runs its own bus.
 
-#include "TestEnv.h"
+#include "DesktopSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,135 +22,7 @@
 namespace pictomat::test {
 namespace {
 
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    for (int waited = 0; waited < timeoutMs; waited += 100) {
-        if (condition())
-            return true;
-        QThread::msleep(100);
-    }
-    return condition();
-}
-
-// A process of the test's own, ended when the test ends.
-struct OwnedProcess {
-    QProcess process;
-    ~OwnedProcess()
-    {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        process.terminate();
-        if (!process.waitForFinished(3000)) {
-            process.kill();
-            process.waitForFinished(3000);
-        }
-    }
-};
-
-struct MenuItem {
-    int id = 0;
-    QString label;  // "---" for a separator
-    bool enabled = true;
-};
-
-// The items of a GetLayout reply as gdbus prints it, in order.
-QVector<MenuItem> parseLayout(const QString& text)
-{
-    QVector<MenuItem> items;
-    static const QRegularExpression itemPattern(QStringLiteral(R"(<\((\d+), \{([^{}]*)\})"));
-    static const QRegularExpression labelPattern(QStringLiteral(R"('label': <(['"])(.*?)\1>)"));
-    for (auto it = itemPattern.globalMatch(text); it.hasNext();) {
-        const auto match = it.next();
-        const QString props = match.captured(2);
-        MenuItem item;
-        item.id = match.captured(1).toInt();
-        item.enabled = !props.contains(QLatin1String("'enabled': <false>"));
-        if (props.contains(QLatin1String("'type': <'separator'>")))
-            item.label = QStringLiteral("---");
-        else
-            item.label = labelPattern.match(props).captured(2);
-        items.append(item);
-    }
-    return items;
-}
-
-class TrayTest : public TestEnv {
-protected:
-    void SetUp() override
-    {
-        TestEnv::SetUp();
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            GTEST_SKIP() << "needs an X server (scripts/test runs one)";
-        m_bus.process.start(QStringLiteral("dbus-daemon"),
-                            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-        ASSERT_TRUE(m_bus.process.waitForStarted(5000));
-        ASSERT_TRUE(waitUntil([&] { return m_bus.process.canReadLine() || m_bus.process.waitForReadyRead(100); }, 5000));
-        m_address = QString::fromUtf8(m_bus.process.readLine().trimmed());
-        ASSERT_FALSE(m_address.isEmpty());
-        m_environment = {QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + m_address, QStringLiteral("QT_QPA_PLATFORM=xcb"),
-                         QStringLiteral("PICTOMAT_SELECTION_SCRIPT")};
-        m_files = {writeFile("a.txt", "first\n"), writeFile("b.txt", "second\n")};
-    }
-    void TearDown() override
-    {
-        // An instance that a test started through "pictomat menu" is ended by its id.
-        if (m_instancePid > 0 && ::kill(m_instancePid, 0) == 0) {
-            ::kill(m_instancePid, SIGTERM);
-            waitUntil([&] { return ::kill(m_instancePid, 0) != 0; }, 3000);
-        }
-        TestEnv::TearDown();
-    }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.remove(QStringLiteral("PICTOMAT_SELECTION_SCRIPT"));
-        return env;
-    }
-
-    ProcessResult gdbusCall(const QString& destination, const QString& path, const QString& method,
-                            const QStringList& arguments = {})
-    {
-        // "--" so that arguments such as -1 are not read as options.
-        QStringList args{QStringLiteral("call"),  QStringLiteral("--session"),     QStringLiteral("--dest"),
-                         destination,             QStringLiteral("--object-path"), path,
-                         QStringLiteral("--method"), method,                       QStringLiteral("--")};
-        return RunProcess(QStringLiteral("gdbus"), args + arguments, m_environment, 15000);
-    }
-    QString property(const QString& destination, const QString& path, const QString& interface, const QString& name)
-    {
-        return QString::fromUtf8(gdbusCall(destination, path, QStringLiteral("org.freedesktop.DBus.Properties.Get"),
-                                           {interface, name})
-                                     .out);
-    }
-    bool nameHasOwner(const QString& name)
-    {
-        return gdbusCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                         QStringLiteral("org.freedesktop.DBus.NameHasOwner"), {name})
-            .out.contains("true");
-    }
-    void startOwned(OwnedProcess& owned, const QString& program, const QStringList& arguments = {})
-    {
-        owned.process.setProcessEnvironment(environment());
-        owned.process.start(program, arguments);
-        ASSERT_TRUE(owned.process.waitForStarted(5000));
-    }
-    QStringList fileArguments() const
-    {
-        QStringList args;
-        for (const QByteArray& f : m_files)
-            args.append(QFile::decodeName(f));
-        return args;
-    }
-
-    OwnedProcess m_bus;
-    QString m_address;
-    QStringList m_environment;
-    QList<QByteArray> m_files;
-    qint64 m_instancePid = 0;
-};
+using TrayTest = DesktopSession;
 
 TEST_F(TrayTest, TrayHostReadsTheMenuAroundTheHandedOverSelectionAndQuitEndsTheProgram)
 {
@@ -165,20 +37,8 @@ TEST_F(TrayTest, TrayHostReadsTheMenuAroundTheHandedOverSelectionAndQuitEndsTheP
 
     // The item registers with the host; its Menu property leads to the menu.
     QString item;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            const QString items = property(QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
-                                           QStringLiteral("org.kde.StatusNotifierWatcher"),
-                                           QStringLiteral("RegisteredStatusNotifierItems"));
-            item = QRegularExpression(QStringLiteral("'([^']+)'")).match(items).captured(1);
-            return !item.isEmpty();
-        },
-        10000));
-    const QString menuPath = QRegularExpression(QStringLiteral("objectpath '([^']+)'"))
-                                 .match(property(item, QStringLiteral("/StatusNotifierItem"),
-                                                 QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Menu")))
-                                 .captured(1);
-    ASSERT_FALSE(menuPath.isEmpty());
+    QString menuPath;
+    ASSERT_TRUE(findTrayMenu(item, menuPath));
 
     // A second start finds the first and leaves quietly.
     const ProcessResult second = RunPictomat({}, m_environment, 20000);
@@ -202,11 +62,8 @@ TEST_F(TrayTest, TrayHostReadsTheMenuAroundTheHandedOverSelectionAndQuitEndsTheP
         m_environment);
     ASSERT_EQ(select.exitCode, 0) << select.err.toStdString();
 
-    ASSERT_EQ(gdbusCall(item, menuPath, QStringLiteral("com.canonical.dbusmenu.AboutToShow"), {QStringLiteral("0")}).exitCode, 0);
-    const ProcessResult layout = gdbusCall(item, menuPath, QStringLiteral("com.canonical.dbusmenu.GetLayout"),
-                                           {QStringLiteral("0"), QStringLiteral("-1"), QStringLiteral("[]")});
-    ASSERT_EQ(layout.exitCode, 0) << layout.err.toStdString();
-    const QVector<MenuItem> items = parseLayout(QString::fromUtf8(layout.out));
+    QByteArray raw;
+    const QVector<MenuItem> items = readTrayMenu(item, menuPath, &raw);
     QStringList labels;
     for (const MenuItem& i : items)
         labels.append(i.label);
@@ -217,7 +74,7 @@ TEST_F(TrayTest, TrayHostReadsTheMenuAroundTheHandedOverSelectionAndQuitEndsTheP
                                   "Add Custom Icon to Media", "---", "Remove Custom Icon", "---",
                                   "Multiple Selection (2 items)"};
     const QStringList tail = {"---", "Go to Pictomat folder...", "Preferences...", "---", "Quit"};
-    ASSERT_GT(labels.size(), head.size() + 1 + commands.size() + tail.size()) << layout.out.toStdString();
+    ASSERT_GT(labels.size(), head.size() + 1 + commands.size() + tail.size()) << raw.toStdString();
     EXPECT_EQ(labels.mid(0, 3), head);
     EXPECT_TRUE(labels.at(3).startsWith("2 Items, First item: a"))
         << labels.at(3).toStdString();
@@ -231,11 +88,7 @@ TEST_F(TrayTest, TrayHostReadsTheMenuAroundTheHandedOverSelectionAndQuitEndsTheP
     EXPECT_EQ(labels.mid(labels.size() - tail.size()), tail);
 
     // "Preferences..." brings the preferences window up; "Quit" ends the program.
-    const auto click = [&](int id) {
-        return gdbusCall(item, menuPath, QStringLiteral("com.canonical.dbusmenu.Event"),
-                         {QString::number(id), QStringLiteral("clicked"), QStringLiteral("<0>"), QStringLiteral("0")})
-            .exitCode;
-    };
+    const auto click = [&](int id) { return clickTrayMenuItem(item, menuPath, id); };
     ASSERT_EQ(click(items.at(items.size() - 3).id), 0);
     EXPECT_TRUE(waitUntil(
         [] {

@@ -9,3 +9,9 @@ pictomat_add_test(test_tray NEEDS_BINARY SOURCES TrayTest.cpp LIBS pictomat_app
 add_dependencies(test_tray status_notifier_watcher_standin)
 target_compile_definitions(test_tray PRIVATE
   WATCHER_STANDIN="$<TARGET_FILE:status_notifier_watcher_standin>")
+
+pictomat_add_test(test_endtoend NEEDS_BINARY SOURCES EndToEndTest.cpp LIBS pictomat_app
+  PROPERTIES RESOURCE_LOCK x11-pointer)
+add_dependencies(test_endtoend status_notifier_watcher_standin)
+target_compile_definitions(test_endtoend PRIVATE
+  WATCHER_STANDIN="$<TARGET_FILE:status_notifier_watcher_standin>")
