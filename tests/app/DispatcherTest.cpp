@@ -4,9 +4,11 @@
 #include "OutputFolder.h"
 #include "PreferenceStore.h"
 #include "Preferences.h"
+#include "PreferencesWindow.h"
 #include "RecordingDesktop.h"
 #include "TestEnv.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 
@@ -129,6 +131,23 @@ TEST_F(DispatcherTest, MakeIconOpensTheFolderFirstAndEveryFailureIsReportedPerIt
     EXPECT_EQ(desktop.events,
               (QStringList{"open:" + defaultFolderUrl(), "alert:An icon for the file could not be found.",
                            "alert:An icon for the file could not be found."}));
+}
+
+TEST_F(DispatcherTest, AChangeInThePreferencesWindowCountsAtTheNextCommand)
+{
+    set(prefs::key::OpenImageFolderForMe, false);
+    set(prefs::key::OpenImageFileForMe, false);
+    select({writeFile("Read Me", "text")});
+    Dispatcher(context).handleMenuItem(kCommandMakeIconForFile);
+    ASSERT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('|').toStdString();
+
+    PictomatPref window([] { return std::optional<QString>(); });
+    QCheckBox* overwrite = window.window()->findChild<QCheckBox*>("overwriteFilesBySameNameButton");
+    ASSERT_NE(overwrite, nullptr);
+    ASSERT_TRUE(overwrite->isChecked());
+    overwrite->click();
+    Dispatcher(context).handleMenuItem(kCommandMakeIconForFile);
+    EXPECT_EQ(desktop.alertMessages(), QStringList{"The file already exists."});
 }
 
 } // namespace
