@@ -29,6 +29,9 @@ ExporterList LoadExporterList(Desktop& desktop);
 // Reloads the list, then matches the extension ignoring case; the last match wins.
 bool FindExporterTypeForExtension(Desktop& desktop, const QString& extension, uint32_t* fileType,
                                   ExporterInfo* info = nullptr);
+// The matching rule of FindExporterTypeForExtension on a given list, without
+// reloading: the last entry whose extension matches ignoring case, or null.
+const ExporterInfo* MatchExporterExtension(const ExporterList& list, const QString& extension);
 
 // Whether the graphics layer could be loaded (Qt's image plugins are usable).
 // Tests make it fail with PICTOMAT_FAIL_GRAPHICS=1.

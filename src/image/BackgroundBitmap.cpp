@@ -1,0 +1,90 @@
+#include "BackgroundBitmap.h"
+
+#include "Preferences.h"
+
+#include <QColor>
+#include <QMap>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace pictomat {
+
+namespace {
+
+// Stored components may be anything a hand-edited preference file holds;
+// QColor refuses values outside 0...1, so bring them into range. A value that
+// is not a number counts as unset.
+float unitComponent(float value)
+{
+    if (std::isnan(value))
+        return 1.0f;
+    return std::clamp(value, 0.0f, 1.0f);
+}
+
+} // namespace
+
+std::optional<QImage> CreateBackgroundBitmap(int32_t width, int32_t height)
+{
+    if (width <= 0 || height <= 0)
+        return std::nullopt;
+    if (qint64(width) * qint64(height) > kMaxBackgroundBitmapBytes / 4)
+        return std::nullopt;
+
+    QImage bitmap(width, height, QImage::Format_RGBA8888_Premultiplied);
+    if (bitmap.isNull() || bitmap.bytesPerLine() != qsizetype(width) * 4)
+        return std::nullopt;
+    bitmap.fill(Qt::transparent);
+
+    float red = 1.0f, green = 1.0f, blue = 1.0f, storedAlpha = 1.0f;
+    prefs::GetBackgroundColorPreference(red, green, blue, storedAlpha);
+    // The stored alpha component is the preferences window's; the bitmap takes
+    // its alpha from the "alpha" standard default only.
+    float alpha = 1.0f;
+    if (const std::optional<float> standardAlpha = prefs::GetStandardAlphaDefault())
+        alpha = *standardAlpha;
+
+    const QColor colour = QColor::fromRgbF(unitComponent(red), unitComponent(green), unitComponent(blue),
+                                           unitComponent(alpha));
+    QPainter painter(&bitmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.fillRect(QRect(0, 0, width, height), colour);
+    painter.end();
+    return bitmap;
+}
+
+bool DrawIconIntoBitmap(QImage& bitmap, const IconProvider::Icon& icon)
+{
+    if (bitmap.isNull() || icon.isNull())
+        return false;
+    const int edge = std::min(bitmap.width(), bitmap.height());
+    const QImage picture = IconProvider::render(icon, edge);
+    if (picture.isNull())
+        return false;
+
+    QPainter painter(&bitmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRect target((bitmap.width() - edge) / 2, (bitmap.height() - edge) / 2, edge, edge);
+    painter.drawImage(target, picture);
+    return true;
+}
+
+icns::IconFamily IconFamilyForItemIcon(const IconProvider::Icon& icon)
+{
+    static constexpr int kSizes[] = {16, 32, 64, 128, 256, 512, 1024};
+    QMap<int, QImage> pictures;
+    if (!icon.isNull()) {
+        for (int size : kSizes) {
+            QImage picture = IconProvider::render(icon, size);
+            if (!picture.isNull())
+                pictures.insert(size, picture);
+        }
+    }
+    if (pictures.isEmpty())
+        return icns::IconFamily();
+    return icns::IconFamily::fromImages(pictures);
+}
+
+} // namespace pictomat

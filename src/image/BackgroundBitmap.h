@@ -1,0 +1,35 @@
+#pragma once
+
+#include "IconFamily.h"
+#include "IconProvider.h"
+
+#include <QImage>
+
+#include <cstdint>
+#include <optional>
+
+namespace pictomat {
+
+// The largest bitmap we agree to make, in bytes. Far beyond any icon size, and
+// small enough that filling it cannot drive the desktop into the out-of-memory
+// killer (a lazily committed allocation would "succeed" and then fail while
+// being filled).
+inline constexpr qint64 kMaxBackgroundBitmapBytes = qint64(1) << 30;
+
+// A width x height bitmap, premultiplied RGBA in memory order, rows of exactly
+// width * 4 bytes, cleared and then filled with the background colour of the
+// preferences and the "alpha" standard default. Nothing for a width or height
+// of 0 or less, or when the buffer cannot be had.
+std::optional<QImage> CreateBackgroundBitmap(int32_t width, int32_t height);
+
+// Composites the icon over the bitmap, covering the whole square (centred in
+// the shorter edge when the bitmap is not square). False when the icon could
+// not be rendered at that size.
+bool DrawIconIntoBitmap(QImage& bitmap, const IconProvider::Icon& icon);
+
+// The item's icon as an icon family: rendered at every size the icon-family
+// codec writes (16 to 1024 px; the @2x slots are filled from these). Empty when
+// the icon renders at no size.
+icns::IconFamily IconFamilyForItemIcon(const IconProvider::Icon& icon);
+
+} // namespace pictomat

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "FitRect.h"
+#include "IconFamily.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QMap>
+#include <QSize>
+
+#include <optional>
+
+namespace pictomat {
+
+// The rows an icon made from a file's contents holds, smallest first.
+inline constexpr int kIconFamilySizes[] = {16, 32, 48, 128, 256, 512};
+inline constexpr int kLargestIconRow = 512;
+
+// Paths are the file system's bytes throughout.
+
+// Whether an image reader takes the file. .icns files are left out, so that
+// they keep their own hand-made elements through IconFamilyFromIcnsFile.
+bool HasImageImporter(const QByteArray& path);
+
+// The picture read once, at no more than the largest row needs (scaled
+// decoding where the format offers it), with the source's natural size in
+// display orientation. Nothing when no reader takes the file or nothing decodes.
+struct DecodedPicture {
+    QImage picture;   // at most the largest row's fitted size
+    QSize natural;    // the size the rows are fitted from
+};
+std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path);
+
+// Every row of kIconFamilySizes drawn from one decoded picture: an m x m
+// transparent square with the picture smoothly scaled into
+// FitRectInSquare(natural, m). Premultiplied ARGB.
+QMap<int, QImage> RenderIconRows(const QImage& picture, QSize natural);
+
+// The family written for rows drawn by RenderIconRows: RGB + mask (mask from
+// alpha) for 16, 32, 48 and 128, the 128 row also as ic07, 256 as ic08 and 512
+// as ic09.
+icns::IconFamily IconFamilyFromRows(const QMap<int, QImage>& rows);
+
+// The icon family of a still image; nothing when nothing decodes.
+std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path);
+
+// The family of the frame shown at the movie's poster time (the first frame
+// when the movie records none), fitted by the movie's display size. Nothing
+// when the file is not a movie or no frame decodes.
+std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path);
+
+// The family stored in an .icns file; nothing when it cannot be read or holds
+// no element.
+std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path);
+
+// A movie's poster frame converted to RGBA at no more than maxEdge pixels along
+// its longer display edge, and its display size (sample aspect ratio and
+// rotation applied).
+struct MoviePoster {
+    QImage frame;
+    QSize displaySize;
+    double time = 0;  // seconds into the movie of the frame taken
+};
+std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge = kLargestIconRow);
+
+// The poster time a QuickTime or MPEG-4 file records in its movie header, in
+// seconds; nothing when the file has no readable movie header. Zero means the
+// first frame.
+std::optional<double> ReadQuickTimePosterTime(const QByteArray& path);
+
+} // namespace pictomat
