@@ -54,27 +54,38 @@ bool haveDisplay()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-// The exporter lines belong to the menu's console; a shell command keeps its
-// standard output for what the command itself says.
-class QuietConsole : public Desktop {
-public:
-    explicit QuietConsole(Desktop& inner) : m_inner(inner) {}
-    void showAlert(const QString& m, const QString& e) override { m_inner.showAlert(m, e); }
-    void playSound(const QString& n) override { m_inner.playSound(n); }
-    bool openUrl(const QUrl& u) override { return m_inner.openUrl(u); }
-    void log(const QString& l) override { m_inner.log(l); }
-    void writeStandardOutput(const QByteArray&) override {}
 
-private:
-    Desktop& m_inner;
-};
+// The operands as the shell gave them, aligned with their strings. A file name
+// that is not valid UTF-8 does not survive a trip through QString, so the
+// bytes are taken from argv again where it holds these very operands.
+QList<QByteArray> operandBytes(int argc, char** argv, const QStringList& arguments)
+{
+    QList<QByteArray> raw;
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "-alpha") {
+            ++i;
+            continue;
+        }
+        raw.append(QByteArray(argv[i]));
+    }
+    if (!raw.isEmpty())
+        raw.removeFirst();  // "run"
+    bool aligned = raw.size() == arguments.size();
+    for (int i = 0; aligned && i < raw.size(); ++i)
+        aligned = QString::fromLocal8Bit(raw.at(i)) == arguments.at(i);
+    if (aligned)
+        return raw;
+    raw.clear();
+    for (const QString& a : arguments)
+        raw.append(QFile::encodeName(a));
+    return raw;
+}
 
-SelectedItems selectionFromArguments(const QStringList& files)
+SelectedItems selectionFromArguments(const QList<QByteArray>& files)
 {
     SelectedItems selection;
     QVector<FileRef> items;
-    for (const QString& f : files) {
-        const QByteArray bytes = QFile::encodeName(f);
+    for (const QByteArray& bytes : files) {
         FileRef ref = bytes.startsWith("file://") ? FileRef::fromUri(bytes) : FileRef::fromLocalPath(bytes);
         struct stat st;
         if (!ref.isEmpty() && ::lstat(ref.c_path(), &st) != 0)
@@ -87,11 +98,14 @@ SelectedItems selectionFromArguments(const QStringList& files)
 }
 
 // Runs the command in this process; returns the exit status.
-int runHere(const Verb& verb, const QString& extension, const QStringList& files)
+int runHere(const Verb& verb, const QString& extension, const QList<QByteArray>& files)
 {
     SystemDesktop desktop(SystemDesktop::AlertStyle::StandardError);
-    QuietConsole quiet(desktop);
+    WithoutStandardOutput quiet(desktop);
     CommandContext context(desktop);
+    // The exporter lines belong to the menu's console; a shell command keeps
+    // its standard output for what the command itself says.
+    context.exporterConsole = &quiet;
     context.graphicsAvailable = LoadGraphicsLayer();
     if (context.graphicsAvailable)
         context.exporterList = LoadExporterList(quiet);
@@ -115,7 +129,7 @@ int runHere(const Verb& verb, const QString& extension, const QStringList& files
 // A copy must outlive the command, as xclip's does: the work and the serving
 // happen in a child that keeps the clipboard until another program takes it;
 // the parent returns the command's status as soon as the copy is made.
-int runServingClipboard(int argc, char** argv, const Verb& verb, const QStringList& files)
+int runServingClipboard(int argc, char** argv, const Verb& verb, const QList<QByteArray>& files)
 {
     int status[2];
     if (::pipe2(status, O_CLOEXEC) != 0)
@@ -169,12 +183,15 @@ int runServingClipboard(int argc, char** argv, const Verb& verb, const QStringLi
 int RunVerbCommand(int argc, char** argv, const QStringList& arguments)
 {
     QStringList args;
+    QList<QByteArray> bytes;  // the same operands, as given
+    const QList<QByteArray> given = operandBytes(argc, argv, arguments);
     for (int i = 0; i < arguments.size(); ++i) {
         if (arguments.at(i) == QLatin1String("-alpha")) {
             ++i;  // a user default, not a file
             continue;
         }
         args.append(arguments.at(i));
+        bytes.append(given.at(i));
     }
     if (args.isEmpty())
         return usage("run needs a command");
@@ -186,11 +203,13 @@ int RunVerbCommand(int argc, char** argv, const QStringList& arguments)
     if (!verb)
         return usage(qPrintable(QStringLiteral("unknown command \"%1\"").arg(args.first())));
     args.removeFirst();
+    bytes.removeFirst();
     QString extension;
     if (verb->tag == 0) {
         if (args.isEmpty())
             return usage("export needs an extension, such as png");
         extension = args.takeFirst();
+        bytes.removeFirst();
     }
     if (verb->needsFiles && args.isEmpty())
         return usage(qPrintable(QStringLiteral("%1 needs at least one file").arg(QLatin1String(verb->name))));
@@ -200,11 +219,11 @@ int RunVerbCommand(int argc, char** argv, const QStringList& arguments)
         return 1;
     }
     if (verb->tag == kCommandCopyIconForFile)
-        return runServingClipboard(argc, argv, *verb, args);
+        return runServingClipboard(argc, argv, *verb, bytes);
     if (!haveDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    return runHere(*verb, extension, args);
+    return runHere(*verb, extension, bytes);
 }
 
 } // namespace pictomat

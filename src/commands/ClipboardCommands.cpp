@@ -61,7 +61,7 @@ void CopyIconForFile(CommandContext& context)
 {
     uint32_t fileType = 0;
     ExporterInfo png;
-    if (!FindExporterTypeForExtension(context.desktop, QStringLiteral("png"), &fileType, &png)) {
+    if (!FindExporterTypeForExtension(context.exporterDesktop(), QStringLiteral("png"), &fileType, &png)) {
         ShowStandardAlert(context, QStringLiteral("The file type for the extension could not be determined."));
         return;
     }
@@ -91,7 +91,9 @@ void CopyIconForFile(CommandContext& context)
     auto* mime = new QMimeData;
     mime->setData(QStringLiteral("image/png"), encoded);
     clipboard->setMimeData(mime);
-    if (clipboard->mimeData() == nullptr || !clipboard->ownsClipboard())
+    // Platforms that cannot report ownership (offscreen, some compositors)
+    // still hand back what was just set while nobody else has taken it.
+    if (!clipboard->ownsClipboard() && clipboard->mimeData() != mime)
         return;
     context.desktop.playSound(QStringLiteral("Ping"));
 }

@@ -17,6 +17,9 @@ struct CommandContext {
     bool graphicsAvailable = false;
     FileRef currentItem;           // the item the make-icon loop works on
     FileRef lastOutputFile;        // the most recently finished output file
+    // Where reloading the exporter list reports; the desktop unless set.
+    Desktop* exporterConsole = nullptr;
+    Desktop& exporterDesktop() { return exporterConsole ? *exporterConsole : desktop; }
 };
 
 } // namespace pictomat

@@ -100,14 +100,14 @@ void ExportIconImage(CommandContext& context, int tag, const FileRef& output)
                                 .arg(exporter.descriptionString, writer.errorString()));
         return;
     }
-    std::unique_ptr<QFile> file = OpenFileForRewriting(output);
-    if (!file || file->write(encoded) != encoded.size() || !file->flush()) {
-        if (file)
-            file->resize(0);
-        context.desktop.log(QStringLiteral("Pictomat: the image could not be written to %1").arg(output.displayPath()));
+    // Written beside the output and renamed onto it: a write that fails part-way
+    // (a full disk) leaves the empty output, never a truncated image.
+    QString error;
+    if (!WriteFileAtomically(output, encoded, &error)) {
+        context.desktop.log(QStringLiteral("Pictomat: the image could not be written to %1: %2")
+                                .arg(output.displayPath(), error));
         return;
     }
-    file->close();
     if (prefs::GetBooleanPreference(prefs::key::AddCustomIcon) && output.exists())
         SetCustomIconFromImageFile(context, output);
 }

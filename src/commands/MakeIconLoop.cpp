@@ -3,6 +3,7 @@
 #include "BackgroundBitmap.h"
 #include "CommandIds.h"
 #include "CommandServices.h"
+#include "CustomIcons.h"
 #include "ExportImage.h"
 #include "IconProvider.h"
 #include "ItemOperations.h"
@@ -115,6 +116,11 @@ bool CreateOutputFile(CommandContext& context, const FileRef& folder, const QByt
                               QStringLiteral("Select the option to overwrite files by same name to avoid this issue."));
             return false;
         }
+        // The replacement is a new file: it must not show the custom icon
+        // recorded for the one it replaces, a record that is kept by path and
+        // outlives a plain unlink.
+        if (S_ISREG(st.st_mode))
+            CustomIcons::removeCustomIcon(target);
         if (::unlink(target.c_path()) != 0 && errno != ENOENT) {
             outputFileFailure(context);
             return false;

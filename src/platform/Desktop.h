@@ -53,6 +53,20 @@ private:
     std::unique_ptr<Sound> m_sound;
 };
 
+// Forwards everything but standard output, which it drops.
+class WithoutStandardOutput : public Desktop {
+public:
+    explicit WithoutStandardOutput(Desktop& inner) : m_inner(inner) {}
+    void showAlert(const QString& message, const QString& explanation) override { m_inner.showAlert(message, explanation); }
+    void playSound(const QString& name) override { m_inner.playSound(name); }
+    bool openUrl(const QUrl& url) override { return m_inner.openUrl(url); }
+    void log(const QString& line) override { m_inner.log(line); }
+    void writeStandardOutput(const QByteArray&) override {}
+
+private:
+    Desktop& m_inner;
+};
+
 // The system log under the identifier "Pictomat", usable without a Desktop.
 void SystemLog(const QString& line);
 

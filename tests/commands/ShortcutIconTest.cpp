@@ -16,30 +16,6 @@ using namespace pictomat::test;
 
 namespace {
 
-// GVfs keeps the metadata of this process under the data folder GLib saw
-// first, while each test brings its own XDG_DATA_HOME: pin one folder for the
-// whole process and let `gio` read there.
-struct PinnedMetadataHome {
-    QByteArray dir;
-    PinnedMetadataHome()
-    {
-        char pattern[] = "/tmp/pictomat-web-metadata-XXXXXX";
-        if (!::mkdtemp(pattern))
-            return;
-        dir = pattern;
-        const QByteArray old = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", dir);
-        g_get_user_data_dir();
-        old.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", old);
-    }
-    ~PinnedMetadataHome()
-    {
-        if (!dir.isEmpty())  // QDir("") would be the working folder
-            QDir(QFile::decodeName(dir)).removeRecursively();
-    }
-};
-const PinnedMetadataHome g_metadataHome;
-
 const QString kLink = QStringLiteral("log:Webloc Link = ");
 const QString kFound = QStringLiteral("log:The header was found!");
 const QString kAt = QStringLiteral("log:The shortcut icon is located at: ");
@@ -87,7 +63,7 @@ protected:
     static QString customIcon(const QByteArray& path)
     {
         const ProcessResult gio = RunProcess("gio", {"info", "-a", "metadata::custom-icon", QString::fromUtf8(path)},
-                                           {"XDG_DATA_HOME=" + QFile::decodeName(g_metadataHome.dir)});
+                                           {"XDG_DATA_HOME=" + test::PinnedMetadataHome()});
         const QString uri = QString::fromUtf8(gio.out).section("metadata::custom-icon: ", 1).trimmed();
         const ProcessResult r = RunPython("import sys, urllib.parse; from PIL import Image\n"
                                           "im = Image.open(urllib.parse.unquote(sys.argv[1][7:]))\n"

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "CommandContext.h"
+#include "RecordingDesktop.h"
+#include "TestEnv.h"
+
+#include <QColor>
+#include <QImage>
+#include <QVariant>
+
+namespace pictomat::test {
+
+// A private HOME and preference domain, the loaded exporters and a recording
+// desktop; outputs go beside the items and nothing opens unless a test asks.
+class MakeIconFixture : public TestEnv {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void set(const char* key, const QVariant& value);
+    void select(const QList<QByteArray>& paths);
+    // The export tag (1-based) of the exporter writing this extension; 0 when none.
+    int exportTag(const QString& extension) const;
+    // The export tag of the exporter for a MIME type, and that exporter's extension.
+    int exportTagForType(const QString& mimeType) const;
+    QString extensionOf(int tag) const { return context.exporterList.value(tag - 1).extensionString; }
+    void run(int tag);
+
+    // A picture file holding `image` as PNG.
+    QByteArray pictureFile(const QString& name, const QImage& image);
+    // A desktop entry whose icon is that picture: an item with a known icon.
+    QByteArray itemShowing(const QString& name, const QImage& icon);
+    // An .icns file whose every picture is one solid colour.
+    QByteArray icnsFile(const QString& name, QColor colour);
+
+    RecordingDesktop desktop;
+    CommandContext context{desktop};
+};
+
+QImage SolidImage(int size, QColor colour);
+// An opaque square of `colour` in the middle half, fully transparent around it.
+QImage TransparentCornersImage(int size, QColor colour);
+QByteArray FileBytes(const QByteArray& path);
+QStringList FolderEntries(const QString& folder);
+
+// What Pillow makes of an image file: "FORMAT WIDTHxHEIGHT", then for every
+// point "x,y=R,G,B,A" (converted to RGBA), space separated. Empty on failure.
+QByteArray PillowDescribe(const QByteArray& path, const QList<QPoint>& points = {});
+// Pillow's sizes of an .icns file after loading each one, or the error text.
+QByteArray PillowIcnsSizes(const QByteArray& path);
+// The number of elements icns2png lists, or -1 when it refuses the file.
+int Icns2pngElementCount(const QByteArray& path);
+
+} // namespace pictomat::test
