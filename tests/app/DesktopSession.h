@@ -179,6 +179,15 @@ protected:
             .exitCode;
     }
 
+    // The process that owns the program's bus name, or 0.
+    qint64 pictomatInstancePid()
+    {
+        const ProcessResult r = gdbusCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                          QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
+                                          {QStringLiteral("com.corvane.Pictomat")});
+        return QRegularExpression(QStringLiteral("uint32 (\\d+)")).match(QString::fromUtf8(r.out)).captured(1).toLongLong();
+    }
+
     OwnedProcess m_bus;
     QString m_address;
     QStringList m_environment;

@@ -49,14 +49,8 @@ TEST_F(EndToEndTest, FileManagerActionMenuAndMakeIconForFile)
     ASSERT_TRUE(nautilus.waitForFinished(30000));
     ASSERT_EQ(nautilus.exitCode(), 0) << nautilus.readAllStandardError().toStdString();
 
-    const QString pid = QRegularExpression(QStringLiteral("uint32 (\\d+)"))
-                            .match(QString::fromUtf8(gdbusCall(QStringLiteral("org.freedesktop.DBus"),
-                                                               QStringLiteral("/org/freedesktop/DBus"),
-                                                               QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
-                                                               {QStringLiteral("com.corvane.Pictomat")})
-                                                         .out))
-                            .captured(1);
-    m_instancePid = pid.toLongLong();
+    m_instancePid = pictomatInstancePid();
+    const QString pid = QString::number(m_instancePid);
     ASSERT_GT(m_instancePid, 0);
     // The menu opens at the pointer.
     EXPECT_TRUE(waitUntil(

@@ -114,14 +114,8 @@ TEST_F(TrayTest, MenuActionWithoutTrayStartsPictomatAndShowsTheMenuAtThePointer)
     const ProcessResult menu = RunPictomat(QStringList{QStringLiteral("menu")} + fileArguments(), m_environment, 30000);
     ASSERT_EQ(menu.exitCode, 0) << menu.err.toStdString();
 
-    const QString pid = QRegularExpression(QStringLiteral("uint32 (\\d+)"))
-                            .match(QString::fromUtf8(gdbusCall(QStringLiteral("org.freedesktop.DBus"),
-                                                               QStringLiteral("/org/freedesktop/DBus"),
-                                                               QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
-                                                               {QStringLiteral("com.corvane.Pictomat")})
-                                                         .out))
-                            .captured(1);
-    m_instancePid = pid.toLongLong();
+    m_instancePid = pictomatInstancePid();
+    const QString pid = QString::number(m_instancePid);
     ASSERT_GT(m_instancePid, 0);
 
     // The menu's window opens where the pointer is.

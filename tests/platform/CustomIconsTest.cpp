@@ -22,34 +22,6 @@ using namespace pictomat;
 
 namespace {
 
-// GVfs clients find the metadata store under the data folder that GLib saw
-// first in the process, while every test here brings its own XDG_DATA_HOME.
-// Settle GLib on one folder before any test runs, and let `gio` read there.
-struct PinnedMetadataHome {
-    QByteArray dir;
-    PinnedMetadataHome()
-    {
-        char tmpl[] = "/tmp/pictomat-metadata-XXXXXX";
-        if (!::mkdtemp(tmpl))
-            return;
-        dir = tmpl;
-        const bool had = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-        const QByteArray old = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", dir);
-        g_get_user_data_dir();
-        if (had)
-            qputenv("XDG_DATA_HOME", old);
-        else
-            qunsetenv("XDG_DATA_HOME");
-    }
-    ~PinnedMetadataHome()
-    {
-        if (!dir.isEmpty())
-            QDir(QFile::decodeName(dir)).removeRecursively();
-    }
-};
-const PinnedMetadataHome g_metadataHome;
-
 constexpr const char* kChildMarker = "PICTOMAT_TEST_CHILD_WITHOUT_METADATA";
 
 QImage halves(int width, int height, QColor left, QColor right)
@@ -88,7 +60,7 @@ protected:
             "sys.stderr.write(r.stderr.decode(errors='replace'))\n"
             "print(r.stdout.decode(errors='replace'))\n"
             "sys.exit(r.returncode)",
-            {QString::fromLatin1(item.toHex()), QFile::decodeName(g_metadataHome.dir)});
+            {QString::fromLatin1(item.toHex()), test::PinnedMetadataHome()});
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         const QRegularExpression line(QStringLiteral("metadata::custom-icon: (\\S+)"));
         const QRegularExpressionMatch m = line.match(QString::fromUtf8(r.out));

@@ -38,6 +38,12 @@ struct ProcessResult {
     QByteArray err;
 };
 
+// GVfs clients address the metadata store under the data folder GLib saw first
+// in a process, while every test brings its own XDG_DATA_HOME. The test main
+// settles GLib on this one folder before any test runs; pass it as
+// XDG_DATA_HOME to `gio` when reading metadata this process wrote.
+QString PinnedMetadataHome();
+
 // Runs a program with the current environment plus the given variables.
 ProcessResult RunProcess(const QString& program, const QStringList& arguments,
                          const QStringList& extraEnvironment = {}, int timeoutMs = 30000,
