@@ -24,7 +24,7 @@ appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/com.corvane.Pi
 man -l "$prefix/share/man/man1/pictomat.1" >/dev/null 2>"$prefix/man.err" || fail "man cannot render the page"
 [ ! -s "$prefix/man.err" ] || { cat "$prefix/man.err"; fail "man warned"; }
 bash -n "$prefix/share/bash-completion/completions/pictomat" || fail "completion script has syntax errors"
-python3 -c "
+/usr/bin/python3 -c "
 from PIL import Image; import sys
 im = Image.open(sys.argv[1]); assert im.size == (48, 48), im.size
 " "$prefix/share/icons/hicolor/48x48/apps/com.corvane.Pictomat.png"
