@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QProcess>
 #include <QWidget>
 
 #include <cstdio>
@@ -92,7 +93,14 @@ void SystemDesktop::playSound(const QString& name)
 
 bool SystemDesktop::openUrl(const QUrl& url)
 {
-    return QDesktopServices::openUrl(url);
+    // Qt's platform services open documents only where a real display
+    // platform runs; a command-line run (offscreen) asks xdg-open directly.
+    const bool platformOpens = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
+                               QGuiApplication::platformName() != QLatin1String("offscreen") &&
+                               QGuiApplication::platformName() != QLatin1String("minimal");
+    if (platformOpens && QDesktopServices::openUrl(url))
+        return true;
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromLatin1(url.toEncoded())});
 }
 
 void SystemDesktop::log(const QString& line)
