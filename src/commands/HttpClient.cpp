@@ -1,5 +1,7 @@
 #include "HttpClient.h"
 
+#include "FileIO.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -18,21 +20,6 @@ namespace {
 constexpr int kDefaultTimeoutMs = 15000;
 const char kUserAgent[] = "Pictomat/1.0";
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 void setError(QString* error, const QString& text)
 {
@@ -74,33 +61,7 @@ std::optional<QByteArray> HttpClient::getFile(const QUrl& url, qint64 maxBytes, 
     }
     // The path's own bytes, percent-decoded: names need not be UTF-8.
     const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    // O_NONBLOCK: a FIFO must not stall the command; only regular files count.
-    FileDescriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        setError(error, QStringLiteral("no such regular file"));
-        return std::nullopt;
-    }
-    if (st.st_size > maxBytes) {
-        setError(error, QStringLiteral("larger than %1 bytes").arg(maxBytes));
-        return std::nullopt;
-    }
-    QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd.get(), bytes.data() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            setError(error, QStringLiteral("read error"));
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        done += n;
-    }
-    bytes.truncate(done);
-    return bytes;
+    return ReadRegularFile(path, maxBytes, error);
 }
 
 std::optional<QByteArray> HttpClient::getNetwork(const QUrl& url, qint64 maxBytes, QString* error) const

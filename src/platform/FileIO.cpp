@@ -38,6 +38,43 @@ std::unique_ptr<QFile> OpenFileForRewriting(const FileRef& file)
     return wrapDescriptor(::open(file.c_path(), O_WRONLY | O_TRUNC | O_CLOEXEC), QIODevice::WriteOnly);
 }
 
+std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxBytes, QString* error)
+{
+    auto fail = [&](const QString& why) -> std::optional<QByteArray> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    // O_NONBLOCK: a FIFO named like the file must not stall us.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return fail(QStringLiteral("no such regular file"));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return fail(QStringLiteral("no such regular file"));
+    if (st.st_size > maxBytes)
+        return fail(QStringLiteral("larger than %1 bytes").arg(maxBytes));
+    QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(QStringLiteral("read error"));
+        if (n == 0)
+            break;
+        done += n;
+    }
+    // A file that shrank while read holds what was read.
+    bytes.truncate(done);
+    return bytes;
+}
+
 QImage ReadImageFile(const FileRef& file)
 {
     if (!file.isRegularFile())

@@ -17,6 +17,10 @@ std::unique_ptr<QFile> OpenFileForReading(const FileRef& file);
 // Opens an existing file for writing from its start, cutting it to zero length.
 std::unique_ptr<QFile> OpenFileForRewriting(const FileRef& file);
 
+// A regular file's bytes when it holds at most maxBytes. Anything else (a
+// FIFO, a device, a folder, a larger file) gives nothing, and never blocks.
+std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxBytes, QString* error = nullptr);
+
 // Decodes a picture file with the image layer; null image when it is none.
 QImage ReadImageFile(const FileRef& file);
 

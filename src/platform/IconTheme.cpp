@@ -1,5 +1,7 @@
 #include "IconTheme.h"
 
+#include "FileIO.h"
+
 #include "Paths.h"
 
 #include <QDateTime>
@@ -152,16 +154,10 @@ std::optional<IniGroups> ReadIniFile(const QByteArray& path)
     // Only plain files, and not without end: a FIFO or a device named like a
     // settings file must not block or exhaust us.
     constexpr qint64 kLargestIniFile = 4 * 1024 * 1024;
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
+    const std::optional<QByteArray> contents = ReadRegularFile(path, kLargestIniFile);
+    if (!contents)
         return std::nullopt;
-    QFile file;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    const QByteArray text = file.read(kLargestIniFile);
+    const QByteArray& text = *contents;
     IniGroups groups;
     QString group;
     for (const QByteArray& raw : text.split('\n')) {

@@ -1,5 +1,7 @@
 #include "ResourceFork.h"
 
+#include "FileIO.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -56,46 +58,7 @@ constexpr qint64 kMapMinimumBytes = 28;
 constexpr qint64 kTypeEntryBytes = 8;
 constexpr qint64 kReferenceBytes = 12;
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
 
-private:
-    int m_fd;
-};
-
-// A regular file's bytes, when it is no larger than the cap. O_NONBLOCK keeps
-// a FIFO that someone named "._NAME" from stalling the command.
-std::optional<QByteArray> readSmallRegularFile(const QByteArray& path, qint64 cap)
-{
-    FileDescriptor fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0)
-        return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > cap)
-        return std::nullopt;
-    QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd.get(), bytes.data() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    // A file that shrank while read holds what was read.
-    bytes.truncate(done);
-    return bytes;
-}
 
 std::optional<QByteArray> readAttribute(const QByteArray& path, const char* name, qint64 cap)
 {
@@ -145,7 +108,7 @@ std::optional<QByteArray> readResourceFork(const FileRef& item)
     if (item.isEmpty() || item.name().isEmpty())
         return std::nullopt;
     const FileRef sidecar = item.parent().child("._" + item.name());
-    if (const auto file = readSmallRegularFile(sidecar.path(), kMaxForkBytes + 64 * 1024)) {
+    if (const auto file = ReadRegularFile(sidecar.path(), kMaxForkBytes + 64 * 1024)) {
         if (auto fork = forkFromAppleDouble(*file))
             return fork;
     }
