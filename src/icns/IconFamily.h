@@ -64,14 +64,19 @@ public:
     // A family from pictures by pixel size (each square, any format): RGB + mask
     // for 16 and 32 (48 and 128 when asked), PNG in ic07..ic14 for the rest,
     // every @2x slot filled from the picture of twice the size.
-    static IconFamily fromImages(const QMap<int, QImage>& imagesByPixelSize,
-                                 const WriteOptions& options = WriteOptions());
+    static IconFamily fromImages(const QMap<int, QImage>& imagesByPixelSize, const WriteOptions& options);
+    static IconFamily fromImages(const QMap<int, QImage>& imagesByPixelSize)
+    {
+        return fromImages(imagesByPixelSize, WriteOptions{});
+    }
 
-    // The .icns file bytes: header, TOC, then the elements.
+    // The .icns file bytes: header, TOC, then the elements. Empty only when the
+    // family is too large for the format's 32-bit lengths.
     QByteArray toIcns() const;
     // Parses .icns bytes. Never reads outside the input; stops at the first
     // malformed element and keeps those before it. Nothing when the header is
-    // not an icns header or no element could be read.
+    // not an icns header or no element could be read. The error also tells of
+    // damage that was read past. Of duplicate kinds the last one wins.
     static std::optional<IconFamily> fromIcns(const QByteArray& bytes, QString* error = nullptr);
 
 private:

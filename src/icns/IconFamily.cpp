@@ -1,0 +1,173 @@
+#include "IconFamily.h"
+
+#include "IcnsCodec.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace pictomat::icns {
+
+using namespace codec;
+
+namespace {
+constexpr OSType kIcns = MakeOSType("icns");
+constexpr OSType kToc = MakeOSType("TOC ");
+} // namespace
+
+QString OSTypeToString(OSType type)
+{
+    QString s;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const uchar c = uchar(type >> shift);
+        if (c < 0x20 || c > 0x7E)
+            return QStringLiteral("0x") + QString::number(type, 16).rightJustified(8, QLatin1Char('0')).toUpper();
+        s.append(QLatin1Char(char(c)));
+    }
+    return s;
+}
+
+void IconFamily::setElement(OSType type, const QByteArray& data)
+{
+    for (Element& e : m_elements) {
+        if (e.type == type) {
+            e.data = data;
+            return;
+        }
+    }
+    m_elements.append(Element{type, data});
+}
+
+std::optional<QByteArray> IconFamily::element(OSType type) const
+{
+    for (const Element& e : m_elements)
+        if (e.type == type)
+            return e.data;
+    return std::nullopt;
+}
+
+void IconFamily::removeElement(OSType type)
+{
+    m_elements.removeIf([type](const Element& e) { return e.type == type; });
+}
+
+QVector<IconFamily::Image> IconFamily::images() const
+{
+    QVector<Image> result;
+    for (const Element& e : m_elements) {
+        const std::optional<Description> d = Describe(e);
+        if (!d)
+            continue;
+        QImage image = Decode(m_elements, e);
+        if (image.isNull())
+            continue;
+        result.append(Image{e.type, image.width(), d->scale, image});
+    }
+    return result;
+}
+
+QImage IconFamily::bestImage(int pixelSize) const
+{
+    struct Candidate {
+        const Element* element;
+        Description description;
+    };
+    QVector<Candidate> candidates;
+    for (const Element& e : m_elements)
+        if (const std::optional<Description> d = Describe(e))
+            candidates.append(Candidate{&e, *d});
+    // Smallest edge at least the one asked for, else the largest; among equal
+    // edges the deepest colours first, then 1x before 2x, then element order.
+    auto edge = [](const Candidate& c) { return qMax(c.description.width, c.description.height); };
+    std::stable_sort(candidates.begin(), candidates.end(), [&](const Candidate& a, const Candidate& b) {
+        const int ea = edge(a), eb = edge(b);
+        const bool bigA = ea >= pixelSize, bigB = eb >= pixelSize;
+        if (bigA != bigB)
+            return bigA;
+        if (ea != eb)
+            return bigA ? ea < eb : ea > eb;
+        if (a.description.depth != b.description.depth)
+            return a.description.depth > b.description.depth;
+        return a.description.scale < b.description.scale;
+    });
+    for (const Candidate& c : candidates) {
+        QImage image = Decode(m_elements, *c.element);
+        if (!image.isNull())
+            return image;
+    }
+    return {};
+}
+
+QByteArray IconFamily::toIcns() const
+{
+    QVector<const Element*> written;
+    quint64 total = 8;
+    for (const Element& e : m_elements) {
+        if (e.type == kToc)
+            continue;
+        written.append(&e);
+        total += 8 + quint64(e.data.size()) + 8;  // the element and its TOC entry
+    }
+    total += written.isEmpty() ? 0 : 8;
+    if (total > std::numeric_limits<quint32>::max())
+        return {};
+    QByteArray out;
+    out.reserve(qsizetype(total));
+    out.append("icns", 4);
+    AppendU32(&out, quint32(total));
+    if (!written.isEmpty()) {
+        out.append("TOC ", 4);
+        AppendU32(&out, quint32(8 + 8 * written.size()));
+        for (const Element* e : written) {
+            AppendU32(&out, e->type);
+            AppendU32(&out, quint32(8 + e->data.size()));
+        }
+    }
+    for (const Element* e : written) {
+        AppendU32(&out, e->type);
+        AppendU32(&out, quint32(8 + e->data.size()));
+        out.append(e->data);
+    }
+    return out;
+}
+
+std::optional<IconFamily> IconFamily::fromIcns(const QByteArray& bytes, QString* error)
+{
+    auto fail = [error](const QString& message) {
+        if (error)
+            *error = message;
+    };
+    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
+    if (bytes.size() < 8 || ReadU32(p) != kIcns) {
+        fail(QStringLiteral("not an icns file"));
+        return std::nullopt;
+    }
+    const quint64 declared = ReadU32(p + 4);
+    if (declared != quint64(bytes.size()))
+        fail(declared > quint64(bytes.size()) ? QStringLiteral("the file is shorter than its header says")
+                                              : QStringLiteral("bytes follow the end that the header declares"));
+    const qsizetype end = qsizetype(qMin<quint64>(declared, quint64(bytes.size())));
+    IconFamily family;
+    qsizetype at = 8;
+    while (end - at >= 8) {
+        const OSType type = ReadU32(p + at);
+        const quint32 length = ReadU32(p + at + 4);
+        if (length < 8 || qsizetype(length) > end - at) {
+            fail(QStringLiteral("element '%1' at offset %2 has a bad length (%3)")
+                     .arg(OSTypeToString(type)).arg(at).arg(length));
+            break;
+        }
+        // The TOC is rebuilt on writing; it says nothing the elements do not.
+        if (type != kToc)
+            family.setElement(type, bytes.mid(at + 8, qsizetype(length) - 8));
+        at += qsizetype(length);
+    }
+    if (at < end && end - at < 8)
+        fail(QStringLiteral("%1 stray bytes at the end").arg(end - at));
+    if (family.isEmpty()) {
+        fail(QStringLiteral("no icon element could be read"));
+        return std::nullopt;
+    }
+    return family;
+}
+
+} // namespace pictomat::icns

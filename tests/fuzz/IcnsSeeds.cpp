@@ -1,0 +1,98 @@
+// Writes the seed corpus for fuzz_icns: small families of every kind the
+// reader knows, so that mutations start from well-formed elements.
+
+#include "IconFamily.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace pictomat::icns;
+
+namespace {
+
+QImage picture(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(30, 110, 220, 200));
+    p.setPen(QPen(Qt::black, size / 16.0));
+    p.drawEllipse(QRectF(size * 0.1, size * 0.1, size * 0.8, size * 0.8));
+    p.fillRect(QRectF(0, size * 0.6, size * 0.3, size * 0.3), QColor(250, 200, 0));
+    return image;
+}
+
+QByteArray u32(quint32 v)
+{
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(b, 4);
+}
+
+QByteArray handMade(const QVector<IconFamily::Element>& elements)
+{
+    QByteArray body;
+    for (const auto& e : elements)
+        body += u32(e.type) + u32(quint32(e.data.size() + 8)) + e.data;
+    return "icns" + u32(quint32(body.size() + 8)) + body;
+}
+
+bool save(const QString& dir, const QString& name, const QByteArray& bytes)
+{
+    QFile f(dir + QLatin1Char('/') + name);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+        return 2;
+    }
+    const QString dir = QString::fromLocal8Bit(argv[1]);
+    bool ok = true;
+    IconFamily::WriteOptions legacy;
+    legacy.legacy48 = legacy.legacy128 = true;
+    ok &= save(dir, "legacy.icns", IconFamily::fromImages({{16, picture(16)}, {32, picture(32)},
+                                                           {48, picture(48)}, {128, picture(128)}}, legacy).toIcns());
+    ok &= save(dir, "png-small.icns", IconFamily::fromImages({{32, picture(32)}, {64, picture(64)}}).toIcns());
+    ok &= save(dir, "png-256.icns", IconFamily::fromImages({{256, picture(256)}}).toIcns());
+    ok &= save(dir, "argb.icns",
+               QByteArray::fromHex("69636E7300000024696330340000001C41524742FFFFFBFFFF00FB00FF00FB00FFFFFBFF"));
+    QByteArray icn(256, '\x0F'), icl4(512, '\x36'), icl8(1024, '\xD7'), ics(64, '\xF0'), ics8(256, '\x05');
+    ok &= save(dir, "classic.icns",
+               handMade({{MakeOSType("ICN#"), icn}, {MakeOSType("icl4"), icl4}, {MakeOSType("icl8"), icl8},
+                         {MakeOSType("ics#"), ics}, {MakeOSType("ics8"), ics8}, {MakeOSType("ICON"), icn.left(128)},
+                         {MakeOSType("icm#"), QByteArray(48, '\x3C')}, {MakeOSType("icm4"), QByteArray(96, '\x21')}}));
+    IconFamily withMeta = IconFamily::fromImages({{16, picture(16)}});
+    withMeta.setElement(MakeOSType("info"), "<?xml version=\"1.0\"?><plist><dict/></plist>");
+    withMeta.setElement(MakeOSType("icnV"), u32(0x42000000));
+    withMeta.setElement(0xFDD92FA8u, IconFamily::fromImages({{16, picture(16)}}).toIcns());
+    ok &= save(dir, "metadata.icns", withMeta.toIcns());
+    // JPEG 2000 payloads come from png2icns when it is installed: as written
+    // (JP2 boxes in ic08) and as a bare codestream in ic09.
+    QTemporaryDir temp;
+    const QString png = temp.filePath(QStringLiteral("p256.png")), out = temp.filePath(QStringLiteral("j.icns"));
+    if (picture(256).save(png) && QProcess::execute(QStringLiteral("png2icns"), {out, png}) == 0) {
+        QFile f(out);
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray file = f.readAll();
+            ok &= save(dir, "jpeg2000.icns", file);
+            if (const auto family = IconFamily::fromIcns(file)) {
+                const QByteArray jp2 = family->element(MakeOSType("ic08")).value_or(QByteArray());
+                const qsizetype box = jp2.indexOf("jp2c");
+                if (box >= 4)
+                    ok &= save(dir, "codestream.icns", handMade({{MakeOSType("ic09"), jp2.mid(box + 4)}}));
+            }
+        }
+    }
+    return ok ? 0 : 1;
+}
