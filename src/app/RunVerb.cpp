@@ -106,9 +106,14 @@ int runHere(const Verb& verb, const QString& extension, const QList<QByteArray>&
     // The exporter lines belong to the menu's console; a shell command keeps
     // its standard output for what the command itself says.
     context.exporterConsole = &quiet;
-    context.graphicsAvailable = LoadGraphicsLayer();
-    if (context.graphicsAvailable)
-        context.exporterList = LoadExporterList(quiet);
+    // Only an export needs the list up front (loading every image plugin is
+    // a good part of a short command's time); commands that look an exporter
+    // up reload the list themselves.
+    if (verb.tag == 0) {
+        context.graphicsAvailable = LoadGraphicsLayer();
+        if (context.graphicsAvailable)
+            context.exporterList = LoadExporterList(quiet);
+    }
     int tag = verb.tag;
     if (tag == 0) {
         for (int k = 0; k < context.exporterList.size(); ++k) {
