@@ -155,12 +155,12 @@ icns::IconFamily IconFamilyFromRows(const QMap<int, QImage>& rows)
     return icns::IconFamily::fromImages(rows, options);
 }
 
-std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
+namespace {
+// Every row drawn from one picture fitted by its natural size; nothing when
+// no row could be drawn.
+std::optional<icns::IconFamily> familyFromPicture(const QImage& picture, QSize natural)
 {
-    const std::optional<DecodedPicture> decoded = DecodeImageForIcon(path);
-    if (!decoded)
-        return std::nullopt;
-    const QMap<int, QImage> rows = RenderIconRows(decoded->picture, decoded->natural);
+    const QMap<int, QImage> rows = RenderIconRows(picture, natural);
     if (rows.isEmpty())
         return std::nullopt;
     icns::IconFamily family = IconFamilyFromRows(rows);
@@ -168,19 +168,22 @@ std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
         return std::nullopt;
     return family;
 }
+} // namespace
+
+std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
+{
+    const std::optional<DecodedPicture> decoded = DecodeImageForIcon(path);
+    if (!decoded)
+        return std::nullopt;
+    return familyFromPicture(decoded->picture, decoded->natural);
+}
 
 std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path)
 {
     const std::optional<MoviePoster> poster = ReadMoviePoster(path);
     if (!poster)
         return std::nullopt;
-    const QMap<int, QImage> rows = RenderIconRows(poster->frame, poster->displaySize);
-    if (rows.isEmpty())
-        return std::nullopt;
-    icns::IconFamily family = IconFamilyFromRows(rows);
-    if (family.isEmpty())
-        return std::nullopt;
-    return family;
+    return familyFromPicture(poster->frame, poster->displaySize);
 }
 
 std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path)

@@ -14,27 +14,6 @@
 namespace pictomat::test {
 
 
-QByteArray GioCustomIcon(const QByteArray& item, const QString& metadataHome)
-{
-    // Python hands the name over as bytes, so names that are not UTF-8 work.
-    const ProcessResult r = RunPython(
-        "import os, subprocess, sys\n"
-        "env = dict(os.environ, XDG_DATA_HOME=sys.argv[2])\n"
-        "r = subprocess.run(['gio', 'info', '-a', 'metadata::custom-icon', bytes.fromhex(sys.argv[1])],"
-        " env=env, capture_output=True)\n"
-        "sys.stderr.write(r.stderr.decode(errors='replace'))\n"
-        "print(r.stdout.decode(errors='replace'))\n"
-        "sys.exit(r.returncode)",
-        {QString::fromLatin1(item.toHex()), metadataHome});
-    if (r.exitCode != 0) {
-        ADD_FAILURE() << "gio info " << item.constData() << ": " << r.err.toStdString();
-        return {};
-    }
-    const QRegularExpression line(QStringLiteral("metadata::custom-icon: (\\S+)"));
-    const QRegularExpressionMatch m = line.match(QString::fromUtf8(r.out));
-    return m.hasMatch() ? FileRef::fromUri(m.captured(1).toUtf8()).path() : QByteArray();
-}
-
 bool WritePillowPictures(const QString& folder)
 {
     const ProcessResult r = RunPython(

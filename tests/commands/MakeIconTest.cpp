@@ -38,18 +38,7 @@ protected:
 
     QByteArray out(const QString& name) const { return QFile::encodeName(work() + "/" + name); }
 
-    // The picture gio says the item carries as custom icon; empty when none.
-    QByteArray gioCustomIcon(const QByteArray& item)
-    {
-        const test::ProcessResult r = test::RunProcess(
-            QStringLiteral("gio"), {QStringLiteral("info"), QStringLiteral("-a"), QStringLiteral("metadata::custom-icon"),
-                                    QFile::decodeName(item)},
-            {"XDG_DATA_HOME=" + test::PinnedMetadataHome()});
-        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
-        const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("metadata::custom-icon: (\\S+)")).match(QString::fromUtf8(r.out));
-        return m.hasMatch() ? FileRef::fromUri(m.captured(1).toUtf8()).path() : QByteArray();
-    }
+    QByteArray gioCustomIcon(const QByteArray& item) { return test::GioCustomIcon(item); }
 };
 
 // Pixels of two image files as Pillow decodes them: the largest difference of

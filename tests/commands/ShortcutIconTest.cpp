@@ -62,13 +62,11 @@ protected:
     // What the file manager will show: the custom icon's format and centre pixel, read by Pillow.
     static QString customIcon(const QByteArray& path)
     {
-        const ProcessResult gio = RunProcess("gio", {"info", "-a", "metadata::custom-icon", QString::fromUtf8(path)},
-                                           {"XDG_DATA_HOME=" + test::PinnedMetadataHome()});
-        const QString uri = QString::fromUtf8(gio.out).section("metadata::custom-icon: ", 1).trimmed();
-        const ProcessResult r = RunPython("import sys, urllib.parse; from PIL import Image\n"
-                                          "im = Image.open(urllib.parse.unquote(sys.argv[1][7:]))\n"
+        const QByteArray icon = GioCustomIcon(path);
+        const ProcessResult r = RunPython("import sys; from PIL import Image\n"
+                                          "im = Image.open(sys.argv[1])\n"
                                           "print(im.format, im.convert('RGBA').getpixel((im.width // 2, im.height // 2)))",
-                                          {uri});
+                                          {QFile::decodeName(icon)});
         return QString::fromUtf8(r.out).trimmed();
     }
 

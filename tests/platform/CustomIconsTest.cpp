@@ -48,24 +48,7 @@ protected:
             GTEST_SKIP() << "no GVfs metadata service on a session bus";
     }
 
-    // The custom icon as `gio` reports it, as a local path; empty when unset.
-    // Python hands the name over as bytes, so names that are not UTF-8 work.
-    QByteArray gioCustomIcon(const QByteArray& item)
-    {
-        const test::ProcessResult r = test::RunPython(
-            "import os, subprocess, sys\n"
-            "env = dict(os.environ, XDG_DATA_HOME=sys.argv[2])\n"
-            "r = subprocess.run(['gio', 'info', '-a', 'metadata::custom-icon', bytes.fromhex(sys.argv[1])],"
-            " env=env, capture_output=True)\n"
-            "sys.stderr.write(r.stderr.decode(errors='replace'))\n"
-            "print(r.stdout.decode(errors='replace'))\n"
-            "sys.exit(r.returncode)",
-            {QString::fromLatin1(item.toHex()), test::PinnedMetadataHome()});
-        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-        const QRegularExpression line(QStringLiteral("metadata::custom-icon: (\\S+)"));
-        const QRegularExpressionMatch m = line.match(QString::fromUtf8(r.out));
-        return m.hasMatch() ? FileRef::fromUri(m.captured(1).toUtf8()).path() : QByteArray();
-    }
+    QByteArray gioCustomIcon(const QByteArray& item) { return test::GioCustomIcon(item); }
 };
 
 TEST_F(CustomIconsTest, SetIconIsSeenByGioAndRemovedAgain)

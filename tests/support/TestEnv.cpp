@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 namespace pictomat::test {
 
@@ -84,6 +85,30 @@ ProcessResult RunProcess(const QString& program, const QStringList& arguments,
     r.err = p.readAllStandardError();
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     return r;
+}
+
+QByteArray GioCustomIcon(const QByteArray& item, const QString& metadataHome)
+{
+    // Python hands the name over as bytes, so names that are not UTF-8 work.
+    const ProcessResult r = RunPython(
+        "import os, subprocess, sys\n"
+        "env = dict(os.environ, XDG_DATA_HOME=sys.argv[2])\n"
+        "r = subprocess.run(['gio', 'info', '-a', 'metadata::custom-icon', bytes.fromhex(sys.argv[1])],"
+        " env=env, capture_output=True)\n"
+        "sys.stderr.write(r.stderr.decode(errors='replace'))\n"
+        "print(r.stdout.decode(errors='replace'))\n"
+        "sys.exit(r.returncode)",
+        {QString::fromLatin1(item.toHex()), metadataHome});
+    if (r.exitCode != 0) {
+        ADD_FAILURE() << "gio info " << item.constData() << ": " << r.err.toStdString();
+        return {};
+    }
+    const QRegularExpression line(QStringLiteral("metadata::custom-icon: (\\S+)"));
+    const QRegularExpressionMatch m = line.match(QString::fromUtf8(r.out));
+    if (!m.hasMatch())
+        return {};
+    const QByteArray uri = m.captured(1).toUtf8();
+    return uri.startsWith("file://") ? QByteArray::fromPercentEncoding(uri.mid(7)) : uri;
 }
 
 ProcessResult RunPictomat(const QStringList& arguments, const QStringList& extraEnvironment, int timeoutMs)

@@ -44,6 +44,10 @@ struct ProcessResult {
 // XDG_DATA_HOME to `gio` when reading metadata this process wrote.
 QString PinnedMetadataHome();
 
+// The custom icon `gio info` reports for an item, as a local path; empty when
+// none is set. metadataHome is the XDG_DATA_HOME of the process that set it.
+QByteArray GioCustomIcon(const QByteArray& item, const QString& metadataHome = PinnedMetadataHome());
+
 // Runs a program with the current environment plus the given variables.
 ProcessResult RunProcess(const QString& program, const QStringList& arguments,
                          const QStringList& extraEnvironment = {}, int timeoutMs = 30000,
