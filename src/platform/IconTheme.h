@@ -26,7 +26,7 @@ QStringList IconThemeSearchPaths();
 // settings.ini, KDE's kdeglobals, in the order the running desktop favours.
 QString DetectUserIconTheme();
 
-// The themes of the icon-theme specification, resolved once: the user's theme,
+// The themes that the freedesktop icon-theme rules describe, resolved once: the user's theme,
 // its Inherits chain, Adwaita, hicolor, then the unthemed pixmaps and the
 // icons bundled with Pictomat.
 class IconThemeSet {
