@@ -1,5 +1,7 @@
 #include "Selection.h"
 
+#include "UniqueFd.h"
+
 #include "Paths.h"
 
 #include <QDir>
@@ -35,19 +37,6 @@ qint64 nowMs()
     return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f = -1) : fd(f) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    void reset()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-};
 
 // The script runs as the leader of its own process group, so that at the time
 // limit it goes together with everything it started. Owning the child means
@@ -73,10 +62,10 @@ public:
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
             return false;
-        Fd readEnd(fds[0]);
-        Fd writeEnd(fds[1]);
+        UniqueFd readEnd(fds[0]);
+        UniqueFd writeEnd(fds[1]);
         const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        Fd input(devNull);
+        UniqueFd input(devNull);
         // Everything the child needs is made before fork: after it, only
         // async-signal-safe calls are allowed in a threaded process.
         char* const argv[] = {const_cast<char*>(program.constData()), nullptr};
@@ -91,19 +80,18 @@ public:
             dfl.sa_handler = SIG_DFL;
             ::sigaction(SIGPIPE, &dfl, nullptr);
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
-            if (input.fd >= 0)
-                ::dup2(input.fd, STDIN_FILENO);
-            ::dup2(writeEnd.fd, STDOUT_FILENO);
+            if (input.valid())
+                ::dup2(input.get(), STDIN_FILENO);
+            ::dup2(writeEnd.get(), STDOUT_FILENO);
             ::execve(program.constData(), argv, environ);
             ::_exit(127);
         }
         // Also from this side, so the group exists before any kill below.
         ::setpgid(pid, pid);
         m_pid = pid;
-        writeEnd.reset();
-        ::fcntl(readEnd.fd, F_SETFL, ::fcntl(readEnd.fd, F_GETFL) | O_NONBLOCK);
-        *outputFd = readEnd.fd;
-        readEnd.fd = -1;
+        writeEnd.close();
+        ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
+        *outputFd = readEnd.release();
         return true;
     }
 
@@ -158,13 +146,13 @@ std::optional<QByteArray> runScript(const QByteArray& program, int timeLimitMs)
     int rawFd = -1;
     if (!process.start(program, &rawFd))
         return std::nullopt;
-    Fd output(rawFd);
+    UniqueFd output(rawFd);
     const qint64 deadline = nowMs() + timeLimitMs;
     QByteArray text;
     bool open = true;
     for (;;) {
         if (open) {
-            const ReadState state = drain(output.fd, text);
+            const ReadState state = drain(output.get(), text);
             if (state == ReadState::Failed)
                 return std::nullopt;
             open = state == ReadState::More;
@@ -172,7 +160,7 @@ std::optional<QByteArray> runScript(const QByteArray& program, int timeLimitMs)
         // The script's own end decides, not the pipe: a child it left behind
         // may hold the pipe open for ever.
         if (const std::optional<int> status = process.exitStatus()) {
-            if (open && drain(output.fd, text) == ReadState::Failed)
+            if (open && drain(output.get(), text) == ReadState::Failed)
                 return std::nullopt;
             if (*status != 0)
                 return std::nullopt;
@@ -181,7 +169,7 @@ std::optional<QByteArray> runScript(const QByteArray& program, int timeLimitMs)
         const qint64 left = deadline - nowMs();
         if (left <= 0)
             return std::nullopt;
-        struct pollfd pfd = {output.fd, POLLIN, 0};
+        struct pollfd pfd = {output.get(), POLLIN, 0};
         // Short naps while the pipe is open too: the script's exit is not a
         // pipe event when a child of it still holds the pipe.
         const int nap = int(qMin<qint64>(left, open ? 20 : 5));

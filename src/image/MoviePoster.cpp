@@ -1,5 +1,6 @@
 #include "MediaIcons.h"
 #include "MovieLibrary.h"
+#include "UniqueFd.h"
 
 #include <QTransform>
 
@@ -35,14 +36,6 @@ struct PacketFreer {
 };
 struct ScalerFreer {
     void operator()(SwsContext* s) const { ff().sws_freeContext(s); }
-};
-struct FdCloser {
-    int fd;
-    ~FdCloser()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
 };
 
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
@@ -226,28 +219,28 @@ QImage convertFrame(const AVFrame* frame, QSize size)
 
 std::optional<double> ReadQuickTimePosterTime(const QByteArray& path)
 {
-    FdCloser file{::open(path.constData(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
+    UniqueFd file(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid())
         return std::nullopt;
-    const off_t length = ::lseek(file.fd, 0, SEEK_END);
+    const off_t length = ::lseek(file.get(), 0, SEEK_END);
     if (length <= 0)
         return std::nullopt;
 
-    const std::optional<Box> movie = findChild(file.fd, 0, length, fourCC("moov"));
+    const std::optional<Box> movie = findChild(file.get(), 0, length, fourCC("moov"));
     if (!movie)
         return std::nullopt;
-    const std::optional<Box> header = findChild(file.fd, movie->payload, movie->end, fourCC("mvhd"));
+    const std::optional<Box> header = findChild(file.get(), movie->payload, movie->end, fourCC("mvhd"));
     if (!header)
         return std::nullopt;
 
     unsigned char body[96];
     const int64_t available = header->end - header->payload;
-    if (available < 4 || !readAt(file.fd, header->payload, body, 4))
+    if (available < 4 || !readAt(file.get(), header->payload, body, 4))
         return std::nullopt;
     const int version = body[0];
     const int64_t timescaleAt = version == 1 ? 20 : 12;
     const int64_t posterAt = version == 1 ? 92 : 80;
-    if (available < posterAt + 4 || !readAt(file.fd, header->payload, body, size_t(posterAt + 4)))
+    if (available < posterAt + 4 || !readAt(file.get(), header->payload, body, size_t(posterAt + 4)))
         return std::nullopt;
     const uint32_t timescale = bigEndian32(body + timescaleAt);
     const uint32_t poster = bigEndian32(body + posterAt);

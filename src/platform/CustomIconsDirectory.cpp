@@ -1,5 +1,8 @@
 #include "CustomIconsDirectory.h"
 
+#include "FileIO.h"
+#include "UniqueFd.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,23 +24,6 @@ void setError(QString* error, const QString& text)
         *error = text;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { close(); }
-    int get() const { return m_fd; }
-    bool close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 QList<QByteArray> splitKeepingEnds(const QByteArray& text)
 {
@@ -169,7 +155,7 @@ std::optional<QByteArray> withoutOurIconKey(const QByteArray& content, const QBy
 std::optional<QByteArray> readSmallFile(const QByteArray& path, bool* missing)
 {
     *missing = false;
-    Fd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         *missing = errno == ENOENT;
         return std::nullopt;
@@ -186,31 +172,6 @@ std::optional<QByteArray> readSmallFile(const QByteArray& path, bool* missing)
             return data;
         data.append(chunk, n);
     }
-}
-
-// Writes beside the target and renames over it, so a reader never sees half a
-// file and a failure leaves the old contents in place.
-bool writeFileAtomically(const QByteArray& path, const QByteArray& content, mode_t mode)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    QByteArray tmpl = path.left(slash + 1) + ".pictomat-XXXXXX";
-    Fd fd(::mkstemp(tmpl.data()));
-    if (fd.get() < 0)
-        return false;
-    bool ok = ::fchmod(fd.get(), mode) == 0;
-    for (qsizetype done = 0; ok && done < content.size();) {
-        const ssize_t n = ::write(fd.get(), content.constData() + done, static_cast<size_t>(content.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += n > 0 ? n : 0;
-    }
-    ok = ok && ::fsync(fd.get()) == 0;
-    ok = fd.close() && ok;
-    ok = ok && ::rename(tmpl.constData(), path.constData()) == 0;
-    if (!ok)
-        ::unlink(tmpl.constData());
-    return ok;
 }
 
 // The file to edit: a .directory that is a symbolic link is edited where it
@@ -240,7 +201,7 @@ bool SetFolderIconKey(const FileRef& folder, const QByteArray& iconPath, QString
     }
     struct stat st;
     const mode_t mode = (old && ::stat(path.constData(), &st) == 0) ? (st.st_mode & 07777) : 0644;
-    if (!writeFileAtomically(path, withIconKey(old.value_or(QByteArray()), iconPath), mode)) {
+    if (!WriteFileAtomically(FileRef(path), withIconKey(old.value_or(QByteArray()), iconPath), nullptr, mode)) {
         setError(error, QStringLiteral("The folder's .directory file could not be written."));
         return false;
     }
@@ -262,7 +223,7 @@ bool RemoveFolderIconKey(const FileRef& folder, const QByteArray& storePrefix, Q
         return ::unlink(path.constData()) == 0 || errno == ENOENT;
     struct stat st;
     const mode_t mode = ::stat(path.constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    if (!writeFileAtomically(path, *updated, mode)) {
+    if (!WriteFileAtomically(FileRef(path), *updated, nullptr, mode)) {
         setError(error, QStringLiteral("The folder's .directory file could not be written."));
         return false;
     }

@@ -1,5 +1,7 @@
 #include "FileIO.h"
 
+#include "UniqueFd.h"
+
 #include <QImageReader>
 
 #include <cerrno>
@@ -46,13 +48,10 @@ std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxByte
         return std::nullopt;
     };
     // O_NONBLOCK: a FIFO named like the file must not stall us.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const UniqueFd file(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    const int fd = file.get();
     if (fd < 0)
         return fail(QStringLiteral("no such regular file"));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return fail(QStringLiteral("no such regular file"));
@@ -87,51 +86,76 @@ QImage ReadImageFile(const FileRef& file)
     return reader.read();
 }
 
-bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error)
+namespace {
+// Owns the temporary file's descriptor and, until kept, its name.
+struct TemporaryFile {
+    UniqueFd fd;
+    QByteArray name;
+    bool keep = false;
+    ~TemporaryFile()
+    {
+        fd.close();
+        if (!keep && !name.isEmpty())
+            ::unlink(name.constData());
+    }
+};
+
+bool writeAll(int fd, const QByteArray& bytes)
 {
-    auto fail = [&](const char* what) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    };
-    if (target.isEmpty() || target.parent().isEmpty())
-        return fail("no target");
-    QByteArray tmpl = target.parent().path() + "/.pictomat-XXXXXX";
-    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0)
-        return fail("cannot create a temporary file");
     const char* p = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
         const ssize_t n = ::write(fd, p, size_t(left));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            const int saved = errno;
-            ::close(fd);
-            ::unlink(tmpl.constData());
-            errno = saved;
-            return fail("cannot write");
-        }
+        if (n <= 0)
+            return false;
         p += n;
         left -= n;
     }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fsync(fd) != 0 || ::fchmod(fd, 0666 & ~mask) != 0) {
-        const int saved = errno;
-        ::close(fd);
-        ::unlink(tmpl.constData());
-        errno = saved;
-        return fail("cannot flush");
+    return true;
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+} // namespace
+
+bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error, std::optional<unsigned> mode)
+{
+    auto fail = [&](const QString& message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    const QByteArray& path = target.path();
+    const qsizetype slash = path.lastIndexOf('/');
+    if (path.isEmpty() || slash == path.size() - 1)
+        return fail(QStringLiteral("no file to write"));
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+    TemporaryFile temp;
+    temp.name = path.left(slash + 1) + ".pictomat-XXXXXX";
+    temp.fd = UniqueFd(::mkostemp(temp.name.data(), O_CLOEXEC));
+    if (!temp.fd.valid()) {
+        temp.name.clear();
+        return fail(QStringLiteral("cannot create a file in %1: %2").arg(QFile::decodeName(folder), systemError()));
     }
-    ::close(fd);
-    if (::rename(tmpl.constData(), target.c_path()) != 0) {
-        const int saved = errno;
-        ::unlink(tmpl.constData());
-        errno = saved;
-        return fail("cannot rename");
+    if (!mode) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
     }
+    if (!writeAll(temp.fd.get(), bytes) || ::fchmod(temp.fd.get(), mode_t(*mode & 07777)) != 0 ||
+        ::fsync(temp.fd.get()) != 0 || !temp.fd.close())
+        return fail(QStringLiteral("cannot write %1: %2").arg(QFile::decodeName(temp.name), systemError()));
+    if (::rename(temp.name.constData(), path.constData()) != 0)
+        return fail(QStringLiteral("cannot replace %1: %2").arg(target.displayPath(), systemError()));
+    temp.keep = true;
+    // Makes the rename itself durable; a failure here loses nothing already written.
+    const UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid())
+        ::fsync(dir.get());
     return true;
 }
 

@@ -24,8 +24,11 @@ std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxByte
 // Decodes a picture file with the image layer; null image when it is none.
 QImage ReadImageFile(const FileRef& file);
 
-// Writes bytes atomically beside the target (temporary file, fsync, rename),
-// so the target is always either its old contents or the new ones.
-bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error = nullptr);
+// Writes bytes atomically beside the target (temporary file, fsync, rename,
+// fsync of the folder), so the target is always either its old contents or
+// the new ones; on failure the target is untouched and error says why. The
+// file gets `mode`, or the usual 0666 less the umask.
+bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error = nullptr,
+                         std::optional<unsigned> mode = std::nullopt);
 
 } // namespace pictomat

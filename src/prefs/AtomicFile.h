@@ -23,9 +23,4 @@ private:
     QString m_error;
 };
 
-// Writes a temporary file in the target's folder, flushes it to the disk and
-// renames it over the target, so that a reader sees the old file or the new
-// one, never a part. On failure the target is untouched and error says why.
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, unsigned mode, QString* error);
-
 } // namespace pictomat::prefs

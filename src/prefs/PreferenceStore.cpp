@@ -1,5 +1,8 @@
 #include "PreferenceStore.h"
 
+#include "FileIO.h"
+#include "UniqueFd.h"
+
 #include "AtomicFile.h"
 #include "Desktop.h"
 #include "Paths.h"
@@ -55,14 +58,6 @@ QString systemError(int code)
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
-struct Descriptor {
-    int fd = -1;
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 // Keeps a damaged preference file under a name of its own before it is
 // replaced: "<file>.corrupt", or "<file>.corrupt.N" when an older, different
@@ -77,7 +72,7 @@ std::optional<QString> keepCorruptCopy(const QString& filePath, const QByteArray
                 return name;
             continue;
         }
-        if (!WriteFileAtomically(name, bytes, 0600, error))
+        if (!WriteFileAtomically(FileRef(QFile::encodeName(name)), bytes, error, 0600u))
             return std::nullopt;
         return name;
     }
@@ -118,10 +113,9 @@ QString PreferenceStore::targetPath() const
 PreferenceStore::Snapshot PreferenceStore::readDisk() const
 {
     Snapshot s;
-    Descriptor file;
     // Non-blocking, so that a pipe put in the file's place cannot hang every reader.
-    file.fd = ::open(QFile::encodeName(m_filePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (file.fd < 0) {
+    UniqueFd file(::open(QFile::encodeName(m_filePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.valid()) {
         const int code = errno;
         if (code != ENOENT) {
             s.state = ReadState::Unreadable;
@@ -131,7 +125,7 @@ PreferenceStore::Snapshot PreferenceStore::readDisk() const
         return s;
     }
     struct stat st;
-    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
+    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
         s.state = ReadState::Unreadable;
         s.problem = QStringLiteral("cannot read the preferences file %1: it is not a regular file of at most %2 bytes")
                         .arg(m_filePath)
@@ -143,7 +137,7 @@ PreferenceStore::Snapshot PreferenceStore::readDisk() const
     s.mode = unsigned(st.st_mode) & 07777;
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
         if (n == 0)
             break;
         if (n < 0) {
@@ -247,7 +241,8 @@ bool PreferenceStore::writePending()
         SystemLog(QStringLiteral("the damaged preferences file was kept as %1").arg(*kept));
     }
     QString error;
-    if (!WriteFileAtomically(target, plist::Serialize(m_values), disk.stamp.exists ? disk.mode : 0600, &error)) {
+    if (!WriteFileAtomically(FileRef(QFile::encodeName(target)), plist::Serialize(m_values), &error,
+                             disk.stamp.exists ? disk.mode : 0600u)) {
         m_lastError = QStringLiteral("cannot save preferences: %1").arg(error);
         return false;
     }
