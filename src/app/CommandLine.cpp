@@ -166,7 +166,7 @@ int RunCommandLine(int argc, char** argv)
     if (verb == "menu")
         return RunMenuVerb(argc, argv, operands, instanceArguments);
     if (verb == "run")
-        return RunVerbCommand(argc, argv, toStrings(operands));
+        return RunVerbCommand(argc, argv, operands);
     if (verb == "formats") {
         if (!operands.isEmpty())
             return usageError("formats takes no arguments");

@@ -55,32 +55,6 @@ bool haveDisplay()
 }
 
 
-// The operands as the shell gave them, aligned with their strings. A file name
-// that is not valid UTF-8 does not survive a trip through QString, so the
-// bytes are taken from argv again where it holds these very operands.
-QList<QByteArray> operandBytes(int argc, char** argv, const QStringList& arguments)
-{
-    QList<QByteArray> raw;
-    for (int i = 1; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "-alpha") {
-            ++i;
-            continue;
-        }
-        raw.append(QByteArray(argv[i]));
-    }
-    if (!raw.isEmpty())
-        raw.removeFirst();  // "run"
-    bool aligned = raw.size() == arguments.size();
-    for (int i = 0; aligned && i < raw.size(); ++i)
-        aligned = QString::fromLocal8Bit(raw.at(i)) == arguments.at(i);
-    if (aligned)
-        return raw;
-    raw.clear();
-    for (const QString& a : arguments)
-        raw.append(QFile::encodeName(a));
-    return raw;
-}
-
 SelectedItems selectionFromArguments(const QList<QByteArray>& files)
 {
     SelectedItems selection;
@@ -185,36 +159,25 @@ int runServingClipboard(int argc, char** argv, const Verb& verb, const QList<QBy
 
 } // namespace
 
-int RunVerbCommand(int argc, char** argv, const QStringList& arguments)
+int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands)
 {
-    QStringList args;
-    QList<QByteArray> bytes;  // the same operands, as given
-    const QList<QByteArray> given = operandBytes(argc, argv, arguments);
-    for (int i = 0; i < arguments.size(); ++i) {
-        if (arguments.at(i) == QLatin1String("-alpha")) {
-            ++i;  // a user default, not a file
-            continue;
-        }
-        args.append(arguments.at(i));
-        bytes.append(given.at(i));
-    }
+    // The files stay as the bytes the shell gave: names need not be UTF-8.
+    QList<QByteArray> args = operands;
     if (args.isEmpty())
         return usage("run needs a command");
+    const QString name = QString::fromLocal8Bit(args.takeFirst());
     const Verb* verb = nullptr;
     for (const Verb& v : kVerbs) {
-        if (args.first() == QLatin1String(v.name))
+        if (name == QLatin1String(v.name))
             verb = &v;
     }
     if (!verb)
-        return usage(qPrintable(QStringLiteral("unknown command \"%1\"").arg(args.first())));
-    args.removeFirst();
-    bytes.removeFirst();
+        return usage(qPrintable(QStringLiteral("unknown command \"%1\"").arg(name)));
     QString extension;
     if (verb->tag == 0) {
         if (args.isEmpty())
             return usage("export needs an extension, such as png");
-        extension = args.takeFirst();
-        bytes.removeFirst();
+        extension = QString::fromLocal8Bit(args.takeFirst());
     }
     if (verb->needsFiles && args.isEmpty())
         return usage(qPrintable(QStringLiteral("%1 needs at least one file").arg(QLatin1String(verb->name))));
@@ -224,11 +187,11 @@ int RunVerbCommand(int argc, char** argv, const QStringList& arguments)
         return 1;
     }
     if (verb->tag == kCommandCopyIconForFile)
-        return runServingClipboard(argc, argv, *verb, bytes);
+        return runServingClipboard(argc, argv, *verb, args);
     if (!haveDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    return runHere(*verb, extension, bytes);
+    return runHere(*verb, extension, args);
 }
 
 } // namespace pictomat

@@ -1,13 +1,15 @@
 #pragma once
 
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
 
 namespace pictomat {
 
 // "pictomat run COMMAND [FILE...]": one command on the files, without a menu,
-// through the same dispatcher. Arguments start after "run". Returns 0 when no
+// through the same dispatcher. Operands start after "run", as the shell gave
+// them, with "-alpha VALUE" already taken out. Returns 0 when no
 // alert was shown, 1 when any was, 2 for usage errors. argc/argv are the
 // process's own, for creating the application object.
-int RunVerbCommand(int argc, char** argv, const QStringList& arguments);
+int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands);
 
 } // namespace pictomat
