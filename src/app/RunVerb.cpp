@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
 
 #include <cstdio>

@@ -3,7 +3,7 @@
 #include "FileIO.h"
 #include "UniqueFd.h"
 
-#include "AtomicFile.h"
+#include "FileLock.h"
 #include "Desktop.h"
 #include "Paths.h"
 #include "PlistCodec.h"

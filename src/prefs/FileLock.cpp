@@ -1,4 +1,4 @@
-#include "AtomicFile.h"
+#include "FileLock.h"
 
 #include <QFile>
 #include <QFileInfo>
