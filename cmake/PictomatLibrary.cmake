@@ -1,10 +1,31 @@
-# pictomat_library(NAME DEPS targets... [PRIVATE_DEPS targets...])
-# One static library per folder under src/, made of every source in the folder.
+# pictomat_library(NAME [DEPS targets...] [PRIVATE_DEPS targets...])
+# One static library per folder under src/, made of every source in the
+# folder. Sources include each other by layer ("platform/FileRef.h"), so the
+# include root is src/ for every library; which folder may include which is
+# the list of our libraries in DEPS and PRIVATE_DEPS, recorded here for the
+# layering check (tests/layers).
 function(pictomat_library name)
   cmake_parse_arguments(L "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${L_DEPS} PRIVATE ${L_PRIVATE_DEPS})
+
+  get_filename_component(layer ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(ours)
+  foreach(dep ${L_DEPS} ${L_PRIVATE_DEPS})
+    if(dep MATCHES "^pictomat_(.+)$")
+      list(APPEND ours ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  list(JOIN ours " " ours_text)
+  set_property(GLOBAL APPEND PROPERTY PICTOMAT_LAYERS "${layer}: ${ours_text}")
+endfunction()
+
+# Writes the layer graph for the layering check: one "layer: deps..." line each.
+function(pictomat_write_layers file)
+  get_property(lines GLOBAL PROPERTY PICTOMAT_LAYERS)
+  list(JOIN lines "\n" text)
+  file(WRITE ${file} "${text}\n")
 endfunction()

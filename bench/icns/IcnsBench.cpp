@@ -3,7 +3,7 @@
 // of the same picture, and png2icns on the sizes it accepts. Prints the median
 // of several runs and the file sizes.
 
-#include "IconFamily.h"
+#include "icns/IconFamily.h"
 
 #include <QDir>
 #include <QElapsedTimer>

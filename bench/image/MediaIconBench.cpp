@@ -4,8 +4,8 @@
 //
 //   bench_media_icon [--movie] [--repeat N] INPUT OUTPUT.icns
 
-#include "IconFamily.h"
-#include "MediaIcons.h"
+#include "icns/IconFamily.h"
+#include "image/MediaIcons.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
-#include "AppController.h"
+#include "app/AppController.h"
 
-#include "Exporters.h"
-#include "MenuBuilder.h"
-#include "Paths.h"
-#include "Urls.h"
+#include "image/Exporters.h"
+#include "app/MenuBuilder.h"
+#include "platform/Paths.h"
+#include "app/Urls.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CommandContext.h"
-#include "Dispatcher.h"
+#include "commands/CommandContext.h"
+#include "app/Dispatcher.h"
 
 #include <QObject>
 

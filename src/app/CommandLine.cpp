@@ -1,15 +1,15 @@
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
-#include "DefaultsTool.h"
-#include "Desktop.h"
-#include "Exporters.h"
-#include "IcnsTool.h"
-#include "Integration.h"
-#include "OutputFolder.h"
-#include "Preferences.h"
-#include "PreferencesWindow.h"
-#include "RunVerb.h"
-#include "TrayService.h"
+#include "prefs/DefaultsTool.h"
+#include "platform/Desktop.h"
+#include "image/Exporters.h"
+#include "icns/IcnsTool.h"
+#include "app/Integration.h"
+#include "output/OutputFolder.h"
+#include "prefs/Preferences.h"
+#include "ui/PreferencesWindow.h"
+#include "app/RunVerb.h"
+#include "app/TrayService.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

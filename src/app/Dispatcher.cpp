@@ -1,13 +1,13 @@
-#include "Dispatcher.h"
+#include "app/Dispatcher.h"
 
-#include "ClipboardCommands.h"
-#include "CommandIds.h"
-#include "CommandServices.h"
-#include "ItemOperations.h"
-#include "MakeIconLoop.h"
-#include "PreferenceStore.h"
-#include "Preferences.h"
-#include "ShortcutIconCommand.h"
+#include "commands/ClipboardCommands.h"
+#include "commands/CommandIds.h"
+#include "commands/CommandServices.h"
+#include "commands/ItemOperations.h"
+#include "commands/MakeIconLoop.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
+#include "commands/ShortcutIconCommand.h"
 
 namespace pictomat {
 

@@ -1,8 +1,8 @@
-#include "Integration.h"
+#include "app/Integration.h"
 
-#include "FileRef.h"
-#include "FileIO.h"
-#include "Paths.h"
+#include "platform/FileRef.h"
+#include "platform/FileIO.h"
+#include "platform/Paths.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,10 @@
-#include "MenuBuilder.h"
+#include "app/MenuBuilder.h"
 
-#include "CommandIds.h"
-#include "IconProvider.h"
-#include "Preferences.h"
-#include "Selection.h"
+#include "commands/CommandIds.h"
+#include "platform/IconProvider.h"
+#include "prefs/Preferences.h"
+#include "app/Selection.h"
+#include "platform/ItemNames.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "RunVerb.h"
+#include "app/RunVerb.h"
 
-#include "CommandIds.h"
-#include "Dispatcher.h"
-#include "Exporters.h"
+#include "commands/CommandIds.h"
+#include "app/Dispatcher.h"
+#include "image/Exporters.h"
 
 #include <QApplication>
 #include <QClipboard>

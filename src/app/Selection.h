@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileRef.h"
+#include "platform/FileRef.h"
 
 #include <QByteArray>
 #include <QString>
@@ -29,10 +29,5 @@ bool RecordHandedOverSelection(const QList<QByteArray>& localPathsOrUris, QStrin
 QString handedOverSelectionFile();
 
 } // namespace Selection
-
-// The name the file manager shows (extension hidden where it would be), or nothing.
-std::optional<QString> DisplayName(const FileRef& item);
-// The item's full name as stored, extension included, or nothing.
-std::optional<QByteArray> GetItemName(const FileRef& item);
 
 } // namespace pictomat

@@ -1,10 +1,11 @@
-#include "TrayService.h"
+#include "app/TrayService.h"
 
-#include "AppController.h"
-#include "Desktop.h"
-#include "FileRef.h"
-#include "Paths.h"
-#include "Selection.h"
+#include "app/AppController.h"
+#include "platform/Desktop.h"
+#include "platform/FileRef.h"
+#include "platform/Paths.h"
+#include "app/Selection.h"
+#include "platform/QuitOnSignals.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -15,13 +16,11 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace pictomat {
@@ -30,57 +29,6 @@ namespace {
 
 constexpr int kInstanceStartLimitMs = 5000;
 constexpr int kCallTimeoutMs = 10000;
-
-// SIGTERM and SIGINT end the event loop, so the tray item is taken down and
-// the bus name given back like after "Quit".
-class QuitOnSignals {
-public:
-    QuitOnSignals()
-    {
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, s_fds) != 0)
-            return;
-        m_notifier = std::make_unique<QSocketNotifier>(s_fds[1], QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [] {
-            char byte = 0;
-            [[maybe_unused]] const ssize_t n = ::read(s_fds[1], &byte, 1);
-            QCoreApplication::quit();
-        });
-        struct sigaction action = {};
-        action.sa_handler = &QuitOnSignals::handle;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGTERM, &action, &m_oldTerm);
-        ::sigaction(SIGINT, &action, &m_oldInt);
-        m_installed = true;
-    }
-    ~QuitOnSignals()
-    {
-        if (m_installed) {
-            ::sigaction(SIGTERM, &m_oldTerm, nullptr);
-            ::sigaction(SIGINT, &m_oldInt, nullptr);
-        }
-        m_notifier.reset();
-        for (int& fd : s_fds) {
-            if (fd >= 0)
-                ::close(fd);
-            fd = -1;
-        }
-    }
-    QuitOnSignals(const QuitOnSignals&) = delete;
-    QuitOnSignals& operator=(const QuitOnSignals&) = delete;
-
-private:
-    static void handle(int)
-    {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t n = ::write(s_fds[0], &byte, 1);
-    }
-    static inline int s_fds[2] = {-1, -1};
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    struct sigaction m_oldTerm = {};
-    struct sigaction m_oldInt = {};
-    bool m_installed = false;
-};
 
 // A D-Bus string must be UTF-8, and a file name need not be: everything goes
 // over the bus as an ASCII URI.

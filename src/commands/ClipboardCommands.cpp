@@ -1,11 +1,11 @@
-#include "ClipboardCommands.h"
+#include "commands/ClipboardCommands.h"
 
-#include "CommandServices.h"
-#include "CustomIcons.h"
-#include "ExportImage.h"
-#include "FileIO.h"
-#include "Preferences.h"
-#include "StringUtils.h"
+#include "commands/CommandServices.h"
+#include "platform/CustomIcons.h"
+#include "commands/ExportImage.h"
+#include "platform/FileIO.h"
+#include "prefs/Preferences.h"
+#include "output/StringUtils.h"
 
 #include <QBuffer>
 #include <QClipboard>

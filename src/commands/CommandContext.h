@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Desktop.h"
-#include "Exporters.h"
-#include "FileRef.h"
+#include "platform/Desktop.h"
+#include "image/Exporters.h"
+#include "platform/FileRef.h"
 
 namespace pictomat {
 

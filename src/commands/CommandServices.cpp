@@ -1,7 +1,7 @@
-#include "CommandServices.h"
+#include "commands/CommandServices.h"
 
-#include "OutputFolder.h"
-#include "Reveal.h"
+#include "output/OutputFolder.h"
+#include "platform/Reveal.h"
 
 namespace pictomat {
 

@@ -1,11 +1,11 @@
-#include "ExportImage.h"
+#include "commands/ExportImage.h"
 
-#include "BackgroundBitmap.h"
-#include "FileIO.h"
-#include "IconProvider.h"
-#include "ItemOperations.h"
-#include "MakeIconLoop.h"
-#include "Preferences.h"
+#include "image/BackgroundBitmap.h"
+#include "platform/FileIO.h"
+#include "platform/IconProvider.h"
+#include "commands/ItemOperations.h"
+#include "commands/MakeIconLoop.h"
+#include "prefs/Preferences.h"
 
 #include <QBuffer>
 #include <QImageWriter>

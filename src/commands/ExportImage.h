@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommandContext.h"
+#include "commands/CommandContext.h"
 
 #include <QImage>
 

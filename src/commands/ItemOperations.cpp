@@ -1,8 +1,8 @@
-#include "ItemOperations.h"
+#include "commands/ItemOperations.h"
 
-#include "CommandServices.h"
-#include "CustomIcons.h"
-#include "FileIO.h"
+#include "commands/CommandServices.h"
+#include "platform/CustomIcons.h"
+#include "platform/FileIO.h"
 
 namespace pictomat {
 

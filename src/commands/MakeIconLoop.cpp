@@ -1,15 +1,15 @@
-#include "MakeIconLoop.h"
+#include "commands/MakeIconLoop.h"
 
-#include "BackgroundBitmap.h"
-#include "CommandIds.h"
-#include "CommandServices.h"
-#include "CustomIcons.h"
-#include "ExportImage.h"
-#include "IconProvider.h"
-#include "ItemOperations.h"
-#include "MediaIcons.h"
-#include "OutputFolder.h"
-#include "Preferences.h"
+#include "image/BackgroundBitmap.h"
+#include "commands/CommandIds.h"
+#include "commands/CommandServices.h"
+#include "platform/CustomIcons.h"
+#include "commands/ExportImage.h"
+#include "platform/IconProvider.h"
+#include "commands/ItemOperations.h"
+#include "image/MediaIcons.h"
+#include "output/OutputFolder.h"
+#include "prefs/Preferences.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CommandContext.h"
-#include "IconFamily.h"
+#include "commands/CommandContext.h"
+#include "icns/IconFamily.h"
 
 namespace pictomat {
 

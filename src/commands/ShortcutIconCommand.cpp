@@ -1,10 +1,10 @@
-#include "ShortcutIconCommand.h"
+#include "commands/ShortcutIconCommand.h"
 
-#include "CustomIcons.h"
-#include "HttpClient.h"
-#include "MacRoman.h"
-#include "ResourceFork.h"
-#include "StringUtils.h"
+#include "platform/CustomIcons.h"
+#include "platform/HttpClient.h"
+#include "platform/MacRoman.h"
+#include "platform/ResourceFork.h"
+#include "output/StringUtils.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -3,7 +3,7 @@
 // Building blocks shared by the reader, the writer and the command-line tool.
 // Private to the icns library.
 
-#include "IconFamily.h"
+#include "icns/IconFamily.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "IconFamily.h"
+#include "icns/IconFamily.h"
 
 #include <QRandomGenerator>
 

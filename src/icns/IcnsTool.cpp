@@ -1,7 +1,7 @@
-#include "IcnsTool.h"
+#include "icns/IcnsTool.h"
 
-#include "IcnsCodec.h"
-#include "IconFamily.h"
+#include "icns/IcnsCodec.h"
+#include "icns/IconFamily.h"
 
 #include <cerrno>
 #include <cstdio>

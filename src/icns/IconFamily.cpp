@@ -1,6 +1,6 @@
-#include "IconFamily.h"
+#include "icns/IconFamily.h"
 
-#include "IcnsCodec.h"
+#include "icns/IcnsCodec.h"
 
 #include <algorithm>
 #include <limits>

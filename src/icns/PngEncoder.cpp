@@ -1,4 +1,4 @@
-#include "IcnsCodec.h"
+#include "icns/IcnsCodec.h"
 
 #include <libdeflate.h>
 

@@ -1,6 +1,6 @@
-#include "BackgroundBitmap.h"
+#include "image/BackgroundBitmap.h"
 
-#include "Preferences.h"
+#include "prefs/Preferences.h"
 
 #include <QColor>
 #include <QMap>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "IconFamily.h"
-#include "IconProvider.h"
+#include "icns/IconFamily.h"
+#include "platform/IconProvider.h"
 
 #include <QImage>
 

@@ -1,4 +1,4 @@
-#include "FitRect.h"
+#include "image/FitRect.h"
 
 #include <climits>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FitRect.h"
-#include "IconFamily.h"
+#include "image/FitRect.h"
+#include "icns/IconFamily.h"
 
 #include <QByteArray>
 #include <QImage>

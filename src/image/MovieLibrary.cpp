@@ -1,4 +1,4 @@
-#include "MovieLibrary.h"
+#include "image/MovieLibrary.h"
 
 #include <dlfcn.h>
 

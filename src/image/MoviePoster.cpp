@@ -1,6 +1,6 @@
-#include "MediaIcons.h"
-#include "MovieLibrary.h"
-#include "UniqueFd.h"
+#include "image/MediaIcons.h"
+#include "image/MovieLibrary.h"
+#include "platform/UniqueFd.h"
 
 #include <QTransform>
 

@@ -1,7 +1,7 @@
-#include "OutputFolder.h"
+#include "output/OutputFolder.h"
 
-#include "Paths.h"
-#include "Preferences.h"
+#include "platform/Paths.h"
+#include "prefs/Preferences.h"
 
 #include <QFile>
 

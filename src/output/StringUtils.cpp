@@ -1,4 +1,4 @@
-#include "StringUtils.h"
+#include "output/StringUtils.h"
 
 namespace pictomat {
 

@@ -1,7 +1,8 @@
-#include "CustomIcons.h"
+#include "platform/CustomIcons.h"
 
-#include "CustomIconsDirectory.h"
-#include "Paths.h"
+#include "platform/GObjectPtr.h"
+#include "platform/CustomIconsDirectory.h"
+#include "platform/Paths.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -24,20 +25,9 @@ constexpr const char* kCustomIconAttribute = "metadata::custom-icon";
 constexpr const char* kCustomIconNameAttribute = "metadata::custom-icon-name";
 constexpr int kMaxIconEdge = 1024;
 
-struct GObjectUnref {
-    void operator()(gpointer object) const
-    {
-        if (object)
-            g_object_unref(object);
-    }
-};
-using FilePtr = std::unique_ptr<GFile, GObjectUnref>;
-using FileInfoPtr = std::unique_ptr<GFileInfo, GObjectUnref>;
+using FilePtr = GObjectPtr<GFile>;
+using FileInfoPtr = GObjectPtr<GFileInfo>;
 
-struct GFreeDeleter {
-    void operator()(gpointer p) const { g_free(p); }
-};
-using GCharPtr = std::unique_ptr<char, GFreeDeleter>;
 
 struct AttributeListUnref {
     void operator()(GFileAttributeInfoList* list) const

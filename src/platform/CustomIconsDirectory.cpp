@@ -1,7 +1,7 @@
-#include "CustomIconsDirectory.h"
+#include "platform/CustomIconsDirectory.h"
 
-#include "FileIO.h"
-#include "UniqueFd.h"
+#include "platform/FileIO.h"
+#include "platform/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
-#include "FileIO.h"
+#include "platform/FileIO.h"
 
-#include "UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 #include <QImageReader>
 

@@ -1,4 +1,4 @@
-#include "FileRef.h"
+#include "platform/FileRef.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "CustomIcons.h"
+#include "platform/CustomIcons.h"
 
 #include <sys/stat.h>
 #include <sys/xattr.h>

@@ -1,8 +1,9 @@
-#include "IconProvider.h"
+#include "platform/IconProvider.h"
 
-#include "IconTheme.h"
-#include "IconThemeEngine.h"
-#include "Paths.h"
+#include "platform/GObjectPtr.h"
+#include "platform/IconTheme.h"
+#include "platform/IconThemeEngine.h"
+#include "platform/Paths.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -29,9 +30,6 @@ struct Tier {
     QStringList names;
 };
 
-struct GObjectUnref {
-    void operator()(gpointer p) const { g_object_unref(p); }
-};
 
 struct CustomIconMetadata {
     QByteArray picture;  // metadata::custom-icon
@@ -43,9 +41,9 @@ struct CustomIconMetadata {
 CustomIconMetadata customIconMetadata(const FileRef& item)
 {
     CustomIconMetadata result;
-    std::unique_ptr<GFile, GObjectUnref> file(g_file_new_for_path(item.c_path()));
+    GObjectPtr<GFile> file(g_file_new_for_path(item.c_path()));
     GError* error = nullptr;
-    std::unique_ptr<GFileInfo, GObjectUnref> info(g_file_query_info(
+    GObjectPtr<GFileInfo> info(g_file_query_info(
         file.get(), "metadata::custom-icon,metadata::custom-icon-name", G_FILE_QUERY_INFO_NONE, nullptr, &error));
     if (!info) {
         g_clear_error(&error);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileRef.h"
+#include "platform/FileRef.h"
 
 #include <QIcon>
 #include <QImage>

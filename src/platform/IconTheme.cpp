@@ -1,8 +1,9 @@
-#include "IconTheme.h"
+#include "platform/IconTheme.h"
 
-#include "FileIO.h"
+#include "platform/GObjectPtr.h"
+#include "platform/FileIO.h"
 
-#include "Paths.h"
+#include "platform/Paths.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -55,9 +56,6 @@ QString unescapeDesktopValue(const QString& value)
     return out;
 }
 
-struct GObjectUnref {
-    void operator()(gpointer p) const { g_object_unref(p); }
-};
 struct SchemaUnref {
     void operator()(GSettingsSchema* s) const { g_settings_schema_unref(s); }
 };
@@ -76,7 +74,7 @@ struct GnomeIconTheme {
 // change notices on the session bus, too much to repeat for every icon.
 GSettings* interfaceSettings()
 {
-    static const std::unique_ptr<GSettings, GObjectUnref> settings = []() -> std::unique_ptr<GSettings, GObjectUnref> {
+    static const GObjectPtr<GSettings> settings = []() -> GObjectPtr<GSettings> {
         GSettingsSchemaSource* source = g_settings_schema_source_get_default();
         if (!source)
             return nullptr;
@@ -84,7 +82,7 @@ GSettings* interfaceSettings()
             g_settings_schema_source_lookup(source, "org.gnome.desktop.interface", TRUE));
         if (!schema || !g_settings_schema_has_key(schema.get(), "icon-theme"))
             return nullptr;
-        return std::unique_ptr<GSettings, GObjectUnref>(g_settings_new_full(schema.get(), nullptr, nullptr));
+        return GObjectPtr<GSettings>(g_settings_new_full(schema.get(), nullptr, nullptr));
     }();
     return settings.get();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IconProvider.h"
+#include "platform/IconProvider.h"
 
 #include <QHash>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "IconThemeEngine.h"
+#include "platform/IconThemeEngine.h"
 
 #include <QApplication>
 #include <QIconEngine>

@@ -1,4 +1,4 @@
-#include "MacRoman.h"
+#include "platform/MacRoman.h"
 
 namespace pictomat {
 

@@ -1,6 +1,6 @@
-#include "ResourceFork.h"
+#include "platform/ResourceFork.h"
 
-#include "FileIO.h"
+#include "platform/FileIO.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "Reveal.h"
+#include "platform/Reveal.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Desktop.h"
-#include "FileRef.h"
+#include "platform/Desktop.h"
+#include "platform/FileRef.h"
 
 namespace pictomat {
 

@@ -1,7 +1,7 @@
-#include "DefaultsTool.h"
+#include "prefs/DefaultsTool.h"
 
-#include "PreferenceStore.h"
-#include "Preferences.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
 
 #include <QLocale>
 #include <QRegularExpression>

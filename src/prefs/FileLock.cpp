@@ -1,4 +1,4 @@
-#include "FileLock.h"
+#include "prefs/FileLock.h"
 
 #include <QFile>
 #include <QFileInfo>

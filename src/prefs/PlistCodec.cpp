@@ -1,6 +1,6 @@
-#include "PlistCodec.h"
+#include "prefs/PlistCodec.h"
 
-#include "PreferenceStore.h"
+#include "prefs/PreferenceStore.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -1,13 +1,13 @@
-#include "PreferenceStore.h"
+#include "prefs/PreferenceStore.h"
 
-#include "FileIO.h"
-#include "UniqueFd.h"
+#include "platform/FileIO.h"
+#include "platform/UniqueFd.h"
 
-#include "FileLock.h"
-#include "Desktop.h"
-#include "Paths.h"
-#include "PlistCodec.h"
-#include "Preferences.h"
+#include "prefs/FileLock.h"
+#include "platform/Desktop.h"
+#include "platform/Paths.h"
+#include "prefs/PlistCodec.h"
+#include "prefs/Preferences.h"
 
 #include <QDir>
 #include <QFile>

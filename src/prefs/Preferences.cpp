@@ -1,6 +1,6 @@
-#include "Preferences.h"
+#include "prefs/Preferences.h"
 
-#include "PreferenceStore.h"
+#include "prefs/PreferenceStore.h"
 
 #include <cmath>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "Integration.h"
+#include "app/Integration.h"
 #include "TestEnv.h"
 
 #include <QDir>

@@ -1,14 +1,15 @@
 // The status menu read back item by item, the way a user sees it: titles,
 // separators, what is a label, what each command carries.
 
-#include "AppController.h"
-#include "MenuBuilder.h"
-#include "PreferenceStore.h"
-#include "Preferences.h"
+#include "app/AppController.h"
+#include "app/MenuBuilder.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
 #include "RecordingDesktop.h"
-#include "Selection.h"
+#include "app/Selection.h"
+#include "platform/ItemNames.h"
 #include "TestEnv.h"
-#include "Urls.h"
+#include "app/Urls.h"
 
 #include <QAction>
 #include <QCoreApplication>

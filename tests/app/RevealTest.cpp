@@ -1,9 +1,9 @@
-#include "CommandIds.h"
-#include "Dispatcher.h"
-#include "Exporters.h"
-#include "PreferenceStore.h"
+#include "commands/CommandIds.h"
+#include "app/Dispatcher.h"
+#include "image/Exporters.h"
+#include "prefs/PreferenceStore.h"
 #include "RecordingDesktop.h"
-#include "Reveal.h"
+#include "platform/Reveal.h"
 #include "TestEnv.h"
 
 #include <QDBusConnection>
@@ -59,7 +59,7 @@ protected:
     {
         test::TestEnv::SetUp();
         if (!QDBusConnection::sessionBus().isConnected())
-            GTEST_SKIP() << "no session bus";
+            SERVICE_MISSING() << "no session bus";
         prefs::PreferenceStore::resetShared();
         auto& store = prefs::PreferenceStore::shared();
         store.setValue(QStringLiteral("OpenImageFileForMe"), false);

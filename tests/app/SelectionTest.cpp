@@ -1,4 +1,5 @@
-#include "Selection.h"
+#include "app/Selection.h"
+#include "platform/ItemNames.h"
 #include "TestEnv.h"
 
 #include <QDir>

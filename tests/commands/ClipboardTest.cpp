@@ -1,7 +1,7 @@
-#include "ClipboardCommands.h"
+#include "commands/ClipboardCommands.h"
 #include "CustomIconCommandsSupport.h"
-#include "CustomIcons.h"
-#include "PreferenceStore.h"
+#include "platform/CustomIcons.h"
+#include "prefs/PreferenceStore.h"
 #include "RecordingDesktop.h"
 #include "TestEnv.h"
 
@@ -43,9 +43,9 @@ protected:
         test::TestEnv::SetUp();
         prefs::PreferenceStore::resetShared();
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            GTEST_SKIP() << "no X server (DISPLAY is not set)";
+            SERVICE_MISSING() << "no X server (DISPLAY is not set)";
         if (!CustomIcons::metadataAvailable())
-            GTEST_SKIP() << "no GVfs metadata service on a session bus";
+            SERVICE_MISSING() << "no GVfs metadata service on a session bus";
         token = QStringLiteral("PICTOMAT_CLIPBOARD_TEST_TOKEN=") + QUuid::createUuid().toString(QUuid::Id128);
         writePreferences();
         // The first item's icon is a red square with transparent surroundings,

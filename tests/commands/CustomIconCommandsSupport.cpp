@@ -1,6 +1,6 @@
 #include "CustomIconCommandsSupport.h"
 
-#include "FileRef.h"
+#include "platform/FileRef.h"
 #include "TestEnv.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "CommandIds.h"
+#include "commands/CommandIds.h"
 #include "CustomIconCommandsSupport.h"
-#include "CustomIcons.h"
-#include "Dispatcher.h"
-#include "PreferenceStore.h"
-#include "Preferences.h"
+#include "platform/CustomIcons.h"
+#include "app/Dispatcher.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
 #include "RecordingDesktop.h"
 #include "TestEnv.h"
 
@@ -28,7 +28,7 @@ protected:
         test::TestEnv::SetUp();
         prefs::PreferenceStore::resetShared();
         if (!CustomIcons::metadataAvailable())
-            GTEST_SKIP() << "no GVfs metadata service on a session bus";
+            SERVICE_MISSING() << "no GVfs metadata service on a session bus";
         // Whatever these say, the custom-icon commands open and reveal nothing.
         auto& store = prefs::PreferenceStore::shared();
         store.setValue(QString::fromLatin1(prefs::key::OpenImageFolderForMe), true);

@@ -1,10 +1,10 @@
 #include "MakeIconSupport.h"
 
-#include "Dispatcher.h"
-#include "Exporters.h"
-#include "IconFamily.h"
-#include "PreferenceStore.h"
-#include "Preferences.h"
+#include "app/Dispatcher.h"
+#include "image/Exporters.h"
+#include "icns/IconFamily.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "MakeIconSupport.h"
 
-#include "CommandIds.h"
-#include "CustomIcons.h"
-#include "IconFamily.h"
-#include "IconProvider.h"
-#include "Preferences.h"
+#include "commands/CommandIds.h"
+#include "platform/CustomIcons.h"
+#include "icns/IconFamily.h"
+#include "platform/IconProvider.h"
+#include "prefs/Preferences.h"
 
 #include <QDir>
 #include <QFile>
@@ -351,7 +351,7 @@ TEST_F(MakeIcon, OutputIsCompleteOrEmptyWhenWritingFails)
 TEST_F(MakeIcon, ExportedImagesCarryTheirOwnPictureAsCustomIcon)
 {
     if (!CustomIcons::metadataAvailable())
-        GTEST_SKIP() << "no GVfs metadata service on a session bus";
+        SERVICE_MISSING() << "no GVfs metadata service on a session bus";
     const QByteArray red = itemShowing("Red.desktop", test::TransparentCornersImage(64, QColor(230, 20, 20)));
     const QByteArray blue = itemShowing("Blue.desktop", test::TransparentCornersImage(64, QColor(20, 20, 230)));
     set(prefs::key::AddCustomIcon, true);

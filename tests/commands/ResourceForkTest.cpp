@@ -1,5 +1,5 @@
-#include "MacRoman.h"
-#include "ResourceFork.h"
+#include "platform/MacRoman.h"
+#include "platform/ResourceFork.h"
 #include "TestEnv.h"
 #include "WebFixtures.h"
 

@@ -1,6 +1,6 @@
-#include "CustomIcons.h"
+#include "platform/CustomIcons.h"
 #include "RecordingDesktop.h"
-#include "ShortcutIconCommand.h"
+#include "commands/ShortcutIconCommand.h"
 #include "TestEnv.h"
 #include "WebFixtures.h"
 
@@ -22,7 +22,7 @@ const QString kAt = QStringLiteral("log:The shortcut icon is located at: ");
 
 #define NEED_METADATA()                                                                            \
     if (!CustomIcons::metadataAvailable())                                                         \
-    GTEST_SKIP() << "needs the GVfs metadata service on a session bus"
+    SERVICE_MISSING() << "needs the GVfs metadata service on a session bus"
 
 class ShortcutIconTest : public TestEnv {
 protected:

@@ -1,6 +1,6 @@
 #include "WebFixtures.h"
 
-#include "FileRef.h"
+#include "platform/FileRef.h"
 
 #include <QDir>
 #include <QFile>

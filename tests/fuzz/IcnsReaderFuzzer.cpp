@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the .icns reader, decodes every element, and checks
 // that what was read survives a rewrite.
 
-#include "IconFamily.h"
+#include "icns/IconFamily.h"
 
 #include <QtGlobal>
 

@@ -1,7 +1,7 @@
 // Writes the seed corpus for fuzz_icns: small families of every kind the
 // reader knows, so that mutations start from well-formed elements.
 
-#include "IconFamily.h"
+#include "icns/IconFamily.h"
 
 #include <QByteArray>
 #include <QFile>

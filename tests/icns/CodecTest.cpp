@@ -1,8 +1,8 @@
 // Decoding known answers and the element kinds no Debian tool can check for us.
 
-#include "IcnsCodec.h"
+#include "icns/IcnsCodec.h"
 #include "IcnsTestSupport.h"
-#include "IconFamily.h"
+#include "icns/IconFamily.h"
 
 #include <gtest/gtest.h>
 

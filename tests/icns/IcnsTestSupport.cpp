@@ -1,6 +1,6 @@
 #include "IcnsTestSupport.h"
 
-#include "IcnsCodec.h"
+#include "icns/IcnsCodec.h"
 
 #include <QtMath>
 

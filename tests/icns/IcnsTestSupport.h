@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IconFamily.h"
+#include "icns/IconFamily.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,8 +1,8 @@
 // "pictomat icns list" and "pictomat icns extract", run in process.
 
 #include "IcnsTestSupport.h"
-#include "IcnsTool.h"
-#include "IconFamily.h"
+#include "icns/IcnsTool.h"
+#include "icns/IconFamily.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>

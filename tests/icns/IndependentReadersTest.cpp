@@ -1,8 +1,8 @@
 // Programs someone else wrote read what we write, and we read what they write.
 
-#include "IcnsCodec.h"
+#include "icns/IcnsCodec.h"
 #include "IcnsTestSupport.h"
-#include "IconFamily.h"
+#include "icns/IconFamily.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Damaged and hostile files: nothing crashes, nothing is read out of bounds,
 // and what can be read is kept.
 
-#include "IcnsCodec.h"
+#include "icns/IcnsCodec.h"
 #include "IcnsTestSupport.h"
-#include "IconFamily.h"
+#include "icns/IconFamily.h"
 
 #include <gtest/gtest.h>
 

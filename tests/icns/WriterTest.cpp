@@ -1,9 +1,9 @@
 // The bytes the writer produces: container structure, the rules that keep
 // real decoders from failing, and the atomic file write.
 
-#include "IcnsCodec.h"
+#include "icns/IcnsCodec.h"
 #include "IcnsTestSupport.h"
-#include "IconFamily.h"
+#include "icns/IconFamily.h"
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "BackgroundBitmap.h"
+#include "image/BackgroundBitmap.h"
 
 #include "ImageTestSupport.h"
-#include "PreferenceStore.h"
-#include "Preferences.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
 #include "TestEnv.h"
 
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "Exporters.h"
+#include "image/Exporters.h"
 
 #include "RecordingDesktop.h"
 

@@ -1,5 +1,5 @@
-#include "FitRect.h"
-#include "MediaIcons.h"
+#include "image/FitRect.h"
+#include "image/MediaIcons.h"
 
 #include <gtest/gtest.h>
 

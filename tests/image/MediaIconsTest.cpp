@@ -1,4 +1,4 @@
-#include "MediaIcons.h"
+#include "image/MediaIcons.h"
 
 #include "ImageTestSupport.h"
 #include "TestEnv.h"

@@ -1,4 +1,4 @@
-#include "MediaIcons.h"
+#include "image/MediaIcons.h"
 
 #include "ImageTestSupport.h"
 #include "TestEnv.h"
@@ -19,7 +19,7 @@ protected:
     {
         TestEnv::SetUp();
         if (!test::HaveFfmpeg())
-            GTEST_SKIP() << "ffmpeg is not installed";
+            SERVICE_MISSING() << "ffmpeg is not installed";
     }
 
     QByteArray movie(const QString& name, const QStringList& arguments)

@@ -1,7 +1,7 @@
-#include "OutputFolder.h"
+#include "output/OutputFolder.h"
 
-#include "PreferenceStore.h"
-#include "Preferences.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
 #include "TestEnv.h"
 
 #include <QDir>

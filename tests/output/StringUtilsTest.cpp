@@ -1,4 +1,4 @@
-#include "StringUtils.h"
+#include "output/StringUtils.h"
 
 #include <gtest/gtest.h>
 

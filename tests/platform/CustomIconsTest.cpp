@@ -1,4 +1,4 @@
-#include "CustomIcons.h"
+#include "platform/CustomIcons.h"
 
 #include "TestEnv.h"
 
@@ -45,7 +45,7 @@ protected:
     {
         TestEnv::SetUp();
         if (!qEnvironmentVariableIsSet(kChildMarker) && !CustomIcons::metadataAvailable())
-            GTEST_SKIP() << "no GVfs metadata service on a session bus";
+            SERVICE_MISSING() << "no GVfs metadata service on a session bus";
     }
 
     QByteArray gioCustomIcon(const QByteArray& item) { return test::GioCustomIcon(item); }
@@ -179,7 +179,7 @@ TEST_F(FinderInfoTest, TypeThenCreatorClearOnlyTheirBytes)
     const QString setter = "import os, sys; os.setxattr(sys.argv[1], 'user.com.apple.FinderInfo', bytes.fromhex(sys.argv[2]))";
     const test::ProcessResult set = test::RunPython(setter, {QFile::decodeName(file), QString::fromLatin1(info.toHex())});
     if (set.exitCode != 0)
-        GTEST_SKIP() << "no user extended attributes here: " << set.err.toStdString();
+        SERVICE_MISSING() << "no user extended attributes here: " << set.err.toStdString();
 
     EXPECT_TRUE(ClearFinderInfoBytes(FileRef(file), 0));
     EXPECT_TRUE(ClearFinderInfoBytes(FileRef(file), 4));

@@ -1,5 +1,5 @@
-#include "IconProvider.h"
-#include "Paths.h"
+#include "platform/IconProvider.h"
+#include "platform/Paths.h"
 #include "TestEnv.h"
 
 #include <QBuffer>
@@ -223,7 +223,7 @@ TEST_F(IconProviderTest, CustomIconFromFileManagerMetadata)
         "gio", {"set", QFile::decodeName(item), "metadata::custom-icon", FileRef(png).uri()},
         {"XDG_DATA_HOME=" + gioDataHome});
     if (set.exitCode != 0)
-        GTEST_SKIP() << "GIO metadata is not writable here: " << set.err.toStdString();
+        SERVICE_MISSING() << "GIO metadata is not writable here: " << set.err.toStdString();
 
     const IconProvider::Icon icon = iconOf(item);
     EXPECT_EQ(icon.source, QFile::decodeName(png));

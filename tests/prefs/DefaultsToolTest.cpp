@@ -1,4 +1,4 @@
-#include "DefaultsTool.h"
+#include "prefs/DefaultsTool.h"
 #include "PrefsFixture.h"
 
 #include <gtest/gtest.h>

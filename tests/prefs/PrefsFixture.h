@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PreferenceStore.h"
-#include "Preferences.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
 #include "TestEnv.h"
 
 #include <QFile>

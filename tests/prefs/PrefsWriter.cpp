@@ -1,7 +1,7 @@
 // Sets PREFIX0 .. PREFIX<COUNT-1> to their index in the preference file at
 // PATH, synchronising after each one, as the preferences window of another
 // process would. Exit status 1 when a write fails.
-#include "PreferenceStore.h"
+#include "prefs/PreferenceStore.h"
 
 #include <QString>
 

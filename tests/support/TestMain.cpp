@@ -8,8 +8,6 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 // Tests that draw, read images or build widgets need an application object;
 // they run on Qt's offscreen platform unless a test asks for the X server.
 namespace pictomat::test {

@@ -1,6 +1,6 @@
-#include "HttpClient.h"
+#include "platform/HttpClient.h"
 
-#include "FileIO.h"
+#include "platform/FileIO.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>

@@ -1,6 +1,6 @@
-#include "PreferencesWindow.h"
+#include "ui/PreferencesWindow.h"
 
-#include "Preferences.h"
+#include "prefs/Preferences.h"
 
 #include <QApplication>
 #include <QCheckBox>

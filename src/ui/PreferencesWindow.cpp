@@ -1,7 +1,7 @@
-#include "PreferencesWindow.h"
+#include "ui/PreferencesWindow.h"
 
-#include "PreferenceStore.h"
-#include "Preferences.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,0 +1,172 @@
+#include "platform/ScriptRunner.h"
+
+#include "platform/UniqueFd.h"
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace pictomat {
+
+namespace {
+
+// More than any selection could need; a script that floods us is failing.
+constexpr qsizetype kLargestOutput = 64 * 1024 * 1024;
+
+qint64 nowMs()
+{
+    struct timespec ts;
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+
+// The script runs as the leader of its own process group, so that at the time
+// limit it goes together with everything it started. Owning the child means
+// the group is killed and the leader reaped on every way out.
+class ScriptProcess {
+public:
+    ScriptProcess() = default;
+    ScriptProcess(const ScriptProcess&) = delete;
+    ScriptProcess& operator=(const ScriptProcess&) = delete;
+    ~ScriptProcess()
+    {
+        if (m_pid <= 0)
+            return;
+        // The leader is not reaped yet, so the group id cannot have been reused.
+        ::kill(-m_pid, SIGKILL);
+        int status = 0;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+
+    bool start(const QByteArray& program, int* outputFd)
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        UniqueFd readEnd(fds[0]);
+        UniqueFd writeEnd(fds[1]);
+        const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        UniqueFd input(devNull);
+        // Everything the child needs is made before fork: after it, only
+        // async-signal-safe calls are allowed in a threaded process.
+        char* const argv[] = {const_cast<char*>(program.constData()), nullptr};
+        sigset_t none;
+        sigemptyset(&none);
+        const pid_t pid = ::fork();
+        if (pid < 0)
+            return false;
+        if (pid == 0) {
+            ::setpgid(0, 0);
+            struct sigaction dfl = {};
+            dfl.sa_handler = SIG_DFL;
+            ::sigaction(SIGPIPE, &dfl, nullptr);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            if (input.valid())
+                ::dup2(input.get(), STDIN_FILENO);
+            ::dup2(writeEnd.get(), STDOUT_FILENO);
+            ::execve(program.constData(), argv, environ);
+            ::_exit(127);
+        }
+        // Also from this side, so the group exists before any kill below.
+        ::setpgid(pid, pid);
+        m_pid = pid;
+        writeEnd.close();
+        ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
+        *outputFd = readEnd.release();
+        return true;
+    }
+
+    // Whether the script has ended, without reaping it (WNOWAIT).
+    std::optional<int> exitStatus() const
+    {
+        siginfo_t info = {};
+        if (::waitid(P_PID, m_pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+            // Someone ignores SIGCHLD, so the system reaped it: ended, status unknown.
+            return errno == ECHILD ? std::optional<int>(0) : std::nullopt;
+        }
+        if (info.si_pid != m_pid)
+            return std::nullopt;
+        return info.si_code == CLD_EXITED ? info.si_status : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+};
+
+enum class ReadState { More, End, Failed };
+
+ReadState drain(int fd, QByteArray& output)
+{
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) {
+            output.append(buf, n);
+            if (output.size() > kLargestOutput)
+                return ReadState::Failed;
+            continue;
+        }
+        if (n == 0)
+            return ReadState::End;
+        if (errno == EINTR)
+            continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? ReadState::More : ReadState::Failed;
+    }
+}
+
+// Runs the script and gives its output, or nothing when it failed, exited
+// with a non-zero status or outlived the time limit.
+} // namespace
+
+std::optional<QByteArray> RunScriptWithTimeLimit(const QByteArray& program, int timeLimitMs)
+{
+    if (::access(program.constData(), X_OK) != 0)
+        return std::nullopt;
+    struct stat st;
+    if (::stat(program.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    ScriptProcess process;
+    int rawFd = -1;
+    if (!process.start(program, &rawFd))
+        return std::nullopt;
+    UniqueFd output(rawFd);
+    const qint64 deadline = nowMs() + timeLimitMs;
+    QByteArray text;
+    bool open = true;
+    for (;;) {
+        if (open) {
+            const ReadState state = drain(output.get(), text);
+            if (state == ReadState::Failed)
+                return std::nullopt;
+            open = state == ReadState::More;
+        }
+        // The script's own end decides, not the pipe: a child it left behind
+        // may hold the pipe open for ever.
+        if (const std::optional<int> status = process.exitStatus()) {
+            if (open && drain(output.get(), text) == ReadState::Failed)
+                return std::nullopt;
+            if (*status != 0)
+                return std::nullopt;
+            return text;
+        }
+        const qint64 left = deadline - nowMs();
+        if (left <= 0)
+            return std::nullopt;
+        struct pollfd pfd = {output.get(), POLLIN, 0};
+        // Short naps while the pipe is open too: the script's exit is not a
+        // pipe event when a child of it still holds the pipe.
+        const int nap = int(qMin<qint64>(left, open ? 20 : 5));
+        ::poll(open ? &pfd : nullptr, open ? 1 : 0, nap);
+    }
+}
+
+} // namespace pictomat

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <optional>
+
+namespace pictomat {
+
+// Runs an executable with no arguments and gives what it printed, or nothing
+// when it failed, exited with a non-zero status, printed more than any sane
+// answer holds or outlived the time limit. The program and everything it
+// started are killed at the limit (it leads its own process group), so a
+// hanging helper cannot hold up the caller.
+std::optional<QByteArray> RunScriptWithTimeLimit(const QByteArray& program, int timeLimitMs);
+
+} // namespace pictomat
