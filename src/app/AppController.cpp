@@ -2,6 +2,8 @@
 
 #include "image/Exporters.h"
 #include "app/MenuBuilder.h"
+#include "app/Selection.h"
+#include "commands/Dispatcher.h"
 #include "platform/Paths.h"
 #include "app/Urls.h"
 
@@ -48,7 +50,7 @@ QIcon trayIcon()
 } // namespace
 
 AppController::AppController(Desktop& desktop, QObject* parent)
-    : QObject(parent), m_desktop(desktop), m_context(desktop), m_dispatcher(m_context)
+    : QObject(parent), m_desktop(desktop), m_context(desktop)
 {
 }
 
@@ -92,10 +94,10 @@ void AppController::setup()
         m_refreshPending = true;
         return;
     }
-    m_context.graphicsAvailable = false;
-    if (LoadGraphicsLayer()) {
-        m_context.exporterList = LoadExporterList(m_desktop);
-        m_context.graphicsAvailable = true;
+    m_model.graphicsAvailable = false;
+    if (LoadGraphicsLayer(m_context.graphics)) {
+        m_model.exporters = LoadExporterList(m_desktop, m_context.graphics);
+        m_model.graphicsAvailable = true;
     }
     buildMenu();
 }
@@ -110,32 +112,54 @@ void AppController::buildMenu()
             m_item->setContextMenu(m_menu.get());
     }
     MenuActions actions;
-    actions.command = [this](int tag) {
+    actions.command = [this](const CommandRequest& request) {
         // The command runs once the menu has closed and the click has been
-        // answered, over the selection as it stood when the menu opened.
-        const SelectedItems items = m_context.selectedItems;
-        QTimer::singleShot(0, this, [this, tag, items] { runCommand(tag, items); });
+        // answered.
+        QTimer::singleShot(0, this, [this, request] { runCommand(request); });
     };
     actions.goToWebsite = [this] { goToWebsite(); };
     actions.goToMAS = [this] { goToMAS(); };
     actions.preferences = [this] { selItemPreferences(); };
     actions.quit = [this] { selItemQuit(); };
-    MenuBuilder(*m_menu, m_context, std::move(actions)).buildMenu();
+    m_model.selection = Selection::AcquireFinderSelection();
+    MenuBuilder(*m_menu, m_model, std::move(actions)).layOutMenu();
 }
 
-bool AppController::validateMenuItem(const QAction& item)
+void AppController::runCommand(const CommandRequest& request, bool collectAlerts, Finished finished)
 {
-    return MenuBuilder::validateMenuItem(item);
+    m_queue.push_back(QueuedCommand{request, collectAlerts, std::move(finished)});
+    runQueue();
 }
 
-void AppController::runCommand(int tag, const SelectedItems& itemsWhenOpened)
+void AppController::runQueue()
 {
+    // A command asked for while another one waits in an alert joins the queue.
     if (m_commandRunning)
         return;
-    m_commandRunning = true;
-    m_context.selectedItems = itemsWhenOpened;
-    m_dispatcher.handleMenuItem(tag);
-    m_commandRunning = false;
+    while (!m_queue.empty()) {
+        QueuedCommand next = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_commandRunning = true;
+        if (next.collectAlerts) {
+            // A caller that answers with the alerts gets them as text; what a
+            // command leaves for the next one is kept as for any other run.
+            RoutedDesktop collecting(m_desktop, {.collectAlerts = true});
+            CommandContext context(collecting);
+            context.graphics = m_context.graphics;
+            context.currentItem = m_context.currentItem;
+            context.lastOutputFile = m_context.lastOutputFile;
+            Dispatch(context, next.request);
+            m_context.currentItem = context.currentItem;
+            m_context.lastOutputFile = context.lastOutputFile;
+            if (next.finished)
+                next.finished(collecting.alerts());
+        } else {
+            Dispatch(m_context, next.request);
+            if (next.finished)
+                next.finished({});
+        }
+        m_commandRunning = false;
+    }
     if (m_refreshPending) {
         m_refreshPending = false;
         setup();
@@ -195,20 +219,5 @@ void AppController::goToMAS()
 {
     m_desktop.openUrl(QUrl(QString::fromLatin1(kAppStoreUrl)));
 }
-
-void AppController::selItem1()
-{
-    QApplication::beep();
-}
-
-void AppController::selItem2()
-{
-    QApplication::beep();
-    QTimer::singleShot(1000, this, [] { QApplication::beep(); });
-}
-
-void AppController::applicationWillFinishLaunching() {}
-
-void AppController::applicationWillTerminate() {}
 
 } // namespace pictomat

@@ -1,21 +1,23 @@
 #pragma once
 
+#include "app/MenuBuilder.h"
 #include "commands/CommandContext.h"
-#include "app/Dispatcher.h"
 
 #include <QObject>
+#include <QStringList>
 
+#include <deque>
 #include <functional>
 #include <memory>
 
-class QAction;
 class QMenu;
 class QSystemTrayIcon;
 
 namespace pictomat {
 
 // The application controller: the tray item, its menu rebuilt before every
-// opening, and the actions of the menu's fixed items. There is exactly one.
+// opening, the actions of the menu's fixed items, and the queue every command
+// of the tray runs through. There is exactly one.
 class AppController : public QObject {
     Q_OBJECT
 public:
@@ -39,12 +41,17 @@ public:
     // fetch the menu only after showing it.
     void selectionHandedOver();
 
+    // How a queued command ends: its alerts, when they were collected rather
+    // than shown.
+    using Finished = std::function<void(const QStringList& alerts)>;
+    // Runs the command after the ones already queued. With `collectAlerts`,
+    // its alerts are handed to `finished` instead of shown.
+    void runCommand(const CommandRequest& request, bool collectAlerts = false, Finished finished = {});
+
     QMenu* menu() const { return m_menu.get(); }
     QSystemTrayIcon* statusItem() const { return m_item.get(); }
     CommandContext& context() { return m_context; }
-
-    // Every item with an action is enabled; labels stay disabled.
-    static bool validateMenuItem(const QAction& item);
+    const MenuModel& model() const { return m_model; }
 
 public Q_SLOTS:
     void menuNeedsUpdate();
@@ -52,21 +59,23 @@ public Q_SLOTS:
     void selItemQuit();
     void goToWebsite();
     void goToMAS();
-    void selItem1();
-    void selItem2();
-    void applicationWillFinishLaunching();
-    void applicationWillTerminate();
 
 private:
+    struct QueuedCommand {
+        CommandRequest request;
+        bool collectAlerts = false;
+        Finished finished;
+    };
     void buildMenu();
-    void runCommand(int tag, const SelectedItems& itemsWhenOpened);
+    void runQueue();
 
     Desktop& m_desktop;
     CommandContext m_context;
-    Dispatcher m_dispatcher;
+    MenuModel m_model;
     std::unique_ptr<QSystemTrayIcon> m_item;
     std::unique_ptr<QMenu> m_menu;
     std::function<void()> m_preferencesOpener;
+    std::deque<QueuedCommand> m_queue;
     // A command's alerts run their own event loops; a rebuild then would swap
     // the selection under the running command, so it waits until the end.
     bool m_commandRunning = false;

@@ -84,13 +84,6 @@ int usageError(const char* problem)
     return 2;
 }
 
-// Diagnostics of the exporter loading are not part of the format listing.
-class ListingDesktop : public SystemDesktop {
-public:
-    ListingDesktop() : SystemDesktop(AlertStyle::StandardError) {}
-    void writeStandardOutput(const QByteArray&) override {}
-};
-
 int listFormats(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -98,7 +91,9 @@ int listFormats(int argc, char** argv)
         std::fprintf(stderr, "pictomat: the image formats could not be loaded\n");
         return 1;
     }
-    ListingDesktop desktop;
+    // Diagnostics of the exporter loading are not part of the format listing.
+    SystemDesktop system(SystemDesktop::AlertStyle::StandardError);
+    RoutedDesktop desktop(system, {.dropStandardOutput = true});
     for (const ExporterInfo& exporter : LoadExporterList(desktop)) {
         const QString line = exporter.extensionString + QLatin1Char('\t') + exporter.descriptionString
                              + QLatin1Char('\t') + exporter.mimeString + QLatin1Char('\t')

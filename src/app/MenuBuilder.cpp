@@ -1,10 +1,8 @@
 #include "app/MenuBuilder.h"
 
-#include "commands/CommandIds.h"
 #include "platform/IconProvider.h"
-#include "prefs/Preferences.h"
-#include "app/Selection.h"
 #include "platform/ItemNames.h"
+#include "prefs/Preferences.h"
 
 #include <QAction>
 #include <QFile>
@@ -17,27 +15,18 @@ namespace {
 // The longest POSIX path the header icon is looked up for, terminator included.
 constexpr qsizetype kPathBufferSize = 4096;
 
-struct CommandEntry {
-    const char* title;
-    int id;
-    const char* tip;
-};
-
-bool included(const char* key, bool whenUnset)
+bool offered(const Command& command)
 {
-    return prefs::GetBooleanPreference(key, whenUnset);
+    if (!command.offeredBy)
+        return true;
+    return prefs::GetBooleanPreference(command.offeredBy, command.offeredWhenUnset);
 }
 
 } // namespace
 
-MenuBuilder::MenuBuilder(QMenu& menu, CommandContext& context, MenuActions actions)
-    : m_menu(menu), m_context(context), m_actions(std::move(actions))
+MenuBuilder::MenuBuilder(QMenu& menu, const MenuModel& model, MenuActions actions)
+    : m_menu(menu), m_model(model), m_actions(std::move(actions))
 {
-}
-
-bool MenuBuilder::validateMenuItem(const QAction&)
-{
-    return true;
 }
 
 QString MenuBuilder::escapedTitle(const QString& text)
@@ -55,16 +44,25 @@ QString MenuBuilder::headerTitle(qint32 count, const QString& displayName)
              displayName);
 }
 
-QAction* MenuBuilder::addMenuItem(const QString& title, int commandId, const QString& tip)
+CommandRequest MenuBuilder::requestFor(const Command& command) const
+{
+    CommandRequest request;
+    request.command = &command;
+    // The command works on the selection the menu shows, whatever is handed
+    // over while it stays open.
+    request.items = m_model.selection;
+    return request;
+}
+
+QAction* MenuBuilder::addCommandItem(const QString& title, int tag, const QString& tip, const CommandRequest& request)
 {
     auto* item = new QAction(title, &m_menu);
-    item->setData(commandId);
+    item->setData(tag);
     item->setToolTip(tip);
-    item->setEnabled(validateMenuItem(*item));
     auto command = m_actions.command;
-    QObject::connect(item, &QAction::triggered, item, [command, commandId] {
+    QObject::connect(item, &QAction::triggered, item, [command, request] {
         if (command)
-            command(commandId);
+            command(request);
     });
     m_menu.addAction(item);
     return item;
@@ -73,7 +71,6 @@ QAction* MenuBuilder::addMenuItem(const QString& title, int commandId, const QSt
 QAction* MenuBuilder::addActionItem(const QString& title, const std::function<void()>& action)
 {
     auto* item = new QAction(title, &m_menu);
-    item->setEnabled(validateMenuItem(*item));
     QObject::connect(item, &QAction::triggered, item, [action] {
         if (action)
             action();
@@ -90,12 +87,6 @@ QAction* MenuBuilder::addLabel(const QString& title)
     return item;
 }
 
-void MenuBuilder::buildMenu()
-{
-    m_context.selectedItems = Selection::AcquireFinderSelection();
-    layOutMenu();
-}
-
 void MenuBuilder::layOutMenu()
 {
     m_menu.clear();
@@ -106,14 +97,17 @@ void MenuBuilder::layOutMenu()
     addActionItem(QStringLiteral("View in Mac App Store..."), m_actions.goToMAS);
     m_menu.addSeparator();
 
-    if (!m_context.selectedItems.hasSelection() || !m_context.graphicsAvailable)
+    if (!m_model.selection.hasSelection() || !m_model.graphicsAvailable)
         addLabel(QStringLiteral("The Finder has no active selection"));
     else
         addSelectionItems();
 
     m_menu.addSeparator();
-    addMenuItem(QStringLiteral("Go to Pictomat folder..."), kCommandGoToFolder,
-                QStringLiteral("Open the output folder in the Finder."));
+    for (const Command& command : Commands()) {
+        if (command.place == MenuPlace::FixedItems)
+            addCommandItem(QString::fromUtf8(command.title), int(command.id), QString::fromUtf8(command.toolTip),
+                           requestFor(command));
+    }
     addActionItem(QStringLiteral("Preferences..."), m_actions.preferences);
     m_menu.addSeparator();
     addActionItem(QStringLiteral("Quit"), m_actions.quit);
@@ -121,89 +115,77 @@ void MenuBuilder::layOutMenu()
 
 void MenuBuilder::addSelectionItems()
 {
-    const SelectedItems& selection = m_context.selectedItems;
+    const SelectedItems& selection = m_model.selection;
     const qint32 count = selection.count;
     const FileRef first = selection.items->value(0);
+    const std::optional<IconProvider::Icon> firstIcon = IconProvider::shared().iconFor(first);
 
     if (const std::optional<QString> name = DisplayName(first)) {
         QAction* header = addLabel(escapedTitle(headerTitle(count, *name)));
-        if (first.path().size() < kPathBufferSize) {
-            if (const auto icon = IconProvider::shared().iconFor(first); icon && !icon->isNull())
-                header->setIcon(icon->icon);
+        if (first.path().size() < kPathBufferSize && firstIcon && !firstIcon->isNull())
+            header->setIcon(firstIcon->icon);
+        m_menu.addSeparator();
+    }
+
+    // The selection's commands in table order, a separator closing each run
+    // of commands that one preference offers.
+    const QVector<Command>& commands = Commands();
+    for (qsizetype i = 0; i < commands.size(); ++i) {
+        const Command& command = commands.at(i);
+        if (command.place == MenuPlace::IconSizes && offered(command)) {
+            addIconSizeItems(command);
+            m_menu.addSeparator();
         }
-        m_menu.addSeparator();
-    }
-
-    // Each group with the preference that switches it on and what an unset
-    // preference means.
-    struct Group {
-        const char* key;
-        bool whenUnset;
-        QList<CommandEntry> commands;
-    };
-    const Group groups[] = {
-        {prefs::key::IncludeMakeIcons, true,
-         {{"Make Icon for File", kCommandMakeIconForFile, "Make an ICNS file for the file's icon."},
-          {"Make Icon for Media", kCommandMakeIconForMedia, "Make an ICNS file for the file's data."}}},
-        {prefs::key::IncludeCopyIcon, true,
-         {{"Copy Icon for File", kCommandCopyIconForFile, "Copy the file's icon image to the clipboard."}}},
-        {prefs::key::IncludeWebIcon, true,
-         {{"Add Shortcut Icon", kCommandAddShortcutIcon,
-           "Add an icon to the web location's file using its associated \"favicon\"."}}},
-        {prefs::key::IncludeClipToIcon, true,
-         {{"Add Custom Icon from Clipboard", kCommandAddCustomIconFromClipboard,
-           "Add a custom icon to the file from an image on the clipboard."}}},
-        {prefs::key::IncludeAddCustomIcon, true,
-         {{"Add Custom Icon to Media", kCommandAddCustomIconToMedia,
-           "Add a custom icon to the file from the file's image data."}}},
-        {prefs::key::IncludeRemoveCustomIcon, true,
-         {{"Remove Custom Icon", kCommandRemoveCustomIcon, "Removes any custom icon for the file."}}},
-    };
-    for (const Group& group : groups) {
-        if (!included(group.key, group.whenUnset))
+        if (command.place != MenuPlace::SelectionCommands || !offered(command))
             continue;
-        for (const CommandEntry& entry : group.commands)
-            addMenuItem(QString::fromUtf8(entry.title), entry.id, QString::fromUtf8(entry.tip));
-        m_menu.addSeparator();
-    }
-
-    if (included(prefs::key::IncludeChangeIconSizes, false)) {
-        addLabel(QStringLiteral("Icon Sizes"));
-        static constexpr int kSizes[] = {16, 32, 48, 64, 128, 256, 512};
-        int id = kCommandIconSize16;
-        for (int size : kSizes)
-            addMenuItem(QString::number(size), id++, QString());
-        m_menu.addSeparator();
+        addCommandItem(QString::fromUtf8(command.title), int(command.id), QString::fromUtf8(command.toolTip),
+                       requestFor(command));
+        const Command* next = i + 1 < commands.size() ? &commands.at(i + 1) : nullptr;
+        const bool groupEnds = !next || next->place != MenuPlace::SelectionCommands
+                               || qstrcmp(next->offeredBy, command.offeredBy) != 0;
+        if (groupEnds)
+            m_menu.addSeparator();
     }
 
     if (count >= 2)
         addLabel(QStringLiteral("Multiple Selection (%1 items)").arg(count));
 
-    buildIconToImageMenu();
+    for (const Command& command : commands) {
+        if (command.place == MenuPlace::Exporters && firstIcon && !firstIcon->isNull())
+            addExporterItems(command);
+    }
 }
 
-void MenuBuilder::buildIconToImageMenu()
+void MenuBuilder::addIconSizeItems(const Command& command)
 {
-    const SelectedItems& selection = m_context.selectedItems;
+    addLabel(QString::fromUtf8(command.title));
+    int tag = int(command.id);
+    for (int size : kMenuIconSizes) {
+        CommandRequest request = requestFor(command);
+        request.options.iconSize = size;
+        addCommandItem(QString::number(size), tag++, QString(), request);
+    }
+}
+
+void MenuBuilder::addExporterItems(const Command& command)
+{
+    const SelectedItems& selection = m_model.selection;
     if (!selection.items || selection.items->isEmpty())
         return;
     const FileRef& first = selection.items->first();
-
-    const auto icon = IconProvider::shared().iconFor(first);
-    if (!icon || icon->isNull())
-        return;
     const std::optional<QByteArray> name = GetItemName(first);
     if (!name)
         return;
-    if (m_context.exporterList.isEmpty())
-        return;
 
     const QString prefix = selection.count == 1 ? QFile::decodeName(*name) : QString();
-    for (qsizetype k = 0; k < m_context.exporterList.size(); ++k) {
-        const ExporterInfo& exporter = m_context.exporterList.at(k);
+    for (qsizetype k = 0; k < m_model.exporters.size(); ++k) {
+        const ExporterInfo& exporter = m_model.exporters.at(k);
         const QString title = prefix + QLatin1Char('.') + exporter.extensionString + QStringLiteral(" (")
                               + exporter.descriptionString + QLatin1Char(')');
-        addMenuItem(escapedTitle(title), int(k + 1), QString());
+        CommandRequest request = requestFor(command);
+        request.options.exporter = exporter;
+        // Exporter items are tagged 1..N, in the list's order.
+        addCommandItem(escapedTitle(title), int(k + 1), QString(), request);
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "commands/CommandContext.h"
+#include "commands/Command.h"
+#include "image/Exporters.h"
+#include "platform/FileRef.h"
 
 #include <QString>
 
@@ -11,37 +13,34 @@ class QMenu;
 
 namespace pictomat {
 
-// What the menu's items do. Command items all go to `command` with their tag;
-// the action items each have their own.
+// What the menu is built from: the selection taken when it opened and the
+// image exporters loaded then.
+struct MenuModel {
+    SelectedItems selection;
+    ExporterList exporters;
+    bool graphicsAvailable = false;
+};
+
+// What the menu's items do. Command items all go to `command` with the
+// request they stand for; the other items each have their own action.
 struct MenuActions {
-    std::function<void(int tag)> command;
+    std::function<void(const CommandRequest&)> command;
     std::function<void()> goToWebsite;
     std::function<void()> goToMAS;
     std::function<void()> preferences;
     std::function<void()> quit;
 };
 
-// Lays the status menu out around the selection. The menu is rebuilt from
-// nothing at every opening, so preference changes and a new selection show
-// at once. Kept apart from the tray so the layout can be read back in tests.
+// Lays the status menu out around the selection, from the command table. The
+// menu is rebuilt from nothing at every opening, so preference changes and a
+// new selection show at once. Kept apart from the tray so the layout can be
+// read back in tests.
 class MenuBuilder {
 public:
-    MenuBuilder(QMenu& menu, CommandContext& context, MenuActions actions);
+    MenuBuilder(QMenu& menu, const MenuModel& model, MenuActions actions);
 
-    // Discards every item, takes the selection anew (it replaces the context's
-    // selected items) and lays the menu out.
-    void buildMenu();
-    // Discards every item and lays the menu out from the context as it stands.
+    // Discards every item and lays the menu out from the model.
     void layOutMenu();
-
-    // A command item: the title, the tag and the tool tip, appended.
-    QAction* addMenuItem(const QString& title, int commandId, const QString& tip);
-    // One item per exporter, titled after the first item's name when exactly
-    // one item is selected.
-    void buildIconToImageMenu();
-
-    // Every item that has an action is enabled; labels are not asked.
-    static bool validateMenuItem(const QAction& item);
 
     // "%d %@, First item: %@".
     static QString headerTitle(qint32 count, const QString& displayName);
@@ -49,12 +48,19 @@ public:
     static QString escapedTitle(const QString& text);
 
 private:
+    // A command item titled `title`, tagged `tag`, that asks for `request`.
+    QAction* addCommandItem(const QString& title, int tag, const QString& tip, const CommandRequest& request);
     QAction* addActionItem(const QString& title, const std::function<void()>& action);
     QAction* addLabel(const QString& title);
     void addSelectionItems();
+    // One item per exporter (when the first item has an icon to export),
+    // titled after the first item's name when exactly one item is selected.
+    void addExporterItems(const Command& command);
+    void addIconSizeItems(const Command& command);
+    CommandRequest requestFor(const Command& command) const;
 
     QMenu& m_menu;
-    CommandContext& m_context;
+    const MenuModel& m_model;
     MenuActions m_actions;
 };
 

@@ -1,7 +1,8 @@
 #include "app/RunVerb.h"
 
-#include "commands/CommandIds.h"
-#include "app/Dispatcher.h"
+#include "commands/Command.h"
+#include "commands/Dispatcher.h"
+#include "commands/ItemOperations.h"
 #include "image/Exporters.h"
 
 #include <QApplication>
@@ -11,7 +12,6 @@
 
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,31 +19,16 @@ namespace pictomat {
 
 namespace {
 
-struct Verb {
-    const char* name;
-    int tag;  // 0: an exporter chosen by extension
-    bool needsFiles;
-    bool needsDisplay;
-};
-
-constexpr Verb kVerbs[] = {
-    {"go-to-folder", kCommandGoToFolder, false, false},
-    {"make-icon", kCommandMakeIconForFile, true, false},
-    {"make-media-icon", kCommandMakeIconForMedia, true, false},
-    {"export", 0, true, false},
-    {"add-media-icon", kCommandAddCustomIconToMedia, true, false},
-    {"copy-icon", kCommandCopyIconForFile, true, true},
-    {"paste-icon", kCommandAddCustomIconFromClipboard, true, true},
-    {"add-shortcut-icon", kCommandAddShortcutIcon, true, false},
-    {"remove-icon", kCommandRemoveCustomIcon, true, false},
-};
-
 int usage(const char* problem)
 {
     std::fprintf(stderr, "pictomat: %s\n", problem);
     std::fprintf(stderr, "usage: pictomat run COMMAND [FILE...]\ncommands:");
-    for (const Verb& v : kVerbs)
-        std::fprintf(stderr, " %s%s", v.name, v.tag == 0 ? " EXT" : "");
+    for (const Command& command : Commands()) {
+        const char* operand = command.operand == Operand::Exporter ? " EXT"
+                              : command.operand == Operand::IconSize ? " SIZE"
+                                                                     : "";
+        std::fprintf(stderr, " %s%s", command.verb, operand);
+    }
     std::fprintf(stderr, "\n");
     return 2;
 }
@@ -53,61 +38,36 @@ bool haveDisplay()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-
-SelectedItems selectionFromArguments(const QList<QByteArray>& files)
-{
-    SelectedItems selection;
-    QVector<FileRef> items;
-    for (const QByteArray& bytes : files) {
-        FileRef ref = bytes.startsWith("file://") ? FileRef::fromUri(bytes) : FileRef::fromLocalPath(bytes);
-        struct stat st;
-        if (!ref.isEmpty() && ::lstat(ref.c_path(), &st) != 0)
-            ref = FileRef();
-        items.append(ref);
-    }
-    selection.count = qint32(items.size());
-    selection.items = items;
-    return selection;
-}
-
 // Runs the command in this process; returns the exit status.
-int runHere(const Verb& verb, const QString& extension, const QList<QByteArray>& files)
+int runHere(const Command& command, const QString& operand, const QList<QByteArray>& files)
 {
     SystemDesktop desktop(SystemDesktop::AlertStyle::StandardError);
-    WithoutStandardOutput quiet(desktop);
-    CommandContext context(desktop);
     // The exporter lines belong to the menu's console; a shell command keeps
     // its standard output for what the command itself says.
+    RoutedDesktop quiet(desktop, {.dropStandardOutput = true});
+    CommandContext context(desktop);
     context.exporterConsole = &quiet;
-    // Only an export needs the list up front (loading every image plugin is
-    // a good part of a short command's time); commands that look an exporter
-    // up reload the list themselves.
-    if (verb.tag == 0) {
-        context.graphicsAvailable = LoadGraphicsLayer();
-        if (context.graphicsAvailable)
-            context.exporterList = LoadExporterList(quiet);
+    CommandRequest request;
+    request.command = &command;
+    // Only an export needs the list up front: loading every image plugin is a
+    // good part of a short command's time.
+    ExporterList exporters;
+    if (command.operand == Operand::Exporter && LoadGraphicsLayer(context.graphics))
+        exporters = LoadExporterList(quiet, context.graphics);
+    QString error;
+    if (!SetOperandFromText(command, operand, exporters, &request.options, &error)) {
+        std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());
+        return 2;
     }
-    int tag = verb.tag;
-    if (tag == 0) {
-        for (int k = 0; k < context.exporterList.size(); ++k) {
-            if (context.exporterList.at(k).extensionString.compare(extension, Qt::CaseInsensitive) == 0)
-                tag = k + 1;  // the last match wins, as for every lookup by extension
-        }
-        if (tag == 0) {
-            std::fprintf(stderr, "pictomat: no image exporter writes \"%s\" (see \"pictomat formats\")\n",
-                         extension.toUtf8().constData());
-            return 2;
-        }
-    }
-    context.selectedItems = selectionFromArguments(files);
-    Dispatcher(context).handleMenuItem(tag);
+    request.items = SelectionFromArguments(files);
+    Dispatch(context, request);
     return desktop.alertCount() > 0 ? 1 : 0;
 }
 
 // A copy must outlive the command, as xclip's does: the work and the serving
 // happen in a child that keeps the clipboard until another program takes it;
 // the parent returns the command's status as soon as the copy is made.
-int runServingClipboard(int argc, char** argv, const Verb& verb, const QList<QByteArray>& files)
+int runServingClipboard(int argc, char** argv, const Command& command, const QList<QByteArray>& files)
 {
     int status[2];
     if (::pipe2(status, O_CLOEXEC) != 0)
@@ -132,7 +92,7 @@ int runServingClipboard(int argc, char** argv, const Verb& verb, const QList<QBy
     ::setsid();
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    const int code = runHere(verb, QString(), files);
+    const int code = runHere(command, QString(), files);
     QClipboard* clipboard = QGuiApplication::clipboard();
     const bool serving = clipboard && clipboard->ownsClipboard();
     const unsigned char byte = (unsigned char)code;
@@ -165,32 +125,32 @@ int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands)
     if (args.isEmpty())
         return usage("run needs a command");
     const QString name = QString::fromLocal8Bit(args.takeFirst());
-    const Verb* verb = nullptr;
-    for (const Verb& v : kVerbs) {
-        if (name == QLatin1String(v.name))
-            verb = &v;
-    }
-    if (!verb)
+    const Command* command = FindCommandByVerb(name);
+    if (!command)
         return usage(qPrintable(QStringLiteral("unknown command \"%1\"").arg(name)));
-    QString extension;
-    if (verb->tag == 0) {
+    QString operand;
+    if (command->operand == Operand::Exporter) {
         if (args.isEmpty())
             return usage("export needs an extension, such as png");
-        extension = QString::fromLocal8Bit(args.takeFirst());
+        operand = QString::fromLocal8Bit(args.takeFirst());
+    } else if (command->operand == Operand::IconSize) {
+        if (args.isEmpty())
+            return usage("set-icon-size needs a size, such as 256");
+        operand = QString::fromLocal8Bit(args.takeFirst());
     }
-    if (verb->needsFiles && args.isEmpty())
-        return usage(qPrintable(QStringLiteral("%1 needs at least one file").arg(QLatin1String(verb->name))));
-    if (verb->needsDisplay && !haveDisplay()) {
+    if (command->needsFiles && args.isEmpty())
+        return usage(qPrintable(QStringLiteral("%1 needs at least one file").arg(QLatin1String(command->verb))));
+    if (command->needsDisplay && !haveDisplay()) {
         std::fprintf(stderr, "pictomat: %s works with the clipboard and needs a graphical display "
-                             "(DISPLAY or WAYLAND_DISPLAY is not set)\n", verb->name);
+                             "(DISPLAY or WAYLAND_DISPLAY is not set)\n", command->verb);
         return 1;
     }
-    if (verb->tag == kCommandCopyIconForFile)
-        return runServingClipboard(argc, argv, *verb, args);
+    if (command->id == CommandId::CopyIconForFile)
+        return runServingClipboard(argc, argv, *command, args);
     if (!haveDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    return runHere(*verb, extension, args);
+    return runHere(*command, operand, args);
 }
 
 } // namespace pictomat

@@ -5,6 +5,8 @@
 #include "platform/FileRef.h"
 #include "platform/Paths.h"
 #include "app/Selection.h"
+#include "commands/Command.h"
+#include "commands/ItemOperations.h"
 #include "platform/QuitOnSignals.h"
 
 #include <QApplication>
@@ -12,6 +14,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -19,6 +22,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -56,6 +60,89 @@ QStringList busUris(const QList<QByteArray>& files)
     for (const QByteArray& f : files)
         uris.append(busUri(f));
     return uris;
+}
+
+// A D-Bus variant may arrive wrapped once more.
+QVariant unwrapped(const QVariant& value)
+{
+    if (value.userType() == qMetaTypeId<QDBusVariant>())
+        return qvariant_cast<QDBusVariant>(value).variant();
+    return value;
+}
+
+bool isInteger(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The request a D-Bus caller asks for, checked as strictly as the command
+// line checks its words: nothing, and why, when anything names nothing.
+std::optional<CommandRequest> requestFromBus(const QString& verb, const QStringList& uris, const QVariantMap& options,
+                                             Desktop& desktop, const GraphicsLayer& graphics, QString* error)
+{
+    const Command* command = FindCommandByVerb(verb);
+    if (!command) {
+        *error = QStringLiteral("unknown command \"%1\"").arg(verb);
+        return std::nullopt;
+    }
+    CommandRequest request;
+    request.command = command;
+    std::optional<QString> operand;
+    for (auto it = options.constBegin(); it != options.constEnd(); ++it) {
+        const QVariant value = unwrapped(it.value());
+        if (it.key() == QLatin1String("extension") && value.typeId() == QMetaType::QString) {
+            operand = value.toString();
+        } else if (it.key() == QLatin1String("size") && isInteger(value)) {
+            operand = QString::number(value.toLongLong());
+        } else if (it.key() == QLatin1String("alpha") && (value.typeId() == QMetaType::Double || isInteger(value))
+                   && std::isfinite(value.toDouble())) {
+            request.options.alpha = float(value.toDouble());
+        } else {
+            *error = QStringLiteral("option \"%1\" is unknown or of the wrong type").arg(it.key());
+            return std::nullopt;
+        }
+    }
+    const char* operandName = command->operand == Operand::Exporter ? "extension"
+                              : command->operand == Operand::IconSize ? "size"
+                                                                      : nullptr;
+    if (bool(operandName) != operand.has_value()) {
+        *error = operandName ? QStringLiteral("%1 needs the option \"%2\"").arg(verb, QLatin1String(operandName))
+                             : QStringLiteral("%1 takes no extension or size").arg(verb);
+        return std::nullopt;
+    }
+    ExporterList exporters;
+    if (command->operand == Operand::Exporter && LoadGraphicsLayer(graphics)) {
+        RoutedDesktop quiet(desktop, {.dropStandardOutput = true});
+        exporters = LoadExporterList(quiet, graphics);
+    }
+    if (operand && !SetOperandFromText(*command, *operand, exporters, &request.options, error))
+        return std::nullopt;
+    QList<QByteArray> files;
+    for (const QString& uri : uris) {
+        const QByteArray bytes = uri.toUtf8();
+        if (!bytes.startsWith("file:") || FileRef::fromUri(bytes).isEmpty()) {
+            *error = QStringLiteral("\"%1\" is not a file:// URI").arg(uri);
+            return std::nullopt;
+        }
+        files.append(bytes);
+    }
+    if (command->needsFiles && files.isEmpty()) {
+        *error = QStringLiteral("%1 needs at least one file").arg(verb);
+        return std::nullopt;
+    }
+    request.items = SelectionFromArguments(files);
+    return request;
 }
 
 bool instanceRunning(const QDBusConnection& bus)
@@ -169,6 +256,40 @@ void TrayService::Quit()
     QTimer::singleShot(0, &m_controller, [c = &m_controller] { c->selItemQuit(); });
 }
 
+int TrayService::Run(const QString& command, const QStringList& uris, const QVariantMap& options,
+                     QStringList& messages)
+{
+    if (!calledFromDBus())
+        return 2;
+    const auto refuse = [this](const QString& why) {
+        sendErrorReply(QDBusError::InvalidArgs, why);
+        return 2;
+    };
+    // The session bus is the user's own; a caller of another user (a bus
+    // opened up by its configuration) is not served.
+    const QDBusReply<uint> uid = connection().interface()->serviceUid(message().service());
+    if (!uid.isValid() || uid.value() != ::getuid()) {
+        sendErrorReply(QDBusError::AccessDenied, QStringLiteral("Pictomat serves only its own user"));
+        return 2;
+    }
+    QString error;
+    const std::optional<CommandRequest> request =
+        requestFromBus(command, uris, options, m_controller.context().desktop, m_controller.context().graphics, &error);
+    if (!request)
+        return refuse(error);
+    setDelayedReply(true);
+    const QDBusMessage call = message();
+    QDBusConnection bus = connection();
+    // Queued behind whatever runs, and started once this call has returned.
+    QTimer::singleShot(0, &m_controller, [c = &m_controller, request = *request, call, bus]() mutable {
+        c->runCommand(request, true, [call, bus](const QStringList& alerts) mutable {
+            bus.send(call.createReply({alerts.isEmpty() ? 0 : 1, alerts}));
+        });
+    });
+    messages.clear();
+    return 0;
+}
+
 int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpener)
 {
     if (qEnvironmentVariableIsSet("PICTOMAT_DETACHED")) {
@@ -199,11 +320,8 @@ int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpene
         break;
     }
     QuitOnSignals quitOnSignals;
-    controller.applicationWillFinishLaunching();
     controller.init();
-    const int status = app.exec();
-    controller.applicationWillTerminate();
-    return status;
+    return app.exec();
 }
 
 int RunSelectVerb(int argc, char** argv, const QList<QByteArray>& files)

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDBusContext>
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <functional>
 
@@ -16,8 +18,9 @@ inline constexpr const char* kObjectPath = "/com/corvane/Pictomat";
 inline constexpr const char* kBusInterface = "com.corvane.Pictomat";
 
 // The running instance on the session bus: the file-manager actions reach its
-// menu through it.
-class TrayService : public QObject {
+// menu through it, and any program can run a command. The interface is
+// described in data/dbus/com.corvane.Pictomat.xml.
+class TrayService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.corvane.Pictomat")
 public:
@@ -36,6 +39,14 @@ public Q_SLOTS:
     // rebuilds the menu at once.
     Q_SCRIPTABLE void SetSelection(const QStringList& uris);
     Q_SCRIPTABLE void Quit();
+    // Runs one command of the table on the files, after the commands already
+    // queued: the same command, the same dispatcher and the same messages as
+    // from the menu or "pictomat run". The answer comes when the command has
+    // ended: status 0 when no alert was raised, 1 when any was, and the
+    // alerts themselves. A command or option that names nothing is a D-Bus
+    // error.
+    Q_SCRIPTABLE int Run(const QString& command, const QStringList& uris, const QVariantMap& options,
+                         QStringList& messages);
 
 private:
     AppController& m_controller;

@@ -4,7 +4,8 @@
 #include "platform/CustomIcons.h"
 #include "commands/ExportImage.h"
 #include "platform/FileIO.h"
-#include "prefs/Preferences.h"
+#include "commands/ItemOperations.h"
+#include "platform/IconProvider.h"
 #include "output/StringUtils.h"
 
 #include <QBuffer>
@@ -57,24 +58,26 @@ QImage clipboardPicture(const QMimeData* mime)
 }
 } // namespace
 
-void CopyIconForFile(CommandContext& context)
+void CopyIconForFile(CommandContext& context, const CommandRequest& request, const CommandSettings& settings)
 {
     uint32_t fileType = 0;
     ExporterInfo png;
-    if (!FindExporterTypeForExtension(context.exporterDesktop(), QStringLiteral("png"), &fileType, &png)) {
+    if (!FindExporterTypeForExtension(context.exporterDesktop(), QStringLiteral("png"), &fileType, &png,
+                                      context.graphics)) {
         ShowStandardAlert(context, QStringLiteral("The file type for the extension could not be determined."));
         return;
     }
-    const FileRef item = context.selectedItems.items->value(0);
+    const FileRef item = request.items.items ? request.items.items->value(0) : FileRef();
     context.desktop.log(QStringLiteral("Copying icon for path \"%1\"").arg(stringWithFSRef(&item).value_or(QString())));
 
-    const int size = prefs::GetIconSizePreference();
-    bool iconMissing = false;
-    const QImage picture = DrawItemIconOverBackground(item, size, false, &iconMissing);
-    if (iconMissing) {
+    const std::optional<IconProvider::Icon> icon = IconProvider::shared().iconFor(item);
+    if (!icon) {
         ShowStandardAlert(context, QStringLiteral("The file's icon could not be found."));
         return;
     }
+    bool iconMissing = false;
+    const QImage picture =
+        DrawItemIconOverBackground(item, *icon, settings.iconSize, settings.background, false, &iconMissing);
     if (picture.isNull())
         return;
 
@@ -98,7 +101,7 @@ void CopyIconForFile(CommandContext& context)
     context.desktop.playSound(QStringLiteral("Ping"));
 }
 
-void AddCustomIconFromClipboard(CommandContext& context)
+void AddCustomIconFromClipboard(CommandContext& context, const CommandRequest& request, const CommandSettings&)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* mime = clipboard ? clipboard->mimeData() : nullptr;
@@ -111,8 +114,7 @@ void AddCustomIconFromClipboard(CommandContext& context)
         ShowStandardAlert(context, QStringLiteral("An image could not be created from the clipboard."));
         return;
     }
-    for (qint32 i = 0; i < context.selectedItems.count && i < context.selectedItems.items->size(); ++i) {
-        const FileRef item = context.selectedItems.items->at(i);
+    for (const FileRef& item : RequestedItems(request)) {
         if (!CustomIcons::setCustomIcon(item, picture)) {
             const QString message = QStringLiteral("The clipboard image could not be copied to the file.");
             ShowStandardAlert(context, message);

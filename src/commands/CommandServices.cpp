@@ -17,10 +17,9 @@ int32_t OpenWithLaunchServices(CommandContext& context, const FileRef& item)
     return context.desktop.openUrl(item.url()) ? 0 : kFnfErr;
 }
 
-void OpenOutputFolder(CommandContext& context, const FileRef& item)
+void OpenOutputFolder(CommandContext& context, const FileRef& item, const OutputFolderRule& rule)
 {
-    const FileRef folder = ResolveOutputFolder(item);
-    OpenWithLaunchServices(context, folder);
+    OpenWithLaunchServices(context, ResolveOutputFolder(item, rule));
 }
 
 void RevealLastOutputFile(CommandContext& context)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/CommandContext.h"
+#include "commands/CommandSettings.h"
 
 namespace pictomat {
 
@@ -10,9 +11,8 @@ void ShowStandardAlert(CommandContext& context, const QString& message,
                        const QString& explanation = QString());
 // Opens a file or folder as if double-clicked. 0, or -43 when nothing opened.
 int32_t OpenWithLaunchServices(CommandContext& context, const FileRef& item);
-// Opens the folder the output of `item` goes to (the last worked-on item when
-// called for "Go to Pictomat folder...").
-void OpenOutputFolder(CommandContext& context, const FileRef& item);
+// Opens the folder the output of `item` goes to.
+void OpenOutputFolder(CommandContext& context, const FileRef& item, const OutputFolderRule& rule);
 // Selects the last output file in a file-manager window; nothing when no output
 // was recorded since start-up.
 void RevealLastOutputFile(CommandContext& context);

@@ -1,11 +1,12 @@
 #include "commands/ExportImage.h"
 
 #include "image/BackgroundBitmap.h"
+#include "image/MediaIcons.h"
 #include "platform/FileIO.h"
 #include "platform/IconProvider.h"
 #include "commands/ItemOperations.h"
 #include "commands/MakeIconLoop.h"
-#include "prefs/Preferences.h"
+#include "output/OutputFolder.h"
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -24,7 +25,7 @@ bool isLossyFormat(const QByteArray& format)
 // The icon stored in an .icns file, fitted to the square.
 bool drawIcnsContents(QImage& bitmap, const FileRef& item)
 {
-    const std::optional<icns::IconFamily> family = icns::ReadIcnsFile(item.path());
+    const std::optional<icns::IconFamily> family = IconFamilyFromIcnsFile(item.path());
     if (!family)
         return false;
     const QImage best = family->bestImage(bitmap.width());
@@ -46,11 +47,12 @@ int WriterQualityFor(const QByteArray& writerFormat, int codecQuality)
     return qBound(0, codecQuality * 100 / 1024, 99);
 }
 
-QImage DrawItemIconOverBackground(const FileRef& item, int size, bool useIcnsContents, bool* iconMissing)
+QImage DrawItemIconOverBackground(const FileRef& item, const IconProvider::Icon& icon, int size,
+                                  const BackgroundColor& background, bool icnsItem, bool* iconMissing)
 {
     *iconMissing = false;
-    std::optional<QImage> bitmap = CreateBackgroundBitmap(size, size);
-    if (useIcnsContents) {
+    std::optional<QImage> bitmap = CreateBackgroundBitmap(size, size, background);
+    if (icnsItem) {
         if (!bitmap)
             return {};
         if (!drawIcnsContents(*bitmap, item)) {
@@ -59,24 +61,30 @@ QImage DrawItemIconOverBackground(const FileRef& item, int size, bool useIcnsCon
         }
         return *bitmap;
     }
-    const std::optional<IconProvider::Icon> icon = IconProvider::shared().iconFor(item);
-    if (!icon) {
-        *iconMissing = true;
-        return {};
-    }
     if (!bitmap)
         return {};
-    DrawIconIntoBitmap(*bitmap, *icon);
+    DrawIconIntoBitmap(*bitmap, icon);
     return *bitmap;
 }
 
-void ExportIconImage(CommandContext& context, int tag, const FileRef& output)
+namespace {
+
+QByteArray exportOutputName(const QByteArray& itemName, const CommandRequest& request, const CommandSettings& settings)
 {
-    const ExporterInfo& exporter = context.exporterList.at(tag - 1);
-    const int size = prefs::GetIconSizePreference();
-    const bool useIcns = prefs::GetBooleanPreference(prefs::key::ImageICNS) && CurrentItemIsIcnsFile(context.currentItem);
+    if (!request.options.exporter)
+        return {};
+    return ExportOutputName(itemName, request.options.exporter->extensionString, settings.appendIconSize,
+                            settings.iconSize);
+}
+
+void exportIconImage(CommandContext& context, const CommandRequest& request, const CommandSettings& settings,
+                     const MakeIconItem& job)
+{
+    const ExporterInfo& exporter = *request.options.exporter;
+    const bool useIcns = settings.imageIcns && CurrentItemIsIcnsFile(job.item);
     bool iconMissing = false;
-    const QImage picture = DrawItemIconOverBackground(context.currentItem, size, useIcns, &iconMissing);
+    const QImage picture =
+        DrawItemIconOverBackground(job.item, job.icon, settings.iconSize, settings.background, useIcns, &iconMissing);
     if (iconMissing) {
         context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
         return;
@@ -90,7 +98,7 @@ void ExportIconImage(CommandContext& context, int tag, const FileRef& output)
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, exporter.writerFormat);
-    const int quality = WriterQualityFor(exporter.writerFormat, prefs::GetImageQualityPreference());
+    const int quality = WriterQualityFor(exporter.writerFormat, settings.codecQuality);
     if (quality >= 0)
         writer.setQuality(quality);
     if (exporter.writerFormat.toLower() == "tiff" || exporter.writerFormat.toLower() == "tif")
@@ -103,13 +111,22 @@ void ExportIconImage(CommandContext& context, int tag, const FileRef& output)
     // Written beside the output and renamed onto it: a write that fails part-way
     // (a full disk) leaves the empty output, never a truncated image.
     QString error;
-    if (!WriteFileAtomically(output, encoded, &error)) {
+    if (!WriteFileAtomically(job.output, encoded, &error)) {
         context.desktop.log(QStringLiteral("Pictomat: the image could not be written to %1: %2")
-                                .arg(output.displayPath(), error));
+                                .arg(job.output.displayPath(), error));
         return;
     }
-    if (prefs::GetBooleanPreference(prefs::key::AddCustomIcon) && output.exists())
-        SetCustomIconFromImageFile(context, output);
+    if (settings.addCustomIcon && job.output.exists())
+        SetCustomIconFromImageFile(context, job.output);
+}
+
+} // namespace
+
+void ExportIconImages(CommandContext& context, const CommandRequest& request, const CommandSettings& settings)
+{
+    if (!request.options.exporter)
+        return;
+    RunMakeIconLoop(context, request, settings, MakeIconWork{&exportOutputName, &exportIconImage});
 }
 
 } // namespace pictomat

@@ -4,6 +4,8 @@
 #include "platform/CustomIcons.h"
 #include "platform/FileIO.h"
 
+#include <sys/stat.h>
+
 namespace pictomat {
 
 void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
@@ -44,6 +46,47 @@ void ClearFinderFileCreator(const FileRef& item)
 int NotifyFinderOfChange(const FileRef& item)
 {
     return TouchForFileManagers(item);
+}
+
+SelectedItems SelectionFromArguments(const QList<QByteArray>& pathsOrUris)
+{
+    SelectedItems selection;
+    QVector<FileRef> items;
+    for (const QByteArray& bytes : pathsOrUris) {
+        FileRef ref = bytes.startsWith("file:") ? FileRef::fromUri(bytes) : FileRef::fromLocalPath(bytes);
+        struct stat st;
+        // lstat: a link that points nowhere is still an item.
+        if (!ref.isEmpty() && ::lstat(ref.c_path(), &st) != 0)
+            ref = FileRef();
+        items.append(ref);
+    }
+    selection.count = qint32(items.size());
+    selection.items = items;
+    return selection;
+}
+
+QVector<FileRef> RequestedItems(const CommandRequest& request)
+{
+    const SelectedItems& selection = request.items;
+    if (!selection.items)
+        return {};
+    return selection.items->mid(0, qMax(0, qMin<qint32>(selection.count, qint32(selection.items->size()))));
+}
+
+void AddCustomIconsToMedia(CommandContext& context, const CommandRequest& request, const CommandSettings&)
+{
+    for (const FileRef& item : RequestedItems(request)) {
+        // It runs in the make-icon loop's place: "Go to Pictomat folder..."
+        // goes where the last item's output would.
+        context.currentItem = item;
+        SetCustomIconFromImageFile(context, item);
+    }
+}
+
+void RemoveCustomIcons(CommandContext& context, const CommandRequest& request, const CommandSettings&)
+{
+    for (const FileRef& item : RequestedItems(request))
+        RemoveCustomIcon(context, item);
 }
 
 } // namespace pictomat

@@ -1,15 +1,12 @@
 #include "commands/MakeIconLoop.h"
 
-#include "image/BackgroundBitmap.h"
-#include "commands/CommandIds.h"
 #include "commands/CommandServices.h"
-#include "platform/CustomIcons.h"
-#include "commands/ExportImage.h"
-#include "platform/IconProvider.h"
 #include "commands/ItemOperations.h"
+#include "image/BackgroundBitmap.h"
 #include "image/MediaIcons.h"
 #include "output/OutputFolder.h"
-#include "prefs/Preferences.h"
+#include "platform/CustomIcons.h"
+#include "platform/FileIO.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -26,29 +23,30 @@ void outputFileFailure(CommandContext& context)
                       QStringLiteral("Check that a file by the same name does not already exist or is not open."));
 }
 
-// "Make Icon for File": the item's icon as the file manager shows it, at every size.
-void makeIconFileFromItemIcon(CommandContext& context, const FileRef& output)
+QByteArray icnsOutputName(const QByteArray& itemName, const CommandRequest&, const CommandSettings&)
 {
-    if (!context.currentItem.exists())
+    return IcnsOutputName(itemName);
+}
+
+// "Make Icon for File": the item's icon as the file manager shows it, at every size.
+void fillFromItemIcon(CommandContext& context, const CommandRequest&, const CommandSettings&,
+                      const MakeIconItem& job)
+{
+    if (!job.item.exists())
         return;
-    const std::optional<IconProvider::Icon> icon = IconProvider::shared().iconFor(context.currentItem);
-    if (!icon) {
-        ShowStandardAlert(context, QStringLiteral("The files icon could not be found."));
-        return;
-    }
-    const icns::IconFamily family = IconFamilyForItemIcon(*icon);
+    const icns::IconFamily family = IconFamilyForItemIcon(job.icon);
     if (family.isEmpty()) {
         ShowStandardAlert(context, QStringLiteral("The icon family could not be created."));
         return;
     }
-    WriteIconFamilyToOutput(family, output);
+    WriteIconFamilyToOutput(family, job.output);
 }
 
 // "Make Icon for Media": the item's own picture, movie poster or icon family.
-void makeIconFileFromMedia(CommandContext& context, const FileRef& output)
+void fillFromMedia(CommandContext& context, const CommandRequest&, const CommandSettings&, const MakeIconItem& job)
 {
     const QString noIcon = QStringLiteral("The icon could not be obtained from the file.");
-    const FileRef& item = context.currentItem;
+    const FileRef& item = job.item;
     if (!item.exists()) {
         ShowStandardAlert(context, noIcon);
         return;
@@ -78,16 +76,16 @@ void makeIconFileFromMedia(CommandContext& context, const FileRef& output)
     }
     if (written->isEmpty())
         return;
-    WriteIconFamilyToOutput(*written, output);
+    WriteIconFamilyToOutput(*written, job.output);
 }
 
-void openStep(CommandContext& context, const FileRef& output)
+void openStep(CommandContext& context, const CommandSettings& settings, const FileRef& output)
 {
     struct stat st;
     if (::lstat(output.c_path(), &st) != 0)
         return;
     context.lastOutputFile = output;
-    if (prefs::GetBooleanPreference(prefs::key::OpenImageFileForMe))
+    if (settings.openImageFile)
         OpenWithLaunchServices(context, context.lastOutputFile);
 }
 
@@ -102,7 +100,8 @@ bool CurrentItemIsIcnsFile(const FileRef& item)
     return name.mid(dot + 1).toLower() == "icns";
 }
 
-bool CreateOutputFile(CommandContext& context, const FileRef& folder, const QByteArray& name, FileRef* output)
+bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
+                      const QByteArray& name, FileRef* output)
 {
     const FileRef target = folder.child(name);
     if (target.isEmpty()) {
@@ -111,7 +110,7 @@ bool CreateOutputFile(CommandContext& context, const FileRef& folder, const QByt
     }
     struct stat st;
     if (::lstat(target.c_path(), &st) == 0) {
-        if (!prefs::GetBooleanPreference(prefs::key::OverwriteFilesBySameName)) {
+        if (!settings.overwriteFilesBySameName) {
             ShowStandardAlert(context, QStringLiteral("The file already exists."),
                               QStringLiteral("Select the option to overwrite files by same name to avoid this issue."));
             return false;
@@ -142,60 +141,60 @@ bool CreateOutputFile(CommandContext& context, const FileRef& folder, const QByt
 
 bool WriteIconFamilyToOutput(const icns::IconFamily& family, const FileRef& output)
 {
-    FileRef written = output;
-    const QByteArray name = output.name();
     // Written beside the output and renamed onto it, so the output is always
     // either the complete family or the empty file the loop created.
-    if (!icns::WriteIcnsFile(family, output.path()))
+    const QByteArray bytes = family.toIcns();
+    if (bytes.isEmpty() || !WriteFileAtomically(output, bytes))
         return false;
-    RenameItem(&written, name);
-    ClearFinderFileType(written);
-    ClearFinderFileCreator(written);
-    NotifyFinderOfChange(written);
+    ClearFinderFileType(output);
+    ClearFinderFileCreator(output);
+    NotifyFinderOfChange(output);
     return true;
 }
 
-void RunMakeIconLoop(CommandContext& context, int tag)
+void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, const CommandSettings& settings,
+                     const MakeIconWork& work)
 {
-    // The count is read again on every round, as the selection may be replaced.
-    for (qint32 i = 0; context.selectedItems.items && i < context.selectedItems.count; ++i) {
-        if (i >= context.selectedItems.items->size())
-            break;
-        context.currentItem = context.selectedItems.items->at(i);
-        if (tag == kCommandAddCustomIconToMedia) {
-            SetCustomIconFromImageFile(context, context.currentItem);
-            continue;
-        }
-        if (!IconProvider::shared().iconFor(context.currentItem)) {
+    const SelectedItems& selection = request.items;
+    if (!selection.items)
+        return;
+    const qint32 count = qMin<qint32>(selection.count, qint32(selection.items->size()));
+    // The folder that opens is the one this command's first output lands in.
+    if (settings.openImageFolder)
+        OpenOutputFolder(context, selection.items->value(0), settings.folders);
+    for (qint32 i = 0; i < count; ++i) {
+        const FileRef item = selection.items->at(i);
+        context.currentItem = item;
+        const std::optional<IconProvider::Icon> icon = IconProvider::shared().iconFor(item);
+        if (!icon) {
             ShowStandardAlert(context, QStringLiteral("An icon for the file could not be found."));
             continue;
         }
-        const QByteArray itemName = context.currentItem.name();
+        const QByteArray itemName = item.name();
         if (itemName.isEmpty())
             continue;
-        QByteArray outputName;
-        const bool isExport = tag >= 1 && tag <= context.exporterList.size();
-        if (tag == kCommandMakeIconForFile || tag == kCommandMakeIconForMedia) {
-            outputName = IcnsOutputName(itemName);
-        } else if (isExport) {
-            outputName = ExportOutputName(itemName, context.exporterList.at(tag - 1).extensionString,
-                                          prefs::GetBooleanPreference(prefs::key::AppendIconSize),
-                                          prefs::GetIconSizePreference());
-        } else {
+        const QByteArray outputName = work.outputName(itemName, request, settings);
+        if (outputName.isEmpty())
             continue;
-        }
-        const FileRef folder = ResolveOutputFolder(context.currentItem);
+        const FileRef folder = ResolveOutputFolder(item, settings.folders);
         FileRef output;
-        if (!CreateOutputFile(context, folder, outputName, &output))
+        if (!CreateOutputFile(context, settings, folder, outputName, &output))
             continue;
-        if (tag == kCommandMakeIconForFile)
-            makeIconFileFromItemIcon(context, output);
-        else if (tag == kCommandMakeIconForMedia)
-            makeIconFileFromMedia(context, output);
-        else
-            ExportIconImage(context, tag, output);
-        openStep(context, output);
+        work.fill(context, request, settings, MakeIconItem{item, *icon, output});
+        openStep(context, settings, output);
     }
+    if (settings.openImageFolder)
+        RevealLastOutputFile(context);
+}
+
+void MakeIconForFile(CommandContext& context, const CommandRequest& request, const CommandSettings& settings)
+{
+    RunMakeIconLoop(context, request, settings, MakeIconWork{&icnsOutputName, &fillFromItemIcon});
+}
+
+void MakeIconForMedia(CommandContext& context, const CommandRequest& request, const CommandSettings& settings)
+{
+    RunMakeIconLoop(context, request, settings, MakeIconWork{&icnsOutputName, &fillFromMedia});
 }
 
 } // namespace pictomat

@@ -1,20 +1,46 @@
 #pragma once
 
+#include "commands/Command.h"
 #include "commands/CommandContext.h"
+#include "commands/CommandSettings.h"
 #include "icns/IconFamily.h"
+#include "platform/IconProvider.h"
 
 namespace pictomat {
 
-// The loop shared by "Make Icon for File", "Make Icon for Media", the image
-// exports (tags 1..N) and "Add Custom Icon to Media": each selected item in
-// turn becomes currentItem, gets its output file, the command's own work, and
-// the open step.
-void RunMakeIconLoop(CommandContext& context, int tag);
+// One item of a make-icon run: what the loop found for it and the empty
+// output file it made.
+struct MakeIconItem {
+    const FileRef& item;
+    const IconProvider::Icon& icon;  // looked up once, by the loop
+    const FileRef& output;
+};
+
+// What one of the loop's commands does for an item: the output's name and the
+// work that fills the output.
+struct MakeIconWork {
+    QByteArray (*outputName)(const QByteArray& itemName, const CommandRequest& request,
+                             const CommandSettings& settings);
+    void (*fill)(CommandContext& context, const CommandRequest& request, const CommandSettings& settings,
+                 const MakeIconItem& item);
+};
+
+// The loop shared by "Make Icon for File", "Make Icon for Media" and the
+// image exports: the output folder may open first; each selected item in turn
+// gets its icon looked up, its output folder resolved and its output file
+// made, the command's work, and the open step; the last output may be
+// revealed at the end.
+void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, const CommandSettings& settings,
+                     const MakeIconWork& work);
+
+// The handlers of the table's make-icon rows.
+void MakeIconForFile(CommandContext& context, const CommandRequest& request, const CommandSettings& settings);
+void MakeIconForMedia(CommandContext& context, const CommandRequest& request, const CommandSettings& settings);
 
 // Makes the empty output file `name` in `folder`, replacing a same-named file
 // when overwriting is on; shows its own alerts. False skips the item.
-bool CreateOutputFile(CommandContext& context, const FileRef& folder, const QByteArray& name,
-                      FileRef* output);
+bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
+                      const QByteArray& name, FileRef* output);
 // Writes the family into the created output: complete or not at all.
 bool WriteIconFamilyToOutput(const icns::IconFamily& family, const FileRef& output);
 // True when the item's name ends in ".icns", ignoring case.

@@ -189,13 +189,18 @@ QImage DecodeShortcutIconPicture(const QByteArray& bytes)
     return best;
 }
 
-void AddShortcutIcons(CommandContext& context)
+void AddShortcutIconsCommand(CommandContext& context, const CommandRequest& request, const CommandSettings&)
 {
-    if (!context.selectedItems.items)
+    AddShortcutIcons(context, request.items);
+}
+
+void AddShortcutIcons(CommandContext& context, const SelectedItems& selection)
+{
+    if (!selection.items)
         return;
     // A copy: the selection must stay as it was when the command began.
-    const QVector<FileRef> items = *context.selectedItems.items;
-    const qsizetype count = std::min<qsizetype>(context.selectedItems.count, items.size());
+    const QVector<FileRef> items = *selection.items;
+    const qsizetype count = std::min<qsizetype>(selection.count, items.size());
     for (qsizetype i = 0; i < count; ++i) {
         const FileRef& item = items[i];
         if (!IsWebLocation(item)) {

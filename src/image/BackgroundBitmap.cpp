@@ -1,7 +1,5 @@
 #include "image/BackgroundBitmap.h"
 
-#include "prefs/Preferences.h"
-
 #include <QColor>
 #include <QMap>
 #include <QPainter>
@@ -13,8 +11,7 @@ namespace pictomat {
 
 namespace {
 
-// Stored components may be anything a hand-edited preference file holds;
-// QColor refuses values outside 0...1, so bring them into range. A value that
+// QColor refuses values outside 0...1, so bring them into range; a value that
 // is not a number counts as unset.
 float unitComponent(float value)
 {
@@ -25,7 +22,7 @@ float unitComponent(float value)
 
 } // namespace
 
-std::optional<QImage> CreateBackgroundBitmap(int32_t width, int32_t height)
+std::optional<QImage> CreateBackgroundBitmap(int32_t width, int32_t height, const BackgroundColor& color)
 {
     if (width <= 0 || height <= 0)
         return std::nullopt;
@@ -37,16 +34,8 @@ std::optional<QImage> CreateBackgroundBitmap(int32_t width, int32_t height)
         return std::nullopt;
     bitmap.fill(Qt::transparent);
 
-    float red = 1.0f, green = 1.0f, blue = 1.0f, storedAlpha = 1.0f;
-    prefs::GetBackgroundColorPreference(red, green, blue, storedAlpha);
-    // The stored alpha component is the preferences window's; the bitmap takes
-    // its alpha from the "alpha" standard default only.
-    float alpha = 1.0f;
-    if (const std::optional<float> standardAlpha = prefs::GetStandardAlphaDefault())
-        alpha = *standardAlpha;
-
-    const QColor colour = QColor::fromRgbF(unitComponent(red), unitComponent(green), unitComponent(blue),
-                                           unitComponent(alpha));
+    const QColor colour = QColor::fromRgbF(unitComponent(color.red), unitComponent(color.green),
+                                           unitComponent(color.blue), unitComponent(color.alpha));
     QPainter painter(&bitmap);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.fillRect(QRect(0, 0, width, height), colour);

@@ -16,11 +16,20 @@ namespace pictomat {
 // being filled).
 inline constexpr qint64 kMaxBackgroundBitmapBytes = qint64(1) << 30;
 
+// The colour icons are drawn over, components from 0 to 1. Values from a
+// hand-edited preference file may be anything: NaN counts as 1, the rest is
+// clamped into range.
+struct BackgroundColor {
+    float red = 1.0f;
+    float green = 1.0f;
+    float blue = 1.0f;
+    float alpha = 1.0f;
+};
+
 // A width x height bitmap, premultiplied RGBA in memory order, rows of exactly
-// width * 4 bytes, cleared and then filled with the background colour of the
-// preferences and the "alpha" standard default. Nothing for a width or height
-// of 0 or less, or when the buffer cannot be had.
-std::optional<QImage> CreateBackgroundBitmap(int32_t width, int32_t height);
+// width * 4 bytes, cleared and then filled with the colour. Nothing for a
+// width or height of 0 or less, or when the buffer cannot be had.
+std::optional<QImage> CreateBackgroundBitmap(int32_t width, int32_t height, const BackgroundColor& color);
 
 // Composites the icon over the bitmap, covering the whole square (centred in
 // the shorter edge when the bitmap is not square). False when the icon could

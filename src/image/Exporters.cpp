@@ -80,20 +80,18 @@ ExporterInfo makeInfo(const QByteArray& mimeType, const QByteArray& writerFormat
     return info;
 }
 
-bool exportersSwitchedOff()
-{
-    return qEnvironmentVariableIntValue("PICTOMAT_NO_EXPORTERS") == 1;
-}
-
 } // namespace
 
-ExporterList LoadExporterList(Desktop& desktop)
+GraphicsLayer::GraphicsLayer()
+    : load([] { return !QImageWriter::supportedImageFormats().isEmpty(); }),
+      writerMimeTypes([] { return QImageWriter::supportedMimeTypes(); })
+{
+}
+
+ExporterList LoadExporterList(Desktop& desktop, const GraphicsLayer& layer)
 {
     ExporterList list;
-    if (exportersSwitchedOff())
-        return list;
-
-    for (const QByteArray& mimeType : QImageWriter::supportedMimeTypes()) {
+    for (const QByteArray& mimeType : layer.writerMimeTypes()) {
         const QList<QByteArray> formats = QImageWriter::imageFormatsForMimeType(mimeType);
         if (formats.isEmpty())
             continue;
@@ -121,9 +119,9 @@ const ExporterInfo* MatchExporterExtension(const ExporterList& list, const QStri
 }
 
 bool FindExporterTypeForExtension(Desktop& desktop, const QString& extension, uint32_t* fileType,
-                                  ExporterInfo* info)
+                                  ExporterInfo* info, const GraphicsLayer& layer)
 {
-    const ExporterList list = LoadExporterList(desktop);
+    const ExporterList list = LoadExporterList(desktop, layer);
     const ExporterInfo* found = MatchExporterExtension(list, extension);
     if (!found)
         return false;
@@ -134,11 +132,9 @@ bool FindExporterTypeForExtension(Desktop& desktop, const QString& extension, ui
     return true;
 }
 
-bool LoadGraphicsLayer()
+bool LoadGraphicsLayer(const GraphicsLayer& layer)
 {
-    if (qEnvironmentVariableIntValue("PICTOMAT_FAIL_GRAPHICS") == 1)
-        return false;
-    return !QImageWriter::supportedImageFormats().isEmpty();
+    return layer.load();
 }
 
 } // namespace pictomat

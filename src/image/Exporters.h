@@ -7,6 +7,7 @@
 #include <QVector>
 
 #include <cstdint>
+#include <functional>
 
 namespace pictomat {
 
@@ -23,18 +24,26 @@ struct ExporterInfo {
 
 using ExporterList = QVector<ExporterInfo>;
 
+// The image layer as the exporters see it: whether it loads, and the MIME
+// types it writes in its own order. The defaults ask Qt's image plugins;
+// tests hand in a layer that fails or writes nothing.
+struct GraphicsLayer {
+    std::function<bool()> load;
+    std::function<QList<QByteArray>()> writerMimeTypes;
+    GraphicsLayer();
+};
+
 // The list as the image layer offers it now: one exporter per MIME type, in
 // the layer's order. Writes the two standard-output lines and the dots.
-ExporterList LoadExporterList(Desktop& desktop);
+ExporterList LoadExporterList(Desktop& desktop, const GraphicsLayer& layer = GraphicsLayer());
 // Reloads the list, then matches the extension ignoring case; the last match wins.
 bool FindExporterTypeForExtension(Desktop& desktop, const QString& extension, uint32_t* fileType,
-                                  ExporterInfo* info = nullptr);
+                                  ExporterInfo* info = nullptr, const GraphicsLayer& layer = GraphicsLayer());
 // The matching rule of FindExporterTypeForExtension on a given list, without
 // reloading: the last entry whose extension matches ignoring case, or null.
 const ExporterInfo* MatchExporterExtension(const ExporterList& list, const QString& extension);
 
-// Whether the graphics layer could be loaded (Qt's image plugins are usable).
-// Tests make it fail with PICTOMAT_FAIL_GRAPHICS=1.
-bool LoadGraphicsLayer();
+// Whether the graphics layer could be loaded (the image plugins are usable).
+bool LoadGraphicsLayer(const GraphicsLayer& layer = GraphicsLayer());
 
 } // namespace pictomat

@@ -1,7 +1,6 @@
 #include "output/OutputFolder.h"
 
 #include "platform/Paths.h"
-#include "prefs/Preferences.h"
 
 #include <QFile>
 
@@ -101,17 +100,17 @@ int16_t StatusFromErrno(int error)
     }
 }
 
-FileRef ResolveOutputFolder(const FileRef& currentItem)
+FileRef ResolveOutputFolder(const FileRef& item, const OutputFolderRule& rule)
 {
-    if (prefs::GetBooleanPreference(prefs::key::UseItemsFolder, false)) {
-        const QByteArray& itemPath = currentItem.path();
+    if (rule.useItemsFolder) {
+        const QByteArray& itemPath = item.path();
         if (!itemPath.isEmpty() && itemPath.size() + 1 <= kItemPathBufferBytes) {
             FileRef parent;
-            if (GetParentFolder(currentItem, &parent) == kNoErr)
+            if (GetParentFolder(item, &parent) == kNoErr)
                 return parent;
         }
     }
-    if (const std::optional<QString> stored = prefs::GetStringPreference(prefs::key::ImageFolderPathname)) {
+    if (const std::optional<QString>& stored = rule.imageFolderPathname) {
         const QByteArray path = stored->toUtf8();
         // A path that is relative would depend on whatever folder the program
         // was started in, so only absolute paths count.

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace pictomat {
 
 inline constexpr int16_t kNoErr = 0;
@@ -19,11 +21,17 @@ inline constexpr int16_t kPermErr = -54;
 // The status code for an errno value (ENOENT and ENOTDIR are "not found").
 int16_t StatusFromErrno(int error);
 
-// The folder an item's output goes to: beside the item when UseItemsFolder is
-// on (boolean true), else ImageFolderPathname when it names an existing
-// folder, else the default folder. Always succeeds; an unusable result is the
-// empty reference.
-FileRef ResolveOutputFolder(const FileRef& currentItem);
+// Where outputs go, as the user chose it.
+struct OutputFolderRule {
+    bool useItemsFolder = false;                  // beside each item
+    std::optional<QString> imageFolderPathname;   // the chosen image folder, if any
+};
+
+// The folder an item's output goes to: beside the item when the rule says so,
+// else the image folder when it names an existing folder by an absolute path,
+// else the default folder. Always succeeds; an unusable result is the empty
+// reference.
+FileRef ResolveOutputFolder(const FileRef& item, const OutputFolderRule& rule);
 // "Pictomat" inside "Corvane Software" inside $XDG_DATA_HOME, created on demand.
 bool FindOrCreateDefaultOutputFolder(FileRef* folder);
 // Found unless the file system answers "not found".

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <memory>
@@ -53,18 +54,32 @@ private:
     std::unique_ptr<Sound> m_sound;
 };
 
-// Forwards everything but standard output, which it drops.
-class WithoutStandardOutput : public Desktop {
+// Forwards to another desktop, routed for a caller that is not the tray:
+// standard output dropped (a shell command keeps its output for what the
+// command itself says), alerts kept as text for a caller that answers with
+// them (D-Bus) instead of shown.
+class RoutedDesktop : public Desktop {
 public:
-    explicit WithoutStandardOutput(Desktop& inner) : m_inner(inner) {}
-    void showAlert(const QString& message, const QString& explanation) override { m_inner.showAlert(message, explanation); }
+    struct Routes {
+        bool dropStandardOutput = false;
+        bool collectAlerts = false;
+    };
+    RoutedDesktop(Desktop& inner, Routes routes) : m_inner(inner), m_routes(routes) {}
+
+    void showAlert(const QString& message, const QString& explanation) override;
     void playSound(const QString& name) override { m_inner.playSound(name); }
     bool openUrl(const QUrl& url) override { return m_inner.openUrl(url); }
     void log(const QString& line) override { m_inner.log(line); }
-    void writeStandardOutput(const QByteArray&) override {}
+    void writeStandardOutput(const QByteArray& text) override;
+
+    // The collected alerts: the message, and its explanation after a line
+    // break when it has one.
+    const QStringList& alerts() const { return m_alerts; }
 
 private:
     Desktop& m_inner;
+    Routes m_routes;
+    QStringList m_alerts;
 };
 
 // The system log under the identifier "Pictomat", usable without a Desktop.

@@ -114,4 +114,19 @@ void SystemDesktop::writeStandardOutput(const QByteArray& text)
     std::fflush(stdout);
 }
 
+void RoutedDesktop::showAlert(const QString& message, const QString& explanation)
+{
+    if (!m_routes.collectAlerts) {
+        m_inner.showAlert(message, explanation);
+        return;
+    }
+    m_alerts.append(explanation.isEmpty() ? message : message + QLatin1Char('\n') + explanation);
+}
+
+void RoutedDesktop::writeStandardOutput(const QByteArray& text)
+{
+    if (!m_routes.dropStandardOutput)
+        m_inner.writeStandardOutput(text);
+}
+
 } // namespace pictomat

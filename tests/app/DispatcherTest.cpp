@@ -1,5 +1,6 @@
-#include "commands/CommandIds.h"
-#include "app/Dispatcher.h"
+#include "commands/Command.h"
+#include "commands/CommandSettings.h"
+#include "commands/Dispatcher.h"
 #include "image/Exporters.h"
 #include "output/OutputFolder.h"
 #include "prefs/PreferenceStore.h"
@@ -22,8 +23,6 @@ protected:
     {
         test::TestEnv::SetUp();
         prefs::PreferenceStore::resetShared();
-        context.graphicsAvailable = true;
-        context.exporterList = LoadExporterList(desktop);
         desktop.standardOutput.clear();
     }
     void TearDown() override
@@ -44,8 +43,17 @@ protected:
         QVector<FileRef> items;
         for (const QByteArray& p : paths)
             items.append(p.isEmpty() ? FileRef() : FileRef(p));
-        context.selectedItems.count = qint32(items.size());
-        context.selectedItems.items = items;
+        selection.count = qint32(items.size());
+        selection.items = items;
+    }
+
+    void run(CommandId id, std::optional<int> size = std::nullopt)
+    {
+        CommandRequest request;
+        request.command = FindCommand(id);
+        request.items = selection;
+        request.options.iconSize = size;
+        Dispatch(context, request);
     }
 
     QString defaultFolderUrl()
@@ -66,11 +74,12 @@ protected:
 
     test::RecordingDesktop desktop;
     CommandContext context{desktop};
+    SelectedItems selection;
 };
 
 TEST_F(DispatcherTest, GoToFolderWithoutSelectionOpensTheFolderAndNothingElse)
 {
-    Dispatcher(context).handleMenuItem(kCommandGoToFolder);
+    run(CommandId::GoToFolder);
     EXPECT_EQ(openEvents(), QStringList{defaultFolderUrl()});
     EXPECT_TRUE(desktop.alerts.isEmpty());
     EXPECT_TRUE(desktop.sounds.isEmpty());
@@ -82,18 +91,16 @@ TEST_F(DispatcherTest, GoToFolderWithoutSelectionOpensTheFolderAndNothingElse)
     const QByteArray chosen = QFile::encodeName(work() + "/chosen");
     QDir().mkpath(work() + "/chosen");
     set(prefs::key::ImageFolderPathname, QString::fromUtf8(chosen));
-    Dispatcher(context).handleMenuItem(kCommandGoToFolder);
+    run(CommandId::GoToFolder);
     EXPECT_EQ(openEvents(), QStringList{FileRef(chosen).url().toString()});
 }
 
 TEST_F(DispatcherTest, IconSizeItemsStoreTheSizeAndDoNothingElse)
 {
     select({writeFile("a.txt", "text")});
-    const int tags[] = {kCommandIconSize16, kCommandIconSize48, kCommandIconSize512};
-    const int sizes[] = {16, 48, 512};
-    for (int i = 0; i < 3; ++i) {
-        Dispatcher(context).handleMenuItem(tags[i]);
-        EXPECT_EQ(prefs::GetIconSizePreference(), sizes[i]);
+    for (int size : {16, 48, 512}) {
+        run(CommandId::SetIconSize, size);
+        EXPECT_EQ(prefs::GetIconSizePreference(), size);
     }
     EXPECT_TRUE(desktop.events.isEmpty());
     EXPECT_EQ(prefs::PreferenceStore::shared().keys(), QStringList{QStringLiteral("IconSize")});
@@ -104,19 +111,19 @@ TEST_F(DispatcherTest, CommandsOutsideTheMakeIconLoopNeitherOpenNorReveal)
 {
     const QByteArray text = writeFile("notes.txt", "plain text");
     select({text});
-    for (int tag : {int(kCommandAddCustomIconToMedia), int(kCommandAddCustomIconFromClipboard),
-                    int(kCommandAddShortcutIcon), int(kCommandRemoveCustomIcon), int(kCommandCopyIconForFile)})
-        Dispatcher(context).handleMenuItem(tag);
+    for (CommandId id : {CommandId::AddCustomIconToMedia, CommandId::AddCustomIconFromClipboard,
+                         CommandId::AddShortcutIcon, CommandId::RemoveCustomIcon, CommandId::CopyIconForFile})
+        run(id);
     EXPECT_TRUE(openEvents().isEmpty()) << openEvents().join(' ').toStdString();
     EXPECT_TRUE(context.lastOutputFile.isEmpty());
 }
 
 TEST_F(DispatcherTest, NothingRunsWithoutASelection)
 {
-    context.selectedItems = SelectedItems();
-    context.selectedItems.count = 3;  // a stale count without items counts for nothing
-    for (int tag : {int(kCommandMakeIconForFile), 1, int(kCommandRemoveCustomIcon), int(kCommandIconSize256)})
-        Dispatcher(context).handleMenuItem(tag);
+    selection = SelectedItems();
+    selection.count = 3;  // a stale count without items counts for nothing
+    for (CommandId id : {CommandId::MakeIconForFile, CommandId::ExportImage, CommandId::RemoveCustomIcon})
+        run(id);
     EXPECT_TRUE(desktop.events.isEmpty());
     EXPECT_TRUE(prefs::PreferenceStore::shared().keys().isEmpty());
 }
@@ -127,7 +134,7 @@ TEST_F(DispatcherTest, MakeIconOpensTheFolderFirstAndEveryFailureIsReportedPerIt
     // Two items that do not exist: each gets its alert, no output is recorded,
     // so nothing is revealed after the loop (no output since start-up).
     select({QByteArray(), QByteArray()});
-    Dispatcher(context).handleMenuItem(kCommandMakeIconForFile);
+    run(CommandId::MakeIconForFile);
     EXPECT_EQ(desktop.events,
               (QStringList{"open:" + defaultFolderUrl(), "alert:An icon for the file could not be found.",
                            "alert:An icon for the file could not be found."}));
@@ -138,7 +145,7 @@ TEST_F(DispatcherTest, AChangeInThePreferencesWindowCountsAtTheNextCommand)
     set(prefs::key::OpenImageFolderForMe, false);
     set(prefs::key::OpenImageFileForMe, false);
     select({writeFile("Read Me", "text")});
-    Dispatcher(context).handleMenuItem(kCommandMakeIconForFile);
+    run(CommandId::MakeIconForFile);
     ASSERT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('|').toStdString();
 
     PictomatPref window([] { return std::optional<QString>(); });
@@ -146,8 +153,32 @@ TEST_F(DispatcherTest, AChangeInThePreferencesWindowCountsAtTheNextCommand)
     ASSERT_NE(overwrite, nullptr);
     ASSERT_TRUE(overwrite->isChecked());
     overwrite->click();
-    Dispatcher(context).handleMenuItem(kCommandMakeIconForFile);
+    run(CommandId::MakeIconForFile);
     EXPECT_EQ(desktop.alertMessages(), QStringList{"The file already exists."});
+}
+
+TEST_F(DispatcherTest, SettingsTakeTheBackgroundFromTheDomainAndTheAlphaFromTheCommand)
+{
+    // The window's own alpha component plays no part in drawing.
+    set(prefs::key::BackgroundColorRedComponent, 0.0);
+    set(prefs::key::BackgroundColorBlueComponent, 0.5);
+    set(prefs::key::BackgroundColorAlphaComponent, 0.25);
+    CommandSettings settings = CommandSettings::Read({});
+    EXPECT_EQ(settings.background.red, 0.0f);
+    EXPECT_EQ(settings.background.green, 1.0f);
+    EXPECT_EQ(settings.background.blue, 0.5f);
+    EXPECT_EQ(settings.background.alpha, 1.0f);
+
+    // The alpha: the command's own option, else "-alpha" on the command line,
+    // else the domain's "alpha".
+    set("alpha", 0.0);
+    EXPECT_EQ(CommandSettings::Read({}).background.alpha, 0.0f);
+    prefs::SetCommandLineArguments({"pictomat", "-alpha", "0.5"});
+    EXPECT_EQ(CommandSettings::Read({}).background.alpha, 0.5f);
+    CommandOptions options;
+    options.alpha = 0.75f;
+    EXPECT_EQ(CommandSettings::Read(options).background.alpha, 0.75f);
+    prefs::SetCommandLineArguments({});
 }
 
 } // namespace

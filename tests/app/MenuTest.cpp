@@ -72,8 +72,8 @@ protected:
     {
         TestEnv::SetUp();
         prefs::PreferenceStore::resetShared();
-        context.graphicsAvailable = true;
-        context.exporterList = {exporter("png", "PNG"), exporter("jpg", "JPEG"), exporter("tiff", "TIFF")};
+        model.graphicsAvailable = true;
+        model.exporters = {exporter("png", "PNG"), exporter("jpg", "JPEG"), exporter("tiff", "TIFF")};
     }
     void TearDown() override
     {
@@ -100,20 +100,20 @@ protected:
             const QString name = i == 0 ? firstName : QStringLiteral("file%1.txt").arg(i);
             items.append(FileRef(writeFile(name, "text\n")));
         }
-        context.selectedItems.count = count;
-        context.selectedItems.items = items;
+        model.selection.count = count;
+        model.selection.items = items;
     }
 
     QStringList build(MenuActions actions = {})
     {
-        MenuBuilder(menu, context, std::move(actions)).layOutMenu();
+        MenuBuilder(menu, model, std::move(actions)).layOutMenu();
         return readBack(menu);
     }
 
     QString header(int count) const
     {
         return QStringLiteral("[%1]").arg(MenuBuilder::headerTitle(
-            count, DisplayName(context.selectedItems.items->first()).value_or(QStringLiteral("?"))));
+            count, DisplayName(model.selection.items->first()).value_or(QStringLiteral("?"))));
     }
 
     QAction* find(const QString& title) const
@@ -125,7 +125,7 @@ protected:
     }
 
     RecordingDesktop desktop;
-    CommandContext context{desktop};
+    MenuModel model;
     QMenu menu;
 };
 
@@ -211,12 +211,12 @@ TEST_F(MenuTest, InclusionPreferencesAreReadAtEveryBuild)
 TEST_F(MenuTest, UnresolvedFirstEntryDropsHeaderAndExportersOnly)
 {
     select(2);
-    (*context.selectedItems.items)[0] = FileRef();
+    (*model.selection.items)[0] = FileRef();
     EXPECT_EQ(build(), kTop + kAllGroups + QStringList{"[Multiple Selection (2 items)]"} + kBottom);
 
     // An unresolved entry further down still counts in the header.
     select(3);
-    (*context.selectedItems.items)[2] = FileRef();
+    (*model.selection.items)[2] = FileRef();
     EXPECT_TRUE(build().at(3).startsWith("[3 Items, First item: notes"));
 }
 
@@ -224,26 +224,26 @@ TEST_F(MenuTest, NoSelectionOrNoGraphicsShowsOnlyTheFixedItems)
 {
     const QStringList fixed = kTop + QStringList{"[The Finder has no active selection]"} + kBottom;
     setInclusions(true);
-    context.selectedItems = SelectedItems{};
+    model.selection = SelectedItems{};
     EXPECT_EQ(build(), fixed);
 
     select(2);
-    context.graphicsAvailable = false;
+    model.graphicsAvailable = false;
     EXPECT_EQ(build(), fixed);
 }
 
 TEST_F(MenuTest, NoExportersOrNoNameMeansNoExporterItems)
 {
     select(1);
-    context.exporterList.clear();
+    model.exporters.clear();
     QStringList rows = build();
     const QStringList lastGroup = {"Remove Custom Icon #1016", "---"};
     EXPECT_EQ(rows.mid(rows.size() - 7), lastGroup + kBottom);
 
     // A first item that vanished after the selection was taken has neither a
     // display name nor a file name.
-    context.exporterList = {exporter("png", "PNG")};
-    QFile::remove(QFile::decodeName(context.selectedItems.items->first().path()));
+    model.exporters = {exporter("png", "PNG")};
+    QFile::remove(QFile::decodeName(model.selection.items->first().path()));
     rows = build();
     EXPECT_FALSE(rows.join('\n').contains("(PNG)"));
     EXPECT_FALSE(rows.join('\n').contains("First item"));
@@ -261,10 +261,17 @@ TEST_F(MenuTest, ItemsSendTheirTagOrTheirOwnAction)
 {
     setPreference(prefs::key::IncludeChangeIconSizes, true);
     select(2);
-    QList<int> tags;
+    QStringList requests;
     QStringList calls;
     MenuActions actions;
-    actions.command = [&](int tag) { tags << tag; };
+    actions.command = [&](const CommandRequest& r) {
+        QString text = QString::fromLatin1(r.command->verb);
+        if (r.options.iconSize)
+            text += QLatin1Char(' ') + QString::number(*r.options.iconSize);
+        if (r.options.exporter)
+            text += QLatin1Char(' ') + r.options.exporter->extensionString;
+        requests << text + QStringLiteral(" (%1 items)").arg(r.items.count);
+    };
     actions.goToWebsite = [&] { calls << "website"; };
     actions.goToMAS = [&] { calls << "store"; };
     actions.preferences = [&] { calls << "preferences"; };
@@ -273,7 +280,9 @@ TEST_F(MenuTest, ItemsSendTheirTagOrTheirOwnAction)
     for (const char* title : {"Make Icon for File", "16", "512", ".jpg (JPEG)", "Go to Pictomat folder...",
                               "View in Corvane Website...", "View in Mac App Store...", "Preferences...", "Quit"})
         find(QString::fromLatin1(title))->trigger();
-    EXPECT_EQ(tags, (QList<int>{1009, 2001, 2007, 2, 1007}));
+    // Each item asks for its command on the selection the menu was built for.
+    EXPECT_EQ(requests, (QStringList{"make-icon (2 items)", "set-icon-size 16 (2 items)", "set-icon-size 512 (2 items)",
+                                     "export jpg (2 items)", "go-to-folder (2 items)"}));
     EXPECT_EQ(calls, (QStringList{"website", "store", "preferences", "quit"}));
 }
 
@@ -315,10 +324,10 @@ TEST_F(AppControllerTest, EveryOpeningRefreshesSelectionAndExporters)
     AppController controller(desktop);
     controller.setup();
     ASSERT_NE(controller.menu(), nullptr);
-    const qsizetype count = controller.context().exporterList.size();
+    const qsizetype count = controller.model().exporters.size();
     ASSERT_GT(count, 0);
     EXPECT_EQ(desktop.standardOutput, exporterLines(count));
-    EXPECT_EQ(controller.context().selectedItems.count, 2);
+    EXPECT_EQ(controller.model().selection.count, 2);
     EXPECT_TRUE(readBack(*controller.menu()).at(3).startsWith("[2 Items, First item: a"));
 
     Q_EMIT controller.menu()->aboutToShow();
@@ -341,8 +350,8 @@ TEST_F(AppControllerTest, EveryOpeningRefreshesSelectionAndExporters)
 
 TEST_F(AppControllerTest, NoExportersWritesNothingAndListsNone)
 {
-    setEnv("PICTOMAT_NO_EXPORTERS", "1");
     AppController controller(desktop);
+    controller.context().graphics.writerMimeTypes = [] { return QList<QByteArray>(); };
     controller.setup();
     Q_EMIT controller.menu()->aboutToShow();
     EXPECT_TRUE(desktop.standardOutput.isEmpty()) << desktop.standardOutput.toStdString();
@@ -353,10 +362,10 @@ TEST_F(AppControllerTest, NoExportersWritesNothingAndListsNone)
 
 TEST_F(AppControllerTest, WithoutGraphicsOnlyTheFixedItemsRemain)
 {
-    setEnv("PICTOMAT_FAIL_GRAPHICS", "1");
     AppController controller(desktop);
+    controller.context().graphics.load = [] { return false; };
     controller.setup();
-    EXPECT_FALSE(controller.context().graphicsAvailable);
+    EXPECT_FALSE(controller.model().graphicsAvailable);
     EXPECT_TRUE(desktop.standardOutput.isEmpty());
     EXPECT_EQ(readBack(*controller.menu()), kTop + QStringList{"[The Finder has no active selection]"} + kBottom);
 }

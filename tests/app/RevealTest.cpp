@@ -1,5 +1,5 @@
-#include "commands/CommandIds.h"
-#include "app/Dispatcher.h"
+#include "commands/Command.h"
+#include "commands/Dispatcher.h"
 #include "image/Exporters.h"
 #include "prefs/PreferenceStore.h"
 #include "RecordingDesktop.h"
@@ -65,8 +65,6 @@ protected:
         store.setValue(QStringLiteral("OpenImageFileForMe"), false);
         store.setValue(QStringLiteral("UseItemsFolder"), true);
         ASSERT_TRUE(store.synchronize());
-        context.graphicsAvailable = true;
-        context.exporterList = LoadExporterList(desktop);
     }
     void TearDown() override
     {
@@ -78,9 +76,11 @@ protected:
         QVector<FileRef> items;
         for (const QByteArray& p : paths)
             items.append(FileRef(p));
-        context.selectedItems.count = qint32(items.size());
-        context.selectedItems.items = items;
-        Dispatcher(context).handleMenuItem(kCommandMakeIconForFile);
+        CommandRequest request;
+        request.command = FindCommand(CommandId::MakeIconForFile);
+        request.items.count = qint32(items.size());
+        request.items.items = items;
+        Dispatch(context, request);
     }
 
     test::RecordingDesktop desktop;

@@ -15,3 +15,6 @@ pictomat_add_test(test_endtoend NEEDS_BINARY SOURCES EndToEndTest.cpp LIBS picto
 add_dependencies(test_endtoend status_notifier_watcher_standin)
 target_compile_definitions(test_endtoend PRIVATE
   WATCHER_STANDIN="$<TARGET_FILE:status_notifier_watcher_standin>")
+
+# Run over D-Bus against the running tray program, through gdbus.
+pictomat_add_test(test_dbus_run NEEDS_BINARY SOURCES DBusRunTest.cpp LIBS pictomat_app Qt6::Xml)

@@ -1,4 +1,5 @@
 #include "commands/ClipboardCommands.h"
+#include "commands/CommandSettings.h"
 #include "CustomIconCommandsSupport.h"
 #include "platform/CustomIcons.h"
 #include "prefs/PreferenceStore.h"
@@ -192,17 +193,6 @@ TEST_F(ClipboardTest, CopyLeavesOnlyTheFirstItemsIconAsPngOverTheBackground)
     EXPECT_EQ(clipboard("UTF8_STRING"), "taken over");
 }
 
-TEST_F(ClipboardTest, CopyWithoutPngExporterAlertsFirstAndLeavesTheClipboardAlone)
-{
-    putOnClipboard("keep me");
-    const test::ProcessResult r = pictomat({"copy-icon", arg(first)}, {"PICTOMAT_NO_EXPORTERS=1"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "pictomat: " + kNoPngExporter + "\n");  // nothing logged
-    EXPECT_TRUE(waitUntilNoServer(5000));
-    EXPECT_EQ(clipboard("UTF8_STRING"), "keep me");
-    EXPECT_FALSE(targets().contains("image/png"));
-}
-
 TEST_F(ClipboardTest, PasteTakesImageDataOrOneImageFileAndRefusesTheRest)
 {
     const QByteArray target = writeFile("target.txt", "T");
@@ -278,8 +268,6 @@ protected:
     {
         test::TestEnv::SetUp();
         prefs::PreferenceStore::resetShared();
-        context.exporterList = LoadExporterList(desktop);
-        context.graphicsAvailable = true;
         desktop = test::RecordingDesktop();
     }
     void TearDown() override
@@ -289,11 +277,13 @@ protected:
     }
     void select(const QVector<FileRef>& items)
     {
-        context.selectedItems.count = qint32(items.size());
-        context.selectedItems.items = items;
+        request.items.count = qint32(items.size());
+        request.items.items = items;
     }
+    void copy() { CopyIconForFile(context, request, CommandSettings::Read({})); }
     test::RecordingDesktop desktop;
     CommandContext context{desktop};
+    CommandRequest request;
 };
 
 TEST_F(CopyIconInProcessTest, LogsThenPingsOnceWithOnePngEntry)
@@ -304,7 +294,7 @@ TEST_F(CopyIconInProcessTest, LogsThenPingsOnceWithOnePngEntry)
     const QByteArray a = writeFile("a.txt", "A");
     select({FileRef(a), FileRef(writeFile("b.png", "B")), FileRef()});
 
-    CopyIconForFile(context);
+    copy();
     EXPECT_EQ(desktop.events, QStringList({"log:Copying icon for path \"" + QString::fromUtf8(a) + "\"", "sound:Ping"}))
         << desktop.events.join('\n').toStdString();
     const QMimeData* mime = clipboard->mimeData();
@@ -317,9 +307,18 @@ TEST_F(CopyIconInProcessTest, LogsThenPingsOnceWithOnePngEntry)
     desktop = test::RecordingDesktop();
     clipboard->setText(QStringLiteral("still here"));
     select({FileRef(QFile::encodeName(work() + "/gone.txt")), FileRef(a)});
-    CopyIconForFile(context);
+    copy();
     ASSERT_EQ(desktop.alertMessages(), QStringList{QStringLiteral("The file's icon could not be found.")});
     EXPECT_TRUE(desktop.sounds.isEmpty());
+    EXPECT_EQ(clipboard->text(), QStringLiteral("still here"));
+
+    // An image layer without a PNG writer: the alert comes first, nothing is
+    // logged and the clipboard stays as it was.
+    desktop = test::RecordingDesktop();
+    context.graphics.writerMimeTypes = [] { return QList<QByteArray>{"image/jpeg"}; };
+    select({FileRef(a)});
+    copy();
+    EXPECT_EQ(desktop.events, QStringList{"alert:" + kNoPngExporter});
     EXPECT_EQ(clipboard->text(), QStringLiteral("still here"));
 }
 

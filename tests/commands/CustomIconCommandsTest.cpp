@@ -1,7 +1,7 @@
-#include "commands/CommandIds.h"
+#include "commands/Command.h"
 #include "CustomIconCommandsSupport.h"
 #include "platform/CustomIcons.h"
-#include "app/Dispatcher.h"
+#include "commands/Dispatcher.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 #include "RecordingDesktop.h"
@@ -44,11 +44,13 @@ protected:
         test::TestEnv::TearDown();
     }
 
-    void run(int tag, const QVector<FileRef>& items)
+    void run(CommandId id, const QVector<FileRef>& items)
     {
-        context.selectedItems.count = qint32(items.size());
-        context.selectedItems.items = items;
-        Dispatcher(context).handleMenuItem(tag);
+        CommandRequest request;
+        request.command = FindCommand(id);
+        request.items.count = qint32(items.size());
+        request.items.items = items;
+        Dispatch(context, request);
     }
     QByteArray iconOf(const QByteArray& item) { return test::GioCustomIcon(item, test::PinnedMetadataHome()); }
 
@@ -72,7 +74,7 @@ TEST_F(CustomIconCommandsTest, AddToMediaGivesEachPictureItsOwnImageAndPassesOve
     const QByteArray folder = QFile::encodeName(work() + "/album.png");
     ASSERT_TRUE(QDir().mkpath(QFile::decodeName(folder)));
 
-    run(kCommandAddCustomIconToMedia,
+    run(CommandId::AddCustomIconToMedia,
         {FileRef(red), FileRef(text), FileRef(quadrants), FileRef(folder), FileRef(fake)});
 
     EXPECT_TRUE(desktop.events.isEmpty()) << desktop.events.join('\n').toStdString();
@@ -98,11 +100,11 @@ TEST_F(CustomIconCommandsTest, AddToMediaGivesEachPictureItsOwnImageAndPassesOve
 TEST_F(CustomIconCommandsTest, RemovePingsPerItemAndReportsTheOneThatFailsInOrder)
 {
     const QByteArray text = writeFile("notes.txt", "no icon to remove, which is no failure");
-    run(kCommandAddCustomIconToMedia, {FileRef(red), FileRef(quadrants)});
+    run(CommandId::AddCustomIconToMedia, {FileRef(red), FileRef(quadrants)});
     ASSERT_FALSE(iconOf(red).isEmpty());
     ASSERT_FALSE(iconOf(quadrants).isEmpty());
 
-    run(kCommandRemoveCustomIcon, {FileRef(red), FileRef(text), FileRef(quadrants)});
+    run(CommandId::RemoveCustomIcon, {FileRef(red), FileRef(text), FileRef(quadrants)});
     EXPECT_EQ(desktop.events, QStringList({"sound:Ping", "sound:Ping", "sound:Ping"}));
     EXPECT_TRUE(iconOf(red).isEmpty());
     EXPECT_TRUE(iconOf(quadrants).isEmpty());
@@ -110,9 +112,9 @@ TEST_F(CustomIconCommandsTest, RemovePingsPerItemAndReportsTheOneThatFailsInOrde
     // The second item fails: an entry that names nothing, then one whose
     // file is gone. The third is still worked on after the alert.
     for (const FileRef& bad : {FileRef(), FileRef(QFile::encodeName(work() + "/gone.png"))}) {
-        run(kCommandAddCustomIconToMedia, {FileRef(red), FileRef(quadrants)});
+        run(CommandId::AddCustomIconToMedia, {FileRef(red), FileRef(quadrants)});
         desktop = test::RecordingDesktop();
-        run(kCommandRemoveCustomIcon, {FileRef(red), bad, FileRef(quadrants)});
+        run(CommandId::RemoveCustomIcon, {FileRef(red), bad, FileRef(quadrants)});
         EXPECT_EQ(desktop.events, QStringList({"sound:Ping", "alert:" + kCannotRemove, "log:" + kCannotRemove,
                                                "sound:Ping"}))
             << bad.path().constData();

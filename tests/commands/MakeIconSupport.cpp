@@ -1,6 +1,6 @@
 #include "MakeIconSupport.h"
 
-#include "app/Dispatcher.h"
+#include "commands/Dispatcher.h"
 #include "image/Exporters.h"
 #include "icns/IconFamily.h"
 #include "prefs/PreferenceStore.h"
@@ -19,8 +19,7 @@ void MakeIconFixture::SetUp()
 {
     TestEnv::SetUp();
     prefs::PreferenceStore::resetShared();
-    context.graphicsAvailable = true;
-    context.exporterList = LoadExporterList(desktop);
+    exporters = LoadExporterList(desktop);
     desktop.standardOutput.clear();
     set(prefs::key::UseItemsFolder, true);
     set(prefs::key::OpenImageFolderForMe, false);
@@ -47,28 +46,40 @@ void MakeIconFixture::select(const QList<QByteArray>& paths)
     QVector<FileRef> items;
     for (const QByteArray& p : paths)
         items.append(p.isEmpty() ? FileRef() : FileRef(p));
-    context.selectedItems.count = qint32(items.size());
-    context.selectedItems.items = items;
+    selection.count = qint32(items.size());
+    selection.items = items;
 }
 
-int MakeIconFixture::exportTag(const QString& extension) const
+std::optional<ExporterInfo> MakeIconFixture::exporterFor(const QString& extension) const
 {
-    const ExporterInfo* info = MatchExporterExtension(context.exporterList, extension);
-    return info ? int(info - context.exporterList.constData()) + 1 : 0;
+    const ExporterInfo* info = MatchExporterExtension(exporters, extension);
+    return info ? std::optional<ExporterInfo>(*info) : std::nullopt;
 }
 
-int MakeIconFixture::exportTagForType(const QString& mimeType) const
+std::optional<ExporterInfo> MakeIconFixture::exporterForType(const QString& mimeType) const
 {
-    for (int k = 0; k < context.exporterList.size(); ++k) {
-        if (context.exporterList.at(k).mimeString == mimeType)
-            return k + 1;
+    for (const ExporterInfo& info : exporters) {
+        if (info.mimeString == mimeType)
+            return info;
     }
-    return 0;
+    return std::nullopt;
 }
 
-void MakeIconFixture::run(int tag)
+void MakeIconFixture::run(CommandId id)
 {
-    Dispatcher(context).handleMenuItem(tag);
+    CommandRequest request;
+    request.command = FindCommand(id);
+    request.items = selection;
+    Dispatch(context, request);
+}
+
+void MakeIconFixture::runExport(const ExporterInfo& exporter)
+{
+    CommandRequest request;
+    request.command = FindCommand(CommandId::ExportImage);
+    request.items = selection;
+    request.options.exporter = exporter;
+    Dispatch(context, request);
 }
 
 QByteArray MakeIconFixture::pictureFile(const QString& name, const QImage& image)

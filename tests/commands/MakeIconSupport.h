@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/Command.h"
 #include "commands/CommandContext.h"
 #include "RecordingDesktop.h"
 #include "TestEnv.h"
@@ -19,12 +20,12 @@ protected:
 
     void set(const char* key, const QVariant& value);
     void select(const QList<QByteArray>& paths);
-    // The export tag (1-based) of the exporter writing this extension; 0 when none.
-    int exportTag(const QString& extension) const;
-    // The export tag of the exporter for a MIME type, and that exporter's extension.
-    int exportTagForType(const QString& mimeType) const;
-    QString extensionOf(int tag) const { return context.exporterList.value(tag - 1).extensionString; }
-    void run(int tag);
+    // The exporter writing this extension, or for a MIME type; nothing when none.
+    std::optional<ExporterInfo> exporterFor(const QString& extension) const;
+    std::optional<ExporterInfo> exporterForType(const QString& mimeType) const;
+    // Runs a command on the selection; an export with the given exporter.
+    void run(CommandId id);
+    void runExport(const ExporterInfo& exporter);
 
     // A picture file holding `image` as PNG.
     QByteArray pictureFile(const QString& name, const QImage& image);
@@ -35,6 +36,8 @@ protected:
 
     RecordingDesktop desktop;
     CommandContext context{desktop};
+    ExporterList exporters;
+    SelectedItems selection;
 };
 
 QImage SolidImage(int size, QColor colour);

@@ -1,6 +1,5 @@
 #include "MakeIconSupport.h"
 
-#include "commands/CommandIds.h"
 #include "platform/CustomIcons.h"
 #include "icns/IconFamily.h"
 #include "platform/IconProvider.h"
@@ -65,14 +64,14 @@ TEST_F(MakeIcon, OutputNamesKeepTheItemsNameAndOnlyExportsCarryTheSize)
     const QByteArray photo = writeFile("Photo.jpg", "\xff\xd8\xff\xe0 not much of a photo");
     const QByteArray readMe = writeFile("Read Me", "plain words");
     select({photo, readMe});
-    run(kCommandMakeIconForFile);
+    run(CommandId::MakeIconForFile);
 
     set(prefs::key::AppendIconSize, true);
     set(prefs::key::IconSize, qint64(256));
     select({photo});
-    run(exportTag("png"));
+    runExport(*exporterFor("png"));
     // The size is never part of an icon file's name: this one is replaced.
-    run(kCommandMakeIconForFile);
+    run(CommandId::MakeIconForFile);
 
     EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('\n').toStdString();
     EXPECT_EQ(FolderEntries(work()), (QStringList{"Photo.jpg", "Photo.jpg.icns", "Photo.jpg_256.png", "Read Me",
@@ -94,8 +93,8 @@ TEST_F(MakeIcon, NamesThatAreNotUtf8ReachTheirOutputs)
     ::fputs("words", file);
     ::fclose(file);
     select({item});
-    run(kCommandMakeIconForFile);
-    run(exportTag("png"));
+    run(CommandId::MakeIconForFile);
+    runExport(*exporterFor("png"));
     EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('\n').toStdString();
     for (const QByteArray& output : {item + ".icns", item + ".png"}) {
         struct stat st {};
@@ -111,7 +110,7 @@ TEST_F(MakeIcon, IconFileHoldsTheItemsIconAtEverySizeForEveryReader)
 {
     const QByteArray item = itemShowing("Tool.desktop", test::SolidImage(96, QColor(200, 30, 40)));
     select({item});
-    run(kCommandMakeIconForFile);
+    run(CommandId::MakeIconForFile);
     ASSERT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('\n').toStdString();
 
     const QByteArray icns = out("Tool.desktop.icns");
@@ -139,8 +138,8 @@ TEST_F(MakeIcon, ExistingOutputIsReplacedOrKeptWithOneAlert)
     set(prefs::key::OverwriteFilesBySameName, false);
     set(prefs::key::OpenImageFileForMe, true);
     select({photo, other});
-    run(kCommandMakeIconForFile);
-    run(exportTag("png"));
+    run(CommandId::MakeIconForFile);
+    runExport(*exporterFor("png"));
     ASSERT_EQ(desktop.alerts.size(), 2);  // one per command, for the first item only
     for (const auto& alert : desktop.alerts) {
         EXPECT_EQ(alert.message, "The file already exists.");
@@ -158,8 +157,8 @@ TEST_F(MakeIcon, ExistingOutputIsReplacedOrKeptWithOneAlert)
     desktop.alerts.clear();
     set(prefs::key::OverwriteFilesBySameName, true);
     select({photo});
-    run(kCommandMakeIconForFile);
-    run(exportTag("png"));
+    run(CommandId::MakeIconForFile);
+    runExport(*exporterFor("png"));
     EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('\n').toStdString();
     EXPECT_TRUE(test::PillowIcnsSizes(out("Photo.jpg.icns")).startsWith("16x16@1"));
     EXPECT_EQ(PillowDescribe(out("Photo.jpg.png")), "PNG 64x64");
@@ -178,14 +177,14 @@ TEST_F(MakeIcon, SameNamedItemsShareOneImageFolder)
     const QByteArray output = QFile::encodeName(folder + "/Tool.desktop.png");
 
     select({first, second});
-    run(exportTag("png"));
+    runExport(*exporterFor("png"));
     EXPECT_TRUE(desktop.alerts.isEmpty());
     EXPECT_EQ(FolderEntries(folder), QStringList{"Tool.desktop.png"});
     EXPECT_EQ(PillowDescribe(output, {{32, 32}}), "PNG 64x64 32,32=0,255,0,255");  // the second one won
 
     set(prefs::key::OverwriteFilesBySameName, false);
     QFile::remove(QFile::decodeName(output));
-    run(exportTag("png"));
+    runExport(*exporterFor("png"));
     EXPECT_EQ(desktop.alertMessages(), QStringList{"The file already exists."});
     EXPECT_EQ(PillowDescribe(output, {{32, 32}}), "PNG 64x64 32,32=255,0,0,255");  // the first one stayed
 }
@@ -198,7 +197,7 @@ TEST_F(MakeIcon, IcnsItemShowsItsOwnContentsOnlyWhenAsked)
 
     set(prefs::key::ImageICNS, true);
     select({magenta, green});
-    run(exportTag("png"));
+    runExport(*exporterFor("png"));
     // Each item its own contents, over the whole square, whatever was registered before.
     EXPECT_EQ(PillowDescribe(out("Set.ICNS.png"), points), "PNG 64x64 0,0=255,0,255,255 32,32=255,0,255,255 "
                                                             "63,63=255,0,255,255");
@@ -206,7 +205,7 @@ TEST_F(MakeIcon, IcnsItemShowsItsOwnContentsOnlyWhenAsked)
                                                               "63,63=0,160,0,255");
 
     set(prefs::key::ImageICNS, false);
-    run(exportTag("png"));
+    runExport(*exporterFor("png"));
     // The file manager's icon for an icon file, the same for both.
     const QByteArray icon = PillowDescribe(out("Set.ICNS.png"), points);
     EXPECT_FALSE(icon.contains("=255,0,255,255")) << icon.constData();
@@ -225,10 +224,10 @@ TEST_F(MakeIcon, EveryFormatIsWrittenAtTheIconSize)
                                                     {"image/bmp", "BMP"}};
     QMap<QString, QByteArray> outputs;
     for (const auto& [type, pillowName] : formats) {
-        const int tag = exportTagForType(type);
-        ASSERT_GT(tag, 0) << type.toStdString();
-        run(tag);
-        outputs[type] = out("Tool.desktop." + extensionOf(tag));
+        const std::optional<ExporterInfo> exporter = exporterForType(type);
+        ASSERT_TRUE(exporter) << type.toStdString();
+        runExport(*exporter);
+        outputs[type] = out("Tool.desktop." + exporter->extensionString);
         EXPECT_EQ(PillowDescribe(outputs[type]), pillowName + " 100x100") << type.toStdString();
     }
     EXPECT_TRUE(desktop.alerts.isEmpty());
@@ -241,7 +240,7 @@ TEST_F(MakeIcon, EveryFormatIsWrittenAtTheIconSize)
     const QString jpeg = QFile::decodeName(outputs["image/jpeg"]);
     const qint64 best = QFileInfo(jpeg).size();
     set(prefs::key::ImageQuality, qint64(0));
-    run(exportTagForType("image/jpeg"));
+    runExport(*exporterForType("image/jpeg"));
     EXPECT_LT(QFileInfo(jpeg).size(), best);
 }
 
@@ -252,7 +251,7 @@ TEST_F(MakeIcon, BackgroundShowsThroughTheIconsTransparentParts)
     const QByteArray output = out("Tool.desktop.png");
     const QList<QPoint> cornerAndMiddle{{1, 1}, {32, 32}};
     const auto exportAndDescribe = [&] {
-        run(exportTag("png"));
+        runExport(*exporterFor("png"));
         return PillowDescribe(output, cornerAndMiddle);
     };
     EXPECT_EQ(exportAndDescribe(), "PNG 64x64 1,1=255,255,255,255 32,32=250,0,0,255");
@@ -279,7 +278,7 @@ TEST_F(MakeIcon, IconThatCannotBeLoadedLeavesAnEmptyOutputThatIsStillOpened)
     set(prefs::key::ImageICNS, true);
     set(prefs::key::OpenImageFileForMe, true);
     select({broken});
-    run(exportTag("png"));
+    runExport(*exporterFor("png"));
     const QByteArray output = out("Broken.icns.png");
     EXPECT_TRUE(QFileInfo::exists(QFile::decodeName(output)));
     EXPECT_EQ(QFileInfo(QFile::decodeName(output)).size(), 0);
@@ -295,7 +294,7 @@ TEST_F(MakeIcon, UnusableIconSizesLeaveTheEmptyOutput)
     select({item});
     for (qint64 size : {0, -5, 30000}) {
         set(prefs::key::IconSize, size);
-        run(exportTag("png"));
+        runExport(*exporterFor("png"));
         const QString output = work() + "/notes.txt.png";
         EXPECT_TRUE(QFileInfo::exists(output)) << size;
         EXPECT_EQ(QFileInfo(output).size(), 0) << size;
@@ -337,8 +336,8 @@ TEST_F(MakeIcon, OutputIsCompleteOrEmptyWhenWritingFails)
     {
         FileSizeLimit limit(64);
         ASSERT_TRUE(limit.ok());
-        run(kCommandMakeIconForFile);
-        run(exportTag("png"));
+        run(CommandId::MakeIconForFile);
+        runExport(*exporterFor("png"));
     }
     for (const char* name : {"notes.txt.icns", "notes.txt.png"}) {
         EXPECT_TRUE(QFileInfo::exists(work() + "/" + name)) << name;
@@ -358,11 +357,11 @@ TEST_F(MakeIcon, ExportedImagesCarryTheirOwnPictureAsCustomIcon)
     set(prefs::key::ImageQuality, qint64(5));
     select({red, blue});
     for (const QString type : {"image/png", "image/jpeg", "image/tiff", "image/webp", "image/bmp"}) {
-        const int tag = exportTagForType(type);
-        ASSERT_GT(tag, 0) << type.toStdString();
-        run(tag);
+        const std::optional<ExporterInfo> exporter = exporterForType(type);
+        ASSERT_TRUE(exporter) << type.toStdString();
+        runExport(*exporter);
         for (const QString name : {"Red.desktop.", "Blue.desktop."}) {
-            const QByteArray output = out(name + extensionOf(tag));
+            const QByteArray output = out(name + exporter->extensionString);
             const QByteArray icon = gioCustomIcon(output);
             ASSERT_FALSE(icon.isEmpty()) << output.constData();
             const int difference = PillowMaxDifference(icon, output);
@@ -375,7 +374,7 @@ TEST_F(MakeIcon, ExportedImagesCarryTheirOwnPictureAsCustomIcon)
     // A replaced output does not keep the icon of the file it replaced.
     set(prefs::key::AddCustomIcon, false);
     select({red});
-    run(exportTag("png"));
+    runExport(*exporterFor("png"));
     EXPECT_TRUE(gioCustomIcon(out("Red.desktop.png")).isEmpty());
 }
 

@@ -52,11 +52,12 @@ protected:
     void run(const QVector<QByteArray>& paths)
     {
         CommandContext context(desktop);
-        context.selectedItems.items.emplace();
+        SelectedItems selection;
+        selection.items.emplace();
         for (const QByteArray& p : paths)
-            context.selectedItems.items->append(p.isEmpty() ? FileRef() : FileRef(p));
-        context.selectedItems.count = qint32(paths.size());
-        AddShortcutIcons(context);
+            selection.items->append(p.isEmpty() ? FileRef() : FileRef(p));
+        selection.count = qint32(paths.size());
+        AddShortcutIcons(context, selection);
     }
 
     // What the file manager will show: the custom icon's format and centre pixel, read by Pillow.

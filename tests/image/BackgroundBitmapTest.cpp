@@ -1,8 +1,6 @@
 #include "image/BackgroundBitmap.h"
 
 #include "ImageTestSupport.h"
-#include "prefs/PreferenceStore.h"
-#include "prefs/Preferences.h"
 #include "TestEnv.h"
 
 #include <QPainter>
@@ -11,32 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 
 namespace pictomat {
 namespace {
 
 class BackgroundBitmap : public test::TestEnv {
 protected:
-    void SetUp() override
-    {
-        TestEnv::SetUp();
-        prefs::PreferenceStore::resetShared();
-        prefs::SetCommandLineArguments({});
-    }
-    void TearDown() override
-    {
-        prefs::SetCommandLineArguments({});
-        prefs::PreferenceStore::resetShared();
-        TestEnv::TearDown();
-    }
-
-    void store(const QVariantMap& values)
-    {
-        prefs::PreferenceStore& s = prefs::PreferenceStore::shared();
-        for (auto it = values.begin(); it != values.end(); ++it)
-            s.setValue(it.key(), it.value());
-        ASSERT_TRUE(s.synchronize());
-    }
 
     // Every pixel of the buffer, bytes in memory order (R, G, B, A).
     static void expectEveryPixel(const QImage& bitmap, std::array<int, 4> rgba, int tolerance = 0)
@@ -63,45 +42,30 @@ protected:
     }
 };
 
-TEST_F(BackgroundBitmap, IsTightPremultipliedRgbaFilledWithTheStoredColour)
+TEST_F(BackgroundBitmap, IsTightPremultipliedRgbaFilledWithTheColour)
 {
     for (QSize size : {QSize(128, 128), QSize(3, 5)}) {
-        const std::optional<QImage> bitmap = CreateBackgroundBitmap(size.width(), size.height());
+        const std::optional<QImage> bitmap = CreateBackgroundBitmap(size.width(), size.height(), {});
         ASSERT_TRUE(bitmap);
         EXPECT_EQ(bitmap->format(), QImage::Format_RGBA8888_Premultiplied);
         EXPECT_EQ(bitmap->size(), size);
         EXPECT_EQ(bitmap->bytesPerLine(), size.width() * 4);
-        expectEveryPixel(*bitmap, {255, 255, 255, 255});  // nothing stored: opaque white
+        expectEveryPixel(*bitmap, {255, 255, 255, 255});  // the default: opaque white
     }
-
-    // The window's own alpha component plays no part in the bitmap.
-    store({{prefs::key::BackgroundColorRedComponent, 0.0},
-           {prefs::key::BackgroundColorGreenComponent, 0.0},
-           {prefs::key::BackgroundColorBlueComponent, 1.0},
-           {prefs::key::BackgroundColorAlphaComponent, 0.25}});
-    std::optional<QImage> bitmap = CreateBackgroundBitmap(16, 24);
+    std::optional<QImage> bitmap = CreateBackgroundBitmap(16, 24, {0.0f, 0.0f, 1.0f, 1.0f});
     ASSERT_TRUE(bitmap);
     expectEveryPixel(*bitmap, {0, 0, 255, 255});
 
     // Components a hand-edited file holds out of range are brought into it.
-    store({{prefs::key::BackgroundColorRedComponent, 7.0}, {prefs::key::BackgroundColorGreenComponent, -3.0}});
-    bitmap = CreateBackgroundBitmap(4, 4);
+    bitmap = CreateBackgroundBitmap(4, 4, {7.0f, -3.0f, 1.0f, std::nanf("")});
     ASSERT_TRUE(bitmap);
     expectEveryPixel(*bitmap, {255, 0, 255, 255});
-}
 
-TEST_F(BackgroundBitmap, AlphaDefaultMakesTheBackgroundTransparentOrPremultiplied)
-{
-    store({{prefs::key::BackgroundColorRedComponent, 0.2}, {"alpha", 0.0}});
-    std::optional<QImage> bitmap = CreateBackgroundBitmap(16, 16);
+    // Transparent, and premultiplied over white.
+    bitmap = CreateBackgroundBitmap(16, 16, {0.2f, 1.0f, 1.0f, 0.0f});
     ASSERT_TRUE(bitmap);
     expectEveryPixel(*bitmap, {0, 0, 0, 0});
-
-    // Over white, and the command-line argument before the domain's value.
-    prefs::PreferenceStore::shared().removeValue(prefs::key::BackgroundColorRedComponent);
-    ASSERT_TRUE(prefs::PreferenceStore::shared().synchronize());
-    prefs::SetCommandLineArguments({"x", "-alpha", "0.5"});
-    bitmap = CreateBackgroundBitmap(16, 16);
+    bitmap = CreateBackgroundBitmap(16, 16, {1.0f, 1.0f, 1.0f, 0.5f});
     ASSERT_TRUE(bitmap);
     expectEveryPixel(*bitmap, {128, 128, 128, 128}, 1);
 }
@@ -110,15 +74,14 @@ TEST_F(BackgroundBitmap, SizesThatCannotBeHadGiveNothing)
 {
     for (auto [w, h] : {std::pair{0, 16}, {16, 0}, {-1, 16}, {16, -128}, {100000, 100000}, {INT32_MAX, INT32_MAX},
                         {INT32_MAX, 1}})
-        EXPECT_FALSE(CreateBackgroundBitmap(w, h)) << w << "x" << h;
+        EXPECT_FALSE(CreateBackgroundBitmap(w, h, {})) << w << "x" << h;
 }
 
 TEST_F(BackgroundBitmap, IconIsCompositedOverTheWholeSquare)
 {
-    store({{prefs::key::BackgroundColorRedComponent, 0.0}, {prefs::key::BackgroundColorGreenComponent, 0.0}});
     const IconProvider::Icon icon = halfRedIcon();
     for (int size : {32, 128}) {  // drawn down and scaled up
-        std::optional<QImage> bitmap = CreateBackgroundBitmap(size, size);
+        std::optional<QImage> bitmap = CreateBackgroundBitmap(size, size, {0.0f, 0.0f, 1.0f, 1.0f});
         ASSERT_TRUE(bitmap);
         ASSERT_TRUE(DrawIconIntoBitmap(*bitmap, icon));
         const int q = size / 4;
@@ -126,7 +89,7 @@ TEST_F(BackgroundBitmap, IconIsCompositedOverTheWholeSquare)
         EXPECT_TRUE(test::Near(bitmap->pixel(3 * q, q), Qt::red, 2)) << size;
         EXPECT_TRUE(test::Near(bitmap->pixel(size - 1, size - 1), Qt::red, 2)) << size;
     }
-    std::optional<QImage> bitmap = CreateBackgroundBitmap(16, 16);
+    std::optional<QImage> bitmap = CreateBackgroundBitmap(16, 16, {});
     EXPECT_FALSE(DrawIconIntoBitmap(*bitmap, IconProvider::Icon()));
 }
 

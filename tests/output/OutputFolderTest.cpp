@@ -1,7 +1,5 @@
 #include "output/OutputFolder.h"
 
-#include "prefs/PreferenceStore.h"
-#include "prefs/Preferences.h"
 #include "TestEnv.h"
 
 #include <QDir>
@@ -11,7 +9,6 @@
 #include <unistd.h>
 
 using namespace pictomat;
-namespace prefs = pictomat::prefs;
 
 namespace {
 
@@ -22,22 +19,7 @@ QByteArray bytes(const QString& path)
 
 class OutputFolderTest : public test::TestEnv {
 protected:
-    void SetUp() override
-    {
-        TestEnv::SetUp();
-        prefs::PreferenceStore::resetShared();
-    }
-    void TearDown() override
-    {
-        prefs::PreferenceStore::resetShared();
-        TestEnv::TearDown();
-    }
-    void store(const char* key, const QVariant& value)
-    {
-        prefs::PreferenceStore& s = prefs::PreferenceStore::shared();
-        s.setValue(QString::fromLatin1(key), value);
-        ASSERT_TRUE(s.synchronize()) << s.lastError().toStdString();
-    }
+    FileRef resolve(const FileRef& item) const { return ResolveOutputFolder(item, rule); }
     QByteArray defaultFolder() const { return bytes(dataHome() + "/Corvane Software/Pictomat"); }
     QByteArray makeFolder(const QString& relative)
     {
@@ -45,31 +27,33 @@ protected:
         EXPECT_TRUE(QDir().mkpath(path));
         return bytes(path);
     }
+
+    OutputFolderRule rule;
 };
 
 TEST_F(OutputFolderTest, ItemsFolderPutsEachOutputBesideItsItem)
 {
-    store(prefs::key::UseItemsFolder, true);
+    rule.useItemsFolder = true;
     const FileRef first(writeFile("one/a.png", "a"));
     const FileRef second(writeFile("two/b.png", "b"));
-    EXPECT_EQ(ResolveOutputFolder(first).path(), bytes(work() + "/one"));
-    EXPECT_EQ(ResolveOutputFolder(second).path(), bytes(work() + "/two"));
+    EXPECT_EQ(resolve(first).path(), bytes(work() + "/one"));
+    EXPECT_EQ(resolve(second).path(), bytes(work() + "/two"));
 
     // A linked item's output goes beside the link, where the user picked it.
     ASSERT_EQ(::symlink(second.c_path(), bytes(work() + "/one/link.png").constData()), 0);
-    EXPECT_EQ(ResolveOutputFolder(FileRef(bytes(work() + "/one/link.png"))).path(), bytes(work() + "/one"));
+    EXPECT_EQ(resolve(FileRef(bytes(work() + "/one/link.png"))).path(), bytes(work() + "/one"));
     // A folder written with ".." is taken where it really is.
-    EXPECT_EQ(ResolveOutputFolder(FileRef(bytes(work() + "/one/../two/b.png"))).path(), bytes(work() + "/two"));
+    EXPECT_EQ(resolve(FileRef(bytes(work() + "/one/../two/b.png"))).path(), bytes(work() + "/two"));
 
     // No current item (before the first command) falls through to the default.
-    EXPECT_EQ(ResolveOutputFolder(FileRef()).path(), defaultFolder());
+    EXPECT_EQ(resolve(FileRef()).path(), defaultFolder());
 }
 
 TEST_F(OutputFolderTest, VolumeRootsHaveNoParentFolder)
 {
-    store(prefs::key::UseItemsFolder, true);
-    EXPECT_TRUE(ResolveOutputFolder(FileRef(QByteArray("/"))).isEmpty());
-    EXPECT_TRUE(ResolveOutputFolder(FileRef(QByteArray("/proc"))).isEmpty());  // a mount point
+    rule.useItemsFolder = true;
+    EXPECT_TRUE(resolve(FileRef(QByteArray("/"))).isEmpty());
+    EXPECT_TRUE(resolve(FileRef(QByteArray("/proc"))).isEmpty());  // a mount point
 
     FileRef parent(QByteArray("/sentinel"));
     EXPECT_EQ(GetParentFolder(FileRef(QByteArray("/")), &parent), kNoErr);
@@ -77,34 +61,23 @@ TEST_F(OutputFolderTest, VolumeRootsHaveNoParentFolder)
     EXPECT_EQ(GetParentFolder(FileRef(bytes(work() + "/missing")), &parent), kFnfErr);
 }
 
-TEST_F(OutputFolderTest, ItemsFolderCountsOnlyAsBooleanTrue)
-{
-    const QByteArray chosen = makeFolder("chosen");
-    const FileRef item(writeFile("items/x.txt", "x"));
-    store(prefs::key::ImageFolderPathname, QString::fromUtf8(chosen));
-    store(prefs::key::UseItemsFolder, qint64(1));
-    EXPECT_EQ(ResolveOutputFolder(item).path(), chosen);
-    store(prefs::key::UseItemsFolder, false);
-    EXPECT_EQ(ResolveOutputFolder(item).path(), chosen);
-}
-
 TEST_F(OutputFolderTest, ImageFolderMustBeAnExistingFolder)
 {
     const FileRef item(writeFile("items/x.txt", "x"));
-    store(prefs::key::ImageFolderPathname, QString::fromUtf8(writeFile("afile", "f")));
-    EXPECT_EQ(ResolveOutputFolder(item).path(), defaultFolder());
+    rule.imageFolderPathname = QString::fromUtf8(writeFile("afile", "f"));
+    EXPECT_EQ(resolve(item).path(), defaultFolder());
 
     const QString missing = work() + "/not/there";
-    store(prefs::key::ImageFolderPathname, missing);
-    EXPECT_EQ(ResolveOutputFolder(item).path(), defaultFolder());
+    rule.imageFolderPathname = missing;
+    EXPECT_EQ(resolve(item).path(), defaultFolder());
     EXPECT_FALSE(QFileInfo::exists(missing));
 
-    store(prefs::key::ImageFolderPathname, QStringLiteral("relative/folder"));
-    EXPECT_EQ(ResolveOutputFolder(item).path(), defaultFolder());
+    rule.imageFolderPathname = QStringLiteral("relative/folder");
+    EXPECT_EQ(resolve(item).path(), defaultFolder());
 
     const QByteArray chosen = makeFolder(QStringLiteral("Bilder für Icons"));
-    store(prefs::key::ImageFolderPathname, QString::fromUtf8(chosen));
-    EXPECT_EQ(ResolveOutputFolder(item).path(), chosen);
+    rule.imageFolderPathname = QString::fromUtf8(chosen);
+    EXPECT_EQ(resolve(item).path(), chosen);
 }
 
 TEST_F(OutputFolderTest, PathLimitsSendLongPathsToTheNextRule)
@@ -124,25 +97,25 @@ TEST_F(OutputFolderTest, PathLimitsSendLongPathsToTheNextRule)
     };
     const QByteArray fits = folderOfLength("a", 1022);
     const QByteArray tooLong = folderOfLength("b", 1023);
-    store(prefs::key::ImageFolderPathname, QString::fromUtf8(fits));
-    EXPECT_EQ(ResolveOutputFolder(FileRef()).path(), fits);
-    store(prefs::key::ImageFolderPathname, QString::fromUtf8(tooLong));
-    EXPECT_EQ(ResolveOutputFolder(FileRef()).path(), defaultFolder());
+    rule.imageFolderPathname = QString::fromUtf8(fits);
+    EXPECT_EQ(resolve(FileRef()).path(), fits);
+    rule.imageFolderPathname = QString::fromUtf8(tooLong);
+    EXPECT_EQ(resolve(FileRef()).path(), defaultFolder());
 
-    store(prefs::key::UseItemsFolder, true);
+    rule.useItemsFolder = true;
     const QByteArray deep = folderOfLength("c", 2044);
     const QByteArray itemFits = deep + "/x";      // 2046 bytes
     const QByteArray itemTooLong = deep + "/xy";  // 2047 bytes
     for (const QByteArray& p : {itemFits, itemTooLong})
         QFile(QFile::decodeName(p)).open(QIODevice::WriteOnly);
-    EXPECT_EQ(ResolveOutputFolder(FileRef(itemFits)).path(), deep);
-    EXPECT_EQ(ResolveOutputFolder(FileRef(itemTooLong)).path(), defaultFolder());
+    EXPECT_EQ(resolve(FileRef(itemFits)).path(), deep);
+    EXPECT_EQ(resolve(FileRef(itemTooLong)).path(), defaultFolder());
 }
 
 TEST_F(OutputFolderTest, DefaultFolderIsCreatedOnceAndReused)
 {
     ASSERT_TRUE(QDir(dataHome()).removeRecursively());  // created with its parents
-    const FileRef first = ResolveOutputFolder(FileRef());
+    const FileRef first = resolve(FileRef());
     ASSERT_EQ(first.path(), defaultFolder());
     ASSERT_TRUE(first.isDirectory());
     struct stat before;
@@ -160,7 +133,7 @@ TEST_F(OutputFolderTest, DefaultFolderIsCreatedOnceAndReused)
     // is the empty reference that later makes file creation fail.
     qputenv("XDG_DATA_HOME", writeFile("not-a-folder", "x"));
     EXPECT_FALSE(FindOrCreateDefaultOutputFolder(&again));
-    EXPECT_TRUE(ResolveOutputFolder(FileRef()).isEmpty());
+    EXPECT_TRUE(resolve(FileRef()).isEmpty());
 }
 
 TEST_F(OutputFolderTest, ChildNamesCannotReachOutOfTheParent)

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "image/Exporters.h"
+#include "platform/FileRef.h"
+
+#include <QString>
+#include <QStringView>
+#include <QVector>
+
+#include <optional>
+
+namespace pictomat {
+
+struct CommandContext;
+struct CommandRequest;
+struct CommandSettings;
+
+// The commands' identifiers. The named commands keep the numbers their menu
+// items have always been tagged with.
+enum class CommandId : int {
+    ExportImage = 1,
+    GoToFolder = 1007,
+    MakeIconForFile = 1009,
+    MakeIconForMedia = 1010,
+    AddCustomIconToMedia = 1011,
+    CopyIconForFile = 1013,
+    AddCustomIconFromClipboard = 1014,
+    AddShortcutIcon = 1015,
+    RemoveCustomIcon = 1016,
+    SetIconSize = 2001,
+};
+
+// Where a command appears in the status menu.
+enum class MenuPlace {
+    SelectionCommands,  // under the selection's header, grouped by the preference that offers them
+    IconSizes,          // the "Icon Sizes" group, one item per size
+    Exporters,          // one item per image exporter, after the commands
+    FixedItems,         // beside "Preferences...", with or without a selection
+};
+
+// What a command needs beyond its items.
+enum class Operand {
+    None,
+    Exporter,  // the image format to export to
+    IconSize,  // the size to store
+};
+
+using CommandHandler = void (*)(CommandContext& context, const CommandRequest& request,
+                                const CommandSettings& settings);
+
+// Everything about one command, for the menu, the command line and D-Bus alike.
+struct Command {
+    CommandId id;
+    const char* verb;       // its name on the command line and over D-Bus
+    const char* title;      // its menu title; empty where the menu titles each exporter or size
+    const char* toolTip;
+    const char* offeredBy;  // the preference that puts it in the menu; null when always there
+    bool offeredWhenUnset;  // what an unset preference means
+    MenuPlace place;
+    Operand operand;
+    bool needsFiles;        // does nothing without a selection
+    bool needsDisplay;      // works with the clipboard, so only in a graphical session
+    CommandHandler handler;
+};
+
+// What a command is asked to do beyond its items.
+struct CommandOptions {
+    std::optional<ExporterInfo> exporter;  // Operand::Exporter
+    std::optional<int> iconSize;           // Operand::IconSize
+    // The background's alpha for this command, before the "alpha" default.
+    std::optional<float> alpha;
+};
+
+// Every command, in menu order.
+const QVector<Command>& Commands();
+const Command* FindCommand(CommandId id);
+const Command* FindCommandByVerb(QStringView verb);
+
+// Fills the command's operand from its text form (an exporter's extension,
+// an icon size), as the command line and D-Bus give it. False, with a message
+// saying why, when the text names nothing usable.
+bool SetOperandFromText(const Command& command, const QString& text, const ExporterList& exporters,
+                        CommandOptions* options, QString* error);
+
+// The sizes the "Icon Sizes" group offers.
+inline constexpr int kMenuIconSizes[] = {16, 32, 48, 64, 128, 256, 512};
+
+// One command to run: the menu, "pictomat run" and D-Bus all make one of
+// these from the table and hand it to the dispatcher.
+struct CommandRequest {
+    const Command* command = nullptr;
+    SelectedItems items;
+    CommandOptions options;
+};
+
+} // namespace pictomat

@@ -1,0 +1,22 @@
+#include "commands/Dispatcher.h"
+
+#include "commands/CommandSettings.h"
+
+namespace pictomat {
+
+void Dispatch(CommandContext& context, const CommandRequest& request)
+{
+    const Command* command = request.command;
+    if (!command || !command->handler)
+        return;
+    if (command->needsFiles && !request.items.hasSelection())
+        return;
+    if (command->operand == Operand::Exporter && !request.options.exporter)
+        return;
+    if (command->operand == Operand::IconSize && !request.options.iconSize)
+        return;
+    const CommandSettings settings = CommandSettings::Read(request.options);
+    command->handler(context, request, settings);
+}
+
+} // namespace pictomat

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "commands/Command.h"
+#include "commands/CommandContext.h"
+
+namespace pictomat {
+
+// The one way a command runs, whoever asks (the menu, "pictomat run", D-Bus):
+// the settings are read once, then the command's handler works through the
+// request. A command that needs files does nothing without a selection.
+void Dispatch(CommandContext& context, const CommandRequest& request);
+
+} // namespace pictomat
