@@ -2,6 +2,7 @@
 
 #include "image/Exporters.h"
 #include "app/MenuBuilder.h"
+#include "app/ProgressWindow.h"
 #include "app/Selection.h"
 #include "commands/Dispatcher.h"
 #include "platform/Paths.h"
@@ -47,6 +48,14 @@ QIcon trayIcon()
     return QIcon(pixmap);
 }
 
+// What the progress window and the tool tip call a command.
+QString commandTitle(const CommandRequest& request)
+{
+    if (request.options.exporter)
+        return QStringLiteral("Export as %1").arg(request.options.exporter->descriptionString);
+    return request.command ? QString::fromUtf8(request.command->title) : QString();
+}
+
 } // namespace
 
 AppController::AppController(Desktop& desktop, QObject* parent)
@@ -90,10 +99,6 @@ void AppController::init()
 
 void AppController::setup()
 {
-    if (m_commandRunning) {
-        m_refreshPending = true;
-        return;
-    }
     m_model.graphicsAvailable = false;
     if (LoadGraphicsLayer(m_context.graphics)) {
         m_model.exporters = LoadExporterList(m_desktop, m_context.graphics);
@@ -140,6 +145,16 @@ void AppController::runQueue()
         QueuedCommand next = std::move(m_queue.front());
         m_queue.pop_front();
         m_commandRunning = true;
+        const QString verb = next.request.command ? QString::fromLatin1(next.request.command->verb) : QString();
+        ProgressWindow progress(commandTitle(next.request),
+                                [this, verb](const QString& title, int index, int count, const FileRef& item) {
+                                    // The tray item shows that it is busy, and with what.
+                                    if (m_item)
+                                        m_item->setToolTip(QStringLiteral("Pictomat: %1, %2 of %3")
+                                                               .arg(title).arg(index).arg(count));
+                                    Q_EMIT commandProgress(verb, index, count, item);
+                                });
+        m_context.progress = &progress;
         if (next.collectAlerts) {
             // A caller that answers with the alerts gets them as text; what a
             // command leaves for the next one is kept as for any other run.
@@ -148,6 +163,7 @@ void AppController::runQueue()
             context.graphics = m_context.graphics;
             context.currentItem = m_context.currentItem;
             context.lastOutputFile = m_context.lastOutputFile;
+            context.progress = &progress;
             Dispatch(context, next.request);
             m_context.currentItem = context.currentItem;
             m_context.lastOutputFile = context.lastOutputFile;
@@ -158,15 +174,10 @@ void AppController::runQueue()
             if (next.finished)
                 next.finished({});
         }
+        m_context.progress = nullptr;
+        if (m_item)
+            m_item->setToolTip(QStringLiteral("Pictomat"));
         m_commandRunning = false;
-    }
-    if (m_refreshPending) {
-        m_refreshPending = false;
-        setup();
-    }
-    if (m_showPending) {
-        m_showPending = false;
-        showMenuAtPointer();
     }
 }
 
@@ -177,10 +188,6 @@ void AppController::setPreferencesOpener(std::function<void()> opener)
 
 void AppController::showMenuAtPointer()
 {
-    if (m_commandRunning) {
-        m_showPending = true;
-        return;
-    }
     if (!m_menu)
         buildMenu();
     m_menu->popup(QCursor::pos());

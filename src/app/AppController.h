@@ -53,6 +53,10 @@ public:
     CommandContext& context() { return m_context; }
     const MenuModel& model() const { return m_model; }
 
+Q_SIGNALS:
+    // A queued command (by its verb) is about to work on an item.
+    void commandProgress(const QString& verb, int index, int count, const FileRef& item);
+
 public Q_SLOTS:
     void menuNeedsUpdate();
     void selItemPreferences();
@@ -75,12 +79,11 @@ private:
     std::unique_ptr<QSystemTrayIcon> m_item;
     std::unique_ptr<QMenu> m_menu;
     std::function<void()> m_preferencesOpener;
+    // Commands run one after the other. While one runs, its alerts and its
+    // progress window let events through: the menu opens and is rebuilt (a
+    // command keeps the items it was asked for), and new commands wait here.
     std::deque<QueuedCommand> m_queue;
-    // A command's alerts run their own event loops; a rebuild then would swap
-    // the selection under the running command, so it waits until the end.
     bool m_commandRunning = false;
-    bool m_refreshPending = false;
-    bool m_showPending = false;
 };
 
 } // namespace pictomat

@@ -1,5 +1,6 @@
 #include "app/RunVerb.h"
 
+#include "app/TerminalProgress.h"
 #include "commands/Command.h"
 #include "commands/Dispatcher.h"
 #include "commands/ItemOperations.h"
@@ -60,7 +61,14 @@ int runHere(const Command& command, const QString& operand, const QList<QByteArr
         return 2;
     }
     request.items = SelectionFromArguments(files);
+    TerminalProgress progress;
+    context.progress = &progress;
+    desktop.setBeforeStandardError([&progress] { progress.clearLine(); });
     Dispatch(context, request);
+    desktop.setBeforeStandardError({});
+    // Stopped by Ctrl-C after an item, as a shell reports an interrupt.
+    if (progress.stopRequested())
+        return 130;
     return desktop.alertCount() > 0 ? 1 : 0;
 }
 

@@ -207,7 +207,13 @@ void preferXWaylandForMenus()
 
 } // namespace
 
-TrayService::TrayService(AppController& controller, QObject* parent) : QObject(parent), m_controller(controller) {}
+TrayService::TrayService(AppController& controller, QObject* parent) : QObject(parent), m_controller(controller)
+{
+    connect(&controller, &AppController::commandProgress, this,
+            [this](const QString& verb, int index, int count, const FileRef& item) {
+                Q_EMIT Progress(verb, index, count, QString::fromLatin1(item.uri()));
+            });
+}
 
 TrayService::~TrayService()
 {
@@ -225,7 +231,8 @@ TrayService::Registration TrayService::registerOnBus()
         return Registration::NoBus;
     if (instanceRunning(bus))
         return Registration::AlreadyRunning;
-    if (!bus.registerObject(QString::fromLatin1(kObjectPath), this, QDBusConnection::ExportScriptableSlots))
+    if (!bus.registerObject(QString::fromLatin1(kObjectPath), this,
+                            QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals))
         return Registration::NoBus;
     if (!bus.registerService(QString::fromLatin1(kBusName))) {
         bus.unregisterObject(QString::fromLatin1(kObjectPath));

@@ -48,6 +48,11 @@ public Q_SLOTS:
     Q_SCRIPTABLE int Run(const QString& command, const QStringList& uris, const QVariantMap& options,
                          QStringList& messages);
 
+Q_SIGNALS:
+    // A command of the running instance (whoever asked for it) is about to
+    // work on item `index` (from 1) of `count`.
+    Q_SCRIPTABLE void Progress(const QString& command, int index, int count, const QString& uri);
+
 private:
     AppController& m_controller;
     bool m_registered = false;

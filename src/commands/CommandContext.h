@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/CommandProgress.h"
 #include "image/Exporters.h"
 #include "platform/Desktop.h"
 #include "platform/FileRef.h"
@@ -19,6 +20,10 @@ struct CommandContext {
     FileRef currentItem;
     // The most recently finished output file, revealed after a make-icon run.
     FileRef lastOutputFile;
+    // Who watches the running command item by item, if anyone.
+    CommandProgress* progress = nullptr;
+    // How many items of the running command come after the current one.
+    int itemsRemaining = 0;
     // Where reloading the exporter list reports; the desktop unless set.
     Desktop* exporterConsole = nullptr;
     Desktop& exporterDesktop() { return exporterConsole ? *exporterConsole : desktop; }

@@ -7,7 +7,20 @@ namespace pictomat {
 
 void ShowStandardAlert(CommandContext& context, const QString& message, const QString& explanation)
 {
-    context.desktop.showAlert(message, explanation);
+    const bool moreItems = context.progress && context.itemsRemaining > 0;
+    if (context.desktop.showAlert(message, explanation, moreItems) == Desktop::AlertAnswer::Stop && context.progress)
+        context.progress->requestStop();
+}
+
+bool BeginItem(CommandContext& context, int index, int count, const FileRef& item)
+{
+    context.itemsRemaining = count - index;
+    if (!context.progress)
+        return true;
+    if (context.progress->stopRequested())
+        return false;
+    context.progress->itemStarted(index, count, item);
+    return !context.progress->stopRequested();
 }
 
 int32_t OpenWithLaunchServices(CommandContext& context, const FileRef& item)

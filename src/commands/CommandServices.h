@@ -7,8 +7,13 @@ namespace pictomat {
 
 // Services every command shares: alerts, opening, the output folder, reveal.
 
+// A failure the user sees. While more items of the command remain, the alert
+// also offers to stop the command after this item.
 void ShowStandardAlert(CommandContext& context, const QString& message,
                        const QString& explanation = QString());
+// The loops' step to the next item: reports it to whoever watches the
+// command; false when the user asked the command to stop.
+bool BeginItem(CommandContext& context, int index, int count, const FileRef& item);
 // Opens a file or folder as if double-clicked. 0, or -43 when nothing opened.
 int32_t OpenWithLaunchServices(CommandContext& context, const FileRef& item);
 // Opens the folder the output of `item` goes to.

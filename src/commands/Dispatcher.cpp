@@ -16,7 +16,9 @@ void Dispatch(CommandContext& context, const CommandRequest& request)
     if (command->operand == Operand::IconSize && !request.options.iconSize)
         return;
     const CommandSettings settings = CommandSettings::Read(request.options);
+    context.itemsRemaining = 0;
     command->handler(context, request, settings);
+    context.itemsRemaining = 0;
 }
 
 } // namespace pictomat

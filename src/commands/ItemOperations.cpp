@@ -75,7 +75,11 @@ QVector<FileRef> RequestedItems(const CommandRequest& request)
 
 void AddCustomIconsToMedia(CommandContext& context, const CommandRequest& request, const CommandSettings&)
 {
-    for (const FileRef& item : RequestedItems(request)) {
+    const QVector<FileRef> items = RequestedItems(request);
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const FileRef& item = items.at(i);
+        if (!BeginItem(context, int(i + 1), int(items.size()), item))
+            break;
         // It runs in the make-icon loop's place: "Go to Pictomat folder..."
         // goes where the last item's output would.
         context.currentItem = item;
@@ -85,8 +89,12 @@ void AddCustomIconsToMedia(CommandContext& context, const CommandRequest& reques
 
 void RemoveCustomIcons(CommandContext& context, const CommandRequest& request, const CommandSettings&)
 {
-    for (const FileRef& item : RequestedItems(request))
-        RemoveCustomIcon(context, item);
+    const QVector<FileRef> items = RequestedItems(request);
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (!BeginItem(context, int(i + 1), int(items.size()), items.at(i)))
+            break;
+        RemoveCustomIcon(context, items.at(i));
+    }
 }
 
 } // namespace pictomat

@@ -164,6 +164,8 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         OpenOutputFolder(context, selection.items->value(0), settings.folders);
     for (qint32 i = 0; i < count; ++i) {
         const FileRef item = selection.items->at(i);
+        if (!BeginItem(context, i + 1, count, item))
+            break;
         context.currentItem = item;
         const std::optional<IconProvider::Icon> icon = IconProvider::shared().iconFor(item);
         if (!icon) {

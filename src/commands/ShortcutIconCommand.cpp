@@ -1,5 +1,7 @@
 #include "commands/ShortcutIconCommand.h"
 
+#include "commands/CommandServices.h"
+
 #include "platform/CustomIcons.h"
 #include "platform/HttpClient.h"
 #include "platform/MacRoman.h"
@@ -110,7 +112,7 @@ std::optional<QUrl> IconAddress(const QString& head, const QUrl& pageAddress)
 
 void Fail(CommandContext& context, const QString& message)
 {
-    context.desktop.showAlert(message);
+    ShowStandardAlert(context, message);
     context.desktop.log(message);
 }
 
@@ -132,7 +134,7 @@ void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString
     const std::optional<QString> head =
         extractBetweenPattern(page, QStringLiteral("<head"), QStringLiteral("</head>"));
     if (!head) {
-        context.desktop.showAlert(kHeaderNotFound);
+        ShowStandardAlert(context, kHeaderNotFound);
         context.desktop.log(QStringLiteral("The header was not found."));
         return;
     }
@@ -203,13 +205,15 @@ void AddShortcutIcons(CommandContext& context, const SelectedItems& selection)
     const qsizetype count = std::min<qsizetype>(selection.count, items.size());
     for (qsizetype i = 0; i < count; ++i) {
         const FileRef& item = items[i];
+        if (!BeginItem(context, int(i + 1), int(count), item))
+            break;
         if (!IsWebLocation(item)) {
-            context.desktop.showAlert(kNotWebLocation);
+            ShowStandardAlert(context, kNotWebLocation);
             continue;
         }
         const std::optional<QString> address = ReadWebLocationAddress(item);
         if (!address) {
-            context.desktop.showAlert(kLocationNotFound);
+            ShowStandardAlert(context, kLocationNotFound);
             continue;
         }
         AddShortcutIcon(context, item, *address);

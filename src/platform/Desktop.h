@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 
 namespace pictomat {
@@ -16,9 +17,12 @@ class Desktop {
 public:
     virtual ~Desktop() = default;
 
+    enum class AlertAnswer { Ok, Stop };
     // A modal stop alert with one OK button, after a beep and with the program
-    // brought forward. An empty explanation means none.
-    virtual void showAlert(const QString& message, const QString& explanation = QString()) = 0;
+    // brought forward. An empty explanation means none. With `offerStop` (more
+    // items of a command remain) a "Stop" button stands beside OK.
+    virtual AlertAnswer showAlert(const QString& message, const QString& explanation = QString(),
+                                  bool offerStop = false) = 0;
     // A named sound of the freedesktop sound theme ("Ping" is mapped onto a
     // theme event); silence where nothing can play.
     virtual void playSound(const QString& name) = 0;
@@ -38,7 +42,7 @@ public:
     explicit SystemDesktop(AlertStyle style);
     ~SystemDesktop() override;
 
-    void showAlert(const QString& message, const QString& explanation) override;
+    AlertAnswer showAlert(const QString& message, const QString& explanation, bool offerStop) override;
     void playSound(const QString& name) override;
     bool openUrl(const QUrl& url) override;
     void log(const QString& line) override;
@@ -46,10 +50,14 @@ public:
 
     // How many alerts this desktop has shown; the command line's exit status.
     int alertCount() const { return m_alertCount; }
+    // Runs before an alert is written to standard error, so that a progress
+    // line on the terminal can make way for it.
+    void setBeforeStandardError(std::function<void()> hook);
 
 private:
     AlertStyle m_style;
     int m_alertCount = 0;
+    std::function<void()> m_beforeStandardError;
     struct Sound;
     std::unique_ptr<Sound> m_sound;
 };
@@ -66,7 +74,7 @@ public:
     };
     RoutedDesktop(Desktop& inner, Routes routes) : m_inner(inner), m_routes(routes) {}
 
-    void showAlert(const QString& message, const QString& explanation) override;
+    AlertAnswer showAlert(const QString& message, const QString& explanation, bool offerStop) override;
     void playSound(const QString& name) override { m_inner.playSound(name); }
     bool openUrl(const QUrl& url) override { return m_inner.openUrl(url); }
     void log(const QString& line) override { m_inner.log(line); }

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QWidget>
 
 #include <cstdio>
@@ -65,25 +66,38 @@ SystemDesktop::SystemDesktop(AlertStyle style) : m_style(style), m_sound(std::ma
 
 SystemDesktop::~SystemDesktop() = default;
 
-void SystemDesktop::showAlert(const QString& message, const QString& explanation)
+Desktop::AlertAnswer SystemDesktop::showAlert(const QString& message, const QString& explanation, bool offerStop)
 {
     ++m_alertCount;
     if (m_style == AlertStyle::StandardError || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        // A shell user stops a command with Ctrl-C.
+        if (m_beforeStandardError)
+            m_beforeStandardError();
         std::fprintf(stderr, "pictomat: %s\n", message.toUtf8().constData());
         if (!explanation.isEmpty())
             std::fprintf(stderr, "%s\n", explanation.toUtf8().constData());
         std::fflush(stderr);
-        return;
+        return AlertAnswer::Ok;
     }
     QApplication::beep();
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Pictomat"), message, QMessageBox::Ok);
     if (!explanation.isEmpty())
         box.setInformativeText(explanation);
+    // OK goes on with the next item, as it always has; Stop ends the command
+    // there, for when every item fails the same way.
+    QPushButton* stop = offerStop ? box.addButton(QStringLiteral("Stop"), QMessageBox::RejectRole) : nullptr;
+    box.setDefaultButton(QMessageBox::Ok);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.show();
     box.raise();
     box.activateWindow();
     box.exec();
+    return stop && box.clickedButton() == stop ? AlertAnswer::Stop : AlertAnswer::Ok;
+}
+
+void SystemDesktop::setBeforeStandardError(std::function<void()> hook)
+{
+    m_beforeStandardError = std::move(hook);
 }
 
 void SystemDesktop::playSound(const QString& name)
@@ -114,13 +128,12 @@ void SystemDesktop::writeStandardOutput(const QByteArray& text)
     std::fflush(stdout);
 }
 
-void RoutedDesktop::showAlert(const QString& message, const QString& explanation)
+Desktop::AlertAnswer RoutedDesktop::showAlert(const QString& message, const QString& explanation, bool offerStop)
 {
-    if (!m_routes.collectAlerts) {
-        m_inner.showAlert(message, explanation);
-        return;
-    }
+    if (!m_routes.collectAlerts)
+        return m_inner.showAlert(message, explanation, offerStop);
     m_alerts.append(explanation.isEmpty() ? message : message + QLatin1Char('\n') + explanation);
+    return AlertAnswer::Ok;
 }
 
 void RoutedDesktop::writeStandardOutput(const QByteArray& text)

@@ -41,7 +41,8 @@ protected:
     OwnedProcess m_tray;
 };
 
-// "name(in types)->(out types)" for every method of our interface.
+// "name(in types)->(out types)" for every method of our interface, and
+// "signal name(types)" for every signal.
 QStringList methodSignatures(const QByteArray& xml)
 {
     QDomDocument document;
@@ -61,6 +62,14 @@ QStringList methodSignatures(const QByteArray& xml)
                 (a.attribute(QStringLiteral("direction")) == QLatin1String("out") ? out : in) +=
                     a.attribute(QStringLiteral("type"));
             methods << QStringLiteral("%1(%2)->(%3)").arg(m.attribute(QStringLiteral("name")), in, out);
+        }
+        for (QDomElement m = interface.firstChildElement(QStringLiteral("signal")); !m.isNull();
+             m = m.nextSiblingElement(QStringLiteral("signal"))) {
+            QString types;
+            for (QDomElement a = m.firstChildElement(QStringLiteral("arg")); !a.isNull();
+                 a = a.nextSiblingElement(QStringLiteral("arg")))
+                types += a.attribute(QStringLiteral("type"));
+            methods << QStringLiteral("signal %1(%2)").arg(m.attribute(QStringLiteral("name")), types);
         }
     }
     methods.sort();
@@ -137,7 +146,8 @@ TEST_F(DBusRunTest, RunsEveryKindOfCommandWithTheSameMessagesAndRefusesGarbage)
     QFile documented(QStringLiteral(PICTOMAT_SOURCE_DIR "/data/dbus/com.corvane.Pictomat.xml"));
     ASSERT_TRUE(documented.open(QIODevice::ReadOnly));
     const QStringList expected = methodSignatures(documented.readAll());
-    EXPECT_EQ(expected, (QStringList{"Quit()->()", "Run(sasa{sv})->(ias)", "SetSelection(as)->()", "ShowMenu()->()"}));
+    EXPECT_EQ(expected, (QStringList{"Quit()->()", "Run(sasa{sv})->(ias)", "SetSelection(as)->()", "ShowMenu()->()",
+                                     "signal Progress(siis)"}));
     EXPECT_EQ(methodSignatures(live.out), expected) << live.out.toStdString();
 }
 

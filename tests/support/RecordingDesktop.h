@@ -23,11 +23,16 @@ public:
     QByteArray standardOutput;
     QStringList events;  // "alert:MSG", "sound:NAME", "open:URL", "log:LINE"
     bool openResult = true;
+    bool answerStop = false;  // what the user answers where an alert offers to stop
+    int stopOffers = 0;       // how many alerts offered to stop
 
-    void showAlert(const QString& message, const QString& explanation = QString()) override
+    AlertAnswer showAlert(const QString& message, const QString& explanation = QString(),
+                          bool offerStop = false) override
     {
         alerts.append({message, explanation});
         events.append("alert:" + message);
+        stopOffers += offerStop ? 1 : 0;
+        return offerStop && answerStop ? AlertAnswer::Stop : AlertAnswer::Ok;
     }
     void playSound(const QString& name) override
     {

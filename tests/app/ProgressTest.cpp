@@ -1,0 +1,180 @@
+// Long commands show progress and can be stopped after the item in hand:
+// through the tray's real progress window on the X server, through the Stop
+// button of an alert, and with Ctrl-C in a terminal.
+
+#include "app/AppController.h"
+#include "commands/Command.h"
+#include "platform/FileRef.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
+#include "RecordingDesktop.h"
+#include "TestEnv.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace pictomat::test {
+namespace {
+
+class ProgressTest : public TestEnv {
+protected:
+    void SetUp() override
+    {
+        TestEnv::SetUp();
+        prefs::PreferenceStore::resetShared();
+        auto& store = prefs::PreferenceStore::shared();
+        store.setValue(QString::fromLatin1(prefs::key::UseItemsFolder), true);
+        store.setValue(QString::fromLatin1(prefs::key::OpenImageFolderForMe), false);
+        store.setValue(QString::fromLatin1(prefs::key::OpenImageFileForMe), false);
+        ASSERT_TRUE(store.synchronize());
+    }
+    void TearDown() override
+    {
+        prefs::PreferenceStore::resetShared();
+        TestEnv::TearDown();
+    }
+    // count text files named 00.txt, 01.txt, ... in their own folder.
+    SelectedItems textFiles(int count)
+    {
+        SelectedItems items;
+        items.items.emplace();
+        for (int i = 0; i < count; ++i)
+            items.items->append(FileRef(writeFile(QStringLiteral("items/%1.txt").arg(i, 2, 10, QLatin1Char('0')), "x")));
+        items.count = count;
+        return items;
+    }
+    CommandRequest makeIcon(const SelectedItems& items)
+    {
+        CommandRequest request;
+        request.command = FindCommand(CommandId::MakeIconForFile);
+        request.items = items;
+        return request;
+    }
+};
+
+TEST_F(ProgressTest, TheTrayWindowShowsTheCommandAndStopLeavesExactlyTheFinishedOutputs)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        SERVICE_MISSING() << "needs the X server (scripts/test runs one)";
+    RecordingDesktop desktop;
+    AppController controller(desktop);
+    QString label;
+    int finished = -1;
+    bool stopped = false;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == QLatin1String("pictomatProgress") && w->isVisible())
+                dialog = qobject_cast<QProgressDialog*>(w);
+        }
+        if (!dialog || stopped || dialog->value() < 3)
+            return;
+        label = dialog->labelText();
+        finished = dialog->value();
+        if (const QString folder = qEnvironmentVariable("PICTOMAT_ARTIFACTS"); !folder.isEmpty())
+            dialog->grab().save(folder + "/progress-window.png");
+        QPushButton* stop = dialog->findChild<QPushButton*>();
+        ASSERT_NE(stop, nullptr);
+        EXPECT_EQ(stop->text(), "Stop");
+        QTest::mouseClick(stop, Qt::LeftButton);
+        stopped = true;
+    });
+    watcher.start();
+    controller.runCommand(makeIcon(textFiles(50)));
+    watcher.stop();
+
+    ASSERT_TRUE(stopped) << "the progress window never showed";
+    ASSERT_GE(finished, 3);
+    EXPECT_TRUE(label.startsWith(QStringLiteral("Make Icon for File\n%1 of 50\n%2").arg(finished + 1).arg(finished, 2, 10, QLatin1Char('0'))))
+        << label.toStdString();
+    // The finished outputs, whole, and nothing else: no empty or temporary
+    // file for the item the Stop came before.
+    QStringList expected;
+    for (int i = 0; i < finished; ++i)
+        expected << QStringLiteral("%1.txt.icns").arg(i, 2, 10, QLatin1Char('0'));
+    const QStringList names = QDir(work() + "/items").entryList({"*.icns"}, QDir::Files | QDir::Hidden);
+    EXPECT_EQ(names.join(' ').toStdString(), expected.join(' ').toStdString());
+    EXPECT_EQ(QDir(work() + "/items").entryList(QDir::Files | QDir::Hidden).size(), 50 + finished);
+    for (const QString& name : names)
+        EXPECT_GT(QFileInfo(work() + "/items/" + name).size(), 1000) << name.toStdString();
+    EXPECT_TRUE(desktop.alerts.isEmpty());
+}
+
+TEST_F(ProgressTest, AlertsOfferStopWhileItemsRemainAndStopEndsTheCommand)
+{
+    // Every item fails: OK goes on through all of them, and every alert but
+    // the last offers to stop.
+    SelectedItems missing;
+    missing.items = QVector<FileRef>(5);
+    missing.count = 5;
+    RecordingDesktop desktop;
+    AppController controller(desktop);
+    controller.runCommand(makeIcon(missing));
+    EXPECT_EQ(desktop.alerts.size(), 5);
+    EXPECT_EQ(desktop.stopOffers, 4);
+
+    desktop = RecordingDesktop();
+    desktop.answerStop = true;
+    controller.runCommand(makeIcon(missing));
+    EXPECT_EQ(desktop.alertMessages(), QStringList{"An icon for the file could not be found."});
+}
+
+TEST_F(ProgressTest, TheTerminalShowsALineAndCtrlCStopsAfterTheItemInHand)
+{
+    const SelectedItems items = textFiles(30);
+    for (const char* setting : {"UseItemsFolder -bool true", "OpenImageFolderForMe -bool false",
+                                "OpenImageFileForMe -bool false"})
+        ASSERT_EQ(RunPictomat(QStringList{"defaults", "write"} + QString::fromLatin1(setting).split(' ')).exitCode, 0);
+    QStringList arguments{QStringLiteral(PICTOMAT_BINARY), "run", "make-icon"};
+    for (const FileRef& item : *items.items)
+        arguments << QString::fromUtf8(item.path());
+    // Standard error on a pseudo-terminal; Ctrl-C once the fifth item shows.
+    const ProcessResult r = RunPython(QStringLiteral(R"(
+import os, pty, signal, sys
+pid, fd = pty.fork()
+if pid == 0:
+    os.environ['QT_QPA_PLATFORM'] = 'offscreen'
+    os.execv(sys.argv[1], sys.argv[1:])
+out = b''
+while b'5 of 30' not in out:
+    chunk = os.read(fd, 4096)
+    if not chunk:
+        break
+    out += chunk
+os.kill(pid, signal.SIGINT)
+while True:
+    try:
+        chunk = os.read(fd, 4096)
+    except OSError:
+        break
+    if not chunk:
+        break
+    out += chunk
+_, status = os.waitpid(pid, 0)
+sys.stdout.write('%d\n' % os.waitstatus_to_exitcode(status))
+sys.stdout.write(out.decode('utf-8', 'replace'))
+)"),
+                                      arguments, 60000);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString out = QString::fromUtf8(r.out);
+    EXPECT_TRUE(out.startsWith("130\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains("\r\033[K1 of 30  00.txt\r\033[K2 of 30  01.txt")) << out.toStdString();
+    const QStringList outputs = QDir(work() + "/items").entryList({"*.icns"}, QDir::Files);
+    EXPECT_GE(outputs.size(), 4);
+    EXPECT_LE(outputs.size(), 5);
+    EXPECT_EQ(QDir(work() + "/items").entryList(QDir::Files | QDir::Hidden).size(), 30 + outputs.size());
+
+    // Without a terminal nothing is drawn.
+    const ProcessResult quiet = RunPictomat({"run", "make-icon", arguments.at(3), arguments.at(4)});
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_FALSE(quiet.err.contains("of 2")) << quiet.err.toStdString();
+}
+
+} // namespace
+} // namespace pictomat::test
