@@ -1,0 +1,85 @@
+# The Debian package, built by `cpack -G DEB` (scripts/package builds a Release
+# tree for it). It holds exactly what `cmake --install` installs, under /usr,
+# plus the documents every Debian package carries (packaging/deb).
+
+set(PICTOMAT_PACKAGE_MAINTAINER "Corvane Software <pictomat@corvane.com>"
+    CACHE STRING "Maintainer field of the Debian package")
+set(pictomat_deb_dir ${PROJECT_SOURCE_DIR}/packaging/deb)
+
+# The package's version is the top entry of its changelog, so the two never
+# disagree; the upstream part must be this project's version (checked when
+# packaging, so that a version bump without a changelog entry stops there).
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${pictomat_deb_dir}/changelog)
+file(STRINGS ${pictomat_deb_dir}/changelog pictomat_deb_top LIMIT_COUNT 1)
+string(REGEX MATCH "\\(([^)]+)-([^-)]+)\\)" _ "${pictomat_deb_top}")
+set(PICTOMAT_DEB_UPSTREAM_VERSION "${CMAKE_MATCH_1}")
+set(CPACK_DEBIAN_PACKAGE_RELEASE "${CMAKE_MATCH_2}")
+
+# FFmpeg is opened with dlopen by its sonames, so dpkg-shlibdeps never sees it:
+# name the packages that ship those sonames, with the versions their shlibs
+# files ask for.
+set(pictomat_ffmpeg_depends)
+foreach(lib avformat avcodec avutil swscale)
+  string(REGEX MATCH "^[0-9]+" major "${FFMPEG_lib${lib}_VERSION}")
+  set(pkg lib${lib}${major})
+  set(dep ${pkg})
+  execute_process(COMMAND dpkg-query --control-show ${pkg} shlibs
+                  OUTPUT_VARIABLE shlibs ERROR_QUIET RESULT_VARIABLE failed)
+  if(NOT failed AND shlibs MATCHES "(^|\n)lib${lib} ${major} ([^\n]+)")
+    set(dep "${CMAKE_MATCH_2}")
+  endif()
+  list(APPEND pictomat_ffmpeg_depends "${dep}")
+endforeach()
+list(JOIN pictomat_ffmpeg_depends ", " pictomat_ffmpeg_depends)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME pictomat)
+set(CPACK_PACKAGE_VENDOR "Corvane Software")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "${PICTOMAT_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "make icons from the files selected in the file manager")
+set(CPACK_PACKAGE_DESCRIPTION "Pictomat lives in the system tray and works on the files and folders
+selected in the file manager. For each of them it can:
+
+ * write an .icns icon file from the icon the file manager shows, or from
+   the item's own picture or movie poster frame;
+ * export the icon as an image in every format Qt can write (PNG, JPEG,
+   TIFF, WebP, BMP, ...) at a chosen size and background;
+ * copy the icon to the clipboard as PNG;
+ * set or remove the custom icon that Nautilus, Nemo, Caja, Dolphin and
+   PCManFM-Qt show;
+ * give web-location files their site's icon.
+
+File-manager actions (pictomat integrate) hand the selection over; the same
+commands run from a shell with pictomat run.")
+
+# cpack installs with DESTDIR set to its staging folder and this prefix, so the
+# launcher and the D-Bus service, written at install time, name /usr/bin
+# whatever prefix the build tree was configured with.
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PICTOMAT_STRIP ${CMAKE_STRIP})
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_PRE_BUILD_SCRIPTS ${pictomat_deb_dir}/stage.cmake)
+set(CPACK_PROJECT_CONFIG_FILE ${pictomat_deb_dir}/cpack-config.cmake)
+set(CPACK_PICTOMAT_DEB_DIR ${pictomat_deb_dir})
+set(CPACK_PICTOMAT_UPSTREAM_VERSION "${PICTOMAT_DEB_UPSTREAM_VERSION}")
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.corvane.com/pictomat/")
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Without these the program cannot start on a display, tell file types apart,
+# export beyond the formats built into Qt or read movies. libqt6svg6, which
+# draws SVG icons, comes from dpkg-shlibdeps since the program links QtSvg.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-image-formats-plugins, shared-mime-info, hicolor-icon-theme, ${pictomat_ffmpeg_depends}")
+# Custom icons need the GVfs metadata daemon; the rest are what a desktop
+# normally has and the program degrades without: the Adwaita fallback icons,
+# the "Ping" sound, xdg-open, and a session bus for D-Bus activation.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "gvfs, adwaita-icon-theme, sound-theme-freedesktop, xdg-utils, default-dbus-session-bus | dbus-session-bus")
+
+include(CPack)

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Builds the Debian package as a user would (scripts/package), holds it to
+# lintian, installs it with dpkg into a throw-away root, runs the installed
+# program and removes the package again. dpkg works on its own database there:
+# a copy of this machine's, so Depends and file clashes are judged against the
+# real system while nothing of the real system is touched.
+set -euo pipefail
+src="$1"
+build="$2"
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The tree scripts/package uses by default, so the two share one build.
+pkgbuild="$src/build-package"
+PICTOMAT_PACKAGE_BUILD_DIR="$pkgbuild" PICTOMAT_PACKAGE_OUT="$tmp/out" \
+  "$src/scripts/package" >"$tmp/package.log" || { cat "$tmp/package.log"; fail "scripts/package failed"; }
+deb="$(tail -n1 "$tmp/package.log")"
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(basename "$deb")" = "pictomat_$(field Version)_amd64.deb" ] || fail "unexpected package name: $deb"
+
+# Warnings count too: the ones we accept are overridden inside the package,
+# each with its reason.
+lintian --fail-on error,warning "$deb" 2>/dev/null || fail "lintian found errors or warnings"
+
+admin="$tmp/admin"
+inst="$tmp/root"
+mkdir -p "$admin/info" "$admin/updates" "$admin/triggers" "$inst"
+# Installed packages only (nothing half-done whose scripts dpkg might run),
+# and no installed pictomat of the user's.
+awk -v RS= -v ORS='\n\n' '/\nStatus: install ok installed\n/ && !/^Package: pictomat\n/' \
+  /var/lib/dpkg/status >"$admin/status"
+find /var/lib/dpkg/info -name '*.list' ! -name 'pictomat.list' ! -name 'pictomat:*' -exec cp -t "$admin/info" {} +
+dpkg=(dpkg --admindir="$admin" --instdir="$inst")
+"${dpkg[@]}" -i "$deb" >"$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log"; fail "dpkg could not install the package"; }
+
+# Everything `cmake --install` installs is in the package, manual pages
+# compressed.
+DESTDIR="$tmp/plain" cmake --install "$pkgbuild" >/dev/null
+while IFS= read -r f; do
+  case "$f" in usr/share/man/*) f="$f.gz" ;; esac
+  [ -e "$inst/$f" ] || fail "$f is installed by cmake but missing from the package"
+done < <(cd "$tmp/plain" && find . ! -type d | sed 's|^\./||')
+for f in usr/share/doc/pictomat/copyright usr/share/doc/pictomat/changelog.Debian.gz; do
+  [ -f "$inst/$f" ] || fail "$f is missing"
+done
+if grep -rlF -e "$src" -e "$build" "$inst"; then
+  fail "the package names this machine's source or build tree"
+fi
+execs="$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$inst"/usr/share/applications/*.desktop \
+  "$inst"/usr/share/dbus-1/services/*.service | sort -u)"
+[ "$execs" = /usr/bin/pictomat ] || fail "launcher or D-Bus service starts $execs"
+
+# FFmpeg is opened by soname at run time: the package that ships each soname
+# (or one it provides) must be among the Depends.
+depends=" $(field Depends | sed 's/([^)]*)//g; s/[,|]/ /g') "
+multiarch="$(dpkg-architecture -qDEB_HOST_MULTIARCH)"
+sonames="$(grep -aoE 'lib(avformat|avcodec|avutil|swscale)\.so\.[0-9]+' "$inst/usr/bin/pictomat" | sort -u)"
+[ "$(echo "$sonames" | wc -l)" -eq 4 ] || fail "expected four FFmpeg sonames in the program, found: $sonames"
+for so in $sonames; do
+  owner="$(dpkg -S "/usr/lib/$multiarch/$so" | cut -d: -f1)"
+  provided="$(dpkg-query -W -f='${Provides}' "$owner" | sed 's/([^)]*)//g; s/,/ /g')"
+  covered=""
+  for name in $owner $provided; do
+    [[ "$depends" == *" $name "* ]] && covered=1
+  done
+  [ -n "$covered" ] || fail "$so comes from $owner, which the package does not depend on"
+done
+
+# The installed program runs with its installed data.
+export HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/home/.config" XDG_DATA_HOME="$tmp/home/.local/share" \
+  XDG_RUNTIME_DIR="$tmp/run" QT_QPA_PLATFORM=offscreen
+unset PICTOMAT_DATA_DIR
+mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+"$inst/usr/bin/pictomat" --help | grep -q '^Usage: pictomat' || fail "pictomat --help"
+"$inst/usr/bin/pictomat" --version | grep -qF "$(field Version | cut -d- -f1)" || fail "pictomat --version"
+formats="$("$inst/usr/bin/pictomat" formats)" || fail "pictomat formats failed"
+for ext in png jpg tif webp; do
+  grep -q "^$ext	" <<<"$formats" || fail "pictomat formats does not list $ext: $formats"
+done
+
+"${dpkg[@]}" --purge pictomat >"$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log"; fail "dpkg could not remove the package"; }
+left="$(find "$inst" -mindepth 1)"
+[ -z "$left" ] || fail "left behind after removal: $left"
+if dpkg-query --admindir="$admin" -W pictomat >/dev/null 2>&1; then
+  fail "pictomat is still registered after removal"
+fi
+echo "package checks passed: $(basename "$deb")"
