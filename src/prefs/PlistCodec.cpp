@@ -142,7 +142,7 @@ private:
             return !m_reader.hasError();
         }
         if (kind == QLatin1String("date") || kind == QLatin1String("data") || kind == QLatin1String("array")
-            || kind == QLatin1String("dict"))
+            || kind == QLatin1String("dict") || kind == QLatin1String("uid"))
             return captureOpaque(kind, value);
         return fail(QStringLiteral("unknown value kind <%1>").arg(kind));
     }
@@ -203,7 +203,9 @@ private:
     QString m_error;
 };
 
-void appendEscaped(QByteArray& out, const QString& text)
+} // namespace
+
+void AppendEscaped(QByteArray& out, const QString& text)
 {
     QString escaped;
     escaped.reserve(text.size());
@@ -220,7 +222,7 @@ void appendEscaped(QByteArray& out, const QString& text)
     out += escaped.toUtf8();
 }
 
-QByteArray realText(double d)
+QByteArray RealText(double d)
 {
     if (std::isnan(d))
         return "nan";
@@ -229,9 +231,12 @@ QByteArray realText(double d)
     return QString::number(d, 'g', QLocale::FloatingPointShortest).toUtf8();
 }
 
-} // namespace
-
 ParseResult Parse(const QByteArray& bytes)
+{
+    return IsBinary(bytes) ? ParseBinary(bytes) : ParseXml(bytes);
+}
+
+ParseResult ParseXml(const QByteArray& bytes)
 {
     return Parser(bytes).run();
 }
@@ -253,11 +258,11 @@ QByteArray Serialize(const QMap<QString, QVariant>& values)
             element = "<integer>" + QByteArray::number(v.toLongLong()) + "</integer>";
             break;
         case QMetaType::Double:
-            element = "<real>" + realText(v.toDouble()) + "</real>";
+            element = "<real>" + RealText(v.toDouble()) + "</real>";
             break;
         case QMetaType::QString:
             element = "<string>";
-            appendEscaped(element, v.toString());
+            AppendEscaped(element, v.toString());
             element += "</string>";
             break;
         default:
@@ -268,7 +273,7 @@ QByteArray Serialize(const QMap<QString, QVariant>& values)
         if (element.isEmpty())
             continue;
         out += "\t<key>";
-        appendEscaped(out, it.key());
+        AppendEscaped(out, it.key());
         out += "</key>\n\t" + element + "\n";
     }
     out += "</dict>\n</plist>\n";
