@@ -258,8 +258,9 @@ private:
             return true;
         }
         case PLIST_UID: {
-            // A keyed archive's object reference; XML property lists write it
-            // as this one-key dictionary, which is what CF and libplist do.
+            // A keyed archive's object reference. XML property lists have no
+            // element for it that plistlib reads; the one-key dictionary is
+            // the form keyed archives and plistutil use there.
             uint64_t uid = 0;
             plist_get_uid_val(node, &uid);
             out += "<dict>\n" + indent + "\t<key>CF$UID</key>\n" + indent + "\t<integer>"

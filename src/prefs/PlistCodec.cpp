@@ -26,7 +26,7 @@ public:
             result.error = describe(QStringLiteral("no property list element"));
             return result;
         }
-        // plistlib and CF both write <plist><dict>…; a bare <dict> is read too.
+        // plistlib and plistutil both write <plist><dict>…; a bare <dict> is read too.
         const bool wrapped = m_reader.name() == QLatin1String("plist");
         if (wrapped && !nextElement()) {
             result.error = describe(QStringLiteral("the property list is empty"));
