@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <optional>
 
 // Binary property lists (written by tools that prefer them, or by a
 // preference file synchronised from elsewhere) are read through libplist and
@@ -38,6 +39,7 @@ struct XmlTextDeleter {
     void operator()(char* text) const { plist_to_xml_free(text); }
 };
 
+// The kind of an opaque value: the name of the XML element that holds it.
 const char* kindName(plist_type type)
 {
     switch (type) {
@@ -46,7 +48,7 @@ const char* kindName(plist_type type)
     case PLIST_DICT: return "dict";
     case PLIST_DATE: return "date";
     case PLIST_DATA: return "data";
-    case PLIST_UID: return "uid";
+    case PLIST_UID: return "dict";  // the element it is written as
     default: return "";
     }
 }
@@ -73,6 +75,66 @@ QByteArray libplistElement(plist_t node)
     return xml.mid(start + 1, end - start - 1).trimmed();
 }
 
+// An unsigned big-endian number of `size` bytes at `at`, when it lies inside.
+std::optional<uint64_t> bigEndian(const QByteArray& bytes, uint64_t at, uint64_t size)
+{
+    if (size == 0 || size > 8 || at > uint64_t(bytes.size()) || size > uint64_t(bytes.size()) - at)
+        return std::nullopt;
+    uint64_t n = 0;
+    for (uint64_t i = 0; i < size; ++i)
+        n = (n << 8) | uint8_t(bytes[qsizetype(at + i)]);
+    return n;
+}
+
+// libplist aborts the whole program (an assertion) when it is asked for a
+// dictionary key that holds a NUL, so such a file is found damaged before it
+// gets there: every text object is looked at through the offset table. No
+// setting is text with a NUL, and XML could not hold one anyway.
+bool holdsTextWithNul(const QByteArray& bytes)
+{
+    constexpr uint64_t kTrailer = 32;
+    if (uint64_t(bytes.size()) < 8 + kTrailer)
+        return false;  // too short to be read at all; libplist says so
+    const uint64_t trailer = uint64_t(bytes.size()) - kTrailer;
+    const uint64_t offsetSize = uint8_t(bytes[qsizetype(trailer + 6)]);
+    const std::optional<uint64_t> count = bigEndian(bytes, trailer + 8, 8);
+    const std::optional<uint64_t> table = bigEndian(bytes, trailer + 24, 8);
+    if (!count || !table || offsetSize == 0 || offsetSize > 8 || *count > uint64_t(bytes.size()))
+        return false;
+    for (uint64_t i = 0; i < *count; ++i) {
+        const std::optional<uint64_t> at = bigEndian(bytes, *table + i * offsetSize, offsetSize);
+        if (!at || *at >= trailer)
+            continue;  // libplist finds no object there either
+        const uint8_t marker = uint8_t(bytes[qsizetype(*at)]);
+        const unsigned kind = marker >> 4;
+        if (kind != 0x5 && kind != 0x6)
+            continue;  // neither ASCII nor UTF-16 text
+        uint64_t length = marker & 0x0F;
+        uint64_t start = *at + 1;
+        if (length == 0x0F) {
+            // The length follows as an integer object of 1, 2, 4 or 8 bytes.
+            const std::optional<uint64_t> intMarker = bigEndian(bytes, start, 1);
+            if (!intMarker || (*intMarker >> 4) != 0x1 || (*intMarker & 0x0F) > 3)
+                continue;
+            const uint64_t width = uint64_t(1) << (*intMarker & 0x0F);
+            const std::optional<uint64_t> n = bigEndian(bytes, start + 1, width);
+            if (!n)
+                continue;
+            length = *n;
+            start += 1 + width;
+        }
+        const uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (length > trailer || start > trailer || length * unit > trailer - start)
+            continue;
+        for (uint64_t j = 0; j < length; ++j) {
+            const qsizetype first = qsizetype(start + j * unit);
+            if (bytes[first] == 0 && (unit == 1 || bytes[first + 1] == 0))
+                return true;
+        }
+    }
+    return false;
+}
+
 class BinaryReader {
 public:
     ParseResult run(const QByteArray& bytes)
@@ -80,6 +142,10 @@ public:
         ParseResult result;
         if (bytes.size() > qsizetype(std::numeric_limits<uint32_t>::max())) {
             result.error = QStringLiteral("the binary property list is too large");
+            return result;
+        }
+        if (holdsTextWithNul(bytes)) {
+            result.error = QStringLiteral("the binary property list holds text with a NUL character");
             return result;
         }
         plist_t raw = nullptr;

@@ -15,6 +15,10 @@ namespace {
 
 using Opaque = PreferenceStore::OpaqueValue;
 
+// The reader lets encoded surrogates through; written back, they would become
+// other text, so the file counts as damaged and is kept as it is.
+const QString kNotXmlText = QStringLiteral("text holds characters that XML does not allow");
+
 class Parser {
 public:
     explicit Parser(const QByteArray& bytes) : m_reader(bytes) {}
@@ -107,6 +111,8 @@ private:
             const QString key = m_reader.readElementText();
             if (m_reader.hasError())
                 return false;
+            if (!IsStorableText(key))
+                return fail(kNotXmlText);
             if (!nextElement())
                 return fail(QStringLiteral("the key \"%1\" has no value").arg(key));
             QVariant value;
@@ -139,6 +145,8 @@ private:
         }
         if (kind == QLatin1String("string")) {
             value = m_reader.readElementText();
+            if (!m_reader.hasError() && !IsStorableText(value.toString()))
+                return fail(kNotXmlText);
             return !m_reader.hasError();
         }
         if (kind == QLatin1String("date") || kind == QLatin1String("data") || kind == QLatin1String("array")
@@ -195,6 +203,8 @@ private:
                 --depth;
             writer.writeCurrentToken(m_reader);
         }
+        if (!IsStorableText(xml))
+            return fail(kNotXmlText);
         value = QVariant::fromValue(Opaque{xml.toUtf8(), kind});
         return true;
     }

@@ -58,7 +58,7 @@ public:
 
     struct OpaqueValue {
         QByteArray xml;  // the element as it stood in the file (as XML)
-        QString kind;    // "date", "data", "array", "dict", "uid", "integer"
+        QString kind;    // its element: "date", "data", "array", "dict", "uid", "integer"
     };
 
     // What a look at the file on disk says about its identity and age.

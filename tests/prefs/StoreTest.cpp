@@ -273,6 +273,8 @@ TEST_F(Store, TextThatIsNoPropertyListIsDamagedButAnEmptyFileIsAnEmptyDomain)
         "<plist><dict><key>A</key><true/></dict><dict/></plist>",
         "<plist><dict><key>A</key><true/></dict></plist> trailing",
         "<plist><dict><key>A</key><true>yes</true></dict></plist>",
+        // A lone surrogate (UTF-7 "+2rY-"): no XML text, and no UTF-8 to write it back as.
+        "<?xml version=\"1.0\" encoding=\"UTF-7\"?><plist><dict><key>A+2rY-</key><true/></dict></plist>",
         "{\"json\": true}",
     };
     for (const char* text : damaged) {
@@ -290,6 +292,17 @@ TEST_F(Store, TextThatIsNoPropertyListIsDamagedButAnEmptyFileIsAnEmptyDomain)
         ASSERT_TRUE(s.setValue("A", 1));
         ASSERT_TRUE(s.synchronize());
         EXPECT_TRUE(s.keptCopy().isEmpty());
+    }
+    // A key with a NUL in a binary list made libplist abort the program.
+    const ProcessResult r = RunPython("import plistlib, sys\n"
+                                      "plistlib.dump({'A\\0B': True}, open(sys.argv[1], 'wb'), fmt=plistlib.FMT_BINARY)\n",
+                                      {plistPath()});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    {
+        PreferenceStore s(plistPath());
+        s.synchronize();
+        EXPECT_TRUE(s.readError().contains("NUL")) << s.readError().toStdString();
+        EXPECT_TRUE(s.keys().isEmpty());
     }
     // Hexadecimal integers and a bare dictionary are read as plistlib reads them.
     writeFile(plistPath(), "<dict><key>A</key><integer>0x1F</integer><key>B</key><integer>-0x10</integer></dict>");
