@@ -5,7 +5,6 @@
 #include "image/Exporters.h"
 #include "icns/IcnsTool.h"
 #include "app/Integration.h"
-#include "output/OutputFolder.h"
 #include "prefs/Preferences.h"
 #include "ui/PreferencesWindow.h"
 #include "app/RunVerb.h"
@@ -13,7 +12,6 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QFile>
 #include <QList>
 #include <QStringList>
 
@@ -24,14 +22,6 @@ namespace pictomat {
 
 namespace {
 
-std::optional<QString> defaultOutputFolder()
-{
-    FileRef folder;
-    if (!FindOrCreateDefaultOutputFolder(&folder))
-        return std::nullopt;
-    return QFile::decodeName(folder.path());
-}
-
 // The tray's "Preferences...": the window is made at the first use and lives
 // as long as the opener, which the controller owns, so it goes before the
 // application object does.
@@ -40,18 +30,9 @@ std::function<void()> makeTrayPreferencesOpener()
     auto controller = std::make_shared<std::unique_ptr<PictomatPref>>();
     return [controller] {
         if (!*controller)
-            *controller = std::make_unique<PictomatPref>(&defaultOutputFolder);
+            *controller = std::make_unique<PictomatPref>();
         (*controller)->showWindow();
     };
-}
-
-PreferencesHooks& hooks()
-{
-    static PreferencesHooks instance{
-        [](int argc, char** argv) { return RunPreferencesWindow(argc, argv, &defaultOutputFolder); },
-        nullptr,
-    };
-    return instance;
 }
 
 const char kUsage[] =
@@ -113,11 +94,6 @@ QStringList toStrings(const QList<QByteArray>& raw)
 
 } // namespace
 
-void SetPreferencesHooks(PreferencesHooks hooks_)
-{
-    hooks() = std::move(hooks_);
-}
-
 int RunCommandLine(int argc, char** argv)
 {
     // File names stay as the bytes the shell gave; only the words of the
@@ -141,7 +117,7 @@ int RunCommandLine(int argc, char** argv)
     prefs::SetCommandLineArguments(all);
 
     if (rest.isEmpty())
-        return RunTrayProgram(argc, argv, hooks().openInTray ? hooks().openInTray : makeTrayPreferencesOpener());
+        return RunTrayProgram(argc, argv, makeTrayPreferencesOpener());
 
     const QByteArray verb = rest.first();
     const QList<QByteArray> operands = rest.mid(1);
@@ -167,13 +143,8 @@ int RunCommandLine(int argc, char** argv)
             return usageError("formats takes no arguments");
         return listFormats(argc, argv);
     }
-    if (verb == "preferences") {
-        if (!hooks().runWindow) {
-            std::fprintf(stderr, "pictomat: the preferences window is not available\n");
-            return 1;
-        }
-        return hooks().runWindow(argc, argv);
-    }
+    if (verb == "preferences")
+        return RunPreferencesWindow(argc, argv);
     if (verb == "defaults") {
         QCoreApplication app(argc, argv);
         return prefs::RunDefaultsTool(toStrings(operands));

@@ -150,9 +150,9 @@ int writeKey(PreferenceStore& store, const QStringList& args)
         return fail(2, store.lastError());
     if (!store.synchronize())
         return fail(1, store.lastError());
-    if (!store.keptCorruptCopy().isEmpty())
-        writeTo(stderr, QStringLiteral("pictomat defaults: the damaged preferences file was kept as %1\n")
-                            .arg(store.keptCorruptCopy()));
+    if (!store.keptCopy().isEmpty())
+        writeTo(stderr, QStringLiteral("pictomat defaults: the preferences file it replaced was kept as %1\n")
+                            .arg(store.keptCopy()));
     return 0;
 }
 

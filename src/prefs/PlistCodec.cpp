@@ -15,6 +15,10 @@ namespace {
 
 using Opaque = PreferenceStore::OpaqueValue;
 
+// The reader lets encoded surrogates through; written back, they would become
+// other text, so the file counts as damaged and is kept as it is.
+const QString kNotXmlText = QStringLiteral("text holds characters that XML does not allow");
+
 class Parser {
 public:
     explicit Parser(const QByteArray& bytes) : m_reader(bytes) {}
@@ -26,7 +30,7 @@ public:
             result.error = describe(QStringLiteral("no property list element"));
             return result;
         }
-        // plistlib and CF both write <plist><dict>…; a bare <dict> is read too.
+        // plistlib and plistutil both write <plist><dict>…; a bare <dict> is read too.
         const bool wrapped = m_reader.name() == QLatin1String("plist");
         if (wrapped && !nextElement()) {
             result.error = describe(QStringLiteral("the property list is empty"));
@@ -107,6 +111,8 @@ private:
             const QString key = m_reader.readElementText();
             if (m_reader.hasError())
                 return false;
+            if (!IsStorableText(key))
+                return fail(kNotXmlText);
             if (!nextElement())
                 return fail(QStringLiteral("the key \"%1\" has no value").arg(key));
             QVariant value;
@@ -139,10 +145,12 @@ private:
         }
         if (kind == QLatin1String("string")) {
             value = m_reader.readElementText();
+            if (!m_reader.hasError() && !IsStorableText(value.toString()))
+                return fail(kNotXmlText);
             return !m_reader.hasError();
         }
         if (kind == QLatin1String("date") || kind == QLatin1String("data") || kind == QLatin1String("array")
-            || kind == QLatin1String("dict"))
+            || kind == QLatin1String("dict") || kind == QLatin1String("uid"))
             return captureOpaque(kind, value);
         return fail(QStringLiteral("unknown value kind <%1>").arg(kind));
     }
@@ -195,6 +203,8 @@ private:
                 --depth;
             writer.writeCurrentToken(m_reader);
         }
+        if (!IsStorableText(xml))
+            return fail(kNotXmlText);
         value = QVariant::fromValue(Opaque{xml.toUtf8(), kind});
         return true;
     }
@@ -203,7 +213,9 @@ private:
     QString m_error;
 };
 
-void appendEscaped(QByteArray& out, const QString& text)
+} // namespace
+
+void AppendEscaped(QByteArray& out, const QString& text)
 {
     QString escaped;
     escaped.reserve(text.size());
@@ -220,7 +232,7 @@ void appendEscaped(QByteArray& out, const QString& text)
     out += escaped.toUtf8();
 }
 
-QByteArray realText(double d)
+QByteArray RealText(double d)
 {
     if (std::isnan(d))
         return "nan";
@@ -229,9 +241,12 @@ QByteArray realText(double d)
     return QString::number(d, 'g', QLocale::FloatingPointShortest).toUtf8();
 }
 
-} // namespace
-
 ParseResult Parse(const QByteArray& bytes)
+{
+    return IsBinary(bytes) ? ParseBinary(bytes) : ParseXml(bytes);
+}
+
+ParseResult ParseXml(const QByteArray& bytes)
 {
     return Parser(bytes).run();
 }
@@ -253,11 +268,11 @@ QByteArray Serialize(const QMap<QString, QVariant>& values)
             element = "<integer>" + QByteArray::number(v.toLongLong()) + "</integer>";
             break;
         case QMetaType::Double:
-            element = "<real>" + realText(v.toDouble()) + "</real>";
+            element = "<real>" + RealText(v.toDouble()) + "</real>";
             break;
         case QMetaType::QString:
             element = "<string>";
-            appendEscaped(element, v.toString());
+            AppendEscaped(element, v.toString());
             element += "</string>";
             break;
         default:
@@ -268,7 +283,7 @@ QByteArray Serialize(const QMap<QString, QVariant>& values)
         if (element.isEmpty())
             continue;
         out += "\t<key>";
-        appendEscaped(out, it.key());
+        AppendEscaped(out, it.key());
         out += "</key>\n\t" + element + "\n";
     }
     out += "</dict>\n</plist>\n";

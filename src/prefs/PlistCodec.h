@@ -11,13 +11,20 @@ struct ParseResult {
     bool ok = false;
     QMap<QString, QVariant> values;
     QString error;  // where and why the text is not a property list
+    // What an XML rewrite of these values cannot hold exactly (a binary
+    // file's fractions of a second, control characters); empty when nothing.
+    QString lossy;
 };
 
-// Reads an XML property list whose top object is a dictionary. Booleans,
-// integers, reals and strings become bool, qint64, double and QString; every
-// other value (and an integer too wide for 64 bits) is kept as its XML text in
-// a PreferenceStore::OpaqueValue so that a rewrite reproduces it.
+// Reads a property list whose top object is a dictionary, binary or XML.
+// Booleans, integers, reals and strings become bool, qint64, double and
+// QString; every other value (and an integer too wide for 64 bits) is kept as
+// its XML text in a PreferenceStore::OpaqueValue so that a rewrite reproduces
+// it: byte for byte when it came from XML.
 ParseResult Parse(const QByteArray& bytes);
+ParseResult ParseXml(const QByteArray& bytes);
+ParseResult ParseBinary(const QByteArray& bytes);
+bool IsBinary(const QByteArray& bytes);
 
 // The property list text for a dictionary of such values, with the standard
 // DOCTYPE, keys in sorted order.
@@ -26,5 +33,10 @@ QByteArray Serialize(const QMap<QString, QVariant>& values);
 // Whether a string can be stored: XML 1.0 cannot carry most control
 // characters, and an unpaired surrogate has no UTF-8 form.
 bool IsStorableText(const QString& text);
+
+// Element text shared by both readers and the writer: markup and carriage
+// returns escaped, reals in their shortest exact form.
+void AppendEscaped(QByteArray& out, const QString& text);
+QByteArray RealText(double d);
 
 } // namespace pictomat::prefs::plist

@@ -59,13 +59,13 @@ QString systemError(int code)
 }
 
 
-// Keeps a damaged preference file under a name of its own before it is
-// replaced: "<file>.corrupt", or "<file>.corrupt.N" when an older, different
-// copy already holds that name. Called under the lock.
-std::optional<QString> keepCorruptCopy(const QString& filePath, const QByteArray& bytes, QString* error)
+// Keeps a preference file under a name of its own before it is replaced:
+// "<file><suffix>", or "<file><suffix>.N" when an older, different copy
+// already holds that name. Called under the lock.
+std::optional<QString> keepCopy(const QString& filePath, const char* suffix, const QByteArray& bytes, QString* error)
 {
     for (int n = 0; n < 100; ++n) {
-        const QString name = filePath + QStringLiteral(".corrupt") + (n ? QStringLiteral(".%1").arg(n) : QString());
+        const QString name = filePath + QLatin1String(suffix) + (n ? QStringLiteral(".%1").arg(n) : QString());
         QFile existing(name);
         if (existing.exists()) {
             if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes)
@@ -76,7 +76,7 @@ std::optional<QString> keepCorruptCopy(const QString& filePath, const QByteArray
             return std::nullopt;
         return name;
     }
-    *error = QStringLiteral("too many damaged copies of %1 are kept already").arg(filePath);
+    *error = QStringLiteral("too many copies of %1 are kept already").arg(filePath);
     return std::nullopt;
 }
 
@@ -170,6 +170,7 @@ PreferenceStore::Snapshot PreferenceStore::readDisk() const
     }
     s.state = ReadState::Ok;
     s.values = std::move(parsed.values);
+    s.lossy = parsed.lossy;
     return s;
 }
 
@@ -210,7 +211,7 @@ bool PreferenceStore::synchronize()
 
 bool PreferenceStore::writePending()
 {
-    m_keptCorruptCopy.clear();
+    m_keptCopy.clear();
     const QString target = targetPath();
     const QString folder = QFileInfo(target).absolutePath();
     if (!QDir().mkpath(folder)) {
@@ -232,13 +233,25 @@ bool PreferenceStore::writePending()
     }
     if (disk.state == ReadState::Corrupt) {
         QString error;
-        const std::optional<QString> kept = keepCorruptCopy(target, disk.bytes, &error);
+        const std::optional<QString> kept = keepCopy(target, ".corrupt", disk.bytes, &error);
         if (!kept) {
             m_lastError = QStringLiteral("cannot save preferences: the damaged file could not be kept: %1").arg(error);
             return false;
         }
-        m_keptCorruptCopy = *kept;
+        m_keptCopy = *kept;
         SystemLog(QStringLiteral("the damaged preferences file was kept as %1").arg(*kept));
+    } else if (!disk.lossy.isEmpty()) {
+        // The XML that replaces a binary file cannot hold all of it: the
+        // original stays beside it.
+        QString error;
+        const std::optional<QString> kept = keepCopy(target, ".binary", disk.bytes, &error);
+        if (!kept) {
+            m_lastError = QStringLiteral("cannot save preferences: the binary file could not be kept: %1").arg(error);
+            return false;
+        }
+        m_keptCopy = *kept;
+        SystemLog(QStringLiteral("the preferences file %1 holds %2; the binary original was kept as %3")
+                      .arg(m_filePath, disk.lossy, *kept));
     }
     QString error;
     if (!WriteFileAtomically(FileRef(QFile::encodeName(target)), plist::Serialize(m_values), &error,

@@ -12,10 +12,12 @@
 namespace pictomat::prefs {
 
 // One per-user preference domain kept as an XML property list at
-// $XDG_CONFIG_HOME/<domain>.plist. Values are bool, qint64, double or QString
+// $XDG_CONFIG_HOME/<domain>.plist; a binary property list found there is read
+// as well and written back as XML. Values are bool, qint64, double or QString
 // (QVariant types Bool, LongLong, Double, QString); other kinds found in the
-// file (dates, data, arrays, dictionaries) are kept verbatim and reported as
-// absent by copyValue of a typed caller, but never lost on rewrite.
+// file (dates, data, arrays, dictionaries, uids) are kept verbatim and
+// reported as absent by copyValue of a typed caller, but never lost on
+// rewrite.
 class PreferenceStore {
 public:
     // The application's domain, at its standard place under XDG_CONFIG_HOME as it
@@ -50,12 +52,13 @@ public:
     // Why the file could not be used at the latest read (unreadable, not a
     // property list); empty when it was read or does not exist.
     QString readError() const { return m_readError; }
-    // Where the latest write kept a damaged file before replacing it.
-    QString keptCorruptCopy() const { return m_keptCorruptCopy; }
+    // Where the latest write kept the file it replaced: a damaged file, or a
+    // binary one that XML cannot hold exactly.
+    QString keptCopy() const { return m_keptCopy; }
 
     struct OpaqueValue {
-        QByteArray xml;  // the element as it stood in the file
-        QString kind;    // "date", "data", "array", "dict"
+        QByteArray xml;  // the element as it stood in the file (as XML)
+        QString kind;    // its element: "date", "data", "array", "dict", "uid", "integer"
     };
 
     // What a look at the file on disk says about its identity and age.
@@ -78,6 +81,7 @@ private:
         unsigned mode = 0600;
         FileStamp stamp;
         QString problem;
+        QString lossy;  // what XML cannot hold of a binary file
     };
 
     Snapshot readDisk() const;
@@ -93,7 +97,7 @@ private:
     bool m_everRead = false;
     QString m_lastError;
     QString m_readError;
-    QString m_keptCorruptCopy;
+    QString m_keptCopy;
 };
 
 } // namespace pictomat::prefs

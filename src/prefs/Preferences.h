@@ -15,47 +15,58 @@ inline constexpr const char* kDomain = "com.corvane.Pictomat";
 // Kinds of value a key holds.
 enum class Kind { Boolean, Integer, Real, String };
 
-// Every setting, declared once. Readers and the preferences window use these.
+// Every setting, declared once: key, kind, default (NoDefault: none). Both
+// the key constants and AllKeys() are made from this list, and every reader
+// and the preferences window go by them.
+#define PICTOMAT_PREFERENCES(X)                                                  \
+    X(IconSize, Integer, 128)                                                    \
+    X(ImageQuality, Integer, 4) /* an index into kImageQualityTable */           \
+    X(BackgroundColorRedComponent, Real, 1.0)                                    \
+    X(BackgroundColorGreenComponent, Real, 1.0)                                  \
+    X(BackgroundColorBlueComponent, Real, 1.0)                                   \
+    /* Written and shown by the preferences window only; nothing draws with it. */ \
+    X(BackgroundColorAlphaComponent, Real, NoDefault)                            \
+    X(UseItemsFolder, Boolean, false)                                            \
+    /* The default output folder belongs to the output layer, above this one. */ \
+    X(ImageFolderPathname, String, NoDefault)                                    \
+    X(OpenImageFolderForMe, Boolean, true)                                       \
+    X(OpenImageFileForMe, Boolean, true)                                         \
+    X(AddCustomIcon, Boolean, true)                                              \
+    X(OverwriteFilesBySameName, Boolean, true)                                   \
+    X(AppendIconSize, Boolean, false)                                            \
+    X(ImageICNS, Boolean, false)                                                 \
+    X(MakeAsSubmenu, Boolean, true)                                              \
+    X(IncludeMakeIcons, Boolean, true)                                           \
+    X(IncludeCopyIcon, Boolean, true)                                            \
+    X(IncludeWebIcon, Boolean, true)                                             \
+    X(IncludeClipToIcon, Boolean, true)                                          \
+    X(IncludeAddCustomIcon, Boolean, true)                                       \
+    X(IncludeRemoveCustomIcon, Boolean, true)                                    \
+    X(IncludeChangeIconSizes, Boolean, false)
+
+namespace key {
+#define PICTOMAT_KEY_NAME(name, kind, value) inline constexpr const char* name = #name;
+PICTOMAT_PREFERENCES(PICTOMAT_KEY_NAME)
+#undef PICTOMAT_KEY_NAME
+} // namespace key
+
+// A key's declaration as the readers use it.
 struct KeyInfo {
     const char* name;
     Kind kind;
     QVariant defaultValue;  // invalid QVariant when the key has no default
 };
 
-// The 22 keys of the domain, in a stable order.
+// The 22 keys of the domain, in the order declared above.
 const QVector<KeyInfo>& AllKeys();
 const KeyInfo* FindKey(const QString& name);
-
-namespace key {
-inline constexpr const char* IconSize = "IconSize";
-inline constexpr const char* ImageQuality = "ImageQuality";
-inline constexpr const char* BackgroundColorRedComponent = "BackgroundColorRedComponent";
-inline constexpr const char* BackgroundColorGreenComponent = "BackgroundColorGreenComponent";
-inline constexpr const char* BackgroundColorBlueComponent = "BackgroundColorBlueComponent";
-inline constexpr const char* BackgroundColorAlphaComponent = "BackgroundColorAlphaComponent";
-inline constexpr const char* UseItemsFolder = "UseItemsFolder";
-inline constexpr const char* ImageFolderPathname = "ImageFolderPathname";
-inline constexpr const char* OpenImageFolderForMe = "OpenImageFolderForMe";
-inline constexpr const char* OpenImageFileForMe = "OpenImageFileForMe";
-inline constexpr const char* AddCustomIcon = "AddCustomIcon";
-inline constexpr const char* OverwriteFilesBySameName = "OverwriteFilesBySameName";
-inline constexpr const char* AppendIconSize = "AppendIconSize";
-inline constexpr const char* ImageICNS = "ImageICNS";
-inline constexpr const char* MakeAsSubmenu = "MakeAsSubmenu";
-inline constexpr const char* IncludeMakeIcons = "IncludeMakeIcons";
-inline constexpr const char* IncludeCopyIcon = "IncludeCopyIcon";
-inline constexpr const char* IncludeWebIcon = "IncludeWebIcon";
-inline constexpr const char* IncludeClipToIcon = "IncludeClipToIcon";
-inline constexpr const char* IncludeAddCustomIcon = "IncludeAddCustomIcon";
-inline constexpr const char* IncludeRemoveCustomIcon = "IncludeRemoveCustomIcon";
-inline constexpr const char* IncludeChangeIconSizes = "IncludeChangeIconSizes";
-} // namespace key
 
 // Codec qualities by the stored ImageQuality index.
 inline constexpr int kImageQualityTable[6] = {0, 256, 512, 768, 1023, 1024};
 
 // Getters: each synchronises the domain, copies the value, checks its kind and
-// falls back to the key's default.
+// falls back to the key's default. How a stored value counts as a number, a
+// 16-bit integer or a float is decided once, in prefs/StoredValue.h.
 bool GetBooleanPreference(const char* key, bool defaultValue);
 // Uses the declared default of a boolean key.
 bool GetBooleanPreference(const char* key);

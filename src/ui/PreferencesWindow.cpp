@@ -1,7 +1,9 @@
 #include "ui/PreferencesWindow.h"
 
+#include "output/OutputFolder.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
+#include "prefs/StoredValue.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,7 +17,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
 namespace pictomat {
 
@@ -49,61 +50,6 @@ void Synchronize()
 {
     if (!Store().synchronize())
         qWarning("Pictomat: cannot save the preferences: %s", qPrintable(Store().lastError()));
-}
-
-bool IsNumber(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// A stored number that is exactly a 16-bit integer; a fraction or a value out
-// of range is not one.
-std::optional<int16_t> ReadInt16(const QVariant& value)
-{
-    if (!IsNumber(value))
-        return std::nullopt;
-    double number = 0;
-    if (value.typeId() == QMetaType::ULongLong) {
-        const qulonglong u = value.toULongLong();
-        if (u > static_cast<qulonglong>(std::numeric_limits<int16_t>::max()))
-            return std::nullopt;
-        number = static_cast<double>(u);
-    } else if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float) {
-        number = value.toDouble();
-    } else {
-        const qlonglong i = value.toLongLong();
-        if (i < std::numeric_limits<int16_t>::min() || i > std::numeric_limits<int16_t>::max())
-            return std::nullopt;
-        number = static_cast<double>(i);
-    }
-    if (!std::isfinite(number) || number != std::trunc(number)
-        || number < std::numeric_limits<int16_t>::min() || number > std::numeric_limits<int16_t>::max())
-        return std::nullopt;
-    return static_cast<int16_t>(number);
-}
-
-// Any kind of stored number as a 32-bit float; anything else counts as unset.
-std::optional<float> ReadFloat(const QVariant& value)
-{
-    if (!IsNumber(value))
-        return std::nullopt;
-    return static_cast<float>(value.toDouble());
-}
-
-bool DeclaredBooleanDefault(const char* name)
-{
-    const prefs::KeyInfo* info = prefs::FindKey(QString::fromLatin1(name));
-    return info != nullptr && info->defaultValue.toBool();
 }
 
 // The leading integer of what was typed, the way a number field reads it:
@@ -174,49 +120,45 @@ void PictomatLitePref::createIconSizeControls(QWidget* parent)
     // alone follows it.
     m_iconSizeSlider->setTracking(false);
 
-    m_iconSizeTextField = new QLineEdit(parent);
-    m_iconSizeTextField->setObjectName(QStringLiteral("iconSizeTextField"));
-    m_iconSizeTextField->setAlignment(Qt::AlignRight);
-    m_iconSizeTextField->setText(QString::number(kFallbackIconSize));
-    m_iconSizeTextField->setFixedWidth(m_iconSizeTextField->fontMetrics().horizontalAdvance(QStringLiteral("00000"))
-                                       + 16);
+    m_iconSizeEdit = new QLineEdit(parent);
+    m_iconSizeEdit->setObjectName(QStringLiteral("iconSizeEdit"));
+    m_iconSizeEdit->setAlignment(Qt::AlignRight);
+    m_iconSizeEdit->setText(QString::number(kFallbackIconSize));
+    m_iconSizeEdit->setFixedWidth(m_iconSizeEdit->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16);
 
     connect(m_iconSizeSlider, &QSlider::valueChanged, this, &PictomatLitePref::iconSizeChanged);
-    connect(m_iconSizeSlider, &QSlider::sliderMoved, m_iconSizeTextField,
-            [field = m_iconSizeTextField](int value) { field->setText(QString::number(value)); });
+    connect(m_iconSizeSlider, &QSlider::sliderMoved, m_iconSizeEdit,
+            [edit = m_iconSizeEdit](int value) { edit->setText(QString::number(value)); });
 }
 
-void PictomatLitePref::awakeFromNib()
+void PictomatLitePref::bindControls()
 {
-    connect(m_iconSizeTextField, &QLineEdit::editingFinished, this, &PictomatLitePref::iconSizeTextDidEndEdit);
+    connect(m_iconSizeEdit, &QLineEdit::editingFinished, this, &PictomatLitePref::iconSizeEditingFinished);
     initControls();
 }
 
 void PictomatLitePref::initControls()
 {
-    // The window may open long after start-up: take what other processes
-    // wrote since this process last looked.
-    Synchronize();
-    const QVariant value = Store().copyValue(QString::fromLatin1(key::IconSize));
+    // The window may open long after start-up: the getter takes what other
+    // processes wrote since this process last looked. A size beyond the
+    // slider is shown as stored in the field, with the slider at its end.
+    const int16_t size = prefs::GetIconSizePreference();
     const QSignalBlocker blocker(m_iconSizeSlider);  // filling in is not a change
-    if (!value.isValid() || !IsNumber(value)) {
-        m_iconSizeSlider->setValue(kFallbackIconSize);
-        m_iconSizeTextField->setText(QString::number(kFallbackIconSize));
-        return;
-    }
-    const std::optional<int16_t> size = ReadInt16(value);
-    if (size && m_iconSizeSlider->isEnabled()) {
-        m_iconSizeSlider->setValue(*size);
-        m_iconSizeTextField->setText(QString::number(*size));
-    }
+    m_iconSizeSlider->setValue(size);
+    m_iconSizeEdit->setText(QString::number(size));
 }
 
-void PictomatLitePref::iconSizeTextDidEndEdit()
+void PictomatLitePref::iconSizeEditingFinished()
 {
-    const qlonglong typed = LeadingInteger(m_iconSizeTextField->text());
+    const qlonglong typed = LeadingInteger(m_iconSizeEdit->text());
     const auto size = static_cast<int16_t>(std::clamp<qlonglong>(typed, kMinIconSize, kMaxIconSize));
-    // The field always shows what was stored, also for "300 px" or "0300".
-    m_iconSizeTextField->setText(QString::number(size));
+    // The field always shows what was stored, also for "300 px" or "0300",
+    // and the slider stands at it, so that its next step starts from there.
+    m_iconSizeEdit->setText(QString::number(size));
+    {
+        const QSignalBlocker blocker(m_iconSizeSlider);
+        m_iconSizeSlider->setValue(size);
+    }
     Write(key::IconSize, QVariant::fromValue<qlonglong>(size));
     Synchronize();
 }
@@ -224,22 +166,18 @@ void PictomatLitePref::iconSizeTextDidEndEdit()
 void PictomatLitePref::iconSizeChanged()
 {
     const auto size = static_cast<int16_t>(m_iconSizeSlider->value());
-    m_iconSizeTextField->setText(QString::number(size));
+    m_iconSizeEdit->setText(QString::number(size));
     Write(key::IconSize, QVariant::fromValue<qlonglong>(size));
     Synchronize();
 }
 
 // -------------------------------------------------------------- PictomatPref
 
-PictomatPref::PictomatPref(DefaultFolderProvider defaultFolder, FolderChooser folderChooser,
-                           ColorChooser colorChooser, QObject* parent)
-    : PictomatLitePref(parent),
-      m_defaultFolder(std::move(defaultFolder)),
-      m_folderChooser(std::move(folderChooser)),
-      m_colorChooser(std::move(colorChooser))
+PictomatPref::PictomatPref(FolderChooser folderChooser, ColorChooser colorChooser, QObject* parent)
+    : PictomatLitePref(parent), m_folderChooser(std::move(folderChooser)), m_colorChooser(std::move(colorChooser))
 {
     buildWindow();
-    awakeFromNib();
+    bindControls();
 }
 
 PictomatPref::~PictomatPref() = default;
@@ -255,50 +193,26 @@ void PictomatPref::initControls()
 {
     PictomatLitePref::initControls();
 
-    const std::pair<QCheckBox*, const char*> boxes[] = {
-        {m_openImageFolderForMeButton, key::OpenImageFolderForMe},
-        {m_openImageFileForMeButton, key::OpenImageFileForMe},
-        {m_useItemsFolderButton, key::UseItemsFolder},
-        {m_addCustomIconButton, key::AddCustomIcon},
-        {m_makeAsSubmenuButton, key::MakeAsSubmenu},
-        {m_overwriteFilesBySameNameButton, key::OverwriteFilesBySameName},
-        {m_imageICNSButton, key::ImageICNS},
-        {m_appendIconSizeButton, key::AppendIconSize},
-        {m_includeMakeIconsButton, key::IncludeMakeIcons},
-        {m_includeCopyIconButton, key::IncludeCopyIcon},
-        {m_includeAddCustomIconButton, key::IncludeAddCustomIcon},
-        {m_includeRemoveCustomIconButton, key::IncludeRemoveCustomIcon},
-        {m_includeClipToIconButton, key::IncludeClipToIcon},
-        {m_includeWebIconButton, key::IncludeWebIcon},
-        {m_includeChangeIconSizesButton, key::IncludeChangeIconSizes},
-    };
-    for (const auto& [box, name] : boxes) {
-        const QVariant value = Store().copyValue(QString::fromLatin1(name));
-        const bool on = value.typeId() == QMetaType::Bool ? value.toBool() : DeclaredBooleanDefault(name);
-        box->setChecked(on);
-    }
+    for (const auto& [box, name] : m_checkBoxes)
+        box->setChecked(prefs::GetBooleanPreference(name));
 
     // The image folder matters only while output does not go beside each item.
-    const QVariant useItemsFolder = Store().copyValue(QString::fromLatin1(key::UseItemsFolder));
-    const bool folderUsed = useItemsFolder.typeId() != QMetaType::Bool || !useItemsFolder.toBool();
-    m_chooseImageFolderButton->setEnabled(folderUsed);
-    m_imageFolderPathnameTextField->setEnabled(folderUsed);
+    enableImageFolderControls(!prefs::GetBooleanPreference(key::UseItemsFolder));
 
-    // An index outside the pop-up's items keeps the current item.
-    const std::optional<int16_t> quality = ReadInt16(Store().copyValue(QString::fromLatin1(key::ImageQuality)));
-    if (quality && m_imageQualityPopUpButton->isEnabled() && *quality >= 0
-        && *quality < m_imageQualityPopUpButton->count())
-        m_imageQualityPopUpButton->setCurrentIndex(*quality);
+    // An index outside the items keeps the current one.
+    const std::optional<int16_t> quality =
+        prefs::ExactInt16(Store().copyValue(QString::fromLatin1(key::ImageQuality)));
+    if (quality && *quality >= 0 && *quality < m_imageQualityComboBox->count())
+        m_imageQualityComboBox->setCurrentIndex(*quality);
 
     // A folder that no longer exists is replaced for display only; the stored
     // key stays as the user left it.
-    const QVariant folder = Store().copyValue(QString::fromLatin1(key::ImageFolderPathname));
-    if (folder.typeId() == QMetaType::QString && IsExistingFolder(folder.toString())) {
-        m_imageFolderPathnameTextField->setText(folder.toString());
-    } else if (m_defaultFolder) {
-        if (const std::optional<QString> fallback = m_defaultFolder())
-            m_imageFolderPathnameTextField->setText(*fallback);
-    }
+    const std::optional<QString> folder = prefs::GetStringPreference(key::ImageFolderPathname);
+    FileRef fallback;
+    if (folder && IsExistingFolder(*folder))
+        m_imageFolderLabel->setPath(*folder);
+    else if (FindOrCreateDefaultOutputFolder(&fallback))
+        m_imageFolderLabel->setPath(QFile::decodeName(fallback.path()));
 
     SetBackgroundColorPreference();
     showHexValue();
@@ -307,24 +221,23 @@ void PictomatPref::initControls()
 void PictomatPref::showHexValue()
 {
     if (const std::optional<QString> hex = FormatBackgroundColorHex())
-        m_hexValueTextField->setText(*hex);
+        m_hexValueEdit->setText(*hex);
 }
 
 void PictomatPref::SetBackgroundColorPreference()
 {
-    Synchronize();
-    const char* names[] = {key::BackgroundColorRedComponent, key::BackgroundColorGreenComponent,
-                           key::BackgroundColorBlueComponent, key::BackgroundColorAlphaComponent};
-    float components[4] = {};
-    for (int i = 0; i < 4; ++i) {
-        const std::optional<float> component = ReadFloat(Store().copyValue(QString::fromLatin1(names[i])));
-        if (!component || std::isnan(*component))
-            return;  // an incomplete colour leaves the well as it is
-        components[i] = std::clamp(*component, 0.0f, 1.0f);
+    // The colour icons are drawn over, so that the button, the hex text and
+    // the icons agree; the alpha is the window's own.
+    float components[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    prefs::GetBackgroundColorPreference(components[0], components[1], components[2], components[3]);
+    components[3] = prefs::NumberAsFloat(Store().copyValue(QString::fromLatin1(key::BackgroundColorAlphaComponent)))
+                        .value_or(1.0f);
+    for (float& component : components) {
+        if (std::isnan(component))
+            return;  // no colour at all: the button stays as it is
+        component = std::clamp(component, 0.0f, 1.0f);
     }
-    const QColor color = QColor::fromRgbF(components[0], components[1], components[2], components[3]);
-    if (color.isValid())
-        m_backgroundColorButton->setColor(color);
+    m_backgroundColorButton->setColor(QColor::fromRgbF(components[0], components[1], components[2], components[3]));
 }
 
 void PictomatPref::SaveBackgroundColorPreference()
@@ -362,26 +275,26 @@ void PictomatPref::colorChanged()
 
 void PictomatPref::imageQualityChanged()
 {
-    const int index = m_imageQualityPopUpButton->currentIndex();
+    const int index = m_imageQualityComboBox->currentIndex();
     if (index < 0)
         return;  // no item selected: nothing to store
     Write(key::ImageQuality, QVariant::fromValue<qlonglong>(index));
     Synchronize();
 }
 
-void PictomatPref::storeCheckBox(QCheckBox* box, const char* name)
+void PictomatPref::checkBoxClicked(QCheckBox* box, const char* name)
 {
-    Write(name, QVariant(box->checkState() != Qt::Unchecked));
+    const bool on = box->checkState() != Qt::Unchecked;
+    Write(name, QVariant(on));
+    if (QLatin1String(name) == QLatin1String(key::UseItemsFolder))
+        enableImageFolderControls(!on);
     Synchronize();
 }
 
-void PictomatPref::useItemsFolderButtonClicked()
+void PictomatPref::enableImageFolderControls(bool enabled)
 {
-    const bool on = m_useItemsFolderButton->checkState() != Qt::Unchecked;
-    Write(key::UseItemsFolder, QVariant(on));
-    m_chooseImageFolderButton->setEnabled(!on);
-    m_imageFolderPathnameTextField->setEnabled(!on);
-    Synchronize();
+    m_chooseImageFolderButton->setEnabled(enabled);
+    m_imageFolderLabel->setEnabled(enabled);
 }
 
 void PictomatPref::chooseImageFolderButtonClicked()
@@ -394,35 +307,8 @@ void PictomatPref::chooseImageFolderButtonClicked()
     // A name the store cannot hold is not shown as if it were kept.
     if (!Write(key::ImageFolderPathname, QVariant(*chosen)))
         return;
-    m_imageFolderPathnameTextField->setText(*chosen);
+    m_imageFolderLabel->setPath(*chosen);
     Synchronize();
-}
-
-void PictomatPref::openImageFolderButtonClicked() { storeCheckBox(m_openImageFolderForMeButton, key::OpenImageFolderForMe); }
-void PictomatPref::openImageFileButtonClicked() { storeCheckBox(m_openImageFileForMeButton, key::OpenImageFileForMe); }
-void PictomatPref::addCustomIconButtonClicked() { storeCheckBox(m_addCustomIconButton, key::AddCustomIcon); }
-void PictomatPref::makeAsSubmenuButtonClicked() { storeCheckBox(m_makeAsSubmenuButton, key::MakeAsSubmenu); }
-void PictomatPref::overwriteFilesBySameNameButtonClicked()
-{
-    storeCheckBox(m_overwriteFilesBySameNameButton, key::OverwriteFilesBySameName);
-}
-void PictomatPref::imageICNSButtonClicked() { storeCheckBox(m_imageICNSButton, key::ImageICNS); }
-void PictomatPref::appendIconSizeButtonClicked() { storeCheckBox(m_appendIconSizeButton, key::AppendIconSize); }
-void PictomatPref::includeMakeIconsButtonClicked() { storeCheckBox(m_includeMakeIconsButton, key::IncludeMakeIcons); }
-void PictomatPref::includeCopyIconButtonClicked() { storeCheckBox(m_includeCopyIconButton, key::IncludeCopyIcon); }
-void PictomatPref::includeAddCustomIconButtonClicked()
-{
-    storeCheckBox(m_includeAddCustomIconButton, key::IncludeAddCustomIcon);
-}
-void PictomatPref::includeRemoveCustomIconButtonClicked()
-{
-    storeCheckBox(m_includeRemoveCustomIconButton, key::IncludeRemoveCustomIcon);
-}
-void PictomatPref::includeClipToIconButtonClicked() { storeCheckBox(m_includeClipToIconButton, key::IncludeClipToIcon); }
-void PictomatPref::includeWebIconButtonClicked() { storeCheckBox(m_includeWebIconButton, key::IncludeWebIcon); }
-void PictomatPref::includeChangeIconSizesButtonClicked()
-{
-    storeCheckBox(m_includeChangeIconSizesButton, key::IncludeChangeIconSizes);
 }
 
 } // namespace pictomat

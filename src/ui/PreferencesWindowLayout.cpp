@@ -4,36 +4,90 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QColorDialog>
 #include <QComboBox>
-#include <QDir>
 #include <QEvent>
 #include <QEventLoop>
-#include <QFileDialog>
-#include <QFontMetrics>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPixmap>
 #include <QSlider>
-#include <QVBoxLayout>
 
 #include <cstdio>
+#include <string_view>
 
-// How the preferences window looks: its controls, grouped the way a user
-// thinks about them, and the dialogs it opens.
+// How the preferences window looks: one row per control, grouped the way a
+// user thinks about them.
 
 namespace pictomat {
 
 namespace {
 
-// The pop-up starts at the declared default quality, so an absent key shows it.
+namespace key = prefs::key;
+
+enum class Group { Menu, Output, Image };
+
+struct GroupRow {
+    Group group;
+    const char* title;
+    const char* intro;  // a line above the group's controls, or none
+};
+
+constexpr GroupRow kGroups[] = {
+    {Group::Menu, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Menu"),
+     QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Offer these commands:")},
+    {Group::Output, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Output"), nullptr},
+    {Group::Image, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Image"), nullptr},
+};
+static_assert(kGroups[int(Group::Menu)].group == Group::Menu && kGroups[int(Group::Output)].group == Group::Output
+                  && kGroups[int(Group::Image)].group == Group::Image,
+              "kGroups is indexed by Group");
+
+struct ControlRow {
+    const char* key;
+    const char* label;
+    Group group;
+};
+
+// Every control of the window, in the order it shows them. A boolean key is
+// a check box named after its key, stored the moment it is clicked; the other
+// keys have controls of their own (PictomatPref::addControl). The colour's
+// row stands for all four of its components.
+constexpr ControlRow kControls[] = {
+    {key::IncludeMakeIcons, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Make Icon for File and for Media"), Group::Menu},
+    {key::IncludeCopyIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Copy Icon for File"), Group::Menu},
+    {key::IncludeClipToIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add Custom Icon from Clipboard"), Group::Menu},
+    {key::IncludeAddCustomIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add Custom Icon to Media"), Group::Menu},
+    {key::IncludeRemoveCustomIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Remove Custom Icon"), Group::Menu},
+    {key::IncludeWebIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add Shortcut Icon"), Group::Menu},
+    {key::IncludeChangeIconSizes, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Icon Sizes"), Group::Menu},
+    {key::MakeAsSubmenu, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Put the commands in a submenu"), Group::Menu},
+
+    {key::UseItemsFolder, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Save next to each selected item"), Group::Output},
+    {key::ImageFolderPathname, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Otherwise save in this folder:"),
+     Group::Output},
+    {key::OpenImageFolderForMe, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Show the output folder"), Group::Output},
+    {key::OpenImageFileForMe, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Open each output file"), Group::Output},
+    {key::OverwriteFilesBySameName, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Replace files with the same name"),
+     Group::Output},
+    {key::AppendIconSize, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add the icon size to image file names"),
+     Group::Output},
+    {key::AddCustomIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Give image files their own picture as icon"),
+     Group::Output},
+    {key::ImageICNS, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Draw .icns files from the icon they hold"),
+     Group::Output},
+
+    {key::IconSize, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Icon size:"), Group::Image},
+    {key::ImageQuality, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Quality:"), Group::Image},
+    {key::BackgroundColorRedComponent, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Background:"), Group::Image},
+};
+
+// The combo box starts at the declared default quality, so an absent key shows it.
 int DeclaredQualityIndex()
 {
-    const prefs::KeyInfo* info = prefs::FindKey(QString::fromLatin1(prefs::key::ImageQuality));
+    const prefs::KeyInfo* info = prefs::FindKey(QString::fromLatin1(key::ImageQuality));
     return info != nullptr && info->defaultValue.isValid() ? info->defaultValue.toInt() : 4;
 }
 
@@ -54,71 +108,70 @@ private:
 
 } // namespace
 
-FolderChooser StandardFolderChooser()
+QCheckBox* PictomatPref::addCheckBox(const char* name, const QString& label)
 {
-    return [](QWidget* parent) -> std::optional<QString> {
-        QFileDialog dialog(parent, QStringLiteral("Choose an Image Folder"), QDir::homePath());
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::Directory);
-        dialog.setOption(QFileDialog::ShowDirsOnly, true);
-        dialog.setOption(QFileDialog::ReadOnly, false);  // creating folders is allowed
-        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
-        if (dialog.exec() != QDialog::Accepted)
-            return std::nullopt;
-        const QStringList chosen = dialog.selectedFiles();
-        if (chosen.isEmpty() || chosen.first().isEmpty())
-            return std::nullopt;
-        return chosen.first();
-    };
-}
-
-ColorChooser StandardColorChooser()
-{
-    return [](QWidget* parent, const QColor& current) -> std::optional<QColor> {
-        const QColor chosen = QColorDialog::getColor(current, parent, QStringLiteral("Background Color"),
-                                                     QColorDialog::ShowAlphaChannel);
-        if (!chosen.isValid())
-            return std::nullopt;
-        return chosen;
-    };
-}
-
-// ---------------------------------------------------------------- ColorWell
-
-ColorWell::ColorWell(QWidget* parent) : QPushButton(parent)
-{
-    setColor(Qt::white);
-}
-
-void ColorWell::setColor(const QColor& color)
-{
-    m_color = color;
-    const QSize swatch(48, 18);
-    QPixmap pixmap(swatch);
-    pixmap.fill(Qt::white);
-    QPainter painter(&pixmap);
-    // A checkerboard under the colour shows how transparent it is.
-    for (int y = 0; y < swatch.height(); y += 6)
-        for (int x = 0; x < swatch.width(); x += 6)
-            if (((x + y) / 6) % 2 == 1)
-                painter.fillRect(x, y, 6, 6, QColor(0xCC, 0xCC, 0xCC));
-    painter.fillRect(pixmap.rect(), color);
-    painter.setPen(QColor(0x60, 0x60, 0x60));
-    painter.drawRect(pixmap.rect().adjusted(0, 0, -1, -1));
-    painter.end();
-    setIcon(QIcon(pixmap));
-    setIconSize(swatch);
-    setToolTip(color.name(QColor::HexArgb).toUpper());
-}
-
-QCheckBox* PictomatPref::addCheckBox(const char* objectName, const QString& title, void (PictomatPref::*action)())
-{
-    auto* box = new QCheckBox(title, m_window.get());
-    box->setObjectName(QString::fromLatin1(objectName));
+    auto* box = new QCheckBox(label, m_window.get());
+    box->setObjectName(QString::fromLatin1(name));
     // clicked, not toggled: only the user's changes are stored, never the
     // filling in of the window.
-    connect(box, &QCheckBox::clicked, this, action);
+    connect(box, &QCheckBox::clicked, this, [this, box, name] { checkBoxClicked(box, name); });
+    m_checkBoxes.append({box, name});
     return box;
+}
+
+void PictomatPref::addControl(const char* name, const QString& label, QFormLayout* group)
+{
+    const prefs::KeyInfo* info = prefs::FindKey(QString::fromLatin1(name));
+    if (info != nullptr && info->kind == prefs::Kind::Boolean) {
+        group->addRow(addCheckBox(name, label));
+        return;
+    }
+    QWidget* parent = m_window.get();
+    const std::string_view key(name);
+    if (key == key::IconSize) {
+        createIconSizeControls(parent);
+        auto* row = new QHBoxLayout;
+        row->addWidget(m_iconSizeSlider, 1);
+        row->addWidget(m_iconSizeEdit);
+        row->addWidget(new QLabel(tr("pixels"), parent));
+        group->addRow(label, row);
+    } else if (key == key::ImageQuality) {
+        m_imageQualityComboBox = new QComboBox(parent);
+        m_imageQualityComboBox->setObjectName(QStringLiteral("imageQualityComboBox"));
+        m_imageQualityComboBox->addItems(
+            {tr("Minimum"), tr("Low"), tr("Normal"), tr("High"), tr("Maximum"), tr("Lossless")});
+        m_imageQualityComboBox->setCurrentIndex(DeclaredQualityIndex());
+        connect(m_imageQualityComboBox, &QComboBox::activated, this, &PictomatPref::imageQualityChanged);
+        auto* row = new QHBoxLayout;
+        row->addWidget(m_imageQualityComboBox);
+        row->addStretch(1);
+        group->addRow(label, row);
+    } else if (key == key::BackgroundColorRedComponent) {
+        m_backgroundColorButton = new ColorButton(parent);
+        m_backgroundColorButton->setObjectName(QStringLiteral("backgroundColorButton"));
+        connect(m_backgroundColorButton, &QPushButton::clicked, this, &PictomatPref::backgroundColorButtonClicked);
+        m_hexValueEdit = new QLineEdit(parent);
+        m_hexValueEdit->setObjectName(QStringLiteral("hexValueEdit"));
+        m_hexValueEdit->setReadOnly(true);
+        m_hexValueEdit->setFixedWidth(m_hexValueEdit->fontMetrics().horizontalAdvance(QStringLiteral("#DDDDDDD")) + 16);
+        auto* row = new QHBoxLayout;
+        row->addWidget(m_backgroundColorButton);
+        row->addWidget(m_hexValueEdit);
+        row->addStretch(1);
+        group->addRow(label, row);
+    } else if (key == key::ImageFolderPathname) {
+        m_imageFolderLabel = new PathLabel(parent);
+        m_imageFolderLabel->setObjectName(QStringLiteral("imageFolderLabel"));
+        m_imageFolderLabel->setMinimumWidth(260);
+        m_chooseImageFolderButton = new QPushButton(tr("Choose..."), parent);
+        m_chooseImageFolderButton->setObjectName(QStringLiteral("chooseImageFolderButton"));
+        connect(m_chooseImageFolderButton, &QPushButton::clicked, this, &PictomatPref::chooseImageFolderButtonClicked);
+        auto* row = new QHBoxLayout;
+        row->addWidget(m_imageFolderLabel, 1);
+        row->addWidget(m_chooseImageFolderButton);
+        group->addRow(new QLabel(label, parent));
+        group->addRow(row);
+    }
 }
 
 void PictomatPref::buildWindow()
@@ -127,115 +180,26 @@ void PictomatPref::buildWindow()
     m_window->setObjectName(QStringLiteral("preferencesWindow"));
     m_window->setWindowTitle(QStringLiteral("Pictomat Preferences"));
 
-    // Menu contents: which commands the menu offers, and how.
-    m_includeMakeIconsButton = addCheckBox("includeMakeIconsButton", tr("Make Icon for File and for Media"),
-                                           &PictomatPref::includeMakeIconsButtonClicked);
-    m_includeCopyIconButton = addCheckBox("includeCopyIconButton", tr("Copy Icon for File"),
-                                          &PictomatPref::includeCopyIconButtonClicked);
-    m_includeClipToIconButton = addCheckBox("includeClipToIconButton", tr("Add Custom Icon from Clipboard"),
-                                            &PictomatPref::includeClipToIconButtonClicked);
-    m_includeAddCustomIconButton = addCheckBox("includeAddCustomIconButton", tr("Add Custom Icon to Media"),
-                                               &PictomatPref::includeAddCustomIconButtonClicked);
-    m_includeRemoveCustomIconButton = addCheckBox("includeRemoveCustomIconButton", tr("Remove Custom Icon"),
-                                                  &PictomatPref::includeRemoveCustomIconButtonClicked);
-    m_includeWebIconButton = addCheckBox("includeWebIconButton", tr("Add Shortcut Icon"),
-                                         &PictomatPref::includeWebIconButtonClicked);
-    m_includeChangeIconSizesButton = addCheckBox("includeChangeIconSizesButton", tr("Icon Sizes"),
-                                                 &PictomatPref::includeChangeIconSizesButtonClicked);
-    m_makeAsSubmenuButton = addCheckBox("makeAsSubmenuButton", tr("Put the commands in a submenu"),
-                                        &PictomatPref::makeAsSubmenuButtonClicked);
-    auto* menuBox = new QGroupBox(tr("Menu"), m_window.get());
-    auto* menuLayout = new QVBoxLayout(menuBox);
-    menuLayout->addWidget(new QLabel(tr("Offer these commands:"), menuBox));
-    for (QCheckBox* box : {m_includeMakeIconsButton, m_includeCopyIconButton, m_includeClipToIconButton,
-                           m_includeAddCustomIconButton, m_includeRemoveCustomIconButton, m_includeWebIconButton,
-                           m_includeChangeIconSizesButton})
-        menuLayout->addWidget(box);
-    menuLayout->addSpacing(8);
-    menuLayout->addWidget(m_makeAsSubmenuButton);
-    menuLayout->addStretch(1);
-
-    // Output: where files go and what happens to them afterwards.
-    m_useItemsFolderButton = addCheckBox("useItemsFolderButton", tr("Save next to each selected item"),
-                                         &PictomatPref::useItemsFolderButtonClicked);
-    m_imageFolderPathnameTextField = new QLineEdit(m_window.get());
-    m_imageFolderPathnameTextField->setObjectName(QStringLiteral("imageFolderPathnameTextField"));
-    m_imageFolderPathnameTextField->setReadOnly(true);  // only the chooser changes the folder
-    m_imageFolderPathnameTextField->setMinimumWidth(260);
-    m_chooseImageFolderButton = new QPushButton(tr("Choose..."), m_window.get());
-    m_chooseImageFolderButton->setObjectName(QStringLiteral("chooseImageFolderButton"));
-    connect(m_chooseImageFolderButton, &QPushButton::clicked, this, &PictomatPref::chooseImageFolderButtonClicked);
-    m_openImageFolderForMeButton = addCheckBox("openImageFolderForMeButton", tr("Show the output folder"),
-                                               &PictomatPref::openImageFolderButtonClicked);
-    m_openImageFileForMeButton = addCheckBox("openImageFileForMeButton", tr("Open each output file"),
-                                             &PictomatPref::openImageFileButtonClicked);
-    m_overwriteFilesBySameNameButton = addCheckBox("overwriteFilesBySameNameButton",
-                                                   tr("Replace files with the same name"),
-                                                   &PictomatPref::overwriteFilesBySameNameButtonClicked);
-    m_appendIconSizeButton = addCheckBox("appendIconSizeButton", tr("Add the icon size to image file names"),
-                                         &PictomatPref::appendIconSizeButtonClicked);
-    m_addCustomIconButton = addCheckBox("addCustomIconButton", tr("Give image files their own picture as icon"),
-                                        &PictomatPref::addCustomIconButtonClicked);
-    m_imageICNSButton = addCheckBox("imageICNSButton", tr("Draw .icns files from the icon they hold"),
-                                    &PictomatPref::imageICNSButtonClicked);
-    auto* outputBox = new QGroupBox(tr("Output"), m_window.get());
-    auto* outputLayout = new QVBoxLayout(outputBox);
-    outputLayout->addWidget(m_useItemsFolderButton);
-    outputLayout->addWidget(new QLabel(tr("Otherwise save in this folder:"), outputBox));
-    auto* folderRow = new QHBoxLayout;
-    folderRow->addWidget(m_imageFolderPathnameTextField, 1);
-    folderRow->addWidget(m_chooseImageFolderButton);
-    outputLayout->addLayout(folderRow);
-    outputLayout->addSpacing(8);
-    for (QCheckBox* box : {m_openImageFolderForMeButton, m_openImageFileForMeButton,
-                           m_overwriteFilesBySameNameButton, m_appendIconSizeButton, m_addCustomIconButton,
-                           m_imageICNSButton})
-        outputLayout->addWidget(box);
-    outputLayout->addStretch(1);
-
-    // Image: how icons are drawn and encoded.
-    createIconSizeControls(m_window.get());
-    m_imageQualityPopUpButton = new QComboBox(m_window.get());
-    m_imageQualityPopUpButton->setObjectName(QStringLiteral("imageQualityPopUpButton"));
-    m_imageQualityPopUpButton->addItems(
-        {tr("Minimum"), tr("Low"), tr("Normal"), tr("High"), tr("Maximum"), tr("Lossless")});
-    m_imageQualityPopUpButton->setCurrentIndex(DeclaredQualityIndex());
-    connect(m_imageQualityPopUpButton, &QComboBox::activated, this, &PictomatPref::imageQualityChanged);
-    m_backgroundColorButton = new ColorWell(m_window.get());
-    m_backgroundColorButton->setObjectName(QStringLiteral("backgroundColorButton"));
-    connect(m_backgroundColorButton, &QPushButton::clicked, this, &PictomatPref::backgroundColorButtonClicked);
-    m_hexValueTextField = new QLineEdit(m_window.get());
-    m_hexValueTextField->setObjectName(QStringLiteral("hexValueTextField"));
-    m_hexValueTextField->setReadOnly(true);
-    m_hexValueTextField->setFixedWidth(m_hexValueTextField->fontMetrics().horizontalAdvance(QStringLiteral("#DDDDDDD"))
-                                       + 16);
-    auto* imageBox = new QGroupBox(tr("Image"), m_window.get());
-    auto* imageLayout = new QGridLayout(imageBox);
-    imageLayout->addWidget(new QLabel(tr("Icon size:"), imageBox), 0, 0);
-    imageLayout->addWidget(m_iconSizeSlider, 0, 1);
-    auto* sizeRow = new QHBoxLayout;
-    sizeRow->addWidget(m_iconSizeTextField);
-    sizeRow->addWidget(new QLabel(tr("pixels"), imageBox));
-    imageLayout->addLayout(sizeRow, 0, 2);
-    imageLayout->addWidget(new QLabel(tr("Quality:"), imageBox), 1, 0);
-    imageLayout->addWidget(m_imageQualityPopUpButton, 1, 1, 1, 2, Qt::AlignLeft);
-    imageLayout->addWidget(new QLabel(tr("Background:"), imageBox), 2, 0);
-    auto* colorRow = new QHBoxLayout;
-    colorRow->addWidget(m_backgroundColorButton);
-    colorRow->addWidget(m_hexValueTextField);
-    colorRow->addStretch(1);
-    imageLayout->addLayout(colorRow, 2, 1, 1, 2);
-    imageLayout->setColumnStretch(1, 1);
-
     auto* layout = new QGridLayout(m_window.get());
-    layout->addWidget(menuBox, 0, 0);
-    layout->addWidget(outputBox, 0, 1);
-    layout->addWidget(imageBox, 1, 0, 1, 2);
+    QFormLayout* forms[std::size(kGroups)] = {};
+    for (std::size_t i = 0; i < std::size(kGroups); ++i) {
+        auto* box = new QGroupBox(tr(kGroups[i].title), m_window.get());
+        forms[i] = new QFormLayout(box);
+        if (kGroups[i].intro != nullptr)
+            forms[i]->addRow(new QLabel(tr(kGroups[i].intro), box));
+        // The menu and the output side by side, the image below both.
+        if (kGroups[i].group == Group::Image)
+            layout->addWidget(box, 1, 0, 1, 2);
+        else
+            layout->addWidget(box, 0, int(i));
+    }
+    for (const ControlRow& row : kControls)
+        addControl(row.key, tr(row.label), forms[int(row.group)]);
 }
 
 // ------------------------------------------------------------------ the verb
 
-int RunPreferencesWindow(int argc, char** argv, DefaultFolderProvider defaultFolder)
+int RunPreferencesWindow(int argc, char** argv)
 {
     std::unique_ptr<QApplication> ownApplication;
     if (QCoreApplication::instance() == nullptr)
@@ -244,7 +208,7 @@ int RunPreferencesWindow(int argc, char** argv, DefaultFolderProvider defaultFol
         std::fputs("pictomat: the preferences window needs a graphical session\n", stderr);
         return 1;
     }
-    PictomatPref controller(std::move(defaultFolder));
+    PictomatPref controller;
     QEventLoop loop;
     CloseWatcher watcher(&loop);
     controller.window()->installEventFilter(&watcher);
@@ -255,4 +219,3 @@ int RunPreferencesWindow(int argc, char** argv, DefaultFolderProvider defaultFol
 }
 
 } // namespace pictomat
-

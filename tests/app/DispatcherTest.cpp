@@ -148,8 +148,8 @@ TEST_F(DispatcherTest, AChangeInThePreferencesWindowCountsAtTheNextCommand)
     run(CommandId::MakeIconForFile);
     ASSERT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('|').toStdString();
 
-    PictomatPref window([] { return std::optional<QString>(); });
-    QCheckBox* overwrite = window.window()->findChild<QCheckBox*>("overwriteFilesBySameNameButton");
+    PictomatPref window;
+    QCheckBox* overwrite = window.window()->findChild<QCheckBox*>(prefs::key::OverwriteFilesBySameName);
     ASSERT_NE(overwrite, nullptr);
     ASSERT_TRUE(overwrite->isChecked());
     overwrite->click();

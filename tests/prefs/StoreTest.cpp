@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <sys/stat.h>
 
 using namespace pictomat::prefs;
@@ -95,6 +97,93 @@ TEST_F(Store, WritesKindsThatPlistlibReadsAsTheSameKinds)
     EXPECT_EQ(again.copyValue("Lines"), QVariant(QStringLiteral("a\r\nb\tc")));
 }
 
+// The values both binary writers get; plistutil's copy has no uids, since the
+// XML it is made from cannot carry them.
+const char kBinaryValues[] =
+    "{'IconSize': 256, 'IncludeMakeIcons': False, 'BackgroundColorRedComponent': 0.25, 'Ratio': 0.1,"
+    " 'ImageFolderPathname': '/tmp/\\u00e9 & <x>\\n', 'Big': 2**63 - 1, 'Huge': 2**64 - 1, 'Neg': -2**63,"
+    " 'When': datetime.datetime(2020, 5, 17, 8, 30), 'Old': datetime.datetime(1900, 1, 1),"
+    " 'Blob': b'\\x00\\x01\\xff', 'Empty': [], 'Nested': {'inner': [True, b'x', 1.5], 'deep': {'u': UID(7)}},"
+    " 'Uid': UID(300)}";
+
+TEST_F(Store, BinaryListsFromPlistlibAndPlistutilAreReadAndRewrittenAsXmlWithEveryValue)
+{
+    // uids become the one-key dictionaries XML property lists use for them.
+    const QString compare = QStringLiteral(
+        "import plistlib, sys, datetime\n"
+        "def xml_form(v):\n"
+        "    if isinstance(v, plistlib.UID): return {'CF$UID': v.data}\n"
+        "    if isinstance(v, dict): return {k: xml_form(x) for k, x in v.items()}\n"
+        "    if isinstance(v, list): return [xml_form(x) for x in v]\n"
+        "    return v\n"
+        "assert open(sys.argv[1], 'rb').read().startswith(b'<?xml')\n"
+        "d = plistlib.load(open(sys.argv[1], 'rb'))\n"
+        "o = plistlib.load(open(sys.argv[2], 'rb'))\n"
+        "assert d.pop('ImageQuality') == 2 and d == xml_form(o), (d, o)\n");
+    for (const bool byPlistutil : {false, true}) {
+        SCOPED_TRACE(byPlistutil ? "plistutil" : "plistlib");
+        const QString original = work() + "/original.plist";
+        ProcessResult r = RunPython(
+            QStringLiteral("import plistlib, sys, datetime\n"
+                           "from plistlib import UID\n"
+                           "d = %1\n"
+                           "if sys.argv[2] == 'xml':\n"
+                           "    del d['Uid'], d['Nested']['deep']\n"
+                           "plistlib.dump(d, open(sys.argv[1], 'wb'),"
+                           " fmt=plistlib.FMT_XML if sys.argv[2] == 'xml' else plistlib.FMT_BINARY)\n")
+                .arg(QLatin1String(kBinaryValues)),
+            {original, byPlistutil ? "xml" : "binary"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        if (byPlistutil) {
+            r = RunProcess("plistutil", {"-i", original, "-o", original + ".bin", "-f", "bin"});
+            ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+            ASSERT_TRUE(QFile::remove(original) && QFile::rename(original + ".bin", original));
+        }
+        QFile::remove(plistPath());
+        ASSERT_TRUE(QFile::copy(original, plistPath()));
+        ASSERT_TRUE(plistBytes().startsWith("bplist00"));
+        PreferenceStore::resetShared();
+
+        EXPECT_EQ(GetIconSizePreference(), 256);
+        EXPECT_FALSE(GetBooleanPreference(key::IncludeMakeIcons));
+        float red = 0, green = 0, blue = 0, alpha = 0;
+        GetBackgroundColorPreference(red, green, blue, alpha);
+        EXPECT_EQ(red, 0.25f);
+        EXPECT_EQ(GetStringPreference(key::ImageFolderPathname), QStringLiteral("/tmp/\u00e9 & <x>\n"));
+        EXPECT_EQ(PreferenceStore::shared().copyValue("Neg"), QVariant(std::numeric_limits<qint64>::min()));
+        EXPECT_TRUE(PreferenceStore::shared().readError().isEmpty());
+
+        store(key::ImageQuality, qint64(2));
+        EXPECT_TRUE(PreferenceStore::shared().keptCopy().isEmpty()) << "nothing was lost, so nothing is kept";
+        r = RunPython(compare, {plistPath(), original});
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    }
+}
+
+TEST_F(Store, WhatXmlCannotHoldKeepsTheBinaryOriginalAndUidElementsStayAsTheyAre)
+{
+    // XML dates hold whole seconds: the binary file is kept beside the XML.
+    const ProcessResult r = RunPython(
+        "import plistlib, sys, datetime\n"
+        "plistlib.dump({'Frac': datetime.datetime(2020, 5, 17, 8, 30, 0, 500000)}, open(sys.argv[1], 'wb'),"
+        " fmt=plistlib.FMT_BINARY)\n",
+        {plistPath()});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QByteArray binary = plistBytes();
+    store(key::IconSize, qint64(64));
+    EXPECT_EQ(PreferenceStore::shared().keptCopy(), plistPath() + ".binary");
+    EXPECT_EQ(readAll(plistPath() + ".binary"), binary);
+    checkWithPlistlib(plistPath(), "assert d == {'IconSize': 64, 'Frac': datetime.datetime(2020, 5, 17, 8, 30)}, d\n");
+
+    // Another tool's <uid> element is no damage and comes back unchanged.
+    writeFile(plistPath(), "<plist><dict><key>U</key><uid>5</uid><key>A</key><true/></dict></plist>");
+    PreferenceStore::resetShared();
+    store(key::IconSize, qint64(32));
+    EXPECT_TRUE(PreferenceStore::shared().keptCopy().isEmpty());
+    EXPECT_TRUE(plistBytes().contains("<key>U</key>\n\t<uid>5</uid>\n")) << plistBytes().constData();
+    EXPECT_EQ(PreferenceStore::shared().copyValue("A"), QVariant(true));
+}
+
 TEST_F(Store, MergesKeyByKeyWithWhatAnotherWriterStored)
 {
     PreferenceStore a(plistPath());
@@ -160,7 +249,7 @@ TEST_F(Store, DamagedFileGivesDefaultsAndIsKeptBeforeBeingReplaced)
 
     store(key::IconSize, qint64(256));
     EXPECT_EQ(readAll(plistPath() + ".corrupt"), damaged);
-    EXPECT_EQ(PreferenceStore::shared().keptCorruptCopy(), plistPath() + ".corrupt");
+    EXPECT_EQ(PreferenceStore::shared().keptCopy(), plistPath() + ".corrupt");
     EXPECT_EQ(GetIconSizePreference(), 256);
     checkWithPlistlib(plistPath(), "assert d == {'IconSize': 256}, d\n");
 
@@ -184,6 +273,8 @@ TEST_F(Store, TextThatIsNoPropertyListIsDamagedButAnEmptyFileIsAnEmptyDomain)
         "<plist><dict><key>A</key><true/></dict><dict/></plist>",
         "<plist><dict><key>A</key><true/></dict></plist> trailing",
         "<plist><dict><key>A</key><true>yes</true></dict></plist>",
+        // A lone surrogate (UTF-7 "+2rY-"): no XML text, and no UTF-8 to write it back as.
+        "<?xml version=\"1.0\" encoding=\"UTF-7\"?><plist><dict><key>A+2rY-</key><true/></dict></plist>",
         "{\"json\": true}",
     };
     for (const char* text : damaged) {
@@ -200,7 +291,18 @@ TEST_F(Store, TextThatIsNoPropertyListIsDamagedButAnEmptyFileIsAnEmptyDomain)
         EXPECT_TRUE(s.readError().isEmpty());
         ASSERT_TRUE(s.setValue("A", 1));
         ASSERT_TRUE(s.synchronize());
-        EXPECT_TRUE(s.keptCorruptCopy().isEmpty());
+        EXPECT_TRUE(s.keptCopy().isEmpty());
+    }
+    // A key with a NUL in a binary list made libplist abort the program.
+    const ProcessResult r = RunPython("import plistlib, sys\n"
+                                      "plistlib.dump({'A\\0B': True}, open(sys.argv[1], 'wb'), fmt=plistlib.FMT_BINARY)\n",
+                                      {plistPath()});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    {
+        PreferenceStore s(plistPath());
+        s.synchronize();
+        EXPECT_TRUE(s.readError().contains("NUL")) << s.readError().toStdString();
+        EXPECT_TRUE(s.keys().isEmpty());
     }
     // Hexadecimal integers and a bare dictionary are read as plistlib reads them.
     writeFile(plistPath(), "<dict><key>A</key><integer>0x1F</integer><key>B</key><integer>-0x10</integer></dict>");

@@ -81,9 +81,7 @@ protected:
 
     PictomatPref& open(FolderChooser folders = {}, ColorChooser colors = {})
     {
-        const QString folder = m_defaultFolder;
-        m_pref = std::make_unique<PictomatPref>([folder] { return std::optional<QString>(folder); },
-                                                std::move(folders), std::move(colors));
+        m_pref = std::make_unique<PictomatPref>(std::move(folders), std::move(colors));
         return *m_pref;
     }
 
@@ -96,7 +94,7 @@ protected:
 
     void type(const QString& text)
     {
-        auto* field = control<QLineEdit>("iconSizeTextField");
+        auto* field = control<QLineEdit>("iconSizeEdit");
         field->clear();
         QTest::keyClicks(field, text);
         QTest::keyClick(field, Qt::Key_Return);
@@ -112,14 +110,14 @@ TEST_F(PreferencesWindowTest, AnEmptyDomainShowsTheDefaultsAndOpeningWritesNothi
 {
     open();
     EXPECT_EQ(control<QSlider>("iconSizeSlider")->value(), 128);
-    EXPECT_EQ(control<QLineEdit>("iconSizeTextField")->text(), "128");
-    EXPECT_EQ(control<QComboBox>("imageQualityPopUpButton")->currentText(), "Maximum");
-    EXPECT_EQ(control<QLineEdit>("hexValueTextField")->text(), "#FFFFFF");
-    EXPECT_EQ(control<QLineEdit>("imageFolderPathnameTextField")->text(), m_defaultFolder);
+    EXPECT_EQ(control<QLineEdit>("iconSizeEdit")->text(), "128");
+    EXPECT_EQ(control<QComboBox>("imageQualityComboBox")->currentText(), "Maximum");
+    EXPECT_EQ(control<QLineEdit>("hexValueEdit")->text(), "#FFFFFF");
+    EXPECT_EQ(control<PathLabel>("imageFolderLabel")->toolTip(), m_defaultFolder);
     EXPECT_TRUE(control<QPushButton>("chooseImageFolderButton")->isEnabled());
-    EXPECT_TRUE(control<QCheckBox>("includeMakeIconsButton")->isChecked());
-    EXPECT_FALSE(control<QCheckBox>("includeChangeIconSizesButton")->isChecked());
-    EXPECT_FALSE(control<QCheckBox>("useItemsFolderButton")->isChecked());
+    EXPECT_TRUE(control<QCheckBox>("IncludeMakeIcons")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>("IncludeChangeIconSizes")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>("UseItemsFolder")->isChecked());
     EXPECT_FALSE(QFile::exists(plistPath())) << "filling in the window must not store anything";
 }
 
@@ -133,14 +131,24 @@ TEST_F(PreferencesWindowTest, IconSizeFieldClampsAndSliderStores)
                  {"70000", 512}, {"99999999999999999999", 512}, {"300", 300}};
     for (const auto& c : cases) {
         type(QString::fromLatin1(c.typed));
-        EXPECT_EQ(control<QLineEdit>("iconSizeTextField")->text(), QString::number(c.stored)) << c.typed;
+        EXPECT_EQ(control<QLineEdit>("iconSizeEdit")->text(), QString::number(c.stored)) << c.typed;
         EXPECT_EQ(readWithPython().value("IconSize").toArray(), kInt(c.stored)) << c.typed;
     }
-    EXPECT_EQ(control<QSlider>("iconSizeSlider")->value(), 128) << "typing leaves the slider";
 
     control<QSlider>("iconSizeSlider")->setValue(200);
-    EXPECT_EQ(control<QLineEdit>("iconSizeTextField")->text(), "200");
+    EXPECT_EQ(control<QLineEdit>("iconSizeEdit")->text(), "200");
     EXPECT_EQ(readWithPython().value("IconSize").toArray(), kInt(200));
+}
+
+TEST_F(PreferencesWindowTest, ATypedSizeMovesTheSliderSoItsNextStepStartsThere)
+{
+    open();
+    auto* slider = control<QSlider>("iconSizeSlider");
+    type("300");
+    EXPECT_EQ(slider->value(), 300);
+    QTest::keyClick(slider, Qt::Key_Right);
+    EXPECT_EQ(control<QLineEdit>("iconSizeEdit")->text(), "301");
+    EXPECT_EQ(readWithPython().value("IconSize").toArray(), kInt(301));
 }
 
 TEST_F(PreferencesWindowTest, StoredIconSizeAndQualityAreShown)
@@ -157,13 +165,13 @@ TEST_F(PreferencesWindowTest, StoredIconSizeAndQualityAreShown)
         << "filling in the window must not store anything";
     file.close();
     EXPECT_EQ(control<QSlider>("iconSizeSlider")->value(), 512);
-    EXPECT_EQ(control<QLineEdit>("iconSizeTextField")->text(), "1000");
-    EXPECT_EQ(control<QComboBox>("imageQualityPopUpButton")->currentText(), "Normal");
+    EXPECT_EQ(control<QLineEdit>("iconSizeEdit")->text(), "1000");
+    EXPECT_EQ(control<QComboBox>("imageQualityComboBox")->currentText(), "Normal");
 
     // An index beyond the items keeps the pop-up where it was.
     storeWithPython("{'ImageQuality': 9}");
     open();
-    auto* quality = control<QComboBox>("imageQualityPopUpButton");
+    auto* quality = control<QComboBox>("imageQualityComboBox");
     EXPECT_EQ(quality->currentText(), "Maximum");
     QTest::keyClick(quality, Qt::Key_Down);
     EXPECT_EQ(quality->currentText(), "Lossless");
@@ -189,21 +197,31 @@ TEST_F(PreferencesWindowTest, HexTextOfTheStoredColour)
         EXPECT_EQ(FormatBackgroundColorHex().value_or("none"), QString::fromLatin1(c.hex)) << c.stored;
     }
     open();
-    EXPECT_EQ(control<QLineEdit>("hexValueTextField")->text(), "#FF00FF");
+    EXPECT_EQ(control<QLineEdit>("hexValueEdit")->text(), "#FF00FF");
 }
 
-TEST_F(PreferencesWindowTest, TheWellNeedsAllFourStoredComponents)
+TEST_F(PreferencesWindowTest, TheColourButtonShowsTheStoredColourOpaqueWhenNoAlphaIsStored)
 {
+    // What the user sees: the swatch's middle, beside the hex text.
+    const auto swatch = [this] {
+        auto* button = control<ColorButton>("backgroundColorButton");
+        const QImage image = button->icon().pixmap(button->iconSize()).toImage();
+        return image.pixelColor(image.width() / 2, image.height() / 2);
+    };
     storeWithPython("{'BackgroundColorRedComponent': 1.0, 'BackgroundColorGreenComponent': 0.5,"
                     " 'BackgroundColorBlueComponent': 0.0}");
     open();
-    EXPECT_EQ(control<ColorWell>("backgroundColorButton")->color(), QColor(Qt::white));
-    EXPECT_EQ(control<QLineEdit>("hexValueTextField")->text(), "#FF7F00");
+    EXPECT_EQ(control<QLineEdit>("hexValueEdit")->text(), "#FF7F00");
+    const QColor orange = swatch();
+    EXPECT_EQ(orange.red(), 255);
+    EXPECT_NEAR(orange.green(), 128, 1);
+    EXPECT_EQ(orange.blue(), 0);
+    EXPECT_EQ(control<ColorButton>("backgroundColorButton")->color().alpha(), 255);
 
     storeWithPython("{'BackgroundColorRedComponent': 0.0, 'BackgroundColorGreenComponent': 0.0,"
                     " 'BackgroundColorBlueComponent': 1.0, 'BackgroundColorAlphaComponent': 0.5}");
     open();
-    const QColor shown = control<ColorWell>("backgroundColorButton")->color();
+    const QColor shown = control<ColorButton>("backgroundColorButton")->color();
     EXPECT_EQ(shown.rgb(), qRgb(0, 0, 255));
     EXPECT_NEAR(shown.alphaF(), 0.5, 0.01);
 }
@@ -218,7 +236,7 @@ TEST_F(PreferencesWindowTest, ChoosingAColourStoresFourRealsAndTheHexText)
         EXPECT_EQ(current, QColor(Qt::white));
         return QColor(255, 0, 0, 128);
     });
-    auto* well = control<ColorWell>("backgroundColorButton");
+    auto* well = control<ColorButton>("backgroundColorButton");
     well->click();
     EXPECT_FALSE(readWithPython().contains("BackgroundColorRedComponent"));
     well->click();
@@ -230,16 +248,16 @@ TEST_F(PreferencesWindowTest, ChoosingAColourStoresFourRealsAndTheHexText)
         EXPECT_EQ(value.at(0).toString(), "float") << names[i].toStdString();
         EXPECT_NEAR(value.at(1).toDouble(), expected[i], 0.001) << names[i].toStdString();
     }
-    EXPECT_EQ(control<QLineEdit>("hexValueTextField")->text(), "#FF0000");
+    EXPECT_EQ(control<QLineEdit>("hexValueEdit")->text(), "#FF0000");
 }
 
 TEST_F(PreferencesWindowTest, UseItemsFolderDisablesTheFolderControls)
 {
     storeWithPython("{'UseItemsFolder': True}");
     open();
-    auto* box = control<QCheckBox>("useItemsFolderButton");
+    auto* box = control<QCheckBox>("UseItemsFolder");
     auto* choose = control<QPushButton>("chooseImageFolderButton");
-    auto* path = control<QLineEdit>("imageFolderPathnameTextField");
+    auto* path = control<PathLabel>("imageFolderLabel");
     EXPECT_TRUE(box->isChecked());
     EXPECT_FALSE(choose->isEnabled());
     EXPECT_FALSE(path->isEnabled());
@@ -251,12 +269,12 @@ TEST_F(PreferencesWindowTest, UseItemsFolderDisablesTheFolderControls)
     EXPECT_FALSE(choose->isEnabled());
 }
 
-TEST_F(PreferencesWindowTest, TheImageFolderFieldAndChooser)
+TEST_F(PreferencesWindowTest, TheImageFolderLabelAndChooser)
 {
     const QString gone = work() + "/gone";
     storeWithPython("{'ImageFolderPathname': '" + gone + "'}");
     open();
-    EXPECT_EQ(control<QLineEdit>("imageFolderPathnameTextField")->text(), m_defaultFolder);
+    EXPECT_EQ(control<PathLabel>("imageFolderLabel")->toolTip(), m_defaultFolder);
     EXPECT_EQ(readWithPython().value("ImageFolderPathname").toArray(), (QJsonArray{"str", gone}))
         << "the stored key is not rewritten";
 
@@ -265,29 +283,44 @@ TEST_F(PreferencesWindowTest, TheImageFolderFieldAndChooser)
     storeWithPython("{'ImageFolderPathname': '" + kept + "'}");
     std::optional<QString> answer;  // the user cancels first
     open([&answer](QWidget*) { return answer; });
-    auto* path = control<QLineEdit>("imageFolderPathnameTextField");
-    EXPECT_EQ(path->text(), kept);
+    auto* path = control<PathLabel>("imageFolderLabel");
+    EXPECT_EQ(path->toolTip(), kept);
     control<QPushButton>("chooseImageFolderButton")->click();
-    EXPECT_EQ(path->text(), kept);
+    EXPECT_EQ(path->toolTip(), kept);
     EXPECT_EQ(readWithPython().value("ImageFolderPathname").toArray(), (QJsonArray{"str", kept}));
 
     answer = work() + "/chosen";
     control<QPushButton>("chooseImageFolderButton")->click();
-    EXPECT_EQ(path->text(), *answer);
+    EXPECT_EQ(path->toolTip(), *answer);
     EXPECT_EQ(readWithPython().value("ImageFolderPathname").toArray(), (QJsonArray{"str", *answer}));
+}
+
+TEST_F(PreferencesWindowTest, ALongImageFolderKeepsItsStartAndEndInViewAndShowsWhollyAsToolTip)
+{
+    const QString folder = work() + "/" + QString("a folder with a rather long name/").repeated(8) + "Icons";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    storeWithPython("{'ImageFolderPathname': '" + folder + "'}");
+    open();
+    m_pref->window()->resize(640, 480);
+    m_pref->showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pref->window()));
+    auto* label = control<PathLabel>("imageFolderLabel");
+    const QString shown = label->text();
+    EXPECT_EQ(label->toolTip(), folder);
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith(folder.left(5))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("name/Icons")) << shown.toStdString();
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width());
 }
 
 TEST_F(PreferencesWindowTest, EachCheckBoxShowsAndStoresItsOwnKey)
 {
-    // Each box is named after its key: "ImageICNS" is "imageICNSButton".
+    // Each box is named after its key.
     const QStringList keys = {"OpenImageFolderForMe", "OpenImageFileForMe", "AddCustomIcon", "MakeAsSubmenu",
                               "OverwriteFilesBySameName", "ImageICNS", "AppendIconSize", "IncludeMakeIcons",
                               "IncludeCopyIcon", "IncludeAddCustomIcon", "IncludeRemoveCustomIcon",
                               "IncludeClipToIcon", "IncludeWebIcon", "IncludeChangeIconSizes"};
-    const auto box = [this](const QString& key) {
-        const QString name = key.at(0).toLower() + key.mid(1) + "Button";
-        return control<QCheckBox>(name.toLatin1().constData());
-    };
+    const auto box = [this](const QString& key) { return control<QCheckBox>(key.toLatin1().constData()); };
     const auto byDefault = [](const QString& key) { return prefs::FindKey(key)->defaultValue.toBool(); };
     // Every key stored as the opposite of its default, except one stored as a
     // number, which is the wrong kind and shows the default.
@@ -316,8 +349,7 @@ TEST_F(PreferencesWindowTest, RunningTheWindowEndsWhenItIsClosed)
     });
     char name[] = "pictomat";
     char* argv[] = {name, nullptr};
-    const QString folder = m_defaultFolder;
-    EXPECT_EQ(RunPreferencesWindow(1, argv, [folder] { return std::optional<QString>(folder); }), 0);
+    EXPECT_EQ(RunPreferencesWindow(1, argv), 0);
     EXPECT_TRUE(closed);
 }
 
