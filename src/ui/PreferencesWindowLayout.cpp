@@ -54,7 +54,9 @@ struct ControlRow {
 // Every control of the window, in the order it shows them. A boolean key is
 // a check box named after its key, stored the moment it is clicked; the other
 // keys have controls of their own (PictomatPref::addControl). The colour's
-// row stands for all four of its components.
+// row stands for all four of its components. MakeAsSubmenu has no row: the
+// menu does not nest its commands (it is on by default, and nesting would
+// push every command one level deeper), so a box for it would do nothing.
 constexpr ControlRow kControls[] = {
     {key::IncludeMakeIcons, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Make Icon for File and for Media"), Group::Menu},
     {key::IncludeCopyIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Copy Icon for File"), Group::Menu},
@@ -63,7 +65,6 @@ constexpr ControlRow kControls[] = {
     {key::IncludeRemoveCustomIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Remove Custom Icon"), Group::Menu},
     {key::IncludeWebIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add Shortcut Icon"), Group::Menu},
     {key::IncludeChangeIconSizes, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Icon Sizes"), Group::Menu},
-    {key::MakeAsSubmenu, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Put the commands in a submenu"), Group::Menu},
 
     {key::UseItemsFolder, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Save next to each selected item"), Group::Output},
     {key::ImageFolderPathname, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Otherwise save in this folder:"),

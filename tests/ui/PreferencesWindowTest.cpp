@@ -316,7 +316,7 @@ TEST_F(PreferencesWindowTest, ALongImageFolderKeepsItsStartAndEndInViewAndShowsW
 TEST_F(PreferencesWindowTest, EachCheckBoxShowsAndStoresItsOwnKey)
 {
     // Each box is named after its key.
-    const QStringList keys = {"OpenImageFolderForMe", "OpenImageFileForMe", "AddCustomIcon", "MakeAsSubmenu",
+    const QStringList keys = {"OpenImageFolderForMe", "OpenImageFileForMe", "AddCustomIcon",
                               "OverwriteFilesBySameName", "ImageICNS", "AppendIconSize", "IncludeMakeIcons",
                               "IncludeCopyIcon", "IncludeAddCustomIcon", "IncludeRemoveCustomIcon",
                               "IncludeClipToIcon", "IncludeWebIcon", "IncludeChangeIconSizes"};
@@ -337,6 +337,8 @@ TEST_F(PreferencesWindowTest, EachCheckBoxShowsAndStoresItsOwnKey)
         EXPECT_EQ(readWithPython().value(key).toArray(), (QJsonArray{"bool", box(key)->isChecked()}))
             << key.toStdString();
     }
+    // A key the menu does not read has no box to click in vain.
+    EXPECT_EQ(m_pref->window()->findChild<QCheckBox*>("MakeAsSubmenu"), nullptr);
 }
 
 TEST_F(PreferencesWindowTest, RunningTheWindowEndsWhenItIsClosed)
