@@ -47,8 +47,15 @@ struct Description {
     int depth = 0;  // 32 for full colour, else the classic bit depth
 };
 std::optional<Description> Describe(const IconFamily::Element& element);
-// Decodes an element to ARGB32 (non-premultiplied), or a null image.
-QImage Decode(const QVector<IconFamily::Element>& elements, const IconFamily::Element& element);
+// Decodes an element to ARGB32 (non-premultiplied), or a null image; masks
+// are looked up in the family.
+QImage Decode(const IconFamily& family, const IconFamily::Element& element);
+
+// The payloads of an RGB + mask pair for an ARGB32 picture: the RGB planes
+// RLE-compressed by the writer rules (it32's four zero bytes first when
+// withZeroPrefix), and the 8-bit mask from its alpha.
+QByteArray RgbPayload(const QImage& image, bool withZeroPrefix);
+QByteArray MaskPayload(const QImage& image);
 
 // RLE as used by the RGB and ARGB kinds. Decodes exactly outSize bytes into
 // out (spaced stride bytes apart) starting at in[*pos]; false when the input
@@ -95,6 +102,9 @@ private:
     size_t m_capacity = 0;
 };
 QByteArray EncodePng(const QImage& image);
+// A decoded picture of the family as PNG bytes: its element's payload when
+// that is a PNG of the same size, else freshly encoded.
+QByteArray PngOf(const IconFamily& family, const IconFamily::Image& image);
 
 inline quint32 ReadU32(const uchar* p)
 {
