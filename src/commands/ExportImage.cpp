@@ -24,7 +24,8 @@ bool isLossyFormat(const QByteArray& format)
 // The icon stored in an .icns file, fitted to the square.
 bool drawIcnsContents(QImage& bitmap, const FileRef& item)
 {
-    const std::optional<icns::IconFamily> family = icns::ReadIcnsFile(item.path());
+    const std::optional<icns::IconFamily> family =
+        icns::IconFamily::fromIcns(ReadRegularFile(item.path(), icns::kMaxIcnsFileSize).value_or(QByteArray()));
     if (!family)
         return false;
     const QImage best = family->bestImage(bitmap.width());

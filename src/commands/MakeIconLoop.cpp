@@ -4,6 +4,7 @@
 #include "commands/CommandIds.h"
 #include "commands/CommandServices.h"
 #include "platform/CustomIcons.h"
+#include "platform/FileIO.h"
 #include "commands/ExportImage.h"
 #include "platform/IconProvider.h"
 #include "commands/ItemOperations.h"
@@ -146,7 +147,7 @@ bool WriteIconFamilyToOutput(const icns::IconFamily& family, const FileRef& outp
     const QByteArray name = output.name();
     // Written beside the output and renamed onto it, so the output is always
     // either the complete family or the empty file the loop created.
-    if (!icns::WriteIcnsFile(family, output.path()))
+    if (!WriteFileAtomically(output, family.toIcns()))
         return false;
     RenameItem(&written, name);
     ClearFinderFileType(written);

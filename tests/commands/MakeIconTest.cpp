@@ -2,6 +2,7 @@
 
 #include "commands/CommandIds.h"
 #include "platform/CustomIcons.h"
+#include "platform/FileIO.h"
 #include "icns/IconFamily.h"
 #include "platform/IconProvider.h"
 #include "prefs/Preferences.h"
@@ -119,7 +120,8 @@ TEST_F(MakeIcon, IconFileHoldsTheItemsIconAtEverySizeForEveryReader)
               "16x16@1 16x16@2 32x32@1 32x32@2 128x128@1 128x128@2 256x256@1 256x256@2 512x512@1 512x512@2");
     EXPECT_GT(test::Icns2pngElementCount(icns), 8);
     // Every picture in it is the item's icon, not some generic one.
-    const std::optional<icns::IconFamily> family = icns::ReadIcnsFile(icns);
+    const std::optional<icns::IconFamily> family =
+        icns::IconFamily::fromIcns(ReadRegularFile(icns, icns::kMaxIcnsFileSize).value_or(QByteArray()));
     ASSERT_TRUE(family);
     for (const icns::IconFamily::Image& image : family->images()) {
         const QRgb middle = image.image.pixel(image.image.width() / 2, image.image.height() / 2);
