@@ -1,7 +1,7 @@
 #pragma once
 
-// Building blocks shared by the reader, the writer and the command-line tool.
-// Private to the icns library.
+// Building blocks shared by the reader, the writer, the listing and the
+// iconset mapping. Private to the icns library.
 
 #include "icns/IconFamily.h"
 

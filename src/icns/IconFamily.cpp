@@ -175,15 +175,17 @@ std::optional<IconFamily> IconFamily::fromIcns(const QByteArray& bytes, QString*
                      .arg(OSTypeToString(type)).arg(at).arg(length));
             break;
         }
-        // Refused whole rather than cut short: a family read in part would
-        // pass for the file's icon.
-        if (++count > kMaxElements) {
-            fail(QStringLiteral("more than %1 elements; no icon family holds that many").arg(kMaxElements));
-            return std::nullopt;
-        }
-        // The TOC is rebuilt on writing; it says nothing the elements do not.
-        if (type != kToc)
+        // The TOC is rebuilt on writing; it says nothing the elements do not,
+        // and does not count, so that a family at the cap can be rewritten.
+        if (type != kToc) {
+            // Refused whole rather than cut short: a family read in part
+            // would pass for the file's icon.
+            if (++count > kMaxElements) {
+                fail(QStringLiteral("more than %1 elements; no icon family holds that many").arg(kMaxElements));
+                return std::nullopt;
+            }
             family.setElement(type, bytes.mid(at + 8, qsizetype(length) - 8));
+        }
         at += qsizetype(length);
     }
     if (at < end && end - at < 8)

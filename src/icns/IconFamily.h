@@ -92,7 +92,7 @@ public:
     // Parses .icns bytes. Never reads outside the input; stops at the first
     // malformed element and keeps those before it. Nothing when the header is
     // not an icns header, no element could be read, or the file holds more
-    // than kMaxElements elements. The error also tells of damage that was
+    // than kMaxElements elements besides its TOC. The error also tells of damage that was
     // read past. Of duplicate kinds the last one wins.
     static std::optional<IconFamily> fromIcns(const QByteArray& bytes, QString* error = nullptr);
 

@@ -182,13 +182,16 @@ TEST(IcnsMalformed, ElementCountIsCapped)
     EXPECT_EQ(error, QStringLiteral("more than %1 elements; no icon family holds that many").arg(kMaxElements));
 
     QByteArray full = IconFamily::fromImages({{16, TestPicture(16)}}).toIcns();  // TOC, is32, s8mk
-    full += emptyElements(kMaxElements - 3);
+    full += emptyElements(kMaxElements - 2);
     full = withHeaderLength(full, quint32(full.size()));
     const auto family = IconFamily::fromIcns(full, &error);
     ASSERT_TRUE(family) << qPrintable(error);
-    EXPECT_EQ(family->elements().size(), kMaxElements - 1);  // the TOC is not kept
+    EXPECT_EQ(family->elements().size(), kMaxElements);  // the TOC does not count
     ASSERT_EQ(family->images().size(), 1);
     EXPECT_TRUE(SamePixels(TestPicture(16), family->bestImage(16)));
+    const auto rewritten = IconFamily::fromIcns(family->toIcns());  // with a TOC again
+    ASSERT_TRUE(rewritten);
+    EXPECT_EQ(rewritten->elements().size(), kMaxElements);
     const QByteArray over = full + ElementBytes(MakeOSType("info"), {});
     EXPECT_FALSE(IconFamily::fromIcns(withHeaderLength(over, quint32(over.size()))));
 }
