@@ -1,6 +1,8 @@
-// Feeds arbitrary bytes to the .icns reader, decodes every element, and checks
-// that what was read survives a rewrite.
+// Feeds arbitrary bytes to the .icns reader, decodes every element, lists the
+// family and takes its iconset pictures, checks that what was read survives a
+// rewrite, and hands the bytes to the iconset builder as a PNG.
 
+#include "icns/Contents.h"
 #include "icns/IconFamily.h"
 
 #include <QtGlobal>
@@ -21,9 +23,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // fromRawData: no copy, so any read past the input is the fuzzer's to see.
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    pictomat::icns::FamilyFromPngs({{"icon_16x16@2x.png", bytes}}, false, nullptr);
     const std::optional<IconFamily> family = IconFamily::fromIcns(bytes);
     if (!family)
         return 0;
+    if (family->elements().size() > pictomat::icns::kMaxElements ||
+        pictomat::icns::ListElements(*family).size() != family->elements().size())
+        std::abort();
+    for (const pictomat::icns::NamedPng& picture : pictomat::icns::IconsetPictures(*family))
+        if (picture.png.isEmpty())
+            std::abort();
     for (const IconFamily::Image& image : family->images()) {
         if (image.image.isNull() || image.image.width() > pictomat::icns::kMaxDecodedEdge ||
             image.image.height() > pictomat::icns::kMaxDecodedEdge)
