@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 
 struct libdeflate_compressor;
 
@@ -78,6 +79,11 @@ bool IsJpeg2000(const QByteArray& data);
 // Dimensions declared in a PNG IHDR or a JPEG 2000 header, read without a decoder.
 std::optional<QSize> PngSize(const QByteArray& data);
 std::optional<QSize> Jpeg2000Size(const QByteArray& data);
+// Whether a PNG would decode, found without decoding it: every chunk whole
+// and its CRC right, the chunks readers need in order, and the image data
+// inflating to exactly the rows its header declares, each with a known
+// filter. Several times faster than decoding.
+bool PngIsWhole(const QByteArray& data);
 // Decoders that refuse any image larger than kMaxDecodedEdge before decoding.
 QImage DecodePng(const QByteArray& data);
 QImage DecodeJpeg2000(const QByteArray& data);

@@ -31,7 +31,8 @@ constexpr char kIconSizes[] = "16, 32, 64, 128, 256, 512 or 1024";
 // A file checked and decoded, with the slot its name gives, if any.
 struct Picture {
     const NamedPng* file;
-    QImage image;  // ARGB32
+    int edge;
+    QImage image;  // ARGB32, for the pictures of 32 pixels or fewer
     const IconsetSlot* named;
 };
 
@@ -66,14 +67,17 @@ std::optional<Picture> checked(const NamedPng& file, bool byNameOnly, QString* w
         *why = QStringLiteral("%1x%1 pixels is not an icon size (%2)").arg(edge).arg(QLatin1String(kIconSizes));
         return std::nullopt;
     }
-    // Decoded even where the bytes are kept, so that a damaged file is
-    // refused here rather than shown broken later.
-    QImage image = DecodePng(file.png);
-    if (image.isNull() || image.size() != *size) {
+    // Checked even where the bytes are kept, so that a damaged file is
+    // refused here rather than shown broken later; only the small pictures
+    // that become RGB + mask need their pixels.
+    QImage image;
+    if (edge <= 32)
+        image = DecodePng(file.png);
+    if (edge <= 32 ? image.size() != *size : !PngIsWhole(file.png)) {
         *why = QStringLiteral("the PNG picture cannot be decoded");
         return std::nullopt;
     }
-    return Picture{&file, std::move(image), slot};
+    return Picture{&file, edge, std::move(image), slot};
 }
 
 } // namespace
@@ -108,7 +112,7 @@ std::optional<IconFamily> FamilyFromPngs(const QVector<NamedPng>& files, bool by
             return fail(QStringLiteral("%1: %2").arg(nameOf(file), why));
         for (size_t i = 0; i < kSlots.size(); ++i) {
             const IconsetSlot& slot = kSlots[i];
-            if (picture->named ? picture->named != &slot : slot.pixels() != picture->image.width())
+            if (picture->named ? picture->named != &slot : slot.pixels() != picture->edge)
                 continue;
             std::optional<Picture>& place = picture->named ? named[i] : bySize[i];
             if (place)

@@ -1,8 +1,10 @@
 // Feeds arbitrary bytes to the .icns reader, decodes every element, lists the
 // family and takes its iconset pictures, checks that what was read survives a
-// rewrite, and hands the bytes to the iconset builder as a PNG.
+// rewrite, and hands the bytes to the iconset builder as a PNG: whatever the
+// PNG check passes must decode.
 
 #include "icns/Contents.h"
+#include "icns/IcnsCodec.h"
 #include "icns/IconFamily.h"
 
 #include <QtGlobal>
@@ -23,7 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // fromRawData: no copy, so any read past the input is the fuzzer's to see.
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    pictomat::icns::FamilyFromPngs({{"icon_16x16@2x.png", bytes}}, false, nullptr);
+    pictomat::icns::FamilyFromPngs({{"picture.png", bytes}}, false, nullptr);
+    if (pictomat::icns::codec::PngIsWhole(bytes) && pictomat::icns::codec::DecodePng(bytes).isNull())
+        std::abort();
     const std::optional<IconFamily> family = IconFamily::fromIcns(bytes);
     if (!family)
         return 0;

@@ -3,6 +3,7 @@
 
 #include "icns/IconFamily.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
@@ -89,6 +90,13 @@ int main(int argc, char** argv)
     for (quint32 i = 0; i < quint32(kMaxElements); ++i)
         many.append({0x61000000u + i, small});
     ok &= save(dir, "at-cap.icns", handMade(many));
+    // Plain PNG files, for the check that stands in for decoding them.
+    for (int size : {16, 64, 128}) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        ok &= buffer.open(QIODevice::WriteOnly) && picture(size).save(&buffer, "PNG");
+        ok &= save(dir, QStringLiteral("picture-%1.png").arg(size), png);
+    }
     // JPEG 2000 payloads come from png2icns when it is installed: as written
     // (JP2 boxes in ic08) and as a bare codestream in ic09.
     QTemporaryDir temp;

@@ -5,10 +5,14 @@
 #include "icns/IcnsCodec.h"
 #include "IcnsTestSupport.h"
 #include "icns/IconFamily.h"
+#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace pictomat::icns;
 using pictomat::test::SamePixels;
@@ -134,5 +138,68 @@ TEST(IcnsContents, PicturesThatFitNoSlotAreRefusedByName)
         QString error;
         EXPECT_FALSE(FamilyFromPngs(c.files, c.byNameOnly, &error));
         EXPECT_TRUE(error.startsWith(QLatin1String(c.error))) << qPrintable(error);
+    }
+}
+
+// PNG files are kept byte for byte after a check that stands in for decoding
+// them; it must pass every kind of PNG that decodes and no damaged one.
+TEST(IcnsContents, PngCheckPassesWhatDecodesAndNothingDamaged)
+{
+    QTemporaryDir dir;
+    const auto r = pictomat::test::RunPython(QStringLiteral(R"(
+import sys, subprocess
+from PIL import Image
+d = sys.argv[1]
+base = Image.radial_gradient('L').resize((37, 37))
+rgba = Image.merge('RGBA', (base, base.rotate(90), base.rotate(180), base.rotate(45)))
+rgba.save(d + '/rgba.png')
+rgba.convert('RGB').save(d + '/rgb.png')
+base.save(d + '/grey.png')
+rgba.convert('LA').save(d + '/grey-alpha.png')
+rgba.convert('P').save(d + '/palette.png')
+base.convert('1').save(d + '/mono.png')
+base.convert('I;16').save(d + '/grey16.png')
+Image.new('RGBA', (1, 1), (1, 2, 3, 4)).save(d + '/dot.png')
+subprocess.run(['convert', d + '/rgba.png', '-interlace', 'PNG', d + '/adam7.png'], check=True)
+subprocess.run(['convert', d + '/rgba.png', '-depth', '16', 'PNG64:' + d + '/rgba16.png'], check=True)
+subprocess.run(['convert', d + '/palette.png', '-interlace', 'PNG', d + '/adam7-palette.png'], check=True)
+import struct, zlib
+def chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+def png(rows):
+    ihdr = struct.pack('>IIBBBBB', 4, 4, 8, 6, 0, 0, 0)
+    return b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', ihdr) + chunk(b'IDAT', zlib.compress(rows)) + chunk(b'IEND', b'')
+row = bytes(17)
+open(d + '/bad-filter.bin', 'wb').write(png(row * 3 + b'\x07' + bytes(16)))
+open(d + '/short-rows.bin', 'wb').write(png(row * 3))
+open(d + '/long-rows.bin', 'wb').write(png(row * 5))
+)"), {dir.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    int checked = 0;
+    for (const QString& name : QDir(dir.path()).entryList({"*.png"})) {
+        SCOPED_TRACE(qPrintable(name));
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray png = file.readAll();
+        ASSERT_FALSE(codec::DecodePng(png).isNull());
+        EXPECT_TRUE(codec::PngIsWhole(png));
+        // Cut short, one bit flipped, or image data that inflates wrong.
+        EXPECT_FALSE(codec::PngIsWhole(png.left(png.size() - 13)));
+        for (qsizetype at : {qsizetype(30), png.size() / 2, png.size() - 14}) {
+            QByteArray flipped = png;
+            flipped[at] = char(flipped[at] ^ 0x10);
+            EXPECT_FALSE(codec::PngIsWhole(flipped)) << at;
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, 11);
+    // Whole chunks with right CRCs whose image data is wrong; libpng lets
+    // rows past the last one pass with a warning, the check does not.
+    for (const char* name : {"bad-filter.bin", "short-rows.bin", "long-rows.bin"}) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray png = file.readAll();
+        EXPECT_FALSE(codec::PngIsWhole(png)) << name;
+        EXPECT_EQ(codec::DecodePng(png).isNull(), QByteArray(name) != "long-rows.bin") << name;
     }
 }
