@@ -4,6 +4,7 @@
 // of several runs and the file sizes.
 
 #include "icns/IconFamily.h"
+#include "platform/FileIO.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -97,7 +98,7 @@ double childrenCpuMs()
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
-// Scales, encodes and writes the file. Atomic: through WriteIcnsFile (temporary
+// Scales, encodes and writes the file. Atomic: through WriteFileAtomically (temporary
 // file, fsync, rename); otherwise a plain write, as Pillow does.
 Timing ourWriter(const QImage& picture, const QByteArray& path, bool atomic)
 {
@@ -114,7 +115,7 @@ Timing ourWriter(const QImage& picture, const QByteArray& path, bool atomic)
         }
         const IconFamily family = IconFamily::fromImages(images);
         if (atomic) {
-            if (!WriteIcnsFile(family, path))
+            if (!pictomat::WriteFileAtomically(pictomat::FileRef(path), family.toIcns()))
                 return {};
         } else {
             QFile file(QFile::decodeName(path));
@@ -216,7 +217,7 @@ int main(int argc, char** argv)
         std::printf("%-10s %10.1f %10.1f %12lld%s\n", name, t.wall, t.cpu, static_cast<long long>(bytes), note);
     };
     row("pictomat", tOurs, sOurs, "");
-    row("atomic", tAtomic, sOurs, "  (WriteIcnsFile: temporary file, fsync, rename)");
+    row("atomic", tAtomic, sOurs, "  (WriteFileAtomically: temporary file, fsync, rename)");
     std::printf("%-10s %10.1f %10s %12s  (first family in the process)\n", "first", tOurs.firstWall, "", "");
     row("pillow", tPillow, sPillow, "");
     row("png2icns", tPng2icns, sLibicns, "  (process run, PNGs made beforehand)");

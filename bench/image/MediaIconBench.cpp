@@ -6,6 +6,7 @@
 
 #include "icns/IconFamily.h"
 #include "image/MediaIcons.h"
+#include "platform/FileIO.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,7 +45,7 @@ int main(int argc, char** argv)
             return 1;
         }
         QString error;
-        if (!pictomat::icns::WriteIcnsFile(*family, output, &error)) {
+        if (!pictomat::WriteFileAtomically(pictomat::FileRef::fromLocalPath(output), family->toIcns(), &error)) {
             std::fprintf(stderr, "cannot write %s: %s\n", output.constData(), qPrintable(error));
             return 1;
         }

@@ -3,7 +3,7 @@
 #include "prefs/DefaultsTool.h"
 #include "platform/Desktop.h"
 #include "image/Exporters.h"
-#include "icns/IcnsTool.h"
+#include "app/IcnsCommand.h"
 #include "app/Integration.h"
 #include "prefs/Preferences.h"
 #include "ui/PreferencesWindow.h"
@@ -49,7 +49,8 @@ const char kUsage[] =
     "  formats                     list the image formats icons can be exported to\n"
     "  preferences                 open the preferences window\n"
     "  defaults read|write|delete  edit the preferences from a shell\n"
-    "  icns list|extract           look inside icon files\n"
+    "  icns list|extract|create    look inside icon files, save their pictures,\n"
+    "                              make them from .iconset folders and PNG files\n"
     "  integrate [--remove]        add (or take out) the file-manager actions\n"
     "  autostart on|off            start Pictomat with the desktop session, or not\n"
     "\n"
@@ -159,7 +160,7 @@ int RunCommandLine(int argc, char** argv)
     }
     if (verb == "icns") {
         QCoreApplication app(argc, argv);
-        return icns::RunIcnsTool(toStrings(operands));
+        return RunIcnsCommand(operands);
     }
     return usageError(("unknown command \"" + verb + "\"").constData());
 }

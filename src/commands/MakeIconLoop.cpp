@@ -42,7 +42,8 @@ void fillFromItemIcon(CommandContext& context, const CommandRequest&, const Comm
     WriteIconFamilyToOutput(family, job.output);
 }
 
-// "Make Icon for Media": the item's own picture, movie poster or icon family.
+// "Make Icon for Media": the item's own picture, movie poster or icon family
+// (an .icns file, or an .iconset folder's pictures).
 void fillFromMedia(CommandContext& context, const CommandRequest&, const CommandSettings&, const MakeIconItem& job)
 {
     const QString noIcon = QStringLiteral("The icon could not be obtained from the file.");
@@ -52,7 +53,12 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
         return;
     }
     std::optional<icns::IconFamily> family;
-    if (HasImageImporter(item.path()))
+    if (item.isDirectory() && item.name().toLower().endsWith(".iconset")) {
+        QString why;
+        family = IconFamilyFromIconsetFolder(item.path(), &why);
+        if (!family)
+            context.desktop.log(QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why));
+    } else if (HasImageImporter(item.path()))
         family = IconFamilyFromImage(item.path());
     else if (CurrentItemIsIcnsFile(item))
         family = IconFamilyFromIcnsFile(item.path());

@@ -55,15 +55,6 @@ constexpr std::array<Kind, 37> kKinds = {{
     {T("SB24"), 48, 48, 2, Payload::Png, 0},
 }};
 
-const QByteArray* findElement(const QVector<IconFamily::Element>& elements, OSType type)
-{
-    // Duplicates never reach a family, so the first match is the only one.
-    for (const IconFamily::Element& e : elements)
-        if (e.type == type)
-            return &e.data;
-    return nullptr;
-}
-
 const uchar* bytes(const QByteArray& data)
 {
     return reinterpret_cast<const uchar*>(data.constData());
@@ -77,13 +68,13 @@ QImage newImage(int w, int h)
 }
 
 // Alpha from an 8-bit mask element, or from the mask half of a 1-bit "#" kind.
-void applyMask(const QVector<IconFamily::Element>& elements, const Kind& kind, QImage* image)
+void applyMask(const IconFamily& family, const Kind& kind, QImage* image)
 {
     const int w = kind.width, h = kind.height;
     const qsizetype pixels = qsizetype(w) * h;
     const QByteArray* mask8 = nullptr;
     if (kind.mask != 0 && FindKind(kind.mask) && FindKind(kind.mask)->payload == Payload::Mask8)
-        mask8 = findElement(elements, kind.mask);
+        mask8 = family.elementData(kind.mask);
     if (mask8 && mask8->size() >= pixels) {
         const uchar* m = bytes(*mask8);
         for (int y = 0; y < h; ++y) {
@@ -98,7 +89,7 @@ void applyMask(const QVector<IconFamily::Element>& elements, const Kind& kind, Q
     for (const Kind& k : kKinds)
         if (k.payload == Payload::Mono && k.mask != 0 && k.width == w && k.height == h)
             monoType = k.type;
-    const QByteArray* mono = monoType ? findElement(elements, monoType) : nullptr;
+    const QByteArray* mono = monoType ? family.elementData(monoType) : nullptr;
     const qsizetype planeBytes = pixels / 8;
     if (!mono || mono->size() < 2 * planeBytes || IsPng(*mono) || IsJpeg2000(*mono))
         return;
@@ -141,7 +132,7 @@ bool decodePlanes(const uchar* in, qsizetype size, qsizetype pos, int planes, in
     return true;
 }
 
-QImage decodeRgb(const QVector<IconFamily::Element>& elements, const Kind& kind, const QByteArray& data,
+QImage decodeRgb(const IconFamily& family, const Kind& kind, const QByteArray& data,
                  int w, int h)
 {
     const qsizetype pixels = qsizetype(w) * h;
@@ -164,7 +155,7 @@ QImage decodeRgb(const QVector<IconFamily::Element>& elements, const Kind& kind,
         }
     }
     if (kind.width == w && kind.height == h)
-        applyMask(elements, kind, &image);
+        applyMask(family, kind, &image);
     return image;
 }
 
@@ -181,7 +172,7 @@ QImage decodeArgb(const QByteArray& data, int w, int h)
     return image;
 }
 
-QImage decodeClassic(const QVector<IconFamily::Element>& elements, const Kind& kind, const QByteArray& data)
+QImage decodeClassic(const IconFamily& family, const Kind& kind, const QByteArray& data)
 {
     const int w = kind.width, h = kind.height;
     const qsizetype pixels = qsizetype(w) * h;
@@ -203,7 +194,7 @@ QImage decodeClassic(const QVector<IconFamily::Element>& elements, const Kind& k
         }
     }
     if (kind.mask != 0)
-        applyMask(elements, kind, &image);
+        applyMask(family, kind, &image);
     return image;
 }
 
@@ -275,7 +266,7 @@ std::optional<Description> Describe(const IconFamily::Element& element)
     return Description{kind->width, kind->height, kind->scale, classicDepth(kind->payload)};
 }
 
-QImage Decode(const QVector<IconFamily::Element>& elements, const IconFamily::Element& element)
+QImage Decode(const IconFamily& family, const IconFamily::Element& element)
 {
     const QByteArray& data = element.data;
     if (IsPng(data))
@@ -287,10 +278,10 @@ QImage Decode(const QVector<IconFamily::Element>& elements, const IconFamily::El
         return {};
     switch (kind->payload) {
     case Payload::Rgb: {
-        QImage image = decodeRgb(elements, *kind, data, kind->width, kind->height);
+        QImage image = decodeRgb(family, *kind, data, kind->width, kind->height);
         // Readers disagree on icp6's edge; its RLE only fits one of them.
         if (image.isNull() && kind->type == MakeOSType("icp6"))
-            image = decodeRgb(elements, *kind, data, 48, 48);
+            image = decodeRgb(family, *kind, data, 48, 48);
         return image;
     }
     case Payload::Argb:
@@ -298,7 +289,7 @@ QImage Decode(const QVector<IconFamily::Element>& elements, const IconFamily::El
     case Payload::Mono:
     case Payload::Indexed4:
     case Payload::Indexed8:
-        return decodeClassic(elements, *kind, data);
+        return decodeClassic(family, *kind, data);
     case Payload::Png:
     case Payload::Mask8:
         break;

@@ -1,7 +1,7 @@
 #pragma once
 
-// Building blocks shared by the reader, the writer and the command-line tool.
-// Private to the icns library.
+// Building blocks shared by the reader, the writer, the listing and the
+// iconset mapping. Private to the icns library.
 
 #include "icns/IconFamily.h"
 
@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 
 struct libdeflate_compressor;
 
@@ -47,8 +48,15 @@ struct Description {
     int depth = 0;  // 32 for full colour, else the classic bit depth
 };
 std::optional<Description> Describe(const IconFamily::Element& element);
-// Decodes an element to ARGB32 (non-premultiplied), or a null image.
-QImage Decode(const QVector<IconFamily::Element>& elements, const IconFamily::Element& element);
+// Decodes an element to ARGB32 (non-premultiplied), or a null image; masks
+// are looked up in the family.
+QImage Decode(const IconFamily& family, const IconFamily::Element& element);
+
+// The payloads of an RGB + mask pair for an ARGB32 picture: the RGB planes
+// RLE-compressed by the writer rules (it32's four zero bytes first when
+// withZeroPrefix), and the 8-bit mask from its alpha.
+QByteArray RgbPayload(const QImage& image, bool withZeroPrefix);
+QByteArray MaskPayload(const QImage& image);
 
 // RLE as used by the RGB and ARGB kinds. Decodes exactly outSize bytes into
 // out (spaced stride bytes apart) starting at in[*pos]; false when the input
@@ -71,6 +79,11 @@ bool IsJpeg2000(const QByteArray& data);
 // Dimensions declared in a PNG IHDR or a JPEG 2000 header, read without a decoder.
 std::optional<QSize> PngSize(const QByteArray& data);
 std::optional<QSize> Jpeg2000Size(const QByteArray& data);
+// Whether a PNG would decode, found without decoding it: every chunk whole
+// and its CRC right, the chunks readers need in order, and the image data
+// inflating to exactly the rows its header declares, each with a known
+// filter. Several times faster than decoding.
+bool PngIsWhole(const QByteArray& data);
 // Decoders that refuse any image larger than kMaxDecodedEdge before decoding.
 QImage DecodePng(const QByteArray& data);
 QImage DecodeJpeg2000(const QByteArray& data);
@@ -95,6 +108,9 @@ private:
     size_t m_capacity = 0;
 };
 QByteArray EncodePng(const QImage& image);
+// A decoded picture of the family as PNG bytes: its element's payload when
+// that is a PNG of the same size, else freshly encoded.
+QByteArray PngOf(const IconFamily& family, const IconFamily::Image& image);
 
 inline quint32 ReadU32(const uchar* p)
 {

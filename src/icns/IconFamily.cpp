@@ -28,41 +28,59 @@ QString OSTypeToString(OSType type)
 
 void IconFamily::setElement(OSType type, const QByteArray& data)
 {
-    for (Element& e : m_elements) {
-        if (e.type == type) {
-            e.data = data;
-            return;
-        }
+    const auto found = m_index.constFind(type);
+    if (found != m_index.cend()) {
+        m_elements[*found].data = data;
+        return;
     }
+    m_index.insert(type, m_elements.size());
     m_elements.append(Element{type, data});
 }
 
 std::optional<QByteArray> IconFamily::element(OSType type) const
 {
-    for (const Element& e : m_elements)
-        if (e.type == type)
-            return e.data;
+    if (const QByteArray* data = elementData(type))
+        return *data;
     return std::nullopt;
+}
+
+const QByteArray* IconFamily::elementData(OSType type) const
+{
+    const auto found = m_index.constFind(type);
+    return found == m_index.cend() ? nullptr : &m_elements[*found].data;
 }
 
 void IconFamily::removeElement(OSType type)
 {
-    m_elements.removeIf([type](const Element& e) { return e.type == type; });
+    if (m_elements.removeIf([type](const Element& e) { return e.type == type; }) > 0)
+        reindex();
+}
+
+void IconFamily::reindex()
+{
+    m_index.clear();
+    m_index.reserve(m_elements.size());
+    for (qsizetype i = 0; i < m_elements.size(); ++i)
+        m_index.insert(m_elements[i].type, i);
 }
 
 QVector<IconFamily::Image> IconFamily::images() const
 {
     QVector<Image> result;
+    forEachImage([&result](const Image& image) { result.append(image); });
+    return result;
+}
+
+void IconFamily::forEachImage(const std::function<void(const Image&)>& visit) const
+{
     for (const Element& e : m_elements) {
         const std::optional<Description> d = Describe(e);
         if (!d)
             continue;
-        QImage image = Decode(m_elements, e);
-        if (image.isNull())
-            continue;
-        result.append(Image{e.type, image.width(), d->scale, image});
+        QImage image = Decode(*this, e);
+        if (!image.isNull())
+            visit(Image{e.type, image.width(), d->scale, std::move(image)});
     }
-    return result;
 }
 
 QImage IconFamily::bestImage(int pixelSize) const
@@ -90,7 +108,7 @@ QImage IconFamily::bestImage(int pixelSize) const
         return a.description.scale < b.description.scale;
     });
     for (const Candidate& c : candidates) {
-        QImage image = Decode(m_elements, *c.element);
+        QImage image = Decode(*this, *c.element);
         if (!image.isNull())
             return image;
     }
@@ -148,6 +166,7 @@ std::optional<IconFamily> IconFamily::fromIcns(const QByteArray& bytes, QString*
     const qsizetype end = qsizetype(qMin<quint64>(declared, quint64(bytes.size())));
     IconFamily family;
     qsizetype at = 8;
+    qsizetype count = 0;
     while (end - at >= 8) {
         const OSType type = ReadU32(p + at);
         const quint32 length = ReadU32(p + at + 4);
@@ -156,9 +175,17 @@ std::optional<IconFamily> IconFamily::fromIcns(const QByteArray& bytes, QString*
                      .arg(OSTypeToString(type)).arg(at).arg(length));
             break;
         }
-        // The TOC is rebuilt on writing; it says nothing the elements do not.
-        if (type != kToc)
+        // The TOC is rebuilt on writing; it says nothing the elements do not,
+        // and does not count, so that a family at the cap can be rewritten.
+        if (type != kToc) {
+            // Refused whole rather than cut short: a family read in part
+            // would pass for the file's icon.
+            if (++count > kMaxElements) {
+                fail(QStringLiteral("more than %1 elements; no icon family holds that many").arg(kMaxElements));
+                return std::nullopt;
+            }
             family.setElement(type, bytes.mid(at + 8, qsizetype(length) - 8));
+        }
         at += qsizetype(length);
     }
     if (at < end && end - at < 8)

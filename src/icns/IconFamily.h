@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QMap>
 #include <QString>
 #include <QVector>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace pictomat::icns {
@@ -23,6 +25,15 @@ QString OSTypeToString(OSType type);
 // The largest edge a decoded element may declare before it is refused; icon
 // files never need more, and decompression bombs declare far more.
 inline constexpr int kMaxDecodedEdge = 2048;
+
+// The most elements a family may hold. Real families hold fewer than a
+// hundred (every known kind plus metadata is about fifty); a file that
+// declares more is made to cost time, not to show an icon.
+inline constexpr qsizetype kMaxElements = 1024;
+
+// The largest icon file worth reading: a full family at kMaxDecodedEdge is a
+// few tens of megabytes at worst.
+inline constexpr qint64 kMaxIcnsFileSize = 256 * 1024 * 1024;
 
 // An icon family: an ordered set of typed elements (OSType -> payload bytes),
 // as held in an .icns file. Unknown kinds are kept byte for byte.
@@ -52,11 +63,16 @@ public:
     // Set replaces the payload of an element of that kind in place, or appends.
     void setElement(OSType type, const QByteArray& data);
     std::optional<QByteArray> element(OSType type) const;
+    // The payload of the element of that kind, or null; valid until the family changes.
+    const QByteArray* elementData(OSType type) const;
     void removeElement(OSType type);
 
     // Every picture the family holds, decoded, in element order. Elements that
     // cannot be decoded are left out.
     QVector<Image> images() const;
+    // The same pictures handed over one at a time, so that no more than one
+    // is held decoded: a hostile file may hold many that each decode large.
+    void forEachImage(const std::function<void(const Image&)>& visit) const;
     // The picture best suited to a requested edge: the smallest one at least
     // that large, else the largest. Null when the family holds no picture.
     QImage bestImage(int pixelSize) const;
@@ -75,17 +91,16 @@ public:
     QByteArray toIcns() const;
     // Parses .icns bytes. Never reads outside the input; stops at the first
     // malformed element and keeps those before it. Nothing when the header is
-    // not an icns header or no element could be read. The error also tells of
-    // damage that was read past. Of duplicate kinds the last one wins.
+    // not an icns header, no element could be read, or the file holds more
+    // than kMaxElements elements besides its TOC. The error also tells of damage that was
+    // read past. Of duplicate kinds the last one wins.
     static std::optional<IconFamily> fromIcns(const QByteArray& bytes, QString* error = nullptr);
 
 private:
-    QVector<Element> m_elements;
-};
+    void reindex();
 
-// Reading and writing files; the path is the file system's bytes.
-std::optional<IconFamily> ReadIcnsFile(const QByteArray& path, QString* error = nullptr);
-// Writes atomically: a temporary file in the same folder, fsync, rename.
-bool WriteIcnsFile(const IconFamily& family, const QByteArray& path, QString* error = nullptr);
+    QVector<Element> m_elements;
+    QHash<OSType, qsizetype> m_index;  // kind -> position in m_elements
+};
 
 } // namespace pictomat::icns

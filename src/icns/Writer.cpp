@@ -15,7 +15,9 @@ constexpr int kG = kLittle ? 1 : 2;
 constexpr int kB = kLittle ? 0 : 3;
 constexpr int kA = kLittle ? 3 : 0;
 
-QByteArray rgbPayload(const QImage& image, bool withZeroPrefix)
+} // namespace
+
+QByteArray codec::RgbPayload(const QImage& image, bool withZeroPrefix)
 {
     const qsizetype pixels = qsizetype(image.width()) * image.height();
     const uchar* bits = image.constBits();
@@ -35,7 +37,7 @@ QByteArray rgbPayload(const QImage& image, bool withZeroPrefix)
     return out;
 }
 
-QByteArray maskPayload(const QImage& image)
+QByteArray codec::MaskPayload(const QImage& image)
 {
     const qsizetype pixels = qsizetype(image.width()) * image.height();
     QByteArray out(pixels, Qt::Uninitialized);
@@ -44,6 +46,8 @@ QByteArray maskPayload(const QImage& image)
         out[i] = char(bits[i * 4 + kA]);
     return out;
 }
+
+namespace {
 
 QImage prepared(const QImage& source, int size)
 {
@@ -80,8 +84,8 @@ IconFamily IconFamily::fromImages(const QMap<int, QImage>& imagesByPixelSize, co
         if (!l.wanted || !images.contains(l.size))
             continue;
         const QImage& image = images[l.size];
-        family.m_elements.append(Element{l.data, rgbPayload(image, l.size == 128)});
-        family.m_elements.append(Element{l.mask, maskPayload(image)});
+        family.setElement(l.data, RgbPayload(image, l.size == 128));
+        family.setElement(l.mask, MaskPayload(image));
     }
 
     struct PngSlot {
@@ -108,7 +112,7 @@ IconFamily IconFamily::fromImages(const QMap<int, QImage>& imagesByPixelSize, co
     for (const PngSlot& slot : slots) {
         const QByteArray png = pngBySize.value(slot.size);
         if (!png.isEmpty())
-            family.m_elements.append(Element{slot.type, png});
+            family.setElement(slot.type, png);
     }
     return family;
 }

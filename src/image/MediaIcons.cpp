@@ -1,5 +1,9 @@
 #include "image/MediaIcons.h"
 
+#include "icns/Contents.h"
+#include "platform/FileIO.h"
+#include "platform/FileRef.h"
+
 #include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
@@ -188,10 +192,41 @@ std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path
 
 std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path)
 {
-    std::optional<icns::IconFamily> family = icns::ReadIcnsFile(path);
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, icns::kMaxIcnsFileSize);
+    if (!bytes)
+        return std::nullopt;
+    std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(*bytes);
     if (!family || family->isEmpty())
         return std::nullopt;
     return family;
+}
+
+std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& path, QString* error)
+{
+    auto fail = [error](const QString& message) -> std::optional<icns::IconFamily> {
+        if (error)
+            *error = message;
+        return std::nullopt;
+    };
+    const FileRef folder = FileRef::fromLocalPath(path);
+    if (!folder.isDirectory())
+        return fail(QStringLiteral("not a folder"));
+    // Only the standard names are read, so nothing else the folder holds
+    // (notes, sources, a larger master picture) can get in.
+    QVector<icns::NamedPng> files;
+    for (const icns::IconsetSlot& slot : icns::IconsetSlots()) {
+        const FileRef file = folder.child(slot.name);
+        if (!file.exists())
+            continue;
+        QString why;
+        const std::optional<QByteArray> bytes = ReadRegularFile(file.path(), icns::kMaxIcnsFileSize, &why);
+        if (!bytes)
+            return fail(QStringLiteral("%1: cannot read: %2").arg(QLatin1String(slot.name), why));
+        files.append(icns::NamedPng{slot.name, *bytes});
+    }
+    if (files.isEmpty())
+        return fail(QStringLiteral("no picture named as in an iconset (icon_16x16.png ... icon_512x512@2x.png)"));
+    return icns::FamilyFromPngs(files, true, error);
 }
 
 } // namespace pictomat

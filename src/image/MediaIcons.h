@@ -53,6 +53,13 @@ std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path
 // no element.
 std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path);
 
+// The family of an .iconset folder: its PNG files under the standard names
+// (icon_16x16.png ... icon_512x512@2x.png), each in its own slot, PNG bytes
+// kept as they are; other files in the folder are left alone. Nothing, and
+// the error says which file and why, when a named file cannot be read, is no
+// PNG, does not match its name, or the folder holds no such file.
+std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& path, QString* error = nullptr);
+
 // A movie's poster frame converted to RGBA at no more than maxEdge pixels along
 // its longer display edge, and its display size (sample aspect ratio and
 // rotation applied).

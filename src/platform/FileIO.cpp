@@ -120,15 +120,33 @@ QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
-} // namespace
 
-bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error, std::optional<unsigned> mode)
+// Puts the finished temporary file in place. Without replace, nothing that
+// already has the name (a file, a folder, a dangling link) is touched.
+// After link(2), *linked says the temporary name still holds the file too.
+bool moveIntoPlace(const QByteArray& temp, const QByteArray& path, bool replace, bool* linked)
+{
+    if (replace)
+        return ::rename(temp.constData(), path.constData()) == 0;
+    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, path.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // File systems without RENAME_NOREPLACE: link(2) never replaces either.
+    *linked = ::link(temp.constData(), path.constData()) == 0;
+    return *linked;
+}
+
+bool writeAtomically(const FileRef& target, const QByteArray& bytes, QString* error, std::optional<unsigned> mode,
+                     bool replace, bool* existed)
 {
     auto fail = [&](const QString& message) {
         if (error)
             *error = message;
         return false;
     };
+    if (existed)
+        *existed = false;
     const QByteArray& path = target.path();
     const qsizetype slash = path.lastIndexOf('/');
     if (path.isEmpty() || slash == path.size() - 1)
@@ -149,14 +167,34 @@ bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString
     if (!writeAll(temp.fd.get(), bytes) || ::fchmod(temp.fd.get(), mode_t(*mode & 07777)) != 0 ||
         ::fsync(temp.fd.get()) != 0 || !temp.fd.close())
         return fail(QStringLiteral("cannot write %1: %2").arg(QFile::decodeName(temp.name), systemError()));
-    if (::rename(temp.name.constData(), path.constData()) != 0)
-        return fail(QStringLiteral("cannot replace %1: %2").arg(target.displayPath(), systemError()));
-    temp.keep = true;
+    bool linked = false;
+    if (!moveIntoPlace(temp.name, path, replace, &linked)) {
+        const int err = errno;
+        const QString why = QString::fromLocal8Bit(std::strerror(err));
+        if (existed)
+            *existed = err == EEXIST;
+        return fail(QStringLiteral("cannot %1 %2: %3")
+                        .arg(replace ? QStringLiteral("replace") : QStringLiteral("create"), target.displayPath(), why));
+    }
+    // A linked file's temporary name goes with its owner.
+    temp.keep = !linked;
     // Makes the rename itself durable; a failure here loses nothing already written.
     const UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.valid())
         ::fsync(dir.get());
     return true;
+}
+
+} // namespace
+
+bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error, std::optional<unsigned> mode)
+{
+    return writeAtomically(target, bytes, error, mode, true, nullptr);
+}
+
+bool WriteNewFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error, bool* existed)
+{
+    return writeAtomically(target, bytes, error, std::nullopt, false, existed);
 }
 
 } // namespace pictomat

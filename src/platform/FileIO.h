@@ -30,5 +30,9 @@ QImage ReadImageFile(const FileRef& file);
 // file gets `mode`, or the usual 0666 less the umask.
 bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error = nullptr,
                          std::optional<unsigned> mode = std::nullopt);
+// The same for a name that must not exist yet: fails, touching nothing, when
+// anything has the name (even a dangling symbolic link); existed then says so.
+bool WriteNewFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error = nullptr,
+                            bool* existed = nullptr);
 
 } // namespace pictomat

@@ -3,6 +3,7 @@
 #include "commands/Dispatcher.h"
 #include "image/Exporters.h"
 #include "icns/IconFamily.h"
+#include "platform/FileIO.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 
@@ -102,7 +103,7 @@ QByteArray MakeIconFixture::icnsFile(const QString& name, QColor colour)
     for (int size : {16, 32, 128, 256})
         images.insert(size, SolidImage(size, colour));
     const QByteArray path = QFile::encodeName(work() + "/" + name);
-    EXPECT_TRUE(icns::WriteIcnsFile(icns::IconFamily::fromImages(images), path));
+    EXPECT_TRUE(WriteFileAtomically(FileRef(path), icns::IconFamily::fromImages(images).toIcns()));
     return path;
 }
 

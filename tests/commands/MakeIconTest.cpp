@@ -1,6 +1,7 @@
 #include "MakeIconSupport.h"
 
 #include "platform/CustomIcons.h"
+#include "platform/FileIO.h"
 #include "icns/IconFamily.h"
 #include "platform/IconProvider.h"
 #include "prefs/Preferences.h"
@@ -118,7 +119,8 @@ TEST_F(MakeIcon, IconFileHoldsTheItemsIconAtEverySizeForEveryReader)
               "16x16@1 16x16@2 32x32@1 32x32@2 128x128@1 128x128@2 256x256@1 256x256@2 512x512@1 512x512@2");
     EXPECT_GT(test::Icns2pngElementCount(icns), 8);
     // Every picture in it is the item's icon, not some generic one.
-    const std::optional<icns::IconFamily> family = icns::ReadIcnsFile(icns);
+    const std::optional<icns::IconFamily> family =
+        icns::IconFamily::fromIcns(ReadRegularFile(icns, icns::kMaxIcnsFileSize).value_or(QByteArray()));
     ASSERT_TRUE(family);
     for (const icns::IconFamily::Image& image : family->images()) {
         const QRgb middle = image.image.pixel(image.image.width() / 2, image.image.height() / 2);
@@ -376,6 +378,45 @@ TEST_F(MakeIcon, ExportedImagesCarryTheirOwnPictureAsCustomIcon)
     select({red});
     runExport(*exporterFor("png"));
     EXPECT_TRUE(gioCustomIcon(out("Red.desktop.png")).isEmpty());
+}
+
+TEST_F(MakeIcon, MediaIconOfAnIconsetFolderHoldsItsOwnPicturesAndABadOneIsReported)
+{
+    const QString folder = work() + "/App.iconset";
+    QDir().mkpath(folder);
+    const QMap<QString, QColor> pictures = {{"icon_16x16.png", Qt::red},
+                                            {"icon_32x32.png", Qt::green},
+                                            {"icon_128x128.png", Qt::blue},
+                                            {"icon_128x128@2x.png", Qt::yellow}};
+    for (auto it = pictures.begin(); it != pictures.end(); ++it) {
+        const int size = it.key() == "icon_16x16.png" ? 16 : it.key() == "icon_32x32.png" ? 32
+                         : it.key() == "icon_128x128.png"                                 ? 128
+                                                                                          : 256;
+        ASSERT_TRUE(test::SolidImage(size, it.value()).save(folder + "/" + it.key(), "PNG"));
+    }
+    select({QFile::encodeName(folder)});
+    run(CommandId::MakeIconForMedia);
+    EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('|').toStdString();
+    EXPECT_EQ(test::PillowIcnsSizes(out("App.iconset.icns")), "16x16@1 32x32@1 128x128@1 128x128@2");
+    const std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(FileBytes(out("App.iconset.icns")));
+    ASSERT_TRUE(family);
+    for (const icns::IconFamily::Image& image : family->images()) {
+        const QColor expected = image.scale == 2 ? Qt::yellow
+                                : image.pixelSize == 16 ? Qt::red
+                                : image.pixelSize == 32 ? Qt::green
+                                                        : Qt::blue;
+        EXPECT_EQ(QColor(image.image.pixel(image.image.width() / 2, image.image.height() / 2)), expected)
+            << image.pixelSize << "@" << image.scale;
+    }
+
+    // A picture whose pixels do not match its name spoils the folder: the
+    // command's messages, and the reason in the log.
+    ASSERT_TRUE(test::SolidImage(30, Qt::red).save(folder + "/icon_32x32.png", "PNG"));
+    desktop = test::RecordingDesktop();
+    run(CommandId::MakeIconForMedia);
+    EXPECT_EQ(desktop.alertMessages(), (QStringList{"The icon family could not be created.",
+                                                    "The icon could not be obtained from the file."}));
+    EXPECT_TRUE(desktop.logLines.join('\n').contains("icon_32x32.png")) << desktop.logLines.join('\n').toStdString();
 }
 
 } // namespace

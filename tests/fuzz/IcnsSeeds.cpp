@@ -3,6 +3,7 @@
 
 #include "icns/IconFamily.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
@@ -77,6 +78,25 @@ int main(int argc, char** argv)
     withMeta.setElement(MakeOSType("icnV"), u32(0x42000000));
     withMeta.setElement(0xFDD92FA8u, IconFamily::fromImages({{16, picture(16)}}).toIcns());
     ok &= save(dir, "metadata.icns", withMeta.toIcns());
+    // Shaped like files that once took minutes: 200,000 empty elements of
+    // distinct kinds (1.6 MB), and a family at the element cap whose every
+    // element is a small PNG under a kind of its own, all decoded.
+    QByteArray flood = handMade({});
+    for (quint32 i = 0; i < 200000; ++i)
+        flood += u32(0x61000000u + i) + u32(8);
+    ok &= save(dir, "flood.icns", flood.replace(4, 4, u32(quint32(flood.size()))));
+    const QByteArray small = *IconFamily::fromImages({{64, picture(64)}}).element(MakeOSType("ic12"));
+    QVector<IconFamily::Element> many;
+    for (quint32 i = 0; i < quint32(kMaxElements); ++i)
+        many.append({0x61000000u + i, small});
+    ok &= save(dir, "at-cap.icns", handMade(many));
+    // Plain PNG files, for the check that stands in for decoding them.
+    for (int size : {16, 64, 128}) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        ok &= buffer.open(QIODevice::WriteOnly) && picture(size).save(&buffer, "PNG");
+        ok &= save(dir, QStringLiteral("picture-%1.png").arg(size), png);
+    }
     // JPEG 2000 payloads come from png2icns when it is installed: as written
     // (JP2 boxes in ic08) and as a bare codestream in ic09.
     QTemporaryDir temp;

@@ -19,6 +19,12 @@ using pictomat::test::SamePixels;
 
 namespace {
 
+QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 class IcnsReaders : public pictomat::test::TestEnv {
 protected:
     void SetUp() override
@@ -31,9 +37,9 @@ protected:
         IconFamily::WriteOptions options;
         options.legacy48 = options.legacy128 = true;
         m_file = work() + QStringLiteral("/family.icns");
-        QString error;
-        ASSERT_TRUE(WriteIcnsFile(IconFamily::fromImages(m_sources, options), QFile::encodeName(m_file), &error))
-            << qPrintable(error);
+        QFile file(m_file);
+        const QByteArray bytes = IconFamily::fromImages(m_sources, options).toIcns();
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
 
     QString source(int size) const { return work() + QStringLiteral("/src-%1.png").arg(size); }
@@ -124,7 +130,7 @@ TEST_F(IcnsReaders, FamiliesWrittenByPillowAndPng2icnsDecode)
                              {source(1024), pillowFile});
     ASSERT_EQ(p.exitCode, 0) << p.err.constData();
     QString error;
-    const auto pillow = ReadIcnsFile(QFile::encodeName(pillowFile), &error);
+    const auto pillow = IconFamily::fromIcns(ReadBytes(pillowFile), &error);
     ASSERT_TRUE(pillow) << qPrintable(error);
     EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
     QStringList kinds;
@@ -140,7 +146,7 @@ TEST_F(IcnsReaders, FamiliesWrittenByPillowAndPng2icnsDecode)
         args << source(size);
     const auto r = RunProcess(QStringLiteral("png2icns"), args);
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    const auto libicns = ReadIcnsFile(QFile::encodeName(png2icnsFile), &error);
+    const auto libicns = IconFamily::fromIcns(ReadBytes(png2icnsFile), &error);
     ASSERT_TRUE(libicns) << qPrintable(error);
     ASSERT_TRUE(codec::IsJpeg2000(*libicns->element(MakeOSType("ic09"))));
     const auto images = libicns->images();

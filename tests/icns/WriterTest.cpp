@@ -1,19 +1,12 @@
-// The bytes the writer produces: container structure, the rules that keep
-// real decoders from failing, and the atomic file write.
+// The bytes the writer produces: container structure and the rules that keep
+// real decoders from failing.
 
 #include "icns/IcnsCodec.h"
 #include "IcnsTestSupport.h"
 #include "icns/IconFamily.h"
-#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-
-#include <dirent.h>
-#include <unistd.h>
-#include <sys/stat.h>
 
 using namespace pictomat::icns;
 using pictomat::test::FullSet;
@@ -48,18 +41,6 @@ QByteArray payloadOf(const QVector<IconFamily::Element>& elements, const char (&
         if (e.type == MakeOSType(type))
             return e.data;
     return {};
-}
-
-// Counts the names in a folder as bytes: QDir hides names that are not UTF-8.
-int entryCount(const QByteArray& folder)
-{
-    int n = 0;
-    if (DIR* d = ::opendir(folder.constData())) {
-        while (const dirent* e = ::readdir(d))
-            n += QByteArray(e->d_name) != "." && QByteArray(e->d_name) != "..";
-        ::closedir(d);
-    }
-    return n;
 }
 
 } // namespace
@@ -155,34 +136,4 @@ TEST(IcnsWriter, RewritingKeepsUnknownElementsAndOrder)
         EXPECT_EQ(read->elements()[i].data, original.elements()[i].data);
     }
     EXPECT_EQ(read->toIcns(), original.toIcns());
-}
-
-class IcnsFileTest : public pictomat::test::TestEnv {};
-
-TEST_F(IcnsFileTest, WritesAtomicallyAndKeepsPermissions)
-{
-    QDir().mkpath(work());
-    const QByteArray path = QFile::encodeName(work()) + "/caf\xe9 icon.icns";
-    const IconFamily family = IconFamily::fromImages({{32, TestPicture(32)}});
-    QString error;
-    ASSERT_TRUE(WriteIcnsFile(family, path, &error)) << qPrintable(error);
-    ASSERT_EQ(::chmod(path.constData(), 0640), 0);
-    const IconFamily bigger = IconFamily::fromImages({{32, TestPicture(32)}, {128, TestPicture(128)}});
-    ASSERT_TRUE(WriteIcnsFile(bigger, path, &error)) << qPrintable(error);
-
-    struct stat st {};
-    ASSERT_EQ(::stat(path.constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(entryCount(QFile::encodeName(work())), 1);  // no temporary left behind
-    const auto read = ReadIcnsFile(path, &error);
-    ASSERT_TRUE(read) << qPrintable(error);
-    EXPECT_EQ(read->toIcns(), bigger.toIcns());
-
-    // Failures say so and leave nothing behind.
-    EXPECT_FALSE(WriteIcnsFile(family, QFile::encodeName(work()) + "/missing/x.icns", &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(ReadIcnsFile(QFile::encodeName(work()) + "/none.icns", &error));
-    EXPECT_FALSE(ReadIcnsFile(QFile::encodeName(work()), &error));
-    EXPECT_EQ(entryCount(QFile::encodeName(work())), 1);
-    ::unlink(path.constData());  // QDir cannot remove a name that is not UTF-8
 }

@@ -1,8 +1,10 @@
 #include "image/MediaIcons.h"
 
 #include "ImageTestSupport.h"
+#include "platform/FileIO.h"
 #include "TestEnv.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPainter>
 
@@ -27,7 +29,7 @@ protected:
     QByteArray writeFamily(const icns::IconFamily& family, const QString& name)
     {
         const QByteArray path = QFile::encodeName(work() + "/" + name);
-        EXPECT_TRUE(icns::WriteIcnsFile(family, path));
+        EXPECT_TRUE(WriteFileAtomically(FileRef(path), family.toIcns()));
         return path;
     }
 };
@@ -187,6 +189,35 @@ TEST_F(MediaIcons, IcnsFilesKeepTheirOwnElementsAndOddNamesOpen)
     EXPECT_TRUE(HasImageImporter(name));
     EXPECT_TRUE(IconFamilyFromImage(name));
     ::unlink(name.constData());  // the temporary folder cannot remove it by name
+}
+
+TEST_F(MediaIcons, IconsetFolderGivesItsPicturesAsTheFamily)
+{
+    // Files without an iconset name, a larger master picture among them, stay out.
+    const QString folder = QStringLiteral("My App.iconset");
+    QDir().mkpath(work() + "/" + folder);
+    save(solid(1024, 1024, Qt::red), folder + "/master.png");
+    save(solid(16, 16, QColor(0, 0, 255, 128)), folder + "/icon_16x16.png");
+    const QByteArray big = save(solid(256, 256, Qt::green), folder + "/icon_128x128@2x.png");
+    const QByteArray path = QFile::encodeName(work() + "/" + folder);
+
+    QString error;
+    std::optional<icns::IconFamily> family = IconFamilyFromIconsetFolder(path, &error);
+    ASSERT_TRUE(family) << qPrintable(error);
+    QStringList kinds;
+    for (const auto& e : family->elements())
+        kinds << icns::OSTypeToString(e.type);
+    EXPECT_EQ(kinds, QStringList({"is32", "s8mk", "ic13"}));
+    QFile file(QFile::decodeName(big));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(family->element(icns::MakeOSType("ic13")), file.readAll());
+    EXPECT_EQ(family->bestImage(16).pixel(3, 3), qRgba(0, 0, 255, 128));
+
+    save(solid(32, 32, Qt::red), folder + "/icon_16x16.png");
+    EXPECT_FALSE(IconFamilyFromIconsetFolder(path, &error));
+    EXPECT_EQ(error, "icon_16x16.png: 32x32 pixels, but its name asks for 16x16");
+    EXPECT_FALSE(IconFamilyFromIconsetFolder(QFile::encodeName(work()), &error));
+    EXPECT_TRUE(error.startsWith("no picture named as in an iconset")) << qPrintable(error);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "image/MediaIcons.h"
 
 #include "ImageTestSupport.h"
+#include "platform/FileIO.h"
 #include "TestEnv.h"
 
 #include <QFile>
@@ -58,7 +59,7 @@ TEST_F(MoviePosterTest, FourByThreeMovieIsFittedByWidthInEveryRow)
     const std::optional<icns::IconFamily> family = IconFamilyFromMoviePoster(path);
     ASSERT_TRUE(family);
     const QByteArray icns = QFile::encodeName(work() + "/test.icns");
-    ASSERT_TRUE(icns::WriteIcnsFile(*family, icns));
+    ASSERT_TRUE(WriteFileAtomically(FileRef(icns), family->toIcns()));
     const std::optional<QImage> row = test::PillowIcnsImage(icns, 16);
     ASSERT_TRUE(row);
     EXPECT_EQ(RowsWithAlpha(*row, 255), Range(2, 13));

@@ -1,0 +1,196 @@
+#include "app/IcnsCommand.h"
+
+#include "icns/Contents.h"
+#include "icns/IconFamily.h"
+#include "image/MediaIcons.h"
+#include "platform/FileIO.h"
+#include "platform/FileRef.h"
+
+#include <QString>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace pictomat {
+
+namespace {
+
+const char kUsage[] = "usage: pictomat icns list FILE\n"
+                      "       pictomat icns extract [--force] FILE DIR\n"
+                      "       pictomat icns extract --iconset [--force] FILE DIR\n"
+                      "       pictomat icns create [--force] OUT.icns (FOLDER.iconset | PNG...)\n";
+
+int usage()
+{
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+// "pictomat: NAME: message", the name as the shell gave it.
+void complain(const QByteArray& name, const QString& message)
+{
+    std::fprintf(stderr, "pictomat: %s: %s\n", name.constData(), message.toLocal8Bit().constData());
+}
+
+struct Arguments {
+    bool force = false;
+    bool iconset = false;
+    QList<QByteArray> operands;
+    bool valid = true;
+};
+
+// Options may stand anywhere after the verb; "--" ends them.
+Arguments parse(const QList<QByteArray>& words, bool iconsetAllowed)
+{
+    Arguments args;
+    bool options = true;
+    for (const QByteArray& word : words) {
+        if (options && word == "--")
+            options = false;
+        else if (options && word == "--force")
+            args.force = true;
+        else if (options && iconsetAllowed && word == "--iconset")
+            args.iconset = true;
+        else if (options && word.startsWith('-') && word.size() > 1)
+            args.valid = false;
+        else
+            args.operands.append(word);
+    }
+    return args;
+}
+
+std::optional<icns::IconFamily> readFamily(const QByteArray& path)
+{
+    QString error;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, icns::kMaxIcnsFileSize, &error);
+    if (!bytes) {
+        complain(path, QStringLiteral("cannot read: %1").arg(error));
+        return std::nullopt;
+    }
+    std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(*bytes, &error);
+    if (!family)
+        complain(path, error);
+    else if (!error.isEmpty())
+        complain(path, QStringLiteral("warning: %1").arg(error));
+    return family;
+}
+
+// Never through what has the name: a new file is renamed into place, and
+// without force nothing that exists is replaced.
+bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force)
+{
+    const FileRef target = FileRef::fromLocalPath(path);
+    QString error;
+    bool existed = false;
+    const bool written = force ? WriteFileAtomically(target, bytes, &error)
+                               : WriteNewFileAtomically(target, bytes, &error, &existed);
+    if (existed)
+        complain(path, QStringLiteral("already exists; not replaced (--force replaces it)"));
+    else if (!written)
+        complain(path, error);
+    return written;
+}
+
+int list(const QByteArray& path)
+{
+    const std::optional<icns::IconFamily> family = readFamily(path);
+    if (!family)
+        return 1;
+    for (const icns::ElementRow& row : icns::ListElements(*family))
+        std::printf("%-10s %9lld  %s\n", icns::OSTypeToString(row.type).toLocal8Bit().constData(),
+                    static_cast<long long>(row.bytes), row.holds.toLocal8Bit().constData());
+    return 0;
+}
+
+int extract(const Arguments& args)
+{
+    const QByteArray& path = args.operands[0];
+    const QByteArray& folder = args.operands[1];
+    const std::optional<icns::IconFamily> family = readFamily(path);
+    if (!family)
+        return 1;
+    if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
+        complain(folder, QStringLiteral("cannot create the folder: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return 1;
+    }
+    if (!FileRef::fromLocalPath(folder).isDirectory()) {
+        complain(folder, QStringLiteral("not a folder"));
+        return 1;
+    }
+    QStringList skipped;
+    const QVector<icns::NamedPng> pictures =
+        args.iconset ? icns::IconsetPictures(*family, &skipped) : icns::PicturesAsPng(*family);
+    for (const QString& picture : skipped)
+        complain(path, QStringLiteral("%1 has no iconset name; not saved").arg(picture));
+    if (pictures.isEmpty()) {
+        complain(path, QStringLiteral("no picture to save"));
+        return 1;
+    }
+    int status = 0;
+    for (const icns::NamedPng& picture : pictures) {
+        const QByteArray target = folder + (folder.endsWith('/') ? "" : "/") + picture.name;
+        if (!writeOutput(target, picture.png, args.force)) {
+            status = 1;
+            continue;
+        }
+        std::printf("%s\n", target.constData());
+    }
+    return status;
+}
+
+int create(const Arguments& args)
+{
+    const QByteArray& output = args.operands[0];
+    const QList<QByteArray> inputs = args.operands.mid(1);
+    std::optional<icns::IconFamily> family;
+    QString error;
+    if (inputs.size() == 1 && FileRef::fromLocalPath(inputs[0]).isDirectory()) {
+        family = IconFamilyFromIconsetFolder(FileRef::fromLocalPath(inputs[0]).path(), &error);
+        if (!family) {
+            complain(inputs[0], error);
+            return 1;
+        }
+    } else {
+        QVector<icns::NamedPng> files;
+        for (const QByteArray& input : inputs) {
+            const std::optional<QByteArray> bytes = ReadRegularFile(input, icns::kMaxIcnsFileSize, &error);
+            if (!bytes) {
+                complain(input, QStringLiteral("cannot read: %1").arg(error));
+                return 1;
+            }
+            files.append(icns::NamedPng{input, *bytes});
+        }
+        family = icns::FamilyFromPngs(files, false, &error);
+        if (!family) {
+            std::fprintf(stderr, "pictomat: %s\n", error.toLocal8Bit().constData());
+            return 1;
+        }
+    }
+    const QByteArray bytes = family->toIcns();
+    if (bytes.isEmpty()) {
+        complain(output, QStringLiteral("the icon family is too large to write"));
+        return 1;
+    }
+    return writeOutput(output, bytes, args.force) ? 0 : 1;
+}
+
+} // namespace
+
+int RunIcnsCommand(const QList<QByteArray>& operands)
+{
+    const QByteArray verb = operands.value(0);
+    const Arguments args = parse(operands.mid(1), verb == "extract");
+    if (!args.valid)
+        return usage();
+    if (verb == "list" && args.operands.size() == 1 && !args.force)
+        return list(args.operands[0]);
+    if (verb == "extract" && args.operands.size() == 2)
+        return extract(args);
+    if (verb == "create" && args.operands.size() >= 2)
+        return create(args);
+    return usage();
+}
+
+} // namespace pictomat
