@@ -17,6 +17,8 @@ constexpr qsizetype kFeedBytes = 16 * 1024;
 // libxml2 checks a tag's attributes against each other, which takes time
 // growing with the square of their number; a tag this long is given up.
 constexpr qsizetype kLongestTag = 64 * 1024;
+// Elements nest this deep inside a head only on pages made to be slow.
+constexpr int kDeepestInHead = 64;
 const char kShortcutIconForm[] = "<link rel=\"shortcut icon\" href=\"";
 
 QByteArray Latin(const xmlChar* text)
@@ -169,7 +171,9 @@ void OnStart(void* data, const xmlChar* name, const xmlChar** attributes)
         return;
     }
     if (scan.depth > 0) {
-        ++scan.depth;  // inside a title, script, noscript or template: not the head's own
+        // Inside a title, script, noscript or template: not the head's own.
+        if (++scan.depth > kDeepestInHead)
+            Finish(scan);
         return;
     }
     if (!BelongsInHead(tag))
