@@ -1,5 +1,6 @@
 #include "commands/SiteIcon.h"
 #include "platform/CustomIcons.h"
+#include "platform/HtmlHead.h"
 #include "WebFixtures.h"
 
 #include <QDir>
@@ -248,6 +249,22 @@ TEST_F(ShortcutIconTest, CapsTimeOutsRedirectsStatusesAndNonPictures)
     EXPECT_TRUE(desktop.events.contains(kAt + base + "/sub.ico"));
     EXPECT_TRUE(desktop.events.contains(kAt + base + "/favicon.ico"));
     EXPECT_FALSE(server.requests().contains("/status/404/sub.ico"));
+}
+
+TEST(HtmlHeadTest, CharsetComesFromMarkThenServerThenMeta)
+{
+    const auto href = [](const QByteArray& page, const QByteArray& contentType = {}) {
+        const HtmlHead head = ParseHtmlHead(page, contentType);
+        return head.links.isEmpty() ? QString() : head.links.first().href;
+    };
+    const QString cyrillicA = QString(QChar(0x0430));
+    EXPECT_EQ(href("<head><meta http-equiv=Content-Type content='text/html; charset=KOI8-R'><link href=\xC1>"),
+              cyrillicA);
+    EXPECT_EQ(href("<head><meta charset=utf-8><link href=\xE0>", "text/html;charset=\"windows-1251\""), cyrillicA);
+    EXPECT_EQ(href("\xEF\xBB\xBF<head><link href=\xD0\xB0>", "text/html; charset=iso-8859-1"), cyrillicA);
+    // A page that says UTF-16 but was read as ASCII is UTF-8; an unknown name falls back to the old rule.
+    EXPECT_EQ(href("<head><meta charset=utf-16><link href=\xD0\xB0>"), cyrillicA);
+    EXPECT_EQ(href("<head><meta charset=no-such-charset><link href=\xE9>"), QString(QChar(0x00C8)));  // Mac OS Roman
 }
 
 TEST(ShortcutIconPictureTest, DecodesWhatTheImageLayerReads)
