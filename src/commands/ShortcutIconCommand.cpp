@@ -2,14 +2,13 @@
 
 #include "commands/CommandServices.h"
 
+#include "commands/SiteIcon.h"
 #include "platform/CustomIcons.h"
+#include "platform/HtmlHead.h"
 #include "platform/HttpClient.h"
-#include "platform/MacRoman.h"
 #include "platform/ResourceFork.h"
 #include "output/StringUtils.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <QStringDecoder>
 #include <QUrl>
 
@@ -29,11 +28,6 @@ const QString kIconNotCopied = QStringLiteral("The shortcut icon image could not
 
 // The path buffer of the recognition step holds 1024 bytes with its zero.
 constexpr qsizetype kPathBufferBytes = 1024;
-
-// Vector pictures have no pixel size of their own worth keeping: they are
-// drawn at least this large, and never larger than a stored custom icon.
-constexpr int kVectorMinimumEdge = 256;
-constexpr int kVectorMaximumEdge = 1024;
 
 // A web location: the item's path as text, as a file URL, its extension "webloc".
 bool IsWebLocation(const FileRef& item)
@@ -73,43 +67,6 @@ std::optional<QString> ReadWebLocationAddress(const FileRef& item)
     return text;
 }
 
-// Strict UTF-8 first; Mac OS Roman decodes any bytes, so a page always has text.
-QString DecodePage(const QByteArray& data)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(data);
-    if (!utf8.hasError())
-        return text;
-    return decodeMacRoman(data);
-}
-
-// The shortcut-icon link resolved against the web location's
-// own address, else the site's /favicon.ico. Nothing when neither can be made.
-std::optional<QUrl> IconAddress(const QString& head, const QUrl& pageAddress)
-{
-    const std::optional<QString> reference =
-        extractBetweenPattern(head, QStringLiteral("<link rel=\"shortcut icon\" href=\""), QStringLiteral("\""));
-    if (reference) {
-        const QUrl relative(*reference, QUrl::StrictMode);
-        if (relative.isValid()) {
-            const QUrl resolved = pageAddress.resolved(relative);
-            if (resolved.isValid() && !resolved.isEmpty())
-                return resolved;
-        }
-    }
-    // The fallback keeps the host alone: scheme http, no port, no user, no path.
-    const QString host = pageAddress.host();
-    if (host.isEmpty())
-        return std::nullopt;
-    QUrl fallback;
-    fallback.setScheme(QStringLiteral("http"));
-    fallback.setHost(host);
-    fallback.setPath(QStringLiteral("/favicon.ico"));
-    if (!fallback.isValid())
-        return std::nullopt;
-    return fallback;
-}
-
 void Fail(CommandContext& context, const QString& message)
 {
     ShowStandardAlert(context, message);
@@ -117,37 +74,42 @@ void Fail(CommandContext& context, const QString& message)
 }
 
 // Fetches the page of one web location whose address has been read, finds its
-// icon and sets it; every failure ends with its alert.
+// icon and sets it; every failure ends with its alert. The first icon address
+// that gives a picture wins.
 void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString& address)
 {
     context.desktop.log(QStringLiteral("Webloc Link = ") + address);
 
     const HttpClient client;
     const QUrl pageAddress(address, QUrl::StrictMode);
-    std::optional<QByteArray> data;
+    std::optional<HttpResponse> page;
     if (pageAddress.isValid() && !pageAddress.isEmpty())
-        data = client.get(pageAddress, HttpClient::kPageCap);
-    if (!data)
+        page = client.get(pageAddress, HttpClient::kPageCap, Requester::User);
+    if (!page)
         return Fail(context, kPageNotDownloaded);
-    const QString page = DecodePage(*data);
 
-    const std::optional<QString> head =
-        extractBetweenPattern(page, QStringLiteral("<head"), QStringLiteral("</head>"));
-    if (!head) {
+    const HtmlHead head = ParseHtmlHead(page->body, page->contentType);
+    if (!head.found) {
         ShowStandardAlert(context, kHeaderNotFound);
         context.desktop.log(QStringLiteral("The header was not found."));
         return;
     }
     context.desktop.log(QStringLiteral("The header was found!"));
 
-    const std::optional<QUrl> iconAddress = IconAddress(*head, pageAddress);
-    if (!iconAddress)
+    const QVector<QUrl> iconAddresses = SiteIconAddresses(head, page->finalUrl);
+    if (iconAddresses.isEmpty())
         return Fail(context, kIconNotFound);
-    context.desktop.log(QStringLiteral("The shortcut icon is located at: ")
-                        + iconAddress->toString(QUrl::FullyEncoded));
-
-    const std::optional<QByteArray> iconData = client.get(*iconAddress, HttpClient::kIconCap);
-    const QImage picture = iconData ? DecodeShortcutIconPicture(*iconData) : QImage();
+    // Links in a page from the internet may not lead into the local network.
+    const Requester requester = page->fromLocalNetwork ? Requester::LocalPage : Requester::PublicPage;
+    QImage picture;
+    for (const QUrl& iconAddress : iconAddresses) {
+        context.desktop.log(QStringLiteral("The shortcut icon is located at: ")
+                            + iconAddress.toString(QUrl::FullyEncoded));
+        const std::optional<HttpResponse> icon = client.get(iconAddress, HttpClient::kIconCap, requester);
+        picture = icon ? DecodeShortcutIconPicture(icon->body) : QImage();
+        if (!picture.isNull())
+            break;
+    }
     if (picture.isNull())
         return Fail(context, kIconNotCreated);
 
@@ -156,40 +118,6 @@ void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString
 }
 
 } // namespace
-
-QImage DecodeShortcutIconPicture(const QByteArray& bytes)
-{
-    if (bytes.isEmpty())
-        return QImage();
-    QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return QImage();
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    const QByteArray format = reader.format();
-
-    if (format == "svg" || format == "svgz") {
-        QSize size = reader.size();
-        if (size.isEmpty())
-            size = QSize(kVectorMinimumEdge, kVectorMinimumEdge);
-        const int edge = std::clamp(std::max(size.width(), size.height()), kVectorMinimumEdge, kVectorMaximumEdge);
-        reader.setScaledSize(size.scaled(edge, edge, Qt::KeepAspectRatio));
-        return reader.read();
-    }
-
-    // Icon files hold one picture per size; the largest makes the best icon.
-    // Animations (GIF and the like) give their first frame.
-    QImage best = reader.read();
-    if (format == "ico" || format == "icns" || format == "cur") {
-        while (reader.jumpToNextImage()) {
-            const QImage next = reader.read();
-            if (!next.isNull() && qint64(next.width()) * next.height() > qint64(best.width()) * best.height())
-                best = next;
-        }
-    }
-    return best;
-}
 
 void AddShortcutIconsCommand(CommandContext& context, const CommandRequest& request, const CommandSettings&)
 {

@@ -23,7 +23,7 @@ namespace {
 
 constexpr const char* kCustomIconAttribute = "metadata::custom-icon";
 constexpr const char* kCustomIconNameAttribute = "metadata::custom-icon-name";
-constexpr int kMaxIconEdge = 1024;
+constexpr int kMaxIconEdge = CustomIcons::kLargestEdge;
 
 using FilePtr = GObjectPtr<GFile>;
 using FileInfoPtr = GObjectPtr<GFileInfo>;

@@ -17,6 +17,9 @@ namespace pictomat {
 // both. Both need the GVfs metadata service and fail cleanly without it.
 namespace CustomIcons {
 
+// The longest side of a stored picture; larger ones are scaled down to it.
+constexpr int kLargestEdge = 1024;
+
 // True when GIO can write the "metadata" namespace (session bus and GVfs up).
 bool metadataAvailable();
 

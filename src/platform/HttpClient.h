@@ -8,11 +8,37 @@
 
 namespace pictomat {
 
-// Fetches one address synchronously: a local event loop runs until the reply
-// ends, the size cap is passed or the time-out strikes. No cache is read or
-// written, redirects are followed (at most 10, never from https to http), and
-// the User-Agent names the program. "file:" addresses of regular files are
-// read directly. HTTP error statuses count as failures.
+// Who named the address being fetched; it decides where the fetch may lead.
+enum class Requester {
+    // The user, through a web location: a "file:" address, a loopback or a
+    // private address is theirs to name.
+    User,
+    // A page that came from this machine or the local network: http and https
+    // only, to any address.
+    LocalPage,
+    // A page from the public internet: http and https only, and never to a
+    // loopback or private address, even through a host name or a redirect.
+    PublicPage,
+};
+
+struct HttpResponse {
+    QByteArray body;       // decompressed, at most the cap
+    QUrl finalUrl;         // where the body was finally served from, after redirects
+    QByteArray contentType;
+    // True when every hop was served from a loopback or private address (or
+    // from a local file), so links in the body may lead there too.
+    bool fromLocalNetwork = false;
+};
+
+// Fetches one address synchronously: a local event loop runs until the answer
+// ends, the size cap is passed or the time-out strikes. Nothing is cached;
+// redirects are followed here (at most 10, http and https only, never from
+// https to http), each hop's host resolved and checked before it is connected
+// to, and the connection made to the checked address itself. The body is read
+// as it arrives through a bounded socket buffer, and chunked, gzip and deflate
+// bodies are undone under the same cap (see HttpExchange.h), so no encoding
+// makes the program hold more than the cap. Only 2xx answers count; the
+// User-Agent names the program.
 class HttpClient {
 public:
     static constexpr qint64 kPageCap = 4 * 1024 * 1024;
@@ -25,12 +51,14 @@ public:
 
     explicit HttpClient(int timeoutMs = defaultTimeoutMs());
 
-    // The body, or nothing; `error` says why, for diagnostics.
-    std::optional<QByteArray> get(const QUrl& url, qint64 maxBytes, QString* error = nullptr) const;
+    // The response, or nothing; `error` says why, for diagnostics.
+    std::optional<HttpResponse> get(const QUrl& url, qint64 maxBytes, Requester requester,
+                                    QString* error = nullptr) const;
 
 private:
-    std::optional<QByteArray> getFile(const QUrl& url, qint64 maxBytes, QString* error) const;
-    std::optional<QByteArray> getNetwork(const QUrl& url, qint64 maxBytes, QString* error) const;
+    std::optional<HttpResponse> getFile(const QUrl& url, qint64 maxBytes, QString* error) const;
+    std::optional<HttpResponse> getNetwork(const QUrl& url, qint64 maxBytes, Requester requester,
+                                           QString* error) const;
 
     int m_timeoutMs;
 };

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QList>
+
+namespace pictomat {
+
+// True for addresses that lead into this machine or the local network rather
+// than to the public internet: loopback, the private and shared ranges,
+// link-local, unique-local IPv6, unspecified, multicast and reserved ones.
+// A page served from the public internet may not send us to such an address.
+bool IsLocalNetworkAddress(const QHostAddress& address);
+
+// Tests serve "public" pages from loopback addresses; the addresses listed
+// here count as public for the rest of the process. Only code can set this;
+// nothing a page, a file or the environment holds reaches it.
+void TreatAsPublicAddressesForTesting(const QList<QHostAddress>& addresses);
+
+} // namespace pictomat
