@@ -7,6 +7,7 @@
 #include "app/Selection.h"
 #include "commands/Command.h"
 #include "commands/ItemOperations.h"
+#include "prefs/StoredValue.h"
 #include "platform/QuitOnSignals.h"
 
 #include <QApplication>
@@ -70,22 +71,6 @@ QVariant unwrapped(const QVariant& value)
     return value;
 }
 
-bool isInteger(const QVariant& v)
-{
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::UChar:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // The request a D-Bus caller asks for, checked as strictly as the command
 // line checks its words: nothing, and why, when anything names nothing.
 std::optional<CommandRequest> requestFromBus(const QString& verb, const QStringList& uris, const QVariantMap& options,
@@ -103,9 +88,9 @@ std::optional<CommandRequest> requestFromBus(const QString& verb, const QStringL
         const QVariant value = unwrapped(it.value());
         if (it.key() == QLatin1String("extension") && value.typeId() == QMetaType::QString) {
             operand = value.toString();
-        } else if (it.key() == QLatin1String("size") && isInteger(value)) {
+        } else if (it.key() == QLatin1String("size") && prefs::IsIntegerKind(value)) {
             operand = QString::number(value.toLongLong());
-        } else if (it.key() == QLatin1String("alpha") && (value.typeId() == QMetaType::Double || isInteger(value))
+        } else if (it.key() == QLatin1String("alpha") && (value.typeId() == QMetaType::Double || prefs::IsIntegerKind(value))
                    && std::isfinite(value.toDouble())) {
             request.options.alpha = float(value.toDouble());
         } else {

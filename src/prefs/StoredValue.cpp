@@ -5,8 +5,6 @@
 
 namespace pictomat::prefs {
 
-namespace {
-
 bool IsIntegerKind(const QVariant& value)
 {
     switch (value.typeId()) {
@@ -23,6 +21,8 @@ bool IsIntegerKind(const QVariant& value)
         return false;
     }
 }
+
+namespace {
 
 bool IsUnsignedKind(const QVariant& value)
 {

@@ -11,6 +11,9 @@
 
 namespace pictomat::prefs {
 
+// Any integer kind a QVariant may carry (from a property list, D-Bus, ...).
+bool IsIntegerKind(const QVariant& value);
+
 // Any kind of number: the store's integers and reals, and the other integer
 // and float kinds a QVariant may carry.
 bool IsNumber(const QVariant& value);
