@@ -244,18 +244,18 @@ TrayService::Registration TrayService::registerOnBus()
 
 void TrayService::ShowMenu()
 {
-    QTimer::singleShot(0, &m_controller, [c = &m_controller] { c->showMenuAtPointer(); });
+    // Answered at once; the menu opens once the burst this call is part of
+    // has been taken in.
+    m_controller.requestMenuAtPointer();
 }
 
 void TrayService::SetSelection(const QStringList& uris)
 {
     QList<QByteArray> files;
+    files.reserve(uris.size());
     for (const QString& uri : uris)
         files.append(uri.toUtf8());
-    QString error;
-    if (!Selection::RecordHandedOverSelection(files, &error))
-        std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());
-    QTimer::singleShot(0, &m_controller, [c = &m_controller] { c->selectionHandedOver(); });
+    m_controller.handOver(files);
 }
 
 void TrayService::Quit()

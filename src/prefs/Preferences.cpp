@@ -41,6 +41,7 @@ const QVector<KeyInfo>& AllKeys()
         {key::IncludeAddCustomIcon, Kind::Boolean, QVariant(true)},
         {key::IncludeRemoveCustomIcon, Kind::Boolean, QVariant(true)},
         {key::IncludeChangeIconSizes, Kind::Boolean, QVariant(false)},
+        {"SelectionExpirySeconds", Kind::Integer, QVariant(qint64(600))},  // how long a hand-over lasts; 0: until the next
     };
     return keys;
 }
