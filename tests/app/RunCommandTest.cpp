@@ -61,6 +61,19 @@ TEST_F(RunCommandTest, UsageErrorsAreStatusTwoAndRunNothing)
     EXPECT_FALSE(QFile::exists(dataHome() + "/Corvane Software"));
 }
 
+// Standard error carries the program's own messages only: not the sound
+// library's complaints where no sound card is (a sound server named but not
+// there makes it try the card), nor Qt's warnings about the session.
+TEST_F(RunCommandTest, ACommandThatPlaysASoundSaysNothingElse)
+{
+    const QString item = QFile::decodeName(writeFile("plain.txt", "text"));
+    for (const QString& extra : {QStringLiteral("PULSE_SERVER=unix:/nonexistent"), QStringLiteral("PULSE_SERVER")}) {
+        const ProcessResult r = RunPictomat({"run", "remove-icon", item}, m_environment + QStringList{extra, "XDG_RUNTIME_DIR"});
+        EXPECT_EQ(r.exitCode, 0) << extra.toStdString();
+        EXPECT_EQ(r.err, "") << extra.toStdString();
+    }
+}
+
 // The live processes whose environment holds `token`, among them the
 // clipboard servers that copy-icon leaves behind.
 QList<pid_t> processesWith(const QByteArray& token, const QString& program = QString())

@@ -301,6 +301,19 @@ TEST_F(CommandLineFormsTest, UsageErrorsExitWithTwoAndShowTheUsage)
     EXPECT_TRUE(help.out.contains("menu [FILE...]"));
 }
 
+// Over SSH there is no display: one line says so and where to turn instead.
+TEST_F(CommandLineFormsTest, TheTrayWithoutADisplaySaysSoInOneLine)
+{
+    for (const QStringList& env : {QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"},
+                                   QStringList{"DISPLAY=:987", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}}) {
+        const ProcessResult r = RunPictomat({}, env);
+        EXPECT_EQ(r.exitCode, 1) << env.join(' ').toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith("pictomat: the tray needs a graphical session")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("pictomat run COMMAND FILE...")) << r.err.toStdString();
+    }
+}
+
 TEST_F(CommandLineFormsTest, FormatsListsOneExporterPerLineWithAlphaAnywhere)
 {
     const ProcessResult r = RunPictomat({"-alpha", "0.5", "formats"});
