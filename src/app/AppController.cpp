@@ -7,10 +7,19 @@
 #include "commands/Dispatcher.h"
 #include "platform/Paths.h"
 #include "app/Urls.h"
+#include "app/XSelections.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+#include <QDateTime>
 #include <QFile>
 #include <QIcon>
 #include <QMenu>
@@ -56,11 +65,34 @@ QString commandTitle(const CommandRequest& request)
     return request.command ? QString::fromUtf8(request.command->title) : QString();
 }
 
+const QString kStatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+constexpr int kTrayManagerPollMs = 2000;
+
+// A StatusNotifier host that would show the item, or an XEmbed tray manager.
+bool trayHostPresent()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.interface()->isServiceRegistered(kStatusNotifierWatcher).value()) {
+        QDBusMessage get = QDBusMessage::createMethodCall(kStatusNotifierWatcher,
+                                                          QStringLiteral("/StatusNotifierWatcher"),
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("Get"));
+        get << kStatusNotifierWatcher << QStringLiteral("IsStatusNotifierHostRegistered");
+        const QDBusReply<QDBusVariant> reply = bus.call(get, QDBus::Block, 2000);
+        if (reply.isValid() && reply.value().variant().toBool())
+            return true;
+    }
+    return XSelections::trayManagerPresent().value_or(false);
+}
+
 } // namespace
 
 AppController::AppController(Desktop& desktop, QObject* parent)
     : QObject(parent), m_desktop(desktop), m_context(desktop)
 {
+    m_requestTimer.setSingleShot(true);
+    m_requestTimer.setInterval(kRequestBurstMs);
+    connect(&m_requestTimer, &QTimer::timeout, this, &AppController::answerRequests);
 }
 
 AppController::~AppController()
@@ -71,43 +103,90 @@ AppController::~AppController()
         m_item.reset();
     }
     m_menu.reset();
+    m_pointerMenu.reset();
 }
 
 void AppController::init()
 {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_item = std::make_unique<QSystemTrayIcon>();
-        m_item->setIcon(trayIcon());
-        m_item->setToolTip(QStringLiteral("Pictomat"));
-        // A click on the item opens the menu, like the right button does.
-        connect(m_item.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger)
-                showMenuAtPointer();
+    // Files copied after a hand-over are the newer selection; the clipboard
+    // says only that it changed, so the time is kept here for the script.
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+        connect(clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard)
+                m_clipboardChangedNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
         });
-        if (m_menu)
-            m_item->setContextMenu(m_menu.get());
-    } else {
-        std::fprintf(stderr,
-                     "pictomat: no system tray is available; the Pictomat menu is reached through the "
-                     "file-manager actions (\"pictomat menu\")\n");
-        std::fflush(stderr);
     }
     setup();
-    if (m_item)
-        m_item->show();
+    if (trayHostPresent()) {
+        createStatusItem();
+        return;
+    }
+    std::fprintf(stderr,
+                 "pictomat: no system tray is available yet; the tray item appears when one starts, and meanwhile "
+                 "the Pictomat menu is reached through the file-manager actions (\"pictomat menu\")\n");
+    std::fflush(stderr);
+    // Qt decides once, when the item is made, whether it goes to a
+    // StatusNotifier host or to an XEmbed tray; so the item waits for one.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        m_trayHostWatcher = std::make_unique<QDBusServiceWatcher>(
+            kStatusNotifierWatcher, bus, QDBusServiceWatcher::WatchForRegistration);
+        connect(m_trayHostWatcher.get(), &QDBusServiceWatcher::serviceRegistered, this, &AppController::lookForTray);
+        bus.connect(QString(), QStringLiteral("/StatusNotifierWatcher"), kStatusNotifierWatcher,
+                    QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(lookForTray()));
+    }
+    // An XEmbed tray manager announces itself only to those who watch the
+    // root window; asking for its selection now and then is simpler.
+    connect(&m_trayManagerPoll, &QTimer::timeout, this, &AppController::lookForTray);
+    m_trayManagerPoll.start(kTrayManagerPollMs);
+}
+
+void AppController::lookForTray()
+{
+    if (!m_item && trayHostPresent())
+        createStatusItem();
+}
+
+void AppController::createStatusItem()
+{
+    m_trayManagerPoll.stop();
+    if (m_trayHostWatcher) {
+        QDBusConnection::sessionBus().disconnect(QString(), QStringLiteral("/StatusNotifierWatcher"),
+                                                 kStatusNotifierWatcher,
+                                                 QStringLiteral("StatusNotifierHostRegistered"), this,
+                                                 SLOT(lookForTray()));
+        m_trayHostWatcher.reset();
+    }
+    m_item = std::make_unique<QSystemTrayIcon>();
+    m_item->setIcon(trayIcon());
+    m_item->setToolTip(QStringLiteral("Pictomat"));
+    // A click on the item opens the menu, like the right button does.
+    connect(m_item.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            showMenuAtPointer();
+    });
+    m_item->setContextMenu(&trayMenu());
+    // The titles follow whoever draws them now.
+    buildMenu(trayMenu());
+    m_item->show();
 }
 
 void AppController::setup()
+{
+    refresh(trayMenu());
+}
+
+void AppController::refresh(QMenu& menu)
 {
     m_model.graphicsAvailable = false;
     if (LoadGraphicsLayer(m_context.graphics)) {
         m_model.exporters = LoadExporterList(m_desktop, m_context.graphics);
         m_model.graphicsAvailable = true;
     }
-    buildMenu();
+    buildMenu(menu);
 }
 
-void AppController::buildMenu()
+QMenu& AppController::trayMenu()
 {
     if (!m_menu) {
         m_menu = std::make_unique<QMenu>();
@@ -116,6 +195,11 @@ void AppController::buildMenu()
         if (m_item)
             m_item->setContextMenu(m_menu.get());
     }
+    return *m_menu;
+}
+
+void AppController::buildMenu(QMenu& menu)
+{
     MenuActions actions;
     actions.command = [this](const CommandRequest& request) {
         // The command runs once the menu has closed and the click has been
@@ -126,8 +210,10 @@ void AppController::buildMenu()
     actions.goToMAS = [this] { goToMAS(); };
     actions.preferences = [this] { selItemPreferences(); };
     actions.quit = [this] { selItemQuit(); };
-    m_model.selection = Selection::AcquireFinderSelection();
-    MenuBuilder(*m_menu, m_model, std::move(actions)).layOutMenu();
+    m_model.selection = Selection::AcquireFinderSelection(m_clipboardChangedNs);
+    // A menu a tray host reads over dbusmenu has a platform menu behind it.
+    const TitleStyle style = menu.platformMenu() ? TitleStyle::DBusMenu : TitleStyle::Widget;
+    MenuBuilder(menu, m_model, std::move(actions), style).layOutMenu();
 }
 
 void AppController::runCommand(const CommandRequest& request, bool collectAlerts, Finished finished)
@@ -188,14 +274,47 @@ void AppController::setPreferencesOpener(std::function<void()> opener)
 
 void AppController::showMenuAtPointer()
 {
-    if (!m_menu)
-        buildMenu();
-    m_menu->popup(QCursor::pos());
+    // A menu of its own: the tray's may be exported over dbusmenu, with
+    // titles written for the tray host, yet Qt would draw it here too.
+    if (!m_pointerMenu) {
+        m_pointerMenu = std::make_unique<QMenu>();
+        m_pointerMenu->setTitle(QStringLiteral("Pictomat"));
+        connect(m_pointerMenu.get(), &QMenu::aboutToShow, this, [this] { refresh(*m_pointerMenu); });
+    }
+    m_pointerMenu->popup(QCursor::pos());
 }
 
-void AppController::selectionHandedOver()
+void AppController::handOver(const QList<QByteArray>& uris)
 {
-    setup();
+    m_pendingHandOver = uris;
+    if (!m_requestTimer.isActive())
+        m_requestTimer.start();
+}
+
+void AppController::requestMenuAtPointer()
+{
+    m_menuRequested = true;
+    if (!m_requestTimer.isActive())
+        m_requestTimer.start();
+}
+
+void AppController::answerRequests()
+{
+    const bool handedOver = m_pendingHandOver.has_value();
+    if (handedOver) {
+        QString error;
+        if (!Selection::RecordHandedOverSelection(*m_pendingHandOver, &error))
+            std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());
+        m_pendingHandOver.reset();
+    }
+    const bool show = m_menuRequested && !(m_pointerMenu && m_pointerMenu->isVisible());
+    m_menuRequested = false;
+    // Opening the menu rebuilds it; otherwise a hand-over rebuilds the tray's
+    // here, for hosts that fetch it only after showing it.
+    if (show)
+        showMenuAtPointer();
+    else if (handedOver && m_item)
+        setup();
 }
 
 void AppController::menuNeedsUpdate()

@@ -5,11 +5,14 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
+class QDBusServiceWatcher;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -24,8 +27,11 @@ public:
     explicit AppController(Desktop& desktop, QObject* parent = nullptr);
     ~AppController() override;
 
-    // Creates the tray item where a tray exists (else says once on standard
-    // error where the menu is found instead), then runs the first refresh.
+    // Runs the first refresh and creates the tray item. Where no tray host
+    // runs yet (a panel that starts after us at login), it says once on
+    // standard error where the menu is found meanwhile, and creates the item
+    // as soon as a host appears: a StatusNotifierWatcher with a host, or an
+    // XEmbed tray manager.
     void init();
     // The refresh before every opening: loads the graphics layer and, when it
     // loads, the exporter list; then rebuilds the menu whatever happened.
@@ -37,9 +43,14 @@ public:
     // The menu at the pointer, for the file-manager actions and for sessions
     // without a tray. The opening itself rebuilds it.
     void showMenuAtPointer();
-    // A selection was handed over: rebuild at once, since some tray hosts
-    // fetch the menu only after showing it.
-    void selectionHandedOver();
+    // Requests from other programs (D-Bus), taken in bursts: a hand-over
+    // replaces one that still waits, and the menu is rebuilt and shown once
+    // for everything asked within kRequestBurstMs. A hand-over is recorded
+    // and the menu rebuilt at once, since some tray hosts fetch the menu only
+    // after showing it.
+    void handOver(const QList<QByteArray>& uris);
+    void requestMenuAtPointer();
+    static constexpr int kRequestBurstMs = 50;
 
     // How a queued command ends: its alerts, when they were collected rather
     // than shown.
@@ -64,26 +75,45 @@ public Q_SLOTS:
     void goToWebsite();
     void goToMAS();
 
+private Q_SLOTS:
+    // Creates the tray item once a tray host is there.
+    void lookForTray();
+
 private:
     struct QueuedCommand {
         CommandRequest request;
         bool collectAlerts = false;
         Finished finished;
     };
-    void buildMenu();
+    // Loads the exporters, then rebuilds `menu`.
+    void refresh(QMenu& menu);
+    void buildMenu(QMenu& menu);
+    QMenu& trayMenu();
     void runQueue();
+    void answerRequests();
+    void createStatusItem();
 
     Desktop& m_desktop;
     CommandContext m_context;
     MenuModel m_model;
     std::unique_ptr<QSystemTrayIcon> m_item;
-    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<QMenu> m_menu;         // the tray item's
+    std::unique_ptr<QMenu> m_pointerMenu;  // shown at the pointer
     std::function<void()> m_preferencesOpener;
     // Commands run one after the other. While one runs, its alerts and its
     // progress window let events through: the menu opens and is rebuilt (a
     // command keeps the items it was asked for), and new commands wait here.
     std::deque<QueuedCommand> m_queue;
     bool m_commandRunning = false;
+    // What other programs asked for and is not done yet.
+    std::optional<QList<QByteArray>> m_pendingHandOver;
+    bool m_menuRequested = false;
+    QTimer m_requestTimer;
+    // Watching for a tray host while there is none.
+    std::unique_ptr<QDBusServiceWatcher> m_trayHostWatcher;
+    QTimer m_trayManagerPoll;
+    // When the clipboard last changed (ns since 1970), for the selection.
+    qint64 m_clipboardChangedNs = 0;
 };
 
 } // namespace pictomat

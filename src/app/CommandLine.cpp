@@ -42,7 +42,7 @@ const char kUsage[] =
     "Pictomat starts in the system tray.\n"
     "\n"
     "Commands:\n"
-    "  select FILE...              hand the files over as the selection\n"
+    "  select FILE... | --clear    hand the files over as the selection, or end it\n"
     "  menu [FILE...]              hand the files over and show the Pictomat menu\n"
     "                              at the pointer, starting Pictomat if needed\n"
     "  run COMMAND [FILE...]       run one command on the files, without a menu\n"
@@ -131,6 +131,8 @@ int RunCommandLine(int argc, char** argv)
         return 0;
     }
     if (verb == "select") {
+        if (operands == QList<QByteArray>{"--clear"})
+            return RunSelectVerb(argc, argv, {});  // ends the hand-over
         if (operands.isEmpty())
             return usageError("select needs at least one file");
         return RunSelectVerb(argc, argv, operands);

@@ -5,7 +5,6 @@
 #include "prefs/Preferences.h"
 
 #include <QAction>
-#include <QFile>
 #include <QMenu>
 
 namespace pictomat {
@@ -24,16 +23,36 @@ bool offered(const Command& command)
 
 } // namespace
 
-MenuBuilder::MenuBuilder(QMenu& menu, const MenuModel& model, MenuActions actions)
-    : m_menu(menu), m_model(model), m_actions(std::move(actions))
+MenuBuilder::MenuBuilder(QMenu& menu, const MenuModel& model, MenuActions actions, TitleStyle style)
+    : m_menu(menu), m_model(model), m_actions(std::move(actions)), m_style(style)
 {
 }
 
-QString MenuBuilder::escapedTitle(const QString& text)
+QString MenuBuilder::escapedTitle(const QString& text, TitleStyle style)
 {
     QString escaped = text;
-    escaped.replace(QLatin1Char('&'), QLatin1String("&&"));
+    if (style == TitleStyle::Widget) {
+        escaped.replace(QLatin1Char('&'), QLatin1String("&&"));
+        return escaped;
+    }
+    // dbusmenu shows "__" as one underscore. Qt makes the first '&' of a
+    // title the mnemonic marker '_' and leaves the others as they are, so a
+    // doubled first '&' arrives as "_&": the '&' itself, shown.
+    escaped.replace(QLatin1Char('_'), QLatin1String("__"));
+    const qsizetype amp = escaped.indexOf(QLatin1Char('&'));
+    if (amp >= 0)
+        escaped.insert(amp, QLatin1Char('&'));
     return escaped;
+}
+
+QString MenuBuilder::shownName(const QByteArray& name)
+{
+    QString shown = QString::fromUtf8(name);
+    for (QChar& c : shown) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    return shown;
 }
 
 QString MenuBuilder::headerTitle(qint32 count, const QString& displayName)
@@ -120,8 +139,12 @@ void MenuBuilder::addSelectionItems()
     const FileRef first = selection.items->value(0);
     const std::optional<IconProvider::Icon> firstIcon = IconProvider::shared().iconFor(first);
 
-    if (const std::optional<QString> name = DisplayName(first)) {
-        QAction* header = addLabel(escapedTitle(headerTitle(count, *name)));
+    if (std::optional<QString> name = DisplayName(first)) {
+        // A name that is not UTF-8 shows as the exporter items show it.
+        const std::optional<QByteArray> bytes = GetItemName(first);
+        if (bytes && QString::fromUtf8(*bytes).toUtf8() != *bytes)
+            name = shownName(*bytes);
+        QAction* header = addLabel(escapedTitle(headerTitle(count, shownName(name->toUtf8())), m_style));
         if (first.path().size() < kPathBufferSize && firstIcon && !firstIcon->isNull())
             header->setIcon(firstIcon->icon);
         m_menu.addSeparator();
@@ -177,7 +200,7 @@ void MenuBuilder::addExporterItems(const Command& command)
     if (!name)
         return;
 
-    const QString prefix = selection.count == 1 ? QFile::decodeName(*name) : QString();
+    const QString prefix = selection.count == 1 ? shownName(*name) : QString();
     for (qsizetype k = 0; k < m_model.exporters.size(); ++k) {
         const ExporterInfo& exporter = m_model.exporters.at(k);
         const QString title = prefix + QLatin1Char('.') + exporter.extensionString + QStringLiteral(" (")
@@ -185,7 +208,7 @@ void MenuBuilder::addExporterItems(const Command& command)
         CommandRequest request = requestFor(command);
         request.options.exporter = exporter;
         // Exporter items are tagged 1..N, in the list's order.
-        addCommandItem(escapedTitle(title), int(k + 1), QString(), request);
+        addCommandItem(escapedTitle(title, m_style), int(k + 1), QString(), request);
     }
 }
 

@@ -21,6 +21,11 @@ struct MenuModel {
     bool graphicsAvailable = false;
 };
 
+// Who draws the titles: Qt's own menu, where '&' marks a mnemonic, or a tray
+// host reading the menu over dbusmenu, where '_' does (and Qt turns the first
+// '&' of a title into one on the way).
+enum class TitleStyle { Widget, DBusMenu };
+
 // What the menu's items do. Command items all go to `command` with the
 // request they stand for; the other items each have their own action.
 struct MenuActions {
@@ -37,15 +42,20 @@ struct MenuActions {
 // read back in tests.
 class MenuBuilder {
 public:
-    MenuBuilder(QMenu& menu, const MenuModel& model, MenuActions actions);
+    MenuBuilder(QMenu& menu, const MenuModel& model, MenuActions actions, TitleStyle style = TitleStyle::Widget);
 
     // Discards every item and lays the menu out from the model.
     void layOutMenu();
 
     // "%d %@, First item: %@".
     static QString headerTitle(qint32 count, const QString& displayName);
-    // Menu titles treat '&' as a mnemonic marker; names shown in the menu keep theirs.
-    static QString escapedTitle(const QString& text);
+    // A title that shows exactly `text` in the given style: no character of a
+    // name becomes a mnemonic.
+    static QString escapedTitle(const QString& text, TitleStyle style = TitleStyle::Widget);
+    // How a name shows in the menu, the same in the header and the exporter
+    // items: bytes that are not UTF-8 as replacement characters, and control
+    // characters (a tab would open the shortcut column) as spaces.
+    static QString shownName(const QByteArray& name);
 
 private:
     // A command item titled `title`, tagged `tag`, that asks for `request`.
@@ -62,6 +72,7 @@ private:
     QMenu& m_menu;
     const MenuModel& m_model;
     MenuActions m_actions;
+    TitleStyle m_style;
 };
 
 } // namespace pictomat

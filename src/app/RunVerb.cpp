@@ -1,6 +1,7 @@
 #include "app/RunVerb.h"
 
 #include "app/TerminalProgress.h"
+#include "app/XSelections.h"
 #include "commands/Command.h"
 #include "commands/Dispatcher.h"
 #include "commands/ItemOperations.h"
@@ -19,6 +20,9 @@
 namespace pictomat {
 
 namespace {
+
+// How soon a clipboard server notices that another program took the clipboard.
+constexpr int kOwnershipCheckMs = 200;
 
 int usage(const char* problem)
 {
@@ -116,11 +120,25 @@ int runServingClipboard(int argc, char** argv, const Command& command, const QLi
         ::dup2(devnull, 2);
         ::close(devnull);
     }
+    // Serve only while the clipboard is ours. Qt does not report every way of
+    // losing it (a loss that came before this point, a clear it ignores), so
+    // the X server is asked as well; a newer copy-icon takes the clipboard
+    // and so ends this one.
+    const auto stillOurs = [clipboard] {
+        return XSelections::clipboardOwnedHere().value_or(clipboard->ownsClipboard());
+    };
     QObject::connect(clipboard, &QClipboard::changed, &app, [&](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard && !clipboard->ownsClipboard())
+        if (mode == QClipboard::Clipboard && !stillOurs())
             app.quit();
     });
-    app.exec();
+    QTimer owner;
+    QObject::connect(&owner, &QTimer::timeout, &app, [&] {
+        if (!stillOurs())
+            app.quit();
+    });
+    owner.start(kOwnershipCheckMs);
+    if (stillOurs())
+        app.exec();
     ::_exit(0);
 }
 

@@ -1,7 +1,10 @@
 #include "app/Selection.h"
 
+#include "platform/Desktop.h"
 #include "platform/Paths.h"
 #include "platform/ScriptRunner.h"
+#include "prefs/PreferenceStore.h"
+#include "prefs/Preferences.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,11 +49,30 @@ QString selectionScriptPath()
     return DataDirectory() + QStringLiteral("/selection");
 }
 
-SelectedItems AcquireFinderSelection()
+qint64 handOverLifetimeSeconds()
+{
+    prefs::PreferenceStore& store = prefs::PreferenceStore::shared();
+    store.synchronize();
+    QVariant value = store.copyValue(QString::fromLatin1(kExpiryKey));
+    if (value.typeId() != QMetaType::LongLong && value.typeId() != QMetaType::Double) {
+        const prefs::KeyInfo* key = prefs::FindKey(QString::fromLatin1(kExpiryKey));
+        value = key ? key->defaultValue : QVariant(qint64(600));
+    }
+    const double seconds = value.toDouble();
+    // A negative or absurd value is no lifetime: the hand-over stays.
+    return seconds >= 1 && seconds < 1e12 ? qint64(seconds) : 0;
+}
+
+SelectedItems AcquireFinderSelection(qint64 clipboardChangedNs)
 {
     SelectedItems selection;
+    const QList<QByteArray> environment = {
+        "PICTOMAT_HANDED_OVER=" + QFile::encodeName(handedOverSelectionFile()),
+        "PICTOMAT_SELECTION_EXPIRY=" + QByteArray::number(handOverLifetimeSeconds()),
+        "PICTOMAT_CLIPBOARD_CHANGED_NS=" + (clipboardChangedNs > 0 ? QByteArray::number(clipboardChangedNs) : QByteArray()),
+    };
     const std::optional<QByteArray> output =
-        RunScriptWithTimeLimit(QFile::encodeName(selectionScriptPath()), kScriptTimeLimitMs);
+        RunScriptWithTimeLimit(QFile::encodeName(selectionScriptPath()), kScriptTimeLimitMs, environment);
     if (!output)
         return selection;
     QVector<FileRef> items;
@@ -76,23 +98,23 @@ bool RecordHandedOverSelection(const QList<QByteArray>& localPathsOrUris, QStrin
 {
     const QString file = handedOverSelectionFile();
     const QString folder = XdgRuntimeDir() + QStringLiteral("/pictomat");
-    // Handing over nothing clears what an earlier hand-over left.
-    if (localPathsOrUris.isEmpty()) {
-        if (QFile::exists(file) && !QFile::remove(file)) {
-            if (error)
-                *error = QStringLiteral("Could not remove %1.").arg(file);
-            return false;
-        }
-        return true;
-    }
     if (!QDir().mkpath(folder)) {
         if (error)
             *error = QStringLiteral("Could not create %1.").arg(folder);
         return false;
     }
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QList<QByteArray> entries = localPathsOrUris;
+    if (entries.size() > kMaxHandedOverItems) {
+        SystemLog(QStringLiteral("A hand-over of %1 items was cut to its first %2.")
+                      .arg(entries.size())
+                      .arg(kMaxHandedOverItems));
+        entries.resize(kMaxHandedOverItems);
+    }
+    // Handing over nothing leaves an empty file: its time says when the
+    // selection was cleared, so that only files copied after it count.
     QByteArray text;
-    for (const QByteArray& entry : localPathsOrUris) {
+    for (const QByteArray& entry : entries) {
         const FileRef ref = entry.startsWith("file:") ? FileRef::fromUri(entry) : FileRef::fromLocalPath(entry);
         if (!ref.isEmpty()) {
             text += ref.uri();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileRef.h"
+#include "prefs/Preferences.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,15 +19,25 @@ namespace Selection {
 
 // Runs the script and returns what it reported. No output, failure or time-out
 // means no selection; a line naming nothing that exists is an empty entry.
-SelectedItems AcquireFinderSelection();
+// The script is told where the hand-over is, how long it lasts (the
+// preference below) and when the clipboard last changed (nanoseconds since
+// 1970, 0 for unknown), so that the more recent of the two wins.
+SelectedItems AcquireFinderSelection(qint64 clipboardChangedNs = 0);
 // The script that would run (PICTOMAT_SELECTION_SCRIPT overrides it, for tests).
 QString selectionScriptPath();
 inline constexpr int kScriptTimeLimitMs = 2000;
 
 // Records the files handed over by "pictomat select"/"pictomat menu" under
-// $XDG_RUNTIME_DIR/pictomat/, where the shipped script finds them.
+// $XDG_RUNTIME_DIR/pictomat/, where the shipped script finds them. Handing
+// over nothing ("pictomat select --clear") ends the hand-over. More than
+// kMaxHandedOverItems are cut, with a line in the system log.
 bool RecordHandedOverSelection(const QList<QByteArray>& localPathsOrUris, QString* error = nullptr);
 QString handedOverSelectionFile();
+inline constexpr qsizetype kMaxHandedOverItems = 100000;
+
+// How long a hand-over lasts, in seconds (0: until the next one or a clear).
+inline constexpr const char* kExpiryKey = prefs::key::SelectionExpirySeconds;
+qint64 handOverLifetimeSeconds();
 
 } // namespace Selection
 

@@ -19,6 +19,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
@@ -27,6 +28,7 @@
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace pictomat {
 
@@ -182,6 +184,30 @@ bool waitForInstance(const QDBusConnection& bus)
     return true;
 }
 
+// Whether Qt's display platform can start here: where it cannot (a shell
+// over SSH), QApplication would abort with a message about plugins.
+bool graphicalSessionReachable()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const bool wantsX = platform.isEmpty() || platform.startsWith("xcb");
+    const bool wantsWayland = platform.isEmpty() || platform.startsWith("wayland");
+    if (!wantsX && !wantsWayland)
+        return true;  // offscreen and the like need no display
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    if (wantsWayland && !wayland.isEmpty()) {
+        const QByteArray socket = wayland.startsWith('/') ? wayland : qgetenv("XDG_RUNTIME_DIR") + '/' + wayland;
+        if (QFileInfo::exists(QFile::decodeName(socket)))
+            return true;
+    }
+    if (wantsX && !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+        const bool reached = x && !xcb_connection_has_error(x);
+        xcb_disconnect(x);
+        return reached;
+    }
+    return false;
+}
+
 // On Wayland a menu cannot be placed at the pointer; XWayland can.
 void preferXWaylandForMenus()
 {
@@ -229,18 +255,18 @@ TrayService::Registration TrayService::registerOnBus()
 
 void TrayService::ShowMenu()
 {
-    QTimer::singleShot(0, &m_controller, [c = &m_controller] { c->showMenuAtPointer(); });
+    // Answered at once; the menu opens once the burst this call is part of
+    // has been taken in.
+    m_controller.requestMenuAtPointer();
 }
 
 void TrayService::SetSelection(const QStringList& uris)
 {
     QList<QByteArray> files;
+    files.reserve(uris.size());
     for (const QString& uri : uris)
         files.append(uri.toUtf8());
-    QString error;
-    if (!Selection::RecordHandedOverSelection(files, &error))
-        std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());
-    QTimer::singleShot(0, &m_controller, [c = &m_controller] { c->selectionHandedOver(); });
+    m_controller.handOver(files);
 }
 
 void TrayService::Quit()
@@ -292,6 +318,11 @@ int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpene
     // Whoever started us may close our output; diagnostics must not end us.
     std::signal(SIGPIPE, SIG_IGN);
     preferXWaylandForMenus();
+    if (!graphicalSessionReachable()) {
+        std::fprintf(stderr, "pictomat: the tray needs a graphical session and no display can be reached here; "
+                             "\"pictomat run COMMAND FILE...\" works without one\n");
+        return 1;
+    }
 
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

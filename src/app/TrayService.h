@@ -33,10 +33,11 @@ public:
 
 public Q_SLOTS:
     // Rebuilds the menu and shows it at the pointer. Answers at once; the
-    // menu opens right after.
+    // menu opens right after, once for a burst of calls.
     Q_SCRIPTABLE void ShowMenu();
-    // Records the files (file:// URIs) as the handed-over selection and
-    // rebuilds the menu at once.
+    // Records the files (file:// URIs) as the handed-over selection (none:
+    // ends it) and rebuilds the menu; a later hand-over in the same burst
+    // replaces this one.
     Q_SCRIPTABLE void SetSelection(const QStringList& uris);
     Q_SCRIPTABLE void Quit();
     // Runs one command of the table on the files, after the commands already
@@ -60,7 +61,8 @@ private:
 
 // "pictomat": the tray program. Exits 0 at once when an instance already runs.
 int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpener);
-// "pictomat select FILE...": records the files; a running instance rebuilds its menu.
+// "pictomat select FILE...": records the files (none: ends the hand-over); a
+// running instance rebuilds its menu.
 int RunSelectVerb(int argc, char** argv, const QList<QByteArray>& files);
 // "pictomat menu [FILE...]": records the files, starts the instance when none
 // runs and asks it to show its menu at the pointer. `instanceArguments` are

@@ -85,14 +85,16 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
     WriteIconFamilyToOutput(*written, job.output);
 }
 
-void openStep(CommandContext& context, const CommandSettings& settings, const FileRef& output)
+// True when the output is there to be revealed.
+bool openStep(CommandContext& context, const CommandSettings& settings, const FileRef& output)
 {
     struct stat st;
     if (::lstat(output.c_path(), &st) != 0)
-        return;
+        return false;
     context.lastOutputFile = output;
     if (settings.openImageFile)
         OpenWithLaunchServices(context, context.lastOutputFile);
+    return true;
 }
 
 } // namespace
@@ -165,9 +167,7 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
     if (!selection.items)
         return;
     const qint32 count = qMin<qint32>(selection.count, qint32(selection.items->size()));
-    // The folder that opens is the one this command's first output lands in.
-    if (settings.openImageFolder)
-        OpenOutputFolder(context, selection.items->value(0), settings.folders);
+    bool wroteOutput = false;
     for (qint32 i = 0; i < count; ++i) {
         const FileRef item = selection.items->at(i);
         if (!BeginItem(context, i + 1, count, item))
@@ -189,10 +189,18 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         if (!CreateOutputFile(context, settings, folder, outputName, &output))
             continue;
         work.fill(context, request, settings, MakeIconItem{item, *icon, output});
-        openStep(context, settings, output);
+        wroteOutput = openStep(context, settings, output) || wroteOutput;
     }
-    if (settings.openImageFolder)
+    // One file-manager window: the reveal opens the folder with the last
+    // output selected (or just its folder where no file manager can select).
+    // Only when nothing was written does the folder open on its own: the one
+    // this command's first output would have landed in.
+    if (!settings.openImageFolder)
+        return;
+    if (wroteOutput)
         RevealLastOutputFile(context);
+    else
+        OpenOutputFolder(context, selection.items->value(0), settings.folders);
 }
 
 void MakeIconForFile(CommandContext& context, const CommandRequest& request, const CommandSettings& settings)

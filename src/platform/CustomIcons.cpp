@@ -185,8 +185,10 @@ bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
     ErrorSlot ignored;
     g_file_set_attribute(file.get(), kCustomIconNameAttribute, G_FILE_ATTRIBUTE_TYPE_INVALID, nullptr,
                          G_FILE_QUERY_INFO_NONE, nullptr, ignored.out());
-    if (isFolder)
-        return SetFolderIconKey(item, iconBytes, error);
+    if (isFolder && !SetFolderIconKey(item, iconBytes, error))
+        return false;
+    // An open view repaints the item only when told that it changed.
+    TouchForFileManagers(item);
     return true;
 }
 
@@ -210,7 +212,10 @@ bool removeCustomIcon(const FileRef& item, QString* error)
             return false;
         }
     }
-    return !isFolder || RemoveFolderIconKey(item, QFile::encodeName(iconsFolder()) + '/', error);
+    if (isFolder && !RemoveFolderIconKey(item, error))
+        return false;
+    TouchForFileManagers(item);
+    return true;
 }
 
 std::optional<QByteArray> customIconPath(const FileRef& item)

@@ -17,6 +17,8 @@ namespace {
 
 constexpr qint64 kMaxDirectoryFileBytes = 4 * 1024 * 1024;
 const QByteArray kDesktopEntryGroup("[Desktop Entry]");
+// The first line of a .directory file that exists only for our icon.
+const QByteArray kMadeHereMark("# Made by Pictomat for this folder's custom icon\n");
 
 void setError(QString* error, const QString& text)
 {
@@ -90,7 +92,7 @@ QByteArray lineEnd(const QByteArray& line)
     return line.endsWith("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
 }
 
-QByteArray withIconKey(const QByteArray& content, const QByteArray& iconPath)
+QByteArray withIconKey(const QByteArray& content, const QByteArray& iconPath, bool newFile)
 {
     QList<QByteArray> lines = splitKeepingEnds(content);
     if (!lines.isEmpty() && !lines.last().endsWith('\n'))
@@ -124,15 +126,17 @@ QByteArray withIconKey(const QByteArray& content, const QByteArray& iconPath)
     QByteArray group = kDesktopEntryGroup + '\n' + entry + '\n';
     if (firstHeader < 0) {
         const QByteArray head = lines.join();
+        if (newFile)
+            return kMadeHereMark + group;
         return head + (head.trimmed().isEmpty() ? QByteArray() : QByteArray("\n")) + group;
     }
     lines.insert(firstHeader, group + '\n');
     return lines.join();
 }
 
-// Takes out the Icon lines of [Desktop Entry] that point into our store.
-// Returns nothing when no such line was there.
-std::optional<QByteArray> withoutOurIconKey(const QByteArray& content, const QByteArray& storePrefix)
+// Takes out the Icon lines of [Desktop Entry]. Returns nothing when no such
+// line was there.
+std::optional<QByteArray> withoutIconKey(const QByteArray& content)
 {
     QList<QByteArray> lines = splitKeepingEnds(content);
     bool inGroup = false;
@@ -140,7 +144,7 @@ std::optional<QByteArray> withoutOurIconKey(const QByteArray& content, const QBy
     for (qsizetype i = 0; i < lines.size();) {
         if (isGroupHeader(lines[i]))
             inGroup = lines[i].trimmed() == kDesktopEntryGroup;
-        else if (inGroup && entryKey(lines[i]) == "Icon" && entryValue(lines[i]).startsWith(storePrefix)) {
+        else if (inGroup && entryKey(lines[i]) == "Icon") {
             lines.removeAt(i);
             removed = true;
             continue;
@@ -201,25 +205,26 @@ bool SetFolderIconKey(const FileRef& folder, const QByteArray& iconPath, QString
     }
     struct stat st;
     const mode_t mode = (old && ::stat(path.constData(), &st) == 0) ? (st.st_mode & 07777) : 0644;
-    if (!WriteFileAtomically(FileRef(path), withIconKey(old.value_or(QByteArray()), iconPath), nullptr, mode)) {
+    if (!WriteFileAtomically(FileRef(path), withIconKey(old.value_or(QByteArray()), iconPath, !old), nullptr, mode)) {
         setError(error, QStringLiteral("The folder's .directory file could not be written."));
         return false;
     }
     return true;
 }
 
-bool RemoveFolderIconKey(const FileRef& folder, const QByteArray& storePrefix, QString* error)
+bool RemoveFolderIconKey(const FileRef& folder, QString* error)
 {
     const QByteArray path = directoryFilePath(folder);
     bool missing = false;
     const std::optional<QByteArray> old = readSmallFile(path, &missing);
     if (!old)
         return missing;
-    const std::optional<QByteArray> updated = withoutOurIconKey(*old, storePrefix);
+    const std::optional<QByteArray> updated = withoutIconKey(*old);
     if (!updated)
         return true;
-    // A file that held nothing but our key goes away with it.
-    if (updated->trimmed() == kDesktopEntryGroup)
+    // A file we made that held nothing but the key goes away with it; one the
+    // user or another program made stays, if only as an empty group.
+    if (updated->startsWith(kMadeHereMark) && updated->mid(kMadeHereMark.size()).trimmed() == kDesktopEntryGroup)
         return ::unlink(path.constData()) == 0 || errno == ENOENT;
     struct stat st;
     const mode_t mode = ::stat(path.constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;

@@ -15,10 +15,13 @@ namespace pictomat {
 // and the file is replaced atomically.
 
 // Sets Icon to the picture's path, creating the file or the group if needed.
+// A file made here says so in a comment, so removal knows it may go.
 bool SetFolderIconKey(const FileRef& folder, const QByteArray& iconPath, QString* error);
-// Takes out Icon lines whose value starts with storePrefix; a file left with
-// nothing but the empty group goes away. No file or no such line: success.
-bool RemoveFolderIconKey(const FileRef& folder, const QByteArray& storePrefix, QString* error);
+// Takes out the Icon key of [Desktop Entry], whoever set it (the command
+// means "this folder's custom icon goes"); every other key, group and comment
+// stays. A file made here and left with nothing else goes away. No file or no
+// such key: success.
+bool RemoveFolderIconKey(const FileRef& folder, QString* error);
 // The Icon value of the [Desktop Entry] group, unescaped.
 std::optional<QByteArray> FolderIconKey(const FileRef& folder);
 

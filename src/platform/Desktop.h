@@ -93,4 +93,9 @@ private:
 // The system log under the identifier "Pictomat", usable without a Desktop.
 void SystemLog(const QString& line);
 
+// A user sees only the program's own messages on standard error: what Qt
+// says goes to the system log (and to standard error as well with
+// PICTOMAT_LOG_STDERR), fatal errors excepted.
+void KeepLibraryMessagesOutOfStandardError();
+
 } // namespace pictomat

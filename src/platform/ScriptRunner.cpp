@@ -2,8 +2,11 @@
 
 #include "platform/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <vector>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
@@ -47,7 +50,7 @@ public:
         }
     }
 
-    bool start(const QByteArray& program, int* outputFd)
+    bool start(const QByteArray& program, const QList<QByteArray>& environment, int* outputFd)
     {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
@@ -59,6 +62,18 @@ public:
         // Everything the child needs is made before fork: after it, only
         // async-signal-safe calls are allowed in a threaded process.
         char* const argv[] = {const_cast<char*>(program.constData()), nullptr};
+        std::vector<char*> envp;
+        for (const QByteArray& entry : environment)
+            envp.push_back(const_cast<char*>(entry.constData()));
+        for (char** e = environ; *e; ++e) {
+            const char* eq = std::strchr(*e, '=');
+            const QByteArray name(*e, eq ? eq - *e + 1 : qsizetype(std::strlen(*e)));
+            const bool overridden = std::any_of(environment.begin(), environment.end(),
+                                                [&](const QByteArray& entry) { return entry.startsWith(name); });
+            if (!overridden)
+                envp.push_back(*e);
+        }
+        envp.push_back(nullptr);
         sigset_t none;
         sigemptyset(&none);
         const pid_t pid = ::fork();
@@ -73,7 +88,7 @@ public:
             if (input.valid())
                 ::dup2(input.get(), STDIN_FILENO);
             ::dup2(writeEnd.get(), STDOUT_FILENO);
-            ::execve(program.constData(), argv, environ);
+            ::execve(program.constData(), argv, envp.data());
             ::_exit(127);
         }
         // Also from this side, so the group exists before any kill below.
@@ -127,7 +142,8 @@ ReadState drain(int fd, QByteArray& output)
 // with a non-zero status or outlived the time limit.
 } // namespace
 
-std::optional<QByteArray> RunScriptWithTimeLimit(const QByteArray& program, int timeLimitMs)
+std::optional<QByteArray> RunScriptWithTimeLimit(const QByteArray& program, int timeLimitMs,
+                                                 const QList<QByteArray>& environment)
 {
     if (::access(program.constData(), X_OK) != 0)
         return std::nullopt;
@@ -136,7 +152,7 @@ std::optional<QByteArray> RunScriptWithTimeLimit(const QByteArray& program, int 
         return std::nullopt;
     ScriptProcess process;
     int rawFd = -1;
-    if (!process.start(program, &rawFd))
+    if (!process.start(program, environment, &rawFd))
         return std::nullopt;
     UniqueFd output(rawFd);
     const qint64 deadline = nowMs() + timeLimitMs;

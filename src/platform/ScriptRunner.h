@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 #include <optional>
 
@@ -11,6 +12,8 @@ namespace pictomat {
 // answer holds or outlived the time limit. The program and everything it
 // started are killed at the limit (it leads its own process group), so a
 // hanging helper cannot hold up the caller.
-std::optional<QByteArray> RunScriptWithTimeLimit(const QByteArray& program, int timeLimitMs);
+// `environment` ("NAME=value" entries) is added to this process's own.
+std::optional<QByteArray> RunScriptWithTimeLimit(const QByteArray& program, int timeLimitMs,
+                                                 const QList<QByteArray>& environment = {});
 
 } // namespace pictomat

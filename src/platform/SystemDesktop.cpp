@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -12,17 +14,25 @@
 
 #ifdef PICTOMAT_HAVE_CANBERRA
 #include <canberra.h>
+#include <dlfcn.h>
 #endif
 
 namespace pictomat {
 
-void SystemLog(const QString& line)
+namespace {
+void openSystemLog()
 {
     static const bool opened = [] {
         ::openlog("Pictomat", LOG_PID, LOG_USER);
         return true;
     }();
     (void)opened;
+}
+} // namespace
+
+void SystemLog(const QString& line)
+{
+    openSystemLog();
     const QByteArray utf8 = line.toUtf8();
     ::syslog(LOG_NOTICE, "%s", utf8.constData());
     // The command line shows the same lines when asked to, since a desktop
@@ -31,11 +41,63 @@ void SystemLog(const QString& line)
         std::fprintf(stderr, "Pictomat[log]: %s\n", utf8.constData());
 }
 
+namespace {
+
+void libraryMessage(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    const QByteArray text = message.toLocal8Bit();
+    if (type == QtFatalMsg || qEnvironmentVariableIsSet("PICTOMAT_LOG_STDERR"))
+        std::fprintf(stderr, "%s\n", text.constData());
+    if (type != QtFatalMsg) {
+        openSystemLog();
+        ::syslog(LOG_DEBUG, "Qt: %s", text.constData());
+    }
+}
+
+#ifdef PICTOMAT_HAVE_CANBERRA
+// Where nothing can play, the sound library would only complain: no sound
+// server to talk to and no playback device.
+bool soundOutputPresent()
+{
+    if (!qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/pulse/native")))
+        return true;
+    const QStringList devices = QDir(QStringLiteral("/dev/snd")).entryList({QStringLiteral("pcmC*p")}, QDir::System);
+    return !devices.isEmpty();
+}
+
+extern "C" void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA reports a card it cannot open on standard error; the sound simply
+// does not play. Its library is there whenever the sound library can use it.
+void silenceAlsa()
+{
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    static void* alsa = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!alsa)
+        return;
+    if (auto set = reinterpret_cast<int (*)(Handler)>(::dlsym(alsa, "snd_lib_error_set_handler")))
+        set(&quietAlsa);
+}
+#endif
+
+} // namespace
+
+void KeepLibraryMessagesOutOfStandardError()
+{
+    qInstallMessageHandler(&libraryMessage);
+}
+
 struct SystemDesktop::Sound {
 #ifdef PICTOMAT_HAVE_CANBERRA
     ca_context* context = nullptr;
     Sound()
     {
+        if (!soundOutputPresent())
+            return;
+        silenceAlsa();
         if (ca_context_create(&context) != CA_SUCCESS)
             context = nullptr;
         else

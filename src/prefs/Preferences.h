@@ -42,7 +42,9 @@ enum class Kind { Boolean, Integer, Real, String };
     X(IncludeClipToIcon, Boolean, true)                                          \
     X(IncludeAddCustomIcon, Boolean, true)                                       \
     X(IncludeRemoveCustomIcon, Boolean, true)                                    \
-    X(IncludeChangeIconSizes, Boolean, false)
+    X(IncludeChangeIconSizes, Boolean, false)                                   \
+    /* How long a hand-over lasts, in seconds; 0: until the next one. */         \
+    X(SelectionExpirySeconds, Integer, 600)
 
 namespace key {
 #define PICTOMAT_KEY_NAME(name, kind, value) inline constexpr const char* name = #name;
@@ -57,7 +59,7 @@ struct KeyInfo {
     QVariant defaultValue;  // invalid QVariant when the key has no default
 };
 
-// The 22 keys of the domain, in the order declared above.
+// The keys of the domain, in the order declared above.
 const QVector<KeyInfo>& AllKeys();
 const KeyInfo* FindKey(const QString& name);
 

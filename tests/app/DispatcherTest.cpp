@@ -128,16 +128,16 @@ TEST_F(DispatcherTest, NothingRunsWithoutASelection)
     EXPECT_TRUE(prefs::PreferenceStore::shared().keys().isEmpty());
 }
 
-TEST_F(DispatcherTest, MakeIconOpensTheFolderFirstAndEveryFailureIsReportedPerItem)
+TEST_F(DispatcherTest, MakeIconReportsEveryFailurePerItemAndOpensTheFolderWhenNothingWasWritten)
 {
     set(prefs::key::OpenImageFileForMe, false);
-    // Two items that do not exist: each gets its alert, no output is recorded,
-    // so nothing is revealed after the loop (no output since start-up).
+    // Two items that do not exist: each gets its alert, no output is written,
+    // so there is nothing to reveal and the output folder opens at the end.
     select({QByteArray(), QByteArray()});
     run(CommandId::MakeIconForFile);
     EXPECT_EQ(desktop.events,
-              (QStringList{"open:" + defaultFolderUrl(), "alert:An icon for the file could not be found.",
-                           "alert:An icon for the file could not be found."}));
+              (QStringList{"alert:An icon for the file could not be found.",
+                           "alert:An icon for the file could not be found.", "open:" + defaultFolderUrl()}));
 }
 
 TEST_F(DispatcherTest, AChangeInThePreferencesWindowCountsAtTheNextCommand)

@@ -17,6 +17,9 @@
 #include <QMenu>
 #include <QRegularExpression>
 
+#include <cstdio>
+#include <unistd.h>
+
 namespace pictomat::test {
 namespace {
 
@@ -255,6 +258,20 @@ TEST_F(MenuTest, NamesWithAmpersandsAndPercentSignsShowAsTheyAre)
     build();
     EXPECT_NE(find("Tom && Jerry %1.txt.png (PNG)"), nullptr);
     EXPECT_TRUE(menu.actions().at(3)->text().contains("First item: Tom && Jerry %1"));
+
+    // Qt's own menu shows '_' as it is, a tab as a space (not as the start of
+    // the shortcut column), and a name that is not UTF-8 the same way in the
+    // header as in the export items.
+    const QByteArray odd = QFile::encodeName(work()) + "/my_file\tb\xff.txt";
+    std::FILE* f = std::fopen(odd.constData(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    model.selection.items = QVector<FileRef>{FileRef(odd)};
+    build();
+    ::unlink(odd.constData());
+    const QString shown = QStringLiteral("my_file b\uFFFD.txt");
+    EXPECT_EQ(menu.actions().at(3)->text(), "1 Item, First item: " + shown);
+    EXPECT_NE(find(shown + ".png (PNG)"), nullptr);
 }
 
 TEST_F(MenuTest, ItemsSendTheirTagOrTheirOwnAction)

@@ -105,19 +105,23 @@ TEST_F(RevealTest, TheLastOutputIsShownByUriWhateverItsNameHolds)
     EXPECT_EQ(FileRef::fromUri(shown.at(0).toLatin1()).path(), quoted + ".icns");
     EXPECT_EQ(FileRef::fromUri(shown.at(1).toLatin1()).path(), latin1 + ".icns");
     EXPECT_TRUE(QFile::exists(QString::fromUtf8(quoted) + ".icns"));
-    // The folder opened before the loop is the first item's own.
-    ASSERT_FALSE(desktop.opened.isEmpty());
-    EXPECT_EQ(desktop.opened.first(), FileRef(QFile::encodeName(work())).url());
+    // The reveal is the one window: no folder opened on its own beside it.
+    EXPECT_TRUE(desktop.opened.isEmpty()) << desktop.events.join('|').toStdString();
+
+    // With nothing written there is nothing to reveal: the folder opens instead.
+    makeIconFor({QFile::encodeName(work() + "/missing.txt")});
+    EXPECT_EQ(fm.shown().size(), 2);
+    EXPECT_EQ(desktop.opened.size(), 1);
 }
 
-TEST_F(RevealTest, WithoutAFileManagerServiceTheContainingFolderOpens)
+TEST_F(RevealTest, WithoutAFileManagerServiceTheContainingFolderOpensOnce)
 {
     ASSERT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(
         QStringLiteral("org.freedesktop.FileManager1")));
     const QByteArray item = writeFile("sub/dir/thing.txt", "x");
-    RevealInFileManager(FileRef(item + ".icns"), desktop);
-    ASSERT_FALSE(desktop.opened.isEmpty());
-    EXPECT_EQ(desktop.opened.last(), FileRef(item).parent().url());
+    makeIconFor({item});
+    EXPECT_TRUE(QFile::exists(QFile::decodeName(item) + ".icns"));
+    EXPECT_EQ(desktop.opened, QVector<QUrl>{FileRef(item).parent().url()});
 }
 
 } // namespace

@@ -1,11 +1,17 @@
 #include "app/Selection.h"
 #include "platform/ItemNames.h"
-#include "TestEnv.h"
+#include "prefs/PreferenceStore.h"
+#include "DesktopSession.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryFile>
 #include <QThread>
+
+#include <cstdio>
 
 #include <unistd.h>
 
@@ -182,13 +188,106 @@ TEST_F(SelectionTest, HandedOverFilesRoundTripThroughTheShippedScript)
 
     const SelectedItems selection = Selection::AcquireFinderSelection();
     ASSERT_TRUE(selection.hasSelection());
-    EXPECT_EQ(selection.count, 4);
-    EXPECT_EQ(*selection.items, (QVector<FileRef>{FileRef(latin1), FileRef(plain), FileRef(plain), FileRef()}));
+    // What names no file that exists is left out.
+    EXPECT_EQ(selection.count, 3);
+    EXPECT_EQ(*selection.items, (QVector<FileRef>{FileRef(latin1), FileRef(plain), FileRef(plain)}));
     EXPECT_EQ(GetItemName(FileRef(latin1)), QByteArray("caf\xe9 \xff\n line.txt"));
 
-    // Handing over nothing forgets the earlier hand-over.
+    // Handing over nothing ends the earlier hand-over.
     ASSERT_TRUE(Selection::RecordHandedOverSelection({}));
-    EXPECT_FALSE(QFile::exists(Selection::handedOverSelectionFile()));
+    EXPECT_FALSE(Selection::AcquireFinderSelection().items.has_value());
+}
+
+// The shipped script reports the newer of the hand-over and the files copied
+// to the clipboard (xclip offers them as text/uri-list, as file managers do),
+// keeps only handed-over files that exist, and lets a hand-over expire.
+TEST_F(SelectionTest, TheNewerOfHandOverAndCopiedFilesWinsAndAStaleHandOverEnds)
+{
+    qunsetenv("PICTOMAT_SELECTION_SCRIPT");
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        SERVICE_MISSING() << "needs an X server for the clipboard";
+    const QByteArray handed = writeFile("handed.txt", "a");
+    const QByteArray other = writeFile("other.txt", "a");
+    const QByteArray copied = writeFile("copied.txt", "b");
+    const QByteArray uriList = writeFile("copied.uris", FileRef(copied).uri() + "\r\n");
+    test::OwnedProcess xclip;
+    xclip.process.start("xclip", {"-selection", "clipboard", "-t", "text/uri-list", "-quiet", uriList});
+    ASSERT_TRUE(xclip.process.waitForStarted(5000));
+    const auto firstItem = [](qint64 clipboardNs) {
+        const SelectedItems s = Selection::AcquireFinderSelection(clipboardNs);
+        return s.hasSelection() ? s.items->first().path() : QByteArray("none");
+    };
+    ASSERT_TRUE(test::waitUntil([&] { return firstItem(0) == copied; }, 5000));
+
+    const qint64 before = QDateTime::currentMSecsSinceEpoch() * 1000000;
+    const QString missing = work() + "/missing.txt";
+    ASSERT_TRUE(Selection::RecordHandedOverSelection({QFile::encodeName(missing), handed, other}));
+    const qint64 after = QDateTime::currentMSecsSinceEpoch() * 1000000 + 1000000;
+    // Files copied before the hand-over lose, files copied after it win; a
+    // handed-over file that is gone is left out.
+    const SelectedItems current = Selection::AcquireFinderSelection(before);
+    ASSERT_TRUE(current.hasSelection());
+    EXPECT_EQ(*current.items, (QVector<FileRef>{FileRef(handed), FileRef(other)}));
+    EXPECT_EQ(firstItem(after), copied);
+
+    // When every handed-over file is gone, the hand-over is over.
+    ASSERT_TRUE(QFile::remove(QFile::decodeName(handed)) && QFile::remove(QFile::decodeName(other)));
+    EXPECT_EQ(firstItem(before), "none");
+    EXPECT_EQ(firstItem(after), copied);
+
+    // A hand-over older than its lifetime (ten minutes unless set) is over
+    // too, whenever the clipboard changed.
+    const QByteArray kept = writeFile("kept.txt", "c");
+    ASSERT_TRUE(Selection::RecordHandedOverSelection({kept}));
+    const auto age = [&](const char* ago) {
+        ASSERT_EQ(test::RunProcess("touch", {"-d", ago, Selection::handedOverSelectionFile()}).exitCode, 0);
+    };
+    age("9 minutes ago");
+    EXPECT_EQ(firstItem(0), kept);
+    age("11 minutes ago");
+    EXPECT_EQ(firstItem(0), copied);
+    prefs::PreferenceStore::resetShared();
+    ASSERT_TRUE(prefs::PreferenceStore::shared().setValue(Selection::kExpiryKey, 0));
+    ASSERT_TRUE(prefs::PreferenceStore::shared().synchronize());
+    EXPECT_EQ(firstItem(0), kept);
+    ASSERT_TRUE(prefs::PreferenceStore::shared().setValue(Selection::kExpiryKey, 30));
+    ASSERT_TRUE(prefs::PreferenceStore::shared().synchronize());
+    age("1 minute ago");
+    EXPECT_EQ(firstItem(0), copied);
+    prefs::PreferenceStore::resetShared();
+
+    // "select --clear" ends it, and files copied before the clear stay hidden.
+    ASSERT_TRUE(Selection::RecordHandedOverSelection({kept}));
+    const test::ProcessResult clear = test::RunPictomat({"select", "--clear"});
+    ASSERT_EQ(clear.exitCode, 0) << clear.err.toStdString();
+    EXPECT_EQ(firstItem(before), "none");
+    EXPECT_EQ(firstItem(QDateTime::currentMSecsSinceEpoch() * 1000000 + 1000000), copied);
+}
+
+TEST_F(SelectionTest, AHugeHandOverIsCutWithALogLine)
+{
+    QList<QByteArray> entries;
+    for (int i = 0; i <= Selection::kMaxHandedOverItems; ++i)
+        entries.append("/no/such/file" + QByteArray::number(i));
+    // The log line is copied to standard error, here a file.
+    qputenv("PICTOMAT_LOG_STDERR", "1");
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    QTemporaryFile log;
+    ASSERT_TRUE(log.open());
+    ::dup2(log.handle(), 2);
+    const bool recorded = Selection::RecordHandedOverSelection(entries);
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    qunsetenv("PICTOMAT_LOG_STDERR");
+    ASSERT_TRUE(recorded);
+    QFile file(Selection::handedOverSelectionFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count('\n'), Selection::kMaxHandedOverItems);
+    QFile written(log.fileName());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().contains("100001 items was cut to its first 100000"));
 }
 
 TEST_F(SelectionTest, NamesOfItems)

@@ -3,7 +3,10 @@
 // file-manager action brings up at the pointer. Each test runs its own bus.
 
 #include "DesktopSession.h"
+#include "platform/FileRef.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -87,19 +90,139 @@ TEST_F(TrayTest, TrayHostReadsTheMenuAroundTheHandedOverSelectionAndQuitEndsTheP
         EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\.\S+ \(.+\)$)")).match(e).hasMatch()) << e.toStdString();
     EXPECT_EQ(labels.mid(labels.size() - tail.size()), tail);
 
+    // Files copied after the hand-over are the newer selection; a clear ends
+    // both, until something is copied again.
+    const auto header = [&] {
+        const QVector<MenuItem> now = readTrayMenu(item, menuPath);
+        return now.size() > 3 ? now.at(3).label : QString();
+    };
+    OwnedProcess xclip;
+    startOwned(xclip, QStringLiteral("xclip"),
+               {"-selection", "clipboard", "-t", "text/uri-list", "-quiet",
+                QFile::decodeName(writeFile("copied.uris", FileRef(m_files.at(1)).uri()))});
+    EXPECT_TRUE(waitUntil([&] { return header() == "1 Item, First item: b.txt"; }, 10000)) << header().toStdString();
+    ASSERT_EQ(RunPictomat({"select", "--clear"}, m_environment).exitCode, 0);
+    // The hand-over rebuilds the menu once its burst is over; the items
+    // clicked below are the ones built after that.
+    QThread::msleep(300);
+    EXPECT_EQ(header(), "The Finder has no active selection");
+
     // "Preferences..." brings the preferences window up; "Quit" ends the program.
     const auto click = [&](int id) { return clickTrayMenuItem(item, menuPath, id); };
-    ASSERT_EQ(click(items.at(items.size() - 3).id), 0);
+    const QVector<MenuItem> cleared = readTrayMenu(item, menuPath);
+    ASSERT_EQ(click(cleared.at(cleared.size() - 3).id), 0);
     EXPECT_TRUE(waitUntil(
         [] {
             return !RunProcess(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", "Pictomat Preferences"})
                         .out.isEmpty();
         },
         10000));
-    ASSERT_EQ(click(items.last().id), 0);
+    ASSERT_EQ(click(cleared.last().id), 0);
     ASSERT_TRUE(tray.process.waitForFinished(10000));
     EXPECT_EQ(tray.process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(tray.process.exitCode(), 0);
+}
+
+// How a tray host following dbusmenu's rule shows a label: "__" is one
+// underscore, any other '_' marks the next character as the mnemonic.
+QString hostShows(const QString& label)
+{
+    QString shown;
+    for (qsizetype i = 0; i < label.size(); ++i) {
+        if (label.at(i) == '_' && i + 1 < label.size())
+            ++i;
+        shown += label.at(i);
+    }
+    return shown;
+}
+
+// At login the panel often starts after Pictomat: the item appears once the
+// host does. Its menu shows a file's name as it is, the same in the header
+// and in the export items, whatever characters it holds.
+TEST_F(TrayTest, ATrayHostStartingLaterGetsTheItemAndShowsNamesAsTheyAre)
+{
+    OwnedProcess tray;
+    startOwned(tray, QStringLiteral(PICTOMAT_BINARY));
+    ASSERT_TRUE(waitUntil([&] { return nameHasOwner(QStringLiteral("com.corvane.Pictomat")); }, 15000));
+    QByteArray said;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            tray.process.waitForReadyRead(100);
+            said += tray.process.readAllStandardError();
+            return said.contains("no system tray");
+        },
+        10000));
+
+    OwnedProcess watcher;
+    startOwned(watcher, QStringLiteral(WATCHER_STANDIN));
+    ASSERT_TRUE(watcher.process.waitForReadyRead(10000));
+    QString item;
+    QString menuPath;
+    ASSERT_TRUE(findTrayMenu(item, menuPath));
+
+    const QByteArray name = QFile::encodeName(work()) + "/my_f&i&le\tx\xff.txt";
+    const std::unique_ptr<const char, void (*)(const char*)> removeName(name.constData(),
+                                                                        [](const char* p) { ::unlink(p); });
+    std::FILE* f = std::fopen(name.constData(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    const ProcessResult select = RunProcess(
+        QStringLiteral("/bin/sh"),
+        {"-c", "exec \"$0\" select \"$1/$(printf 'my_f&i&le\\tx\\377.txt')\"", QStringLiteral(PICTOMAT_BINARY), work()},
+        m_environment);
+    ASSERT_EQ(select.exitCode, 0) << select.err.toStdString();
+
+    const QString shown = QStringLiteral("my_f&i&le x\uFFFD.txt");
+    QByteArray raw;
+    const QVector<MenuItem> items = readTrayMenu(item, menuPath, &raw);
+    ASSERT_GT(items.size(), 4) << raw.toStdString();
+    EXPECT_EQ(hostShows(items.at(3).label), "1 Item, First item: " + shown) << raw.toStdString();
+    bool png = false;
+    for (const MenuItem& i : items)
+        png = png || hostShows(i.label) == shown + ".png (PNG)";
+    EXPECT_TRUE(png) << raw.toStdString();
+}
+
+// A flood of requests from other programs is taken in as one: the last
+// hand-over counts and the menu is built once for the burst.
+TEST_F(TrayTest, ABurstOfRequestsIsAnsweredOnce)
+{
+    OwnedProcess tray;
+    startOwned(tray, QStringLiteral(PICTOMAT_BINARY));
+    ASSERT_TRUE(waitUntil([&] { return nameHasOwner(QStringLiteral("com.corvane.Pictomat")); }, 15000));
+    QDBusConnection bus = QDBusConnection::connectToBus(m_address, QStringLiteral("burst"));
+    ASSERT_TRUE(bus.isConnected());
+    const auto call = [](const char* method) {
+        return QDBusMessage::createMethodCall("com.corvane.Pictomat", "/com/corvane/Pictomat", "com.corvane.Pictomat",
+                                              method);
+    };
+    for (int i = 0; i < 300; ++i) {
+        QDBusMessage m = call(i % 10 ? "ShowMenu" : "SetSelection");
+        if (!(i % 10))
+            m << QStringList{QString::fromLatin1(FileRef(m_files.at(i / 10 % 2)).uri())};
+        ASSERT_TRUE(bus.send(m));
+    }
+    QDBusMessage last = call("SetSelection");
+    last << QStringList{QString::fromLatin1(FileRef(m_files.at(1)).uri())};
+    ASSERT_TRUE(bus.send(last));
+    QDBusConnection::disconnectFromBus(QStringLiteral("burst"));
+
+    const auto handedOver = [&] {
+        QFile handed(runtimeDir() + "/pictomat/selection");
+        return handed.open(QIODevice::ReadOnly) ? handed.readAll() : QByteArray();
+    };
+    EXPECT_TRUE(waitUntil([&] { return handedOver() == FileRef(m_files.at(1)).uri() + "\n"; }, 10000))
+        << handedOver().toStdString();
+    // Built at start and once for the burst's opening: no more.
+    QByteArray out;
+    waitUntil(
+        [&] {
+            tray.process.waitForReadyRead(100);
+            out += tray.process.readAllStandardOutput();
+            return false;
+        },
+        1500);
+    EXPECT_EQ(out.count("exporters successfully loaded"), 2) << out.toStdString();
 }
 
 TEST_F(TrayTest, MenuActionWithoutTrayStartsPictomatAndShowsTheMenuAtThePointer)
@@ -176,6 +299,19 @@ TEST_F(CommandLineFormsTest, UsageErrorsExitWithTwoAndShowTheUsage)
     const ProcessResult help = RunPictomat({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains("menu [FILE...]"));
+}
+
+// Over SSH there is no display: one line says so and where to turn instead.
+TEST_F(CommandLineFormsTest, TheTrayWithoutADisplaySaysSoInOneLine)
+{
+    for (const QStringList& env : {QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"},
+                                   QStringList{"DISPLAY=:987", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}}) {
+        const ProcessResult r = RunPictomat({}, env);
+        EXPECT_EQ(r.exitCode, 1) << env.join(' ').toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith("pictomat: the tray needs a graphical session")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("pictomat run COMMAND FILE...")) << r.err.toStdString();
+    }
 }
 
 TEST_F(CommandLineFormsTest, FormatsListsOneExporterPerLineWithAlphaAnywhere)

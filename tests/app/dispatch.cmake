@@ -9,7 +9,7 @@ pictomat_add_test(test_reveal SOURCES RevealTest.cpp LIBS pictomat_app
 add_dependencies(test_reveal file_manager_standin)
 target_compile_definitions(test_reveal PRIVATE FILE_MANAGER_STANDIN="$<TARGET_FILE:file_manager_standin>")
 
-pictomat_add_test(test_integration SOURCES IntegrationTest.cpp LIBS pictomat_app Qt6::Xml)
+pictomat_add_test(test_integration NEEDS_BINARY SOURCES IntegrationTest.cpp LIBS pictomat_app Qt6::Xml)
 
 pictomat_add_test(test_run NEEDS_BINARY SOURCES RunCommandTest.cpp)
 

@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 using namespace pictomat;
 
@@ -127,18 +128,73 @@ TEST_F(CustomIconsTest, FolderIconMergesIntoTheDirectoryFile)
     EXPECT_EQ(readAll(QFile::decodeName(directoryFile)), original);
     EXPECT_TRUE(gioCustomIcon(folder.path()).isEmpty());
 
-    // A folder without the file gets one, and loses it again on removal;
-    // an Icon key of the user's own is never taken out.
+    // A folder without the file gets one, and loses it again on removal.
     const FileRef bare(QFile::encodeName(work() + "/bare"));
     ASSERT_TRUE(QDir().mkpath(work() + "/bare"));
     ASSERT_TRUE(CustomIcons::setCustomIcon(bare, halves(8, 8, Qt::red, Qt::red)));
-    EXPECT_EQ(readAll(work() + "/bare/.directory"), "[Desktop Entry]\nIcon=" + gioCustomIcon(bare.path()) + "\n");
+    EXPECT_TRUE(readAll(work() + "/bare/.directory").endsWith("[Desktop Entry]\nIcon=" + gioCustomIcon(bare.path()) + "\n"));
     ASSERT_TRUE(CustomIcons::removeCustomIcon(bare));
     EXPECT_FALSE(QFileInfo::exists(work() + "/bare/.directory"));
-    const QByteArray own = "[Desktop Entry]\nIcon=folder-red\n";
-    writeFile("bare/.directory", own);
+
+    // An icon Dolphin set goes too: removal means the folder's custom icon
+    // goes, whoever set it. Everything else of the file stays, and so does a
+    // file that Dolphin made.
+    writeFile("bare/.directory", "[Desktop Entry]\nIcon=folder-red\n");
     ASSERT_TRUE(CustomIcons::removeCustomIcon(bare));
-    EXPECT_EQ(readAll(work() + "/bare/.directory"), own);
+    EXPECT_EQ(readAll(work() + "/bare/.directory"), "[Desktop Entry]\n");
+    writeFile("album/.directory", "[Desktop Entry]\nIcon = folder-blue\nIcon[de]=ordner\n[Dolphin]\nViewMode=1\n");
+    ASSERT_TRUE(CustomIcons::removeCustomIcon(folder));
+    EXPECT_EQ(readAll(QFile::decodeName(directoryFile)), "[Desktop Entry]\nIcon[de]=ordner\n[Dolphin]\nViewMode=1\n");
+}
+
+// An open file-manager view repaints an item only when told it changed: every
+// setting and removal ends with an attribute change on the item itself (for
+// a folder, on the folder), as watchers of the item and of its folder see it.
+TEST_F(CustomIconsTest, SettingAndRemovingTellWatchersOfTheItem)
+{
+    const QByteArray file = writeFile("seen/picture.txt", "x");
+    const FileRef folder(QFile::encodeName(work() + "/seen"));
+    const QImage picture = halves(16, 16, Qt::red, Qt::blue);
+    struct Case {
+        const char* what;
+        FileRef item;
+        std::function<bool()> change;
+    };
+    const QList<Case> cases = {
+        {"set on a file", FileRef(file), [&] { return CustomIcons::setCustomIcon(FileRef(file), picture); }},
+        {"removed from a file", FileRef(file), [&] { return CustomIcons::removeCustomIcon(FileRef(file)); }},
+        {"set on a folder", folder, [&] { return CustomIcons::setCustomIcon(folder, picture); }},
+        {"removed from a folder", folder, [&] { return CustomIcons::removeCustomIcon(folder); }},
+    };
+    for (const Case& c : cases) {
+        const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ASSERT_GE(::inotify_add_watch(fd, c.item.c_path(), IN_ATTRIB), 0);
+        ASSERT_TRUE(c.change()) << c.what;
+        alignas(inotify_event) char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        ::close(fd);
+        ASSERT_GT(n, 0) << c.what << ": no change notice";
+        EXPECT_TRUE(reinterpret_cast<const inotify_event*>(buffer)->mask & IN_ATTRIB) << c.what;
+    }
+}
+
+// The real command, read back by gio: removal also takes out a themed icon
+// name that another program set.
+TEST_F(CustomIconsTest, RemoveIconCommandTakesOutAThemedIconNameToo)
+{
+    const QByteArray item = writeFile("themed.txt", "x");
+    const QStringList env = {"XDG_DATA_HOME=" + dataHome()};
+    ASSERT_EQ(test::RunProcess("gio", {"set", QFile::decodeName(item), "metadata::custom-icon-name", "starred"}, env)
+                  .exitCode,
+              0);
+    const auto iconName = [&] {
+        return test::RunProcess("gio", {"info", "-a", "metadata::custom-icon-name", QFile::decodeName(item)}, env).out;
+    };
+    ASSERT_TRUE(iconName().contains("metadata::custom-icon-name: starred")) << iconName().toStdString();
+    const test::ProcessResult r = test::RunPictomat({"run", "remove-icon", QFile::decodeName(item)}, env);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_FALSE(iconName().contains("custom-icon-name")) << iconName().toStdString();
 }
 
 // Runs this test binary again with the session bus out of reach, so GIO
