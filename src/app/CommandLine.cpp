@@ -17,6 +17,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -103,6 +104,8 @@ int listFormats(int argc, char** argv)
     return 0;
 }
 
+void ignoreSignal(int) {}
+
 QStringList toStrings(const QList<QByteArray>& raw)
 {
     QStringList strings;
@@ -120,6 +123,10 @@ void SetPreferencesHooks(PreferencesHooks hooks_)
 
 int RunCommandLine(int argc, char** argv)
 {
+    // Past the file-size limit a write fails, and the output is reported as
+    // failed; the default action would end the process in mid-write. A
+    // handler rather than SIG_IGN, which the programs we start would inherit.
+    std::signal(SIGXFSZ, ignoreSignal);
     // File names stay as the bytes the shell gave; only the words of the
     // command line itself become strings.
     QList<QByteArray> rest;

@@ -2,6 +2,7 @@
 
 #include "app/TerminalProgress.h"
 #include "commands/Command.h"
+#include "commands/CommandServices.h"
 #include "commands/Dispatcher.h"
 #include "commands/ItemOperations.h"
 #include "image/Exporters.h"
@@ -66,10 +67,14 @@ int runHere(const Command& command, const QString& operand, const QList<QByteArr
     desktop.setBeforeStandardError([&progress] { progress.clearLine(); });
     Dispatch(context, request);
     desktop.setBeforeStandardError({});
+    if (!context.failedOutputs.isEmpty())
+        progress.clearLine();
+    for (const FailedOutput& failed : context.failedOutputs)
+        std::fprintf(stderr, "pictomat: %s\n", FailedOutputLine(failed).toLocal8Bit().constData());
     // Stopped by Ctrl-C after an item, as a shell reports an interrupt.
     if (progress.stopRequested())
         return 130;
-    return desktop.alertCount() > 0 ? 1 : 0;
+    return desktop.alertCount() > 0 || !context.failedOutputs.isEmpty() ? 1 : 0;
 }
 
 // A copy must outlive the command, as xclip's does: the work and the serving
