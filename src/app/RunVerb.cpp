@@ -24,7 +24,7 @@ namespace {
 int usage(const char* problem)
 {
     std::fprintf(stderr, "pictomat: %s\n", problem);
-    std::fprintf(stderr, "usage: pictomat run COMMAND [FILE...]\ncommands:");
+    std::fprintf(stderr, "usage: pictomat run COMMAND [--] [FILE...]\ncommands:");
     for (const Command& command : Commands()) {
         const char* operand = command.operand == Operand::Exporter ? " EXT"
                               : command.operand == Operand::IconSize ? " SIZE"
@@ -134,7 +134,14 @@ int runServingClipboard(int argc, char** argv, const Command& command, const QLi
 int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands)
 {
     // The files stay as the bytes the shell gave: names need not be UTF-8.
+    // After "--" every word is a file; before it, the command and its
+    // operand come first and the rest are files too.
     QList<QByteArray> args = operands;
+    QList<QByteArray> files;
+    if (const qsizetype end = args.indexOf("--"); end >= 0) {
+        files = args.mid(end + 1);
+        args.resize(end);
+    }
     if (args.isEmpty())
         return usage("run needs a command");
     const QString name = QString::fromLocal8Bit(args.takeFirst());
@@ -151,6 +158,7 @@ int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands)
             return usage("set-icon-size needs a size, such as 256");
         operand = QString::fromLocal8Bit(args.takeFirst());
     }
+    args += files;
     if (command->needsFiles && args.isEmpty())
         return usage(qPrintable(QStringLiteral("%1 needs at least one file").arg(QLatin1String(command->verb))));
     if (command->needsDisplay && !haveDisplay()) {

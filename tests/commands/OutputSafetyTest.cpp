@@ -1,7 +1,7 @@
 // What the write side does with the user's files, through the built program:
 // a replaced file goes to the Trash only once its replacement is whole, a
-// failed write is reported and loses nothing, and a killed writer's
-// leftovers go away.
+// failed write is reported and loses nothing, a killed writer's leftovers go
+// away, and operands mean what a shell user means.
 
 #include "MakeIconSupport.h"
 
@@ -193,6 +193,32 @@ TEST_F(OutputSafety, WhatAKilledWriterLeftGoesAwayAndLiveWritersKeepTheirs)
     EXPECT_EQ(leftovers(work()), QStringList{".pictomat-Live01.tmp"});
     live.kill();
     live.waitForFinished();
+}
+
+TEST_F(OutputSafety, OperandsAreFilesAfterDashDashAndDotsNameTheirFolders)
+{
+    // "." and ".." are the folders by their own names.
+    ASSERT_TRUE(QDir().mkpath(work() + "/trip/day one"));
+    test::ProcessResult r = pictomat({"run", "make-icon", "."}, work() + "/trip");
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    r = pictomat({"run", "export", "png", ".."}, work() + "/trip/day one");
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(test::PillowIcnsSizes(QFile::encodeName(work() + "/trip.icns")).startsWith("16x16@1"));
+    EXPECT_EQ(PillowDescribe(QFile::encodeName(work() + "/trip.png")), "PNG 64x64");
+    EXPECT_EQ(test::FolderEntries(work() + "/trip"), QStringList{"day one"});
+
+    // After "--" a file may be named like an option, ours or Qt's.
+    writeFile("-alpha", "text");
+    writeFile("-platform", "text");
+    r = pictomat({"run", "make-icon", "--", "-alpha", "-platform"}, work());
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(QFileInfo(work() + "/-alpha.icns").size() > 0);
+    EXPECT_TRUE(QFileInfo(work() + "/-platform.icns").size() > 0);
+    r = pictomat({"select", "--", "-alpha", "trip/day one/.."}, work());
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(FileBytes(QFile::encodeName(runtimeDir() + "/pictomat/selection")),
+              FileRef(QFile::encodeName(work() + "/-alpha")).uri() + "\n" +
+                  FileRef(QFile::encodeName(work() + "/trip")).uri() + "\n");
 }
 
 } // namespace
