@@ -4,6 +4,7 @@
 #include "app/MenuBuilder.h"
 #include "app/ProgressWindow.h"
 #include "app/Selection.h"
+#include "commands/CommandServices.h"
 #include "commands/Dispatcher.h"
 #include "platform/Paths.h"
 #include "app/Urls.h"
@@ -253,8 +254,12 @@ void AppController::runQueue()
             Dispatch(context, next.request);
             m_context.currentItem = context.currentItem;
             m_context.lastOutputFile = context.lastOutputFile;
+            // An output that could not be written fails the call as an alert does.
+            QStringList messages = collecting.alerts();
+            for (const FailedOutput& failed : context.failedOutputs)
+                messages.append(FailedOutputLine(failed));
             if (next.finished)
-                next.finished(collecting.alerts());
+                next.finished(messages);
         } else {
             Dispatch(m_context, next.request);
             if (next.finished)

@@ -53,10 +53,10 @@ public:
     static constexpr int kRequestBurstMs = 50;
 
     // How a queued command ends: its alerts, when they were collected rather
-    // than shown.
-    using Finished = std::function<void(const QStringList& alerts)>;
+    // than shown, followed by a line for each output it could not write.
+    using Finished = std::function<void(const QStringList& messages)>;
     // Runs the command after the ones already queued. With `collectAlerts`,
-    // its alerts are handed to `finished` instead of shown.
+    // its alerts and failed outputs are handed to `finished` instead of shown.
     void runCommand(const CommandRequest& request, bool collectAlerts = false, Finished finished = {});
 
     QMenu* menu() const { return m_menu.get(); }

@@ -15,6 +15,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -56,7 +57,8 @@ const char kUsage[] =
     "\n"
     "Options:\n"
     "  -alpha VALUE                background opacity (0 to 1) for this run;\n"
-    "                              accepted anywhere on the line\n"
+    "                              accepted anywhere on the line before \"--\"\n"
+    "  --                          every word after it is a file (select, menu, run)\n"
     "  -h, --help                  show this help\n"
     "  -v, --version               show the version\n";
 
@@ -85,6 +87,15 @@ int listFormats(int argc, char** argv)
     return 0;
 }
 
+void ignoreSignal(int) {}
+
+// "select" and "menu" take nothing but files, so "--" only ends the options.
+QList<QByteArray> withoutEndOfOptions(QList<QByteArray> operands)
+{
+    operands.removeOne("--");
+    return operands;
+}
+
 QStringList toStrings(const QList<QByteArray>& raw)
 {
     QStringList strings;
@@ -97,12 +108,24 @@ QStringList toStrings(const QList<QByteArray>& raw)
 
 int RunCommandLine(int argc, char** argv)
 {
+    // Past the file-size limit a write fails, and the output is reported as
+    // failed; the default action would end the process in mid-write. A
+    // handler rather than SIG_IGN, which the programs we start would inherit.
+    std::signal(SIGXFSZ, ignoreSignal);
     // File names stay as the bytes the shell gave; only the words of the
-    // command line itself become strings.
+    // command line itself become strings. After "--" every word is a file,
+    // whatever it looks like; the verbs see the "--" too.
     QList<QByteArray> rest;
     QStringList instanceArguments;
+    int optionsEnd = argc;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
+        if (arg == "--") {
+            optionsEnd = i;
+            for (; i < argc; ++i)
+                rest.append(QByteArray(argv[i]));
+            break;
+        }
         if (arg == "-alpha") {
             if (i + 1 >= argc)
                 return usageError("-alpha needs a value");
@@ -113,9 +136,13 @@ int RunCommandLine(int argc, char** argv)
         rest.append(arg);
     }
     QStringList all;
-    for (int i = 0; i < argc; ++i)
+    for (int i = 0; i < optionsEnd; ++i)
         all.append(QString::fromLocal8Bit(argv[i]));
     prefs::SetCommandLineArguments(all);
+    // The verbs that take files make their application object without the
+    // files: Qt reads options such as "-platform" or "-reverse" from the
+    // words it is given, and a file may be named like one.
+    int programOnly = 1;
 
     if (rest.isEmpty())
         return RunTrayProgram(argc, argv, makeTrayPreferencesOpener());
@@ -132,15 +159,16 @@ int RunCommandLine(int argc, char** argv)
     }
     if (verb == "select") {
         if (operands == QList<QByteArray>{"--clear"})
-            return RunSelectVerb(argc, argv, {});  // ends the hand-over
-        if (operands.isEmpty())
+            return RunSelectVerb(programOnly, argv, {});  // ends the hand-over
+        const QList<QByteArray> files = withoutEndOfOptions(operands);
+        if (files.isEmpty())
             return usageError("select needs at least one file");
-        return RunSelectVerb(argc, argv, operands);
+        return RunSelectVerb(programOnly, argv, files);
     }
     if (verb == "menu")
-        return RunMenuVerb(argc, argv, operands, instanceArguments);
+        return RunMenuVerb(programOnly, argv, withoutEndOfOptions(operands), instanceArguments);
     if (verb == "run")
-        return RunVerbCommand(argc, argv, operands);
+        return RunVerbCommand(programOnly, argv, operands);
     if (verb == "formats") {
         if (!operands.isEmpty())
             return usageError("formats takes no arguments");

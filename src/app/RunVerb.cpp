@@ -3,6 +3,7 @@
 #include "app/TerminalProgress.h"
 #include "app/XSelections.h"
 #include "commands/Command.h"
+#include "commands/CommandServices.h"
 #include "commands/Dispatcher.h"
 #include "commands/ItemOperations.h"
 #include "image/Exporters.h"
@@ -27,7 +28,7 @@ constexpr int kOwnershipCheckMs = 200;
 int usage(const char* problem)
 {
     std::fprintf(stderr, "pictomat: %s\n", problem);
-    std::fprintf(stderr, "usage: pictomat run COMMAND [FILE...]\ncommands:");
+    std::fprintf(stderr, "usage: pictomat run COMMAND [--] [FILE...]\ncommands:");
     for (const Command& command : Commands()) {
         const char* operand = command.operand == Operand::Exporter ? " EXT"
                               : command.operand == Operand::IconSize ? " SIZE"
@@ -70,10 +71,14 @@ int runHere(const Command& command, const QString& operand, const QList<QByteArr
     desktop.setBeforeStandardError([&progress] { progress.clearLine(); });
     Dispatch(context, request);
     desktop.setBeforeStandardError({});
+    if (!context.failedOutputs.isEmpty())
+        progress.clearLine();
+    for (const FailedOutput& failed : context.failedOutputs)
+        std::fprintf(stderr, "pictomat: %s\n", FailedOutputLine(failed).toLocal8Bit().constData());
     // Stopped by Ctrl-C after an item, as a shell reports an interrupt.
     if (progress.stopRequested())
         return 130;
-    return desktop.alertCount() > 0 ? 1 : 0;
+    return desktop.alertCount() > 0 || !context.failedOutputs.isEmpty() ? 1 : 0;
 }
 
 // A copy must outlive the command, as xclip's does: the work and the serving
@@ -147,7 +152,14 @@ int runServingClipboard(int argc, char** argv, const Command& command, const QLi
 int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands)
 {
     // The files stay as the bytes the shell gave: names need not be UTF-8.
+    // After "--" every word is a file; before it, the command and its
+    // operand come first and the rest are files too.
     QList<QByteArray> args = operands;
+    QList<QByteArray> files;
+    if (const qsizetype end = args.indexOf("--"); end >= 0) {
+        files = args.mid(end + 1);
+        args.resize(end);
+    }
     if (args.isEmpty())
         return usage("run needs a command");
     const QString name = QString::fromLocal8Bit(args.takeFirst());
@@ -164,6 +176,7 @@ int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands)
             return usage("set-icon-size needs a size, such as 256");
         operand = QString::fromLocal8Bit(args.takeFirst());
     }
+    args += files;
     if (command->needsFiles && args.isEmpty())
         return usage(qPrintable(QStringLiteral("%1 needs at least one file").arg(QLatin1String(command->verb))));
     if (command->needsDisplay && !haveDisplay()) {

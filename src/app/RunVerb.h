@@ -7,9 +7,10 @@ namespace pictomat {
 
 // "pictomat run COMMAND [FILE...]": one command on the files, without a menu,
 // through the same dispatcher. Operands start after "run", as the shell gave
-// them, with "-alpha VALUE" already taken out. Returns 0 when no
-// alert was shown, 1 when any was, 2 for usage errors. argc/argv are the
-// process's own, for creating the application object.
+// them, with "-alpha VALUE" already taken out; every word after "--" is a
+// file. Returns 0 when no alert was shown and every output was written, 1
+// otherwise (the outputs that failed are named on standard error), 2 for
+// usage errors. argc/argv are for creating the application object.
 int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands);
 
 } // namespace pictomat

@@ -43,9 +43,9 @@ public Q_SLOTS:
     // Runs one command of the table on the files, after the commands already
     // queued: the same command, the same dispatcher and the same messages as
     // from the menu or "pictomat run". The answer comes when the command has
-    // ended: status 0 when no alert was raised, 1 when any was, and the
-    // alerts themselves. A command or option that names nothing is a D-Bus
-    // error.
+    // ended: status 0 when no alert was raised and every output was written,
+    // else 1 with the alerts and a line for each output that failed. A
+    // command or option that names nothing is a D-Bus error.
     Q_SCRIPTABLE int Run(const QString& command, const QStringList& uris, const QVariantMap& options,
                          QStringList& messages);
 

@@ -5,7 +5,15 @@
 #include "platform/Desktop.h"
 #include "platform/FileRef.h"
 
+#include <QVector>
+
 namespace pictomat {
+
+// An output the running command set out to make and could not, and why.
+struct FailedOutput {
+    FileRef file;
+    QString reason;
+};
 
 // What commands share across runs: the desktop services and the little that
 // one command leaves for the next.
@@ -20,6 +28,12 @@ struct CommandContext {
     FileRef currentItem;
     // The most recently finished output file, revealed after a make-icon run.
     FileRef lastOutputFile;
+    // The outputs of the running command that could not be written and had
+    // no alert of their own. The menu only logs them; the command line and
+    // D-Bus report them and fail.
+    QVector<FailedOutput> failedOutputs;
+    // How many alerts commands have raised through this context.
+    int alertsShown = 0;
     // Who watches the running command item by item, if anyone.
     CommandProgress* progress = nullptr;
     // How many items of the running command come after the current one.

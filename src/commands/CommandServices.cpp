@@ -7,9 +7,23 @@ namespace pictomat {
 
 void ShowStandardAlert(CommandContext& context, const QString& message, const QString& explanation)
 {
+    ++context.alertsShown;
     const bool moreItems = context.progress && context.itemsRemaining > 0;
     if (context.desktop.showAlert(message, explanation, moreItems) == Desktop::AlertAnswer::Stop && context.progress)
         context.progress->requestStop();
+}
+
+void ReportFailedOutput(CommandContext& context, const FileRef& output, const QString& reason, bool alerted)
+{
+    const FailedOutput failed{output, reason};
+    context.desktop.log(QStringLiteral("Pictomat: ") + FailedOutputLine(failed));
+    if (!alerted)
+        context.failedOutputs.append(failed);
+}
+
+QString FailedOutputLine(const FailedOutput& failed)
+{
+    return QStringLiteral("%1 could not be written: %2").arg(failed.file.displayPath(), failed.reason);
 }
 
 bool BeginItem(CommandContext& context, int index, int count, const FileRef& item)

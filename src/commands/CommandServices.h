@@ -11,6 +11,12 @@ namespace pictomat {
 // also offers to stop the command after this item.
 void ShowStandardAlert(CommandContext& context, const QString& message,
                        const QString& explanation = QString());
+// An output that could not be written: logged with its reason and, unless an
+// alert already told of it, kept in the context's failedOutputs.
+void ReportFailedOutput(CommandContext& context, const FileRef& output, const QString& reason,
+                        bool alerted = false);
+// How a failed output is told: "PATH could not be written: REASON".
+QString FailedOutputLine(const FailedOutput& failed);
 // The loops' step to the next item: reports it to whoever watches the
 // command; false when the user asked the command to stop.
 bool BeginItem(CommandContext& context, int index, int count, const FileRef& item);

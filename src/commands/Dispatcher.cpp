@@ -6,6 +6,7 @@ namespace pictomat {
 
 void Dispatch(CommandContext& context, const CommandRequest& request)
 {
+    context.failedOutputs.clear();
     const Command* command = request.command;
     if (!command || !command->handler)
         return;

@@ -8,6 +8,7 @@ namespace pictomat {
 // The one way a command runs, whoever asks (the menu, "pictomat run", D-Bus):
 // the settings are read once, then the command's handler works through the
 // request. A command that needs files does nothing without a selection.
+// Afterwards context.failedOutputs holds the outputs this command could not write.
 void Dispatch(CommandContext& context, const CommandRequest& request);
 
 } // namespace pictomat

@@ -2,7 +2,6 @@
 
 #include "image/BackgroundBitmap.h"
 #include "image/MediaIcons.h"
-#include "platform/FileIO.h"
 #include "platform/IconProvider.h"
 #include "commands/ItemOperations.h"
 #include "commands/MakeIconLoop.h"
@@ -87,13 +86,17 @@ void exportIconImage(CommandContext& context, const CommandRequest& request, con
         DrawItemIconOverBackground(job.item, job.icon, settings.iconSize, settings.background, useIcns, &iconMissing);
     if (iconMissing) {
         context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
+        job.output.setFailure(QStringLiteral("the icon data could not be loaded"));
         return;
     }
-    if (picture.isNull())
-        return;  // no bitmap for this size: nothing is written, the empty output stays
+    if (picture.isNull()) {
+        // No bitmap for this size: nothing is written, the empty output stays.
+        job.output.setFailure(QStringLiteral("no picture can be drawn at %1 pixels").arg(settings.iconSize));
+        return;
+    }
 
-    // Encoded in memory first, so that a failing writer leaves the output empty
-    // rather than half written.
+    // Encoded in memory first, so that a failing writer leaves the output as
+    // it was rather than half written.
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
@@ -104,20 +107,14 @@ void exportIconImage(CommandContext& context, const CommandRequest& request, con
     if (exporter.writerFormat.toLower() == "tiff" || exporter.writerFormat.toLower() == "tif")
         writer.setCompression(1);  // LZW: lossless and much smaller
     if (!writer.canWrite() || !writer.write(picture)) {
-        context.desktop.log(QStringLiteral("Pictomat: the %1 exporter failed: %2")
-                                .arg(exporter.descriptionString, writer.errorString()));
+        job.output.setFailure(
+            QStringLiteral("the %1 exporter failed: %2").arg(exporter.descriptionString, writer.errorString()));
         return;
     }
-    // Written beside the output and renamed onto it: a write that fails part-way
-    // (a full disk) leaves the empty output, never a truncated image.
-    QString error;
-    if (!WriteFileAtomically(job.output, encoded, &error)) {
-        context.desktop.log(QStringLiteral("Pictomat: the image could not be written to %1: %2")
-                                .arg(job.output.displayPath(), error));
+    if (!WriteOutput(context, job.output, encoded))
         return;
-    }
-    if (settings.addCustomIcon && job.output.exists())
-        SetCustomIconFromImageFile(context, job.output);
+    if (settings.addCustomIcon)
+        SetCustomIconFromImageFile(context, job.output.target());
 }
 
 } // namespace

@@ -5,13 +5,6 @@
 #include "image/BackgroundBitmap.h"
 #include "image/MediaIcons.h"
 #include "output/OutputFolder.h"
-#include "platform/CustomIcons.h"
-#include "platform/FileIO.h"
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace pictomat {
 
@@ -23,6 +16,12 @@ void outputFileFailure(CommandContext& context)
                       QStringLiteral("Check that a file by the same name does not already exist or is not open."));
 }
 
+void fileExists(CommandContext& context)
+{
+    ShowStandardAlert(context, QStringLiteral("The file already exists."),
+                      QStringLiteral("Select the option to overwrite files by same name to avoid this issue."));
+}
+
 QByteArray icnsOutputName(const QByteArray& itemName, const CommandRequest&, const CommandSettings&)
 {
     return IcnsOutputName(itemName);
@@ -32,14 +31,16 @@ QByteArray icnsOutputName(const QByteArray& itemName, const CommandRequest&, con
 void fillFromItemIcon(CommandContext& context, const CommandRequest&, const CommandSettings&,
                       const MakeIconItem& job)
 {
-    if (!job.item.exists())
+    if (!job.item.exists()) {
+        job.output.setFailure(QStringLiteral("the item is gone"));
         return;
+    }
     const icns::IconFamily family = IconFamilyForItemIcon(job.icon);
     if (family.isEmpty()) {
         ShowStandardAlert(context, QStringLiteral("The icon family could not be created."));
         return;
     }
-    WriteIconFamilyToOutput(family, job.output);
+    WriteIconFamilyToOutput(context, family, job.output);
 }
 
 // "Make Icon for Media": the item's own picture, movie poster or icon family
@@ -82,16 +83,16 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
     }
     if (written->isEmpty())
         return;
-    WriteIconFamilyToOutput(*written, job.output);
+    WriteIconFamilyToOutput(context, *written, job.output);
 }
 
-// True when the output is there to be revealed.
-bool openStep(CommandContext& context, const CommandSettings& settings, const FileRef& output)
+// True when the name holds this item's output, to be revealed.
+bool openStep(CommandContext& context, const CommandSettings& settings, const OutputFile& output)
 {
-    struct stat st;
-    if (::lstat(output.c_path(), &st) != 0)
+    // A name that still holds what was there before is not this item's output.
+    if (!output.holdsOutput())
         return false;
-    context.lastOutputFile = output;
+    context.lastOutputFile = output.target();
     if (settings.openImageFile)
         OpenWithLaunchServices(context, context.lastOutputFile);
     return true;
@@ -109,54 +110,62 @@ bool CurrentItemIsIcnsFile(const FileRef& item)
 }
 
 bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
-                      const QByteArray& name, FileRef* output)
+                      const QByteArray& name, OutputFile* output)
 {
     const FileRef target = folder.child(name);
-    if (target.isEmpty()) {
-        outputFileFailure(context);
+    QString error;
+    switch (output->begin(target, settings.overwriteFilesBySameName, &error)) {
+    case OutputFile::Begin::Fresh:
+        NotifyFinderOfChange(target);
+        return true;
+    case OutputFile::Begin::Replacing:
+        return true;
+    case OutputFile::Begin::Exists:
+        fileExists(context);
         return false;
-    }
-    struct stat st;
-    if (::lstat(target.c_path(), &st) == 0) {
-        if (!settings.overwriteFilesBySameName) {
-            ShowStandardAlert(context, QStringLiteral("The file already exists."),
-                              QStringLiteral("Select the option to overwrite files by same name to avoid this issue."));
-            return false;
-        }
-        // The replacement is a new file: it must not show the custom icon
-        // recorded for the one it replaces, a record that is kept by path and
-        // outlives a plain unlink.
-        if (S_ISREG(st.st_mode))
-            CustomIcons::removeCustomIcon(target);
-        if (::unlink(target.c_path()) != 0 && errno != ENOENT) {
-            outputFileFailure(context);
-            return false;
-        }
-    } else if (errno != ENOENT) {
-        outputFileFailure(context);
+    case OutputFile::Begin::NoTrash:
+        context.desktop.log(QStringLiteral("Pictomat: %1 is kept: %2").arg(target.displayPath(), error));
+        fileExists(context);
         return false;
+    case OutputFile::Begin::Failed:
+        break;
     }
-    const int fd = ::open(target.c_path(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        outputFileFailure(context);
-        return false;
-    }
-    ::close(fd);
-    NotifyFinderOfChange(target);
-    *output = target;
-    return true;
+    context.desktop.log(QStringLiteral("Pictomat: the output file %1 could not be created: %2")
+                            .arg(target.isEmpty() ? QString::fromUtf8(name) : target.displayPath(), error));
+    outputFileFailure(context);
+    return false;
 }
 
-bool WriteIconFamilyToOutput(const icns::IconFamily& family, const FileRef& output)
+bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& bytes)
 {
-    // Written beside the output and renamed onto it, so the output is always
-    // either the complete family or the empty file the loop created.
+    QString error;
+    switch (output.write(bytes, &error)) {
+    case OutputFile::Result::Written:
+        return true;
+    case OutputFile::Result::NoTrash:
+        fileExists(context);
+        break;
+    case OutputFile::Result::NotTrashed:
+        outputFileFailure(context);
+        break;
+    case OutputFile::Result::Failed:
+        break;
+    }
+    return false;
+}
+
+bool WriteIconFamilyToOutput(CommandContext& context, const icns::IconFamily& family, OutputFile& output)
+{
     const QByteArray bytes = family.toIcns();
-    if (bytes.isEmpty() || !WriteFileAtomically(output, bytes))
+    if (bytes.isEmpty()) {
+        output.setFailure(QStringLiteral("the icon family holds nothing that can be written"));
         return false;
-    ClearFinderFileType(output);
-    ClearFinderFileCreator(output);
-    NotifyFinderOfChange(output);
+    }
+    if (!WriteOutput(context, output, bytes))
+        return false;
+    ClearFinderFileType(output.target());
+    ClearFinderFileCreator(output.target());
+    NotifyFinderOfChange(output.target());
     return true;
 }
 
@@ -185,10 +194,16 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         if (outputName.isEmpty())
             continue;
         const FileRef folder = ResolveOutputFolder(item, settings.folders);
-        FileRef output;
+        OutputFile output;
         if (!CreateOutputFile(context, settings, folder, outputName, &output))
             continue;
+        const int alertsBefore = context.alertsShown;
         work.fill(context, request, settings, MakeIconItem{item, *icon, output});
+        if (!output.isWritten())
+            ReportFailedOutput(context, output.target(),
+                               output.failure().isEmpty() ? QStringLiteral("nothing could be made for it")
+                                                          : output.failure(),
+                               context.alertsShown != alertsBefore);
         wroteOutput = openStep(context, settings, output) || wroteOutput;
     }
     // One file-manager window: the reveal opens the folder with the last

@@ -5,15 +5,17 @@
 #include "commands/CommandSettings.h"
 #include "icns/IconFamily.h"
 #include "platform/IconProvider.h"
+#include "platform/OutputFile.h"
 
 namespace pictomat {
 
-// One item of a make-icon run: what the loop found for it and the empty
-// output file it made.
+// One item of a make-icon run: what the loop found for it and the output it
+// began. The work writes the output once, whole (WriteOutput), or leaves it
+// unwritten with a reason (OutputFile::setFailure) that the loop reports.
 struct MakeIconItem {
     const FileRef& item;
     const IconProvider::Icon& icon;  // looked up once, by the loop
-    const FileRef& output;
+    OutputFile& output;
 };
 
 // What one of the loop's commands does for an item: the output's name and the
@@ -37,12 +39,17 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
 void MakeIconForFile(CommandContext& context, const CommandRequest& request, const CommandSettings& settings);
 void MakeIconForMedia(CommandContext& context, const CommandRequest& request, const CommandSettings& settings);
 
-// Makes the empty output file `name` in `folder`, replacing a same-named file
-// when overwriting is on; shows its own alerts. False skips the item.
+// Begins the output `name` in `folder`: a free name gets the empty output
+// file at once; a taken one is replaced only when overwriting is on, and only
+// once the new contents are whole. Shows its own alerts; false skips the item.
 bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
-                      const QByteArray& name, FileRef* output);
-// Writes the family into the created output: complete or not at all.
-bool WriteIconFamilyToOutput(const icns::IconFamily& family, const FileRef& output);
+                      const QByteArray& name, OutputFile* output);
+// Gives the output its contents, complete or not at all; the file it
+// displaces goes to the Trash. A name that cannot be freed gets the alert of
+// a taken name or of an output that cannot be created.
+bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& bytes);
+// Writes the family into the output.
+bool WriteIconFamilyToOutput(CommandContext& context, const icns::IconFamily& family, OutputFile& output);
 // True when the item's name ends in ".icns", ignoring case.
 bool CurrentItemIsIcnsFile(const FileRef& item);
 

@@ -2,6 +2,7 @@
 
 #include "platform/GObjectPtr.h"
 #include "platform/CustomIconsDirectory.h"
+#include "platform/FileIO.h"
 #include "platform/Paths.h"
 
 #include <QBuffer>
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <gio/gio.h>
 
@@ -123,9 +123,9 @@ std::optional<QString> storeIcon(const QImage& picture, QString* error)
     QFile existing(path);
     if (existing.open(QIODevice::ReadOnly) && existing.size() == png.size() && existing.readAll() == png)
         return path;
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(png) != png.size() || !out.commit()) {
-        setError(error, QStringLiteral("The icon file %1 could not be written: %2").arg(path, out.errorString()));
+    QString why;
+    if (!WriteFileAtomically(FileRef(QFile::encodeName(path)), png, &why)) {
+        setError(error, QStringLiteral("The icon file %1 could not be written: %2").arg(path, why));
         return std::nullopt;
     }
     return path;
@@ -139,6 +139,9 @@ bool itemExists(const FileRef& item, bool* isFolder)
     *isFolder = S_ISDIR(st.st_mode);
     return true;
 }
+
+const QString kDirectoryNotEditable =
+    QStringLiteral("The folder's .directory is a link or a special file, which is never edited.");
 
 const QString kNoMetadataService =
     QStringLiteral("The file manager's metadata service (GVfs on the session bus) is not available.");
@@ -162,6 +165,11 @@ bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
     }
     if (picture.isNull()) {
         setError(error, QStringLiteral("There is no picture to use as the icon."));
+        return false;
+    }
+    // Checked first, so that a folder whose .directory cannot be edited gets nothing at all.
+    if (isFolder && !FolderIconKeyEditable(item)) {
+        setError(error, kDirectoryNotEditable);
         return false;
     }
     FilePtr file = fileFor(item);
@@ -197,6 +205,10 @@ bool removeCustomIcon(const FileRef& item, QString* error)
     bool isFolder = false;
     if (!itemExists(item, &isFolder)) {
         setError(error, QStringLiteral("The item does not exist."));
+        return false;
+    }
+    if (isFolder && !FolderIconKeyEditable(item)) {
+        setError(error, kDirectoryNotEditable);
         return false;
     }
     FilePtr file = fileFor(item);

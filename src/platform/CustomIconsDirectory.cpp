@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 namespace pictomat {
 
@@ -156,14 +154,27 @@ std::optional<QByteArray> withoutIconKey(const QByteArray& content)
     return lines.join();
 }
 
-std::optional<QByteArray> readSmallFile(const QByteArray& path, bool* missing)
+// The folder's .directory: nothing when it is missing (*missing) or cannot
+// be read. To be edited it must be a regular file of its own: a link (which
+// may lead to any file of the user's) or a special file is refused, so that
+// nothing is ever written through it. Reading for the icon follows links,
+// as the file managers do.
+std::optional<QByteArray> readDirectoryFile(const QByteArray& path, bool forEditing, bool* missing,
+                                            mode_t* mode = nullptr)
 {
     *missing = false;
-    UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+    const int noFollow = forEditing ? O_NOFOLLOW : 0;
+    // Non-blocking, so that a FIFO in its place cannot hang us.
+    UniqueFd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | noFollow));
     if (fd.get() < 0) {
         *missing = errno == ENOENT;
         return std::nullopt;
     }
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    if (mode)
+        *mode = st.st_mode & 07777;
     QByteArray data;
     char chunk[8192];
     for (;;) {
@@ -178,33 +189,32 @@ std::optional<QByteArray> readSmallFile(const QByteArray& path, bool* missing)
     }
 }
 
-// The file to edit: a .directory that is a symbolic link is edited where it
-// points, so the link stays a link.
 QByteArray directoryFilePath(const FileRef& folder)
 {
-    const QByteArray path = folder.child(".directory").path();
-    struct stat st;
-    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(path.constData(), resolved))
-            return QByteArray(resolved);
-    }
-    return path;
+    return folder.child(".directory").path();
 }
 
 } // namespace
+
+bool FolderIconKeyEditable(const FileRef& folder)
+{
+    struct stat st;
+    if (::lstat(directoryFilePath(folder).constData(), &st) != 0)
+        return errno == ENOENT;
+    return S_ISREG(st.st_mode);
+}
 
 bool SetFolderIconKey(const FileRef& folder, const QByteArray& iconPath, QString* error)
 {
     const QByteArray path = directoryFilePath(folder);
     bool missing = false;
-    const std::optional<QByteArray> old = readSmallFile(path, &missing);
+    mode_t mode = 0644;
+    const std::optional<QByteArray> old = readDirectoryFile(path, true, &missing, &mode);
     if (!old && !missing) {
-        setError(error, QStringLiteral("The folder's .directory file could not be read."));
+        setError(error, QStringLiteral("The folder's .directory is not a regular file that can be read."));
         return false;
     }
-    struct stat st;
-    const mode_t mode = (old && ::stat(path.constData(), &st) == 0) ? (st.st_mode & 07777) : 0644;
+    // Replaced by a rename: a link put in its place meanwhile is replaced, not written through.
     if (!WriteFileAtomically(FileRef(path), withIconKey(old.value_or(QByteArray()), iconPath, !old), nullptr, mode)) {
         setError(error, QStringLiteral("The folder's .directory file could not be written."));
         return false;
@@ -216,9 +226,13 @@ bool RemoveFolderIconKey(const FileRef& folder, QString* error)
 {
     const QByteArray path = directoryFilePath(folder);
     bool missing = false;
-    const std::optional<QByteArray> old = readSmallFile(path, &missing);
-    if (!old)
+    mode_t mode = 0644;
+    const std::optional<QByteArray> old = readDirectoryFile(path, true, &missing, &mode);
+    if (!old) {
+        if (!missing)
+            setError(error, QStringLiteral("The folder's .directory is not a regular file that can be read."));
         return missing;
+    }
     const std::optional<QByteArray> updated = withoutIconKey(*old);
     if (!updated)
         return true;
@@ -226,8 +240,6 @@ bool RemoveFolderIconKey(const FileRef& folder, QString* error)
     // user or another program made stays, if only as an empty group.
     if (updated->startsWith(kMadeHereMark) && updated->mid(kMadeHereMark.size()).trimmed() == kDesktopEntryGroup)
         return ::unlink(path.constData()) == 0 || errno == ENOENT;
-    struct stat st;
-    const mode_t mode = ::stat(path.constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;
     if (!WriteFileAtomically(FileRef(path), *updated, nullptr, mode)) {
         setError(error, QStringLiteral("The folder's .directory file could not be written."));
         return false;
@@ -235,11 +247,10 @@ bool RemoveFolderIconKey(const FileRef& folder, QString* error)
     return true;
 }
 
-
 std::optional<QByteArray> FolderIconKey(const FileRef& folder)
 {
     bool missing = false;
-    const std::optional<QByteArray> directory = readSmallFile(directoryFilePath(folder), &missing);
+    const std::optional<QByteArray> directory = readDirectoryFile(directoryFilePath(folder), false, &missing);
     if (!directory)
         return std::nullopt;
     bool inGroup = false;

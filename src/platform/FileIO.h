@@ -14,8 +14,6 @@ namespace pictomat {
 // QFile takes QString names, which cannot carry every byte a Linux name may
 // hold; these open by the file system's own bytes and hand Qt the descriptor.
 std::unique_ptr<QFile> OpenFileForReading(const FileRef& file);
-// Opens an existing file for writing from its start, cutting it to zero length.
-std::unique_ptr<QFile> OpenFileForRewriting(const FileRef& file);
 
 // A regular file's bytes when it holds at most maxBytes. Anything else (a
 // FIFO, a device, a folder, a larger file) gives nothing, and never blocks.
@@ -24,10 +22,11 @@ std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxByte
 // Decodes a picture file with the image layer; null image when it is none.
 QImage ReadImageFile(const FileRef& file);
 
-// Writes bytes atomically beside the target (temporary file, fsync, rename,
+// Writes bytes atomically beside the target (a TemporaryFile, fsync, rename,
 // fsync of the folder), so the target is always either its old contents or
-// the new ones; on failure the target is untouched and error says why. The
-// file gets `mode`, or the usual 0666 less the umask.
+// the new ones; on failure the target is untouched and error says why. A link
+// at the target's name is replaced, never written through. The file gets
+// `mode`, or the usual 0666 less the umask.
 bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error = nullptr,
                          std::optional<unsigned> mode = std::nullopt);
 // The same for a name that must not exist yet: fails, touching nothing, when

@@ -16,19 +16,37 @@ FileRef::FileRef(QByteArray absolutePath) : m_path(std::move(absolutePath))
         m_path.chop(1);
 }
 
+namespace {
+// "." and ".." taken out by the words of the path alone, the way a shell's cd
+// reads them, without asking the file system: "." is the folder by its own
+// name, and ".." after a link is the folder the link was named in.
+QByteArray lexicallyNormal(const QByteArray& absolutePath)
+{
+    QList<QByteArray> parts;
+    for (const QByteArray& part : absolutePath.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts.append(part);
+    }
+    return '/' + parts.join('/');
+}
+} // namespace
+
 FileRef FileRef::fromLocalPath(const QByteArray& path)
 {
-    if (path.isEmpty())
+    if (path.isEmpty() || path.contains('\0'))
         return {};
     if (path.startsWith('/'))
-        return FileRef(path);
+        return FileRef(lexicallyNormal(path));
     char buf[4096];
     if (!::getcwd(buf, sizeof buf))
         return {};
-    QByteArray cwd(buf);
-    if (!cwd.endsWith('/'))
-        cwd += '/';
-    return FileRef(cwd + path);
+    return FileRef(lexicallyNormal(QByteArray(buf) + '/' + path));
 }
 
 FileRef FileRef::fromUri(const QByteArray& uri)
@@ -50,7 +68,7 @@ FileRef FileRef::fromUri(const QByteArray& uri)
     const QByteArray decoded = QByteArray::fromPercentEncoding(rest);
     if (decoded.contains('\0'))
         return {};
-    return FileRef(decoded);
+    return FileRef(lexicallyNormal(decoded));
 }
 
 QByteArray FileRef::name() const

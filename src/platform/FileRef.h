@@ -19,10 +19,12 @@ public:
     FileRef() = default;
     explicit FileRef(QByteArray absolutePath);
 
-    // From a local path as typed by a user or handed over by a file manager
-    // (relative paths are made absolute against the working directory).
+    // From a local path as typed by a user or handed over by a file manager:
+    // made absolute against the working directory, with "." and ".." taken
+    // out by the path's words alone (links are not resolved).
     static FileRef fromLocalPath(const QByteArray& path);
-    // From a "file://" URI, keeping percent-encoded bytes exactly.
+    // From a "file://" URI, keeping percent-encoded bytes exactly; "." and
+    // ".." are taken out as for a local path.
     static FileRef fromUri(const QByteArray& uri);
 
     bool isEmpty() const { return m_path.isEmpty(); }

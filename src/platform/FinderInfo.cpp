@@ -1,5 +1,6 @@
 #include "platform/CustomIcons.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
@@ -18,7 +19,7 @@ bool ClearFinderInfoBytes(const FileRef& item, int offset)
     if (item.isEmpty() || (offset != 0 && offset != 4))
         return false;
     char bytes[kMaxFinderInfoBytes];
-    const ssize_t size = ::getxattr(item.c_path(), kFinderInfoAttribute, bytes, sizeof bytes);
+    const ssize_t size = ::lgetxattr(item.c_path(), kFinderInfoAttribute, bytes, sizeof bytes);
     // A file without the attribute has no codes to clear, and one too short
     // to hold the field is not Finder info we understand: leave both alone.
     if (size < offset + 4)
@@ -31,8 +32,8 @@ bool ClearFinderInfoBytes(const FileRef& item, int offset)
     if (!changed)
         return true;
     // Every other byte goes back exactly as it was read.
-    return ::setxattr(item.c_path(), kFinderInfoAttribute, bytes, static_cast<size_t>(size),
-                      XATTR_REPLACE) == 0;
+    return ::lsetxattr(item.c_path(), kFinderInfoAttribute, bytes, static_cast<size_t>(size),
+                       XATTR_REPLACE) == 0;
 }
 
 int TouchForFileManagers(const FileRef& item)
@@ -42,12 +43,18 @@ int TouchForFileManagers(const FileRef& item)
     // Setting the mode it already has changes nothing but the status-change
     // time, and inotify reports it to watchers of the folder as IN_ATTRIB;
     // the contents and the modification time stay as they are.
+    // Never through a link: the notice is for the item itself.
     struct stat st;
-    if (::stat(item.c_path(), &st) != 0)
+    if (::lstat(item.c_path(), &st) != 0)
         return errno;
-    if (::chmod(item.c_path(), st.st_mode & 07777) != 0)
-        return errno;
-    return 0;
+    if (S_ISLNK(st.st_mode))
+        return 0;
+    if (::fchmodat(AT_FDCWD, item.c_path(), st.st_mode & 07777, AT_SYMLINK_NOFOLLOW) == 0)
+        return 0;
+    // Without /proc the C library cannot do that; the item was no link a moment ago.
+    if (errno == EOPNOTSUPP && ::chmod(item.c_path(), st.st_mode & 07777) == 0)
+        return 0;
+    return errno;
 }
 
 } // namespace pictomat

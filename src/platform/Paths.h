@@ -12,6 +12,10 @@ QString DataDirectory();
 // The XDG base folders, with their standard fallbacks under $HOME.
 QString XdgConfigHome();
 QString XdgDataHome();
-QString XdgRuntimeDir();  // falls back to a private folder under /tmp
+QString XdgCacheHome();
+// $XDG_RUNTIME_DIR; without it a folder of our own, mode 0700:
+// $TMPDIR/pictomat-runtime-UID (TMPDIR is /tmp unless set) when it is ours
+// alone, else $XDG_CACHE_HOME/pictomat-runtime.
+QString XdgRuntimeDir();
 
 } // namespace pictomat

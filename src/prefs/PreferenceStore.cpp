@@ -103,11 +103,14 @@ QString PreferenceStore::targetPath() const
 {
     // A preference file that is a link (dotfile managers keep them so) is
     // replaced where it really lives; the link stays a link.
-    const QFileInfo info(m_filePath);
-    if (!info.isSymLink())
-        return m_filePath;
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+    QString path = m_filePath;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(path);
+        if (!info.isSymLink())
+            break;
+        path = info.symLinkTarget();
+    }
+    return path;
 }
 
 PreferenceStore::Snapshot PreferenceStore::readDisk() const
@@ -214,8 +217,12 @@ bool PreferenceStore::writePending()
     m_keptCopy.clear();
     const QString target = targetPath();
     const QString folder = QFileInfo(target).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        m_lastError = QStringLiteral("cannot create the preferences folder %1").arg(folder);
+    // Our own folder is made on demand; the place a link names is not ours
+    // to make, so a link into a missing folder fails.
+    if (target != m_filePath ? !QFileInfo(folder).isDir() : !QDir().mkpath(folder)) {
+        m_lastError = target != m_filePath
+                          ? QStringLiteral("the preferences file links into %1, which does not exist").arg(folder)
+                          : QStringLiteral("cannot create the preferences folder %1").arg(folder);
         return false;
     }
     const FileLock lock(m_filePath + QStringLiteral(".lock"));

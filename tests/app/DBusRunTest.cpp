@@ -106,6 +106,16 @@ TEST_F(DBusRunTest, RunsEveryKindOfCommandWithTheSameMessagesAndRefusesGarbage)
                                "from the file.', 'An icon for the file could not be found.'])")
         << r.out.toStdString() << r.err.toStdString();
 
+    // An output that could not be written fails the call without an alert,
+    // and the answer names it.
+    ASSERT_EQ(RunPictomat({"defaults", "write", "IconSize", "-int", "0"}).exitCode, 0);
+    r = run({"export", QStringLiteral("['%1']").arg(uri(other)), "{'extension': <'png'>}"});
+    EXPECT_EQ(r.out.trimmed(), QStringLiteral("(1, ['%1/other.txt.png could not be written: no picture can be drawn "
+                                              "at 0 pixels'])")
+                                   .arg(work())
+                                   .toUtf8())
+        << r.err.toStdString();
+
     // Garbage gets a D-Bus error and runs nothing; the program lives on.
     const QList<QStringList> garbage = {
         {"no-such-command", "[]", "{}"},

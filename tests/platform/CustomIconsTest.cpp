@@ -197,6 +197,26 @@ TEST_F(CustomIconsTest, RemoveIconCommandTakesOutAThemedIconNameToo)
     EXPECT_FALSE(iconName().contains("custom-icon-name")) << iconName().toStdString();
 }
 
+TEST_F(CustomIconsTest, ALinkedOrSpecialDirectoryFileIsNeverEdited)
+{
+    const QByteArray bashrc = "export PATH=$HOME/bin:$PATH\n";
+    writeFile("home/.bashrc", bashrc);
+    ASSERT_TRUE(QDir().mkpath(work() + "/downloaded"));
+    ASSERT_TRUE(QFile::link(work() + "/home/.bashrc", work() + "/downloaded/.directory"));
+    ASSERT_TRUE(QDir().mkpath(work() + "/piped"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(work() + "/piped/.directory").constData(), 0600), 0);
+    for (const char* name : {"downloaded", "piped"}) {
+        const FileRef folder(QFile::encodeName(work() + "/" + name));
+        QString error;
+        EXPECT_FALSE(CustomIcons::setCustomIcon(folder, halves(8, 8, Qt::red, Qt::red), &error)) << name;
+        EXPECT_TRUE(error.contains(".directory")) << error.toStdString();
+        EXPECT_TRUE(gioCustomIcon(folder.path()).isEmpty()) << name;
+        EXPECT_FALSE(CustomIcons::removeCustomIcon(folder, &error)) << name;
+    }
+    EXPECT_EQ(readAll(work() + "/home/.bashrc"), bashrc);
+    EXPECT_TRUE(QFileInfo(work() + "/downloaded/.directory").isSymLink());
+}
+
 // Runs this test binary again with the session bus out of reach, so GIO
 // finds no metadata service; the child half of the test checks there.
 TEST_F(CustomIconsTest, WithoutMetadataServiceBothOperationsFail)

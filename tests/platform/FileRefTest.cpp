@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
 using pictomat::FileRef;
 
 TEST(FileRef, NamesAndParentsKeepTheFileSystemsBytes)
@@ -26,4 +32,24 @@ TEST(FileRef, UrisRoundTripEveryByte)
     EXPECT_TRUE(FileRef::fromUri("http://example.com/x").isEmpty());
     EXPECT_TRUE(FileRef::fromUri("file://otherhost/x").isEmpty());
     EXPECT_TRUE(FileRef::fromUri("file:///a%00b").isEmpty());
+}
+
+TEST(FileRef, OperandsAreMadeAbsoluteAndDotsTakenOutByTheirWords)
+{
+    EXPECT_EQ(FileRef::fromLocalPath("/a/./b/../c/").path(), QByteArray("/a/c"));
+    EXPECT_EQ(FileRef::fromLocalPath("/..").path(), QByteArray("/"));
+    EXPECT_EQ(FileRef::fromUri("file:///a/b/%2E%2E/c").path(), QByteArray("/a/c"));
+    // Relative to the working folder, by its name: ".." after a link is the
+    // folder the link is in, not the parent of where it leads.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/far/away"));
+    ASSERT_EQ(::symlink("far/away", QFile::encodeName(dir.path() + "/near").constData()), 0);
+    const QByteArray base = QFile::encodeName(QDir(dir.path()).canonicalPath());
+    const QByteArray old = QFile::encodeName(QDir::currentPath());
+    ASSERT_EQ(::chdir(base.constData()), 0);
+    EXPECT_EQ(FileRef::fromLocalPath(".").path(), base);
+    EXPECT_EQ(FileRef::fromLocalPath("near/..").path(), base);
+    EXPECT_EQ(FileRef::fromLocalPath("near/./x").path(), base + "/near/x");
+    ASSERT_EQ(::chdir(old.constData()), 0);
 }

@@ -353,6 +353,21 @@ TEST_F(Store, ALinkedPreferenceFileStaysALink)
     store(key::IconSize, qint64(32));
     EXPECT_TRUE(QFileInfo(plistPath()).isSymLink());
     checkWithPlistlib(real, "assert d == {'IconSize': 32}, d\n");
+
+    // A link whose file is not there yet gets it; one into missing folders
+    // fails, and the folders are not made.
+    ASSERT_TRUE(QFile::remove(real));
+    store(key::IconSize, qint64(48));
+    checkWithPlistlib(real, "assert d == {'IconSize': 48}, d\n");
+    ASSERT_TRUE(QFile::remove(plistPath()));
+    ASSERT_TRUE(QFile::link(work() + "/gone/deeper/pictomat.plist", plistPath()));
+    PreferenceStore::resetShared();
+    auto& shared = PreferenceStore::shared();
+    shared.setValue(QString::fromLatin1(key::IconSize), qint64(64));
+    EXPECT_FALSE(shared.synchronize());
+    EXPECT_TRUE(shared.lastError().contains(work() + "/gone/deeper")) << shared.lastError().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(work() + "/gone"));
+    EXPECT_TRUE(QFileInfo(plistPath()).isSymLink());
 }
 
 } // namespace

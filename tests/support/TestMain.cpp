@@ -19,20 +19,29 @@ QString PinnedMetadataHome()
     return QFile::decodeName(g_metadataHome);
 }
 
+// Runs `settle` with the variable set to `value`, then puts it back.
+static void withVariable(const char* name, const QByteArray& value, void (*settle)())
+{
+    const bool had = qEnvironmentVariableIsSet(name);
+    const QByteArray old = qgetenv(name);
+    qputenv(name, value);
+    settle();
+    if (had)
+        qputenv(name, old);
+    else
+        qunsetenv(name);
+}
+
 static void pinGLibDataFolder()
 {
     char pattern[] = "/tmp/pictomat-test-metadata-XXXXXX";
     if (!::mkdtemp(pattern))
         return;
     g_metadataHome = pattern;
-    const bool had = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-    const QByteArray old = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", g_metadataHome);
-    g_get_user_data_dir();
-    if (had)
-        qputenv("XDG_DATA_HOME", old);
-    else
-        qunsetenv("XDG_DATA_HOME");
+    withVariable("XDG_DATA_HOME", g_metadataHome, [] { g_get_user_data_dir(); });
+    // GIO's Trash goes by the home folder GLib saw first, which must outlive
+    // every test of the process.
+    withVariable("HOME", g_metadataHome, [] { g_get_home_dir(); });
 }
 
 } // namespace pictomat::test
