@@ -70,10 +70,15 @@ struct Entry {
 
 QByteArray shellScript(const QString& command, const char* envVariable)
 {
-    // File managers hand the selection over as arguments; the environment
-    // variable covers the ones that only list it there.
+    // File managers hand the selection over as arguments, names relative to
+    // the folder they start the script in; the environment variable covers
+    // the ones that only list it there. Every name goes on absolute, after
+    // "--", so that a file named like an option stays a file.
     return QStringLiteral("if [ $# -eq 0 ] && [ -n \"$%1\" ]; then\n"
-                          "  set -f\n  IFS='\n'\n  set -- $%1\nfi\nexec %2 menu \"$@\"\n")
+                          "  set -f\n  IFS='\n'\n  set -- $%1\nfi\n"
+                          "for f; do\n  case \"$f\" in /*|*://*) ;; *) f=\"$PWD/$f\" ;; esac\n"
+                          "  set -- \"$@\" \"$f\"\n  shift\ndone\n"
+                          "exec %2 menu -- \"$@\"\n")
         .arg(QLatin1String(envVariable), shellQuote(command))
         .toUtf8();
 }
@@ -82,7 +87,8 @@ QList<Entry> entriesFor(const QString& command)
 {
     const QString data = XdgDataHome();
     const QString config = XdgConfigHome();
-    const QString exec = execQuote(command) + QStringLiteral(" menu %F");
+    // %F: absolute paths; "--": a file named like an option stays a file.
+    const QString exec = execQuote(command) + QStringLiteral(" menu -- %F");
     QList<Entry> entries;
     entries.append({data + QStringLiteral("/nautilus/scripts/Pictomat"),
                     shellScript(command, "NAUTILUS_SCRIPT_SELECTED_FILE_PATHS"), true, true});

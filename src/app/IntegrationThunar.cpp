@@ -35,7 +35,7 @@ QByteArray actionBlock(const QString& command)
            "\t<name>Pictomat</name>\n"
            "\t<submenu></submenu>\n"
            "\t<unique-id>" + kActionId + "</unique-id>\n"
-           "\t<command>" + xmlEscaped(shellQuote(command) + QStringLiteral(" menu %F")) + "</command>\n"
+           "\t<command>" + xmlEscaped(shellQuote(command) + QStringLiteral(" menu -- %F")) + "</command>\n"
            "\t<description>Show the Pictomat menu for the selected files</description>\n"
            "\t<range></range>\n"
            "\t<patterns>*</patterns>\n"

@@ -200,20 +200,21 @@ TEST_F(IntegrationTest, EveryFileManagerGetsAnEntryThatRunsTheMenuAndOnlyOursIsR
     for (const QString& action : actions) {
         const auto group = groups.value("Desktop Action " + action);
         EXPECT_FALSE(group.value("Name").isEmpty()) << action.toStdString();
-        EXPECT_EQ(group.value("Exec"), command + " menu %F");
+        EXPECT_EQ(group.value("Exec"), command + " menu -- %F");
     }
 
     // The Nautilus script passes the selection on, from arguments or from the
-    // variable Nautilus fills in.
+    // variable Nautilus fills in, absolute and after "--".
     const QString bin = root() + "/bin";
     QDir().mkpath(bin);
     writeFile(bin + "/pictomat", "#!/bin/sh\nprintf '%s|' \"$@\"\n");
     QFile::setPermissions(bin + "/pictomat", QFile::permissions(bin + "/pictomat") | QFileDevice::ExeOwner);
     const IntegrationResult moved = AddFileManagerActions(bin + "/pictomat");
     EXPECT_TRUE(moved.updated.contains(nautilus));
-    EXPECT_EQ(test::RunProcess(nautilus, {"/a b", "/c*"}).out, QByteArray("menu|/a b|/c*|"));
+    EXPECT_EQ(test::RunProcess(nautilus, {"/a b", "/c*", "-alpha"}).out,
+              "menu|--|/a b|/c*|" + QFile::encodeName(QDir::currentPath()) + "/-alpha|");
     EXPECT_EQ(test::RunProcess(nautilus, {}, {"NAUTILUS_SCRIPT_SELECTED_FILE_PATHS=/x y\n/z\n"}).out,
-              QByteArray("menu|/x y|/z|"));
+              QByteArray("menu|--|/x y|/z|"));
 
     // A script of the user's in the same folder stays, and so does the
     // folder; the folders made only for our entries go.
