@@ -5,6 +5,8 @@
 #include "platform/Desktop.h"
 #include "platform/FileRef.h"
 
+#include <functional>
+
 namespace pictomat {
 
 // What commands share across runs: the desktop services and the little that
@@ -24,6 +26,9 @@ struct CommandContext {
     CommandProgress* progress = nullptr;
     // How many items of the running command come after the current one.
     int itemsRemaining = 0;
+    // Told of every icon a command renders (once for all the items that
+    // share it); tests count renders here.
+    std::function<void(const QString& iconSource)> iconRendered;
     // Where reloading the exporter list reports; the desktop unless set.
     Desktop* exporterConsole = nullptr;
     Desktop& exporterDesktop() { return exporterConsole ? *exporterConsole : desktop; }

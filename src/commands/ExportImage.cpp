@@ -52,18 +52,14 @@ QImage DrawItemIconOverBackground(const FileRef& item, const IconProvider::Icon&
 {
     *iconMissing = false;
     std::optional<QImage> bitmap = CreateBackgroundBitmap(size, size, background);
-    if (icnsItem) {
-        if (!bitmap)
-            return {};
-        if (!drawIcnsContents(*bitmap, item)) {
-            *iconMissing = true;
-            return {};
-        }
-        return *bitmap;
-    }
     if (!bitmap)
         return {};
-    DrawIconIntoBitmap(*bitmap, icon);
+    // An icon that draws nothing is no icon: a plain background is not a result.
+    const bool drawn = icnsItem ? drawIcnsContents(*bitmap, item) : DrawIconIntoBitmap(*bitmap, icon);
+    if (!drawn) {
+        *iconMissing = true;
+        return {};
+    }
     return *bitmap;
 }
 
@@ -77,25 +73,20 @@ QByteArray exportOutputName(const QByteArray& itemName, const CommandRequest& re
                             settings.iconSize);
 }
 
-void exportIconImage(CommandContext& context, const CommandRequest& request, const CommandSettings& settings,
-                     const MakeIconItem& job)
+RenderedIcon encodeIcon(const FileRef& item, const IconProvider::Icon& icon, const ExporterInfo& exporter,
+                        const CommandSettings& settings, bool icnsItem)
 {
-    const ExporterInfo& exporter = *request.options.exporter;
-    const bool useIcns = settings.imageIcns && CurrentItemIsIcnsFile(job.item);
+    RenderedIcon result;
     bool iconMissing = false;
     const QImage picture =
-        DrawItemIconOverBackground(job.item, job.icon, settings.iconSize, settings.background, useIcns, &iconMissing);
-    if (iconMissing) {
-        context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
-        return;
+        DrawItemIconOverBackground(item, icon, settings.iconSize, settings.background, icnsItem, &iconMissing);
+    if (picture.isNull()) {
+        result.status = iconMissing ? RenderedIcon::Status::DrawsNothing : RenderedIcon::Status::NoBitmap;
+        return result;
     }
-    if (picture.isNull())
-        return;  // no bitmap for this size: nothing is written, the empty output stays
-
     // Encoded in memory first, so that a failing writer leaves the output empty
     // rather than half written.
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
+    QBuffer buffer(&result.encoded);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, exporter.writerFormat);
     const int quality = WriterQualityFor(exporter.writerFormat, settings.codecQuality);
@@ -104,14 +95,45 @@ void exportIconImage(CommandContext& context, const CommandRequest& request, con
     if (exporter.writerFormat.toLower() == "tiff" || exporter.writerFormat.toLower() == "tif")
         writer.setCompression(1);  // LZW: lossless and much smaller
     if (!writer.canWrite() || !writer.write(picture)) {
+        result.status = RenderedIcon::Status::EncoderFailed;
+        result.error = writer.errorString();
+        result.encoded.clear();
+    }
+    return result;
+}
+
+void exportIconImage(CommandContext& context, const CommandRequest& request, const CommandSettings& settings,
+                     const MakeIconItem& job)
+{
+    const ExporterInfo& exporter = *request.options.exporter;
+    // An icon family by its bytes, whatever its name.
+    const bool useIcns = settings.imageIcns && HoldsIconFamily(job.item.path());
+    RenderedIcon own;
+    const RenderedIcon& rendered =
+        useIcns ? (own = encodeIcon(job.item, job.icon, exporter, settings, true))
+                : job.rendered.get(job.icon, settings.background,
+                                   [&] { return encodeIcon(job.item, job.icon, exporter, settings, false); });
+    switch (rendered.status) {
+    case RenderedIcon::Status::Made:
+        break;
+    case RenderedIcon::Status::NoBitmap:
+        context.desktop.log(QStringLiteral("Pictomat: no image is drawn at %1 pixels; icons are drawn from 1 to %2.")
+                                .arg(settings.iconSize)
+                                .arg(kMaxBitmapEdge));
+        context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
+        return;
+    case RenderedIcon::Status::DrawsNothing:
+        context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
+        return;
+    case RenderedIcon::Status::EncoderFailed:
         context.desktop.log(QStringLiteral("Pictomat: the %1 exporter failed: %2")
-                                .arg(exporter.descriptionString, writer.errorString()));
+                                .arg(exporter.descriptionString, rendered.error));
         return;
     }
     // Written beside the output and renamed onto it: a write that fails part-way
     // (a full disk) leaves the empty output, never a truncated image.
     QString error;
-    if (!WriteFileAtomically(job.output, encoded, &error)) {
+    if (!WriteFileAtomically(job.output, rendered.encoded, &error)) {
         context.desktop.log(QStringLiteral("Pictomat: the image could not be written to %1: %2")
                                 .arg(job.output.displayPath(), error));
         return;

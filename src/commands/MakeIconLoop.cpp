@@ -34,12 +34,19 @@ void fillFromItemIcon(CommandContext& context, const CommandRequest&, const Comm
 {
     if (!job.item.exists())
         return;
-    const icns::IconFamily family = IconFamilyForItemIcon(job.icon);
-    if (family.isEmpty()) {
+    // The family does not depend on the background: one per icon.
+    const RenderedIcon& rendered = job.rendered.get(job.icon, BackgroundColor{}, [&job] {
+        RenderedIcon made;
+        made.family = IconFamilyForItemIcon(job.icon);
+        if (made.family.isEmpty())
+            made.status = RenderedIcon::Status::DrawsNothing;
+        return made;
+    });
+    if (!rendered.made()) {
         ShowStandardAlert(context, QStringLiteral("The icon family could not be created."));
         return;
     }
-    WriteIconFamilyToOutput(family, job.output);
+    WriteIconFamilyToOutput(rendered.family, job.output);
 }
 
 // "Make Icon for Media": the item's own picture, movie poster or icon family.
@@ -51,13 +58,9 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
         ShowStandardAlert(context, noIcon);
         return;
     }
-    std::optional<icns::IconFamily> family;
-    if (HasImageImporter(item.path()))
-        family = IconFamilyFromImage(item.path());
-    else if (CurrentItemIsIcnsFile(item))
-        family = IconFamilyFromIcnsFile(item.path());
-    else
-        family = IconFamilyFromMoviePoster(item.path());
+    // The item's bytes decide, not its name: an icon file renamed, or a
+    // picture named like an icon file, is what it holds.
+    const std::optional<icns::IconFamily> family = IconFamilyFromMedia(item.path());
     if (!family) {
         ShowStandardAlert(context, QStringLiteral("The icon family could not be created."));
         ShowStandardAlert(context, noIcon);
@@ -159,6 +162,7 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
     if (!selection.items)
         return;
     const qint32 count = qMin<qint32>(selection.count, qint32(selection.items->size()));
+    RenderedIcons rendered(context);
     // The folder that opens is the one this command's first output lands in.
     if (settings.openImageFolder)
         OpenOutputFolder(context, selection.items->value(0), settings.folders);
@@ -167,7 +171,11 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         if (!BeginItem(context, i + 1, count, item))
             break;
         context.currentItem = item;
-        const std::optional<IconProvider::Icon> icon = IconProvider::shared().iconFor(item);
+        std::optional<IconProvider::Icon> icon;
+        if (work.usesIcon)
+            icon = IconProvider::shared().iconFor(item);
+        else if (IconProvider::shared().hasIcon(item))
+            icon = IconProvider::Icon();
         if (!icon) {
             ShowStandardAlert(context, QStringLiteral("An icon for the file could not be found."));
             continue;
@@ -182,7 +190,7 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         FileRef output;
         if (!CreateOutputFile(context, settings, folder, outputName, &output))
             continue;
-        work.fill(context, request, settings, MakeIconItem{item, *icon, output});
+        work.fill(context, request, settings, MakeIconItem{item, *icon, output, rendered});
         openStep(context, settings, output);
     }
     if (settings.openImageFolder)
@@ -196,7 +204,7 @@ void MakeIconForFile(CommandContext& context, const CommandRequest& request, con
 
 void MakeIconForMedia(CommandContext& context, const CommandRequest& request, const CommandSettings& settings)
 {
-    RunMakeIconLoop(context, request, settings, MakeIconWork{&icnsOutputName, &fillFromMedia});
+    RunMakeIconLoop(context, request, settings, MakeIconWork{&icnsOutputName, &fillFromMedia, false});
 }
 
 } // namespace pictomat
