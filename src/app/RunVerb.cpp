@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <vector>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,6 +156,21 @@ int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands)
     }
     if (command->id == CommandId::CopyIconForFile)
         return runServingClipboard(argc, argv, *command, args);
+    if (!command->needsDisplay) {
+        // Nothing of these commands shows on the screen: connecting to the
+        // display and setting up widgets (styles, fonts) would be most of a
+        // short command's time. The platform is chosen by argument, not by
+        // the environment, which the applications we open would inherit.
+        std::vector<char*> arguments(argv, argv + argc);
+        char platformOption[] = "-platform";
+        char offscreen[] = "offscreen";
+        arguments.push_back(platformOption);
+        arguments.push_back(offscreen);
+        int count = int(arguments.size());
+        arguments.push_back(nullptr);
+        QGuiApplication app(count, arguments.data());
+        return runHere(*command, operand, args);
+    }
     if (!haveDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
