@@ -7,6 +7,7 @@
 #include "platform/FileIO.h"
 #include "platform/PictureFile.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -291,8 +292,14 @@ void IconProvider::reset()
 
 void IconProvider::setUp() const
 {
-    // The desktop's theme can change while we run; the rest stays until reset().
+    // The desktop's theme can change while we run, so it is asked again, but
+    // not for every item of a long selection; the rest stays until reset().
+    constexpr qint64 kRecheckMs = 1000;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (m_ready && now >= m_themeCheckedAt && now - m_themeCheckedAt < kRecheckMs)
+        return;
     const QString theme = userThemeName();
+    m_themeCheckedAt = now;
     if (m_ready && theme == m_themeName)
         return;
     const QStringList paths = IconThemeSearchPaths();

@@ -84,6 +84,7 @@ private:
     mutable bool m_ready = false;
     mutable std::unique_ptr<IconThemeSet> m_themes;
     mutable QString m_themeName;
+    mutable qint64 m_themeCheckedAt = 0;
 };
 
 } // namespace pictomat

@@ -147,6 +147,13 @@ PictureResult decodeDevice(QIODevice& device, qint64 fileBytes, const QByteArray
         if (!device.seek(0))
             return PictureFailure(PictureStatus::Damaged);
     }
+    if (format == "jpeg") {
+        const std::optional<PictureResult> scaled = DecodeJpeg(device, fileBytes, target);
+        if (scaled)
+            return *scaled;
+        if (!device.seek(0))
+            return PictureFailure(PictureStatus::Damaged);
+    }
     if (format == "webp") {
         if (fileBytes > kMaxPictureFileBytes)
             return PictureFailure(PictureStatus::TooLarge);

@@ -49,6 +49,11 @@ int ShrinkFactor(QSize natural, QSize want);
 // it whole); a result saying why otherwise.
 std::optional<PictureResult> DecodePngStream(QIODevice& device, qint64 fileBytes, const PictureTarget& target);
 
+// A JPEG decoded by libjpeg at the smallest of its eighths that is at least
+// the target, then scaled smoothly to it, upright. Nothing for CMYK and YCCK
+// pictures (the caller hands them to Qt's reader).
+std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, const PictureTarget& target);
+
 // A still WebP decoded straight at the target size by libwebp's own scaler.
 // Nothing for an animated one (the caller hands it to Qt's reader).
 std::optional<PictureResult> DecodeWebp(const QByteArray& bytes, const PictureTarget& target);
