@@ -154,6 +154,13 @@ PictureResult decodeDevice(QIODevice& device, qint64 fileBytes, const QByteArray
         if (!device.seek(0))
             return PictureFailure(PictureStatus::Damaged);
     }
+    if (format == "tiff") {
+        const std::optional<PictureResult> streamed = DecodeTiff(device, target);
+        if (streamed)
+            return *streamed;
+        if (!device.seek(0))
+            return PictureFailure(PictureStatus::Damaged);
+    }
     if (format == "webp") {
         if (fileBytes > kMaxPictureFileBytes)
             return PictureFailure(PictureStatus::TooLarge);

@@ -54,6 +54,11 @@ std::optional<PictureResult> DecodePngStream(QIODevice& device, qint64 fileBytes
 // pictures (the caller hands them to Qt's reader).
 std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, const PictureTarget& target);
 
+// A TIFF read a band of rows at a time through libtiff's RGBA reader (loaded
+// on first use) into a shrunk picture. Nothing when libtiff cannot be loaded
+// or does not take the layout (the caller hands it to Qt's reader).
+std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& target);
+
 // A still WebP decoded straight at the target size by libwebp's own scaler.
 // Nothing for an animated one (the caller hands it to Qt's reader).
 std::optional<PictureResult> DecodeWebp(const QByteArray& bytes, const PictureTarget& target);

@@ -43,6 +43,7 @@ im.putpalette([255, 0, 0, 0, 0, 255, 0, 0, 0])
 im.paste(1, (w // 2, 0, w, h))
 im.paste(2, (w // 2, h // 2, w, h))
 im.save(sys.argv[1] + '/huge.png', transparency=2, compress_level=1)
+im.save(sys.argv[1] + '/huge.tif', compression='packbits')
 )");
     const PictureResult png = ReadPictureFile(FileRef(path("huge.png")), FitWithin(512));
     ASSERT_TRUE(png.ok());
@@ -51,6 +52,14 @@ im.save(sys.argv[1] + '/huge.png', transparency=2, compress_level=1)
     EXPECT_EQ(middleOf(png.decoded.picture, 0.25, 0.5), qRgba(255, 0, 0, 255));
     EXPECT_EQ(middleOf(png.decoded.picture, 0.75, 0.25), qRgba(0, 0, 255, 255));
     EXPECT_EQ(qAlpha(middleOf(png.decoded.picture, 0.75, 0.75)), 0);
+
+    // TIFF a band of rows at a time (a palette picture; its third colour is black).
+    const PictureResult tiff = ReadPictureFile(FileRef(path("huge.tif")), FitWithin(512));
+    ASSERT_TRUE(tiff.ok());
+    EXPECT_EQ(tiff.decoded.picture.size(), QSize(512, 400));
+    EXPECT_EQ(middleOf(tiff.decoded.picture, 0.25, 0.5), qRgb(255, 0, 0));
+    EXPECT_EQ(middleOf(tiff.decoded.picture, 0.75, 0.25), qRgb(0, 0, 255));
+    EXPECT_EQ(middleOf(tiff.decoded.picture, 0.75, 0.75), qRgb(0, 0, 0));
 }
 
 TEST_F(PictureFile, BombsAndSpecialFilesAreRefusedAtOnce)
