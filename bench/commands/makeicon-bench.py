@@ -1,6 +1,14 @@
 #!/usr/bin/python3
 """Times "Make Icon for File" and a PNG export at 512 over many files.
 
+Two parts. First, "Make Icon for File" over 100 and then 1,000 plain files of
+ten kinds (text, CSV, HTML, JSON, XML, Python, shell, Markdown, C, log), each
+a whole `pictomat run make-icon` process, median of the runs: aim at most 3 s
+for the 1,000, and peak memory within 10% between 100 and 1,000 items. Every
+distinct icon is rendered once per command, so the 1,000 cost little more
+than their writing.
+Second, the older mixed set below.
+
 Each run is one whole `pictomat run make-icon FILE...` or
 `pictomat run export png FILE...` process over 20 and then 200 files of mixed
 kinds (text, pictures, a movie-like name, desktop entries with their own
@@ -24,11 +32,24 @@ Usage: bench/commands/makeicon-bench.py BUILD_DIR [--runs N] [--custom-icons]
 import os
 import re
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
 
 KINDS = ["notes.txt", "photo.png", "clip.mp4", "tool.desktop", "sheet.csv", "page.html", "folder"]
+PLAIN_KINDS = ["txt", "csv", "html", "json", "xml", "py", "sh", "md", "c", "log"]
+
+
+def make_plain_files(root, count):
+    os.makedirs(root, exist_ok=True)
+    paths = []
+    for i in range(count):
+        path = os.path.join(root, "%04d.%s" % (i, PLAIN_KINDS[i % len(PLAIN_KINDS)]))
+        with open(path, "w") as f:
+            f.write("item %d\n" % i)
+        paths.append(path)
+    return paths
 
 
 def make_inputs(root, count):
@@ -87,6 +108,29 @@ def main():
             subprocess.run([binary, "defaults", "write", key, kind, value], env=env, check=True)
         paths = make_inputs(os.path.join(top, "items"), 200)
         out = os.path.join(top, "data", "Corvane Software", "Pictomat")
+
+        plain = make_plain_files(os.path.join(top, "plain"), 1000)
+        print("load average before: %s" % " ".join("%.2f" % x for x in os.getloadavg()))
+        print("Make Icon for File on plain files of %d kinds, median of %d runs" % (len(PLAIN_KINDS), runs))
+        plain_results = {}
+        for count in (100, 1000):
+            times, peaks = [], []
+            for _ in range(runs):
+                shutil.rmtree(out, ignore_errors=True)
+                t, rss = measure([binary, "run", "make-icon"] + plain[:count], env)
+                times.append(t)
+                peaks.append(rss)
+            if len(os.listdir(out)) != count:
+                sys.exit("make-icon: %d outputs for %d items" % (len(os.listdir(out)), count))
+            plain_results[count] = (statistics.median(times), max(peaks))
+            print("  %5d items: %6.2f s, %6.1f ms per item, peak %6.1f MiB"
+                  % (count, plain_results[count][0], plain_results[count][0] / count * 1000,
+                     plain_results[count][1] / 1024))
+        t1000 = plain_results[1000][0]
+        growth = plain_results[1000][1] / plain_results[100][1] - 1
+        print("  1,000 items in %.2f s: aim <= 3 s %s; peak memory 100 -> 1,000: %+.1f%% (aim within 10%%) %s"
+              % (t1000, "met" if t1000 <= 3 else "MISSED", growth * 100, "met" if abs(growth) <= 0.10 else "MISSED"))
+        print("load average after: %s\n" % " ".join("%.2f" % x for x in os.getloadavg()))
 
         print("pictomat run, %d runs each, best wall time; IconSize 512%s"
               % (runs, ", custom icons on" if custom else ""))

@@ -4,6 +4,7 @@
 #include "platform/CustomIcons.h"
 #include "commands/ExportImage.h"
 #include "platform/FileIO.h"
+#include "platform/PictureFile.h"
 #include "commands/ItemOperations.h"
 #include "platform/IconProvider.h"
 #include "output/StringUtils.h"
@@ -11,7 +12,6 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QMimeData>
 
@@ -33,27 +33,33 @@ bool clipboardHasPicture(const QMimeData* mime)
     if (mime->hasUrls() && mime->urls().size() == 1 && mime->urls().first().isLocalFile()) {
         const FileRef file = FileRef::fromUri(mime->urls().first().toEncoded());
         std::unique_ptr<QFile> device = OpenFileForReading(file);
-        return device && QImageReader(device.get()).canRead();
+        return device && !SniffPictureFormat(device->peek(1024), file.path()).isEmpty();
     }
     return false;
 }
 
+// Custom icons are stored at no more than this; larger pictures are decoded
+// at that scale, so a photo of any size fits in memory.
+constexpr int kCustomIconEdge = 1024;
+
 QImage clipboardPicture(const QMimeData* mime)
 {
+    // The picture's own bytes first: decoded at the size needed, where Qt's
+    // own conversion would decode it whole or refuse it.
+    for (const QString& format : mime->formats()) {
+        if (!format.startsWith(QLatin1String("image/")))
+            continue;
+        PictureResult picture = DecodePictureBytes(mime->data(format), FitWithin(kCustomIconEdge));
+        if (picture.ok())
+            return std::move(picture.decoded.picture);
+    }
     if (mime->hasImage()) {
         const QImage image = qvariant_cast<QImage>(mime->imageData());
         if (!image.isNull())
             return image;
     }
-    for (const QString& format : mime->formats()) {
-        if (!format.startsWith(QLatin1String("image/")))
-            continue;
-        const QImage image = QImage::fromData(mime->data(format));
-        if (!image.isNull())
-            return image;
-    }
     if (mime->hasUrls() && mime->urls().size() == 1)
-        return ReadImageFile(FileRef::fromUri(mime->urls().first().toEncoded()));
+        return ReadImageFile(FileRef::fromUri(mime->urls().first().toEncoded()), kCustomIconEdge);
     return {};
 }
 } // namespace
@@ -78,8 +84,17 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
     bool iconMissing = false;
     const QImage picture =
         DrawItemIconOverBackground(item, *icon, settings.iconSize, settings.background, false, &iconMissing);
-    if (picture.isNull())
+    if (iconMissing) {
+        // The icon found draws nothing: a plain square is not the file's icon.
+        ShowStandardAlert(context, QStringLiteral("The file's icon could not be found."));
         return;
+    }
+    if (picture.isNull()) {
+        context.desktop.log(QStringLiteral("Pictomat: no image is drawn at %1 pixels; icons are drawn from 1 to %2.")
+                                .arg(settings.iconSize)
+                                .arg(IconProvider::kLargestRenderEdge));
+        return;
+    }
 
     QByteArray encoded;
     QBuffer buffer(&encoded);

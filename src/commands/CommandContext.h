@@ -6,6 +6,7 @@
 #include "platform/FileRef.h"
 
 #include <QVector>
+#include <functional>
 
 namespace pictomat {
 
@@ -38,6 +39,9 @@ struct CommandContext {
     CommandProgress* progress = nullptr;
     // How many items of the running command come after the current one.
     int itemsRemaining = 0;
+    // Told of every icon a command renders (once for all the items that
+    // share it); tests count renders here.
+    std::function<void(const QString& iconSource)> iconRendered;
     // Where reloading the exporter list reports; the desktop unless set.
     Desktop* exporterConsole = nullptr;
     Desktop& exporterDesktop() { return exporterConsole ? *exporterConsole : desktop; }

@@ -51,18 +51,14 @@ QImage DrawItemIconOverBackground(const FileRef& item, const IconProvider::Icon&
 {
     *iconMissing = false;
     std::optional<QImage> bitmap = CreateBackgroundBitmap(size, size, background);
-    if (icnsItem) {
-        if (!bitmap)
-            return {};
-        if (!drawIcnsContents(*bitmap, item)) {
-            *iconMissing = true;
-            return {};
-        }
-        return *bitmap;
-    }
     if (!bitmap)
         return {};
-    DrawIconIntoBitmap(*bitmap, icon);
+    // An icon that draws nothing is no icon: a plain background is not a result.
+    const bool drawn = icnsItem ? drawIcnsContents(*bitmap, item) : DrawIconIntoBitmap(*bitmap, icon);
+    if (!drawn) {
+        *iconMissing = true;
+        return {};
+    }
     return *bitmap;
 }
 
@@ -76,29 +72,20 @@ QByteArray exportOutputName(const QByteArray& itemName, const CommandRequest& re
                             settings.iconSize);
 }
 
-void exportIconImage(CommandContext& context, const CommandRequest& request, const CommandSettings& settings,
-                     const MakeIconItem& job)
+RenderedIcon encodeIcon(const FileRef& item, const IconProvider::Icon& icon, const ExporterInfo& exporter,
+                        const CommandSettings& settings, bool icnsItem)
 {
-    const ExporterInfo& exporter = *request.options.exporter;
-    const bool useIcns = settings.imageIcns && CurrentItemIsIcnsFile(job.item);
+    RenderedIcon result;
     bool iconMissing = false;
     const QImage picture =
-        DrawItemIconOverBackground(job.item, job.icon, settings.iconSize, settings.background, useIcns, &iconMissing);
-    if (iconMissing) {
-        context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
-        job.output.setFailure(QStringLiteral("the icon data could not be loaded"));
-        return;
-    }
+        DrawItemIconOverBackground(item, icon, settings.iconSize, settings.background, icnsItem, &iconMissing);
     if (picture.isNull()) {
-        // No bitmap for this size: nothing is written, the empty output stays.
-        job.output.setFailure(QStringLiteral("no picture can be drawn at %1 pixels").arg(settings.iconSize));
-        return;
+        result.status = iconMissing ? RenderedIcon::Status::DrawsNothing : RenderedIcon::Status::NoBitmap;
+        return result;
     }
-
     // Encoded in memory first, so that a failing writer leaves the output as
     // it was rather than half written.
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
+    QBuffer buffer(&result.encoded);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, exporter.writerFormat);
     const int quality = WriterQualityFor(exporter.writerFormat, settings.codecQuality);
@@ -107,11 +94,44 @@ void exportIconImage(CommandContext& context, const CommandRequest& request, con
     if (exporter.writerFormat.toLower() == "tiff" || exporter.writerFormat.toLower() == "tif")
         writer.setCompression(1);  // LZW: lossless and much smaller
     if (!writer.canWrite() || !writer.write(picture)) {
+        result.status = RenderedIcon::Status::EncoderFailed;
+        result.error = writer.errorString();
+        result.encoded.clear();
+    }
+    return result;
+}
+
+void exportIconImage(CommandContext& context, const CommandRequest& request, const CommandSettings& settings,
+                     const MakeIconItem& job)
+{
+    const ExporterInfo& exporter = *request.options.exporter;
+    // An icon family by its bytes, whatever its name.
+    const bool useIcns = settings.imageIcns && HoldsIconFamily(job.item.path());
+    RenderedIcon own;
+    const RenderedIcon& rendered =
+        useIcns ? (own = encodeIcon(job.item, job.icon, exporter, settings, true))
+                : job.rendered.get(job.icon, settings.background,
+                                   [&] { return encodeIcon(job.item, job.icon, exporter, settings, false); });
+    // Each failure leaves the output as it was; the loop logs the reason.
+    switch (rendered.status) {
+    case RenderedIcon::Status::Made:
+        break;
+    case RenderedIcon::Status::NoBitmap:
+        context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
+        job.output.setFailure(QStringLiteral("no image is drawn at %1 pixels; icons are drawn from 1 to %2")
+                                  .arg(settings.iconSize)
+                                  .arg(kMaxBitmapEdge));
+        return;
+    case RenderedIcon::Status::DrawsNothing:
+        context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
+        job.output.setFailure(QStringLiteral("the icon data could not be loaded"));
+        return;
+    case RenderedIcon::Status::EncoderFailed:
         job.output.setFailure(
-            QStringLiteral("the %1 exporter failed: %2").arg(exporter.descriptionString, writer.errorString()));
+            QStringLiteral("the %1 exporter failed: %2").arg(exporter.descriptionString, rendered.error));
         return;
     }
-    if (!WriteOutput(context, job.output, encoded))
+    if (!WriteOutput(context, job.output, rendered.encoded))
         return;
     if (settings.addCustomIcon)
         SetCustomIconFromImageFile(context, job.output.target());

@@ -3,6 +3,7 @@
 #include "commands/CommandServices.h"
 #include "platform/CustomIcons.h"
 #include "platform/FileIO.h"
+#include "platform/PictureFile.h"
 
 #include <sys/stat.h>
 
@@ -10,11 +11,17 @@ namespace pictomat {
 
 void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
 {
-    const QImage picture = ReadImageFile(item);
-    if (picture.isNull())
+    // Custom icons are stored at no more than this; larger pictures are
+    // decoded at that scale.
+    constexpr int kCustomIconEdge = 1024;
+    PictureStatus status = PictureStatus::NotAPicture;
+    const QImage picture = ReadImageFile(item, kCustomIconEdge, &status);
+    // What is no picture at all is passed over; a picture that cannot be used
+    // (past the size limits, damaged) is a failure the user hears of.
+    if (status == PictureStatus::NotAPicture)
         return;
     QString error;
-    if (!CustomIcons::setCustomIcon(item, picture, &error)) {
+    if (picture.isNull() || !CustomIcons::setCustomIcon(item, picture, &error)) {
         const QString message = QStringLiteral("The files graphic image could not be copied to the file.");
         ShowStandardAlert(context, message);
         context.desktop.log(message);

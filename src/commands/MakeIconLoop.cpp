@@ -35,12 +35,19 @@ void fillFromItemIcon(CommandContext& context, const CommandRequest&, const Comm
         job.output.setFailure(QStringLiteral("the item is gone"));
         return;
     }
-    const icns::IconFamily family = IconFamilyForItemIcon(job.icon);
-    if (family.isEmpty()) {
+    // The family does not depend on the background: one per icon.
+    const RenderedIcon& rendered = job.rendered.get(job.icon, BackgroundColor{}, [&job] {
+        RenderedIcon made;
+        made.family = IconFamilyForItemIcon(job.icon);
+        if (made.family.isEmpty())
+            made.status = RenderedIcon::Status::DrawsNothing;
+        return made;
+    });
+    if (!rendered.made()) {
         ShowStandardAlert(context, QStringLiteral("The icon family could not be created."));
         return;
     }
-    WriteIconFamilyToOutput(context, family, job.output);
+    WriteIconFamilyToOutput(context, rendered.family, job.output);
 }
 
 // "Make Icon for Media": the item's own picture, movie poster or icon family
@@ -53,18 +60,18 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
         ShowStandardAlert(context, noIcon);
         return;
     }
+    // The item's bytes decide, not its name: an icon file renamed, or a
+    // picture named like an icon file, is what it holds. A folder counts by
+    // its name: an .iconset's pictures are its family.
     std::optional<icns::IconFamily> family;
     if (item.isDirectory() && item.name().toLower().endsWith(".iconset")) {
         QString why;
         family = IconFamilyFromIconsetFolder(item.path(), &why);
         if (!family)
             context.desktop.log(QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why));
-    } else if (HasImageImporter(item.path()))
-        family = IconFamilyFromImage(item.path());
-    else if (CurrentItemIsIcnsFile(item))
-        family = IconFamilyFromIcnsFile(item.path());
-    else
-        family = IconFamilyFromMoviePoster(item.path());
+    } else {
+        family = IconFamilyFromMedia(item.path());
+    }
     if (!family) {
         ShowStandardAlert(context, QStringLiteral("The icon family could not be created."));
         ShowStandardAlert(context, noIcon);
@@ -177,12 +184,17 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         return;
     const qint32 count = qMin<qint32>(selection.count, qint32(selection.items->size()));
     bool wroteOutput = false;
+    RenderedIcons rendered(context);
     for (qint32 i = 0; i < count; ++i) {
         const FileRef item = selection.items->at(i);
         if (!BeginItem(context, i + 1, count, item))
             break;
         context.currentItem = item;
-        const std::optional<IconProvider::Icon> icon = IconProvider::shared().iconFor(item);
+        std::optional<IconProvider::Icon> icon;
+        if (work.usesIcon)
+            icon = IconProvider::shared().iconFor(item);
+        else if (IconProvider::shared().hasIcon(item))
+            icon = IconProvider::Icon();
         if (!icon) {
             ShowStandardAlert(context, QStringLiteral("An icon for the file could not be found."));
             continue;
@@ -198,7 +210,7 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         if (!CreateOutputFile(context, settings, folder, outputName, &output))
             continue;
         const int alertsBefore = context.alertsShown;
-        work.fill(context, request, settings, MakeIconItem{item, *icon, output});
+        work.fill(context, request, settings, MakeIconItem{item, *icon, output, rendered});
         if (!output.isWritten())
             ReportFailedOutput(context, output.target(),
                                output.failure().isEmpty() ? QStringLiteral("nothing could be made for it")
@@ -225,7 +237,7 @@ void MakeIconForFile(CommandContext& context, const CommandRequest& request, con
 
 void MakeIconForMedia(CommandContext& context, const CommandRequest& request, const CommandSettings& settings)
 {
-    RunMakeIconLoop(context, request, settings, MakeIconWork{&icnsOutputName, &fillFromMedia});
+    RunMakeIconLoop(context, request, settings, MakeIconWork{&icnsOutputName, &fillFromMedia, false});
 }
 
 } // namespace pictomat

@@ -3,6 +3,7 @@
 #include "commands/Command.h"
 #include "commands/CommandContext.h"
 #include "commands/CommandSettings.h"
+#include "commands/RenderedIcons.h"
 #include "icns/IconFamily.h"
 #include "platform/IconProvider.h"
 #include "platform/OutputFile.h"
@@ -14,8 +15,9 @@ namespace pictomat {
 // unwritten with a reason (OutputFile::setFailure) that the loop reports.
 struct MakeIconItem {
     const FileRef& item;
-    const IconProvider::Icon& icon;  // looked up once, by the loop
+    const IconProvider::Icon& icon;  // looked up once, by the loop; empty when the work does not use it
     OutputFile& output;
+    RenderedIcons& rendered;  // what this command rendered so far, by icon
 };
 
 // What one of the loop's commands does for an item: the output's name and the
@@ -25,6 +27,9 @@ struct MakeIconWork {
                              const CommandSettings& settings);
     void (*fill)(CommandContext& context, const CommandRequest& request, const CommandSettings& settings,
                  const MakeIconItem& item);
+    // Whether the work draws the item's icon; when not, the loop only checks
+    // that there is one, without reading the icon theme.
+    bool usesIcon = true;
 };
 
 // The loop shared by "Make Icon for File", "Make Icon for Media" and the

@@ -32,8 +32,8 @@ inline constexpr int kMaxDecodedEdge = 2048;
 inline constexpr qsizetype kMaxElements = 1024;
 
 // The largest icon file worth reading: a full family at kMaxDecodedEdge is a
-// few tens of megabytes at worst.
-inline constexpr qint64 kMaxIcnsFileSize = 256 * 1024 * 1024;
+// few tens of megabytes at worst, and what we write is a few megabytes.
+inline constexpr qint64 kMaxIcnsFileSize = 64 * 1024 * 1024;
 
 // An icon family: an ordered set of typed elements (OSType -> payload bytes),
 // as held in an .icns file. Unknown kinds are kept byte for byte.

@@ -26,7 +26,7 @@ std::optional<QImage> CreateBackgroundBitmap(int32_t width, int32_t height, cons
 {
     if (width <= 0 || height <= 0)
         return std::nullopt;
-    if (qint64(width) * qint64(height) > kMaxBackgroundBitmapBytes / 4)
+    if (width > kMaxBitmapEdge || height > kMaxBitmapEdge)
         return std::nullopt;
 
     QImage bitmap(width, height, QImage::Format_RGBA8888_Premultiplied);
@@ -62,15 +62,8 @@ bool DrawIconIntoBitmap(QImage& bitmap, const IconProvider::Icon& icon)
 
 icns::IconFamily IconFamilyForItemIcon(const IconProvider::Icon& icon)
 {
-    static constexpr int kSizes[] = {16, 32, 64, 128, 256, 512, 1024};
-    QMap<int, QImage> pictures;
-    if (!icon.isNull()) {
-        for (int size : kSizes) {
-            QImage picture = IconProvider::render(icon, size);
-            if (!picture.isNull())
-                pictures.insert(size, picture);
-        }
-    }
+    static const QList<int> kSizes = {16, 32, 64, 128, 256, 512, 1024};
+    const QMap<int, QImage> pictures = IconProvider::render(icon, kSizes);
     if (pictures.isEmpty())
         return icns::IconFamily();
     return icns::IconFamily::fromImages(pictures);

@@ -10,11 +10,10 @@
 
 namespace pictomat {
 
-// The largest bitmap we agree to make, in bytes. Far beyond any icon size, and
-// small enough that filling it cannot drive the desktop into the out-of-memory
-// killer (a lazily committed allocation would "succeed" and then fail while
-// being filled).
-inline constexpr qint64 kMaxBackgroundBitmapBytes = qint64(1) << 30;
+// The largest bitmap edge we agree to make: far beyond any icon size, and
+// small enough that the few bitmaps of one export (background, icon, the
+// writer's copy) stay well under a gigabyte and are drawn in moments.
+inline constexpr int kMaxBitmapEdge = IconProvider::kLargestRenderEdge;
 
 // The colour icons are drawn over, components from 0 to 1. Values from a
 // hand-edited preference file may be anything: NaN counts as 1, the rest is
@@ -28,12 +27,13 @@ struct BackgroundColor {
 
 // A width x height bitmap, premultiplied RGBA in memory order, rows of exactly
 // width * 4 bytes, cleared and then filled with the colour. Nothing for a
-// width or height of 0 or less, or when the buffer cannot be had.
+// width or height of 0 or less or past kMaxBitmapEdge, or when the buffer
+// cannot be had.
 std::optional<QImage> CreateBackgroundBitmap(int32_t width, int32_t height, const BackgroundColor& color);
 
 // Composites the icon over the bitmap, covering the whole square (centred in
-// the shorter edge when the bitmap is not square). False when the icon could
-// not be rendered at that size.
+// the shorter edge when the bitmap is not square). False, the bitmap
+// untouched, when the icon could not be rendered at that size or draws nothing.
 bool DrawIconIntoBitmap(QImage& bitmap, const IconProvider::Icon& icon);
 
 // The item's icon as an icon family: rendered at every size the icon-family

@@ -5,124 +5,63 @@
 #include "platform/FileRef.h"
 
 #include <QFile>
-#include <QImageIOHandler>
-#include <QImageReader>
 #include <QPainter>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <memory>
+#include <thread>
 
 namespace pictomat {
 
 namespace {
 
-bool hasIcnsExtension(const QByteArray& path)
+// The first bytes of a regular file; nothing for anything else.
+std::optional<QByteArray> headOf(const QByteArray& path)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    const qsizetype dot = path.lastIndexOf('.');
-    return dot > slash + 1 && path.mid(dot + 1).toLower() == "icns";
+    const UniqueFd fd = OpenDescriptorForReading(path);
+    if (!fd.valid())
+        return std::nullopt;
+    QByteArray head(1024, Qt::Uninitialized);
+    const ssize_t n = ::pread(fd.get(), head.data(), size_t(head.size()), 0);
+    if (n < 0)
+        return std::nullopt;
+    head.truncate(qsizetype(n));
+    return head;
 }
 
-QByteArray extensionFormat(const QByteArray& path)
+bool isIconFamilyHead(const QByteArray& head)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    const qsizetype dot = path.lastIndexOf('.');
-    if (dot <= slash + 1)
-        return {};
-    const QByteArray suffix = path.mid(dot + 1).toLower();
-    return QImageReader::supportedImageFormats().contains(suffix) ? suffix : QByteArray();
-}
-
-// The file opened by its own bytes, so that names which are not valid UTF-8
-// still open; the QFile owns the descriptor once it has it.
-std::unique_ptr<QFile> openByBytes(const QByteArray& path)
-{
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    auto file = std::make_unique<QFile>();
-    if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return nullptr;
-    }
-    return file;
-}
-
-// A reader on the open file: by content first, then by the name's extension
-// for formats that carry no signature (TGA). Readers given a format never
-// fall back to content, hence the two tries.
-std::unique_ptr<QImageReader> readerFor(QFile& file, const QByteArray& path)
-{
-    auto reader = std::make_unique<QImageReader>(&file);
-    if (reader->canRead())
-        return reader;
-    const QByteArray hinted = extensionFormat(path);
-    if (hinted.isEmpty() || !file.seek(0))
-        return nullptr;
-    reader = std::make_unique<QImageReader>(&file, hinted);
-    if (reader->canRead())
-        return reader;
-    return nullptr;
-}
-
-bool swapsEdges(QImageIOHandler::Transformations transformation)
-{
-    return transformation.testFlag(QImageIOHandler::TransformationRotate90);
+    return head.startsWith("icns");
 }
 
 } // namespace
 
 bool HasImageImporter(const QByteArray& path)
 {
-    if (hasIcnsExtension(path))
-        return false;
-    std::unique_ptr<QFile> file = openByBytes(path);
-    if (!file)
-        return false;
-    std::unique_ptr<QImageReader> reader = readerFor(*file, path);
-    return reader && reader->format() != "icns";
+    const std::optional<QByteArray> head = headOf(path);
+    return head && !SniffPictureFormat(*head, path).isEmpty();
 }
 
-std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path)
+bool HoldsIconFamily(const QByteArray& path)
 {
-    if (hasIcnsExtension(path))
-        return std::nullopt;
-    std::unique_ptr<QFile> file = openByBytes(path);
-    if (!file)
-        return std::nullopt;
-    std::unique_ptr<QImageReader> reader = readerFor(*file, path);
-    if (!reader || reader->format() == "icns")
-        return std::nullopt;
+    const std::optional<QByteArray> head = headOf(path);
+    return head && isIconFamilyHead(*head);
+}
 
-    // Pictures from cameras are shown upright, as the file manager shows them.
-    reader->setAutoTransform(true);
-    const QSize stored = reader->size();  // before any rotation
-    const bool swapped = swapsEdges(reader->transformation());
-
-    if (stored.isValid() && !stored.isEmpty()) {
-        const QSize natural = swapped ? stored.transposed() : stored;
+std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status)
+{
+    // Exactly the largest row's fitted rectangle, so that row needs no second scaling.
+    const PictureTarget target = [](QSize natural) {
         const Rect16 largest = FitRectInSquare(natural.width(), natural.height(), kLargestIconRow);
-        const QSize needed(std::min(natural.width(), std::max(largest.width(), 1)),
-                           std::min(natural.height(), std::max(largest.height(), 1)));
-        if (needed != natural) {
-            // The reader scales before it rotates.
-            reader->setScaledSize(swapped ? needed.transposed() : needed);
-        }
-        QImage picture = reader->read();
-        if (picture.isNull())
-            return std::nullopt;
-        return DecodedPicture{std::move(picture), natural};
-    }
-
-    // A reader that cannot tell the size without decoding: decode in full.
-    QImage picture = reader->read();
-    if (picture.isNull())
+        return QSize(std::max(largest.width(), 1), std::max(largest.height(), 1));
+    };
+    PictureResult result = ReadPictureFile(FileRef(path), target);
+    if (status)
+        *status = result.status;
+    if (!result.ok())
         return std::nullopt;
-    const QSize natural = picture.size();
-    return DecodedPicture{std::move(picture), natural};
+    return std::move(result.decoded);
 }
 
 QMap<int, QImage> RenderIconRows(const QImage& source, QSize natural)
@@ -156,7 +95,22 @@ icns::IconFamily IconFamilyFromRows(const QMap<int, QImage>& rows)
     icns::IconFamily::WriteOptions options;
     options.legacy48 = true;
     options.legacy128 = true;
-    return icns::IconFamily::fromImages(rows, options);
+    // The largest row costs about as much to compress as all the others
+    // together, so it is encoded on a second core meanwhile. Its elements
+    // come last in a family anyway, so the result is the same as in one go.
+    const auto largest = rows.constFind(kLargestIconRow);
+    if (largest == rows.cend() || rows.size() < 2 || std::thread::hardware_concurrency() < 2)
+        return icns::IconFamily::fromImages(rows, options);
+    QMap<int, QImage> rest = rows;
+    rest.remove(kLargestIconRow);
+    const QMap<int, QImage> big{{kLargestIconRow, largest.value()}};
+    icns::IconFamily bigFamily;
+    std::thread worker([&] { bigFamily = icns::IconFamily::fromImages(big, options); });
+    icns::IconFamily family = icns::IconFamily::fromImages(rest, options);
+    worker.join();
+    for (const icns::IconFamily::Element& element : bigFamily.elements())
+        family.setElement(element.type, element.data);
+    return family;
 }
 
 namespace {
@@ -227,6 +181,18 @@ std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& pa
     if (files.isEmpty())
         return fail(QStringLiteral("no picture named as in an iconset (icon_16x16.png ... icon_512x512@2x.png)"));
     return icns::FamilyFromPngs(files, true, error);
+}
+
+std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path)
+{
+    const std::optional<QByteArray> head = headOf(path);
+    if (!head)
+        return std::nullopt;
+    if (isIconFamilyHead(*head))
+        return IconFamilyFromIcnsFile(path);
+    if (!SniffPictureFormat(*head, path).isEmpty())
+        return IconFamilyFromImage(path);
+    return IconFamilyFromMoviePoster(path);
 }
 
 } // namespace pictomat

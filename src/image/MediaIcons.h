@@ -2,6 +2,7 @@
 
 #include "image/FitRect.h"
 #include "icns/IconFamily.h"
+#include "platform/PictureFile.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -18,18 +19,18 @@ inline constexpr int kLargestIconRow = 512;
 
 // Paths are the file system's bytes throughout.
 
-// Whether an image reader takes the file. .icns files are left out, so that
-// they keep their own hand-made elements through IconFamilyFromIcnsFile.
+// Whether the file's bytes are a picture an image reader takes, whatever its
+// name. Icon families are not pictures here: they keep their own hand-made
+// elements through IconFamilyFromIcnsFile.
 bool HasImageImporter(const QByteArray& path);
+// Whether the file's bytes are an icon family (.icns), whatever its name.
+bool HoldsIconFamily(const QByteArray& path);
 
-// The picture read once, at no more than the largest row needs (scaled
-// decoding where the format offers it), with the source's natural size in
-// display orientation. Nothing when no reader takes the file or nothing decodes.
-struct DecodedPicture {
-    QImage picture;   // at most the largest row's fitted size
-    QSize natural;    // the size the rows are fitted from
-};
-std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path);
+// The picture read once, at no more than the largest row needs (decoded at
+// that scale), with the source's natural size in display orientation.
+// Nothing when no reader takes the file, it is past the picture limits, or
+// nothing decodes; *status tells which.
+std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status = nullptr);
 
 // Every row of kIconFamilySizes drawn from one decoded picture: an m x m
 // transparent square with the picture smoothly scaled into
@@ -43,6 +44,11 @@ icns::IconFamily IconFamilyFromRows(const QMap<int, QImage>& rows);
 
 // The icon family of a still image; nothing when nothing decodes.
 std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path);
+
+// The icon family made from an item's contents, chosen by its bytes: the
+// family an icon file holds, a picture, else a movie's poster frame. Nothing
+// when it is none of these (special files included, never read).
+std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path);
 
 // The family of the frame shown at the movie's poster time (the first frame
 // when the movie records none), fitted by the movie's display size. Nothing

@@ -30,6 +30,11 @@ namespace pictomat::movie {
     X(avcodec, avcodec_send_packet)                                                                          \
     X(avcodec, avcodec_receive_frame)                                                                        \
     X(avcodec, avcodec_flush_buffers)                                                                        \
+    X(avutil, av_malloc)                                                                                     \
+    X(avutil, av_free)                                                                                       \
+    X(avformat, avformat_alloc_context)                                                                      \
+    X(avformat, avio_alloc_context)                                                                          \
+    X(avformat, avio_context_free)                                                                           \
     X(avformat, avformat_open_input)                                                                         \
     X(avformat, avformat_close_input)                                                                        \
     X(avformat, avformat_find_stream_info)                                                                   \

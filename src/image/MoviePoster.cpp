@@ -1,10 +1,13 @@
 #include "image/MediaIcons.h"
 #include "image/MovieLibrary.h"
+#include "platform/FileIO.h"
 #include "platform/UniqueFd.h"
 
 #include <QTransform>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,6 +46,61 @@ using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
+
+// The demuxer reads through our own descriptor: the file was opened without
+// blocking and checked to be a regular file, and the demuxer opens nothing
+// else (no second file, no network), whatever the movie refers to.
+struct DescriptorInput {
+    int fd = -1;
+    int64_t position = 0;
+    int64_t size = 0;
+};
+
+int readInput(void* opaque, uint8_t* buffer, int size)
+{
+    auto* input = static_cast<DescriptorInput*>(opaque);
+    for (;;) {
+        const ssize_t n = ::pread(input->fd, buffer, size_t(size), off_t(input->position));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return AVERROR(errno);
+        if (n == 0)
+            return AVERROR_EOF;
+        input->position += n;
+        return int(n);
+    }
+}
+
+int64_t seekInput(void* opaque, int64_t offset, int whence)
+{
+    auto* input = static_cast<DescriptorInput*>(opaque);
+    switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE: return input->size;
+    case SEEK_SET: break;
+    case SEEK_CUR: offset += input->position; break;
+    case SEEK_END: offset += input->size; break;
+    default: return AVERROR(EINVAL);
+    }
+    if (offset < 0)
+        return AVERROR(EINVAL);
+    input->position = offset;
+    return offset;
+}
+
+int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
+{
+    return AVERROR(EPERM);
+}
+
+struct InputContextFreer {
+    void operator()(AVIOContext* c) const
+    {
+        ff().av_free(c->buffer);
+        ff().avio_context_free(&c);
+    }
+};
+using InputPtr = std::unique_ptr<AVIOContext, InputContextFreer>;
 
 // Enough packets to reach any poster frame from the keyframe before it in a
 // sane file; a damaged index must not make us read a whole movie.
@@ -217,30 +275,32 @@ QImage convertFrame(const AVFrame* frame, QSize size)
 
 } // namespace
 
-std::optional<double> ReadQuickTimePosterTime(const QByteArray& path)
+namespace {
+
+std::optional<double> quickTimePosterTime(int fd)
 {
-    UniqueFd file(::open(path.constData(), O_RDONLY | O_CLOEXEC));
-    if (!file.valid())
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
         return std::nullopt;
-    const off_t length = ::lseek(file.get(), 0, SEEK_END);
+    const off_t length = st.st_size;
     if (length <= 0)
         return std::nullopt;
 
-    const std::optional<Box> movie = findChild(file.get(), 0, length, fourCC("moov"));
+    const std::optional<Box> movie = findChild(fd, 0, length, fourCC("moov"));
     if (!movie)
         return std::nullopt;
-    const std::optional<Box> header = findChild(file.get(), movie->payload, movie->end, fourCC("mvhd"));
+    const std::optional<Box> header = findChild(fd, movie->payload, movie->end, fourCC("mvhd"));
     if (!header)
         return std::nullopt;
 
     unsigned char body[96];
     const int64_t available = header->end - header->payload;
-    if (available < 4 || !readAt(file.get(), header->payload, body, 4))
+    if (available < 4 || !readAt(fd, header->payload, body, 4))
         return std::nullopt;
     const int version = body[0];
     const int64_t timescaleAt = version == 1 ? 20 : 12;
     const int64_t posterAt = version == 1 ? 92 : 80;
-    if (available < posterAt + 4 || !readAt(file.get(), header->payload, body, size_t(posterAt + 4)))
+    if (available < posterAt + 4 || !readAt(fd, header->payload, body, size_t(posterAt + 4)))
         return std::nullopt;
     const uint32_t timescale = bigEndian32(body + timescaleAt);
     const uint32_t poster = bigEndian32(body + posterAt);
@@ -249,18 +309,44 @@ std::optional<double> ReadQuickTimePosterTime(const QByteArray& path)
     return double(poster) / double(timescale);
 }
 
+} // namespace
+
+std::optional<double> ReadQuickTimePosterTime(const QByteArray& path)
+{
+    const UniqueFd file = OpenDescriptorForReading(path);
+    if (!file.valid())
+        return std::nullopt;
+    return quickTimePosterTime(file.get());
+}
+
 std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge)
 {
-    if (!movie::Load())
+    const UniqueFd file = OpenDescriptorForReading(path);
+    if (!file.valid() || !movie::Load())
         return std::nullopt;
-
-    // Local files only: a playlist or reference movie among the selection must
-    // not make us fetch anything from the network or from other schemes.
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0)
+        return std::nullopt;
+    DescriptorInput input{file.get(), 0, int64_t(st.st_size)};
+    constexpr int kInputBufferBytes = 64 * 1024;
+    auto* buffer = static_cast<unsigned char*>(ff().av_malloc(kInputBufferBytes));
+    if (!buffer)
+        return std::nullopt;
+    InputPtr io(ff().avio_alloc_context(buffer, kInputBufferBytes, 0, &input, readInput, nullptr, seekInput));
+    if (!io) {
+        ff().av_free(buffer);
+        return std::nullopt;
+    }
+    AVFormatContext* opened = ff().avformat_alloc_context();
+    if (!opened)
+        return std::nullopt;
+    opened->pb = io.get();
+    opened->flags |= AVFMT_FLAG_CUSTOM_IO;
+    opened->io_open = refuseNestedOpen;
     AVDictionary* options = nullptr;
-    ff().av_dict_set(&options, "protocol_whitelist", "file", 0);
-    AVFormatContext* opened = nullptr;
-    const QByteArray url = "file:" + path;
-    const int status = ff().avformat_open_input(&opened, url.constData(), nullptr, &options);
+    ff().av_dict_set(&options, "protocol_whitelist", "none", 0);
+    // On failure the context is freed by the call itself.
+    const int status = ff().avformat_open_input(&opened, nullptr, nullptr, &options);
     ff().av_dict_free(&options);
     if (status < 0)
         return std::nullopt;
@@ -303,7 +389,7 @@ std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge)
         }
     } else {
         if (std::strstr(format->iformat->name, "mov")) {
-            const std::optional<double> seconds = ReadQuickTimePosterTime(path);
+            const std::optional<double> seconds = quickTimePosterTime(file.get());
             if (seconds && *seconds > 0 && stream->time_base.num > 0 && stream->time_base.den > 0) {
                 const double ticks = *seconds * stream->time_base.den / stream->time_base.num;
                 const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;

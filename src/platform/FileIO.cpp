@@ -1,9 +1,9 @@
 #include "platform/FileIO.h"
 
 #include "platform/TemporaryFile.h"
+#include "platform/PictureFile.h"
 #include "platform/UniqueFd.h"
 
-#include <QImageReader>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -26,11 +26,28 @@ std::unique_ptr<QFile> wrapDescriptor(int fd, QIODevice::OpenMode mode)
 }
 } // namespace
 
-std::unique_ptr<QFile> OpenFileForReading(const FileRef& file)
+UniqueFd OpenDescriptorForReading(const QByteArray& path, ReadableKind kind)
+{
+    if (path.isEmpty())
+        return UniqueFd();
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd.valid())
+        return UniqueFd();
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return UniqueFd();
+    const bool wanted = S_ISREG(st.st_mode) || (kind == ReadableKind::RegularFileOrFolder && S_ISDIR(st.st_mode));
+    if (!wanted)
+        return UniqueFd();
+    return fd;
+}
+
+std::unique_ptr<QFile> OpenFileForReading(const FileRef& file, ReadableKind kind)
 {
     if (file.isEmpty())
         return nullptr;
-    return wrapDescriptor(::open(file.c_path(), O_RDONLY | O_CLOEXEC), QIODevice::ReadOnly);
+    return wrapDescriptor(OpenDescriptorForReading(file.path(), kind).release(), QIODevice::ReadOnly);
 }
 
 std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxBytes, QString* error)
@@ -40,13 +57,10 @@ std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxByte
             *error = why;
         return std::nullopt;
     };
-    // O_NONBLOCK: a FIFO named like the file must not stall us.
-    const UniqueFd file(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    const UniqueFd file = OpenDescriptorForReading(path);
     const int fd = file.get();
-    if (fd < 0)
-        return fail(QStringLiteral("no such regular file"));
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (fd < 0 || ::fstat(fd, &st) != 0)
         return fail(QStringLiteral("no such regular file"));
     if (st.st_size > maxBytes)
         return fail(QStringLiteral("larger than %1 bytes").arg(maxBytes));
@@ -67,16 +81,12 @@ std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxByte
     return bytes;
 }
 
-QImage ReadImageFile(const FileRef& file)
+QImage ReadImageFile(const FileRef& file, int maxEdge, PictureStatus* status)
 {
-    if (!file.isRegularFile())
-        return {};
-    std::unique_ptr<QFile> device = OpenFileForReading(file);
-    if (!device)
-        return {};
-    QImageReader reader(device.get());
-    reader.setAutoTransform(true);
-    return reader.read();
+    PictureResult result = ReadPictureFile(file, FitWithin(maxEdge));
+    if (status)
+        *status = result.status;
+    return std::move(result.decoded.picture);
 }
 
 namespace {

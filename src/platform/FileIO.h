@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileRef.h"
+#include "platform/UniqueFd.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -13,14 +14,29 @@ namespace pictomat {
 
 // QFile takes QString names, which cannot carry every byte a Linux name may
 // hold; these open by the file system's own bytes and hand Qt the descriptor.
-std::unique_ptr<QFile> OpenFileForReading(const FileRef& file);
+
+// What a file read for its contents may be.
+enum class ReadableKind {
+    RegularFile,
+    RegularFileOrFolder,
+};
+// Opens a file for its contents without ever blocking: a FIFO, a device or a
+// socket named like the file (or put in its place while a command runs) is
+// refused, checked on the opened descriptor itself so that nothing can be
+// swapped in between. Null when the file is missing or not of the kind asked.
+std::unique_ptr<QFile> OpenFileForReading(const FileRef& file, ReadableKind kind = ReadableKind::RegularFile);
+// The same as a descriptor, for readers that take one (the movie reader).
+UniqueFd OpenDescriptorForReading(const QByteArray& path, ReadableKind kind = ReadableKind::RegularFile);
 
 // A regular file's bytes when it holds at most maxBytes. Anything else (a
 // FIFO, a device, a folder, a larger file) gives nothing, and never blocks.
 std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxBytes, QString* error = nullptr);
 
-// Decodes a picture file with the image layer; null image when it is none.
-QImage ReadImageFile(const FileRef& file);
+// Decodes a picture file at no more than maxEdge pixels along its longer edge
+// (scaled while it is decoded), upright. Null image when it is no picture;
+// *status (when given) tells a picture past the size limits from no picture.
+enum class PictureStatus;
+QImage ReadImageFile(const FileRef& file, int maxEdge, PictureStatus* status = nullptr);
 
 // Writes bytes atomically beside the target (a TemporaryFile, fsync, rename,
 // fsync of the folder), so the target is always either its old contents or

@@ -4,7 +4,10 @@
 #include "platform/IconTheme.h"
 #include "platform/IconThemeEngine.h"
 #include "platform/Paths.h"
+#include "platform/FileIO.h"
+#include "platform/PictureFile.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -17,6 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -181,13 +185,8 @@ QMimeType mimeTypeOf(const FileRef& item, const struct stat& st)
         return db.mimeTypeForName(QStringLiteral("inode/blockdevice"));
     // Sniff through our own descriptor so that names that are not valid UTF-8
     // still reach their contents; never block on what is not a plain file.
-    const int fd = ::open(item.c_path(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd >= 0) {
-        QFile file;
-        if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-            return db.mimeTypeForFileNameAndData(name, &file);
-        ::close(fd);
-    }
+    if (const std::unique_ptr<QFile> file = OpenFileForReading(item))
+        return db.mimeTypeForFileNameAndData(name, file.get());
     return db.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
 }
 
@@ -231,21 +230,22 @@ QVector<Tier> tiersFor(const FileRef& item, const struct stat& st)
 
 std::optional<IconProvider::Icon> pictureIcon(const QByteArray& path)
 {
-    // Only a plain file with contents: a FIFO would block the reader, and
-    // files under /proc claim to be empty while some never end.
-    struct stat st;
-    if (path.isEmpty() || ::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
+    // Only a plain file with contents that is a picture by its bytes: a FIFO
+    // would block the reader, and files under /proc claim to be empty while
+    // some never end.
+    const std::unique_ptr<QFile> device = OpenFileForReading(FileRef(path));
+    if (!device || device->size() <= 0)
+        return std::nullopt;
+    const QByteArray format = SniffPictureFormat(device->peek(1024), path);
+    if (format.isEmpty())
         return std::nullopt;
     const QString file = QFile::decodeName(path);
-    QImageReader reader(file);
-    const QSize size = reader.size();
-    if (!reader.canRead())
-        return std::nullopt;
     IconProvider::Icon icon;
     icon.source = file;
     IconFile f;
     f.path = file;
-    f.scalable = reader.format() == "svg" || reader.format() == "svgz";
+    f.scalable = format == "svg" || format == "svgz";
+    const QSize size = f.scalable ? QSize() : QImageReader(device.get(), format).size();
     f.size = size.isValid() ? qMax(size.width(), size.height()) : 0;
     icon.files.append(f);
     icon.icon = MakeFileSetIcon(icon.files);
@@ -292,8 +292,14 @@ void IconProvider::reset()
 
 void IconProvider::setUp() const
 {
-    // The desktop's theme can change while we run; the rest stays until reset().
+    // The desktop's theme can change while we run, so it is asked again, but
+    // not for every item of a long selection; the rest stays until reset().
+    constexpr qint64 kRecheckMs = 1000;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (m_ready && now >= m_themeCheckedAt && now - m_themeCheckedAt < kRecheckMs)
+        return;
     const QString theme = userThemeName();
+    m_themeCheckedAt = now;
     if (m_ready && theme == m_themeName)
         return;
     const QStringList paths = IconThemeSearchPaths();
@@ -348,9 +354,7 @@ std::optional<IconProvider::Icon> IconProvider::iconFor(const FileRef& item) con
 
 QImage IconProvider::render(const Icon& icon, int size)
 {
-    // Beyond this an icon is no longer an icon but a memory exhaustion.
-    constexpr int kLargestEdge = 16384;
-    if (size <= 0 || size > kLargestEdge || icon.isNull())
+    if (size <= 0 || size > kLargestRenderEdge || icon.isNull())
         return {};
     if (!icon.files.isEmpty())
         return RenderIconFiles(icon.files, size);
@@ -370,6 +374,48 @@ QImage IconProvider::render(const Icon& icon, int size)
     out.fill(Qt::transparent);
     DrawFitted(out, picture.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     return out;
+}
+
+QMap<int, QImage> IconProvider::render(const Icon& icon, const QList<int>& sizes)
+{
+    QMap<int, QImage> pictures;
+    int largest = 0;
+    for (int size : sizes) {
+        if (size > 0 && size <= kLargestRenderEdge)
+            largest = std::max(largest, size);
+    }
+    if (largest == 0 || icon.isNull())
+        return pictures;
+    if (icon.files.isEmpty()) {
+        for (int size : sizes) {
+            QImage picture = render(icon, size);
+            if (!picture.isNull())
+                pictures.insert(size, picture);
+        }
+        return pictures;
+    }
+    IconFileRenderer renderer(icon.files, largest);
+    for (int size : sizes) {
+        if (size <= 0 || size > kLargestRenderEdge)
+            continue;
+        QImage picture = renderer.render(size);
+        if (!picture.isNull())
+            pictures.insert(size, picture);
+    }
+    return pictures;
+}
+
+bool IconProvider::hasIcon(const FileRef& item) const
+{
+    struct stat st;
+    if (item.isEmpty() || ::lstat(item.c_path(), &st) != 0)
+        return false;
+    // Every item that exists ends at the generic icon, which we ship.
+    const QByteArray generic = QFile::encodeName(DataDirectory() + QStringLiteral("/icons/application-x-generic.svg"));
+    struct stat shipped;
+    if (::stat(generic.constData(), &shipped) == 0 && S_ISREG(shipped.st_mode))
+        return true;
+    return iconFor(item).has_value();
 }
 
 } // namespace pictomat

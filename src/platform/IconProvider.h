@@ -4,6 +4,8 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -42,13 +44,27 @@ public:
 
     static IconProvider& shared();
 
+    // The largest edge an icon is drawn at. Beyond it an icon is no longer an
+    // icon but a memory exhaustion: a few bitmaps of this size stay well
+    // under a gigabyte.
+    static constexpr int kLargestRenderEdge = 4096;
+
     // Nothing for the empty reference or a missing item.
     std::optional<Icon> iconFor(const FileRef& item) const;
 
     // The icon rendered to exactly size x size pixels (premultiplied ARGB),
     // scaled up when the theme has nothing that large and scalable icons drawn
-    // at the exact size. Null image when the item has no icon or size <= 0.
+    // at the exact size. Null image when the item has no icon, size <= 0 or
+    // past kLargestRenderEdge, or the icon draws nothing.
     static QImage render(const Icon& icon, int size);
+    // The same at several sizes, reading the icon's files once; sizes that
+    // draw nothing are left out.
+    static QMap<int, QImage> render(const Icon& icon, const QList<int>& sizes);
+
+    // Whether the item has an icon to show, found without reading the
+    // icon theme: true for every item that exists, as long as the generic
+    // icon we ship is there (else the full lookup decides).
+    bool hasIcon(const FileRef& item) const;
 
     // The icon names tried for an item, most specific first (for tests).
     QStringList iconNamesFor(const FileRef& item) const;
@@ -68,6 +84,7 @@ private:
     mutable bool m_ready = false;
     mutable std::unique_ptr<IconThemeSet> m_themes;
     mutable QString m_themeName;
+    mutable qint64 m_themeCheckedAt = 0;
 };
 
 } // namespace pictomat

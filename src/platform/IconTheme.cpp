@@ -4,12 +4,12 @@
 #include "platform/FileIO.h"
 
 #include "platform/Paths.h"
+#include "platform/PictureFile.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QSet>
 
 #include <gio/gio.h>
@@ -406,7 +406,7 @@ std::optional<IconThemeSet::Found> IconThemeSet::lookup(const QStringList& names
                 f.path = path;
                 f.scalable = isScalableFile(path);
                 // A loose picture's size is whatever it holds.
-                const QSize size = QImageReader(path).size();
+                const QSize size = PictureFileSize(QFile::encodeName(path));
                 f.size = size.isValid() ? qMax(size.width(), size.height()) : 0;
                 return Found{name, {f}};
             }

@@ -1,8 +1,10 @@
 #include "platform/IconThemeEngine.h"
 
+#include "platform/PictureFile.h"
+
 #include <QApplication>
 #include <QIconEngine>
-#include <QImageReader>
+#include <QFile>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyle>
@@ -44,28 +46,88 @@ void DrawFitted(QImage& out, const QImage& picture)
     painter.drawImage(QPoint((out.width() - target.width()) / 2, (out.height() - target.height()) / 2), scaled);
 }
 
+// A file of the icon as read: a parsed drawing or a decoded picture; neither
+// when it could not be read.
+struct IconFileRenderer::Loaded {
+    std::unique_ptr<QSvgRenderer> svg;
+    QImage picture;
+};
+
+IconFileRenderer::IconFileRenderer(QVector<IconFile> files, int largestSize)
+    : m_files(std::move(files)), m_largestSize(largestSize)
+{
+}
+
+IconFileRenderer::~IconFileRenderer() = default;
+
+const IconFileRenderer::Loaded* IconFileRenderer::load(const IconFile& file)
+{
+    auto it = m_loaded.constFind(file.path);
+    if (it != m_loaded.cend())
+        return it->get();
+    auto loaded = std::make_shared<Loaded>();
+    const QByteArray path = QFile::encodeName(file.path);
+    if (file.scalable) {
+        // The document is read through our capped reader: a small .svgz can
+        // inflate to gigabytes in the SVG module's own reader.
+        if (const std::optional<QByteArray> document = ReadSvgDocument(path)) {
+            auto svg = std::make_unique<QSvgRenderer>(*document);
+            if (svg->isValid()) {
+                svg->setAspectRatioMode(Qt::KeepAspectRatio);
+                loaded->svg = std::move(svg);
+            }
+        }
+    } else {
+        PictureResult picture = ReadPictureFile(FileRef(path), FitWithin(std::max(m_largestSize, 1)));
+        if (picture.ok())
+            loaded->picture = picture.decoded.picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    m_loaded.insert(file.path, loaded);
+    return loaded.get();
+}
+
 namespace {
 
-bool drawFile(QImage& out, const IconFile& file)
+bool drawsSomething(const QImage& image)
 {
-    if (file.scalable) {
-        QSvgRenderer svg(file.path);
-        if (!svg.isValid())
-            return false;
-        svg.setAspectRatioMode(Qt::KeepAspectRatio);
-        QPainter painter(&out);
-        painter.setRenderHint(QPainter::Antialiasing);
-        svg.render(&painter, QRectF(0, 0, out.width(), out.height()));
-        return true;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) != 0)
+                return true;
+        }
     }
-    QImageReader reader(file.path);
-    reader.setAutoTransform(true);
-    const QImage picture = reader.read();
-    if (picture.isNull())
-        return false;
-    DrawFitted(out, picture.convertToFormat(QImage::Format_ARGB32_Premultiplied));
-    return true;
+    return false;
 }
+
+} // namespace
+
+QImage IconFileRenderer::render(int size)
+{
+    if (size <= 0 || m_files.isEmpty())
+        return {};
+    for (const IconFile& file : candidatesFor(m_files, size)) {
+        const Loaded* loaded = load(file);
+        if (!loaded->svg && loaded->picture.isNull())
+            continue;
+        QImage out(size, size, QImage::Format_ARGB32_Premultiplied);
+        if (out.isNull())
+            return {};
+        out.fill(Qt::transparent);
+        if (loaded->svg) {
+            QPainter painter(&out);
+            painter.setRenderHint(QPainter::Antialiasing);
+            loaded->svg->render(&painter, QRectF(0, 0, out.width(), out.height()));
+        } else {
+            DrawFitted(out, loaded->picture);
+        }
+        if (drawsSomething(out))
+            return out;
+    }
+    return {};
+}
+
+namespace {
 
 // Sizes are drawn on request from the same pictures render() uses, so the
 // menu shows what the commands write.
@@ -134,17 +196,7 @@ private:
 
 QImage RenderIconFiles(const QVector<IconFile>& files, int size)
 {
-    if (size <= 0 || files.isEmpty())
-        return {};
-    for (const IconFile& file : candidatesFor(files, size)) {
-        QImage out(size, size, QImage::Format_ARGB32_Premultiplied);
-        if (out.isNull())
-            return {};
-        out.fill(Qt::transparent);
-        if (drawFile(out, file))
-            return out;
-    }
-    return {};
+    return IconFileRenderer(files, size).render(size);
 }
 
 QIcon MakeFileSetIcon(const QVector<IconFile>& files)

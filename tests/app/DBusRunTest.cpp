@@ -110,8 +110,8 @@ TEST_F(DBusRunTest, RunsEveryKindOfCommandWithTheSameMessagesAndRefusesGarbage)
     // and the answer names it.
     ASSERT_EQ(RunPictomat({"defaults", "write", "IconSize", "-int", "0"}).exitCode, 0);
     r = run({"export", QStringLiteral("['%1']").arg(uri(other)), "{'extension': <'png'>}"});
-    EXPECT_EQ(r.out.trimmed(), QStringLiteral("(1, ['%1/other.txt.png could not be written: no picture can be drawn "
-                                              "at 0 pixels'])")
+    EXPECT_EQ(r.out.trimmed(), QStringLiteral("(1, ['%1/other.txt.png could not be written: no image is drawn "
+                                              "at 0 pixels; icons are drawn from 1 to 4096'])")
                                    .arg(work())
                                    .toUtf8())
         << r.err.toStdString();

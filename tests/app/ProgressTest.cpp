@@ -12,6 +12,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -37,13 +39,34 @@ protected:
         prefs::PreferenceStore::resetShared();
         TestEnv::TearDown();
     }
-    // count text files named 00.txt, 01.txt, ... in their own folder.
-    SelectedItems textFiles(int count)
+    // Items that each show an icon of their own, a large picture: a command
+    // renders every distinct icon once, so only distinct icons keep it busy
+    // long enough for its progress window to show.
+    SelectedItems itemsWithOwnIcons(int count)
     {
+        QImage noise(1024, 1024, QImage::Format_RGB32);
+        quint32 seed = 1;
+        for (int y = 0; y < noise.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(noise.scanLine(y));
+            for (int x = 0; x < noise.width(); ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                row[x] = 0xff000000u | (seed >> 8);
+            }
+        }
+        QDir().mkpath(work() + "/icons");
+        const QString first = work() + "/icons/00.png";
+        noise.save(first, "PNG");
         SelectedItems items;
         items.items.emplace();
-        for (int i = 0; i < count; ++i)
-            items.items->append(FileRef(writeFile(QStringLiteral("items/%1.txt").arg(i, 2, 10, QLatin1Char('0')), "x")));
+        for (int i = 0; i < count; ++i) {
+            const QString number = QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
+            const QString icon = work() + "/icons/" + number + ".png";
+            if (i > 0)
+                QFile::copy(first, icon);
+            items.items->append(FileRef(writeFile("items/" + number + ".desktop",
+                                                  "[Desktop Entry]\nType=Application\nName=I\nIcon=" +
+                                                      QFile::encodeName(icon) + "\n")));
+        }
         items.count = count;
         return items;
     }
@@ -86,7 +109,7 @@ TEST_F(ProgressTest, TheTrayWindowShowsTheCommandAndStopLeavesExactlyTheFinished
         stopped = true;
     });
     watcher.start();
-    controller.runCommand(makeIcon(textFiles(50)));
+    controller.runCommand(makeIcon(itemsWithOwnIcons(50)));
     watcher.stop();
 
     ASSERT_TRUE(stopped) << "the progress window never showed";
@@ -97,7 +120,7 @@ TEST_F(ProgressTest, TheTrayWindowShowsTheCommandAndStopLeavesExactlyTheFinished
     // file for the item the Stop came before.
     QStringList expected;
     for (int i = 0; i < finished; ++i)
-        expected << QStringLiteral("%1.txt.icns").arg(i, 2, 10, QLatin1Char('0'));
+        expected << QStringLiteral("%1.desktop.icns").arg(i, 2, 10, QLatin1Char('0'));
     const QStringList names = QDir(work() + "/items").entryList({"*.icns"}, QDir::Files | QDir::Hidden);
     EXPECT_EQ(names.join(' ').toStdString(), expected.join(' ').toStdString());
     EXPECT_EQ(QDir(work() + "/items").entryList(QDir::Files | QDir::Hidden).size(), 50 + finished);
@@ -127,7 +150,7 @@ TEST_F(ProgressTest, AlertsOfferStopWhileItemsRemainAndStopEndsTheCommand)
 
 TEST_F(ProgressTest, TheTerminalShowsALineAndCtrlCStopsAfterTheItemInHand)
 {
-    const SelectedItems items = textFiles(30);
+    const SelectedItems items = itemsWithOwnIcons(30);
     for (const char* setting : {"UseItemsFolder -bool true", "OpenImageFolderForMe -bool false",
                                 "OpenImageFileForMe -bool false"})
         ASSERT_EQ(RunPictomat(QStringList{"defaults", "write"} + QString::fromLatin1(setting).split(' ')).exitCode, 0);
@@ -164,7 +187,7 @@ sys.stdout.write(out.decode('utf-8', 'replace'))
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QString out = QString::fromUtf8(r.out);
     EXPECT_TRUE(out.startsWith("130\n")) << out.toStdString();
-    EXPECT_TRUE(out.contains("\r\033[K1 of 30  00.txt\r\033[K2 of 30  01.txt")) << out.toStdString();
+    EXPECT_TRUE(out.contains("\r\033[K1 of 30  00.desktop\r\033[K2 of 30  01.desktop")) << out.toStdString();
     const QStringList outputs = QDir(work() + "/items").entryList({"*.icns"}, QDir::Files);
     EXPECT_GE(outputs.size(), 4);
     EXPECT_LE(outputs.size(), 5);

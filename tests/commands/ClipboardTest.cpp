@@ -234,6 +234,35 @@ TEST_F(ClipboardTest, PasteTakesImageDataOrOneImageFileAndRefusesTheRest)
     EXPECT_EQ(test::PillowCompare(iconOf(target), QFile::encodeName(work() + "/left-red.png")), "PNG same");
 }
 
+TEST_F(ClipboardTest, A48MegapixelPhotoPastesAsFileAndAsImageData)
+{
+    // Past what Qt's readers decode whole: decoded at the custom icon's size instead.
+    const QString photo = work() + "/photo.jpg";
+    const test::ProcessResult made = test::RunPython(
+        "import sys\nfrom PIL import Image\n"
+        "im = Image.new('RGB', (8000, 6000), (200, 30, 30))\nim.paste((30, 30, 200), (4000, 0, 8000, 6000))\n"
+        "im.save(sys.argv[1], quality=80)\n",
+        {photo});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    const auto pillowSize = [](const QByteArray& icon) {
+        return test::RunPython("import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
+                               "print(im.format, '%dx%d' % im.size)\n",
+                               {QFile::decodeName(icon)})
+            .out.trimmed();
+    };
+    const QByteArray target = writeFile("target.txt", "T");
+    putOnClipboard(FileRef(QFile::encodeName(photo)).uri() + "\r\n", "text/uri-list");
+    test::ProcessResult r = pictomat({"paste-icon", arg(target)});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(pillowSize(iconOf(target)), "PNG 1024x768");
+
+    const QByteArray other = writeFile("other.txt", "O");
+    putOnClipboard(readAll(photo), "image/jpeg");
+    r = pictomat({"paste-icon", arg(other)});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(pillowSize(iconOf(other)), "PNG 1024x768");
+}
+
 TEST_F(ClipboardTest, CopiedIconPastesOntoEveryItemAndAFailureStaysWithItsItem)
 {
     ASSERT_EQ(pictomat({"copy-icon", arg(first)}).exitCode, 0);

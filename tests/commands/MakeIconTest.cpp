@@ -294,13 +294,16 @@ TEST_F(MakeIcon, UnusableIconSizesLeaveTheEmptyOutput)
 {
     const QByteArray item = writeFile("notes.txt", "words");
     select({item});
-    for (qint64 size : {0, -5, 30000}) {
+    // 16384 would be a gigabyte per bitmap: refused at once, like nonsense.
+    for (qint64 size : {0, -5, 16384, 30000}) {
+        desktop.standardOutput.clear();
         set(prefs::key::IconSize, size);
         runExport(*exporterFor("png"));
         const QString output = work() + "/notes.txt.png";
         EXPECT_TRUE(QFileInfo::exists(output)) << size;
         EXPECT_EQ(QFileInfo(output).size(), 0) << size;
         EXPECT_EQ(context.lastOutputFile, FileRef(QFile::encodeName(output)));
+        EXPECT_EQ(desktop.standardOutput, "Pictomat: An error occurred loading the icon data.") << size;
     }
     EXPECT_TRUE(desktop.alerts.isEmpty());
 }

@@ -5,3 +5,7 @@ pictomat_add_test(test_makeicon SOURCES MakeIconTest.cpp MakeIconSupport.cpp Mak
 # does not hide the results above.
 pictomat_add_test(test_makeicon_cli NEEDS_BINARY SOURCES MakeIconCliTest.cpp MakeIconSupport.cpp MakeIconSupport.h
   LIBS pictomat_app)
+# What commands make of unusual inputs: very large pictures, bombs, misnamed
+# files, icons that draw nothing, shared icons, FIFOs among the items.
+pictomat_add_test(test_media_input NEEDS_BINARY SOURCES MediaInputTest.cpp MakeIconSupport.cpp MakeIconSupport.h
+  LIBS pictomat_app)
