@@ -3,6 +3,7 @@
 #include "commands/Dispatcher.h"
 #include "image/Exporters.h"
 #include "icns/IconFamily.h"
+#include "platform/IconProvider.h"
 #include "platform/FileIO.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
@@ -21,6 +22,7 @@ void MakeIconFixture::SetUp()
     TestEnv::SetUp();
     prefs::PreferenceStore::resetShared();
     exporters = LoadExporterList(desktop);
+    IconProvider::shared().reset();
     desktop.standardOutput.clear();
     set(prefs::key::UseItemsFolder, true);
     set(prefs::key::OpenImageFolderForMe, false);

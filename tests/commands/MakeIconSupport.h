@@ -6,6 +6,7 @@
 #include "TestEnv.h"
 
 #include <QColor>
+#include <QFile>
 #include <QImage>
 #include <QVariant>
 
@@ -19,6 +20,8 @@ protected:
     void TearDown() override;
 
     void set(const char* key, const QVariant& value);
+    // A file in the work folder, where outputs beside the items land.
+    QByteArray out(const QString& name) const { return QFile::encodeName(work() + "/" + name); }
     void select(const QList<QByteArray>& paths);
     // The exporter writing this extension, or for a MIME type; nothing when none.
     std::optional<ExporterInfo> exporterFor(const QString& extension) const;

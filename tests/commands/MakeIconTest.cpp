@@ -30,14 +30,6 @@ namespace {
 
 class MakeIcon : public test::MakeIconFixture {
 protected:
-    void SetUp() override
-    {
-        MakeIconFixture::SetUp();
-        IconProvider::shared().reset();
-    }
-
-    QByteArray out(const QString& name) const { return QFile::encodeName(work() + "/" + name); }
-
     QByteArray gioCustomIcon(const QByteArray& item) { return test::GioCustomIcon(item); }
 };
 

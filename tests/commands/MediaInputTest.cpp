@@ -22,12 +22,6 @@ const QString kCannotSet = QStringLiteral("The files graphic image could not be 
 
 class MediaInput : public test::MakeIconFixture {
 protected:
-    void SetUp() override
-    {
-        MakeIconFixture::SetUp();
-        IconProvider::shared().reset();
-    }
-    QByteArray out(const QString& name) const { return QFile::encodeName(work() + "/" + name); }
     void pillow(const QString& script)
     {
         writeFile(".keep", "");

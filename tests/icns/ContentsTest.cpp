@@ -22,11 +22,7 @@ namespace {
 
 QByteArray png(const QImage& image)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return test::PngBytes(image);
 }
 
 QImage decoded(const QByteArray& bytes)

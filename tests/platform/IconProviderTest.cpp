@@ -20,11 +20,7 @@ QByteArray pngOf(int edge, QColor colour)
 {
     QImage image(edge, edge, QImage::Format_ARGB32);
     image.fill(colour);
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return data;
+    return test::PngBytes(image);
 }
 
 int visiblePixels(const QImage& image)

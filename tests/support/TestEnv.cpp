@@ -1,5 +1,7 @@
 #include "TestEnv.h"
 
+#include <QBuffer>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -114,6 +116,15 @@ QByteArray GioCustomIcon(const QByteArray& item, const QString& metadataHome)
 ProcessResult RunPictomat(const QStringList& arguments, const QStringList& extraEnvironment, int timeoutMs)
 {
     return RunProcess(QStringLiteral(PICTOMAT_BINARY), arguments, extraEnvironment, timeoutMs);
+}
+
+QByteArray PngBytes(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
 }
 
 ProcessResult RunPython(const QString& script, const QStringList& arguments, int timeoutMs)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -64,6 +65,9 @@ ProcessResult RunProcess(const QString& program, const QStringList& arguments,
 // Runs the built pictomat executable.
 ProcessResult RunPictomat(const QStringList& arguments, const QStringList& extraEnvironment = {},
                           int timeoutMs = 30000);
+// A picture as the bytes of a PNG file.
+QByteArray PngBytes(const QImage& image);
+
 // Runs /usr/bin/python3 with a script given as text.
 ProcessResult RunPython(const QString& script, const QStringList& arguments = {}, int timeoutMs = 30000);
 
