@@ -22,7 +22,7 @@ namespace {
 
 QByteArray png(const QImage& image)
 {
-    return test::PngBytes(image);
+    return pictomat::test::PngBytes(image);
 }
 
 QImage decoded(const QByteArray& bytes)
