@@ -292,19 +292,29 @@ void AppController::showMenuAtPointer()
 void AppController::handOver(const QList<QByteArray>& uris)
 {
     m_pendingHandOver = uris;
-    if (!m_requestTimer.isActive())
-        m_requestTimer.start();
+    scheduleAnswer();
 }
 
 void AppController::requestMenuAtPointer()
 {
     m_menuRequested = true;
-    if (!m_requestTimer.isActive())
-        m_requestTimer.start();
+    scheduleAnswer();
+}
+
+void AppController::scheduleAnswer()
+{
+    if (m_requestTimer.isActive())
+        return;
+    // The first request of a burst is answered as soon as the calls already
+    // waiting have been read; after an answer, the next one comes no sooner
+    // than kRequestBurstMs later, so a flood costs a rebuild per interval.
+    const qint64 since = m_lastAnswer.isValid() ? m_lastAnswer.elapsed() : kRequestBurstMs;
+    m_requestTimer.start(int(qBound<qint64>(0, qint64(kRequestBurstMs) - since, qint64(kRequestBurstMs))));
 }
 
 void AppController::answerRequests()
 {
+    m_lastAnswer.start();
     const bool handedOver = m_pendingHandOver.has_value();
     if (handedOver) {
         QString error;

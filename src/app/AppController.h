@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <deque>
@@ -45,9 +46,9 @@ public:
     void showMenuAtPointer();
     // Requests from other programs (D-Bus), taken in bursts: a hand-over
     // replaces one that still waits, and the menu is rebuilt and shown once
-    // for everything asked within kRequestBurstMs. A hand-over is recorded
-    // and the menu rebuilt at once, since some tray hosts fetch the menu only
-    // after showing it.
+    // for everything that arrives while an answer waits, at most once every
+    // kRequestBurstMs. A hand-over is recorded and the menu rebuilt at once,
+    // since some tray hosts fetch the menu only after showing it.
     void handOver(const QList<QByteArray>& uris);
     void requestMenuAtPointer();
     static constexpr int kRequestBurstMs = 50;
@@ -109,6 +110,8 @@ private:
     std::optional<QList<QByteArray>> m_pendingHandOver;
     bool m_menuRequested = false;
     QTimer m_requestTimer;
+    QElapsedTimer m_lastAnswer;
+    void scheduleAnswer();
     // Watching for a tray host while there is none.
     std::unique_ptr<QDBusServiceWatcher> m_trayHostWatcher;
     QTimer m_trayManagerPoll;
