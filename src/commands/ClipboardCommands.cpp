@@ -129,17 +129,13 @@ void AddCustomIconFromClipboard(CommandContext& context, const CommandRequest& r
         ShowStandardAlert(context, QStringLiteral("An image could not be created from the clipboard."));
         return;
     }
-    const QVector<FileRef> items = RequestedItems(request);
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        const FileRef& item = items.at(i);
-        if (!BeginItem(context, int(i + 1), int(items.size()), item))
-            break;
+    ForEachItem(context, request.items, [&context, &picture](const FileRef& item) {
         if (!CustomIcons::setCustomIcon(item, picture)) {
             const QString message = QStringLiteral("The clipboard image could not be copied to the file.");
             ShowStandardAlert(context, message);
             context.desktop.log(message);
         }
-    }
+    });
 }
 
 } // namespace pictomat

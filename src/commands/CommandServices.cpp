@@ -26,7 +26,11 @@ QString FailedOutputLine(const FailedOutput& failed)
     return QStringLiteral("%1 could not be written: %2").arg(failed.file.displayPath(), failed.reason);
 }
 
-bool BeginItem(CommandContext& context, int index, int count, const FileRef& item)
+namespace {
+
+// The step to the next item: reports it to whoever watches the command;
+// false when the user asked the command to stop.
+bool beginItem(CommandContext& context, int index, int count, const FileRef& item)
 {
     context.itemsRemaining = count - index;
     if (!context.progress)
@@ -35,6 +39,27 @@ bool BeginItem(CommandContext& context, int index, int count, const FileRef& ite
         return false;
     context.progress->itemStarted(index, count, item);
     return !context.progress->stopRequested();
+}
+
+} // namespace
+
+QVector<FileRef> SelectedItemList(const SelectedItems& selection)
+{
+    if (!selection.items)
+        return {};
+    return selection.items->mid(0, qMax(0, qMin<qint32>(selection.count, qint32(selection.items->size()))));
+}
+
+void ForEachItem(CommandContext& context, const SelectedItems& selection,
+                 const std::function<void(const FileRef& item)>& work)
+{
+    // A copy: the items stay as they were when the command began.
+    const QVector<FileRef> items = SelectedItemList(selection);
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (!beginItem(context, int(i + 1), int(items.size()), items.at(i)))
+            return;
+        work(items.at(i));
+    }
 }
 
 int32_t OpenWithLaunchServices(CommandContext& context, const FileRef& item)

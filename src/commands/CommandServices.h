@@ -3,6 +3,10 @@
 #include "commands/CommandContext.h"
 #include "commands/CommandSettings.h"
 
+#include <QVector>
+
+#include <functional>
+
 namespace pictomat {
 
 // Services every command shares: alerts, opening, the output folder, reveal.
@@ -17,9 +21,14 @@ void ReportFailedOutput(CommandContext& context, const FileRef& output, const QS
                         bool alerted = false);
 // How a failed output is told: "PATH could not be written: REASON".
 QString FailedOutputLine(const FailedOutput& failed);
-// The loops' step to the next item: reports it to whoever watches the
-// command; false when the user asked the command to stop.
-bool BeginItem(CommandContext& context, int index, int count, const FileRef& item);
+// The items of a selection a command works on: as many as its count says and
+// its list holds.
+QVector<FileRef> SelectedItemList(const SelectedItems& selection);
+// Works through the selection's items in order. Each is reported to whoever
+// watches the command before `work` gets it, and the command stops between
+// items when the user asked it to.
+void ForEachItem(CommandContext& context, const SelectedItems& selection,
+                 const std::function<void(const FileRef& item)>& work);
 // Opens a file or folder as if double-clicked. 0, or -43 when nothing opened.
 int32_t OpenWithLaunchServices(CommandContext& context, const FileRef& item);
 // Opens the folder the output of `item` goes to.

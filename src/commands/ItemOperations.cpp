@@ -72,36 +72,19 @@ SelectedItems SelectionFromArguments(const QList<QByteArray>& pathsOrUris)
     return selection;
 }
 
-QVector<FileRef> RequestedItems(const CommandRequest& request)
-{
-    const SelectedItems& selection = request.items;
-    if (!selection.items)
-        return {};
-    return selection.items->mid(0, qMax(0, qMin<qint32>(selection.count, qint32(selection.items->size()))));
-}
-
 void AddCustomIconsToMedia(CommandContext& context, const CommandRequest& request, const CommandSettings&)
 {
-    const QVector<FileRef> items = RequestedItems(request);
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        const FileRef& item = items.at(i);
-        if (!BeginItem(context, int(i + 1), int(items.size()), item))
-            break;
+    ForEachItem(context, request.items, [&context](const FileRef& item) {
         // It runs in the make-icon loop's place: "Go to Pictomat folder..."
         // goes where the last item's output would.
         context.currentItem = item;
         SetCustomIconFromImageFile(context, item);
-    }
+    });
 }
 
 void RemoveCustomIcons(CommandContext& context, const CommandRequest& request, const CommandSettings&)
 {
-    const QVector<FileRef> items = RequestedItems(request);
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        if (!BeginItem(context, int(i + 1), int(items.size()), items.at(i)))
-            break;
-        RemoveCustomIcon(context, items.at(i));
-    }
+    ForEachItem(context, request.items, [&context](const FileRef& item) { RemoveCustomIcon(context, item); });
 }
 
 } // namespace pictomat

@@ -28,8 +28,5 @@ void RemoveCustomIcons(CommandContext& context, const CommandRequest& request, c
 // an entry that names nothing, and still counts.
 SelectedItems SelectionFromArguments(const QList<QByteArray>& pathsOrUris);
 
-// The items of a request that the command works on: as many as its count
-// says and its list holds.
-QVector<FileRef> RequestedItems(const CommandRequest& request);
 
 } // namespace pictomat

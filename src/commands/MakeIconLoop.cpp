@@ -182,13 +182,9 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
     const SelectedItems& selection = request.items;
     if (!selection.items)
         return;
-    const qint32 count = qMin<qint32>(selection.count, qint32(selection.items->size()));
     bool wroteOutput = false;
     RenderedIcons rendered(context);
-    for (qint32 i = 0; i < count; ++i) {
-        const FileRef item = selection.items->at(i);
-        if (!BeginItem(context, i + 1, count, item))
-            break;
+    ForEachItem(context, selection, [&](const FileRef& item) {
         context.currentItem = item;
         std::optional<IconProvider::Icon> icon;
         if (work.usesIcon)
@@ -197,18 +193,18 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
             icon = IconProvider::Icon();
         if (!icon) {
             ShowStandardAlert(context, QStringLiteral("An icon for the file could not be found."));
-            continue;
+            return;
         }
         const QByteArray itemName = item.name();
         if (itemName.isEmpty())
-            continue;
+            return;
         const QByteArray outputName = work.outputName(itemName, request, settings);
         if (outputName.isEmpty())
-            continue;
+            return;
         const FileRef folder = ResolveOutputFolder(item, settings.folders);
         OutputFile output;
         if (!CreateOutputFile(context, settings, folder, outputName, &output))
-            continue;
+            return;
         const int alertsBefore = context.alertsShown;
         work.fill(context, request, settings, MakeIconItem{item, *icon, output, rendered});
         if (!output.isWritten())
@@ -217,7 +213,7 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
                                                           : output.failure(),
                                context.alertsShown != alertsBefore);
         wroteOutput = openStep(context, settings, output) || wroteOutput;
-    }
+    });
     // One file-manager window: the reveal opens the folder with the last
     // output selected (or just its folder where no file manager can select).
     // Only when nothing was written does the folder open on its own: the one

@@ -126,26 +126,18 @@ void AddShortcutIconsCommand(CommandContext& context, const CommandRequest& requ
 
 void AddShortcutIcons(CommandContext& context, const SelectedItems& selection)
 {
-    if (!selection.items)
-        return;
-    // A copy: the selection must stay as it was when the command began.
-    const QVector<FileRef> items = *selection.items;
-    const qsizetype count = std::min<qsizetype>(selection.count, items.size());
-    for (qsizetype i = 0; i < count; ++i) {
-        const FileRef& item = items[i];
-        if (!BeginItem(context, int(i + 1), int(count), item))
-            break;
+    ForEachItem(context, selection, [&context](const FileRef& item) {
         if (!IsWebLocation(item)) {
             ShowStandardAlert(context, kNotWebLocation);
-            continue;
+            return;
         }
         const std::optional<QString> address = ReadWebLocationAddress(item);
         if (!address) {
             ShowStandardAlert(context, kLocationNotFound);
-            continue;
+            return;
         }
         AddShortcutIcon(context, item, *address);
-    }
+    });
 }
 
 } // namespace pictomat
