@@ -89,7 +89,7 @@ bool trayHostPresent()
 } // namespace
 
 AppController::AppController(Desktop& desktop, QObject* parent)
-    : QObject(parent), m_desktop(desktop), m_context(desktop)
+    : QObject(parent), m_desktop(desktop), m_commandDesktop(desktop, {}), m_context(m_commandDesktop)
 {
     m_requestTimer.setSingleShot(true);
     m_requestTimer.setInterval(kRequestBurstMs);
@@ -242,29 +242,17 @@ void AppController::runQueue()
                                     Q_EMIT commandProgress(verb, index, count, item);
                                 });
         m_context.progress = &progress;
+        // A caller that answers with the alerts gets them as text.
+        m_commandDesktop.collectAlerts(next.collectAlerts);
+        Dispatch(m_context, next.request);
+        QStringList messages = m_commandDesktop.collectAlerts(false);
         if (next.collectAlerts) {
-            // A caller that answers with the alerts gets them as text; what a
-            // command leaves for the next one is kept as for any other run.
-            RoutedDesktop collecting(m_desktop, {.collectAlerts = true});
-            CommandContext context(collecting);
-            context.graphics = m_context.graphics;
-            context.currentItem = m_context.currentItem;
-            context.lastOutputFile = m_context.lastOutputFile;
-            context.progress = &progress;
-            Dispatch(context, next.request);
-            m_context.currentItem = context.currentItem;
-            m_context.lastOutputFile = context.lastOutputFile;
             // An output that could not be written fails the call as an alert does.
-            QStringList messages = collecting.alerts();
-            for (const FailedOutput& failed : context.failedOutputs)
+            for (const FailedOutput& failed : m_context.failedOutputs)
                 messages.append(FailedOutputLine(failed));
-            if (next.finished)
-                next.finished(messages);
-        } else {
-            Dispatch(m_context, next.request);
-            if (next.finished)
-                next.finished({});
         }
+        if (next.finished)
+            next.finished(messages);
         m_context.progress = nullptr;
         if (m_item)
             m_item->setToolTip(QStringLiteral("Pictomat"));

@@ -95,6 +95,9 @@ private:
     void createStatusItem();
 
     Desktop& m_desktop;
+    // What the commands see: the desktop, with alerts collected for a caller
+    // that answers with them (D-Bus) while its command runs.
+    RoutedDesktop m_commandDesktop;
     CommandContext m_context;
     MenuModel m_model;
     std::unique_ptr<QSystemTrayIcon> m_item;

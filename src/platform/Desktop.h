@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace pictomat {
 
@@ -83,6 +84,13 @@ public:
     // The collected alerts: the message, and its explanation after a line
     // break when it has one.
     const QStringList& alerts() const { return m_alerts; }
+    // Starts or ends collecting, for one caller's command; the alerts
+    // collected so far are handed over and forgotten.
+    QStringList collectAlerts(bool collect)
+    {
+        m_routes.collectAlerts = collect;
+        return std::exchange(m_alerts, {});
+    }
 
 private:
     Desktop& m_inner;
