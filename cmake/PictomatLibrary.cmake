@@ -1,6 +1,6 @@
 # pictomat_library(NAME [DEPS targets...] [PRIVATE_DEPS targets...])
 # One static library per folder under src/, made of every source in the
-# folder. Sources include each other by layer ("platform/FileRef.h"), so the
+# folder. Sources include each other by layer ("files/FileRef.h"), so the
 # include root is src/ for every library; which folder may include which is
 # the list of our libraries in DEPS and PRIVATE_DEPS, recorded here for the
 # layering check (tests/layers).

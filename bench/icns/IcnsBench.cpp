@@ -3,8 +3,8 @@
 // of the same picture, and png2icns on the sizes it accepts. Prints the median
 // of several runs and the file sizes.
 
+#include "files/FileIO.h"
 #include "icns/IconFamily.h"
-#include "platform/FileIO.h"
 
 #include <QDir>
 #include <QElapsedTimer>

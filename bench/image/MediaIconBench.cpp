@@ -4,9 +4,9 @@
 //
 //   bench_media_icon [--movie] [--repeat N] INPUT OUTPUT.icns
 
+#include "files/FileIO.h"
 #include "icns/IconFamily.h"
 #include "image/MediaIcons.h"
-#include "platform/FileIO.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,14 +1,14 @@
 #include "app/AppController.h"
 
-#include "image/Exporters.h"
 #include "app/MenuBuilder.h"
 #include "app/ProgressWindow.h"
 #include "app/Selection.h"
-#include "commands/CommandServices.h"
-#include "commands/Dispatcher.h"
-#include "platform/Paths.h"
 #include "app/Urls.h"
 #include "app/XSelections.h"
+#include "commands/CommandServices.h"
+#include "commands/Dispatcher.h"
+#include "files/Paths.h"
+#include "image/Exporters.h"
 
 #include <QAction>
 #include <QApplication>
@@ -181,7 +181,7 @@ void AppController::refresh(QMenu& menu)
 {
     m_model.graphicsAvailable = false;
     if (LoadGraphicsLayer(m_context.graphics)) {
-        m_model.exporters = LoadExporterList(m_desktop, m_context.graphics);
+        m_model.exporters = LoadExporterList(m_desktop.standardOutputWriter(), m_context.graphics);
         m_model.graphicsAvailable = true;
     }
     buildMenu(menu);

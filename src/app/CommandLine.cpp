@@ -1,14 +1,14 @@
 #include "app/CommandLine.h"
 
-#include "prefs/DefaultsTool.h"
-#include "platform/Desktop.h"
-#include "image/Exporters.h"
 #include "app/IcnsCommand.h"
 #include "app/Integration.h"
-#include "prefs/Preferences.h"
-#include "ui/PreferencesWindow.h"
 #include "app/RunVerb.h"
 #include "app/TrayService.h"
+#include "image/Exporters.h"
+#include "platform/Desktop.h"
+#include "prefs/DefaultsTool.h"
+#include "prefs/Preferences.h"
+#include "ui/PreferencesWindow.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -78,7 +78,7 @@ int listFormats(int argc, char** argv)
     // Diagnostics of the exporter loading are not part of the format listing.
     SystemDesktop system(SystemDesktop::AlertStyle::StandardError);
     RoutedDesktop desktop(system, {.dropStandardOutput = true});
-    for (const ExporterInfo& exporter : LoadExporterList(desktop)) {
+    for (const ExporterInfo& exporter : LoadExporterList(desktop.standardOutputWriter())) {
         const QString line = exporter.extensionString + QLatin1Char('\t') + exporter.descriptionString
                              + QLatin1Char('\t') + exporter.mimeString + QLatin1Char('\t')
                              + QString::fromLatin1(exporter.typeChars, 4) + QLatin1Char('\n');

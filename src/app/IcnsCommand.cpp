@@ -1,10 +1,10 @@
 #include "app/IcnsCommand.h"
 
+#include "files/FileIO.h"
+#include "files/FileRef.h"
 #include "icns/Contents.h"
 #include "icns/IconFamily.h"
 #include "image/MediaIcons.h"
-#include "platform/FileIO.h"
-#include "platform/FileRef.h"
 
 #include <QString>
 

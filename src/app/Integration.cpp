@@ -1,9 +1,9 @@
 #include "app/Integration.h"
 
 #include "app/IntegrationThunar.h"
-#include "platform/FileIO.h"
-#include "platform/FileRef.h"
-#include "platform/Paths.h"
+#include "files/FileIO.h"
+#include "files/FileRef.h"
+#include "files/Paths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -63,8 +63,8 @@ enum class Reader { Live, Thunar, PcmanfmQt };
 struct Entry {
     QString path;
     QByteArray body;  // everything after our mark
-    bool script;      // a shell script, so executable
-    bool executable;  // a Dolphin service menu must be too
+    bool script = false;      // a shell script, so executable
+    bool executable = false;  // a Dolphin service menu must be too
     Reader reader = Reader::Live;
 };
 
@@ -90,33 +90,37 @@ QList<Entry> entriesFor(const QString& command)
     // %F: absolute paths; "--": a file named like an option stays a file.
     const QString exec = execQuote(command) + QStringLiteral(" menu -- %F");
     QList<Entry> entries;
-    entries.append({data + QStringLiteral("/nautilus/scripts/Pictomat"),
-                    shellScript(command, "NAUTILUS_SCRIPT_SELECTED_FILE_PATHS"), true, true});
-    entries.append({config + QStringLiteral("/caja/scripts/Pictomat"),
-                    shellScript(command, "CAJA_SCRIPT_SELECTED_FILE_PATHS"), true, true});
-    entries.append({data + QStringLiteral("/nemo/actions/pictomat.nemo_action"),
+    entries.append({.path = data + QStringLiteral("/nautilus/scripts/Pictomat"),
+                    .body = shellScript(command, "NAUTILUS_SCRIPT_SELECTED_FILE_PATHS"),
+                    .script = true,
+                    .executable = true});
+    entries.append({.path = config + QStringLiteral("/caja/scripts/Pictomat"),
+                    .body = shellScript(command, "CAJA_SCRIPT_SELECTED_FILE_PATHS"),
+                    .script = true,
+                    .executable = true});
+    entries.append({.path = data + QStringLiteral("/nemo/actions/pictomat.nemo_action"),
+                    .body =
                     QStringLiteral("[Nemo Action]\nName=Pictomat\nComment=%1\nExec=%2\nIcon-Name=%3\n"
                                    "Selection=notnone\nExtensions=any;\n")
                         .arg(kComment, exec, kIconName)
-                        .toUtf8(),
-                    false, false});
+                        .toUtf8()});
     // KIO lists a service menu only as Type=Service, and only when the file
     // may be executed; X-KDE-ServiceTypes is what KIO before 5.85 looks for.
-    entries.append({data + QStringLiteral("/kio/servicemenus/com.corvane.Pictomat.desktop"),
-                    QStringLiteral("[Desktop Entry]\nType=Service\nName=Pictomat\n"
+    entries.append({.path = data + QStringLiteral("/kio/servicemenus/com.corvane.Pictomat.desktop"),
+                    .body = QStringLiteral("[Desktop Entry]\nType=Service\nName=Pictomat\n"
                                    "MimeType=all/all;\nActions=pictomatMenu;\n"
                                    "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\nX-KDE-Priority=TopLevel\n\n"
                                    "[Desktop Action pictomatMenu]\nName=Pictomat\nIcon=%1\nExec=%2\n")
                         .arg(kIconName, exec)
                         .toUtf8(),
-                    false, true});
-    entries.append({data + QStringLiteral("/file-manager/actions/com.corvane.Pictomat.desktop"),
-                    QStringLiteral("[Desktop Entry]\nType=Action\nName=Pictomat\nTooltip=%1\nIcon=%2\n"
+                    .executable = true});
+    entries.append({.path = data + QStringLiteral("/file-manager/actions/com.corvane.Pictomat.desktop"),
+                    .body = QStringLiteral("[Desktop Entry]\nType=Action\nName=Pictomat\nTooltip=%1\nIcon=%2\n"
                                    "Profiles=pictomat;\n\n[X-Action-Profile pictomat]\nMimeTypes=all/all;\n"
                                    "SelectionCount=>0\nExec=%3\n")
                         .arg(kComment, kIconName, exec)
                         .toUtf8(),
-                    false, false, Reader::PcmanfmQt});
+                    .reader = Reader::PcmanfmQt});
     return entries;
 }
 

@@ -1,6 +1,6 @@
 #include "app/IntegrationThunar.h"
 
-#include "platform/FileRef.h"
+#include "files/FileRef.h"
 
 #include <QCryptographicHash>
 #include <QDomDocument>

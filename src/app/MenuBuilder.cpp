@@ -1,7 +1,7 @@
 #include "app/MenuBuilder.h"
 
+#include "files/ItemNames.h"
 #include "platform/IconProvider.h"
-#include "platform/ItemNames.h"
 #include "prefs/Preferences.h"
 
 #include <QAction>

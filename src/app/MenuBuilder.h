@@ -1,8 +1,8 @@
 #pragma once
 
 #include "commands/Command.h"
+#include "files/FileRef.h"
 #include "image/Exporters.h"
-#include "platform/FileRef.h"
 
 #include <QString>
 

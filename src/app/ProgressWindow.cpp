@@ -1,6 +1,6 @@
 #include "app/ProgressWindow.h"
 
-#include "platform/ItemNames.h"
+#include "files/ItemNames.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>

@@ -60,7 +60,7 @@ int runHere(const Command& command, const QString& operand, const QList<QByteArr
     // good part of a short command's time.
     ExporterList exporters;
     if (command.operand == Operand::Exporter && LoadGraphicsLayer(context.graphics))
-        exporters = LoadExporterList(quiet, context.graphics);
+        exporters = LoadExporterList(quiet.standardOutputWriter(), context.graphics);
     QString error;
     if (!SetOperandFromText(command, operand, exporters, &request.options, &error)) {
         std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());

@@ -1,7 +1,7 @@
 #include "app/Selection.h"
 
+#include "files/Paths.h"
 #include "platform/Desktop.h"
-#include "platform/Paths.h"
 #include "platform/ScriptRunner.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"

@@ -1,14 +1,14 @@
 #include "app/TrayService.h"
 
 #include "app/AppController.h"
-#include "platform/Desktop.h"
-#include "platform/FileRef.h"
-#include "platform/Paths.h"
 #include "app/Selection.h"
 #include "commands/Command.h"
 #include "commands/ItemOperations.h"
-#include "prefs/StoredValue.h"
+#include "files/FileRef.h"
+#include "files/Paths.h"
+#include "platform/Desktop.h"
 #include "platform/QuitOnSignals.h"
+#include "prefs/StoredValue.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -111,7 +111,7 @@ std::optional<CommandRequest> requestFromBus(const QString& verb, const QStringL
     ExporterList exporters;
     if (command->operand == Operand::Exporter && LoadGraphicsLayer(graphics)) {
         RoutedDesktop quiet(desktop, {.dropStandardOutput = true});
-        exporters = LoadExporterList(quiet, graphics);
+        exporters = LoadExporterList(quiet.standardOutputWriter(), graphics);
     }
     if (operand && !SetOperandFromText(*command, *operand, exporters, &request.options, error))
         return std::nullopt;

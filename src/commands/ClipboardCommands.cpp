@@ -1,13 +1,13 @@
 #include "commands/ClipboardCommands.h"
 
 #include "commands/CommandServices.h"
-#include "platform/CustomIcons.h"
 #include "commands/ExportImage.h"
-#include "platform/FileIO.h"
-#include "platform/PictureFile.h"
 #include "commands/ItemOperations.h"
-#include "platform/IconProvider.h"
+#include "files/FileIO.h"
+#include "image/PictureFile.h"
 #include "output/StringUtils.h"
+#include "platform/CustomIcons.h"
+#include "platform/IconProvider.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -68,7 +68,7 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
 {
     uint32_t fileType = 0;
     ExporterInfo png;
-    if (!FindExporterTypeForExtension(context.exporterDesktop(), QStringLiteral("png"), &fileType, &png,
+    if (!FindExporterTypeForExtension(context.exporterDesktop().standardOutputWriter(), QStringLiteral("png"), &fileType, &png,
                                       context.graphics)) {
         ShowStandardAlert(context, QStringLiteral("The file type for the extension could not be determined."));
         return;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "files/FileRef.h"
 #include "image/Exporters.h"
-#include "platform/FileRef.h"
 
 #include <QString>
 #include <QStringView>
@@ -49,18 +49,20 @@ using CommandHandler = void (*)(CommandContext& context, const CommandRequest& r
                                 const CommandSettings& settings);
 
 // Everything about one command, for the menu, the command line and D-Bus alike.
+// Rows name their fields (.needsFiles = true), so the defaults here are what a
+// row leaves out.
 struct Command {
     CommandId id;
-    const char* verb;       // its name on the command line and over D-Bus
-    const char* title;      // its menu title; empty where the menu titles each exporter or size
-    const char* toolTip;
-    const char* offeredBy;  // the preference that puts it in the menu; null when always there
-    bool offeredWhenUnset;  // what an unset preference means
-    MenuPlace place;
-    Operand operand;
-    bool needsFiles;        // does nothing without a selection
-    bool needsDisplay;      // works with the clipboard, so only in a graphical session
-    CommandHandler handler;
+    const char* verb;             // its name on the command line and over D-Bus
+    const char* title = "";       // its menu title; empty where the menu titles each exporter or size
+    const char* toolTip = "";
+    const char* offeredBy = nullptr;  // the preference that puts it in the menu; null when always there
+    bool offeredWhenUnset = true;     // what an unset preference means
+    MenuPlace place = MenuPlace::SelectionCommands;
+    Operand operand = Operand::None;
+    bool needsFiles = true;       // does nothing without a selection
+    bool needsDisplay = false;    // works with the clipboard, so only in a graphical session
+    CommandHandler handler = nullptr;
 };
 
 // What a command is asked to do beyond its items.

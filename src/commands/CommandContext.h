@@ -1,9 +1,9 @@
 #pragma once
 
 #include "commands/CommandProgress.h"
+#include "files/FileRef.h"
 #include "image/Exporters.h"
 #include "platform/Desktop.h"
-#include "platform/FileRef.h"
 
 #include <QVector>
 #include <functional>

@@ -1,11 +1,12 @@
 #include "commands/ExportImage.h"
 
-#include "image/BackgroundBitmap.h"
-#include "image/MediaIcons.h"
-#include "platform/IconProvider.h"
 #include "commands/ItemOperations.h"
 #include "commands/MakeIconLoop.h"
+#include "image/BackgroundBitmap.h"
+#include "image/MediaIcons.h"
 #include "output/OutputFolder.h"
+#include "platform/IconProvider.h"
+#include "platform/ItemIcon.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -1,9 +1,10 @@
 #include "commands/ItemOperations.h"
 
 #include "commands/CommandServices.h"
+#include "files/FileIO.h"
+#include "files/FinderInfo.h"
+#include "image/PictureFile.h"
 #include "platform/CustomIcons.h"
-#include "platform/FileIO.h"
-#include "platform/PictureFile.h"
 
 #include <sys/stat.h>
 

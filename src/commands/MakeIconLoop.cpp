@@ -5,6 +5,7 @@
 #include "image/BackgroundBitmap.h"
 #include "image/MediaIcons.h"
 #include "output/OutputFolder.h"
+#include "platform/ItemIcon.h"
 
 namespace pictomat {
 

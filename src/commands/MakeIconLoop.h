@@ -4,9 +4,9 @@
 #include "commands/CommandContext.h"
 #include "commands/CommandSettings.h"
 #include "commands/RenderedIcons.h"
+#include "files/OutputFile.h"
 #include "icns/IconFamily.h"
 #include "platform/IconProvider.h"
-#include "platform/OutputFile.h"
 
 namespace pictomat {
 

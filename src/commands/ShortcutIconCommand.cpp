@@ -3,11 +3,11 @@
 #include "commands/CommandServices.h"
 
 #include "commands/SiteIcon.h"
-#include "platform/CustomIcons.h"
-#include "platform/HtmlHead.h"
-#include "platform/HttpClient.h"
-#include "platform/ResourceFork.h"
+#include "files/ResourceFork.h"
 #include "output/StringUtils.h"
+#include "platform/CustomIcons.h"
+#include "web/HtmlHead.h"
+#include "web/HttpClient.h"
 
 #include <QStringDecoder>
 #include <QUrl>

@@ -1,8 +1,8 @@
 #include "commands/SiteIcon.h"
 
+#include "files/Inflate.h"
+#include "image/SafeSvg.h"
 #include "platform/CustomIcons.h"
-#include "platform/Inflate.h"
-#include "platform/SafeSvg.h"
 
 #include <QBuffer>
 #include <QImageReader>

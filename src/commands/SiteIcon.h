@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/HtmlHead.h"
+#include "web/HtmlHead.h"
 
 #include <QByteArray>
 #include <QImage>

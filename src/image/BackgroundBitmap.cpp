@@ -1,7 +1,6 @@
 #include "image/BackgroundBitmap.h"
 
 #include <QColor>
-#include <QMap>
 #include <QPainter>
 
 #include <algorithm>
@@ -41,32 +40,6 @@ std::optional<QImage> CreateBackgroundBitmap(int32_t width, int32_t height, cons
     painter.fillRect(QRect(0, 0, width, height), colour);
     painter.end();
     return bitmap;
-}
-
-bool DrawIconIntoBitmap(QImage& bitmap, const IconProvider::Icon& icon)
-{
-    if (bitmap.isNull() || icon.isNull())
-        return false;
-    const int edge = std::min(bitmap.width(), bitmap.height());
-    const QImage picture = IconProvider::render(icon, edge);
-    if (picture.isNull())
-        return false;
-
-    QPainter painter(&bitmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QRect target((bitmap.width() - edge) / 2, (bitmap.height() - edge) / 2, edge, edge);
-    painter.drawImage(target, picture);
-    return true;
-}
-
-icns::IconFamily IconFamilyForItemIcon(const IconProvider::Icon& icon)
-{
-    static const QList<int> kSizes = {16, 32, 64, 128, 256, 512, 1024};
-    const QMap<int, QImage> pictures = IconProvider::render(icon, kSizes);
-    if (pictures.isEmpty())
-        return icns::IconFamily();
-    return icns::IconFamily::fromImages(pictures);
 }
 
 } // namespace pictomat

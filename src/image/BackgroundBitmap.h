@@ -1,8 +1,5 @@
 #pragma once
 
-#include "icns/IconFamily.h"
-#include "platform/IconProvider.h"
-
 #include <QImage>
 
 #include <cstdint>
@@ -13,7 +10,7 @@ namespace pictomat {
 // The largest bitmap edge we agree to make: far beyond any icon size, and
 // small enough that the few bitmaps of one export (background, icon, the
 // writer's copy) stay well under a gigabyte and are drawn in moments.
-inline constexpr int kMaxBitmapEdge = IconProvider::kLargestRenderEdge;
+inline constexpr int kMaxBitmapEdge = 4096;
 
 // The colour icons are drawn over, components from 0 to 1. Values from a
 // hand-edited preference file may be anything: NaN counts as 1, the rest is
@@ -30,15 +27,5 @@ struct BackgroundColor {
 // width or height of 0 or less or past kMaxBitmapEdge, or when the buffer
 // cannot be had.
 std::optional<QImage> CreateBackgroundBitmap(int32_t width, int32_t height, const BackgroundColor& color);
-
-// Composites the icon over the bitmap, covering the whole square (centred in
-// the shorter edge when the bitmap is not square). False, the bitmap
-// untouched, when the icon could not be rendered at that size or draws nothing.
-bool DrawIconIntoBitmap(QImage& bitmap, const IconProvider::Icon& icon);
-
-// The item's icon as an icon family: rendered at every size the icon-family
-// codec writes (16 to 1024 px; the @2x slots are filled from these). Empty when
-// the icon renders at no size.
-icns::IconFamily IconFamilyForItemIcon(const IconProvider::Icon& icon);
 
 } // namespace pictomat

@@ -88,7 +88,7 @@ GraphicsLayer::GraphicsLayer()
 {
 }
 
-ExporterList LoadExporterList(Desktop& desktop, const GraphicsLayer& layer)
+ExporterList LoadExporterList(const DiagnosticOutput& output, const GraphicsLayer& layer)
 {
     ExporterList list;
     for (const QByteArray& mimeType : layer.writerMimeTypes()) {
@@ -100,11 +100,11 @@ ExporterList LoadExporterList(Desktop& desktop, const GraphicsLayer& layer)
     if (list.isEmpty())
         return list;
 
-    desktop.writeStandardOutput(
+    output(
         QByteArray("Pictomat: Loading ") + QByteArray::number(list.size()) + " Quicktime exporters");
     for (qsizetype i = 0; i < list.size(); ++i)
-        desktop.writeStandardOutput(".");
-    desktop.writeStandardOutput("\nPictomat: Quicktime exporters successfully loaded.\n");
+        output(".");
+    output("\nPictomat: Quicktime exporters successfully loaded.\n");
     return list;
 }
 
@@ -118,10 +118,10 @@ const ExporterInfo* MatchExporterExtension(const ExporterList& list, const QStri
     return found;
 }
 
-bool FindExporterTypeForExtension(Desktop& desktop, const QString& extension, uint32_t* fileType,
+bool FindExporterTypeForExtension(const DiagnosticOutput& output, const QString& extension, uint32_t* fileType,
                                   ExporterInfo* info, const GraphicsLayer& layer)
 {
-    const ExporterList list = LoadExporterList(desktop, layer);
+    const ExporterList list = LoadExporterList(output, layer);
     const ExporterInfo* found = MatchExporterExtension(list, extension);
     if (!found)
         return false;

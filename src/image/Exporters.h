@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/Desktop.h"
-
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -33,11 +31,15 @@ struct GraphicsLayer {
     GraphicsLayer();
 };
 
+// Where the list's diagnostic lines go: the desktop's standard output, which
+// only the layers above know.
+using DiagnosticOutput = std::function<void(const QByteArray& text)>;
+
 // The list as the image layer offers it now: one exporter per MIME type, in
 // the layer's order. Writes the two standard-output lines and the dots.
-ExporterList LoadExporterList(Desktop& desktop, const GraphicsLayer& layer = GraphicsLayer());
+ExporterList LoadExporterList(const DiagnosticOutput& output, const GraphicsLayer& layer = GraphicsLayer());
 // Reloads the list, then matches the extension ignoring case; the last match wins.
-bool FindExporterTypeForExtension(Desktop& desktop, const QString& extension, uint32_t* fileType,
+bool FindExporterTypeForExtension(const DiagnosticOutput& output, const QString& extension, uint32_t* fileType,
                                   ExporterInfo* info = nullptr, const GraphicsLayer& layer = GraphicsLayer());
 // The matching rule of FindExporterTypeForExtension on a given list, without
 // reloading: the last entry whose extension matches ignoring case, or null.

@@ -1,8 +1,8 @@
 #include "image/MediaIcons.h"
 
+#include "files/FileIO.h"
+#include "files/FileRef.h"
 #include "icns/Contents.h"
-#include "platform/FileIO.h"
-#include "platform/FileRef.h"
 
 #include <QFile>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "image/FitRect.h"
 #include "icns/IconFamily.h"
-#include "platform/PictureFile.h"
+#include "image/FitRect.h"
+#include "image/PictureFile.h"
 
 #include <QByteArray>
 #include <QImage>

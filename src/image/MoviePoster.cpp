@@ -1,7 +1,7 @@
+#include "files/FileIO.h"
+#include "files/UniqueFd.h"
 #include "image/MediaIcons.h"
 #include "image/MovieLibrary.h"
-#include "platform/FileIO.h"
-#include "platform/UniqueFd.h"
 
 #include <QTransform>
 

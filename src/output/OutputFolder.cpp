@@ -1,6 +1,6 @@
 #include "output/OutputFolder.h"
 
-#include "platform/Paths.h"
+#include "files/Paths.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileRef.h"
+#include "files/FileRef.h"
 
 #include <QString>
 

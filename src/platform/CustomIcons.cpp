@@ -1,9 +1,11 @@
 #include "platform/CustomIcons.h"
 
-#include "platform/GObjectPtr.h"
+#include "files/FileIO.h"
+#include "files/FileMetadata.h"
+#include "files/FinderInfo.h"
+#include "files/GObjectPtr.h"
+#include "files/Paths.h"
 #include "platform/CustomIconsDirectory.h"
-#include "platform/FileIO.h"
-#include "platform/Paths.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -21,59 +23,12 @@ namespace pictomat {
 
 namespace {
 
-constexpr const char* kCustomIconAttribute = "metadata::custom-icon";
-constexpr const char* kCustomIconNameAttribute = "metadata::custom-icon-name";
 constexpr int kMaxIconEdge = CustomIcons::kLargestEdge;
-
-using FilePtr = GObjectPtr<GFile>;
-using FileInfoPtr = GObjectPtr<GFileInfo>;
-
-
-struct AttributeListUnref {
-    void operator()(GFileAttributeInfoList* list) const
-    {
-        if (list)
-            g_file_attribute_info_list_unref(list);
-    }
-};
-using AttributeListPtr = std::unique_ptr<GFileAttributeInfoList, AttributeListUnref>;
-
-class ErrorSlot {
-public:
-    ErrorSlot() = default;
-    ErrorSlot(const ErrorSlot&) = delete;
-    ErrorSlot& operator=(const ErrorSlot&) = delete;
-    ~ErrorSlot()
-    {
-        if (m_error)
-            g_error_free(m_error);
-    }
-    GError** out() { return &m_error; }
-    QString message() const
-    {
-        return m_error ? QString::fromUtf8(m_error->message) : QStringLiteral("unknown error");
-    }
-
-private:
-    GError* m_error = nullptr;
-};
 
 void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
-}
-
-FilePtr fileFor(const FileRef& item)
-{
-    return FilePtr(g_file_new_for_path(item.c_path()));
-}
-
-bool metadataWritable(GFile* file)
-{
-    ErrorSlot err;
-    AttributeListPtr list(g_file_query_writable_namespaces(file, nullptr, err.out()));
-    return list && g_file_attribute_info_list_lookup(list.get(), "metadata") != nullptr;
 }
 
 QString iconsFolder()
@@ -143,17 +98,13 @@ bool itemExists(const FileRef& item, bool* isFolder)
 const QString kDirectoryNotEditable =
     QStringLiteral("The folder's .directory is a link or a special file, which is never edited.");
 
-const QString kNoMetadataService =
-    QStringLiteral("The file manager's metadata service (GVfs on the session bus) is not available.");
-
 } // namespace
 
 namespace CustomIcons {
 
 bool metadataAvailable()
 {
-    FilePtr probe(g_file_new_for_path("/"));
-    return metadataWritable(probe.get());
+    return FileMetadata::writable(FileRef(QByteArray("/")));
 }
 
 bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
@@ -172,27 +123,17 @@ bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
         setError(error, kDirectoryNotEditable);
         return false;
     }
-    FilePtr file = fileFor(item);
-    if (!metadataWritable(file.get())) {
-        setError(error, kNoMetadataService);
+    if (!FileMetadata::checkWritable(item, error))
         return false;
-    }
     const std::optional<QString> iconPath = storeIcon(picture, error);
     if (!iconPath)
         return false;
     const QByteArray iconBytes = QFile::encodeName(*iconPath);
-    const QByteArray uri = FileRef(iconBytes).uri();
-    ErrorSlot err;
-    if (!g_file_set_attribute_string(file.get(), kCustomIconAttribute, uri.constData(),
-                                     G_FILE_QUERY_INFO_NONE, nullptr, err.out())) {
-        setError(error, err.message());
+    if (!FileMetadata::setString(item, FileMetadata::kCustomIcon, FileRef(iconBytes).uri(), error))
         return false;
-    }
     // A themed icon name set by another program would otherwise compete with
     // the picture; the picture is what was asked for.
-    ErrorSlot ignored;
-    g_file_set_attribute(file.get(), kCustomIconNameAttribute, G_FILE_ATTRIBUTE_TYPE_INVALID, nullptr,
-                         G_FILE_QUERY_INFO_NONE, nullptr, ignored.out());
+    FileMetadata::unset(item, FileMetadata::kCustomIconName);
     if (isFolder && !SetFolderIconKey(item, iconBytes, error))
         return false;
     // An open view repaints the item only when told that it changed.
@@ -211,19 +152,8 @@ bool removeCustomIcon(const FileRef& item, QString* error)
         setError(error, kDirectoryNotEditable);
         return false;
     }
-    FilePtr file = fileFor(item);
-    if (!metadataWritable(file.get())) {
-        setError(error, kNoMetadataService);
+    if (!ClearCustomIconMetadata(item, error))
         return false;
-    }
-    for (const char* attribute : {kCustomIconAttribute, kCustomIconNameAttribute}) {
-        ErrorSlot err;
-        if (!g_file_set_attribute(file.get(), attribute, G_FILE_ATTRIBUTE_TYPE_INVALID, nullptr,
-                                  G_FILE_QUERY_INFO_NONE, nullptr, err.out())) {
-            setError(error, err.message());
-            return false;
-        }
-    }
     if (isFolder && !RemoveFolderIconKey(item, error))
         return false;
     TouchForFileManagers(item);
@@ -235,15 +165,10 @@ std::optional<QByteArray> customIconPath(const FileRef& item)
     bool isFolder = false;
     if (!itemExists(item, &isFolder))
         return std::nullopt;
-    FilePtr file = fileFor(item);
-    ErrorSlot err;
-    FileInfoPtr info(g_file_query_info(file.get(), kCustomIconAttribute, G_FILE_QUERY_INFO_NONE, nullptr,
-                                       err.out()));
-    const char* value = info ? g_file_info_get_attribute_string(info.get(), kCustomIconAttribute) : nullptr;
-    if (value && *value) {
-        if (value[0] == '/')
-            return QByteArray(value);
-        FilePtr icon(g_file_new_for_uri(value));
+    if (const std::optional<QByteArray> value = FileMetadata::string(item, FileMetadata::kCustomIcon)) {
+        if (value->startsWith('/'))
+            return value;
+        const GObjectPtr<GFile> icon(g_file_new_for_uri(value->constData()));
         GCharPtr path(g_file_get_path(icon.get()));
         if (path)
             return QByteArray(path.get());

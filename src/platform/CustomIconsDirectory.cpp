@@ -1,7 +1,7 @@
 #include "platform/CustomIconsDirectory.h"
 
-#include "platform/FileIO.h"
-#include "platform/UniqueFd.h"
+#include "files/FileIO.h"
+#include "files/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

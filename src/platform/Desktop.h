@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/SystemLog.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -33,6 +35,13 @@ public:
     virtual void log(const QString& line) = 0;
     // Diagnostic text on standard output, written exactly as given.
     virtual void writeStandardOutput(const QByteArray& text) = 0;
+
+    // Standard output as a plain callable, for the layers below that write
+    // diagnostics without knowing the desktop.
+    std::function<void(const QByteArray&)> standardOutputWriter()
+    {
+        return [this](const QByteArray& text) { writeStandardOutput(text); };
+    }
 };
 
 // What a real session uses: QMessageBox or standard error for alerts,
@@ -97,9 +106,6 @@ private:
     Routes m_routes;
     QStringList m_alerts;
 };
-
-// The system log under the identifier "Pictomat", usable without a Desktop.
-void SystemLog(const QString& line);
 
 // A user sees only the program's own messages on standard error: what Qt
 // says goes to the system log (and to standard error as well with

@@ -1,11 +1,11 @@
 #include "platform/IconProvider.h"
 
-#include "platform/GObjectPtr.h"
+#include "files/FileIO.h"
+#include "files/GObjectPtr.h"
+#include "files/Paths.h"
+#include "image/PictureFile.h"
 #include "platform/IconTheme.h"
 #include "platform/IconThemeEngine.h"
-#include "platform/Paths.h"
-#include "platform/FileIO.h"
-#include "platform/PictureFile.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/FileRef.h"
+#include "files/FileRef.h"
+#include "image/BackgroundBitmap.h"
 
 #include <QIcon>
 #include <QImage>
@@ -47,7 +48,7 @@ public:
     // The largest edge an icon is drawn at. Beyond it an icon is no longer an
     // icon but a memory exhaustion: a few bitmaps of this size stay well
     // under a gigabyte.
-    static constexpr int kLargestRenderEdge = 4096;
+    static constexpr int kLargestRenderEdge = kMaxBitmapEdge;
 
     // Nothing for the empty reference or a missing item.
     std::optional<Icon> iconFor(const FileRef& item) const;

@@ -1,10 +1,10 @@
 #include "platform/IconTheme.h"
 
-#include "platform/GObjectPtr.h"
-#include "platform/FileIO.h"
+#include "files/FileIO.h"
+#include "files/GObjectPtr.h"
 
-#include "platform/Paths.h"
-#include "platform/PictureFile.h"
+#include "files/Paths.h"
+#include "image/PictureFile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "platform/IconThemeEngine.h"
 
-#include "platform/PictureFile.h"
+#include "image/PictureFile.h"
 
 #include <QApplication>
 #include <QIconEngine>

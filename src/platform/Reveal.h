@@ -1,7 +1,7 @@
 #pragma once
 
+#include "files/FileRef.h"
 #include "platform/Desktop.h"
-#include "platform/FileRef.h"
 
 namespace pictomat {
 

@@ -1,6 +1,6 @@
 #include "platform/ScriptRunner.h"
 
-#include "platform/UniqueFd.h"
+#include "files/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -10,7 +10,6 @@
 #include <QWidget>
 
 #include <cstdio>
-#include <syslog.h>
 
 #ifdef PICTOMAT_HAVE_CANBERRA
 #include <canberra.h>
@@ -20,38 +19,14 @@
 namespace pictomat {
 
 namespace {
-void openSystemLog()
-{
-    static const bool opened = [] {
-        ::openlog("Pictomat", LOG_PID, LOG_USER);
-        return true;
-    }();
-    (void)opened;
-}
-} // namespace
-
-void SystemLog(const QString& line)
-{
-    openSystemLog();
-    const QByteArray utf8 = line.toUtf8();
-    ::syslog(LOG_NOTICE, "%s", utf8.constData());
-    // The command line shows the same lines when asked to, since a desktop
-    // session's log is not where a shell user looks.
-    if (qEnvironmentVariableIsSet("PICTOMAT_LOG_STDERR"))
-        std::fprintf(stderr, "Pictomat[log]: %s\n", utf8.constData());
-}
-
-namespace {
 
 void libraryMessage(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
     const QByteArray text = message.toLocal8Bit();
     if (type == QtFatalMsg || qEnvironmentVariableIsSet("PICTOMAT_LOG_STDERR"))
         std::fprintf(stderr, "%s\n", text.constData());
-    if (type != QtFatalMsg) {
-        openSystemLog();
-        ::syslog(LOG_DEBUG, "Qt: %s", text.constData());
-    }
+    if (type != QtFatalMsg)
+        LibraryLog("Qt", text);
 }
 
 #ifdef PICTOMAT_HAVE_CANBERRA

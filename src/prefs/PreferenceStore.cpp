@@ -1,11 +1,11 @@
 #include "prefs/PreferenceStore.h"
 
-#include "platform/FileIO.h"
-#include "platform/UniqueFd.h"
+#include "files/FileIO.h"
+#include "files/UniqueFd.h"
 
+#include "files/Paths.h"
+#include "files/SystemLog.h"
 #include "prefs/FileLock.h"
-#include "platform/Desktop.h"
-#include "platform/Paths.h"
 #include "prefs/PlistCodec.h"
 #include "prefs/Preferences.h"
 

@@ -5,7 +5,7 @@
 
 #include "DesktopSession.h"
 
-#include "platform/FileRef.h"
+#include "files/FileRef.h"
 
 #include <QDomDocument>
 #include <QFile>

@@ -7,7 +7,7 @@
 #include "prefs/Preferences.h"
 #include "RecordingDesktop.h"
 #include "app/Selection.h"
-#include "platform/ItemNames.h"
+#include "files/ItemNames.h"
 #include "TestEnv.h"
 #include "app/Urls.h"
 

@@ -4,7 +4,7 @@
 
 #include "app/AppController.h"
 #include "commands/Command.h"
-#include "platform/FileRef.h"
+#include "files/FileRef.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 #include "RecordingDesktop.h"

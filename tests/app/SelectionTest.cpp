@@ -1,5 +1,5 @@
 #include "app/Selection.h"
-#include "platform/ItemNames.h"
+#include "files/ItemNames.h"
 #include "prefs/PreferenceStore.h"
 #include "DesktopSession.h"
 

@@ -3,7 +3,7 @@
 // file-manager action brings up at the pointer. Each test runs its own bus.
 
 #include "DesktopSession.h"
-#include "platform/FileRef.h"
+#include "files/FileRef.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,6 +1,6 @@
 #include "CustomIconCommandsSupport.h"
 
-#include "platform/FileRef.h"
+#include "files/FileRef.h"
 #include "TestEnv.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "commands/Command.h"
 #include "CustomIconCommandsSupport.h"
-#include "platform/CustomIcons.h"
 #include "commands/Dispatcher.h"
+#include "platform/CustomIcons.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 #include "RecordingDesktop.h"

@@ -1,5 +1,5 @@
 #include "platform/CustomIcons.h"
-#include "platform/NetworkAddress.h"
+#include "web/NetworkAddress.h"
 #include "WebFixtures.h"
 
 #include <QDir>

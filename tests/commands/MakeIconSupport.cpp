@@ -1,10 +1,10 @@
 #include "MakeIconSupport.h"
 
 #include "commands/Dispatcher.h"
-#include "image/Exporters.h"
+#include "files/FileIO.h"
 #include "icns/IconFamily.h"
+#include "image/Exporters.h"
 #include "platform/IconProvider.h"
-#include "platform/FileIO.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 
@@ -21,7 +21,7 @@ void MakeIconFixture::SetUp()
 {
     TestEnv::SetUp();
     prefs::PreferenceStore::resetShared();
-    exporters = LoadExporterList(desktop);
+    exporters = LoadExporterList(desktop.standardOutputWriter());
     IconProvider::shared().reset();
     desktop.standardOutput.clear();
     set(prefs::key::UseItemsFolder, true);

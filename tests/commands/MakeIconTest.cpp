@@ -1,8 +1,8 @@
 #include "MakeIconSupport.h"
 
-#include "platform/CustomIcons.h"
-#include "platform/FileIO.h"
+#include "files/FileIO.h"
 #include "icns/IconFamily.h"
+#include "platform/CustomIcons.h"
 #include "platform/IconProvider.h"
 #include "prefs/Preferences.h"
 

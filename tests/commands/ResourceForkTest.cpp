@@ -1,5 +1,5 @@
-#include "platform/MacRoman.h"
-#include "platform/ResourceFork.h"
+#include "files/MacRoman.h"
+#include "files/ResourceFork.h"
 #include "TestEnv.h"
 #include "WebFixtures.h"
 

@@ -1,6 +1,6 @@
 #include "commands/SiteIcon.h"
 #include "platform/CustomIcons.h"
-#include "platform/HtmlHead.h"
+#include "web/HtmlHead.h"
 #include "WebFixtures.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "WebFixtures.h"
 
 #include "commands/ShortcutIconCommand.h"
-#include "platform/FileRef.h"
+#include "files/FileRef.h"
 
 #include <QDir>
 #include <QFile>

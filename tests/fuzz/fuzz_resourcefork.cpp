@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the AppleDouble and resource-map readers, both as a
 // sidecar file and as a bare fork, and reads every resource they offer.
 
-#include "platform/ResourceFork.h"
+#include "files/ResourceFork.h"
 
 #include <cstdint>
 #include <cstdlib>

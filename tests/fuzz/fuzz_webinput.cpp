@@ -2,9 +2,9 @@
 // reader (as a page with and without a declared charset), the SVG rewriter and
 // the bounded inflater. The first byte chooses the reader.
 
-#include "platform/HtmlHead.h"
-#include "platform/Inflate.h"
-#include "platform/SafeSvg.h"
+#include "files/Inflate.h"
+#include "image/SafeSvg.h"
+#include "web/HtmlHead.h"
 
 #include <cstdint>
 #include <cstdlib>

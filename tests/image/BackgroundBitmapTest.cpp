@@ -1,4 +1,5 @@
 #include "image/BackgroundBitmap.h"
+#include "platform/ItemIcon.h"
 
 #include "ImageTestSupport.h"
 #include "TestEnv.h"

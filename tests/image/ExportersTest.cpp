@@ -18,7 +18,7 @@ constexpr uint32_t code(const char (&c)[5])
 TEST(Exporters, OneEntryPerWritableMimeTypeWithItsCodeAndExtension)
 {
     test::RecordingDesktop desktop;
-    const ExporterList list = LoadExporterList(desktop);
+    const ExporterList list = LoadExporterList(desktop.standardOutputWriter());
     QStringList listed;
     for (const ExporterInfo& info : list)
         listed.append(info.mimeString);
@@ -53,21 +53,21 @@ TEST(Exporters, OneEntryPerWritableMimeTypeWithItsCodeAndExtension)
 TEST(Exporters, EachLoadWritesTheConsoleLinesExactlyAndNothingWhenEmpty)
 {
     test::RecordingDesktop desktop;
-    const qsizetype n = LoadExporterList(desktop).size();
+    const qsizetype n = LoadExporterList(desktop.standardOutputWriter()).size();
     const QByteArray once = "Pictomat: Loading " + QByteArray::number(n) + " Quicktime exporters" + QByteArray(n, '.') +
                             "\nPictomat: Quicktime exporters successfully loaded.\n";
     EXPECT_EQ(desktop.standardOutput, once);
     uint32_t type = 0;
-    EXPECT_TRUE(FindExporterTypeForExtension(desktop, "png", &type));  // a lookup reloads
+    EXPECT_TRUE(FindExporterTypeForExtension(desktop.standardOutputWriter(), "png", &type));  // a lookup reloads
     EXPECT_EQ(desktop.standardOutput, once + once);
 
     // An image layer that writes nothing lists nothing and says nothing.
     GraphicsLayer empty;
     empty.writerMimeTypes = [] { return QList<QByteArray>(); };
     test::RecordingDesktop quiet;
-    EXPECT_TRUE(LoadExporterList(quiet, empty).isEmpty());
+    EXPECT_TRUE(LoadExporterList(quiet.standardOutputWriter(), empty).isEmpty());
     type = 7;
-    EXPECT_FALSE(FindExporterTypeForExtension(quiet, "png", &type, nullptr, empty));
+    EXPECT_FALSE(FindExporterTypeForExtension(quiet.standardOutputWriter(), "png", &type, nullptr, empty));
     EXPECT_EQ(type, 7u);
     EXPECT_TRUE(quiet.standardOutput.isEmpty());
 }
@@ -77,13 +77,13 @@ TEST(Exporters, ExtensionLookupIgnoresCaseAndTheLastMatchWins)
     test::RecordingDesktop desktop;
     uint32_t type = 0;
     ExporterInfo info;
-    ASSERT_TRUE(FindExporterTypeForExtension(desktop, "PnG", &type, &info));
+    ASSERT_TRUE(FindExporterTypeForExtension(desktop.standardOutputWriter(), "PnG", &type, &info));
     EXPECT_EQ(type, code("PNGf"));
     EXPECT_EQ(info.mimeString, "image/png");
-    EXPECT_TRUE(FindExporterTypeForExtension(desktop, "TIF", &type));
+    EXPECT_TRUE(FindExporterTypeForExtension(desktop.standardOutputWriter(), "TIF", &type));
     EXPECT_EQ(type, code("TIFF"));
-    EXPECT_FALSE(FindExporterTypeForExtension(desktop, "nosuchformat", &type));
-    EXPECT_FALSE(FindExporterTypeForExtension(desktop, "", &type));
+    EXPECT_FALSE(FindExporterTypeForExtension(desktop.standardOutputWriter(), "nosuchformat", &type));
+    EXPECT_FALSE(FindExporterTypeForExtension(desktop.standardOutputWriter(), "", &type));
 
     ExporterList twins(3);
     const char* extensions[] = {"png", "jpg", "PNG"};

@@ -1,7 +1,7 @@
 #include "image/MediaIcons.h"
 
 #include "ImageTestSupport.h"
-#include "platform/FileIO.h"
+#include "files/FileIO.h"
 #include "TestEnv.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+#include "files/FinderInfo.h"
 #include "platform/CustomIcons.h"
 
 #include "TestEnv.h"

@@ -1,5 +1,5 @@
+#include "files/Paths.h"
 #include "platform/IconProvider.h"
-#include "platform/Paths.h"
 #include "TestEnv.h"
 
 #include <QBuffer>

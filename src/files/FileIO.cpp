@@ -1,0 +1,132 @@
+#include "files/FileIO.h"
+
+#include "files/TemporaryFile.h"
+#include "files/UniqueFd.h"
+
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pictomat {
+
+namespace {
+std::unique_ptr<QFile> wrapDescriptor(int fd, QIODevice::OpenMode mode)
+{
+    if (fd < 0)
+        return nullptr;
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, mode, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return file;
+}
+} // namespace
+
+UniqueFd OpenDescriptorForReading(const QByteArray& path, ReadableKind kind)
+{
+    if (path.isEmpty())
+        return UniqueFd();
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd.valid())
+        return UniqueFd();
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return UniqueFd();
+    const bool wanted = S_ISREG(st.st_mode) || (kind == ReadableKind::RegularFileOrFolder && S_ISDIR(st.st_mode));
+    if (!wanted)
+        return UniqueFd();
+    return fd;
+}
+
+std::unique_ptr<QFile> OpenFileForReading(const FileRef& file, ReadableKind kind)
+{
+    if (file.isEmpty())
+        return nullptr;
+    return wrapDescriptor(OpenDescriptorForReading(file.path(), kind).release(), QIODevice::ReadOnly);
+}
+
+std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxBytes, QString* error)
+{
+    auto fail = [&](const QString& why) -> std::optional<QByteArray> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    const UniqueFd file = OpenDescriptorForReading(path);
+    const int fd = file.get();
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return fail(QStringLiteral("no such regular file"));
+    if (st.st_size > maxBytes)
+        return fail(QStringLiteral("larger than %1 bytes").arg(maxBytes));
+    QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(QStringLiteral("read error"));
+        if (n == 0)
+            break;
+        done += n;
+    }
+    // A file that shrank while read holds what was read.
+    bytes.truncate(done);
+    return bytes;
+}
+
+namespace {
+
+// Made whole beside the target, then renamed onto it: the target is always
+// its old contents or the new ones. Without `replace` nothing that already
+// has the name (a file, a folder, a dangling link) is touched.
+bool writeAtomically(const FileRef& target, const QByteArray& bytes, QString* error, std::optional<unsigned> mode,
+                     bool replace, bool* existed)
+{
+    if (existed)
+        *existed = false;
+    const QByteArray& path = target.path();
+    const qsizetype slash = path.lastIndexOf('/');
+    if (path.isEmpty() || slash < 0 || slash == path.size() - 1) {
+        if (error)
+            *error = QStringLiteral("no file to write");
+        return false;
+    }
+    TemporaryFile temp;
+    QString why;
+    if (!temp.create(slash == 0 ? QByteArray("/") : path.left(slash), error))
+        return false;
+    if (!temp.write(bytes, mode ? mode_t(*mode) : NewFileMode(), &why) || !temp.sync(&why)) {
+        if (error)
+            *error = QStringLiteral("cannot write %1: %2").arg(target.displayPath(), why);
+        return false;
+    }
+    if (!temp.renameOnto(path, replace, &why)) {
+        if (existed)
+            *existed = errno == EEXIST;
+        if (error)
+            *error = QStringLiteral("cannot %1 %2: %3")
+                         .arg(replace ? QStringLiteral("replace") : QStringLiteral("create"), target.displayPath(), why);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error, std::optional<unsigned> mode)
+{
+    return writeAtomically(target, bytes, error, mode, true, nullptr);
+}
+
+bool WriteNewFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error, bool* existed)
+{
+    return writeAtomically(target, bytes, error, std::nullopt, false, existed);
+}
+
+} // namespace pictomat

@@ -1,0 +1,246 @@
+#include "files/OutputFile.h"
+
+#include "files/FileMetadata.h"
+#include "files/FinderInfo.h"
+#include "files/GObjectPtr.h"
+
+#include <gio/gio.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace pictomat {
+
+namespace {
+
+constexpr const char* kOutputAttribute = "user.pictomat.output";
+
+// What the mark holds: the file as it was when we finished it. A file
+// edited in place since has another modification time, a copy another inode.
+QByteArray markFor(const struct stat& st)
+{
+    return "1 " + QByteArray::number(quint64(st.st_ino)) + ' ' + QByteArray::number(qint64(st.st_size)) + ' ' +
+           QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qint64(st.st_mtim.tv_nsec));
+}
+
+// Where the file system keeps no user attributes nothing is marked, and
+// nothing there counts as ours.
+void markAsOurs(int fd)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return;
+    const QByteArray mark = markFor(st);
+    ::fsetxattr(fd, kOutputAttribute, mark.constData(), size_t(mark.size()), 0);
+}
+
+enum class Trash { Moved, NotSupported, Failed };
+
+Trash moveToTrash(const QByteArray& path, QString* error)
+{
+    const GObjectPtr<GFile> file(g_file_new_for_path(path.constData()));
+    GError* failure = nullptr;
+    if (g_file_trash(file.get(), nullptr, &failure))
+        return Trash::Moved;
+    const bool unsupported = g_error_matches(failure, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED);
+    *error = failure ? QString::fromUtf8(failure->message) : QStringLiteral("unknown error");
+    if (failure)
+        g_error_free(failure);
+    return unsupported ? Trash::NotSupported : Trash::Failed;
+}
+
+// GIO's own answer to whether the file could go to a Trash; unknown counts
+// as yes, and the move itself decides.
+bool canTrash(const QByteArray& path)
+{
+    const GObjectPtr<GFile> file(g_file_new_for_path(path.constData()));
+    const GObjectPtr<GFileInfo> info(g_file_query_info(file.get(), G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH,
+                                                       G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, nullptr));
+    if (!info || !g_file_info_has_attribute(info.get(), G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH))
+        return true;
+    return g_file_info_get_attribute_boolean(info.get(), G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH);
+}
+
+bool replaceable(const struct stat& st)
+{
+    return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+}
+
+const QString kNotReplaceable = QStringLiteral("a folder or special file has that name");
+const QString kNoTrash =
+    QStringLiteral("a file that Pictomat did not write has that name, and its file system has no Trash");
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+} // namespace
+
+bool IsPictomatOutput(const QByteArray& path)
+{
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    char value[128];
+    const ssize_t size = ::lgetxattr(path.constData(), kOutputAttribute, value, sizeof value);
+    return size > 0 && QByteArray(value, size) == markFor(st);
+}
+
+OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QString* error)
+{
+    m_target = target;
+    m_folder = target.parent().path();
+    if (target.isEmpty() || m_folder.isEmpty()) {
+        setError(error, QStringLiteral("there is no folder to write into"));
+        return Begin::Failed;
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        struct stat st;
+        if (::lstat(target.c_path(), &st) != 0) {
+            if (errno != ENOENT) {
+                setError(error, SystemErrorText(errno));
+                return Begin::Failed;
+            }
+            // O_EXCL and O_NOFOLLOW: a link or file put there meanwhile is
+            // never written through.
+            const UniqueFd fd(::open(target.c_path(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                                     0666));
+            if (!fd.valid()) {
+                if (errno == EEXIST)
+                    continue;
+                setError(error, SystemErrorText(errno));
+                return Begin::Failed;
+            }
+            markAsOurs(fd.get());
+            struct stat made;
+            if (::fstat(fd.get(), &made) == 0) {
+                m_fresh = true;
+                m_freshDevice = made.st_dev;
+                m_freshInode = made.st_ino;
+            }
+            return Begin::Fresh;
+        }
+        if (!mayReplace)
+            return Begin::Exists;
+        if (!replaceable(st)) {
+            setError(error, kNotReplaceable);
+            return Begin::Failed;
+        }
+        if (!IsPictomatOutput(target.path()) && !canTrash(target.path())) {
+            setError(error, kNoTrash);
+            return Begin::NoTrash;
+        }
+        // Made now, so that a folder that takes no new file fails before the work.
+        if (!m_temp.create(m_folder, error))
+            return Begin::Failed;
+        return Begin::Replacing;
+    }
+    setError(error, QStringLiteral("the name keeps changing"));
+    return Begin::Failed;
+}
+
+OutputFile::Result OutputFile::write(const QByteArray& bytes, QString* error)
+{
+    QString why;
+    if (!m_temp.isOpen() && !m_temp.create(m_folder, &why)) {
+        m_failure = why;
+        setError(error, why);
+        return Result::Failed;
+    }
+    if (!m_temp.write(bytes, NewFileMode(), &why)) {
+        m_failure = why;
+        setError(error, why);
+        m_temp.discard();
+        return Result::Failed;
+    }
+    markAsOurs(m_temp.fd());
+    if (!m_temp.sync(&why)) {
+        m_failure = why;
+        setError(error, why);
+        m_temp.discard();
+        return Result::Failed;
+    }
+    const Result result = commit(&why);
+    if (result != Result::Written) {
+        m_failure = why;
+        setError(error, why);
+        m_temp.discard();
+        return result;
+    }
+    m_written = true;
+    m_failure.clear();
+    return result;
+}
+
+OutputFile::Result OutputFile::commit(QString* error)
+{
+    const QByteArray& path = m_target.path();
+    bool displaced = false;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0) {
+            if (errno != ENOENT) {
+                setError(error, SystemErrorText(errno));
+                return Result::Failed;
+            }
+            if (m_temp.renameOnto(path, false, error))
+                break;
+            if (errno == EEXIST)
+                continue;  // something took the name meanwhile: look again
+            return Result::Failed;
+        }
+        if (!replaceable(st)) {
+            setError(error, kNotReplaceable);
+            return Result::Failed;
+        }
+        const bool ourFreshFile = m_fresh && st.st_dev == m_freshDevice && st.st_ino == m_freshInode;
+        const bool ours = IsPictomatOutput(path);
+        displaced = displaced || !ourFreshFile;
+        // An empty file of ours holds nothing worth a place in the Trash.
+        if ((ours || ourFreshFile) && S_ISREG(st.st_mode) && st.st_size == 0) {
+            if (!m_temp.renameOnto(path, true, error))
+                return Result::Failed;
+            break;
+        }
+        QString trashError;
+        const Trash trashed = moveToTrash(path, &trashError);
+        if (trashed == Trash::Moved)
+            continue;  // the name is free now
+        if (!ours) {
+            setError(error, trashed == Trash::NotSupported ? kNoTrash
+                                                           : QStringLiteral("the file that has that name could not "
+                                                                            "be moved to the Trash: %1")
+                                                                 .arg(trashError));
+            return trashed == Trash::NotSupported ? Result::NoTrash : Result::NotTrashed;
+        }
+        // Our own earlier output, on a file system without a Trash.
+        if (!m_temp.renameOnto(path, true, error))
+            return Result::Failed;
+        break;
+    }
+    if (m_temp.isOpen()) {
+        setError(error, QStringLiteral("the name keeps changing"));
+        return Result::Failed;
+    }
+    // A custom icon is recorded by path, and unless it went to the Trash with
+    // the file it belonged to it would pass to the new one.
+    if (displaced && ClearCustomIconMetadata(m_target))
+        TouchForFileManagers(m_target);
+    return Result::Written;
+}
+
+bool OutputFile::holdsOutput() const
+{
+    if (m_written)
+        return true;
+    struct stat st;
+    return m_fresh && ::lstat(m_target.c_path(), &st) == 0 && st.st_dev == m_freshDevice &&
+           st.st_ino == m_freshInode;
+}
+
+} // namespace pictomat

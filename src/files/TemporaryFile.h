@@ -1,0 +1,59 @@
+#pragma once
+
+#include "files/UniqueFd.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+namespace pictomat {
+
+// A file being made in the folder its finished contents are renamed into.
+// Its name is short and always the same shape, ".pictomat-XXXXXX.tmp", so that
+// a long final name never makes it too long and a leftover is recognisable.
+// It is created exclusively (never through a link in its place) and holds an
+// flock(2) for as long as it is open: that lock is how another Pictomat tells
+// a file still being written from one that a killed process left behind.
+// Unless renamed into place, it is removed at scope end.
+class TemporaryFile {
+public:
+    TemporaryFile() = default;
+    ~TemporaryFile() { discard(); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Makes it in `folder`, first clearing what crashed writers left there.
+    bool create(const QByteArray& folder, QString* error);
+    bool isOpen() const { return m_fd.valid(); }
+    int fd() const { return m_fd.get(); }
+    const QByteArray& path() const { return m_path; }
+
+    // Writes every byte and sets the mode.
+    bool write(const QByteArray& bytes, mode_t mode, QString* error);
+    // Flushes the file's contents and attributes to the disk.
+    bool sync(QString* error);
+    // Gives the file the name `target`. With `replace`, whatever has that
+    // name goes (a link is replaced, never written through); without it, a
+    // taken name fails with errno EEXIST and is left alone.
+    bool renameOnto(const QByteArray& target, bool replace, QString* error);
+    // Removes the file now.
+    void discard();
+
+private:
+    UniqueFd m_fd;
+    QByteArray m_path;
+};
+
+// Removes the temporary files in `folder` that no live process holds: the
+// leftovers of a writer that was killed. Only our own name shape is touched,
+// only regular files of this user, and only when their lock can be taken.
+void RemoveAbandonedTemporaryFiles(const QByteArray& folder);
+
+// The file-creation mode a new file gets: 0666 less the umask.
+mode_t NewFileMode();
+
+// strerror(3) as text.
+QString SystemErrorText(int code);
+
+} // namespace pictomat

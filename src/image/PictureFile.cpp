@@ -1,0 +1,321 @@
+#include "image/PictureFile.h"
+
+#include "files/FileIO.h"
+#include "image/PictureStreams.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageIOHandler>
+#include <QImageReader>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace pictomat {
+
+namespace {
+
+bool startsWith(const QByteArray& head, const char* magic, qsizetype length)
+{
+    return head.size() >= length && std::memcmp(head.constData(), magic, size_t(length)) == 0;
+}
+
+QByteArray extensionOf(const QByteArray& name)
+{
+    const qsizetype slash = name.lastIndexOf('/');
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot > slash + 1 ? name.mid(dot + 1).toLower() : QByteArray();
+}
+
+bool looksLikeSvgText(const QByteArray& head)
+{
+    const QByteArray text = head.trimmed();
+    if (!text.startsWith('<'))
+        return false;
+    return text.contains("<svg") || text.startsWith("<?xml") || text.startsWith("<!DOCTYPE svg");
+}
+
+// The image layer's own limit on what one whole decode may allocate, set on
+// purpose rather than left at Qt's default (which refuses ordinary photos):
+// a whole picture at our limit, with room for one converted copy.
+void setAllocationLimit()
+{
+    static const bool done = [] {
+        QImageReader::setAllocationLimit(int(kMaxWholePicturePixels * 4 * 2 / (1024 * 1024)));
+        return true;
+    }();
+    (void)done;
+}
+
+// A JPEG needs at least a bit for every 8 x 8 block of its brightness, so a
+// header promising more pixels than that is a decompression bomb or a cut
+// file, refused before decoding. (Arithmetic coding could do with less; such
+// files are rare enough to be held to the same rule.)
+bool promisesMoreThanItsBytes(const QByteArray& format, QSize size, qint64 fileBytes)
+{
+    const qint64 pixels = qint64(size.width()) * size.height();
+    if (format == "jpeg")
+        return pixels > 1024 * std::max<qint64>(fileBytes, 1);
+    return false;
+}
+
+// Through Qt's reader: JPEG scales while decoding (its DCT scaling), the
+// others are decoded whole and so are held to the smaller limit.
+PictureResult decodeWithQt(QIODevice& device, const QByteArray& format, qint64 fileBytes, const PictureTarget& target)
+{
+    setAllocationLimit();
+    QImageReader reader(&device, format);
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        return PictureFailure(PictureStatus::NotAPicture);
+    const QSize stored = reader.size();
+    const bool scalesWhileDecoding = format == "jpeg";
+    if (stored.isValid()) {
+        const qint64 pixels = qint64(stored.width()) * stored.height();
+        if (pixels > (scalesWhileDecoding ? kMaxPicturePixels : kMaxWholePicturePixels))
+            return PictureFailure(PictureStatus::TooLarge);
+        if (pixels <= 0)
+            return PictureFailure(PictureStatus::Damaged);
+        if (promisesMoreThanItsBytes(format, stored, fileBytes))
+            return PictureFailure(PictureStatus::TooLarge);
+        const bool swapped = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+        const QSize natural = swapped ? stored.transposed() : stored;
+        const QSize want = WantedPictureSize(target, natural);
+        if (want != natural)
+            reader.setScaledSize(swapped ? want.transposed() : want);  // scaled before it is turned
+        QImage picture = reader.read();
+        return PictureDecoded(std::move(picture), natural);
+    }
+    // A reader that cannot tell the size without decoding: the allocation
+    // limit holds it.
+    QImage picture = reader.read();
+    if (picture.isNull())
+        return PictureFailure(PictureStatus::Damaged);
+    const QSize natural = picture.size();
+    const QSize want = WantedPictureSize(target, natural);
+    if (want != natural)
+        picture = picture.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return PictureDecoded(std::move(picture), natural);
+}
+
+PictureResult decodeSvg(const QByteArray& bytes, const PictureTarget& target)
+{
+    const std::optional<QByteArray> document = SvgDocument(bytes);
+    if (!document)
+        return PictureFailure(PictureStatus::TooLarge);
+    if (!document->contains("<svg"))
+        return PictureFailure(PictureStatus::NotAPicture);
+    QSvgRenderer renderer(*document);
+    if (!renderer.isValid())
+        return PictureFailure(PictureStatus::Damaged);
+    const QSize natural = renderer.defaultSize();
+    if (natural.isEmpty())
+        return PictureFailure(PictureStatus::Damaged);
+    if (qint64(natural.width()) * natural.height() > kMaxWholePicturePixels)
+        return PictureFailure(PictureStatus::TooLarge);
+    const QSize want = WantedPictureSize(target, natural);
+    QImage picture(want, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull())
+        return PictureFailure(PictureStatus::TooLarge);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter, QRectF(0, 0, want.width(), want.height()));
+    painter.end();
+    return PictureDecoded(std::move(picture), natural);
+}
+
+PictureResult decodeDevice(QIODevice& device, qint64 fileBytes, const QByteArray& name, const PictureTarget& target)
+{
+    const QByteArray format = SniffPictureFormat(device.peek(1024), name);
+    if (format.isEmpty())
+        return PictureFailure(PictureStatus::NotAPicture);
+    if (format == "svg" || format == "svgz") {
+        if (fileBytes > kMaxSvgDocumentBytes)
+            return PictureFailure(PictureStatus::TooLarge);
+        return decodeSvg(device.readAll(), target);
+    }
+    if (format == "png") {
+        const std::optional<PictureResult> streamed = DecodePngStream(device, fileBytes, target);
+        if (streamed)
+            return *streamed;
+        // Interlaced: its rows only come whole at the end, so it is decoded whole.
+        if (!device.seek(0))
+            return PictureFailure(PictureStatus::Damaged);
+    }
+    if (format == "jpeg") {
+        const std::optional<PictureResult> scaled = DecodeJpeg(device, fileBytes, target);
+        if (scaled)
+            return *scaled;
+        if (!device.seek(0))
+            return PictureFailure(PictureStatus::Damaged);
+    }
+    if (format == "tiff") {
+        const std::optional<PictureResult> streamed = DecodeTiff(device, target);
+        if (streamed)
+            return *streamed;
+        if (!device.seek(0))
+            return PictureFailure(PictureStatus::Damaged);
+    }
+    if (format == "webp") {
+        if (fileBytes > kMaxPictureFileBytes)
+            return PictureFailure(PictureStatus::TooLarge);
+        const QByteArray bytes = device.readAll();
+        const std::optional<PictureResult> scaled = DecodeWebp(bytes, target);
+        if (scaled)
+            return *scaled;
+        // Animated: Qt's reader takes the first frame, decoded whole.
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        return decodeWithQt(buffer, format, fileBytes, target);
+    }
+    return decodeWithQt(device, format, fileBytes, target);
+}
+
+} // namespace
+
+PictureTarget FitWithin(int maxEdge)
+{
+    return [maxEdge](QSize natural) {
+        if (natural.width() <= maxEdge && natural.height() <= maxEdge)
+            return natural;
+        return natural.scaled(maxEdge, maxEdge, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    };
+}
+
+QByteArray SniffPictureFormat(const QByteArray& head, const QByteArray& name)
+{
+    if (startsWith(head, "\x89PNG\r\n\x1a\n", 8))
+        return "png";
+    if (startsWith(head, "\xff\xd8\xff", 3))
+        return "jpeg";
+    if (startsWith(head, "GIF87a", 6) || startsWith(head, "GIF89a", 6))
+        return "gif";
+    if (startsWith(head, "RIFF", 4) && head.size() >= 12 && head.mid(8, 4) == "WEBP")
+        return "webp";
+    if (startsWith(head, "II*\0", 4) || startsWith(head, "MM\0*", 4))
+        return "tiff";
+    if (startsWith(head, "\x8aMNG\r\n\x1a\n", 8))
+        return "mng";
+    if (startsWith(head, "BM", 2) && head.size() >= 26)
+        return "bmp";
+    // ICO and CUR: reserved 0, type 1 or 2, at least one image.
+    if (head.size() >= 6 && head[0] == 0 && head[1] == 0 && (head[2] == 1 || head[2] == 2) && head[3] == 0 &&
+        (head[4] != 0 || head[5] != 0))
+        return "ico";
+    if (head.size() >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' &&
+        QByteArrayView(" \t\r\n#").contains(head[2]))
+        return head[1] == '1' || head[1] == '4' ? "pbm" : head[1] == '2' || head[1] == '5' ? "pgm" : "ppm";
+    if (head.startsWith("/* XPM */"))
+        return "xpm";
+    if (head.startsWith("#define ") && head.contains("_width"))
+        return "xbm";
+    if (startsWith(head, "\x1f\x8b", 2))
+        return "svgz";  // whether it is SVG shows once inflated
+    if (looksLikeSvgText(head))
+        return "svg";
+    // Formats without a signature are known by their name alone.
+    const QByteArray extension = extensionOf(name);
+    if (extension == "tga" || extension == "wbmp")
+        return extension;
+    return {};
+}
+
+PictureResult ReadPictureFile(const FileRef& file, const PictureTarget& target)
+{
+    std::unique_ptr<QFile> device = OpenFileForReading(file);
+    if (!device)
+        return PictureFailure(PictureStatus::NotAPicture);
+    return decodeDevice(*device, device->size(), file.name(), target);
+}
+
+QImage ReadImageFile(const FileRef& file, int maxEdge, PictureStatus* status)
+{
+    PictureResult result = ReadPictureFile(file, FitWithin(maxEdge));
+    if (status)
+        *status = result.status;
+    return std::move(result.decoded.picture);
+}
+
+QSize PictureFileSize(const QByteArray& path)
+{
+    std::unique_ptr<QFile> device = OpenFileForReading(FileRef(path));
+    if (!device)
+        return {};
+    const QByteArray format = SniffPictureFormat(device->peek(1024), path);
+    if (format.isEmpty() || format == "svg" || format == "svgz")
+        return {};
+    return QImageReader(device.get(), format).size();
+}
+
+PictureResult DecodePictureBytes(const QByteArray& bytes, const PictureTarget& target)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return PictureFailure(PictureStatus::NotAPicture);
+    return decodeDevice(buffer, bytes.size(), QByteArray(), target);
+}
+
+namespace {
+// Drawing time follows the number of elements; no icon has this many.
+std::optional<QByteArray> withFewElements(QByteArray document)
+{
+    if (document.count('<') > kMaxSvgElements)
+        return std::nullopt;
+    return document;
+}
+} // namespace
+
+std::optional<QByteArray> SvgDocument(const QByteArray& bytes)
+{
+    if (!startsWith(bytes, "\x1f\x8b", 2)) {
+        if (bytes.size() > kMaxSvgDocumentBytes)
+            return std::nullopt;
+        return withFewElements(bytes);
+    }
+    // Inflated here with a cap rather than by the SVG reader, which would
+    // inflate whatever the file holds: a small file can expand a thousandfold.
+    z_stream stream {};
+    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
+        return std::nullopt;
+    QByteArray out;
+    out.resize(qsizetype(std::min<qint64>(kMaxSvgDocumentBytes, std::max<qint64>(bytes.size() * 4, 64 * 1024))));
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    qsizetype produced = 0;
+    int status = Z_OK;
+    while (status == Z_OK) {
+        if (produced == out.size()) {
+            if (out.size() >= kMaxSvgDocumentBytes) {
+                inflateEnd(&stream);
+                return std::nullopt;
+            }
+            out.resize(qsizetype(std::min<qint64>(kMaxSvgDocumentBytes, qint64(out.size()) * 2)));
+        }
+        stream.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
+        stream.avail_out = uInt(out.size() - produced);
+        status = inflate(&stream, Z_NO_FLUSH);
+        produced = out.size() - qsizetype(stream.avail_out);
+    }
+    inflateEnd(&stream);
+    if (status != Z_STREAM_END)
+        return std::nullopt;
+    out.truncate(produced);
+    return withFewElements(std::move(out));
+}
+
+std::optional<QByteArray> ReadSvgDocument(const QByteArray& path)
+{
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, kMaxSvgDocumentBytes);
+    if (!bytes)
+        return std::nullopt;
+    return SvgDocument(*bytes);
+}
+
+} // namespace pictomat

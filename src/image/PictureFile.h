@@ -1,0 +1,80 @@
+#pragma once
+
+#include "files/FileRef.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+
+#include <functional>
+#include <optional>
+
+class QIODevice;
+
+namespace pictomat {
+
+// The limits every picture we read is held to. A picture is decoded at the
+// size its use needs (JPEG by its own scaled decoding, PNG and WebP row by row
+// into a shrunk copy), so that memory does not follow the picture's size.
+// Formats that can only be decoded whole are held to a smaller limit.
+inline constexpr qint64 kMaxPicturePixels = 250'000'000;
+inline constexpr qint64 kMaxWholePicturePixels = 64LL * 1024 * 1024;
+// Pictures read whole into memory before decoding (WebP, SVG), as file bytes.
+inline constexpr qint64 kMaxPictureFileBytes = 512LL * 1024 * 1024;
+// An SVG document, as text after any gzip layer is taken off; icons are a few
+// hundred kilobytes at most.
+inline constexpr qint64 kMaxSvgDocumentBytes = 16LL * 1024 * 1024;
+// Elements of one SVG document (drawing time follows their number).
+inline constexpr qint64 kMaxSvgElements = 200'000;
+
+enum class PictureStatus {
+    Decoded,
+    NotAPicture,  // no reader takes it, or it is not a regular file
+    TooLarge,     // past the limits above, or declaring more pixels than its bytes can hold
+    Damaged,      // a picture by its header that does not decode
+};
+
+// A picture as decoded: at no more than the size asked for, and its size as
+// the file declares it, upright (camera orientation applied).
+struct DecodedPicture {
+    QImage picture;  // premultiplied ARGB32, or another format Qt reads cheaply
+    QSize natural;
+};
+
+struct PictureResult {
+    PictureStatus status = PictureStatus::NotAPicture;
+    DecodedPicture decoded;
+    bool ok() const { return status == PictureStatus::Decoded; }
+};
+
+// The size to decode at, given the picture's natural (upright) size. It is
+// never larger than the natural size; the decoded picture has exactly this size.
+using PictureTarget = std::function<QSize(QSize natural)>;
+// Aspect kept, longer edge at most maxEdge.
+PictureTarget FitWithin(int maxEdge);
+
+// The Qt format name of a picture, by its first bytes and only then by the
+// name's extension (for formats without a signature, such as TGA); empty when
+// it is none. SVG counts as a picture; .icns icon families do not.
+QByteArray SniffPictureFormat(const QByteArray& head, const QByteArray& name = {});
+
+// Reads a picture file through OpenFileForReading: never blocks, never reads
+// what is not a regular file.
+PictureResult ReadPictureFile(const FileRef& file, const PictureTarget& target);
+// Decodes a picture file at no more than maxEdge pixels along its longer edge
+// (scaled while it is decoded), upright. Null image when it is no picture;
+// *status (when given) tells a picture past the size limits from no picture.
+QImage ReadImageFile(const FileRef& file, int maxEdge, PictureStatus* status = nullptr);
+// A picture file's size as its header declares it; invalid when it is none.
+QSize PictureFileSize(const QByteArray& path);
+// The same for picture bytes held in memory (the clipboard's).
+PictureResult DecodePictureBytes(const QByteArray& bytes, const PictureTarget& target);
+
+// The text of an SVG or SVGZ document, its gzip layer taken off with the
+// inflated size capped; nothing when it is larger than kMaxSvgDocumentBytes
+// or the compressed layer is damaged.
+std::optional<QByteArray> SvgDocument(const QByteArray& bytes);
+// The SVG file's text, read through OpenFileForReading.
+std::optional<QByteArray> ReadSvgDocument(const QByteArray& path);
+
+} // namespace pictomat

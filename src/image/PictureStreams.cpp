@@ -1,0 +1,257 @@
+#include "image/PictureStreams.h"
+
+#include <QIODevice>
+
+#include <png.h>
+#include <webp/decode.h>
+
+#include <algorithm>
+#include <csetjmp>
+
+namespace pictomat {
+
+QSize WantedPictureSize(const PictureTarget& target, QSize natural)
+{
+    QSize want = target ? target(natural) : natural;
+    if (!want.isValid() || want.isEmpty())
+        want = natural;
+    return want.boundedTo(natural).expandedTo(QSize(1, 1));
+}
+
+PictureResult PictureFailure(PictureStatus status)
+{
+    PictureResult result;
+    result.status = status;
+    return result;
+}
+
+PictureResult PictureDecoded(QImage picture, QSize natural)
+{
+    if (picture.isNull())
+        return PictureFailure(PictureStatus::Damaged);
+    PictureResult result;
+    result.status = PictureStatus::Decoded;
+    result.decoded = DecodedPicture{std::move(picture), natural};
+    return result;
+}
+
+int ShrinkFactor(QSize natural, QSize want)
+{
+    if (want.isEmpty())
+        return 1;
+    return std::max(1, std::min(natural.width() / want.width(), natural.height() / want.height()));
+}
+
+BoxShrinker::BoxShrinker(int width, int height, int factor)
+    : m_width(width), m_height(height), m_factor(std::max(1, factor)), m_outWidth(std::max(1, width / m_factor)),
+      m_outHeight(std::max(1, height / m_factor)), m_sums(size_t(m_outWidth) * 4, 0),
+      m_out(m_outWidth, m_outHeight, QImage::Format_ARGB32_Premultiplied)
+{
+}
+
+void BoxShrinker::addRow(const QRgb* row)
+{
+    if (m_rowsIn >= m_height || m_out.isNull())
+        return;
+    uint64_t* sum = m_sums.data();
+    for (int column = 0; column < m_outWidth; ++column, sum += 4) {
+        const int begin = column * m_factor;
+        const int end = column + 1 == m_outWidth ? m_width : begin + m_factor;
+        uint64_t red = 0, green = 0, blue = 0, alpha = 0;
+        for (int x = begin; x < end; ++x) {
+            const QRgb pixel = row[x];
+            const uint32_t a = uint32_t(qAlpha(pixel));
+            red += uint32_t(qRed(pixel)) * a;
+            green += uint32_t(qGreen(pixel)) * a;
+            blue += uint32_t(qBlue(pixel)) * a;
+            alpha += a;
+        }
+        sum[0] += red;
+        sum[1] += green;
+        sum[2] += blue;
+        sum[3] += alpha;
+    }
+    ++m_rowsIn;
+    ++m_groupRows;
+    const bool lastGroup = m_outRow + 1 == m_outHeight;
+    if ((!lastGroup && m_groupRows == m_factor) || (lastGroup && m_rowsIn == m_height))
+        emitRow();
+}
+
+void BoxShrinker::emitRow()
+{
+    auto* out = reinterpret_cast<QRgb*>(m_out.scanLine(m_outRow));
+    uint64_t* sum = m_sums.data();
+    for (int column = 0; column < m_outWidth; ++column, sum += 4) {
+        const int span = column + 1 == m_outWidth ? m_width - column * m_factor : m_factor;
+        const uint64_t count = uint64_t(span) * uint64_t(m_groupRows);
+        const uint64_t alpha = (sum[3] + count / 2) / count;
+        auto channel = [&](uint64_t weighted) {
+            return int(std::min<uint64_t>((weighted + 255 * count / 2) / (255 * count), alpha));
+        };
+        out[column] = qRgba(channel(sum[0]), channel(sum[1]), channel(sum[2]), int(alpha));
+        sum[0] = sum[1] = sum[2] = sum[3] = 0;
+    }
+    m_groupRows = 0;
+    ++m_outRow;
+}
+
+namespace {
+
+void readFromDevice(png_structp png, png_bytep data, size_t length)
+{
+    auto* device = static_cast<QIODevice*>(png_get_io_ptr(png));
+    size_t done = 0;
+    while (done < length) {
+        const qint64 n = device->read(reinterpret_cast<char*>(data) + done, qint64(length - done));
+        if (n <= 0)
+            png_error(png, "the file ends early");
+        done += size_t(n);
+    }
+}
+
+[[noreturn]] void onPngError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+void onPngWarning(png_structp, png_const_charp) {}
+
+struct PngHandles {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    PngHandles()
+    {
+        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
+        if (png)
+            info = png_create_info_struct(png);
+    }
+    ~PngHandles() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+    PngHandles(const PngHandles&) = delete;
+    PngHandles& operator=(const PngHandles&) = delete;
+};
+
+// libpng reports errors by jumping back here, so these two make nothing that
+// has a destructor between the jump target and the library's calls.
+bool readPngHeader(PngHandles& h, QIODevice* device)
+{
+    if (setjmp(png_jmpbuf(h.png)))
+        return false;
+    png_set_read_fn(h.png, device, readFromDevice);
+    // Text and colour-profile chunks can inflate far; none of them is needed.
+    png_set_chunk_malloc_max(h.png, 8 * 1024 * 1024);
+    png_set_user_limits(h.png, 1u << 20, 1u << 20);
+    png_read_info(h.png, h.info);
+    return true;
+}
+
+bool readPngRows(PngHandles& h, BoxShrinker* shrinker, png_bytep row, png_uint_32 height)
+{
+    if (setjmp(png_jmpbuf(h.png)))
+        return false;
+    // Every kind of PNG as 8-bit ARGB32 pixels in memory order.
+    png_set_expand(h.png);
+    png_set_strip_16(h.png);
+    png_set_gray_to_rgb(h.png);
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    png_set_bgr(h.png);
+    png_set_filler(h.png, 0xff, PNG_FILLER_AFTER);
+#else
+    png_set_filler(h.png, 0xff, PNG_FILLER_BEFORE);
+    png_set_swap_alpha(h.png);
+#endif
+    png_read_update_info(h.png, h.info);
+    for (png_uint_32 y = 0; y < height; ++y) {
+        png_read_row(h.png, row, nullptr);
+        shrinker->addRow(reinterpret_cast<const QRgb*>(row));
+    }
+    return true;
+}
+
+int pngChannels(int colorType)
+{
+    switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
+    default: return 1;
+    }
+}
+
+} // namespace
+
+std::optional<PictureResult> DecodePngStream(QIODevice& device, qint64 fileBytes, const PictureTarget& target)
+{
+    PngHandles h;
+    if (!h.png || !h.info || !readPngHeader(h, &device))
+        return PictureFailure(PictureStatus::Damaged);
+    png_uint_32 width = 0, height = 0;
+    int depth = 0, colorType = 0, interlace = 0;
+    if (!png_get_IHDR(h.png, h.info, &width, &height, &depth, &colorType, &interlace, nullptr, nullptr))
+        return PictureFailure(PictureStatus::Damaged);
+    const qint64 pixels = qint64(width) * qint64(height);
+    if (pixels > kMaxPicturePixels)
+        return PictureFailure(PictureStatus::TooLarge);
+    // Deflate makes at most about 1032 bytes of one: a header promising more
+    // filtered rows than that is a bomb or a cut file.
+    const qint64 rowBytes = 1 + (qint64(width) * pngChannels(colorType) * depth + 7) / 8;
+    if (qint64(height) * rowBytes > 1100 * std::max<qint64>(fileBytes, 1))
+        return PictureFailure(PictureStatus::TooLarge);
+    if (interlace != PNG_INTERLACE_NONE) {
+        if (pixels > kMaxWholePicturePixels)
+            return PictureFailure(PictureStatus::TooLarge);
+        return std::nullopt;
+    }
+    const QSize natural{int(width), int(height)};
+    const QSize want = WantedPictureSize(target, natural);
+    BoxShrinker shrinker(natural.width(), natural.height(), ShrinkFactor(natural, want));
+    std::vector<png_byte> row(size_t(width) * 4);
+    if (!readPngRows(h, &shrinker, row.data(), height))
+        return PictureFailure(PictureStatus::Damaged);
+    QImage picture = shrinker.result();
+    if (!picture.isNull() && picture.size() != want)
+        picture = picture.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return PictureDecoded(std::move(picture), natural);
+}
+
+std::optional<PictureResult> DecodeWebp(const QByteArray& bytes, const PictureTarget& target)
+{
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    const size_t size = size_t(bytes.size());
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK)
+        return PictureFailure(PictureStatus::Damaged);
+    if (features.has_animation)
+        return std::nullopt;
+    if (qint64(features.width) * features.height > kMaxPicturePixels || features.width <= 0 || features.height <= 0)
+        return PictureFailure(PictureStatus::TooLarge);
+    const QSize natural(features.width, features.height);
+    const QSize want = WantedPictureSize(target, natural);
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        return PictureFailure(PictureStatus::Damaged);
+    if (want != natural) {
+        config.options.use_scaling = 1;
+        config.options.scaled_width = want.width();
+        config.options.scaled_height = want.height();
+    }
+    QImage picture(want, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull())
+        return PictureFailure(PictureStatus::TooLarge);
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    config.output.colorspace = MODE_bgrA;
+#else
+    config.output.colorspace = MODE_Argb;
+#endif
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = picture.bits();
+    config.output.u.RGBA.stride = int(picture.bytesPerLine());
+    config.output.u.RGBA.size = size_t(picture.sizeInBytes());
+    const VP8StatusCode status = WebPDecode(data, size, &config);
+    WebPFreeDecBuffer(&config.output);
+    if (status != VP8_STATUS_OK)
+        return PictureFailure(PictureStatus::Damaged);
+    return PictureDecoded(std::move(picture), natural);
+}
+
+} // namespace pictomat

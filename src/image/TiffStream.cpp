@@ -1,0 +1,159 @@
+#include "image/PictureStreams.h"
+
+#include <QIODevice>
+
+#include <tiffio.h>
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace pictomat {
+
+namespace {
+
+// libtiff and the codecs behind it are loaded when a TIFF is read, not at
+// every start of the program.
+struct TiffLibrary {
+    decltype(&::TIFFClientOpen) clientOpen = nullptr;
+    decltype(&::TIFFClose) close = nullptr;
+    decltype(&::TIFFGetField) getField = nullptr;
+    decltype(&::TIFFRGBAImageOK) imageOk = nullptr;
+    decltype(&::TIFFRGBAImageBegin) imageBegin = nullptr;
+    decltype(&::TIFFRGBAImageGet) imageGet = nullptr;
+    decltype(&::TIFFRGBAImageEnd) imageEnd = nullptr;
+    decltype(&::TIFFSetErrorHandler) setErrorHandler = nullptr;
+    decltype(&::TIFFSetWarningHandler) setWarningHandler = nullptr;
+};
+
+void quiet(const char*, const char*, va_list) {}
+
+const TiffLibrary* tiffLibrary()
+{
+    static const std::unique_ptr<TiffLibrary> library = []() -> std::unique_ptr<TiffLibrary> {
+        void* handle = dlopen("libtiff.so.6", RTLD_NOW | RTLD_NODELETE);
+        if (!handle)
+            return nullptr;
+        auto l = std::make_unique<TiffLibrary>();
+        bool complete = true;
+        auto resolve = [&](auto& pointer, const char* name) {
+            pointer = reinterpret_cast<std::remove_reference_t<decltype(pointer)>>(dlsym(handle, name));
+            complete = complete && pointer;
+        };
+        resolve(l->clientOpen, "TIFFClientOpen");
+        resolve(l->close, "TIFFClose");
+        resolve(l->getField, "TIFFGetField");
+        resolve(l->imageOk, "TIFFRGBAImageOK");
+        resolve(l->imageBegin, "TIFFRGBAImageBegin");
+        resolve(l->imageGet, "TIFFRGBAImageGet");
+        resolve(l->imageEnd, "TIFFRGBAImageEnd");
+        resolve(l->setErrorHandler, "TIFFSetErrorHandler");
+        resolve(l->setWarningHandler, "TIFFSetWarningHandler");
+        if (!complete)
+            return nullptr;
+        // Damaged files are ordinary input here; their complaints are not ours to print.
+        l->setErrorHandler(quiet);
+        l->setWarningHandler(quiet);
+        return l;
+    }();
+    return library.get();
+}
+
+tsize_t readDevice(thandle_t handle, tdata_t buffer, tsize_t size)
+{
+    return tsize_t(static_cast<QIODevice*>(handle)->read(static_cast<char*>(buffer), qint64(size)));
+}
+
+tsize_t writeNothing(thandle_t, tdata_t, tsize_t)
+{
+    return -1;
+}
+
+toff_t seekDevice(thandle_t handle, toff_t offset, int whence)
+{
+    auto* device = static_cast<QIODevice*>(handle);
+    qint64 to = qint64(offset);
+    if (whence == SEEK_CUR)
+        to += device->pos();
+    else if (whence == SEEK_END)
+        to += device->size();
+    return device->seek(to) ? toff_t(to) : toff_t(-1);
+}
+
+int closeNothing(thandle_t)
+{
+    return 0;
+}
+
+toff_t sizeOfDevice(thandle_t handle)
+{
+    return toff_t(static_cast<QIODevice*>(handle)->size());
+}
+
+int mapNothing(thandle_t, tdata_t*, toff_t*)
+{
+    return 0;
+}
+
+void unmapNothing(thandle_t, tdata_t, toff_t) {}
+
+} // namespace
+
+std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& target)
+{
+    const TiffLibrary* tiff = tiffLibrary();
+    if (!tiff)
+        return std::nullopt;
+    const auto closer = [tiff](TIFF* t) { tiff->close(t); };
+    const std::unique_ptr<TIFF, decltype(closer)> file(
+        tiff->clientOpen("picture", "rm", &device, readDevice, writeNothing, seekDevice, closeNothing, sizeOfDevice,
+                         mapNothing, unmapNothing),
+        closer);
+    if (!file)
+        return PictureFailure(PictureStatus::Damaged);
+    uint32_t width = 0, height = 0;
+    if (!tiff->getField(file.get(), TIFFTAG_IMAGEWIDTH, &width) || !tiff->getField(file.get(), TIFFTAG_IMAGELENGTH, &height) ||
+        width == 0 || height == 0)
+        return PictureFailure(PictureStatus::Damaged);
+    if (qint64(width) * qint64(height) > kMaxPicturePixels || width > (1u << 20) || height > (1u << 20))
+        return PictureFailure(PictureStatus::TooLarge);
+    char message[1024] = {};
+    if (!tiff->imageOk(file.get(), message))
+        return std::nullopt;  // a layout the RGBA reader does not take: Qt's reader decodes it whole
+    TIFFRGBAImage image {};
+    if (!tiff->imageBegin(&image, file.get(), 0, message))
+        return PictureFailure(PictureStatus::Damaged);
+    const auto ender = [tiff](TIFFRGBAImage* i) { tiff->imageEnd(i); };
+    const std::unique_ptr<TIFFRGBAImage, decltype(ender)> ending(&image, ender);
+    image.req_orientation = ORIENTATION_TOPLEFT;
+
+    const QSize natural{int(width), int(height)};
+    const QSize want = WantedPictureSize(target, natural);
+    BoxShrinker shrinker(natural.width(), natural.height(), ShrinkFactor(natural, want));
+    // Rows are read a band at a time; only one band is ever held.
+    constexpr uint32_t kBandRows = 64;
+    std::vector<uint32_t> band(size_t(width) * kBandRows);
+    std::vector<QRgb> row(width);
+    for (uint32_t top = 0; top < height; top += kBandRows) {
+        const uint32_t rows = std::min(kBandRows, height - top);
+        image.row_offset = int(top);
+        image.col_offset = 0;
+        if (!tiff->imageGet(&image, band.data(), width, rows))
+            return PictureFailure(PictureStatus::Damaged);
+        // Top row first (as asked above), premultiplied, as A B G R in one word.
+        for (uint32_t r = 0; r < rows; ++r) {
+            const uint32_t* in = band.data() + size_t(r) * width;
+            for (uint32_t x = 0; x < width; ++x)
+                row[x] = qUnpremultiply(qRgba(int(TIFFGetR(in[x])), int(TIFFGetG(in[x])), int(TIFFGetB(in[x])),
+                                              int(TIFFGetA(in[x]))));
+            shrinker.addRow(row.data());
+        }
+    }
+    QImage picture = shrinker.result();
+    if (!picture.isNull() && picture.size() != want)
+        picture = picture.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return PictureDecoded(std::move(picture), natural);
+}
+
+} // namespace pictomat

@@ -1,0 +1,179 @@
+#include "web/HttpClient.h"
+
+#include "files/FileIO.h"
+#include "web/HttpExchange.h"
+#include "web/NetworkAddress.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+
+namespace pictomat {
+
+namespace {
+
+constexpr int kDefaultTimeoutMs = 15000;
+const QByteArray kUserAgent = QByteArrayLiteral("Pictomat/1.0");
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+bool IsWebScheme(const QUrl& url)
+{
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
+// Runs `loop` until it quits or the deadline passes; false on the deadline.
+bool RunUntil(QEventLoop& loop, const QDeadlineTimer& deadline, const std::function<bool()>& done)
+{
+    if (done())
+        return true;
+    if (deadline.hasExpired())
+        return false;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(int(std::max<qint64>(1, deadline.remainingTime())));
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return done();
+}
+
+// The addresses a host name stands for, as the resolver gives them.
+std::optional<QList<QHostAddress>> Resolve(const QString& host, const QDeadlineTimer& deadline, QString* error)
+{
+    QHostAddress literal;
+    if (literal.setAddress(host))
+        return QList<QHostAddress>{literal};
+    std::optional<QHostInfo> answer;
+    QEventLoop loop;
+    QObject context;  // destroyed first: a late answer finds no receiver
+    const int id = QHostInfo::lookupHost(host, &context, [&](const QHostInfo& info) {
+        answer = info;
+        loop.quit();
+    });
+    if (!RunUntil(loop, deadline, [&] { return answer.has_value(); })) {
+        QHostInfo::abortHostLookup(id);
+        setError(error, QStringLiteral("no address for %1 in time").arg(host));
+        return std::nullopt;
+    }
+    if (answer->error() != QHostInfo::NoError || answer->addresses().isEmpty()) {
+        setError(error, answer->errorString());
+        return std::nullopt;
+    }
+    return answer->addresses();
+}
+
+bool IsRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+} // namespace
+
+int HttpClient::defaultTimeoutMs()
+{
+    bool ok = false;
+    const int fromEnvironment = qEnvironmentVariableIntValue("PICTOMAT_HTTP_TIMEOUT_MS", &ok);
+    return ok && fromEnvironment > 0 ? fromEnvironment : kDefaultTimeoutMs;
+}
+
+HttpClient::HttpClient(int timeoutMs) : m_timeoutMs(timeoutMs > 0 ? timeoutMs : kDefaultTimeoutMs) {}
+
+std::optional<HttpResponse> HttpClient::get(const QUrl& url, qint64 maxBytes, Requester requester,
+                                            QString* error) const
+{
+    if (!url.isValid() || url.isRelative()) {
+        setError(error, QStringLiteral("not an absolute address"));
+        return std::nullopt;
+    }
+    // Only the user may point at a local file; a page may not.
+    if (url.scheme() == QLatin1String("file") && requester == Requester::User)
+        return getFile(url, maxBytes, error);
+    if (IsWebScheme(url))
+        return getNetwork(url, maxBytes, requester, error);
+    setError(error, QStringLiteral("refused scheme ") + url.scheme());
+    return std::nullopt;
+}
+
+std::optional<HttpResponse> HttpClient::getFile(const QUrl& url, qint64 maxBytes, QString* error) const
+{
+    if (!url.host().isEmpty() && url.host() != QLatin1String("localhost")) {
+        setError(error, QStringLiteral("file address on another host"));
+        return std::nullopt;
+    }
+    // The path's own bytes, percent-decoded: names need not be UTF-8.
+    const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    std::optional<QByteArray> body = ReadRegularFile(path, maxBytes, error);
+    if (!body)
+        return std::nullopt;
+    return HttpResponse{std::move(*body), url, QByteArray(), true};
+}
+
+std::optional<HttpResponse> HttpClient::getNetwork(const QUrl& url, qint64 maxBytes, Requester requester,
+                                                   QString* error) const
+{
+    const QDeadlineTimer deadline(m_timeoutMs);
+    // Once a hop is served from the public internet, nothing after it may
+    // lead back inside.
+    bool mayReachLocal = requester != Requester::PublicPage;
+    QUrl current = url;
+    for (int redirects = 0;; ++redirects) {
+        const std::optional<QList<QHostAddress>> addresses = Resolve(current.host(), deadline, error);
+        if (!addresses)
+            return std::nullopt;
+        bool refused = false;
+        std::optional<HttpExchange> hop;
+        for (const QHostAddress& address : *addresses) {
+            const bool local = IsLocalNetworkAddress(address);
+            if (local && !mayReachLocal) {
+                refused = true;
+                continue;
+            }
+            HttpExchange attempt = ExchangeOnce(current, address, maxBytes, deadline, kUserAgent, error);
+            if (!attempt.reached)
+                continue;
+            mayReachLocal = mayReachLocal && local;
+            hop = std::move(attempt);
+            break;
+        }
+        if (!hop) {
+            if (refused)
+                setError(error, QStringLiteral("%1 leads to a local address").arg(current.host()));
+            return std::nullopt;
+        }
+        if (!hop->ok)
+            return std::nullopt;
+        if (IsRedirect(hop->status) && !hop->location.isEmpty()) {
+            const QUrl next = current.resolved(QUrl::fromEncoded(hop->location));
+            if (redirects >= kMaxRedirects) {
+                setError(error, QStringLiteral("more than %1 redirects").arg(kMaxRedirects));
+                return std::nullopt;
+            }
+            if (!next.isValid() || !IsWebScheme(next) || next.host().isEmpty()) {
+                setError(error, QStringLiteral("refused redirect to ") + next.toString());
+                return std::nullopt;
+            }
+            if (current.scheme() == QLatin1String("https") && next.scheme() == QLatin1String("http")) {
+                setError(error, QStringLiteral("refused redirect from https to http"));
+                return std::nullopt;
+            }
+            current = next;
+            continue;
+        }
+        if (hop->status < 200 || hop->status > 299) {
+            setError(error, QStringLiteral("HTTP status %1").arg(hop->status));
+            return std::nullopt;
+        }
+        return HttpResponse{std::move(hop->body), current, hop->contentType, mayReachLocal};
+    }
+}
+
+} // namespace pictomat
