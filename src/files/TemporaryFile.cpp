@@ -26,7 +26,9 @@ constexpr int kRandomLength = 6;
 // many items in one big folder would otherwise list it once per item.
 constexpr qint64 kSweepIntervalMs = 30000;
 
-bool isTemporaryName(const char* name)
+} // namespace
+
+bool IsTemporaryName(const char* name)
 {
     const size_t prefix = sizeof kPrefix - 1;
     const size_t suffix = sizeof kSuffix - 1;
@@ -40,6 +42,8 @@ bool isTemporaryName(const char* name)
     }
     return true;
 }
+
+namespace {
 
 bool writeAll(int fd, const QByteArray& bytes)
 {
@@ -135,7 +139,7 @@ void RemoveAbandonedTemporaryFiles(const QByteArray& folder)
         return;
     }
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (!isTemporaryName(entry->d_name))
+        if (!IsTemporaryName(entry->d_name))
             continue;
         const UniqueFd file(
             ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));

@@ -50,6 +50,9 @@ private:
 // only regular files of this user, and only when their lock can be taken.
 void RemoveAbandonedTemporaryFiles(const QByteArray& folder);
 
+// Whether a name has the shape of our temporary files (and folders).
+bool IsTemporaryName(const char* name);
+
 // The file-creation mode a new file gets: 0666 less the umask.
 mode_t NewFileMode();
 
