@@ -45,7 +45,8 @@ private:
     std::unique_ptr<libdeflate_compressor, CompressorDeleter> m_compressor;
     std::unique_ptr<uchar[]> m_filtered;
     std::unique_ptr<uchar[]> m_rows;
-    size_t m_capacity = 0;
+    size_t m_capacity = 0;     // bytes of m_filtered
+    size_t m_rowCapacity = 0;  // bytes of each row in m_rows
 };
 QByteArray EncodePng(const QImage& image);
 
