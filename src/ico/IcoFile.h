@@ -25,6 +25,9 @@ inline constexpr int kMaxEntries = 256;
 // The largest edge a picture may declare before it is refused: the format's
 // directory stops at 256, and PNG pictures past 1024 are no icons.
 inline constexpr int kMaxEdge = 1024;
+// The most pixels all pictures of a file may declare together; pictures past
+// it are left out. Ten sizes with a 1024-pixel PNG declare 1.2 million.
+inline constexpr qint64 kMaxTotalPixels = 16LL * 1024 * 1024;
 
 enum class Format { Bitmap, Png };
 
@@ -45,7 +48,8 @@ public:
     // Parses .ico or .cur bytes. Never reads outside the input; every
     // picture's place and size, and every dimension and palette it declares,
     // is checked against the bytes there before it is listed. A picture that
-    // fails is left out and the rest are kept; the error tells of it.
+    // fails, or comes past kMaxTotalPixels, is left out and the rest are
+    // kept; the error tells of it.
     // Nothing when the header is no icon header, it lists more than
     // kMaxEntries pictures, or no picture is whole.
     static std::optional<IcoFile> parse(const QByteArray& bytes, QString* error = nullptr);

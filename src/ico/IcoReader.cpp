@@ -8,6 +8,7 @@ namespace pictomat::ico {
 
 using icns::codec::DecodePng;
 using icns::codec::IsPng;
+using icns::codec::PngIsWhole;
 using icns::codec::PngSize;
 
 namespace {
@@ -247,6 +248,7 @@ std::optional<IcoFile> IcoFile::parse(const QByteArray& bytes, QString* error)
     file.m_cursor = u16(p + 2) == 2;
     const qsizetype directoryEnd = kHeaderBytes + kRecordBytes * count;
     QStringList damage;
+    qint64 pixels = 0;
     for (int i = 0; i < count; ++i) {
         const qsizetype at = kHeaderBytes + kRecordBytes * i;
         if (at + kRecordBytes > size) {
@@ -254,7 +256,11 @@ std::optional<IcoFile> IcoFile::parse(const QByteArray& bytes, QString* error)
             break;
         }
         QString why;
-        const std::optional<Entry> entry = readEntry(p, size, directoryEnd, p + at, &why);
+        std::optional<Entry> entry = readEntry(p, size, directoryEnd, p + at, &why);
+        if (entry && (pixels += qint64(entry->width) * entry->height) > kMaxTotalPixels) {
+            why = QStringLiteral("past the %1 pixels read from one file").arg(kMaxTotalPixels);
+            entry.reset();
+        }
         if (entry)
             file.m_entries.append(*entry);
         else
@@ -281,7 +287,10 @@ QImage IcoFile::image(qsizetype index) const
         return {};
     const Entry& entry = m_entries[index];
     if (entry.format == Format::Png) {
-        QImage image = DecodePng(payload(index));
+        const QByteArray png = payload(index);
+        if (!PngIsWhole(png))
+            return {};
+        QImage image = DecodePng(png);
         return image.size() == QSize(entry.width, entry.height) ? image : QImage();
     }
     return decodeDib(reinterpret_cast<const uchar*>(m_bytes.constData()) + entry.offset, entry.bytes);
