@@ -14,6 +14,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <thread>
 
 namespace pictomat {
 
@@ -147,15 +148,30 @@ QByteArray IcoFromPictures(const QMap<int, QImage>& pictures)
 QVector<OutputDirectory::File> LinuxIconSetFiles(const QMap<int, QImage>& pictures, const QByteArray& iconName,
                                                  const std::optional<QByteArray>& svg)
 {
+    if (pictures.isEmpty())
+        return {};
+    // The largest picture costs more to compress than all the others
+    // together, so it is encoded on a second core meanwhile.
+    QByteArray largest;
+    std::thread worker;
+    const bool apart = pictures.size() > 1 && std::thread::hardware_concurrency() > 1;
+    if (apart)
+        worker = std::thread([&largest, &pictures] { largest = icns::codec::EncodePng(pictures.last()); });
     QVector<OutputDirectory::File> files;
     icns::codec::PngEncoder encoder;
     for (auto it = pictures.cbegin(); it != pictures.cend(); ++it) {
-        const QByteArray png = encoder.encode(it.value());
-        if (png.isEmpty())
-            return {};
         const QByteArray edge = QByteArray::number(it.key());
-        files.append({edge + 'x' + edge + "/apps/" + iconName + ".png", png});
+        const bool last = std::next(it) == pictures.cend();
+        files.append({edge + 'x' + edge + "/apps/" + iconName + ".png",
+                      last && apart ? QByteArray() : encoder.encode(it.value())});
     }
+    if (apart) {
+        worker.join();
+        files.last().bytes = largest;
+    }
+    for (const OutputDirectory::File& file : files)
+        if (file.bytes.isEmpty())
+            return {};
     if (svg)
         files.append({"scalable/apps/" + iconName + ".svg", *svg});
     return files;

@@ -285,6 +285,8 @@ bool OutputDirectory::fill(const QVector<File>& files, QString* error)
             return false;
         }
         MarkAsPictomatOutput(fd.get());
+        // On its way to the disk while the next one is written.
+        ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
         written.push_back(std::move(fd));
     }
     // Flushed after all are written, so that the disk sees them in one go
