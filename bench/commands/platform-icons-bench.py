@@ -2,8 +2,8 @@
 """Times the Windows icon and the Linux icon set against npm's icon-gen.
 
 From a 6000 x 4000 photo-like JPEG (24 megapixels, made as media-bench.py
-makes it) and from a 1024 x 1024 icon-like PNG, in the same run, each as a
-whole process, median of several runs:
+makes it) and from a 1024 x 1024 icon PNG (drawn as iconset-bench.py draws
+it), in the same run, each as a whole process, median of several runs:
 
   - icon-gen --ico                 its .ico (16, 24, 32, 48, 64, 128, 256:
                                    every size it can put in one)
@@ -27,6 +27,7 @@ Usage: bench/commands/platform-icons-bench.py [BUILD_DIR] [--runs N]
 """
 
 import os
+import runpy
 import shutil
 import statistics
 import subprocess
@@ -34,47 +35,16 @@ import sys
 import tempfile
 import time
 
-PYTHON = "/usr/bin/python3"
 ICON_GEN_VERSION = "5.0.0"
 ICO_SIZES = "16,24,32,48,64,128,256"
 SET_SIZES = "16,22,24,32,48,64,96,128,256,512"
 
 
-def make_photo(path):
-    script = r"""
-import sys
-from PIL import Image, ImageChops
-w, h = 6000, 4000
-base = Image.linear_gradient('L').resize((w, h)).convert('RGB')
-tint = Image.merge('RGB', [Image.linear_gradient('L').rotate(a).resize((w, h)) for a in (0, 90, 180)])
-base = Image.blend(base, tint, 0.5)
-coarse = Image.effect_noise((w // 8, h // 8), 60).resize((w, h), Image.BILINEAR)
-fine = Image.effect_noise((w, h), 25)
-noise = Image.merge('RGB', [ImageChops.add(coarse, fine, 2.0, -64)] * 3)
-ImageChops.add(base, noise, 1.5, -32).save(sys.argv[1], quality=90)
-"""
-    subprocess.run([PYTHON, "-c", script, path], check=True)
-
-
-def make_icon_png(path):
-    """A rounded tile with gradients, a soft shadow and a clear surround."""
-    script = r"""
-import sys
-from PIL import Image, ImageDraw, ImageFilter
-size = 1024
-shadow = Image.new('RGBA', (size, size), (0, 0, 0, 0))
-ImageDraw.Draw(shadow).rounded_rectangle((110, 130, 924, 944), 180, fill=(0, 0, 0, 110))
-shadow = shadow.filter(ImageFilter.GaussianBlur(18))
-tile = Image.linear_gradient('L').resize((size, size))
-colour = Image.merge('RGBA', (tile.point(lambda v: 40 + v // 3), tile.point(lambda v: 90 + v // 3),
-                              tile.point(lambda v: 255 - v // 2), Image.new('L', (size, size), 255)))
-mask = Image.new('L', (size, size), 0)
-ImageDraw.Draw(mask).rounded_rectangle((100, 100, 924, 924), 180, fill=255)
-icon = Image.alpha_composite(shadow, Image.composite(colour, Image.new('RGBA', (size, size)), mask))
-ImageDraw.Draw(icon).ellipse((330, 330, 700, 700), fill=(80, 200, 90, 230), outline=(255, 255, 255, 200), width=14)
-icon.save(sys.argv[1])
-"""
-    subprocess.run([PYTHON, "-c", script, path], check=True)
+HERE = os.path.dirname(os.path.abspath(__file__))
+# The same photo as the media benchmark's, and the same icon drawing as the
+# iconset benchmark's.
+make_photo = runpy.run_path(os.path.join(HERE, "..", "image", "media-bench.py"))["make_photo"]
+draw_icon = runpy.run_path(os.path.join(HERE, "..", "icns", "iconset-bench.py"))["draw"]
 
 
 def install_icon_gen(build):
@@ -113,8 +83,7 @@ def main():
         i = args.index("--runs")
         runs = int(args[i + 1])
         del args[i:i + 2]
-    here = os.path.dirname(os.path.abspath(__file__))
-    build = os.path.abspath(args[0]) if args else os.path.join(here, "..", "..", "build")
+    build = os.path.abspath(args[0]) if args else os.path.join(HERE, "..", "..", "build")
     pictomat = os.path.join(build, "bin", "pictomat")
     if not os.path.exists(pictomat):
         sys.exit("build %s first" % pictomat)
@@ -124,7 +93,7 @@ def main():
     try:
         photo, icon = os.path.join(work, "photo.jpg"), os.path.join(work, "icon.png")
         make_photo(photo)
-        make_icon_png(icon)
+        draw_icon(icon)
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
         for d in ("home", "config", "data", "runtime", "out"):
             os.makedirs(os.path.join(work, d), mode=0o700)

@@ -131,29 +131,6 @@ void removeAbandonedFolders(const QByteArray& folder)
     }
 }
 
-// rename(2) that leaves a taken name alone, where the file system cannot say
-// so itself too.
-int renameNoReplace(const char* from, const char* to)
-{
-    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return -1;
-    struct stat st;
-    if (::lstat(to, &st) == 0) {
-        errno = EEXIST;
-        return -1;
-    }
-    return ::rename(from, to);
-}
-
-void syncFolder(const QByteArray& folder)
-{
-    const UniqueFd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.valid())
-        ::fsync(fd.get());
-}
-
 } // namespace
 
 bool IsPictomatOutputFolder(const QByteArray& path)
@@ -340,10 +317,10 @@ OutputFile::Result OutputDirectory::commit(QString* error)
                 setError(error, SystemErrorText(errno));
                 return OutputFile::Result::Failed;
             }
-            if (renameNoReplace(m_temp.constData(), path.constData()) == 0) {
+            if (RenameNoReplace(m_temp.constData(), path.constData()) == 0) {
                 m_temp.clear();
                 m_lock.close();
-                syncFolder(m_folder);
+                SyncFolder(m_folder);
                 return OutputFile::Result::Written;
             }
             if (errno == EEXIST)

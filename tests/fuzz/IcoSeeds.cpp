@@ -4,11 +4,10 @@
 // built by hand, and icotool's files when it is installed.
 
 #include "ico/IcoFile.h"
+#include "Seeds.h"
 
 #include <QByteArray>
 #include <QFile>
-#include <QImage>
-#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -17,18 +16,6 @@
 using namespace pictomat::ico;
 
 namespace {
-
-QImage picture(int size)
-{
-    QImage image(size, size, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(30, 110, 220, 200));
-    p.setPen(QPen(Qt::black, size / 16.0));
-    p.drawEllipse(QRectF(size * 0.1, size * 0.1, size * 0.8, size * 0.8));
-    return image;
-}
 
 void put(QByteArray* b, int bytes, quint32 v)
 {
@@ -69,12 +56,6 @@ QByteArray bitmapIcon(int depth, bool mask)
     return file + body;
 }
 
-bool save(const QString& dir, const QString& name, const QByteArray& bytes)
-{
-    QFile f(dir + QLatin1Char('/') + name);
-    return !bytes.isEmpty() && f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -85,14 +66,14 @@ int main(int argc, char** argv)
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
     bool ok = true;
-    ok &= save(dir, "ours.ico", WriteIco({{picture(16), {}}, {picture(32), {}}, {picture(48), {}}, {picture(256), {}}}));
-    ok &= save(dir, "small.ico", WriteIco({{picture(1), {}}, {picture(3), {}}}));
+    ok &= SaveSeed(dir, "ours.ico", WriteIco({{SeedPicture(16), {}}, {SeedPicture(32), {}}, {SeedPicture(48), {}}, {SeedPicture(256), {}}}));
+    ok &= SaveSeed(dir, "small.ico", WriteIco({{SeedPicture(1), {}}, {SeedPicture(3), {}}}));
     for (int depth : {1, 4, 8, 16, 24, 32})
         for (bool mask : {true, false})
-            ok &= save(dir, QStringLiteral("bitmap-%1%2.ico").arg(depth).arg(mask ? "-mask" : ""), bitmapIcon(depth, mask));
+            ok &= SaveSeed(dir, QStringLiteral("bitmap-%1%2.ico").arg(depth).arg(mask ? "-mask" : ""), bitmapIcon(depth, mask));
     QByteArray cursor = bitmapIcon(4, true);
     cursor[2] = 2;
-    ok &= save(dir, "cursor.cur", cursor);
+    ok &= SaveSeed(dir, "cursor.cur", cursor);
     // icotool's own files, when it is installed.
     QTemporaryDir temp;
     const QString png = temp.filePath(QStringLiteral("p.png")), out = temp.filePath(QStringLiteral("t.ico"));
@@ -105,7 +86,7 @@ int main(int argc, char** argv)
                 break;
             QFile f(out);
             if (f.open(QIODevice::ReadOnly))
-                ok &= save(dir, QStringLiteral("icotool-%1.ico").arg(depth), f.readAll());
+                ok &= SaveSeed(dir, QStringLiteral("icotool-%1.ico").arg(depth), f.readAll());
         }
     }
     return ok ? 0 : 1;
