@@ -217,9 +217,9 @@ void AppController::buildMenu(QMenu& menu)
     MenuBuilder(menu, m_model, std::move(actions), style).layOutMenu();
 }
 
-void AppController::runCommand(const CommandRequest& request, bool collectAlerts, Finished finished)
+void AppController::runCommand(const CommandRequest& request, Alerts alerts, Finished finished)
 {
-    m_queue.push_back(QueuedCommand{request, collectAlerts, std::move(finished)});
+    m_queue.push_back(QueuedCommand{request, alerts, std::move(finished)});
     runQueue();
 }
 
@@ -243,10 +243,10 @@ void AppController::runQueue()
                                 });
         m_context.progress = &progress;
         // A caller that answers with the alerts gets them as text.
-        m_commandDesktop.collectAlerts(next.collectAlerts);
+        m_commandDesktop.routeAlerts(next.alerts);
         Dispatch(m_context, next.request);
-        QStringList messages = m_commandDesktop.collectAlerts(false);
-        if (next.collectAlerts) {
+        QStringList messages = m_commandDesktop.routeAlerts(Alerts::Show);
+        if (next.alerts != Alerts::Show) {
             // An output that could not be written fails the call as an alert does.
             for (const FailedOutput& failed : m_context.failedOutputs)
                 messages.append(FailedOutputLine(failed));

@@ -53,12 +53,13 @@ public:
     void requestMenuAtPointer();
     static constexpr int kRequestBurstMs = 50;
 
-    // How a queued command ends: its alerts, when they were collected rather
-    // than shown, followed by a line for each output it could not write.
+    // How a queued command ends: its alerts, when they were kept, followed by
+    // a line for each output it could not write.
     using Finished = std::function<void(const QStringList& messages)>;
-    // Runs the command after the ones already queued. With `collectAlerts`,
-    // its alerts and failed outputs are handed to `finished` instead of shown.
-    void runCommand(const CommandRequest& request, bool collectAlerts = false, Finished finished = {});
+    using Alerts = RoutedDesktop::Alerts;
+    // Runs the command after the ones already queued. Unless its alerts are
+    // only shown, they and the failed outputs are handed to `finished`.
+    void runCommand(const CommandRequest& request, Alerts alerts = Alerts::Show, Finished finished = {});
 
     QMenu* menu() const { return m_menu.get(); }
     QSystemTrayIcon* statusItem() const { return m_item.get(); }
@@ -83,7 +84,7 @@ private Q_SLOTS:
 private:
     struct QueuedCommand {
         CommandRequest request;
-        bool collectAlerts = false;
+        Alerts alerts = Alerts::Show;
         Finished finished;
     };
     // Loads the exporters, then rebuilds `menu`.

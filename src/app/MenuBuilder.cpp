@@ -14,13 +14,6 @@ namespace {
 // The longest POSIX path the header icon is looked up for, terminator included.
 constexpr qsizetype kPathBufferSize = 4096;
 
-bool offered(const Command& command)
-{
-    if (!command.offeredBy)
-        return true;
-    return prefs::GetBooleanPreference(command.offeredBy, command.offeredWhenUnset);
-}
-
 } // namespace
 
 MenuBuilder::MenuBuilder(QMenu& menu, const MenuModel& model, MenuActions actions, TitleStyle style)
@@ -155,11 +148,11 @@ void MenuBuilder::addSelectionItems()
     const QVector<Command>& commands = Commands();
     for (qsizetype i = 0; i < commands.size(); ++i) {
         const Command& command = commands.at(i);
-        if (command.place == MenuPlace::IconSizes && offered(command)) {
+        if (command.place == MenuPlace::IconSizes && Offered(command)) {
             addIconSizeItems(command);
             m_menu.addSeparator();
         }
-        if (command.place != MenuPlace::SelectionCommands || !offered(command))
+        if (command.place != MenuPlace::SelectionCommands || !Offered(command))
             continue;
         addCommandItem(QString::fromUtf8(command.title), int(command.id), QString::fromUtf8(command.toolTip),
                        requestFor(command));

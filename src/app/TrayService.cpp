@@ -25,6 +25,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <limits>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -76,7 +77,8 @@ QVariant unwrapped(const QVariant& value)
 // The request a D-Bus caller asks for, checked as strictly as the command
 // line checks its words: nothing, and why, when anything names nothing.
 std::optional<CommandRequest> requestFromBus(const QString& verb, const QStringList& uris, const QVariantMap& options,
-                                             Desktop& desktop, const GraphicsLayer& graphics, QString* error)
+                                             Desktop& desktop, const GraphicsLayer& graphics, bool* interactive,
+                                             QString* error)
 {
     const Command* command = FindCommandByVerb(verb);
     if (!command) {
@@ -95,6 +97,8 @@ std::optional<CommandRequest> requestFromBus(const QString& verb, const QStringL
         } else if (it.key() == QLatin1String("alpha") && (value.typeId() == QMetaType::Double || prefs::IsIntegerKind(value))
                    && std::isfinite(value.toDouble())) {
             request.options.alpha = float(value.toDouble());
+        } else if (it.key() == QLatin1String("interactive") && value.typeId() == QMetaType::Bool) {
+            *interactive = value.toBool();
         } else {
             *error = QStringLiteral("option \"%1\" is unknown or of the wrong type").arg(it.key());
             return std::nullopt;
@@ -291,17 +295,21 @@ int TrayService::Run(const QString& command, const QStringList& uris, const QVar
         return 2;
     }
     QString error;
-    const std::optional<CommandRequest> request =
-        requestFromBus(command, uris, options, m_controller.context().desktop, m_controller.context().graphics, &error);
+    bool interactive = false;
+    const std::optional<CommandRequest> request = requestFromBus(
+        command, uris, options, m_controller.context().desktop, m_controller.context().graphics, &interactive, &error);
     if (!request)
         return refuse(error);
+    // An interactive caller (a file-manager entry) has its alerts shown here,
+    // as from the menu, and hears of them as well.
+    const AppController::Alerts alerts = interactive ? AppController::Alerts::Record : AppController::Alerts::Collect;
     setDelayedReply(true);
     const QDBusMessage call = message();
     QDBusConnection bus = connection();
     // Queued behind whatever runs, and started once this call has returned.
-    QTimer::singleShot(0, &m_controller, [c = &m_controller, request = *request, call, bus]() mutable {
-        c->runCommand(request, true, [call, bus](const QStringList& alerts) mutable {
-            bus.send(call.createReply({alerts.isEmpty() ? 0 : 1, alerts}));
+    QTimer::singleShot(0, &m_controller, [c = &m_controller, request = *request, alerts, call, bus]() mutable {
+        c->runCommand(request, alerts, [call, bus](const QStringList& messages) mutable {
+            bus.send(call.createReply({messages.isEmpty() ? 0 : 1, messages}));
         });
     });
     messages.clear();
@@ -364,6 +372,25 @@ int RunSelectVerb(int argc, char** argv, const QList<QByteArray>& files)
     return 0;
 }
 
+namespace {
+
+// The running instance, started when none runs: false, with a line on
+// standard error, when it cannot be reached.
+bool reachInstance(QDBusConnection& bus, const QStringList& instanceArguments, const char* what)
+{
+    if (!bus.isConnected()) {
+        std::fprintf(stderr, "pictomat: no session bus, so %s cannot be reached\n", what);
+        return false;
+    }
+    if (!instanceRunning(bus) && !(startInstance(bus, instanceArguments) && waitForInstance(bus))) {
+        std::fprintf(stderr, "pictomat: Pictomat could not be started\n");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QStringList& instanceArguments)
 {
     QCoreApplication app(argc, argv);
@@ -375,14 +402,8 @@ int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QSt
         }
     }
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        std::fprintf(stderr, "pictomat: no session bus, so the Pictomat menu cannot be reached\n");
+    if (!reachInstance(bus, instanceArguments, "the Pictomat menu"))
         return 1;
-    }
-    if (!instanceRunning(bus) && !(startInstance(bus, instanceArguments) && waitForInstance(bus))) {
-        std::fprintf(stderr, "pictomat: Pictomat could not be started\n");
-        return 1;
-    }
     // The opening rebuilds the menu from the files recorded above.
     const QDBusMessage reply = bus.call(instanceCall("ShowMenu"), QDBus::Block, kCallTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
@@ -390,6 +411,35 @@ int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QSt
         return 1;
     }
     return 0;
+}
+
+int RunInTrayVerb(int argc, char** argv, const Command& command, const QString& operand,
+                  const QList<QByteArray>& files, const QStringList& instanceArguments)
+{
+    QCoreApplication app(argc, argv);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!reachInstance(bus, instanceArguments, "the running Pictomat"))
+        return 1;
+    QVariantMap options{{QStringLiteral("interactive"), true}};
+    if (command.operand == Operand::Exporter)
+        options.insert(QStringLiteral("extension"), operand);
+    else if (command.operand == Operand::IconSize)
+        options.insert(QStringLiteral("size"), operand.toInt());
+    if (const qsizetype alpha = instanceArguments.indexOf(QStringLiteral("-alpha")); alpha >= 0)
+        options.insert(QStringLiteral("alpha"), instanceArguments.value(alpha + 1).toDouble());
+    QDBusMessage call = instanceCall("Run");
+    call << QString::fromLatin1(command.verb) << busUris(files) << options;
+    // The answer comes when the command has ended, however long it works.
+    const QDBusMessage reply = bus.call(call, QDBus::Block, std::numeric_limits<int>::max());
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        std::fprintf(stderr, "pictomat: %s\n", reply.errorMessage().toUtf8().constData());
+        return reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs") ? 2 : 1;
+    }
+    const QList<QVariant> answer = reply.arguments();
+    // The alerts were shown by the tray; they are said here too, for a shell.
+    for (const QString& message : answer.value(1).toStringList())
+        std::fprintf(stderr, "pictomat: %s\n", message.toUtf8().constData());
+    return answer.value(0).toInt();
 }
 
 } // namespace pictomat
