@@ -11,7 +11,8 @@ target_compile_definitions(test_reveal PRIVATE FILE_MANAGER_STANDIN="$<TARGET_FI
 
 pictomat_add_test(test_integration NEEDS_BINARY SOURCES IntegrationTest.cpp LIBS pictomat_app Qt6::Xml)
 
-pictomat_add_test(test_run NEEDS_BINARY SOURCES RunCommandTest.cpp)
+# Its clipboard server test owns the X clipboard while it runs.
+pictomat_add_test(test_run NEEDS_BINARY SOURCES RunCommandTest.cpp PROPERTIES RESOURCE_LOCK x11-clipboard)
 
 # Progress and Stop: the tray's progress window on the X server, alerts that
 # offer to stop, the terminal's progress line through a pseudo-terminal.
