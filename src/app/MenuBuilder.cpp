@@ -109,6 +109,7 @@ void MenuBuilder::layOutMenu()
     addActionItem(QStringLiteral("View in Mac App Store..."), m_actions.goToMAS);
     m_menu.addSeparator();
 
+    m_exporterItems.clear();
     if (!m_model.selection.hasSelection() || !m_model.graphicsAvailable)
         addLabel(QStringLiteral("The Finder has no active selection"));
     else
@@ -123,6 +124,7 @@ void MenuBuilder::layOutMenu()
     addActionItem(QStringLiteral("Preferences..."), m_actions.preferences);
     m_menu.addSeparator();
     addActionItem(QStringLiteral("Quit"), m_actions.quit);
+    foldExportersIfTooTall(m_exporterItems);
 }
 
 void MenuBuilder::addSelectionItems()
@@ -166,10 +168,38 @@ void MenuBuilder::addSelectionItems()
     if (count >= 2)
         addLabel(QStringLiteral("Multiple Selection (%1 items)").arg(count));
 
+    const qsizetype before = m_menu.actions().size();
     for (const Command& command : commands) {
         if (command.place == MenuPlace::Exporters && firstIcon && !firstIcon->isNull())
             addExporterItems(command);
     }
+    m_exporterItems = m_menu.actions().mid(before);
+}
+
+int MenuBuilder::drawnHeight() const
+{
+    if (m_style == TitleStyle::Widget)
+        return m_menu.sizeHint().height();
+    int height = kHostMenuPadding;
+    for (const QAction* item : m_menu.actions())
+        height += item->isSeparator() ? kHostSeparatorHeight : kHostItemHeight;
+    return height;
+}
+
+void MenuBuilder::foldExportersIfTooTall(const QList<QAction*>& exporterItems)
+{
+    if (exporterItems.isEmpty() || m_model.availableHeight <= 0 || drawnHeight() <= m_model.availableHeight)
+        return;
+    const qsizetype at = m_menu.actions().indexOf(exporterItems.last()) + 1;
+    QAction* before = at < m_menu.actions().size() ? m_menu.actions().at(at) : nullptr;
+    auto* submenu = new QMenu(QStringLiteral("Export Icon"), &m_menu);
+    submenu->setToolTipsVisible(true);
+    for (QAction* item : exporterItems) {
+        m_menu.removeAction(item);
+        item->setParent(submenu);
+        submenu->addAction(item);
+    }
+    m_menu.insertMenu(before, submenu);
 }
 
 void MenuBuilder::addIconSizeItems(const Command& command)

@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
@@ -29,6 +30,7 @@
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
+#include <vector>
 #include <xcb/xcb.h>
 
 namespace pictomat {
@@ -188,36 +190,56 @@ bool waitForInstance(const QDBusConnection& bus)
     return true;
 }
 
-// Whether Qt's display platform can start here: where it cannot (a shell
-// over SSH), QApplication would abort with a message about plugins.
-bool graphicalSessionReachable()
+bool waylandReachable()
 {
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    const bool wantsX = platform.isEmpty() || platform.startsWith("xcb");
-    const bool wantsWayland = platform.isEmpty() || platform.startsWith("wayland");
-    if (!wantsX && !wantsWayland)
-        return true;  // offscreen and the like need no display
     const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
-    if (wantsWayland && !wayland.isEmpty()) {
-        const QByteArray socket = wayland.startsWith('/') ? wayland : qgetenv("XDG_RUNTIME_DIR") + '/' + wayland;
-        if (QFileInfo::exists(QFile::decodeName(socket)))
-            return true;
-    }
-    if (wantsX && !qEnvironmentVariableIsEmpty("DISPLAY")) {
-        xcb_connection_t* x = xcb_connect(nullptr, nullptr);
-        const bool reached = x && !xcb_connection_has_error(x);
-        xcb_disconnect(x);
-        return reached;
-    }
-    return false;
+    if (wayland.isEmpty())
+        return false;
+    const QByteArray socket = wayland.startsWith('/') ? wayland : qgetenv("XDG_RUNTIME_DIR") + '/' + wayland;
+    return QFileInfo::exists(QFile::decodeName(socket));
 }
 
-// On Wayland a menu cannot be placed at the pointer; XWayland can.
-void preferXWaylandForMenus()
+bool waylandPluginInstalled()
 {
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/");
+    return QFileInfo::exists(plugins + QStringLiteral("libqwayland-generic.so"));
+}
+
+bool xReachable()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+    const bool reached = x && !xcb_connection_has_error(x);
+    xcb_disconnect(x);
+    return reached;
+}
+
+// The display platform the tray starts on: the one given, else Qt's own
+// choice where both sessions answer, else the one that does (a Wayland
+// session whose XWayland refuses connections, an X session). Empty when the
+// platform is Qt's to choose; nothing when no display can be reached (a
+// shell over SSH), where QApplication would abort with a message about
+// plugins.
+std::optional<QByteArray> displayPlatform()
+{
+    const QByteArray given = qgetenv("QT_QPA_PLATFORM");
+    if (!given.isEmpty()) {
+        const bool wantsX = given.startsWith("xcb");
+        const bool wantsWayland = given.startsWith("wayland");
+        if ((wantsX && !xReachable()) || (wantsWayland && !waylandReachable()))
+            return std::nullopt;
+        return QByteArray();
+    }
+    const bool wayland = waylandReachable() && waylandPluginInstalled();
+    const bool x = xReachable();
+    if (wayland && x)
+        return QByteArray();
+    if (wayland)
+        return QByteArray("wayland");
+    if (x)
+        return QByteArray("xcb");
+    return std::nullopt;
 }
 
 } // namespace
@@ -325,14 +347,24 @@ int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpene
     }
     // Whoever started us may close our output; diagnostics must not end us.
     std::signal(SIGPIPE, SIG_IGN);
-    preferXWaylandForMenus();
-    if (!graphicalSessionReachable()) {
+    const std::optional<QByteArray> platform = displayPlatform();
+    if (!platform) {
         std::fprintf(stderr, "pictomat: the tray needs a graphical session and no display can be reached here; "
                              "\"pictomat run COMMAND FILE...\" works without one\n");
         return 1;
     }
+    // Given as an argument, not in the environment the programs we start
+    // inherit.
+    std::vector<char*> arguments(argv, argv + argc);
+    QByteArray platformOption("-platform");
+    QByteArray platformName = *platform;
+    if (!platformName.isEmpty()) {
+        arguments.insert(arguments.begin() + 1, {platformOption.data(), platformName.data()});
+    }
+    int count = int(arguments.size());
+    arguments.push_back(nullptr);
 
-    QApplication app(argc, argv);
+    QApplication app(count, arguments.data());
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QStringLiteral("com.corvane.Pictomat"));
 

@@ -18,3 +18,9 @@ target_compile_definitions(test_endtoend PRIVATE
 
 # Run over D-Bus against the running tray program, through gdbus.
 pictomat_add_test(test_dbus_run NEEDS_BINARY SOURCES DBusRunTest.cpp LIBS pictomat_app Qt6::Xml)
+
+# The hosts that read the menu their own way, each on a display of its own.
+pictomat_add_test(test_tray_hosts NEEDS_BINARY SOURCES TrayHostTest.cpp LIBS pictomat_app)
+add_dependencies(test_tray_hosts status_notifier_watcher_standin)
+target_compile_definitions(test_tray_hosts PRIVATE
+  WATCHER_STANDIN="$<TARGET_FILE:status_notifier_watcher_standin>")

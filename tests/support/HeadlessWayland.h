@@ -82,6 +82,12 @@ public:
     }
     // The compositor's socket, as WAYLAND_DISPLAY names it.
     QString socket() const { return m_runtime + QStringLiteral("/wayland-1"); }
+    // sway's own socket, as SWAYSOCK names it for swaymsg.
+    QString ipcSocket() const
+    {
+        const QStringList found = QDir(m_runtime).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
+        return found.isEmpty() ? QString() : m_runtime + QLatin1Char('/') + found.first();
+    }
 
 private:
     QString m_runtime;
