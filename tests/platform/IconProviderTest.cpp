@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 #include <QDir>
 #include <QFile>
@@ -197,13 +198,16 @@ TEST_F(IconProviderTest, WithoutAChoiceTheDesktopsOwnDefaultCounts)
     QProcess manager;
     const QByteArray config = writeFile("xsettingsd.conf", "Net/ThemeName \"Adwaita\"\nNet/IconThemeName \"Tango\"\n"
                                                            "Xft/DPI 98304\nGtk/CursorThemeSize 24\n");
-    manager.start("xsettingsd", {"-c", QFile::decodeName(config)});
-    if (!manager.waitForStarted(5000)) {
+    if (QStandardPaths::findExecutable("xsettingsd").isEmpty()) {
         qputenv("DISPLAY", display);
         SERVICE_MISSING() << "xsettingsd is not installed";
     }
-    for (int i = 0; i < 100 && XSettingsIconTheme().isEmpty(); ++i)
+    // The manager gives up when the new server is not ready for it yet.
+    for (int i = 0; i < 100 && XSettingsIconTheme().isEmpty(); ++i) {
+        if (manager.state() == QProcess::NotRunning)
+            manager.start("xsettingsd", {"-c", QFile::decodeName(config)});
         QThread::msleep(50);
+    }
     EXPECT_EQ(IconProvider::userThemeName(), "Tango");
     qputenv("XDG_CURRENT_DESKTOP", "MATE");
     EXPECT_EQ(IconProvider::userThemeName(), "Tango");
