@@ -303,11 +303,22 @@ bool onPath(const char* program)
     return false;
 }
 
-void noteRestarts(bool thunarChanged, IntegrationResult& result)
+void noteRestarts(bool thunarChanged, bool pcmanfmChanged, IntegrationResult& result)
 {
     if (thunarChanged && isRunning("thunar"))
         result.notes.append(QStringLiteral("Thunar reads its actions only when it starts: quit it with "
                                            "\"thunar -q\"; its next window starts it afresh."));
+    // PCManFM-Qt reads them at its first right-click and keeps them: only a
+    // running one that was right-clicked already misses the change.
+    if (pcmanfmChanged && isRunning("pcmanfm-qt"))
+        result.notes.append(QStringLiteral("PCManFM-Qt reads its actions at its first right-click: if you have "
+                                           "right-clicked in the running PCManFM-Qt, quit it with "
+                                           "\"pcmanfm-qt --quit\" and start it again."));
+}
+
+bool inPcmanfmFolder(const QString& path)
+{
+    return path.startsWith(XdgDataHome() + QStringLiteral("/file-manager/actions/"));
 }
 
 // Files of ours in the entry folders that are not among `keep`.
@@ -410,7 +421,8 @@ IntegrationResult AddFileManagerActions(const QString& command)
         thunarChanged = true;
     }
 
-    noteRestarts(thunarChanged, result);
+    const QStringList changed = result.added + result.updated + result.removed;
+    noteRestarts(thunarChanged, std::any_of(changed.begin(), changed.end(), inPcmanfmFolder), result);
     // Thunar shows no custom icons at all: where it is the only file manager,
     // half of the menu changes nothing the user can see.
     const bool onlyThunar = onPath("thunar") && !onPath("nautilus") && !onPath("nemo") && !onPath("caja")
@@ -452,7 +464,7 @@ IntegrationResult RemoveFileManagerActions()
     }
     madeFolders.removeDuplicates();
     removeMadeFolders(madeFolders, result);
-    noteRestarts(thunarChanged, result);
+    noteRestarts(thunarChanged, std::any_of(result.removed.begin(), result.removed.end(), inPcmanfmFolder), result);
     return result;
 }
 

@@ -322,6 +322,12 @@ TEST_F(IntegrationTest, TheCommandTellsWhichRunningFileManagerNeedsARestart)
     test::OwnedProcess thunar;
     thunar.process.start(bin + "/thunar", {"60"});
     ASSERT_TRUE(thunar.process.waitForStarted(5000));
+    const QString pcmanfm = root() + "/elsewhere/pcmanfm-qt";
+    QDir().mkpath(root() + "/elsewhere");
+    ASSERT_TRUE(QFile::copy("/bin/sleep", pcmanfm));
+    test::OwnedProcess pcmanfmQt;
+    pcmanfmQt.process.start(pcmanfm, {"60"});
+    ASSERT_TRUE(pcmanfmQt.process.waitForStarted(5000));
     const QStringList env = {"PATH=" + bin};
 
     const test::ProcessResult added = test::RunPictomat({"integrate"}, env);
@@ -330,6 +336,13 @@ TEST_F(IntegrationTest, TheCommandTellsWhichRunningFileManagerNeedsARestart)
     EXPECT_TRUE(out.contains("added " + configHome() + "/Thunar/uca.xml\n")) << out.toStdString();
     EXPECT_TRUE(out.contains("\"thunar -q\"")) << out.toStdString();
     EXPECT_TRUE(out.contains("Thunar shows no custom icons")) << out.toStdString();
+    // A running PCManFM-Qt reads the change at its first right-click, unless
+    // it had one already.
+    EXPECT_TRUE(out.contains("if you have right-clicked in the running PCManFM-Qt")) << out.toStdString();
+    // Nothing changed, nothing to restart.
+    const test::ProcessResult again = test::RunPictomat({"integrate"}, env);
+    EXPECT_FALSE(again.out.contains("running PCManFM-Qt")) << again.out.toStdString();
+    EXPECT_FALSE(again.out.contains("thunar -q")) << again.out.toStdString();
 
     const test::ProcessResult removed = test::RunPictomat({"integrate", "--remove"}, env);
     EXPECT_EQ(removed.exitCode, 0) << removed.err.toStdString();
