@@ -6,6 +6,7 @@
 #include "commands/ItemOperations.h"
 #include "files/FileRef.h"
 #include "files/Paths.h"
+#include "platform/Clipboard.h"
 #include "platform/Desktop.h"
 #include "platform/QuitOnSignals.h"
 #include "prefs/StoredValue.h"
@@ -190,15 +191,6 @@ bool waitForInstance(const QDBusConnection& bus)
     return true;
 }
 
-bool waylandReachable()
-{
-    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
-    if (wayland.isEmpty())
-        return false;
-    const QByteArray socket = wayland.startsWith('/') ? wayland : qgetenv("XDG_RUNTIME_DIR") + '/' + wayland;
-    return QFileInfo::exists(QFile::decodeName(socket));
-}
-
 bool waylandPluginInstalled()
 {
     const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/");
@@ -227,11 +219,11 @@ std::optional<QByteArray> displayPlatform()
     if (!given.isEmpty()) {
         const bool wantsX = given.startsWith("xcb");
         const bool wantsWayland = given.startsWith("wayland");
-        if ((wantsX && !xReachable()) || (wantsWayland && !waylandReachable()))
+        if ((wantsX && !xReachable()) || (wantsWayland && !Clipboard::waylandSession()))
             return std::nullopt;
         return QByteArray();
     }
-    const bool wayland = waylandReachable() && waylandPluginInstalled();
+    const bool wayland = Clipboard::waylandSession() && waylandPluginInstalled();
     const bool x = xReachable();
     if (wayland && x)
         return QByteArray();

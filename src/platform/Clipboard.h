@@ -17,8 +17,8 @@ namespace pictomat {
 // where wl-clipboard is missing, Qt's clipboard.
 namespace Clipboard {
 
-// Whether the Wayland clipboard is the one that counts here: a Wayland
-// compositor answers at WAYLAND_DISPLAY.
+// Whether this is a Wayland session, whose clipboard is the one that counts:
+// a Wayland compositor's socket is at WAYLAND_DISPLAY.
 bool waylandSession();
 
 // Puts exactly one image/png entry holding `png` on the clipboard, then
