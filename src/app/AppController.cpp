@@ -1,6 +1,7 @@
 #include "app/AppController.h"
 
 #include "app/MenuBuilder.h"
+#include "app/MenuWindow.h"
 #include "app/ProgressWindow.h"
 #include "app/Selection.h"
 #include "app/Urls.h"
@@ -9,6 +10,8 @@
 #include "commands/Dispatcher.h"
 #include "files/Paths.h"
 #include "image/Exporters.h"
+#include "platform/Clipboard.h"
+#include "prefs/PreferenceStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,10 +25,13 @@
 #include <QDBusVariant>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QIcon>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
@@ -67,6 +73,9 @@ QString commandTitle(const CommandRequest& request)
 }
 
 const QString kStatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+// Changes noticed outside an opening come in bursts (a file rewritten, a
+// copy offering several types): the menu is rebuilt once for each burst.
+constexpr int kTrayRefreshDelayMs = 200;
 constexpr int kTrayManagerPollMs = 2000;
 
 // A StatusNotifier host that would show the item, or an XEmbed tray manager.
@@ -94,6 +103,14 @@ AppController::AppController(Desktop& desktop, QObject* parent)
     m_requestTimer.setSingleShot(true);
     m_requestTimer.setInterval(kRequestBurstMs);
     connect(&m_requestTimer, &QTimer::timeout, this, &AppController::answerRequests);
+    m_trayRefreshTimer.setSingleShot(true);
+    m_trayRefreshTimer.setInterval(kTrayRefreshDelayMs);
+    connect(&m_trayRefreshTimer, &QTimer::timeout, this, [this] {
+        if (!m_item)
+            return;
+        refreshModel();
+        rebuildTrayMenu();
+    });
 }
 
 AppController::~AppController()
@@ -105,6 +122,7 @@ AppController::~AppController()
     }
     m_menu.reset();
     m_pointerMenu.reset();
+    m_menuWindow.reset();
 }
 
 void AppController::init()
@@ -113,10 +131,28 @@ void AppController::init()
     // says only that it changed, so the time is kept here for the script.
     if (QClipboard* clipboard = QGuiApplication::clipboard()) {
         connect(clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
-            if (mode == QClipboard::Clipboard)
-                m_clipboardChangedNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
+            if (mode != QClipboard::Clipboard)
+                return;
+            m_clipboardChangedNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
+            // Copied files may be the selection now: the menu is ready before
+            // it is next opened.
+            scheduleTrayRefresh();
         });
     }
+    // Settings changed by the preferences window or another process: the
+    // file is replaced, so its folder is watched as well.
+    const QString settings = prefs::PreferenceStore::shared().filePath();
+    m_settingsWatcher = std::make_unique<QFileSystemWatcher>();
+    m_settingsWatcher->addPath(QFileInfo(settings).absolutePath());
+    if (QFileInfo::exists(settings))
+        m_settingsWatcher->addPath(settings);
+    const auto settingsChanged = [this, settings] {
+        if (QFileInfo::exists(settings) && !m_settingsWatcher->files().contains(settings))
+            m_settingsWatcher->addPath(settings);
+        scheduleTrayRefresh();
+    };
+    connect(m_settingsWatcher.get(), &QFileSystemWatcher::fileChanged, this, settingsChanged);
+    connect(m_settingsWatcher.get(), &QFileSystemWatcher::directoryChanged, this, settingsChanged);
     setup();
     if (trayHostPresent()) {
         createStatusItem();
@@ -161,45 +197,127 @@ void AppController::createStatusItem()
     m_item = std::make_unique<QSystemTrayIcon>();
     m_item->setIcon(trayIcon());
     m_item->setToolTip(QStringLiteral("Pictomat"));
-    // A click on the item opens the menu, like the right button does.
+    // A click on the item opens the menu, like the right button does. A host
+    // that does not read menus over dbusmenu (swaybar) asks the item itself
+    // for its context menu; where Qt draws the tray menu itself (XEmbed),
+    // it has shown it already.
     connect(m_item.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
+        if (reason == QSystemTrayIcon::Trigger || (reason == QSystemTrayIcon::Context && trayMenuExported()))
             showMenuAtPointer();
     });
     m_item->setContextMenu(&trayMenu());
     // The titles follow whoever draws them now.
-    buildMenu(trayMenu());
+    rebuildTrayMenu(true);
     m_item->show();
+}
+
+bool AppController::trayMenuExported() const
+{
+    // A menu a tray host reads over dbusmenu has a platform menu behind it.
+    return m_menu && m_menu->platformMenu();
 }
 
 void AppController::setup()
 {
-    refresh(trayMenu());
+    refreshModel();
+    rebuildTrayMenu();
 }
 
-void AppController::refresh(QMenu& menu)
+void AppController::refreshModel()
 {
     m_model.graphicsAvailable = false;
     if (LoadGraphicsLayer(m_context.graphics)) {
         m_model.exporters = LoadExporterList(m_desktop.standardOutputWriter(), m_context.graphics);
         m_model.graphicsAvailable = true;
     }
-    buildMenu(menu);
+    m_model.selection = Selection::AcquireFinderSelection(m_clipboardChangedNs);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    m_model.availableHeight = screen ? screen->availableGeometry().height() : 0;
+}
+
+bool AppController::MenuState::operator==(const MenuState& other) const
+{
+    return selection.count == other.selection.count && selection.items == other.selection.items
+           && graphicsAvailable == other.graphicsAvailable && exporters == other.exporters
+           && offered == other.offered && availableHeight == other.availableHeight;
+}
+
+AppController::MenuState AppController::currentState() const
+{
+    MenuState state;
+    state.selection = m_model.selection;
+    state.graphicsAvailable = m_model.graphicsAvailable;
+    for (const ExporterInfo& exporter : m_model.exporters)
+        state.exporters.append(exporter.extensionString + QLatin1Char(' ') + exporter.descriptionString);
+    for (const Command& command : Commands())
+        state.offered.append(Offered(command));
+    state.availableHeight = m_model.availableHeight;
+    return state;
+}
+
+void AppController::rebuildTrayMenu(bool force)
+{
+    const MenuState state = currentState();
+    if (!force && m_trayState == state)
+        return;
+    if (m_trayMenuOpen && !force) {
+        m_trayRebuildWaiting = true;
+        return;
+    }
+    m_trayRebuildWaiting = false;
+    m_trayState = state;
+    if (!trayMenuExported()) {
+        buildMenu(trayMenu(), TitleStyle::Widget);
+        return;
+    }
+    // Rebuilt in place, the exported menu would tell the host of every item
+    // taken out and put in. A new menu is laid out unseen instead, and takes
+    // the old one's place with its last item still to come: adding that item
+    // is the one layout change the host hears of.
+    auto fresh = std::make_unique<QMenu>();
+    connectTrayMenu(*fresh);
+    buildMenu(*fresh, TitleStyle::DBusMenu);
+    QAction* last = fresh->actions().isEmpty() ? nullptr : fresh->actions().last();
+    if (last)
+        fresh->removeAction(last);
+    m_item->setContextMenu(fresh.get());
+    if (last)
+        fresh->addAction(last);
+    if (QMenu* old = m_menu.release())
+        old->deleteLater();
+    m_menu = std::move(fresh);
+}
+
+void AppController::scheduleTrayRefresh()
+{
+    if (m_item)
+        m_trayRefreshTimer.start();
 }
 
 QMenu& AppController::trayMenu()
 {
     if (!m_menu) {
         m_menu = std::make_unique<QMenu>();
-        m_menu->setTitle(QStringLiteral("Pictomat"));
-        connect(m_menu.get(), &QMenu::aboutToShow, this, &AppController::menuNeedsUpdate);
+        connectTrayMenu(*m_menu);
         if (m_item)
             m_item->setContextMenu(m_menu.get());
     }
     return *m_menu;
 }
 
-void AppController::buildMenu(QMenu& menu)
+void AppController::connectTrayMenu(QMenu& menu)
+{
+    menu.setTitle(QStringLiteral("Pictomat"));
+    connect(&menu, &QMenu::aboutToShow, this, &AppController::menuNeedsUpdate);
+    connect(&menu, &QMenu::aboutToHide, this, [this] {
+        m_trayMenuOpen = false;
+        // What changed while the menu was open, once it has closed.
+        if (m_trayRebuildWaiting)
+            QTimer::singleShot(0, this, [this] { rebuildTrayMenu(); });
+    });
+}
+
+void AppController::buildMenu(QMenu& menu, TitleStyle style)
 {
     MenuActions actions;
     actions.command = [this](const CommandRequest& request) {
@@ -211,15 +329,12 @@ void AppController::buildMenu(QMenu& menu)
     actions.goToMAS = [this] { goToMAS(); };
     actions.preferences = [this] { selItemPreferences(); };
     actions.quit = [this] { selItemQuit(); };
-    m_model.selection = Selection::AcquireFinderSelection(m_clipboardChangedNs);
-    // A menu a tray host reads over dbusmenu has a platform menu behind it.
-    const TitleStyle style = menu.platformMenu() ? TitleStyle::DBusMenu : TitleStyle::Widget;
     MenuBuilder(menu, m_model, std::move(actions), style).layOutMenu();
 }
 
-void AppController::runCommand(const CommandRequest& request, bool collectAlerts, Finished finished)
+void AppController::runCommand(const CommandRequest& request, Alerts alerts, Finished finished)
 {
-    m_queue.push_back(QueuedCommand{request, collectAlerts, std::move(finished)});
+    m_queue.push_back(QueuedCommand{request, alerts, std::move(finished)});
     runQueue();
 }
 
@@ -243,10 +358,10 @@ void AppController::runQueue()
                                 });
         m_context.progress = &progress;
         // A caller that answers with the alerts gets them as text.
-        m_commandDesktop.collectAlerts(next.collectAlerts);
+        m_commandDesktop.routeAlerts(next.alerts);
         Dispatch(m_context, next.request);
-        QStringList messages = m_commandDesktop.collectAlerts(false);
-        if (next.collectAlerts) {
+        QStringList messages = m_commandDesktop.routeAlerts(Alerts::Show);
+        if (next.alerts != Alerts::Show) {
             // An output that could not be written fails the call as an alert does.
             for (const FailedOutput& failed : m_context.failedOutputs)
                 messages.append(FailedOutputLine(failed));
@@ -267,12 +382,23 @@ void AppController::setPreferencesOpener(std::function<void()> opener)
 
 void AppController::showMenuAtPointer()
 {
+    if (Clipboard::waylandSession()) {
+        if (!m_menuWindow)
+            m_menuWindow = std::make_unique<MenuWindow>();
+        refreshModel();
+        buildMenu(m_menuWindow->menu(), TitleStyle::Widget);
+        m_menuWindow->present();
+        return;
+    }
     // A menu of its own: the tray's may be exported over dbusmenu, with
     // titles written for the tray host, yet Qt would draw it here too.
     if (!m_pointerMenu) {
         m_pointerMenu = std::make_unique<QMenu>();
         m_pointerMenu->setTitle(QStringLiteral("Pictomat"));
-        connect(m_pointerMenu.get(), &QMenu::aboutToShow, this, [this] { refresh(*m_pointerMenu); });
+        connect(m_pointerMenu.get(), &QMenu::aboutToShow, this, [this] {
+            refreshModel();
+            buildMenu(*m_pointerMenu, TitleStyle::Widget);
+        });
     }
     m_pointerMenu->popup(QCursor::pos());
 }
@@ -310,7 +436,8 @@ void AppController::answerRequests()
             std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());
         m_pendingHandOver.reset();
     }
-    const bool show = m_menuRequested && !(m_pointerMenu && m_pointerMenu->isVisible());
+    const bool show = m_menuRequested && !(m_pointerMenu && m_pointerMenu->isVisible())
+                      && !(m_menuWindow && m_menuWindow->isVisible());
     m_menuRequested = false;
     // Opening the menu rebuilds it; otherwise a hand-over rebuilds the tray's
     // here, for hosts that fetch it only after showing it.
@@ -322,7 +449,10 @@ void AppController::answerRequests()
 
 void AppController::menuNeedsUpdate()
 {
+    // An opening: anything that changed since the last build counts now.
+    m_trayMenuOpen = false;
     setup();
+    m_trayMenuOpen = true;
 }
 
 void AppController::selItemPreferences()

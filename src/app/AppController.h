@@ -14,10 +14,13 @@
 #include <optional>
 
 class QDBusServiceWatcher;
+class QFileSystemWatcher;
 class QMenu;
 class QSystemTrayIcon;
 
 namespace pictomat {
+
+class MenuWindow;
 
 // The application controller: the tray item, its menu rebuilt before every
 // opening, the actions of the menu's fixed items, and the queue every command
@@ -35,14 +38,21 @@ public:
     // XEmbed tray manager.
     void init();
     // The refresh before every opening: loads the graphics layer and, when it
-    // loads, the exporter list; then rebuilds the menu whatever happened.
+    // loads, the exporter list, and takes the selection; then lays the tray's
+    // menu out again when any of that or the settings changed since it was
+    // last laid out. A tray host shows the menu it was told of, so a rebuild
+    // while it is open, or a layout change per item, closes or scrambles it
+    // there (lxqt-panel): hosts hear of one layout change per rebuild, and a
+    // change that comes while the menu is open waits until it closes.
     void setup();
 
     // Whoever builds the preferences window supplies how to bring it forward.
     void setPreferencesOpener(std::function<void()> opener);
 
-    // The menu at the pointer, for the file-manager actions and for sessions
-    // without a tray. The opening itself rebuilds it.
+    // The menu at the pointer, for the file-manager actions, for sessions
+    // without a tray and for hosts that only ask the item for its menu
+    // (swaybar). The opening itself rebuilds it. In a Wayland session, where
+    // no popup can be placed at the pointer, it is a small window instead.
     void showMenuAtPointer();
     // Requests from other programs (D-Bus), taken in bursts: a hand-over
     // replaces one that still waits, and the menu is rebuilt and shown once
@@ -53,14 +63,16 @@ public:
     void requestMenuAtPointer();
     static constexpr int kRequestBurstMs = 50;
 
-    // How a queued command ends: its alerts, when they were collected rather
-    // than shown, followed by a line for each output it could not write.
+    // How a queued command ends: its alerts, when they were kept, followed by
+    // a line for each output it could not write.
     using Finished = std::function<void(const QStringList& messages)>;
-    // Runs the command after the ones already queued. With `collectAlerts`,
-    // its alerts and failed outputs are handed to `finished` instead of shown.
-    void runCommand(const CommandRequest& request, bool collectAlerts = false, Finished finished = {});
+    using Alerts = RoutedDesktop::Alerts;
+    // Runs the command after the ones already queued. Unless its alerts are
+    // only shown, they and the failed outputs are handed to `finished`.
+    void runCommand(const CommandRequest& request, Alerts alerts = Alerts::Show, Finished finished = {});
 
     QMenu* menu() const { return m_menu.get(); }
+    MenuWindow* menuWindow() const { return m_menuWindow.get(); }
     QSystemTrayIcon* statusItem() const { return m_item.get(); }
     CommandContext& context() { return m_context; }
     const MenuModel& model() const { return m_model; }
@@ -83,13 +95,30 @@ private Q_SLOTS:
 private:
     struct QueuedCommand {
         CommandRequest request;
-        bool collectAlerts = false;
+        Alerts alerts = Alerts::Show;
         Finished finished;
     };
-    // Loads the exporters, then rebuilds `menu`.
-    void refresh(QMenu& menu);
-    void buildMenu(QMenu& menu);
+    // Everything a menu is laid out from; equal states give equal menus.
+    struct MenuState {
+        SelectedItems selection;
+        bool graphicsAvailable = false;
+        QStringList exporters;
+        QList<bool> offered;
+        int availableHeight = 0;
+        bool operator==(const MenuState& other) const;
+    };
+    // Loads the exporters and takes the selection into the model.
+    void refreshModel();
+    MenuState currentState() const;
+    void buildMenu(QMenu& menu, TitleStyle style);
+    // Lays the tray's menu out again when its state changed (or `force`);
+    // while it is open, only marks it for when it closes.
+    void rebuildTrayMenu(bool force = false);
+    // For a change noticed outside an opening (settings, clipboard).
+    void scheduleTrayRefresh();
     QMenu& trayMenu();
+    void connectTrayMenu(QMenu& menu);
+    bool trayMenuExported() const;
     void runQueue();
     void answerRequests();
     void createStatusItem();
@@ -103,6 +132,14 @@ private:
     std::unique_ptr<QSystemTrayIcon> m_item;
     std::unique_ptr<QMenu> m_menu;         // the tray item's
     std::unique_ptr<QMenu> m_pointerMenu;  // shown at the pointer
+    std::unique_ptr<MenuWindow> m_menuWindow;  // shown where no popup can be placed
+    // What the tray's menu was last laid out from, and whether it is open now
+    // or has a change waiting for it to close.
+    std::optional<MenuState> m_trayState;
+    bool m_trayMenuOpen = false;
+    bool m_trayRebuildWaiting = false;
+    QTimer m_trayRefreshTimer;
+    std::unique_ptr<QFileSystemWatcher> m_settingsWatcher;
     std::function<void()> m_preferencesOpener;
     // Commands run one after the other. While one runs, its alerts and its
     // progress window let events through: the menu opens and is rebuilt (a

@@ -2,7 +2,7 @@
 
 #include "app/IcnsCommand.h"
 #include "app/IcoCommand.h"
-#include "app/Integration.h"
+#include "integration/Integration.h"
 #include "app/RunVerb.h"
 #include "app/TrayService.h"
 #include "image/Exporters.h"
@@ -49,6 +49,9 @@ const char kUsage[] =
     "  menu [FILE...]              hand the files over and show the Pictomat menu\n"
     "                              at the pointer, starting Pictomat if needed\n"
     "  run COMMAND [FILE...]       run one command on the files, without a menu\n"
+    "  run --tray COMMAND [FILE...]\n"
+    "                              run it in the running Pictomat (started if\n"
+    "                              needed), as if chosen from its menu\n"
     "  formats                     list the image formats icons can be exported to\n"
     "  preferences                 open the preferences window\n"
     "  defaults read|write|delete  edit the preferences from a shell\n"
@@ -187,7 +190,7 @@ int RunCommandLine(int argc, char** argv)
     if (verb == "menu")
         return RunMenuVerb(programOnly, argv, withoutEndOfOptions(operands), instanceArguments);
     if (verb == "run")
-        return RunVerbCommand(programOnly, argv, operands);
+        return RunVerbCommand(programOnly, argv, operands, instanceArguments);
     if (verb == "formats") {
         if (!operands.isEmpty())
             return usageError("formats takes no arguments");

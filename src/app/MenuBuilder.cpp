@@ -14,13 +14,6 @@ namespace {
 // The longest POSIX path the header icon is looked up for, terminator included.
 constexpr qsizetype kPathBufferSize = 4096;
 
-bool offered(const Command& command)
-{
-    if (!command.offeredBy)
-        return true;
-    return prefs::GetBooleanPreference(command.offeredBy, command.offeredWhenUnset);
-}
-
 } // namespace
 
 MenuBuilder::MenuBuilder(QMenu& menu, const MenuModel& model, MenuActions actions, TitleStyle style)
@@ -116,6 +109,7 @@ void MenuBuilder::layOutMenu()
     addActionItem(QStringLiteral("View in Mac App Store..."), m_actions.goToMAS);
     m_menu.addSeparator();
 
+    m_exporterItems.clear();
     if (!m_model.selection.hasSelection() || !m_model.graphicsAvailable)
         addLabel(QStringLiteral("The Finder has no active selection"));
     else
@@ -130,6 +124,7 @@ void MenuBuilder::layOutMenu()
     addActionItem(QStringLiteral("Preferences..."), m_actions.preferences);
     m_menu.addSeparator();
     addActionItem(QStringLiteral("Quit"), m_actions.quit);
+    foldExportersIfTooTall(m_exporterItems);
 }
 
 void MenuBuilder::addSelectionItems()
@@ -161,12 +156,12 @@ void MenuBuilder::addSelectionItems()
         openGroup = nullptr;
     };
     for (const Command& command : commands) {
-        if (command.place == MenuPlace::IconSizes && offered(command)) {
+        if (command.place == MenuPlace::IconSizes && Offered(command)) {
             closeGroup();
             addIconSizeItems(command);
             m_menu.addSeparator();
         }
-        if (command.place != MenuPlace::SelectionCommands || !offered(command))
+        if (command.place != MenuPlace::SelectionCommands || !Offered(command))
             continue;
         const char* group = command.menuGroup ? command.menuGroup : command.offeredBy ? command.offeredBy : "";
         if (openGroup && qstrcmp(openGroup, group) != 0)
@@ -180,10 +175,38 @@ void MenuBuilder::addSelectionItems()
     if (count >= 2)
         addLabel(QStringLiteral("Multiple Selection (%1 items)").arg(count));
 
+    const qsizetype before = m_menu.actions().size();
     for (const Command& command : commands) {
         if (command.place == MenuPlace::Exporters && firstIcon && !firstIcon->isNull())
             addExporterItems(command);
     }
+    m_exporterItems = m_menu.actions().mid(before);
+}
+
+int MenuBuilder::drawnHeight() const
+{
+    if (m_style == TitleStyle::Widget)
+        return m_menu.sizeHint().height();
+    int height = kHostMenuPadding;
+    for (const QAction* item : m_menu.actions())
+        height += item->isSeparator() ? kHostSeparatorHeight : kHostItemHeight;
+    return height;
+}
+
+void MenuBuilder::foldExportersIfTooTall(const QList<QAction*>& exporterItems)
+{
+    if (exporterItems.isEmpty() || m_model.availableHeight <= 0 || drawnHeight() <= m_model.availableHeight)
+        return;
+    const qsizetype at = m_menu.actions().indexOf(exporterItems.last()) + 1;
+    QAction* before = at < m_menu.actions().size() ? m_menu.actions().at(at) : nullptr;
+    auto* submenu = new QMenu(QStringLiteral("Export Icon"), &m_menu);
+    submenu->setToolTipsVisible(true);
+    for (QAction* item : exporterItems) {
+        m_menu.removeAction(item);
+        item->setParent(submenu);
+        submenu->addAction(item);
+    }
+    m_menu.insertMenu(before, submenu);
 }
 
 void MenuBuilder::addIconSizeItems(const Command& command)

@@ -4,6 +4,7 @@
 #include "files/FileRef.h"
 #include "image/Exporters.h"
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -19,6 +20,8 @@ struct MenuModel {
     SelectedItems selection;
     ExporterList exporters;
     bool graphicsAvailable = false;
+    // The height the screen has for the menu, in pixels; 0 when unknown.
+    int availableHeight = 0;
 };
 
 // Who draws the titles: Qt's own menu, where '&' marks a mnemonic, or a tray
@@ -44,8 +47,15 @@ class MenuBuilder {
 public:
     MenuBuilder(QMenu& menu, const MenuModel& model, MenuActions actions, TitleStyle style = TitleStyle::Widget);
 
-    // Discards every item and lays the menu out from the model.
+    // Discards every item and lays the menu out from the model. Where the
+    // screen cannot hold the whole menu, the exporter items go into one
+    // "Export Icon" submenu, so that the fixed items stay within reach.
     void layOutMenu();
+    // How tall a tray host draws a menu: the tallest of them (GNOME Shell)
+    // gives each item and separator about this much.
+    static constexpr int kHostItemHeight = 32;
+    static constexpr int kHostSeparatorHeight = 12;
+    static constexpr int kHostMenuPadding = 16;
 
     // "%d %@, First item: %@".
     static QString headerTitle(qint32 count, const QString& displayName);
@@ -67,9 +77,13 @@ private:
     // titled after the first item's name when exactly one item is selected.
     void addExporterItems(const Command& command);
     void addIconSizeItems(const Command& command);
+    // The menu's height as it will be drawn.
+    int drawnHeight() const;
+    void foldExportersIfTooTall(const QList<QAction*>& exporterItems);
     CommandRequest requestFor(const Command& command) const;
 
     QMenu& m_menu;
+    QList<QAction*> m_exporterItems;
     const MenuModel& m_model;
     MenuActions m_actions;
     TitleStyle m_style;

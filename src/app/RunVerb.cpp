@@ -1,6 +1,7 @@
 #include "app/RunVerb.h"
 
 #include "app/TerminalProgress.h"
+#include "app/TrayService.h"
 #include "app/XSelections.h"
 #include "commands/Command.h"
 #include "commands/CommandServices.h"
@@ -29,7 +30,7 @@ constexpr int kOwnershipCheckMs = 200;
 int usage(const char* problem)
 {
     std::fprintf(stderr, "pictomat: %s\n", problem);
-    std::fprintf(stderr, "usage: pictomat run COMMAND [--] [FILE...]\ncommands:");
+    std::fprintf(stderr, "usage: pictomat run [--tray] COMMAND [--] [FILE...]\ncommands:");
     for (const Command& command : Commands()) {
         const char* operand = command.operand == Operand::Exporter ? " EXT"
                               : command.operand == Operand::IconSize ? " SIZE"
@@ -150,7 +151,7 @@ int runServingClipboard(int argc, char** argv, const Command& command, const QLi
 
 } // namespace
 
-int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands)
+int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands, const QStringList& instanceArguments)
 {
     // The files stay as the bytes the shell gave: names need not be UTF-8.
     // After "--" every word is a file; before it, the command and its
@@ -161,6 +162,10 @@ int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands)
         files = args.mid(end + 1);
         args.resize(end);
     }
+    // "--tray": in the running instance, as if chosen from its menu.
+    const bool inTray = !args.isEmpty() && args.first() == "--tray";
+    if (inTray)
+        args.removeFirst();
     if (args.isEmpty())
         return usage("run needs a command");
     const QString name = QString::fromLocal8Bit(args.takeFirst());
@@ -180,6 +185,8 @@ int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands)
     args += files;
     if (command->needsFiles && args.isEmpty())
         return usage(qPrintable(QStringLiteral("%1 needs at least one file").arg(QLatin1String(command->verb))));
+    if (inTray)
+        return RunInTrayVerb(argc, argv, *command, operand, args, instanceArguments);
     if (command->needsDisplay && !haveDisplay()) {
         std::fprintf(stderr, "pictomat: %s works with the clipboard and needs a graphical display "
                              "(DISPLAY or WAYLAND_DISPLAY is not set)\n", command->verb);

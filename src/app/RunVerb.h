@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 namespace pictomat {
 
@@ -11,6 +12,8 @@ namespace pictomat {
 // file. Returns 0 when no alert was shown and every output was written, 1
 // otherwise (the outputs that failed are named on standard error), 2 for
 // usage errors. argc/argv are for creating the application object.
-int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands);
+// "run --tray" runs it in the running instance instead, started with
+// `instanceArguments` when none runs.
+int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands, const QStringList& instanceArguments);
 
 } // namespace pictomat

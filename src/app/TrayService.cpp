@@ -6,6 +6,7 @@
 #include "commands/ItemOperations.h"
 #include "files/FileRef.h"
 #include "files/Paths.h"
+#include "platform/Clipboard.h"
 #include "platform/Desktop.h"
 #include "platform/QuitOnSignals.h"
 #include "prefs/StoredValue.h"
@@ -20,14 +21,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
 
 #include <cmath>
+#include <limits>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
+#include <vector>
 #include <xcb/xcb.h>
 
 namespace pictomat {
@@ -76,7 +80,8 @@ QVariant unwrapped(const QVariant& value)
 // The request a D-Bus caller asks for, checked as strictly as the command
 // line checks its words: nothing, and why, when anything names nothing.
 std::optional<CommandRequest> requestFromBus(const QString& verb, const QStringList& uris, const QVariantMap& options,
-                                             Desktop& desktop, const GraphicsLayer& graphics, QString* error)
+                                             Desktop& desktop, const GraphicsLayer& graphics, bool* interactive,
+                                             QString* error)
 {
     const Command* command = FindCommandByVerb(verb);
     if (!command) {
@@ -95,6 +100,8 @@ std::optional<CommandRequest> requestFromBus(const QString& verb, const QStringL
         } else if (it.key() == QLatin1String("alpha") && (value.typeId() == QMetaType::Double || prefs::IsIntegerKind(value))
                    && std::isfinite(value.toDouble())) {
             request.options.alpha = float(value.toDouble());
+        } else if (it.key() == QLatin1String("interactive") && value.typeId() == QMetaType::Bool) {
+            *interactive = value.toBool();
         } else {
             *error = QStringLiteral("option \"%1\" is unknown or of the wrong type").arg(it.key());
             return std::nullopt;
@@ -184,36 +191,47 @@ bool waitForInstance(const QDBusConnection& bus)
     return true;
 }
 
-// Whether Qt's display platform can start here: where it cannot (a shell
-// over SSH), QApplication would abort with a message about plugins.
-bool graphicalSessionReachable()
+bool waylandPluginInstalled()
 {
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    const bool wantsX = platform.isEmpty() || platform.startsWith("xcb");
-    const bool wantsWayland = platform.isEmpty() || platform.startsWith("wayland");
-    if (!wantsX && !wantsWayland)
-        return true;  // offscreen and the like need no display
-    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
-    if (wantsWayland && !wayland.isEmpty()) {
-        const QByteArray socket = wayland.startsWith('/') ? wayland : qgetenv("XDG_RUNTIME_DIR") + '/' + wayland;
-        if (QFileInfo::exists(QFile::decodeName(socket)))
-            return true;
-    }
-    if (wantsX && !qEnvironmentVariableIsEmpty("DISPLAY")) {
-        xcb_connection_t* x = xcb_connect(nullptr, nullptr);
-        const bool reached = x && !xcb_connection_has_error(x);
-        xcb_disconnect(x);
-        return reached;
-    }
-    return false;
+    const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/");
+    return QFileInfo::exists(plugins + QStringLiteral("libqwayland-generic.so"));
 }
 
-// On Wayland a menu cannot be placed at the pointer; XWayland can.
-void preferXWaylandForMenus()
+bool xReachable()
 {
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+    const bool reached = x && !xcb_connection_has_error(x);
+    xcb_disconnect(x);
+    return reached;
+}
+
+// The display platform the tray starts on: the one given, else Qt's own
+// choice where both sessions answer, else the one that does (a Wayland
+// session whose XWayland refuses connections, an X session). Empty when the
+// platform is Qt's to choose; nothing when no display can be reached (a
+// shell over SSH), where QApplication would abort with a message about
+// plugins.
+std::optional<QByteArray> displayPlatform()
+{
+    const QByteArray given = qgetenv("QT_QPA_PLATFORM");
+    if (!given.isEmpty()) {
+        const bool wantsX = given.startsWith("xcb");
+        const bool wantsWayland = given.startsWith("wayland");
+        if ((wantsX && !xReachable()) || (wantsWayland && !Clipboard::waylandSession()))
+            return std::nullopt;
+        return QByteArray();
+    }
+    const bool wayland = Clipboard::waylandSession() && waylandPluginInstalled();
+    const bool x = xReachable();
+    if (wayland && x)
+        return QByteArray();
+    if (wayland)
+        return QByteArray("wayland");
+    if (x)
+        return QByteArray("xcb");
+    return std::nullopt;
 }
 
 } // namespace
@@ -291,17 +309,21 @@ int TrayService::Run(const QString& command, const QStringList& uris, const QVar
         return 2;
     }
     QString error;
-    const std::optional<CommandRequest> request =
-        requestFromBus(command, uris, options, m_controller.context().desktop, m_controller.context().graphics, &error);
+    bool interactive = false;
+    const std::optional<CommandRequest> request = requestFromBus(
+        command, uris, options, m_controller.context().desktop, m_controller.context().graphics, &interactive, &error);
     if (!request)
         return refuse(error);
+    // An interactive caller (a file-manager entry) has its alerts shown here,
+    // as from the menu, and hears of them as well.
+    const AppController::Alerts alerts = interactive ? AppController::Alerts::Record : AppController::Alerts::Collect;
     setDelayedReply(true);
     const QDBusMessage call = message();
     QDBusConnection bus = connection();
     // Queued behind whatever runs, and started once this call has returned.
-    QTimer::singleShot(0, &m_controller, [c = &m_controller, request = *request, call, bus]() mutable {
-        c->runCommand(request, true, [call, bus](const QStringList& alerts) mutable {
-            bus.send(call.createReply({alerts.isEmpty() ? 0 : 1, alerts}));
+    QTimer::singleShot(0, &m_controller, [c = &m_controller, request = *request, alerts, call, bus]() mutable {
+        c->runCommand(request, alerts, [call, bus](const QStringList& messages) mutable {
+            bus.send(call.createReply({messages.isEmpty() ? 0 : 1, messages}));
         });
     });
     messages.clear();
@@ -317,14 +339,24 @@ int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpene
     }
     // Whoever started us may close our output; diagnostics must not end us.
     std::signal(SIGPIPE, SIG_IGN);
-    preferXWaylandForMenus();
-    if (!graphicalSessionReachable()) {
+    const std::optional<QByteArray> platform = displayPlatform();
+    if (!platform) {
         std::fprintf(stderr, "pictomat: the tray needs a graphical session and no display can be reached here; "
                              "\"pictomat run COMMAND FILE...\" works without one\n");
         return 1;
     }
+    // Given as an argument, not in the environment the programs we start
+    // inherit.
+    std::vector<char*> arguments(argv, argv + argc);
+    QByteArray platformOption("-platform");
+    QByteArray platformName = *platform;
+    if (!platformName.isEmpty()) {
+        arguments.insert(arguments.begin() + 1, {platformOption.data(), platformName.data()});
+    }
+    int count = int(arguments.size());
+    arguments.push_back(nullptr);
 
-    QApplication app(argc, argv);
+    QApplication app(count, arguments.data());
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QStringLiteral("com.corvane.Pictomat"));
 
@@ -364,6 +396,25 @@ int RunSelectVerb(int argc, char** argv, const QList<QByteArray>& files)
     return 0;
 }
 
+namespace {
+
+// The running instance, started when none runs: false, with a line on
+// standard error, when it cannot be reached.
+bool reachInstance(QDBusConnection& bus, const QStringList& instanceArguments, const char* what)
+{
+    if (!bus.isConnected()) {
+        std::fprintf(stderr, "pictomat: no session bus, so %s cannot be reached\n", what);
+        return false;
+    }
+    if (!instanceRunning(bus) && !(startInstance(bus, instanceArguments) && waitForInstance(bus))) {
+        std::fprintf(stderr, "pictomat: Pictomat could not be started\n");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QStringList& instanceArguments)
 {
     QCoreApplication app(argc, argv);
@@ -375,14 +426,8 @@ int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QSt
         }
     }
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        std::fprintf(stderr, "pictomat: no session bus, so the Pictomat menu cannot be reached\n");
+    if (!reachInstance(bus, instanceArguments, "the Pictomat menu"))
         return 1;
-    }
-    if (!instanceRunning(bus) && !(startInstance(bus, instanceArguments) && waitForInstance(bus))) {
-        std::fprintf(stderr, "pictomat: Pictomat could not be started\n");
-        return 1;
-    }
     // The opening rebuilds the menu from the files recorded above.
     const QDBusMessage reply = bus.call(instanceCall("ShowMenu"), QDBus::Block, kCallTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
@@ -390,6 +435,35 @@ int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QSt
         return 1;
     }
     return 0;
+}
+
+int RunInTrayVerb(int argc, char** argv, const Command& command, const QString& operand,
+                  const QList<QByteArray>& files, const QStringList& instanceArguments)
+{
+    QCoreApplication app(argc, argv);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!reachInstance(bus, instanceArguments, "the running Pictomat"))
+        return 1;
+    QVariantMap options{{QStringLiteral("interactive"), true}};
+    if (command.operand == Operand::Exporter)
+        options.insert(QStringLiteral("extension"), operand);
+    else if (command.operand == Operand::IconSize)
+        options.insert(QStringLiteral("size"), operand.toInt());
+    if (const qsizetype alpha = instanceArguments.indexOf(QStringLiteral("-alpha")); alpha >= 0)
+        options.insert(QStringLiteral("alpha"), instanceArguments.value(alpha + 1).toDouble());
+    QDBusMessage call = instanceCall("Run");
+    call << QString::fromLatin1(command.verb) << busUris(files) << options;
+    // The answer comes when the command has ended, however long it works.
+    const QDBusMessage reply = bus.call(call, QDBus::Block, std::numeric_limits<int>::max());
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        std::fprintf(stderr, "pictomat: %s\n", reply.errorMessage().toUtf8().constData());
+        return reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs") ? 2 : 1;
+    }
+    const QList<QVariant> answer = reply.arguments();
+    // The alerts were shown by the tray; they are said here too, for a shell.
+    for (const QString& message : answer.value(1).toStringList())
+        std::fprintf(stderr, "pictomat: %s\n", message.toUtf8().constData());
+    return answer.value(0).toInt();
 }
 
 } // namespace pictomat

@@ -12,6 +12,7 @@
 namespace pictomat {
 
 class AppController;
+struct Command;
 
 inline constexpr const char* kBusName = "com.corvane.Pictomat";
 inline constexpr const char* kObjectPath = "/com/corvane/Pictomat";
@@ -68,5 +69,11 @@ int RunSelectVerb(int argc, char** argv, const QList<QByteArray>& files);
 // runs and asks it to show its menu at the pointer. `instanceArguments` are
 // passed to an instance started here.
 int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QStringList& instanceArguments);
+// "pictomat run --tray COMMAND [OPERAND] FILE...": runs the command on
+// exactly these files in the running instance (started when none runs), as
+// if chosen from its menu: its alerts, progress window and Stop are the
+// tray's. The exit status is the command's, as "pictomat run" gives it.
+int RunInTrayVerb(int argc, char** argv, const Command& command, const QString& operand,
+                  const QList<QByteArray>& files, const QStringList& instanceArguments);
 
 } // namespace pictomat

@@ -6,12 +6,11 @@
 #include "files/FileIO.h"
 #include "image/PictureFile.h"
 #include "output/StringUtils.h"
+#include "platform/Clipboard.h"
 #include "platform/CustomIcons.h"
 #include "platform/IconProvider.h"
 
 #include <QBuffer>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QImageWriter>
 #include <QMimeData>
 
@@ -102,24 +101,21 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
     QImageWriter writer(&buffer, png.writerFormat);
     if (!writer.write(picture))
         return;
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!clipboard)
+    // A copy that did not reach the clipboard is a failure the user hears of,
+    // never a silent success.
+    QString why;
+    if (!Clipboard::setPng(encoded, &why)) {
+        context.desktop.log(QStringLiteral("The icon could not be put on the clipboard: ") + why);
+        ShowStandardAlert(context, QStringLiteral("The icon could not be put on the clipboard."), why);
         return;
-    clipboard->clear();
-    auto* mime = new QMimeData;
-    mime->setData(QStringLiteral("image/png"), encoded);
-    clipboard->setMimeData(mime);
-    // Platforms that cannot report ownership (offscreen, some compositors)
-    // still hand back what was just set while nobody else has taken it.
-    if (!clipboard->ownsClipboard() && clipboard->mimeData() != mime)
-        return;
+    }
     context.desktop.playSound(QStringLiteral("Ping"));
 }
 
 void AddCustomIconFromClipboard(CommandContext& context, const CommandRequest& request, const CommandSettings&)
 {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    const QMimeData* mime = clipboard ? clipboard->mimeData() : nullptr;
+    const std::unique_ptr<QMimeData> held = Clipboard::contents();
+    const QMimeData* mime = held.get();
     if (!clipboardHasPicture(mime)) {
         ShowStandardAlert(context, QStringLiteral("An image could not be created from the Clipboard."));
         return;

@@ -68,6 +68,9 @@ struct Command {
     Operand operand = Operand::None;
     bool needsFiles = true;       // does nothing without a selection
     bool needsDisplay = false;    // works with the clipboard, so only in a graphical session
+    // For a command with an exporter operand: the extensions (space-separated)
+    // that get an entry of their own in the file managers' menus.
+    const char* fileManagerFormats = nullptr;
     CommandHandler handler = nullptr;
 };
 
@@ -83,6 +86,9 @@ struct CommandOptions {
 const QVector<Command>& Commands();
 const Command* FindCommand(CommandId id);
 const Command* FindCommandByVerb(QStringView verb);
+// Whether the menu offers the command now: its preference as stored, or what
+// an unset one means.
+bool Offered(const Command& command);
 
 // Fills the command's operand from its text form (an exporter's extension,
 // an icon size), as the command line and D-Bus give it. False, with a message

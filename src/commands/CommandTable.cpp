@@ -119,6 +119,7 @@ const QVector<Command>& Commands()
          .place = MenuPlace::Exporters,
          .operand = Operand::Exporter,
          .needsFiles = true,
+         .fileManagerFormats = "png jpg tif webp bmp ico",
          .handler = &ExportIconImages},
         {.id = CommandId::GoToFolder,
          .verb = "go-to-folder",
@@ -167,6 +168,13 @@ const Command* FindCommand(CommandId id)
             return &command;
     }
     return nullptr;
+}
+
+bool Offered(const Command& command)
+{
+    if (!command.offeredBy)
+        return true;
+    return prefs::GetBooleanPreference(command.offeredBy, command.offeredWhenUnset);
 }
 
 const Command* FindCommandByVerb(QStringView verb)

@@ -3,12 +3,36 @@
 #include "commands/CommandServices.h"
 #include "files/FileIO.h"
 #include "files/FinderInfo.h"
+#include "image/MediaIcons.h"
 #include "image/PictureFile.h"
 #include "platform/CustomIcons.h"
+
+#include <QMimeDatabase>
 
 #include <sys/stat.h>
 
 namespace pictomat {
+
+namespace {
+
+// A movie by its contents, as the file manager's thumbnailer takes it; only
+// a regular file is looked into.
+bool isMovie(const FileRef& item)
+{
+    std::unique_ptr<QFile> file = OpenFileForReading(item);
+    if (!file)
+        return false;
+    const QMimeType type = QMimeDatabase().mimeTypeForData(file->peek(4096));
+    if (type.name().startsWith(QLatin1String("video/")))
+        return true;
+    for (const QString& parent : type.allAncestors()) {
+        if (parent.startsWith(QLatin1String("video/")))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
 {
@@ -16,10 +40,16 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
     // decoded at that scale.
     constexpr int kCustomIconEdge = 1024;
     PictureStatus status = PictureStatus::NotAPicture;
-    const QImage picture = ReadImageFile(item, kCustomIconEdge, &status);
-    // What is no picture at all is passed over; a picture that cannot be used
-    // (past the size limits, damaged) is a failure the user hears of.
-    if (status == PictureStatus::NotAPicture)
+    QImage picture = ReadImageFile(item, kCustomIconEdge, &status);
+    // A movie's picture is its poster frame.
+    const bool movie = status == PictureStatus::NotAPicture && isMovie(item);
+    if (movie) {
+        if (const std::optional<MoviePoster> poster = ReadMoviePoster(item.path(), kCustomIconEdge))
+            picture = poster->frame;
+    }
+    // What is neither picture nor movie is passed over; one that cannot be
+    // used (past the size limits, damaged) is a failure the user hears of.
+    if (status == PictureStatus::NotAPicture && !movie)
         return;
     QString error;
     if (picture.isNull() || !CustomIcons::setCustomIcon(item, picture, &error)) {

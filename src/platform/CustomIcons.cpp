@@ -123,17 +123,22 @@ bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
         setError(error, kDirectoryNotEditable);
         return false;
     }
-    if (!FileMetadata::checkWritable(item, error))
-        return false;
+    // A folder's .directory needs no metadata service: Dolphin and
+    // PCManFM-Qt show the icon without GVfs.
+    const bool metadata = FileMetadata::writable(item);
+    if (!metadata && !isFolder)
+        return FileMetadata::checkWritable(item, error);
     const std::optional<QString> iconPath = storeIcon(picture, error);
     if (!iconPath)
         return false;
     const QByteArray iconBytes = QFile::encodeName(*iconPath);
-    if (!FileMetadata::setString(item, FileMetadata::kCustomIcon, FileRef(iconBytes).uri(), error))
-        return false;
-    // A themed icon name set by another program would otherwise compete with
-    // the picture; the picture is what was asked for.
-    FileMetadata::unset(item, FileMetadata::kCustomIconName);
+    if (metadata) {
+        if (!FileMetadata::setString(item, FileMetadata::kCustomIcon, FileRef(iconBytes).uri(), error))
+            return false;
+        // A themed icon name set by another program would otherwise compete
+        // with the picture; the picture is what was asked for.
+        FileMetadata::unset(item, FileMetadata::kCustomIconName);
+    }
     if (isFolder && !SetFolderIconKey(item, iconBytes, error))
         return false;
     // An open view repaints the item only when told that it changed.
@@ -152,7 +157,8 @@ bool removeCustomIcon(const FileRef& item, QString* error)
         setError(error, kDirectoryNotEditable);
         return false;
     }
-    if (!ClearCustomIconMetadata(item, error))
+    // Without a metadata service a folder's icon is its .directory's alone.
+    if ((!isFolder || FileMetadata::writable(item)) && !ClearCustomIconMetadata(item, error))
         return false;
     if (isFolder && !RemoveFolderIconKey(item, error))
         return false;

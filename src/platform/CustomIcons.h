@@ -14,7 +14,8 @@ namespace pictomat {
 // $XDG_DATA_HOME/pictomat/icons/ (named by its content, at most 1024 px on the
 // longer side) and points the item's GIO "metadata::custom-icon" at it; for a
 // folder it also merges "Icon=" into the folder's .directory. Removing undoes
-// both. Both need the GVfs metadata service and fail cleanly without it.
+// both. Files need the GVfs metadata service and fail cleanly without it; a
+// folder then gets (or loses) its .directory icon alone.
 namespace CustomIcons {
 
 // The longest side of a stored picture; larger ones are scaled down to it.

@@ -75,12 +75,17 @@ private:
 // Forwards to another desktop, routed for a caller that is not the tray:
 // standard output dropped (a shell command keeps its output for what the
 // command itself says), alerts kept as text for a caller that answers with
-// them (D-Bus) instead of shown.
+// them (D-Bus), instead of shown or as well.
 class RoutedDesktop : public Desktop {
 public:
+    enum class Alerts {
+        Show,     // shown, not kept
+        Collect,  // kept instead of shown
+        Record,   // shown and kept
+    };
     struct Routes {
         bool dropStandardOutput = false;
-        bool collectAlerts = false;
+        Alerts alerts = Alerts::Show;
     };
     RoutedDesktop(Desktop& inner, Routes routes) : m_inner(inner), m_routes(routes) {}
 
@@ -90,14 +95,14 @@ public:
     void log(const QString& line) override { m_inner.log(line); }
     void writeStandardOutput(const QByteArray& text) override;
 
-    // The collected alerts: the message, and its explanation after a line
-    // break when it has one.
+    // The kept alerts: the message, and its explanation after a line break
+    // when it has one.
     const QStringList& alerts() const { return m_alerts; }
-    // Starts or ends collecting, for one caller's command; the alerts
-    // collected so far are handed over and forgotten.
-    QStringList collectAlerts(bool collect)
+    // Routes the alerts of one caller's command; the alerts kept so far are
+    // handed over and forgotten.
+    QStringList routeAlerts(Alerts route)
     {
-        m_routes.collectAlerts = collect;
+        m_routes.alerts = route;
         return std::exchange(m_alerts, {});
     }
 

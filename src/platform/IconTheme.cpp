@@ -1,7 +1,6 @@
 #include "platform/IconTheme.h"
 
 #include "files/FileIO.h"
-#include "files/GObjectPtr.h"
 
 #include "files/Paths.h"
 #include "image/PictureFile.h"
@@ -11,8 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-
-#include <gio/gio.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -54,82 +51,6 @@ QString unescapeDesktopValue(const QString& value)
         }
     }
     return out;
-}
-
-struct SchemaUnref {
-    void operator()(GSettingsSchema* s) const { g_settings_schema_unref(s); }
-};
-struct VariantUnref {
-    void operator()(GVariant* v) const { g_variant_unref(v); }
-};
-
-// GNOME's choice: the value the user set, and the schema's default separately,
-// since a default alone says nothing about what a KDE or GTK user picked.
-struct GnomeIconTheme {
-    QString userValue;
-    QString defaultValue;
-};
-
-// The settings object lives as long as the process: making one subscribes to
-// change notices on the session bus, too much to repeat for every icon.
-GSettings* interfaceSettings()
-{
-    static const GObjectPtr<GSettings> settings = []() -> GObjectPtr<GSettings> {
-        GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-        if (!source)
-            return nullptr;
-        std::unique_ptr<GSettingsSchema, SchemaUnref> schema(
-            g_settings_schema_source_lookup(source, "org.gnome.desktop.interface", TRUE));
-        if (!schema || !g_settings_schema_has_key(schema.get(), "icon-theme"))
-            return nullptr;
-        return GObjectPtr<GSettings>(g_settings_new_full(schema.get(), nullptr, nullptr));
-    }();
-    return settings.get();
-}
-
-GnomeIconTheme gnomeIconTheme()
-{
-    GnomeIconTheme result;
-    GSettings* settings = interfaceSettings();
-    if (!settings)
-        return result;
-    std::unique_ptr<GVariant, VariantUnref> user(g_settings_get_user_value(settings, "icon-theme"));
-    if (user && g_variant_is_of_type(user.get(), G_VARIANT_TYPE_STRING))
-        result.userValue = QString::fromUtf8(g_variant_get_string(user.get(), nullptr));
-    std::unique_ptr<GVariant, VariantUnref> current(g_settings_get_value(settings, "icon-theme"));
-    if (current && g_variant_is_of_type(current.get(), G_VARIANT_TYPE_STRING))
-        result.defaultValue = QString::fromUtf8(g_variant_get_string(current.get(), nullptr));
-    return result;
-}
-
-QString iniValue(const QString& path, const QString& group, const QString& key)
-{
-    const std::optional<IniGroups> ini = ReadIniFile(path);
-    if (!ini)
-        return {};
-    return ini->value(group).value(key).trimmed();
-}
-
-QString kdeIconTheme()
-{
-    return iniValue(XdgConfigHome() + QStringLiteral("/kdeglobals"), QStringLiteral("Icons"), QStringLiteral("Theme"));
-}
-
-QString gtkIconTheme()
-{
-    for (const char* version : {"gtk-4.0", "gtk-3.0"}) {
-        const QString name = iniValue(XdgConfigHome() + '/' + QLatin1String(version) + QStringLiteral("/settings.ini"),
-                                      QStringLiteral("Settings"), QStringLiteral("gtk-icon-theme-name"));
-        if (!name.isEmpty())
-            return name;
-    }
-    return {};
-}
-
-bool desktopIs(const char* name)
-{
-    const QStringList desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(':', Qt::SkipEmptyParts);
-    return desktops.contains(QLatin1String(name), Qt::CaseInsensitive);
 }
 
 const char* const kExtensions[] = {".png", ".svg", ".svgz", ".xpm"};
@@ -191,30 +112,6 @@ QStringList IconThemeSearchPaths()
     }
     paths.removeDuplicates();
     return paths;
-}
-
-QString DetectUserIconTheme()
-{
-    // KDE keeps its choice in kdeglobals and defaults to Breeze.
-    if (desktopIs("KDE")) {
-        const QString kde = kdeIconTheme();
-        return kde.isEmpty() ? QStringLiteral("breeze") : kde;
-    }
-    const GnomeIconTheme gnome = gnomeIconTheme();
-    if (!gnome.userValue.isEmpty())
-        return gnome.userValue;
-    // GNOME reads only its own settings, defaults included.
-    if (desktopIs("GNOME") && !gnome.defaultValue.isEmpty())
-        return gnome.defaultValue;
-    const QString gtk = gtkIconTheme();
-    if (!gtk.isEmpty())
-        return gtk;
-    const QString kde = kdeIconTheme();
-    if (!kde.isEmpty())
-        return kde;
-    if (!gnome.defaultValue.isEmpty())
-        return gnome.defaultValue;
-    return QStringLiteral("Adwaita");
 }
 
 IconThemeSet::IconThemeSet(const QString& userTheme, const QStringList& searchPaths, const QString& bundledDir)

@@ -22,9 +22,16 @@ std::optional<IniGroups> ReadIniFile(const QByteArray& path);
 // ~/.icons, $XDG_DATA_HOME/icons, each of $XDG_DATA_DIRS + /icons.
 QStringList IconThemeSearchPaths();
 
-// The icon theme the desktop is configured to use: GNOME's GSettings key, GTK's
-// settings.ini, KDE's kdeglobals, in the order the running desktop favours.
+// The icon theme the desktop's file managers show: the one the user chose,
+// else the desktop's own default, in the order the running desktop favours:
+// KDE's kdeglobals (Breeze by default; so for Dolphin outside any desktop),
+// LXQt's lxqt.conf, GNOME's GSettings key (Adwaita by default), the theme an
+// XSettings manager publishes (XFCE, MATE), MATE's GSettings key, XFCE's
+// xfconf store, GTK's settings.ini.
 QString DetectUserIconTheme();
+// Net/IconThemeName as the XSettings manager of the X display publishes it;
+// empty when none runs.
+QString XSettingsIconTheme();
 
 // The themes that the freedesktop icon-theme rules describe, resolved once: the user's theme,
 // its Inherits chain, Adwaita, hicolor, then the unthemed pixmaps and the

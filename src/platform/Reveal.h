@@ -9,7 +9,8 @@ namespace pictomat {
 // org.freedesktop.FileManager1.ShowItems when a file manager provides it on the
 // session bus (running or activatable); otherwise opens the containing folder.
 // The path travels as a URI argument, never as script text, so nothing in a
-// file name can be injected.
+// file name can be injected. Thunar opens a new window at every call, so where
+// one of its windows shows the folder already, that window comes forward.
 bool RevealInFileManager(const FileRef& item, Desktop& desktop);
 
 } // namespace pictomat

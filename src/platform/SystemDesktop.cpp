@@ -167,10 +167,11 @@ void SystemDesktop::writeStandardOutput(const QByteArray& text)
 
 Desktop::AlertAnswer RoutedDesktop::showAlert(const QString& message, const QString& explanation, bool offerStop)
 {
-    if (!m_routes.collectAlerts)
-        return m_inner.showAlert(message, explanation, offerStop);
-    m_alerts.append(explanation.isEmpty() ? message : message + QLatin1Char('\n') + explanation);
-    return AlertAnswer::Ok;
+    if (m_routes.alerts != Alerts::Show)
+        m_alerts.append(explanation.isEmpty() ? message : message + QLatin1Char('\n') + explanation);
+    if (m_routes.alerts == Alerts::Collect)
+        return AlertAnswer::Ok;
+    return m_inner.showAlert(message, explanation, offerStop);
 }
 
 void RoutedDesktop::writeStandardOutput(const QByteArray& text)

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QProcess>
+#include <QThread>
 
 namespace pictomat::test {
 namespace {
@@ -159,6 +161,52 @@ TEST_F(DBusRunTest, RunsEveryKindOfCommandWithTheSameMessagesAndRefusesGarbage)
     EXPECT_EQ(expected, (QStringList{"Quit()->()", "Run(sasa{sv})->(ias)", "SetSelection(as)->()", "ShowMenu()->()",
                                      "signal Progress(siis)"}));
     EXPECT_EQ(methodSignatures(live.out), expected) << live.out.toStdString();
+}
+
+// A file-manager entry ("pictomat run --tray") runs its command in the tray
+// on exactly the files it names, whatever was handed over before, and the
+// tray shows its alerts as for a command chosen from its menu.
+TEST_F(DBusRunTest, AFileManagerEntryRunsInTheTrayOnExactlyItsFilesAndTheTrayShowsItsAlerts)
+{
+    const QByteArray notes = writeFile("notes.txt", "plain text");
+    const QByteArray other = writeFile("other.txt", "handed over earlier");
+    ASSERT_EQ(RunPictomat({"select", QFile::decodeName(other)}, m_environment).exitCode, 0);
+    ProcessResult r = RunPictomat({"run", "--tray", "export", "png", "--", QFile::decodeName(notes)}, m_environment);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_FALSE(QImage(work() + "/notes.txt.png").isNull());
+    EXPECT_FALSE(QFileInfo::exists(work() + "/other.txt.png"));
+
+    // The alert is the tray's own window; the entry ends once it is answered,
+    // with the command's status and its message.
+    QProcess entry;
+    QProcessEnvironment env = environment();
+    entry.setProcessEnvironment(env);
+    entry.start(QStringLiteral(PICTOMAT_BINARY), {"run", "--tray", "make-media-icon", "--", QFile::decodeName(notes)});
+    ASSERT_TRUE(entry.waitForStarted(5000));
+    // Each alert is answered as a user answers it; the entry waits meanwhile.
+    int answered = 0;
+    const bool ended = waitUntil(
+        [&] {
+            if (entry.waitForFinished(100))
+                return true;
+            const ProcessResult found = RunProcess(QStringLiteral("xdotool"),
+                                                   {"search", "--onlyvisible", "--name", "^Pictomat$"}, m_environment);
+            const QString alert = QString::fromUtf8(found.out).section('\n', 0, 0);
+            if (!alert.isEmpty()) {
+                RunProcess(QStringLiteral("xdotool"), {"windowfocus", "--sync", alert}, m_environment);
+                RunProcess(QStringLiteral("xdotool"), {"key", "--window", alert, "Return"}, m_environment);
+                ++answered;
+                QThread::msleep(300);
+            }
+            return false;
+        },
+        20000);
+    ASSERT_TRUE(ended);
+    EXPECT_GE(answered, 1);
+    EXPECT_EQ(entry.exitCode(), 1);
+    EXPECT_EQ(entry.readAllStandardError().toStdString(),
+              "pictomat: The icon family could not be created.\n"
+              "pictomat: The icon could not be obtained from the file.\n");
 }
 
 } // namespace

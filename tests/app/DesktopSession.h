@@ -162,12 +162,15 @@ protected:
                        .captured(1);
         return !menuPath.isEmpty();
     }
-    // Opens the menu as a host does (AboutToShow) and reads its layout.
+    // Opens the menu as a host does (AboutToShow), reads its layout, and
+    // closes it again (the "closed" event).
     QVector<MenuItem> readTrayMenu(const QString& item, const QString& menuPath, QByteArray* raw = nullptr)
     {
         gdbusCall(item, menuPath, QStringLiteral("com.canonical.dbusmenu.AboutToShow"), {QStringLiteral("0")});
         const ProcessResult layout = gdbusCall(item, menuPath, QStringLiteral("com.canonical.dbusmenu.GetLayout"),
                                                {QStringLiteral("0"), QStringLiteral("-1"), QStringLiteral("[]")});
+        gdbusCall(item, menuPath, QStringLiteral("com.canonical.dbusmenu.Event"),
+                  {QStringLiteral("0"), QStringLiteral("closed"), QStringLiteral("<0>"), QStringLiteral("0")});
         if (raw)
             *raw = layout.out + layout.err;
         return parseLayout(QString::fromUtf8(layout.out));

@@ -26,7 +26,7 @@ TEST_F(EndToEndTest, FileManagerActionMenuAndMakeIconForFile)
         ASSERT_EQ(RunPictomat({"defaults", "write", key, "-bool", "false"}, m_environment).exitCode, 0);
     const ProcessResult integrate = RunPictomat({"integrate"}, m_environment);
     ASSERT_EQ(integrate.exitCode, 0) << integrate.err.toStdString();
-    const QString script = dataHome() + "/nautilus/scripts/Pictomat";
+    const QString script = dataHome() + "/nautilus/scripts/Pictomat/Pictomat Menu...";
     ASSERT_TRUE(QFileInfo(script).isExecutable());
 
     OwnedProcess watcher;

@@ -1,4 +1,4 @@
-#include "app/Integration.h"
+#include "integration/Integration.h"
 #include "DesktopSession.h"
 
 #include <QDir>
@@ -112,7 +112,10 @@ TEST_F(IntegrationTest, ThunarActionsAreMergedAndRemovedLeavingTheUsersOwn)
     IntegrationResult added = AddFileManagerActions(command);
     EXPECT_TRUE(added.errors.isEmpty()) << added.errors.join('\n').toStdString();
     EXPECT_EQ(added.updated, QStringList{uca});
-    EXPECT_EQ(actionIds(uca), (QStringList{"1111-1", "2222-2", "com.corvane.Pictomat.menu"}));
+    // The user's actions first, as they were, then ours, the menu's first.
+    const QStringList ids = actionIds(uca);
+    ASSERT_GT(ids.size(), 3);
+    EXPECT_EQ(ids.mid(0, 3).join(' ').toStdString(), "1111-1 2222-2 com.corvane.Pictomat.menu");
     EXPECT_EQ(test::RunProcess("xmllint", {"--noout", uca}).exitCode, 0);
 
     // A second run changes nothing at all.
@@ -143,7 +146,7 @@ TEST_F(IntegrationTest, WithoutAUcaFileThunarKeepsTheSystemActionsAndRemovalRest
     const auto before = snapshot(root());
 
     ASSERT_TRUE(AddFileManagerActions("/usr/bin/pictomat").errors.isEmpty());
-    EXPECT_EQ(actionIds(uca), (QStringList{"1-1", "com.corvane.Pictomat.menu"}));
+    EXPECT_EQ(actionIds(uca).mid(0, 2).join(' ').toStdString(), "1-1 com.corvane.Pictomat.menu");
     EXPECT_EQ(test::RunProcess("xmllint", {"--noout", uca}).exitCode, 0);
 
     // Nothing changed meanwhile: the file and the folders made for it go, and
@@ -164,44 +167,116 @@ TEST_F(IntegrationTest, WithoutAUcaFileThunarKeepsTheSystemActionsAndRemovalRest
     edited.replace("</actions>", "<action><name>Mine</name><unique-id>3-3</unique-id><command>true</command></action>\n</actions>");
     writeFile(uca, edited);
     EXPECT_TRUE(RemoveFileManagerActions().updated.contains(uca));
-    EXPECT_EQ(actionIds(uca), (QStringList{"1-1", "3-3"}));
+    EXPECT_EQ(actionIds(uca).join(' ').toStdString(), "1-1 3-3");
 }
 
-TEST_F(IntegrationTest, EveryFileManagerGetsAnEntryThatRunsTheMenuAndOnlyOursIsRemoved)
+// The entries as each file manager reads them: one per command the menu
+// offers, beside the one that shows the menu, nested under "Pictomat" where
+// the file manager nests (Nautilus and Caja script folders, Dolphin's
+// X-KDE-Submenu, a PCManFM-Qt menu, Thunar's submenu) and named "Pictomat: ..."
+// where it cannot (Nemo). What runs them is checked in the D-Bus tests.
+TEST_F(IntegrationTest, EveryFileManagerGetsAnEntryPerOfferedCommandAndOnlyOursIsRemoved)
 {
     const QString command = "/usr/bin/pictomat";
     // A file of the user's own at one of our paths, without our mark, is
     // neither replaced nor removed.
-    const QString caja = configHome() + "/caja/scripts/Pictomat";
-    writeFile(caja, "#!/bin/sh\necho mine\n");
+    const QString nemoMenu = dataHome() + "/nemo/actions/pictomat.nemo_action";
+    writeFile(nemoMenu, "[Nemo Action]\nName=Mine\n");
+    // What an older Pictomat added: one script where the folder of scripts goes now.
+    const QByteArray mark = "# Added by \"pictomat integrate\"; \"pictomat integrate --remove\" takes it out.\n";
+    const QString oldScript = dataHome() + "/nautilus/scripts/Pictomat";
+    writeFile(oldScript, "#!/bin/sh\n" + mark + "exec pictomat menu -- \"$@\"\n");
+    // With Copy Icon for File switched off, it has no entries.
+    ASSERT_EQ(test::RunPictomat({"defaults", "write", "IncludeCopyIcon", "-bool", "false"}).exitCode, 0);
+
     const IntegrationResult added = AddFileManagerActions(command);
     ASSERT_EQ(added.errors.size(), 1) << added.errors.join('\n').toStdString();
-    EXPECT_TRUE(added.errors.first().contains(caja));
-    const QString nautilus = dataHome() + "/nautilus/scripts/Pictomat";
-    const QString dolphin = dataHome() + "/kio/servicemenus/com.corvane.Pictomat.desktop";
-    const QString nemo = dataHome() + "/nemo/actions/pictomat.nemo_action";
-    const QString pcmanfm = dataHome() + "/file-manager/actions/com.corvane.Pictomat.desktop";
-    for (const QString& p : {nautilus, dolphin, nemo, pcmanfm})
-        EXPECT_TRUE(added.added.contains(p)) << p.toStdString();
-    EXPECT_TRUE(QFileInfo(nautilus).isExecutable());
+    EXPECT_TRUE(added.errors.first().contains(nemoMenu));
+    EXPECT_TRUE(added.removed.contains(oldScript));
+
+    const QStringList titles = {"Pictomat Menu...", "Make Icon for File", "Make Icon for Media", "Add Shortcut Icon",
+                                "Add Custom Icon from Clipboard", "Add Custom Icon to Media", "Remove Custom Icon",
+                                "Export Icon as PNG", "Export Icon as JPEG", "Export Icon as TIFF",
+                                "Export Icon as WebP", "Export Icon as BMP", "Export Icon as ICO"};
+    const QStringList runs = {"menu", "run --tray make-icon", "run --tray make-media-icon",
+                              "run --tray add-shortcut-icon", "run --tray paste-icon", "run --tray add-media-icon",
+                              "run --tray remove-icon", "run --tray export png", "run --tray export jpg",
+                              "run --tray export tif", "run --tray export webp", "run --tray export bmp",
+                              "run --tray export ico"};
+
+    // Nautilus and Caja: a folder of executable scripts, named as shown.
+    for (const QString& folder : {dataHome() + "/nautilus/scripts/Pictomat", configHome() + "/caja/scripts/Pictomat"}) {
+        QStringList scripts = QDir(folder).entryList(QDir::Files);
+        QStringList expected = titles;
+        scripts.sort();
+        expected.sort();
+        EXPECT_EQ(scripts, expected) << folder.toStdString();
+        for (const QString& s : scripts)
+            EXPECT_TRUE(QFileInfo(folder + "/" + s).isExecutable()) << s.toStdString();
+    }
 
     // Dolphin's service menu as KIO reads it: KIO lists Type=Service entries
     // (not Type=Application) that may be executed, for the MIME types given,
-    // with each listed action in a group of its own that has a name and a
-    // command.
+    // each listed action in a group of its own with a name and a command,
+    // all of them in the submenu X-KDE-Submenu names.
+    const QString dolphin = dataHome() + "/kio/servicemenus/com.corvane.Pictomat.desktop";
     EXPECT_TRUE(QFileInfo(dolphin).isExecutable());
     const auto groups = kconfigGroups(dolphin);
     const auto entry = groups.value("Desktop Entry");
     EXPECT_EQ(entry.value("Type"), "Service");
+    EXPECT_EQ(entry.value("X-KDE-Submenu"), "Pictomat");
     EXPECT_TRUE(entry.value("MimeType").split(';', Qt::SkipEmptyParts).contains("all/all"));
     EXPECT_TRUE(entry.value("X-KDE-ServiceTypes").split(',').contains("KonqPopupMenu/Plugin"));
     const QStringList actions = entry.value("Actions").split(';', Qt::SkipEmptyParts);
-    ASSERT_FALSE(actions.isEmpty());
-    for (const QString& action : actions) {
-        const auto group = groups.value("Desktop Action " + action);
-        EXPECT_FALSE(group.value("Name").isEmpty()) << action.toStdString();
-        EXPECT_EQ(group.value("Exec"), command + " menu -- %F");
+    ASSERT_EQ(actions.size(), titles.size());
+    for (qsizetype i = 0; i < actions.size(); ++i) {
+        const auto group = groups.value("Desktop Action " + actions.at(i));
+        EXPECT_EQ(group.value("Name"), titles.at(i));
+        EXPECT_EQ(group.value("Exec"), command + " " + runs.at(i) + " -- %F");
     }
+
+    // Nemo: entries of their own, named after Pictomat; the user's file stays.
+    QStringList nemoNames;
+    for (const QString& f : QDir(dataHome() + "/nemo/actions").entryList({"*.nemo_action"}, QDir::Files)) {
+        const auto nemo = kconfigGroups(dataHome() + "/nemo/actions/" + f).value("Nemo Action");
+        nemoNames.append(nemo.value("Name"));
+        if (nemo.value("Name") != "Mine") {
+            EXPECT_TRUE(nemo.value("Exec").startsWith(command + " ")) << nemo.value("Exec").toStdString();
+        }
+    }
+    nemoNames.sort();
+    QStringList expectedNemo = {"Mine"};
+    for (const QString& t : titles.mid(1))
+        expectedNemo.append("Pictomat: " + t);
+    expectedNemo.sort();
+    EXPECT_EQ(nemoNames, expectedNemo);
+
+    // PCManFM-Qt: a menu whose items are action files of their own.
+    const QString fmActions = dataHome() + "/file-manager/actions/";
+    const auto menu = kconfigGroups(fmActions + "com.corvane.Pictomat.desktop").value("Desktop Entry");
+    EXPECT_EQ(menu.value("Type"), "Menu");
+    const QStringList items = menu.value("ItemsList").split(';', Qt::SkipEmptyParts);
+    ASSERT_EQ(items.size(), titles.size());
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const auto action = kconfigGroups(fmActions + items.at(i) + ".desktop");
+        EXPECT_EQ(action.value("Desktop Entry").value("Type"), "Action");
+        EXPECT_EQ(action.value("Desktop Entry").value("Name"), titles.at(i));
+        EXPECT_EQ(action.value("X-Action-Profile pictomat").value("Exec"), command + " " + runs.at(i) + " -- %F");
+    }
+
+    // Thunar: custom actions in the "Pictomat" submenu.
+    QFile uca(configHome() + "/Thunar/uca.xml");
+    ASSERT_TRUE(uca.open(QIODevice::ReadOnly));
+    QDomDocument doc;
+    ASSERT_TRUE(doc.setContent(uca.readAll()));
+    QStringList thunarNames;
+    for (QDomElement a = doc.documentElement().firstChildElement("action"); !a.isNull();
+         a = a.nextSiblingElement("action")) {
+        EXPECT_EQ(a.firstChildElement("submenu").text(), "Pictomat");
+        thunarNames.append(a.firstChildElement("name").text());
+        EXPECT_TRUE(a.firstChildElement("command").text().endsWith(" -- %F"));
+    }
+    EXPECT_EQ(thunarNames, titles);
 
     // The Nautilus script passes the selection on, from arguments or from the
     // variable Nautilus fills in, absolute and after "--".
@@ -209,25 +284,31 @@ TEST_F(IntegrationTest, EveryFileManagerGetsAnEntryThatRunsTheMenuAndOnlyOursIsR
     QDir().mkpath(bin);
     writeFile(bin + "/pictomat", "#!/bin/sh\nprintf '%s|' \"$@\"\n");
     QFile::setPermissions(bin + "/pictomat", QFile::permissions(bin + "/pictomat") | QFileDevice::ExeOwner);
+    // Switched on again, Copy Icon for File gets its entries.
+    ASSERT_EQ(test::RunPictomat({"defaults", "write", "IncludeCopyIcon", "-bool", "true"}).exitCode, 0);
     const IntegrationResult moved = AddFileManagerActions(bin + "/pictomat");
-    EXPECT_TRUE(moved.updated.contains(nautilus));
-    EXPECT_EQ(test::RunProcess(nautilus, {"/a b", "/c*", "-alpha"}).out,
-              "menu|--|/a b|/c*|" + QFile::encodeName(QDir::currentPath()) + "/-alpha|");
-    EXPECT_EQ(test::RunProcess(nautilus, {}, {"NAUTILUS_SCRIPT_SELECTED_FILE_PATHS=/x y\n/z\n"}).out,
-              QByteArray("menu|--|/x y|/z|"));
+    const QString makeIcon = dataHome() + "/nautilus/scripts/Pictomat/Make Icon for File";
+    EXPECT_TRUE(moved.updated.contains(makeIcon));
+    EXPECT_TRUE(moved.added.contains(dataHome() + "/nautilus/scripts/Pictomat/Copy Icon for File"));
+    EXPECT_EQ(test::RunProcess(makeIcon, {"/a b", "/c*", "-alpha"}).out,
+              "run|--tray|make-icon|--|/a b|/c*|" + QFile::encodeName(QDir::currentPath()) + "/-alpha|");
+    EXPECT_EQ(test::RunProcess(makeIcon, {}, {"NAUTILUS_SCRIPT_SELECTED_FILE_PATHS=/x y\n/z\n"}).out,
+              QByteArray("run|--tray|make-icon|--|/x y|/z|"));
 
     // A script of the user's in the same folder stays, and so does the
     // folder; the folders made only for our entries go.
     writeFile(dataHome() + "/nautilus/scripts/Mine", "#!/bin/sh\n");
     const IntegrationResult removed = RemoveFileManagerActions();
-    for (const QString& p : {nautilus, dolphin, nemo, pcmanfm}) {
-        EXPECT_FALSE(QFile::exists(p)) << p.toStdString();
-        EXPECT_TRUE(removed.removed.contains(p)) << p.toStdString();
-    }
+    EXPECT_TRUE(removed.errors.isEmpty()) << removed.errors.join('\n').toStdString();
+    EXPECT_TRUE(removed.removed.contains(makeIcon));
+    EXPECT_TRUE(removed.removed.contains(dolphin));
+    EXPECT_FALSE(QFileInfo::exists(dataHome() + "/nautilus/scripts/Pictomat"));
     EXPECT_TRUE(QFile::exists(dataHome() + "/nautilus/scripts/Mine"));
-    for (const char* made : {"/kio", "/nemo", "/file-manager"})
+    for (const char* made : {"/kio", "/file-manager"})
         EXPECT_FALSE(QFileInfo::exists(dataHome() + made)) << made;
-    EXPECT_EQ(snapshot(configHome()).value(caja), "#!/bin/sh\necho mine\n");
+    EXPECT_FALSE(QFileInfo::exists(configHome() + "/caja"));
+    EXPECT_EQ(QDir(dataHome() + "/nemo/actions").entryList(QDir::Files), QStringList{"pictomat.nemo_action"});
+    EXPECT_EQ(snapshot(dataHome()).value(nemoMenu), "[Nemo Action]\nName=Mine\n");
 }
 
 // "pictomat integrate" says what a user must do next: restart a running
@@ -241,6 +322,12 @@ TEST_F(IntegrationTest, TheCommandTellsWhichRunningFileManagerNeedsARestart)
     test::OwnedProcess thunar;
     thunar.process.start(bin + "/thunar", {"60"});
     ASSERT_TRUE(thunar.process.waitForStarted(5000));
+    const QString pcmanfm = root() + "/elsewhere/pcmanfm-qt";
+    QDir().mkpath(root() + "/elsewhere");
+    ASSERT_TRUE(QFile::copy("/bin/sleep", pcmanfm));
+    test::OwnedProcess pcmanfmQt;
+    pcmanfmQt.process.start(pcmanfm, {"60"});
+    ASSERT_TRUE(pcmanfmQt.process.waitForStarted(5000));
     const QStringList env = {"PATH=" + bin};
 
     const test::ProcessResult added = test::RunPictomat({"integrate"}, env);
@@ -249,6 +336,13 @@ TEST_F(IntegrationTest, TheCommandTellsWhichRunningFileManagerNeedsARestart)
     EXPECT_TRUE(out.contains("added " + configHome() + "/Thunar/uca.xml\n")) << out.toStdString();
     EXPECT_TRUE(out.contains("\"thunar -q\"")) << out.toStdString();
     EXPECT_TRUE(out.contains("Thunar shows no custom icons")) << out.toStdString();
+    // A running PCManFM-Qt reads the change at its first right-click, unless
+    // it had one already.
+    EXPECT_TRUE(out.contains("if you have right-clicked in the running PCManFM-Qt")) << out.toStdString();
+    // Nothing changed, nothing to restart.
+    const test::ProcessResult again = test::RunPictomat({"integrate"}, env);
+    EXPECT_FALSE(again.out.contains("running PCManFM-Qt")) << again.out.toStdString();
+    EXPECT_FALSE(again.out.contains("thunar -q")) << again.out.toStdString();
 
     const test::ProcessResult removed = test::RunPictomat({"integrate", "--remove"}, env);
     EXPECT_EQ(removed.exitCode, 0) << removed.err.toStdString();

@@ -10,6 +10,7 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 
@@ -23,9 +24,11 @@ namespace {
 // Runs the stand-in file manager on the test's session bus.
 class StandInFileManager {
 public:
-    explicit StandInFileManager(const QString& log) : m_log(log)
+    // `program`: the stand-in under another name, as its process is named.
+    explicit StandInFileManager(const QString& log, const QString& program = QStringLiteral(FILE_MANAGER_STANDIN))
+        : m_log(log)
     {
-        m_process.start(QStringLiteral(FILE_MANAGER_STANDIN), {log});
+        m_process.start(program, {log});
         m_process.waitForReadyRead(10000);
         m_ready = m_process.readAllStandardOutput().contains("ready");
     }
@@ -112,6 +115,44 @@ TEST_F(RevealTest, TheLastOutputIsShownByUriWhateverItsNameHolds)
     makeIconFor({QFile::encodeName(work() + "/missing.txt")});
     EXPECT_EQ(fm.shown().size(), 2);
     EXPECT_EQ(desktop.opened.size(), 1);
+}
+
+// Thunar opens a new window at every reveal: where one of its windows shows
+// the folder already, that window is brought forward instead.
+TEST_F(RevealTest, ThunarShowsTheFolderInTheWindowThatShowsItAlready)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        SERVICE_MISSING() << "needs an X server";
+    const QString thunar = root() + "/bin/thunar";
+    QDir().mkpath(root() + "/bin");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(FILE_MANAGER_STANDIN), thunar));
+    StandInFileManager fm(root() + "/shown.log", thunar);
+    ASSERT_TRUE(fm.ready());
+    makeIconFor({writeFile("first.txt", "x")});
+    EXPECT_EQ(fm.shown().size(), 1);
+
+    // A window of Thunar's showing the outputs' folder, by its class and title.
+    QProcess window;
+    window.start(QStringLiteral("xmessage"), {"-name", "thunar", "-title", QFileInfo(work()).fileName() + " - Thunar",
+                                              "the folder's window"});
+    ASSERT_TRUE(window.waitForStarted(5000));
+    const auto mapped = [] {
+        return test::RunProcess(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--classname", "thunar"})
+            .exitCode == 0;
+    };
+    for (int i = 0; i < 100 && !mapped(); ++i)
+        QThread::msleep(50);
+    makeIconFor({writeFile("second.txt", "x")});
+    makeIconFor({writeFile("third.txt", "x")});
+    EXPECT_EQ(fm.shown().size(), 1) << fm.shown().join('|').toStdString();
+    EXPECT_TRUE(QFile::exists(work() + "/third.txt.icns"));
+    EXPECT_TRUE(desktop.opened.isEmpty());
+    window.terminate();
+    window.waitForFinished(3000);
+
+    // Without it, the next reveal opens one again.
+    makeIconFor({writeFile("fourth.txt", "x")});
+    EXPECT_EQ(fm.shown().size(), 2);
 }
 
 TEST_F(RevealTest, WithoutAFileManagerServiceTheContainingFolderOpensOnce)

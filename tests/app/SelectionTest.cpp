@@ -264,6 +264,30 @@ TEST_F(SelectionTest, TheNewerOfHandOverAndCopiedFilesWinsAndAStaleHandOverEnds)
     EXPECT_EQ(firstItem(QDateTime::currentMSecsSinceEpoch() * 1000000 + 1000000), copied);
 }
 
+// A compositor can keep wl-paste waiting past the script's limit: the
+// clipboard then holds no copied files, and a fresh hand-over stands.
+TEST_F(SelectionTest, AClipboardThatDoesNotAnswerLeavesTheHandOverStanding)
+{
+    qunsetenv("PICTOMAT_SELECTION_SCRIPT");
+    const QString bin = root() + "/bin";
+    QDir().mkpath(bin);
+    const QByteArray hanging = writeFile(bin + "/wl-paste", "#!/bin/sh\nexec sleep 30\n");
+    QFile::setPermissions(QFile::decodeName(hanging), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    qputenv("PATH", QFile::encodeName(bin) + ":" + path);
+    qputenv("WAYLAND_DISPLAY", "wayland-hanging");
+    const QByteArray handed = writeFile("handed.txt", "a");
+    ASSERT_TRUE(Selection::RecordHandedOverSelection({handed}));
+    // The clipboard changed after the hand-over, so it is asked; a script
+    // still waiting at its limit would mean no selection at all.
+    const SelectedItems s = Selection::AcquireFinderSelection(QDateTime::currentMSecsSinceEpoch() * 1000000 + 1000000);
+    qputenv("PATH", path);
+    qputenv("WAYLAND_DISPLAY", wayland);
+    ASSERT_TRUE(s.hasSelection());
+    EXPECT_EQ(*s.items, QVector<FileRef>{FileRef(handed)});
+}
+
 TEST_F(SelectionTest, AHugeHandOverIsCutWithALogLine)
 {
     QList<QByteArray> entries;

@@ -11,10 +11,11 @@ target_compile_definitions(test_reveal PRIVATE FILE_MANAGER_STANDIN="$<TARGET_FI
 
 pictomat_add_test(test_integration NEEDS_BINARY SOURCES IntegrationTest.cpp LIBS pictomat_app Qt6::Xml)
 
-pictomat_add_test(test_run NEEDS_BINARY SOURCES RunCommandTest.cpp)
+# Its clipboard server test owns the X clipboard while it runs.
+pictomat_add_test(test_run NEEDS_BINARY SOURCES RunCommandTest.cpp PROPERTIES RESOURCE_LOCK x11-display)
 
 # Progress and Stop: the tray's progress window on the X server, alerts that
 # offer to stop, the terminal's progress line through a pseudo-terminal.
 find_package(Qt6 REQUIRED COMPONENTS Test)
 pictomat_add_test(test_progress NEEDS_BINARY PLATFORM xcb SOURCES ProgressTest.cpp LIBS pictomat_app Qt6::Test
-  PROPERTIES RESOURCE_LOCK x11-pointer)
+  PROPERTIES RESOURCE_LOCK x11-display)

@@ -4,6 +4,7 @@
 #include "platform/CustomIcons.h"
 #include "prefs/PreferenceStore.h"
 #include "RecordingDesktop.h"
+#include "HeadlessWayland.h"
 #include "TestEnv.h"
 
 #include <QClipboard>
@@ -288,6 +289,60 @@ TEST_F(ClipboardTest, CopiedIconPastesOntoEveryItemAndAFailureStaysWithItsItem)
     EXPECT_EQ(r.err.count("Pictomat[log]: " + kCannotPaste + "\n"), 1) << r.err.toStdString();
     EXPECT_EQ(iconOf(z), icon);
     EXPECT_FALSE(QFileInfo::exists(work() + "/missing.txt"));
+}
+
+// In a Wayland session the compositor's clipboard is the one users paste
+// from, and a program without keyboard focus may not set it through its own
+// connection: what the commands leave there is read back with wl-paste.
+class WaylandClipboardTest : public ClipboardTest {
+protected:
+    void SetUp() override
+    {
+        ClipboardTest::SetUp();
+        if (HasFatalFailure() || IsSkipped())
+            return;
+        QString why;
+        if (!m_compositor.start(root(), &why))
+            SERVICE_MISSING() << why.toStdString();
+        m_wayland = "WAYLAND_DISPLAY=" + m_compositor.socket();
+    }
+    test::ProcessResult wlClipboard(const QString& tool, const QStringList& arguments, const QByteArray& input = {})
+    {
+        return test::RunProcess(tool, arguments, {m_wayland, token}, 10000, input);
+    }
+    test::HeadlessWayland m_compositor;
+    QString m_wayland;
+};
+
+TEST_F(WaylandClipboardTest, CopyAndPasteReachTheCompositorsClipboardOrSaySo)
+{
+    ASSERT_EQ(wlClipboard("wl-copy", {"earlier text"}).exitCode, 0);
+    // Through XWayland (Qt on the X server, as the tray runs there) the
+    // picture still lands on the Wayland clipboard, and only the picture.
+    test::ProcessResult r = pictomat({"copy-icon", arg(first)}, {m_wayland});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(wlClipboard("wl-paste", {"--list-types"}).out, "image/png\n");
+    EXPECT_EQ(describePng(wlClipboard("wl-paste", {"--type", "image/png"}).out),
+              "PNG 512 512 (0, 0, 255, 255) (255, 0, 0, 255)");
+
+    // What another program copied pastes as the custom icon.
+    ASSERT_TRUE(test::WritePillowPictures(work()));
+    ASSERT_EQ(wlClipboard("wl-copy", {"--type", "image/bmp"}, readAll(work() + "/quadrants.bmp")).exitCode, 0);
+    const QByteArray target = writeFile("target.txt", "T");
+    r = pictomat({"paste-icon", arg(target)}, {m_wayland});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(test::PillowCompare(iconOf(target), QFile::encodeName(work() + "/quadrants.bmp")), "PNG same");
+
+    // Without wl-clipboard, Qt's own Wayland connection is refused in silence
+    // for want of focus: the command fails, and the clipboard stays as it was.
+    ASSERT_EQ(wlClipboard("wl-copy", {"still here"}).exitCode, 0);
+    const QString bin = root() + "/bin";
+    QDir().mkpath(bin);
+    r = test::RunPictomat({"run", "copy-icon", arg(first)},
+                          {m_wayland, "QT_QPA_PLATFORM=wayland", "DISPLAY", "PATH=" + bin + ":/nonexistent", token});
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith("pictomat: The icon could not be put on the clipboard.\n")) << r.err.toStdString();
+    EXPECT_EQ(wlClipboard("wl-paste", {"--no-newline"}).out, "still here");
 }
 
 // In process, on the offscreen platform's clipboard, with the desktop recorded.

@@ -97,6 +97,30 @@ TEST_F(CustomIconCommandsTest, AddToMediaGivesEachPictureItsOwnImageAndPassesOve
     EXPECT_EQ(context.currentItem, FileRef(fake));  // the loop went through every item
 }
 
+// A movie's picture is its poster frame (FFmpeg makes the movie, Pillow reads
+// the icon back); a movie whose frames cannot be read gets the message.
+TEST_F(CustomIconCommandsTest, AddToMediaGivesAMovieItsPosterFrame)
+{
+    const QString movie = work() + "/clip.mp4";
+    const test::ProcessResult made = test::RunProcess(
+        "ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=red:s=64x48:d=1", "-pix_fmt", "yuv420p", movie});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    QFile whole(movie);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray broken = writeFile("broken.mp4", whole.read(64));
+
+    run(CommandId::AddCustomIconToMedia, {FileRef(QFile::encodeName(movie)), FileRef(broken)});
+    EXPECT_EQ(desktop.alertMessages(), QStringList{kCannotSet});
+    const QByteArray icon = iconOf(QFile::encodeName(movie));
+    ASSERT_FALSE(icon.isEmpty());
+    const test::ProcessResult read = test::RunPython(
+        "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\n"
+        "r, g, b = im.getpixel((im.width // 2, im.height // 2))\nprint(im.size, r > 200 and g < 60 and b < 60)\n",
+        {QFile::decodeName(icon)});
+    EXPECT_EQ(read.out.trimmed(), "(64, 48) True") << read.err.toStdString();
+    EXPECT_TRUE(iconOf(broken).isEmpty());
+}
+
 TEST_F(CustomIconCommandsTest, RemovePingsPerItemAndReportsTheOneThatFailsInOrder)
 {
     const QByteArray text = writeFile("notes.txt", "no icon to remove, which is no failure");

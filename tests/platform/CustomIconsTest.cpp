@@ -1,5 +1,6 @@
 #include "files/FinderInfo.h"
 #include "platform/CustomIcons.h"
+#include "platform/IconTheme.h"
 
 #include "TestEnv.h"
 
@@ -220,7 +221,9 @@ TEST_F(CustomIconsTest, ALinkedOrSpecialDirectoryFileIsNeverEdited)
 
 // Runs this test binary again with the session bus out of reach, so GIO
 // finds no metadata service; the child half of the test checks there.
-TEST_F(CustomIconsTest, WithoutMetadataServiceBothOperationsFail)
+// Without GVfs a file gets no custom icon, and nothing is stored in vain; a
+// folder still gets the .directory icon Dolphin and PCManFM-Qt show.
+TEST_F(CustomIconsTest, WithoutMetadataServiceFilesFailAndFoldersUseDirectoryAlone)
 {
     const QByteArray item = writeFile("lonely.txt", "x");
     if (qEnvironmentVariableIsSet(kChildMarker)) {
@@ -228,15 +231,28 @@ TEST_F(CustomIconsTest, WithoutMetadataServiceBothOperationsFail)
         QString error;
         EXPECT_FALSE(CustomIcons::setCustomIcon(FileRef(item), halves(8, 8, Qt::red, Qt::red), &error));
         EXPECT_FALSE(error.isEmpty());
-        EXPECT_FALSE(QFileInfo::exists(dataHome() + "/pictomat/icons"));  // nothing stored in vain
+        EXPECT_FALSE(QFileInfo::exists(dataHome() + "/pictomat/icons"));
         error.clear();
         EXPECT_FALSE(CustomIcons::removeCustomIcon(FileRef(item), &error));
         EXPECT_FALSE(error.isEmpty());
+
+        const QString folder = work() + "/album";
+        ASSERT_TRUE(QDir().mkpath(folder));
+        EXPECT_TRUE(CustomIcons::setCustomIcon(FileRef(QFile::encodeName(folder)), halves(8, 8, Qt::red, Qt::red),
+                                               &error))
+            << error.toStdString();
+        const std::optional<IniGroups> directory = ReadIniFile(folder + "/.directory");
+        ASSERT_TRUE(directory.has_value());
+        const QString icon = directory->value("Desktop Entry").value("Icon");
+        EXPECT_TRUE(icon.startsWith(dataHome() + "/pictomat/icons/")) << icon.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(icon));
+        EXPECT_TRUE(CustomIcons::removeCustomIcon(FileRef(QFile::encodeName(folder)), &error)) << error.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(folder + "/.directory"));
         return;
     }
     const test::ProcessResult child = test::RunProcess(
         QCoreApplication::applicationFilePath(),
-        {"--gtest_filter=CustomIconsTest.WithoutMetadataServiceBothOperationsFail"},
+        {"--gtest_filter=CustomIconsTest.WithoutMetadataServiceFilesFailAndFoldersUseDirectoryAlone"},
         {QString::fromLatin1(kChildMarker) + "=1",
          "DBUS_SESSION_BUS_ADDRESS=unix:path=" + root() + "/no-bus", "GIO_USE_VFS", "DISPLAY"},
         60000);

@@ -1,8 +1,14 @@
 #include "files/Paths.h"
 #include "platform/IconProvider.h"
+#include "platform/IconTheme.h"
 #include "TestEnv.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -37,7 +43,7 @@ protected:
     void SetUp() override
     {
         test::TestEnv::SetUp();
-        for (const char* name : {"XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"}) {
+        for (const char* name : {"XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP", "XDG_CACHE_HOME"}) {
             m_saved.append({name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
         }
         qunsetenv("XDG_CURRENT_DESKTOP");
@@ -161,6 +167,71 @@ TEST_F(IconProviderTest, TheUsersThemeComesFirstAndInheritsTheRest)
     qputenv("XDG_CURRENT_DESKTOP", "KDE");
     writeFile(configHome() + "/kdeglobals", "[General]\nName=x\n\n[Icons]\nTheme=breeze-dark\n");
     EXPECT_EQ(IconProvider::userThemeName(), "breeze-dark");
+}
+
+// With no theme chosen, the desktop's own default is what its file managers
+// show: Breeze under KDE, and under XFCE and MATE the theme their settings
+// manager publishes over XSettings (read here from a manager of the test's
+// own, on a display of its own), else the one XFCE's store holds.
+TEST_F(IconProviderTest, WithoutAChoiceTheDesktopsOwnDefaultCounts)
+{
+    qputenv("XDG_CURRENT_DESKTOP", "KDE");
+    EXPECT_EQ(IconProvider::userThemeName(), "breeze");
+
+    qputenv("XDG_CURRENT_DESKTOP", "XFCE");
+    writeFile(configHome() + "/xfce4/xfconf/xfce-perchannel-xml/xsettings.xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xsettings\" version=\"1.0\">\n"
+              "  <property name=\"Net\" type=\"empty\">\n"
+              "    <property name=\"ThemeName\" type=\"string\" value=\"Greybird\"/>\n"
+              "    <property name=\"IconThemeName\" type=\"string\" value=\"elementary-xfce\"/>\n"
+              "  </property>\n</channel>\n");
+    const QByteArray display = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");
+    EXPECT_EQ(IconProvider::userThemeName(), "elementary-xfce");
+
+    // A display of the test's own: the server picks a free number and says it.
+    QProcess xvfb;
+    xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
+    ASSERT_TRUE(xvfb.waitForReadyRead(10000));
+    const QByteArray number = xvfb.readLine().trimmed();
+    qputenv("DISPLAY", ":" + number);
+    QProcess manager;
+    const QByteArray config = writeFile("xsettingsd.conf", "Net/ThemeName \"Adwaita\"\nNet/IconThemeName \"Tango\"\n"
+                                                           "Xft/DPI 98304\nGtk/CursorThemeSize 24\n");
+    if (QStandardPaths::findExecutable("xsettingsd").isEmpty()) {
+        qputenv("DISPLAY", display);
+        SERVICE_MISSING() << "xsettingsd is not installed";
+    }
+    // The manager gives up when the new server is not ready for it yet.
+    for (int i = 0; i < 100 && XSettingsIconTheme().isEmpty(); ++i) {
+        if (manager.state() == QProcess::NotRunning)
+            manager.start("xsettingsd", {"-c", QFile::decodeName(config)});
+        QThread::msleep(50);
+    }
+    EXPECT_EQ(IconProvider::userThemeName(), "Tango");
+    qputenv("XDG_CURRENT_DESKTOP", "MATE");
+    EXPECT_EQ(IconProvider::userThemeName(), "Tango");
+    manager.terminate();
+    manager.waitForFinished();
+    // Asked to end, the server takes its socket and lock file with it.
+    xvfb.terminate();
+    xvfb.waitForFinished();
+    qputenv("DISPLAY", display);
+}
+
+// A picture's icon is its type's, as Make Icon for File has always made
+// it, even where the file manager shows a thumbnail of it instead.
+TEST_F(IconProviderTest, APictureGetsItsTypesIconNotItsThumbnail)
+{
+    const QByteArray picture = writeFile("photo.png", pngOf(300, Qt::red));
+    const QByteArray uri = FileRef(picture).uri();
+    const QString digest = QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex());
+    for (const char* size : {"normal", "large"})
+        writeFile(home() + "/.cache/thumbnails/" + size + "/" + digest + ".png", pngOf(128, Qt::red));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home() + "/.cache"));
+    const IconProvider::Icon icon = iconOf(picture);
+    EXPECT_TRUE(icon.name == "image-png" || icon.name == "image-x-generic") << icon.name.toStdString();
+    EXPECT_FALSE(icon.source.contains("thumbnails")) << icon.source.toStdString();
 }
 
 TEST_F(IconProviderTest, BundledIconsStandInWhenNoThemeIsInstalled)

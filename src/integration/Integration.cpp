@@ -1,6 +1,8 @@
-#include "app/Integration.h"
+#include "integration/Integration.h"
 
-#include "app/IntegrationThunar.h"
+#include "integration/FileManagerActions.h"
+#include "integration/IntegrationThunar.h"
+#include "image/Exporters.h"
 #include "files/FileIO.h"
 #include "files/FileRef.h"
 #include "files/Paths.h"
@@ -56,19 +58,33 @@ QString execQuote(const QString& s)
     return q;
 }
 
-// The file managers whose running instances read their actions only when
-// they start.
-enum class Reader { Live, Thunar, PcmanfmQt };
-
 struct Entry {
     QString path;
     QByteArray body;  // everything after our mark
     bool script = false;      // a shell script, so executable
     bool executable = false;  // a Dolphin service menu must be too
-    Reader reader = Reader::Live;
 };
 
-QByteArray shellScript(const QString& command, const char* envVariable)
+// What an entry runs: the program, the action's words, "--" and the files
+// ("%F": absolute paths; after "--" a file named like an option stays a file).
+QString execLine(const QString& command, const FileManagerAction& action)
+{
+    QStringList words{execQuote(command)};
+    for (const QString& word : action.arguments)
+        words.append(execQuote(word));
+    return words.join(QLatin1Char(' ')) + QStringLiteral(" -- %F");
+}
+
+// The program and the action's words, quoted for the shell.
+QString shellCommand(const QString& command, const FileManagerAction& action)
+{
+    QStringList words{shellQuote(command)};
+    for (const QString& word : action.arguments)
+        words.append(shellQuote(word));
+    return words.join(QLatin1Char(' '));
+}
+
+QByteArray shellScript(const QString& command, const FileManagerAction& action, const char* envVariable)
 {
     // File managers hand the selection over as arguments, names relative to
     // the folder they start the script in; the environment variable covers
@@ -78,49 +94,94 @@ QByteArray shellScript(const QString& command, const char* envVariable)
                           "  set -f\n  IFS='\n'\n  set -- $%1\nfi\n"
                           "for f; do\n  case \"$f\" in /*|*://*) ;; *) f=\"$PWD/$f\" ;; esac\n"
                           "  set -- \"$@\" \"$f\"\n  shift\ndone\n"
-                          "exec %2 menu -- \"$@\"\n")
-        .arg(QLatin1String(envVariable), shellQuote(command))
+                          "exec %2 -- \"$@\"\n")
+        .arg(QLatin1String(envVariable), shellCommand(command, action))
         .toUtf8();
 }
 
-QList<Entry> entriesFor(const QString& command)
+// A script's file name is its title in the Scripts menu.
+QString scriptName(const FileManagerAction& action)
+{
+    QString name = action.title;
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    return name;
+}
+
+const QString kPcmanfmPrefix = QStringLiteral("com.corvane.Pictomat");
+
+// The folders our entries go in; removal looks there for every file that
+// carries our mark, so entries of an older Pictomat go as well.
+QStringList entryFolders()
 {
     const QString data = XdgDataHome();
     const QString config = XdgConfigHome();
-    // %F: absolute paths; "--": a file named like an option stays a file.
-    const QString exec = execQuote(command) + QStringLiteral(" menu -- %F");
+    return {data + QStringLiteral("/nautilus/scripts"),   data + QStringLiteral("/nautilus/scripts/Pictomat"),
+            config + QStringLiteral("/caja/scripts"),     config + QStringLiteral("/caja/scripts/Pictomat"),
+            data + QStringLiteral("/nemo/actions"),       data + QStringLiteral("/kio/servicemenus"),
+            data + QStringLiteral("/file-manager/actions")};
+}
+
+QList<Entry> entriesFor(const QString& command, const QList<FileManagerAction>& actions)
+{
+    const QString data = XdgDataHome();
+    const QString config = XdgConfigHome();
     QList<Entry> entries;
-    entries.append({.path = data + QStringLiteral("/nautilus/scripts/Pictomat"),
-                    .body = shellScript(command, "NAUTILUS_SCRIPT_SELECTED_FILE_PATHS"),
-                    .script = true,
-                    .executable = true});
-    entries.append({.path = config + QStringLiteral("/caja/scripts/Pictomat"),
-                    .body = shellScript(command, "CAJA_SCRIPT_SELECTED_FILE_PATHS"),
-                    .script = true,
-                    .executable = true});
-    entries.append({.path = data + QStringLiteral("/nemo/actions/pictomat.nemo_action"),
-                    .body =
-                    QStringLiteral("[Nemo Action]\nName=Pictomat\nComment=%1\nExec=%2\nIcon-Name=%3\n"
-                                   "Selection=notnone\nExtensions=any;\n")
-                        .arg(kComment, exec, kIconName)
-                        .toUtf8()});
+    // Nautilus and Caja show a folder of scripts as a submenu.
+    for (const FileManagerAction& action : actions) {
+        entries.append({.path = data + QStringLiteral("/nautilus/scripts/Pictomat/") + scriptName(action),
+                        .body = shellScript(command, action, "NAUTILUS_SCRIPT_SELECTED_FILE_PATHS"),
+                        .script = true,
+                        .executable = true});
+        entries.append({.path = config + QStringLiteral("/caja/scripts/Pictomat/") + scriptName(action),
+                        .body = shellScript(command, action, "CAJA_SCRIPT_SELECTED_FILE_PATHS"),
+                        .script = true,
+                        .executable = true});
+    }
+    // Nemo's actions cannot nest: each stands on its own, named after Pictomat.
+    for (const FileManagerAction& action : actions) {
+        const QString file = action.id == QLatin1String("menu") ? QStringLiteral("pictomat.nemo_action")
+                                                                : QStringLiteral("pictomat-%1.nemo_action").arg(action.id);
+        entries.append({.path = data + QStringLiteral("/nemo/actions/") + file,
+                        .body = QStringLiteral("[Nemo Action]\nName=%1\nComment=%2\nExec=%3\nIcon-Name=%4\n"
+                                               "Selection=notnone\nExtensions=any;\n")
+                                    .arg(FlatTitle(action), action.comment, execLine(command, action), kIconName)
+                                    .toUtf8()});
+    }
+    // Dolphin: one service menu whose actions form the "Pictomat" submenu.
     // KIO lists a service menu only as Type=Service, and only when the file
     // may be executed; X-KDE-ServiceTypes is what KIO before 5.85 looks for.
+    QStringList ids;
+    QString groups;
+    for (const FileManagerAction& action : actions) {
+        ids.append(QStringLiteral("pictomat-") + action.id);
+        groups += QStringLiteral("\n[Desktop Action pictomat-%1]\nName=%2\nIcon=%3\nExec=%4\n")
+                      .arg(action.id, action.title, kIconName, execLine(command, action));
+    }
     entries.append({.path = data + QStringLiteral("/kio/servicemenus/com.corvane.Pictomat.desktop"),
-                    .body = QStringLiteral("[Desktop Entry]\nType=Service\nName=Pictomat\n"
-                                   "MimeType=all/all;\nActions=pictomatMenu;\n"
-                                   "X-KDE-ServiceTypes=KonqPopupMenu/Plugin\nX-KDE-Priority=TopLevel\n\n"
-                                   "[Desktop Action pictomatMenu]\nName=Pictomat\nIcon=%1\nExec=%2\n")
-                        .arg(kIconName, exec)
-                        .toUtf8(),
+                    .body = QStringLiteral("[Desktop Entry]\nType=Service\nName=Pictomat\nMimeType=all/all;\n"
+                                           "Actions=%1;\nX-KDE-Submenu=Pictomat\nX-KDE-ServiceTypes=KonqPopupMenu/Plugin\n"
+                                           "X-KDE-Priority=TopLevel\n")
+                                .arg(ids.join(QLatin1Char(';')))
+                                .toUtf8()
+                            + groups.toUtf8(),
                     .executable = true});
-    entries.append({.path = data + QStringLiteral("/file-manager/actions/com.corvane.Pictomat.desktop"),
-                    .body = QStringLiteral("[Desktop Entry]\nType=Action\nName=Pictomat\nTooltip=%1\nIcon=%2\n"
-                                   "Profiles=pictomat;\n\n[X-Action-Profile pictomat]\nMimeTypes=all/all;\n"
-                                   "SelectionCount=>0\nExec=%3\n")
-                        .arg(kComment, kIconName, exec)
-                        .toUtf8(),
-                    .reader = Reader::PcmanfmQt});
+    // PCManFM-Qt: a menu that lists one action file per entry.
+    QStringList items;
+    for (const FileManagerAction& action : actions) {
+        const QString id = kPcmanfmPrefix + QLatin1Char('.') + action.id;
+        items.append(id);
+        entries.append({.path = data + QStringLiteral("/file-manager/actions/") + id + QStringLiteral(".desktop"),
+                        .body = QStringLiteral("[Desktop Entry]\nType=Action\nName=%1\nTooltip=%2\nIcon=%3\n"
+                                               "Profiles=pictomat;\n\n[X-Action-Profile pictomat]\nMimeTypes=all/all;\n"
+                                               "SelectionCount=>0\nExec=%4\n")
+                                    .arg(action.title, action.comment, kIconName, execLine(command, action))
+                                    .toUtf8()});
+    }
+    entries.append({.path = data + QStringLiteral("/file-manager/actions/") + kPcmanfmPrefix + QStringLiteral(".desktop"),
+                    .body = QStringLiteral("[Desktop Entry]\nType=Menu\nName=Pictomat\nTooltip=%1\nIcon=%2\n"
+                                           "ItemsList=%3;\n")
+                                .arg(kComment, kIconName, items.join(QLatin1Char(';')))
+                                .toUtf8()});
     return entries;
 }
 
@@ -247,9 +308,68 @@ void noteRestarts(bool thunarChanged, bool pcmanfmChanged, IntegrationResult& re
     if (thunarChanged && isRunning("thunar"))
         result.notes.append(QStringLiteral("Thunar reads its actions only when it starts: quit it with "
                                            "\"thunar -q\"; its next window starts it afresh."));
+    // PCManFM-Qt reads them at its first right-click and keeps them: only a
+    // running one that was right-clicked already misses the change.
     if (pcmanfmChanged && isRunning("pcmanfm-qt"))
-        result.notes.append(QStringLiteral("PCManFM-Qt reads its actions only when it starts: quit it with "
+        result.notes.append(QStringLiteral("PCManFM-Qt reads its actions at its first right-click: if you have "
+                                           "right-clicked in the running PCManFM-Qt, quit it with "
                                            "\"pcmanfm-qt --quit\" and start it again."));
+}
+
+bool inPcmanfmFolder(const QString& path)
+{
+    return path.startsWith(XdgDataHome() + QStringLiteral("/file-manager/actions/"));
+}
+
+// Files of ours in the entry folders that are not among `keep`.
+QStringList ourFilesBut(const QStringList& keep)
+{
+    QStringList found;
+    for (const QString& folder : entryFolders()) {
+        for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
+            const QString path = file.absoluteFilePath();
+            if (keep.contains(path))
+                continue;
+            if (const std::optional<QByteArray> contents = readFile(path); contents && isOurs(*contents))
+                found.append(path);
+        }
+    }
+    return found;
+}
+
+// Takes out entries of ours; the folders made for them are added to `madeFolders`.
+void removeEntries(const QStringList& paths, QStringList& madeFolders, IntegrationResult& result)
+{
+    for (const QString& path : paths) {
+        const std::optional<QByteArray> contents = readFile(path);
+        if (!contents || !isOurs(*contents))
+            continue;
+        if (!QFile::remove(path)) {
+            result.errors.append(QStringLiteral("cannot remove %1").arg(path));
+            continue;
+        }
+        result.removed.append(path);
+        madeFolders += madeFoldersOf(*contents);
+    }
+}
+
+QList<integration::ThunarAction> thunarActions(const QString& command, const QList<FileManagerAction>& actions)
+{
+    QList<integration::ThunarAction> list;
+    for (const FileManagerAction& action : actions) {
+        list.append({.id = action.id,
+                     .name = action.title,
+                     .description = action.comment,
+                     .command = shellCommand(command, action) + QStringLiteral(" -- %F")});
+    }
+    return list;
+}
+
+ExporterList exporters()
+{
+    if (!LoadGraphicsLayer())
+        return {};
+    return LoadExporterList([](const QByteArray&) {});
 }
 
 } // namespace
@@ -257,14 +377,27 @@ void noteRestarts(bool thunarChanged, bool pcmanfmChanged, IntegrationResult& re
 IntegrationResult AddFileManagerActions(const QString& command)
 {
     IntegrationResult result;
-    bool pcmanfmChanged = false;
-    for (const Entry& e : entriesFor(command)) {
+    const QList<FileManagerAction> actions = FileManagerActions(exporters());
+    const QList<Entry> entries = entriesFor(command, actions);
+    QStringList paths;
+    for (const Entry& e : entries)
+        paths.append(e.path);
+    // Entries no longer offered, and those of an older Pictomat (a script
+    // where the folder of scripts goes now), go first; the folders made for
+    // them stay recorded in the entries written beneath them.
+    QStringList inherited;
+    removeEntries(ourFilesBut(paths), inherited, result);
+    for (const Entry& e : entries) {
         const std::optional<QByteArray> existing = readFile(e.path);
         if (existing && !isOurs(*existing)) {
             result.errors.append(QStringLiteral("%1 is not Pictomat's; it was left as it is").arg(e.path));
             continue;
         }
-        const QStringList made = existing ? madeFoldersOf(*existing) : foldersToMake(e.path);
+        QStringList made = existing ? madeFoldersOf(*existing) : foldersToMake(e.path);
+        for (const QString& folder : std::as_const(inherited)) {
+            if (e.path.startsWith(folder + QLatin1Char('/')) && !made.contains(folder))
+                made.append(folder);
+        }
         const QByteArray contents = entryContents(e, made);
         const bool permsOk = !e.executable || QFileInfo(e.path).isExecutable();
         if (existing == contents && permsOk)
@@ -272,14 +405,14 @@ IntegrationResult AddFileManagerActions(const QString& command)
         if (!writeFile(e.path, contents, e.executable, result))
             continue;
         (existing ? result.updated : result.added).append(e.path);
-        pcmanfmChanged = pcmanfmChanged || e.reader == Reader::PcmanfmQt;
     }
+    removeMadeFolders(inherited, result);
 
     const std::optional<QByteArray> uca = readFile(thunarFile());
     QString error;
     const QStringList made = uca ? QStringList() : foldersToMake(thunarFile());
-    const std::optional<QByteArray> merged =
-        integration::WithThunarAction(uca, uca ? QByteArray() : systemThunarFile(), command, made, &error);
+    const std::optional<QByteArray> merged = integration::WithThunarActions(
+        uca, uca ? QByteArray() : systemThunarFile(), thunarActions(command, actions), made, &error);
     bool thunarChanged = false;
     if (!merged) {
         result.errors.append(QStringLiteral("%1 %2; it was left as it is").arg(thunarFile(), error));
@@ -288,7 +421,8 @@ IntegrationResult AddFileManagerActions(const QString& command)
         thunarChanged = true;
     }
 
-    noteRestarts(thunarChanged, pcmanfmChanged, result);
+    const QStringList changed = result.added + result.updated + result.removed;
+    noteRestarts(thunarChanged, std::any_of(changed.begin(), changed.end(), inPcmanfmFolder), result);
     // Thunar shows no custom icons at all: where it is the only file manager,
     // half of the menu changes nothing the user can see.
     const bool onlyThunar = onPath("thunar") && !onPath("nautilus") && !onPath("nemo") && !onPath("caja")
@@ -304,22 +438,9 @@ IntegrationResult AddFileManagerActions(const QString& command)
 IntegrationResult RemoveFileManagerActions()
 {
     IntegrationResult result;
-    bool pcmanfmChanged = false;
-    // Folders go once every entry is out: entries may share the outer ones.
+    // Folders go once every entry is out: entries share the outer ones.
     QStringList madeFolders;
-    for (const Entry& e : entriesFor(QString())) {
-        // Only a file that carries our mark is ours to remove.
-        const std::optional<QByteArray> contents = readFile(e.path);
-        if (!contents || !isOurs(*contents))
-            continue;
-        if (!QFile::remove(e.path)) {
-            result.errors.append(QStringLiteral("cannot remove %1").arg(e.path));
-            continue;
-        }
-        result.removed.append(e.path);
-        madeFolders += madeFoldersOf(*contents);
-        pcmanfmChanged = pcmanfmChanged || e.reader == Reader::PcmanfmQt;
-    }
+    removeEntries(ourFilesBut({}), madeFolders, result);
 
     bool thunarChanged = false;
     const std::optional<QByteArray> uca = readFile(thunarFile());
@@ -343,7 +464,7 @@ IntegrationResult RemoveFileManagerActions()
     }
     madeFolders.removeDuplicates();
     removeMadeFolders(madeFolders, result);
-    noteRestarts(thunarChanged, pcmanfmChanged, result);
+    noteRestarts(thunarChanged, std::any_of(result.removed.begin(), result.removed.end(), inPcmanfmFolder), result);
     return result;
 }
 

@@ -24,16 +24,25 @@ struct ThunarFile {
     QStringList madeFolders;             // for a deleted file: what may go with it
 };
 
-// The user's file with our action in it. `existing` is the user's file when
+// One of our actions, in Thunar's "Pictomat" submenu.
+struct ThunarAction {
+    QString id;           // unique among ours: "menu", "make-icon"
+    QString name;
+    QString description;
+    QString command;      // the shell command, "%F" for the files
+};
+
+// The user's file with our actions in it, in the order given; actions of ours
+// that are not among them (an older Pictomat's) go. `existing` is the user's file when
 // there is one; otherwise `seed` (the system file, or empty) is the start.
 // Nothing, with `error`, when the file is not Thunar's XML.
-std::optional<QByteArray> WithThunarAction(const std::optional<QByteArray>& existing, const QByteArray& seed,
-                                           const QString& command, const QStringList& madeFolders,
-                                           QString* error);
-// The user's file without our action: deleted when it was made here and
+std::optional<QByteArray> WithThunarActions(const std::optional<QByteArray>& existing, const QByteArray& seed,
+                                            const QList<ThunarAction>& actions, const QStringList& madeFolders,
+                                            QString* error);
+// The user's file without our actions: deleted when it was made here and
 // nothing else in it changed since. Nothing, with `error`, when it is not XML.
 std::optional<ThunarFile> WithoutThunarAction(const QByteArray& existing, QString* error);
-// Whether the text holds our action.
+// Whether the text holds an action of ours.
 bool HasThunarAction(const QByteArray& text);
 
 } // namespace pictomat::integration

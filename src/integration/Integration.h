@@ -5,13 +5,16 @@
 
 namespace pictomat {
 
-// The file-manager entries that hand the selection to "pictomat menu", for the
-// current user: Nautilus and Caja scripts, a Nemo action, a Thunar custom
-// action (merged into uca.xml), a Dolphin service menu and a PCManFM-Qt action.
+// The file-manager entries for the current user, one per command the menu
+// offers (FileManagerActions) beside the one that shows the whole menu:
+// Nautilus and Caja scripts in a "Pictomat" folder, Nemo actions, Thunar
+// custom actions in a "Pictomat" submenu (merged into uca.xml), a Dolphin
+// service menu with a "Pictomat" submenu and a PCManFM-Qt menu of actions.
 // Every entry carries our mark and names the folders made for it, so removal
 // takes out exactly what was added: a file without our mark is never touched,
 // and a uca.xml made from the system's goes again when nothing else in it
-// changed. Running either twice changes nothing the second time.
+// changed. Adding takes out entries of ours that are no longer offered.
+// Running either twice changes nothing the second time.
 struct IntegrationResult {
     QStringList added;    // files and folders made
     QStringList updated;  // files of the user's that were edited

@@ -1,4 +1,4 @@
-#include "app/IntegrationThunar.h"
+#include "integration/IntegrationThunar.h"
 
 #include "files/FileRef.h"
 
@@ -10,7 +10,9 @@ namespace pictomat::integration {
 
 namespace {
 
-const QByteArray kActionId("com.corvane.Pictomat.menu");
+// Every action of ours has an id that starts so ("com.corvane.Pictomat.menu"
+// is the one the menu's entry has always had).
+const QByteArray kActionIdPrefix("com.corvane.Pictomat.");
 // One line, first after the XML declaration, in a file this program made.
 const QByteArray kSeedMark("<!-- Made by pictomat integrate from the system's actions; it goes again when nothing "
                            "else in it changed.");
@@ -20,23 +22,16 @@ QByteArray xmlEscaped(const QString& text)
     return text.toHtmlEscaped().toUtf8();
 }
 
-QString shellQuote(const QString& s)
-{
-    QString q = s;
-    q.replace(QLatin1String("'"), QLatin1String("'\\''"));
-    return QLatin1Char('\'') + q + QLatin1Char('\'');
-}
-
-QByteArray actionBlock(const QString& command)
+QByteArray actionBlock(const ThunarAction& action)
 {
     // Laid out as Thunar 4.18 writes its own actions.
     return "<action>\n"
            "\t<icon>com.corvane.Pictomat</icon>\n"
-           "\t<name>Pictomat</name>\n"
-           "\t<submenu></submenu>\n"
-           "\t<unique-id>" + kActionId + "</unique-id>\n"
-           "\t<command>" + xmlEscaped(shellQuote(command) + QStringLiteral(" menu -- %F")) + "</command>\n"
-           "\t<description>Show the Pictomat menu for the selected files</description>\n"
+           "\t<name>" + xmlEscaped(action.name) + "</name>\n"
+           "\t<submenu>Pictomat</submenu>\n"
+           "\t<unique-id>" + kActionIdPrefix + xmlEscaped(action.id) + "</unique-id>\n"
+           "\t<command>" + xmlEscaped(action.command) + "</command>\n"
+           "\t<description>" + xmlEscaped(action.description) + "</description>\n"
            "\t<range></range>\n"
            "\t<patterns>*</patterns>\n"
            "\t<directories/>\n"
@@ -67,7 +62,7 @@ qsizetype lineStartBefore(const QByteArray& text, qsizetype at)
     return (i == 0 || text[i - 1] == '\n') ? i : at;
 }
 
-// Takes out every <action> block that carries our id, with the blanks and
+// Takes out every <action> block that carries one of our ids, with the blanks and
 // line end around it.
 QByteArray withoutBlocks(QByteArray text)
 {
@@ -80,7 +75,7 @@ QByteArray withoutBlocks(QByteArray text)
         if (close < 0)
             return text;
         qsizetype end = close + qsizetype(sizeof("</action>") - 1);
-        if (!text.mid(start, end - start).contains("<unique-id>" + kActionId + "</unique-id>")) {
+        if (!text.mid(start, end - start).contains("<unique-id>" + kActionIdPrefix)) {
             from = end;
             continue;
         }
@@ -181,18 +176,21 @@ QStringList FolderListFromText(const QByteArray& text)
 
 bool HasThunarAction(const QByteArray& text)
 {
-    return text.contains("<unique-id>" + kActionId + "</unique-id>");
+    return text.contains("<unique-id>" + kActionIdPrefix);
 }
 
-std::optional<QByteArray> WithThunarAction(const std::optional<QByteArray>& existing, const QByteArray& seed,
-                                           const QString& command, const QStringList& madeFolders, QString* error)
+std::optional<QByteArray> WithThunarActions(const std::optional<QByteArray>& existing, const QByteArray& seed,
+                                            const QList<ThunarAction>& actions, const QStringList& madeFolders,
+                                            QString* error)
 {
-    const QByteArray block = actionBlock(command);
+    QByteArray block;
+    for (const ThunarAction& action : actions)
+        block += actionBlock(action);
     if (existing && !existing->trimmed().isEmpty()) {
         if (!isThunarXml(*existing, error))
             return std::nullopt;
         // Already there as it would be written: the file stays untouched.
-        if (existing->count(block) == 1 && existing->count(kActionId) == 1)
+        if (existing->count(block) == 1 && existing->count("<unique-id>" + kActionIdPrefix) == actions.size())
             return *existing;
         return withBlock(withoutBlocks(*existing), block);
     }

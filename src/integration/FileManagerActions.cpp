@@ -1,0 +1,54 @@
+#include "integration/FileManagerActions.h"
+
+#include "commands/Command.h"
+
+namespace pictomat {
+
+namespace {
+const QString kMenuId = QStringLiteral("menu");
+} // namespace
+
+QList<FileManagerAction> FileManagerActions(const ExporterList& exporters)
+{
+    QList<FileManagerAction> actions;
+    actions.append({.id = kMenuId,
+                    .title = QStringLiteral("Pictomat Menu..."),
+                    .comment = QStringLiteral("Show the Pictomat menu for the selected files"),
+                    .arguments = {QStringLiteral("menu")}});
+    for (const Command& command : Commands()) {
+        // Only what works on the selected files and is offered in the menu.
+        if (!command.needsFiles || !Offered(command))
+            continue;
+        const QStringList run = {QStringLiteral("run"), QStringLiteral("--tray"), QString::fromLatin1(command.verb)};
+        if (command.operand == Operand::None && command.place == MenuPlace::SelectionCommands) {
+            actions.append({.id = QString::fromLatin1(command.verb),
+                            .title = QString::fromUtf8(command.title),
+                            .comment = QString::fromUtf8(command.toolTip),
+                            .arguments = run});
+            continue;
+        }
+        if (command.operand != Operand::Exporter || !command.fileManagerFormats)
+            continue;
+        const QStringList formats = QString::fromLatin1(command.fileManagerFormats).split(' ', Qt::SkipEmptyParts);
+        for (const QString& extension : formats) {
+            const ExporterInfo* exporter = MatchExporterExtension(exporters, extension);
+            if (!exporter)
+                continue;
+            actions.append({.id = QString::fromLatin1(command.verb) + QLatin1Char('-') + extension,
+                            .title = QStringLiteral("Export Icon as %1").arg(exporter->descriptionString),
+                            .comment = QStringLiteral("Save the icon of each file as a %1 image.")
+                                           .arg(exporter->descriptionString),
+                            .arguments = run + QStringList{extension}});
+        }
+    }
+    return actions;
+}
+
+QString FlatTitle(const FileManagerAction& action)
+{
+    if (action.id == kMenuId)
+        return QStringLiteral("Pictomat");
+    return QStringLiteral("Pictomat: ") + action.title;
+}
+
+} // namespace pictomat

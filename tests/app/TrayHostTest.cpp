@@ -1,0 +1,175 @@
+// The tray as the hosts that had trouble with it read it: the dbusmenu
+// signals a host hears per opening (lxqt-panel closes a menu whose layout
+// changes while it is open), the menu on a screen too small to hold it
+// whole (GNOME's AppIndicator cuts it off), and a host that only asks the
+// item for its context menu (swaybar), on a Wayland session whose XWayland
+// refuses connections.
+
+#include "DesktopSession.h"
+#include "HeadlessWayland.h"
+
+#include "files/FileRef.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+namespace pictomat::test {
+namespace {
+
+class TrayHostTest : public DesktopSession {
+protected:
+    // A display of the test's own, `height` pixels tall.
+    bool startOwnDisplay(int height)
+    {
+        int display = 90;
+        while (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display))
+               || QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(display)))
+            ++display;
+        m_display = QStringLiteral(":%1").arg(display);
+        m_xvfb.process.start(QStringLiteral("Xvfb"), {m_display, "-screen", "0", QStringLiteral("1024x%1x24").arg(height),
+                                                     "-nolisten", "tcp"});
+        if (!m_xvfb.process.waitForStarted(5000))
+            return false;
+        m_environment.append(QStringLiteral("DISPLAY=") + m_display);
+        return waitUntil([&] { return QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)); }, 10000);
+    }
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = DesktopSession::environment();
+        if (!m_display.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), m_display);
+        return env;
+    }
+    void start(OwnedProcess& owned, const QString& program, const QStringList& arguments = {})
+    {
+        owned.process.setProcessEnvironment(environment());
+        owned.process.start(program, arguments);
+        ASSERT_TRUE(owned.process.waitForStarted(5000));
+    }
+
+    OwnedProcess m_xvfb;
+    QString m_display;
+};
+
+TEST_F(TrayHostTest, HostsHearOfOneLayoutChangePerRebuildAndTheExportersFoldWhereTheScreenIsShort)
+{
+    ASSERT_TRUE(startOwnDisplay(768));
+    OwnedProcess watcher;
+    start(watcher, QStringLiteral(WATCHER_STANDIN));
+    ASSERT_TRUE(watcher.process.waitForReadyRead(10000));
+    OwnedProcess tray;
+    start(tray, QStringLiteral(PICTOMAT_BINARY));
+    QString item;
+    QString menuPath;
+    ASSERT_TRUE(findTrayMenu(item, menuPath));
+    ASSERT_EQ(RunPictomat({"select", QFile::decodeName(m_files.at(0))}, m_environment).exitCode, 0);
+    const auto header = [&] {
+        const QVector<MenuItem> now = readTrayMenu(item, menuPath);
+        return now.size() > 3 ? now.at(3).label : QString();
+    };
+    ASSERT_TRUE(waitUntil([&] { return header() == "1 Item, First item: a.txt"; }, 10000)) << header().toStdString();
+
+    // What a host hears, from here on.
+    OwnedProcess monitor;
+    start(monitor, QStringLiteral("dbus-monitor"),
+          {"--session", "type='signal',interface='com.canonical.dbusmenu',member='LayoutUpdated'"});
+    QByteArray heard;
+    const auto layoutChanges = [&] {
+        monitor.process.waitForReadyRead(300);
+        heard += monitor.process.readAllStandardOutput();
+        return heard.count("member=LayoutUpdated");
+    };
+    ASSERT_TRUE(waitUntil([&] { return layoutChanges() == 0 && heard.contains("NameAcquired"); }, 5000));
+
+    // Openings with nothing changed since: the menu stays as it is.
+    QByteArray raw;
+    for (int i = 0; i < 3; ++i)
+        readTrayMenu(item, menuPath, &raw);
+    EXPECT_EQ(layoutChanges(), 0) << heard.toStdString();
+
+    // A new selection: one change, before the next opening, and none then.
+    ASSERT_EQ(RunPictomat({"select", QFile::decodeName(m_files.at(1))}, m_environment).exitCode, 0);
+    EXPECT_TRUE(waitUntil([&] { return layoutChanges() == 1; }, 5000)) << heard.toStdString();
+    const QVector<MenuItem> items = readTrayMenu(item, menuPath, &raw);
+    EXPECT_EQ(layoutChanges(), 1) << heard.toStdString();
+    ASSERT_GT(items.size(), 3);
+    EXPECT_EQ(items.at(3).label, "1 Item, First item: b.txt");
+
+    // 768 pixels hold the commands and the fixed items, not every exporter
+    // as well: those form one submenu, right after the commands.
+    QStringList labels;
+    for (const MenuItem& i : items)
+        labels.append(i.label);
+    const qsizetype submenu = labels.indexOf("Export Icon");
+    ASSERT_GE(submenu, 0) << raw.toStdString();
+    EXPECT_TRUE(raw.contains("'children-display': <'submenu'>")) << raw.toStdString();
+    EXPECT_EQ(labels.at(submenu - 1), "---");
+    EXPECT_EQ(labels.at(submenu + 1), "b.txt.bmp (BMP)");
+    EXPECT_TRUE(labels.contains("b.txt.png (PNG)"));
+    EXPECT_EQ(labels.mid(labels.size() - 5).join('|'), "---|Go to Pictomat folder...|Preferences...|---|Quit");
+}
+
+// Where XWayland refuses connections the tray starts on Wayland itself; a
+// host that asks the item for its context menu gets the menu as a small
+// window the compositor floats and focuses.
+TEST_F(TrayHostTest, OnWaylandWithoutXTheContextMenuIsAFocusedFloatingWindow)
+{
+    HeadlessWayland compositor;
+    QString why;
+    if (!compositor.start(root(), &why))
+        SERVICE_MISSING() << why.toStdString();
+    m_environment.append(QStringLiteral("WAYLAND_DISPLAY=") + compositor.socket());
+    m_environment.append(QStringLiteral("DISPLAY=:987"));
+    m_environment.append(QStringLiteral("QT_QPA_PLATFORM"));
+    OwnedProcess watcher;
+    start(watcher, QStringLiteral(WATCHER_STANDIN));
+    ASSERT_TRUE(watcher.process.waitForReadyRead(10000));
+    OwnedProcess tray;
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("WAYLAND_DISPLAY"), compositor.socket());
+    env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":987"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    tray.process.setProcessEnvironment(env);
+    tray.process.start(QStringLiteral(PICTOMAT_BINARY), QStringList());
+    ASSERT_TRUE(tray.process.waitForStarted(5000));
+    QString item;
+    QString menuPath;
+    ASSERT_TRUE(findTrayMenu(item, menuPath)) << tray.process.readAllStandardError().toStdString();
+    ASSERT_EQ(RunPictomat({"select", QFile::decodeName(m_files.at(0))}, m_environment).exitCode, 0);
+
+    ASSERT_EQ(gdbusCall(item, QStringLiteral("/StatusNotifierItem"),
+                        QStringLiteral("org.kde.StatusNotifierItem.ContextMenu"), {"0", "0"})
+                  .exitCode,
+              0);
+    // sway's view of its windows: the menu floats, focused, menu-sized.
+    const QString tree = QStringLiteral(
+        "import json, sys\n"
+        "def walk(n):\n"
+        "    yield n\n"
+        "    for c in n.get('nodes', []) + n.get('floating_nodes', []):\n"
+        "        yield from walk(c)\n"
+        "for n in walk(json.load(sys.stdin)):\n"
+        "    if n.get('name') == 'Pictomat':\n"
+        "        r = n['rect']\n"
+        "        print(n['type'], n['focused'], r['width'] < 640, r['height'] < 800, r['height'] > 200)\n");
+    QByteArray seen;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const ProcessResult swaytree = RunProcess(QStringLiteral("swaymsg"), {"-t", "get_tree"},
+                                                      {"SWAYSOCK=" + compositor.ipcSocket()});
+            seen = RunProcess(QStringLiteral("/usr/bin/python3"), {"-c", tree}, {}, 10000, swaytree.out).out;
+            return seen == "floating_con True True True True\n";
+        },
+        10000))
+        << seen.toStdString();
+    const QString artifacts = qEnvironmentVariable("PICTOMAT_ARTIFACTS");
+    if (!artifacts.isEmpty()) {
+        QDir().mkpath(artifacts);
+        RunProcess(QStringLiteral("grim"), {artifacts + "/desktop-wayland-menu-window.png"},
+                   {"WAYLAND_DISPLAY=" + compositor.socket()});
+    }
+}
+
+} // namespace
+} // namespace pictomat::test
