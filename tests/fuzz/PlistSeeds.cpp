@@ -1,5 +1,9 @@
 // Writes the seed corpus for fuzz_plist: XML and binary property lists with
-// every kind of value, so that mutations start from well-formed objects.
+// every kind of value, so that mutations start from well-formed objects, and
+// the structures that once overwhelmed libplist (deep nesting, doubling
+// references, a cycle), so that mutations of them are tried too.
+
+#include "HostilePlists.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -65,6 +69,11 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
-    const bool ok = write(dir + "/xml.plist", kXml) && write(dir + "/binary.plist", binary());
+    using namespace pictomat::test;
+    const bool ok = write(dir + "/xml.plist", kXml) && write(dir + "/binary.plist", binary())
+                    && write(dir + "/nested.plist", NestedArraysPlist(100000))
+                    && write(dir + "/nested-512.plist", NestedArraysPlist(510))
+                    && write(dir + "/doubling.plist", DoublingArraysPlist(40))
+                    && write(dir + "/cycle.plist", SelfHoldingArrayPlist());
     return ok ? 0 : 1;
 }
