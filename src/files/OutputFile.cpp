@@ -64,12 +64,6 @@ bool canTrash(const QByteArray& path)
     return g_file_info_get_attribute_boolean(info.get(), G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH);
 }
 
-bool replaceable(const struct stat& st)
-{
-    return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
-}
-
-const QString kNotReplaceable = QStringLiteral("a folder or special file has that name");
 const QString kNoTrash =
     QStringLiteral("a file that Pictomat did not write has that name, and its file system has no Trash");
 
@@ -127,8 +121,8 @@ OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QStr
         }
         if (!mayReplace)
             return Begin::Exists;
-        if (!replaceable(st)) {
-            setError(error, kNotReplaceable);
+        if (!IsReplaceable(st.st_mode)) {
+            setError(error, NotReplaceableReason());
             return Begin::Failed;
         }
         if (!IsPictomatOutput(target.path()) && !canTrash(target.path())) {
@@ -194,8 +188,8 @@ OutputFile::Result OutputFile::commit(QString* error)
                 continue;  // something took the name meanwhile: look again
             return Result::Failed;
         }
-        if (!replaceable(st)) {
-            setError(error, kNotReplaceable);
+        if (!IsReplaceable(st.st_mode)) {
+            setError(error, NotReplaceableReason());
             return Result::Failed;
         }
         const bool ourFreshFile = m_fresh && st.st_dev == m_freshDevice && st.st_ino == m_freshInode;
