@@ -6,6 +6,7 @@
 #include "files/GObjectPtr.h"
 #include "files/Paths.h"
 #include "platform/CustomIconsDirectory.h"
+#include "platform/DesktopLinkIcon.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -118,11 +119,14 @@ bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
         setError(error, QStringLiteral("There is no picture to use as the icon."));
         return false;
     }
-    // Checked first, so that a folder whose .directory cannot be edited gets nothing at all.
+    // Checked first, so that a folder whose .directory (or a desktop link
+    // that) cannot be edited gets nothing at all.
     if (isFolder && !FolderIconKeyEditable(item)) {
         setError(error, kDirectoryNotEditable);
         return false;
     }
+    if (!isFolder && DesktopLinkIcon::check(item, error) == DesktopLinkIcon::Edit::Failed)
+        return false;
     if (!FileMetadata::checkWritable(item, error))
         return false;
     const std::optional<QString> iconPath = storeIcon(picture, error);
@@ -135,6 +139,9 @@ bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
     // the picture; the picture is what was asked for.
     FileMetadata::unset(item, FileMetadata::kCustomIconName);
     if (isFolder && !SetFolderIconKey(item, iconBytes, error))
+        return false;
+    if (!isFolder && DesktopLinkIcon::set(item, iconBytes, QFile::encodeName(iconsFolder()), error)
+                         == DesktopLinkIcon::Edit::Failed)
         return false;
     // An open view repaints the item only when told that it changed.
     TouchForFileManagers(item);
@@ -152,9 +159,14 @@ bool removeCustomIcon(const FileRef& item, QString* error)
         setError(error, kDirectoryNotEditable);
         return false;
     }
+    if (!isFolder && DesktopLinkIcon::check(item, error) == DesktopLinkIcon::Edit::Failed)
+        return false;
     if (!ClearCustomIconMetadata(item, error))
         return false;
     if (isFolder && !RemoveFolderIconKey(item, error))
+        return false;
+    if (!isFolder && DesktopLinkIcon::remove(item, QFile::encodeName(iconsFolder()), error)
+                         == DesktopLinkIcon::Edit::Failed)
         return false;
     TouchForFileManagers(item);
     return true;
