@@ -57,7 +57,7 @@ inline QByteArray UnderKeyA(QList<QByteArray> objects)
     return BinaryPlistOf(objects);
 }
 
-// `depth` arrays, each holding the next (100,000 make about 700 KB).
+// `depth` arrays, each holding the next (100,000 make about 800 KB).
 inline QByteArray NestedArraysPlist(int depth)
 {
     QList<QByteArray> objects;
