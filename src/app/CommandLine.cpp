@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/IcnsCommand.h"
+#include "app/IcoCommand.h"
 #include "app/Integration.h"
 #include "app/RunVerb.h"
 #include "app/TrayService.h"
@@ -12,6 +13,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QList>
 #include <QStringList>
 
@@ -52,6 +54,10 @@ const char kUsage[] =
     "  defaults read|write|delete  edit the preferences from a shell\n"
     "  icns list|extract|create    look inside icon files, save their pictures,\n"
     "                              make them from .iconset folders and PNG files\n"
+    "  ico list|extract|create     the same for Windows icon files, made from a\n"
+    "                              picture or from PNG files\n"
+    "  iconset create DIR PICTURE  a picture as an .iconset folder's ten pictures\n"
+    "  hicolor create DIR PICTURE  a picture as a Linux icon theme's files\n"
     "  integrate [--remove]        add (or take out) the file-manager actions\n"
     "  autostart on|off            start Pictomat with the desktop session, or not\n"
     "\n"
@@ -66,6 +72,19 @@ int usageError(const char* problem)
 {
     std::fprintf(stderr, "pictomat: %s\n\n%s", problem, kUsage);
     return 2;
+}
+
+// The verbs that draw pictures: a graphical application without a display
+// (drawings may need fonts), made without the file names, which Qt would
+// read as its own options when named like them.
+int runDrawingVerb(char* program, int (*verb)(const QList<QByteArray>&), const QList<QByteArray>& operands)
+{
+    char platformOption[] = "-platform";
+    char offscreen[] = "offscreen";
+    char* arguments[] = {program, platformOption, offscreen, nullptr};
+    int count = 3;
+    QGuiApplication app(count, arguments);
+    return verb(operands);
 }
 
 int listFormats(int argc, char** argv)
@@ -192,6 +211,12 @@ int RunCommandLine(int argc, char** argv)
         QCoreApplication app(argc, argv);
         return RunIcnsCommand(operands);
     }
+    if (verb == "ico")
+        return runDrawingVerb(argv[0], &RunIcoCommand, operands);
+    if (verb == "iconset")
+        return runDrawingVerb(argv[0], &RunIconsetCommand, operands);
+    if (verb == "hicolor")
+        return runDrawingVerb(argv[0], &RunHicolorCommand, operands);
     return usageError(("unknown command \"" + verb + "\"").constData());
 }
 

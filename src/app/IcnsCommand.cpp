@@ -28,18 +28,15 @@ int usage()
     return 2;
 }
 
+} // namespace
+
+namespace iconverbs {
+
 // "pictomat: NAME: message", the name as the shell gave it.
 void complain(const QByteArray& name, const QString& message)
 {
     std::fprintf(stderr, "pictomat: %s: %s\n", name.constData(), message.toLocal8Bit().constData());
 }
-
-struct Arguments {
-    bool force = false;
-    bool iconset = false;
-    QList<QByteArray> operands;
-    bool valid = true;
-};
 
 // Options may stand anywhere after the verb; "--" ends them.
 Arguments parse(const QList<QByteArray>& words, bool iconsetAllowed)
@@ -92,6 +89,12 @@ bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force)
         complain(path, error);
     return written;
 }
+
+} // namespace iconverbs
+
+namespace {
+
+using namespace iconverbs;
 
 int list(const QByteArray& path)
 {

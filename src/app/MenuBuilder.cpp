@@ -151,24 +151,31 @@ void MenuBuilder::addSelectionItems()
     }
 
     // The selection's commands in table order, a separator closing each run
-    // of commands that one preference offers.
+    // of commands that stand in one group (the preference that offers them,
+    // unless they join another's).
     const QVector<Command>& commands = Commands();
-    for (qsizetype i = 0; i < commands.size(); ++i) {
-        const Command& command = commands.at(i);
+    const char* openGroup = nullptr;
+    auto closeGroup = [this, &openGroup] {
+        if (openGroup)
+            m_menu.addSeparator();
+        openGroup = nullptr;
+    };
+    for (const Command& command : commands) {
         if (command.place == MenuPlace::IconSizes && offered(command)) {
+            closeGroup();
             addIconSizeItems(command);
             m_menu.addSeparator();
         }
         if (command.place != MenuPlace::SelectionCommands || !offered(command))
             continue;
+        const char* group = command.menuGroup ? command.menuGroup : command.offeredBy ? command.offeredBy : "";
+        if (openGroup && qstrcmp(openGroup, group) != 0)
+            closeGroup();
         addCommandItem(QString::fromUtf8(command.title), int(command.id), QString::fromUtf8(command.toolTip),
                        requestFor(command));
-        const Command* next = i + 1 < commands.size() ? &commands.at(i + 1) : nullptr;
-        const bool groupEnds = !next || next->place != MenuPlace::SelectionCommands
-                               || qstrcmp(next->offeredBy, command.offeredBy) != 0;
-        if (groupEnds)
-            m_menu.addSeparator();
+        openGroup = group;
     }
+    closeGroup();
 
     if (count >= 2)
         addLabel(QStringLiteral("Multiple Selection (%1 items)").arg(count));

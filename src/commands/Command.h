@@ -27,6 +27,8 @@ enum class CommandId : int {
     AddCustomIconFromClipboard = 1014,
     AddShortcutIcon = 1015,
     RemoveCustomIcon = 1016,
+    MakeWindowsIconForMedia = 1017,
+    MakeLinuxIconSetForMedia = 1018,
     SetIconSize = 2001,
 };
 
@@ -58,6 +60,10 @@ struct Command {
     const char* toolTip = "";
     const char* offeredBy = nullptr;  // the preference that puts it in the menu; null when always there
     bool offeredWhenUnset = true;     // what an unset preference means
+    // The preference whose group of the menu it joins, when not its own:
+    // commands offered by preferences of their own can still stand with
+    // their kin, between the same separators.
+    const char* menuGroup = nullptr;
     MenuPlace place = MenuPlace::SelectionCommands;
     Operand operand = Operand::None;
     bool needsFiles = true;       // does nothing without a selection

@@ -5,6 +5,7 @@
 #include "commands/ExportImage.h"
 #include "commands/ItemOperations.h"
 #include "commands/MakeIconLoop.h"
+#include "commands/PlatformIcons.h"
 #include "commands/ShortcutIconCommand.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
@@ -49,6 +50,24 @@ const QVector<Command>& Commands()
          .offeredBy = key::IncludeMakeIcons,
          .needsFiles = true,
          .handler = &MakeIconForMedia},
+        {.id = CommandId::MakeWindowsIconForMedia,
+         .verb = "make-media-ico",
+         .title = "Make Windows Icon for Media",
+         .toolTip = "Make a Windows ICO file for the file's data.",
+         .offeredBy = key::IncludeMakeWindowsIcon,
+         .offeredWhenUnset = false,
+         .menuGroup = key::IncludeMakeIcons,
+         .needsFiles = true,
+         .handler = &MakeWindowsIconForMedia},
+        {.id = CommandId::MakeLinuxIconSetForMedia,
+         .verb = "make-media-icon-set",
+         .title = "Make Linux Icon Set for Media",
+         .toolTip = "Make a folder of Linux icon theme pictures for the file's data.",
+         .offeredBy = key::IncludeMakeLinuxIconSet,
+         .offeredWhenUnset = false,
+         .menuGroup = key::IncludeMakeIcons,
+         .needsFiles = true,
+         .handler = &MakeLinuxIconSetForMedia},
         {.id = CommandId::CopyIconForFile,
          .verb = "copy-icon",
          .title = "Copy Icon for File",

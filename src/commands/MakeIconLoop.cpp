@@ -95,7 +95,8 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
 }
 
 // True when the name holds this item's output, to be revealed.
-bool openStep(CommandContext& context, const CommandSettings& settings, const OutputFile& output)
+template <class Output>
+bool openStep(CommandContext& context, const CommandSettings& settings, const Output& output)
 {
     // A name that still holds what was there before is not this item's output.
     if (!output.holdsOutput())
@@ -106,26 +107,24 @@ bool openStep(CommandContext& context, const CommandSettings& settings, const Ou
     return true;
 }
 
-} // namespace
-
-bool CurrentItemIsIcnsFile(const FileRef& item)
+// After the work: an output left unwritten is reported, then the open step.
+template <class Output>
+bool finishItem(CommandContext& context, const CommandSettings& settings, const Output& output, int alertsBefore)
 {
-    const QByteArray name = item.name();
-    const int dot = name.lastIndexOf('.');
-    if (dot <= 0 || dot == name.size() - 1)
-        return false;
-    return name.mid(dot + 1).toLower() == "icns";
+    if (!output.isWritten())
+        ReportFailedOutput(context, output.target(),
+                           output.failure().isEmpty() ? QStringLiteral("nothing could be made for it")
+                                                      : output.failure(),
+                           context.alertsShown != alertsBefore);
+    return openStep(context, settings, output);
 }
 
-bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
-                      const QByteArray& name, OutputFile* output)
+// The alerts and log lines of an output's start; true when the work may go on.
+bool outputBegun(CommandContext& context, const FileRef& target, const QByteArray& name, OutputFile::Begin begun,
+                 const QString& error)
 {
-    const FileRef target = folder.child(name);
-    QString error;
-    switch (output->begin(target, settings.overwriteFilesBySameName, &error)) {
+    switch (begun) {
     case OutputFile::Begin::Fresh:
-        NotifyFinderOfChange(target);
-        return true;
     case OutputFile::Begin::Replacing:
         return true;
     case OutputFile::Begin::Exists:
@@ -144,10 +143,10 @@ bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, 
     return false;
 }
 
-bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& bytes)
+// The alert of an output that could not take its name; true when written.
+bool outputWritten(CommandContext& context, OutputFile::Result result)
 {
-    QString error;
-    switch (output.write(bytes, &error)) {
+    switch (result) {
     case OutputFile::Result::Written:
         return true;
     case OutputFile::Result::NoTrash:
@@ -161,6 +160,49 @@ bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& 
         break;
     }
     return false;
+}
+
+} // namespace
+
+bool CurrentItemIsIcnsFile(const FileRef& item)
+{
+    const QByteArray name = item.name();
+    const int dot = name.lastIndexOf('.');
+    if (dot <= 0 || dot == name.size() - 1)
+        return false;
+    return name.mid(dot + 1).toLower() == "icns";
+}
+
+bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
+                      const QByteArray& name, OutputFile* output)
+{
+    const FileRef target = folder.child(name);
+    QString error;
+    const OutputFile::Begin begun = output->begin(target, settings.overwriteFilesBySameName, &error);
+    if (begun == OutputFile::Begin::Fresh)
+        NotifyFinderOfChange(target);
+    return outputBegun(context, target, name, begun, error);
+}
+
+bool CreateOutputFolder(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
+                        const QByteArray& name, OutputDirectory* output)
+{
+    const FileRef target = folder.child(name);
+    QString error;
+    return outputBegun(context, target, name, output->begin(target, settings.overwriteFilesBySameName, &error),
+                       error);
+}
+
+bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& bytes)
+{
+    QString error;
+    return outputWritten(context, output.write(bytes, &error));
+}
+
+bool WriteOutputFolder(CommandContext& context, OutputDirectory& output, const QVector<OutputDirectory::File>& files)
+{
+    QString error;
+    return outputWritten(context, output.write(files, &error));
 }
 
 bool WriteIconFamilyToOutput(CommandContext& context, const icns::IconFamily& family, OutputFile& output)
@@ -204,16 +246,16 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         }
         const FileRef folder = ResolveOutputFolder(item, settings.folders);
         OutputFile output;
-        if (!CreateOutputFile(context, settings, folder, outputName, &output))
+        OutputDirectory folderOutput;
+        if (work.makesFolder ? !CreateOutputFolder(context, settings, folder, outputName, &folderOutput)
+                             : !CreateOutputFile(context, settings, folder, outputName, &output))
             return;
         const int alertsBefore = context.alertsShown;
-        work.fill(context, request, settings, MakeIconItem{item, *icon, output, rendered});
-        if (!output.isWritten())
-            ReportFailedOutput(context, output.target(),
-                               output.failure().isEmpty() ? QStringLiteral("nothing could be made for it")
-                                                          : output.failure(),
-                               context.alertsShown != alertsBefore);
-        wroteOutput = openStep(context, settings, output) || wroteOutput;
+        work.fill(context, request, settings,
+                  MakeIconItem{item, *icon, output, rendered, work.makesFolder ? &folderOutput : nullptr});
+        const bool made = work.makesFolder ? finishItem(context, settings, folderOutput, alertsBefore)
+                                           : finishItem(context, settings, output, alertsBefore);
+        wroteOutput = made || wroteOutput;
     });
     // One file-manager window: the reveal opens the folder with the last
     // output selected (or just its folder where no file manager can select).

@@ -4,6 +4,7 @@
 #include "commands/CommandContext.h"
 #include "commands/CommandSettings.h"
 #include "commands/RenderedIcons.h"
+#include "files/OutputDirectory.h"
 #include "files/OutputFile.h"
 #include "icns/IconFamily.h"
 #include "platform/IconProvider.h"
@@ -16,8 +17,9 @@ namespace pictomat {
 struct MakeIconItem {
     const FileRef& item;
     const IconProvider::Icon& icon;  // looked up once, by the loop; empty when the work does not use it
-    OutputFile& output;
+    OutputFile& output;       // unused by a work that makes a folder
     RenderedIcons& rendered;  // what this command rendered so far, by icon
+    OutputDirectory* folder = nullptr;  // the output of a work that makes a folder
 };
 
 // What one of the loop's commands does for an item: the output's name and the
@@ -30,6 +32,8 @@ struct MakeIconWork {
     // Whether the work draws the item's icon; when not, the loop only checks
     // that there is one, without reading the icon theme.
     bool usesIcon = true;
+    // Whether the output is a folder (MakeIconItem::folder) instead of a file.
+    bool makesFolder = false;
 };
 
 // The loop shared by "Make Icon for File", "Make Icon for Media" and the
@@ -49,10 +53,15 @@ void MakeIconForMedia(CommandContext& context, const CommandRequest& request, co
 // once the new contents are whole. Shows its own alerts; false skips the item.
 bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
                       const QByteArray& name, OutputFile* output);
+// The same for an output folder.
+bool CreateOutputFolder(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
+                        const QByteArray& name, OutputDirectory* output);
 // Gives the output its contents, complete or not at all; the file it
 // displaces goes to the Trash. A name that cannot be freed gets the alert of
 // a taken name or of an output that cannot be created.
 bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& bytes);
+// The same for an output folder and its files.
+bool WriteOutputFolder(CommandContext& context, OutputDirectory& output, const QVector<OutputDirectory::File>& files);
 // Writes the family into the output.
 bool WriteIconFamilyToOutput(CommandContext& context, const icns::IconFamily& family, OutputFile& output);
 // True when the item's name ends in ".icns", ignoring case.

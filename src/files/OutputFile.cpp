@@ -2,70 +2,20 @@
 
 #include "files/FileMetadata.h"
 #include "files/FinderInfo.h"
-#include "files/GObjectPtr.h"
-
-#include <gio/gio.h>
+#include "files/Trash.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace pictomat {
 
 namespace {
 
-constexpr const char* kOutputAttribute = "user.pictomat.output";
 // How often a name is looked at again when it changed between two steps:
 // enough for every writer of the same name to finish once in between.
 constexpr int kAttempts = 16;
-
-// What the mark holds: the file as it was when we finished it. A file
-// edited in place since has another modification time, a copy another inode.
-QByteArray markFor(const struct stat& st)
-{
-    return "1 " + QByteArray::number(quint64(st.st_ino)) + ' ' + QByteArray::number(qint64(st.st_size)) + ' ' +
-           QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qint64(st.st_mtim.tv_nsec));
-}
-
-// Where the file system keeps no user attributes nothing is marked, and
-// nothing there counts as ours.
-void markAsOurs(int fd)
-{
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
-        return;
-    const QByteArray mark = markFor(st);
-    ::fsetxattr(fd, kOutputAttribute, mark.constData(), size_t(mark.size()), 0);
-}
-
-enum class Trash { Moved, NotSupported, Failed };
-
-Trash moveToTrash(const QByteArray& path, QString* error)
-{
-    const GObjectPtr<GFile> file(g_file_new_for_path(path.constData()));
-    GError* failure = nullptr;
-    if (g_file_trash(file.get(), nullptr, &failure))
-        return Trash::Moved;
-    const bool unsupported = g_error_matches(failure, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED);
-    *error = failure ? QString::fromUtf8(failure->message) : QStringLiteral("unknown error");
-    if (failure)
-        g_error_free(failure);
-    return unsupported ? Trash::NotSupported : Trash::Failed;
-}
-
-// GIO's own answer to whether the file could go to a Trash; unknown counts
-// as yes, and the move itself decides.
-bool canTrash(const QByteArray& path)
-{
-    const GObjectPtr<GFile> file(g_file_new_for_path(path.constData()));
-    const GObjectPtr<GFileInfo> info(g_file_query_info(file.get(), G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH,
-                                                       G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, nullptr));
-    if (!info || !g_file_info_has_attribute(info.get(), G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH))
-        return true;
-    return g_file_info_get_attribute_boolean(info.get(), G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH);
-}
 
 const QString kNoTrash =
     QStringLiteral("a file that Pictomat did not write has that name, and its file system has no Trash");
@@ -83,9 +33,7 @@ bool IsPictomatOutput(const QByteArray& path)
     struct stat st;
     if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    char value[128];
-    const ssize_t size = ::lgetxattr(path.constData(), kOutputAttribute, value, sizeof value);
-    return size > 0 && QByteArray(value, size) == markFor(st);
+    return HasPictomatMark(path, st);
 }
 
 OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QString* error)
@@ -110,7 +58,7 @@ OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QStr
             struct stat made;
             if (!fresh.create(m_folder, error) || !fresh.write(QByteArray(), NewFileMode(), error))
                 return Begin::Failed;
-            markAsOurs(fresh.fd());
+            MarkAsPictomatOutput(fresh.fd());
             const bool known = ::fstat(fresh.fd(), &made) == 0;
             if (!fresh.renameOnto(target.path(), false, error)) {
                 if (errno == EEXIST)
@@ -128,7 +76,7 @@ OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QStr
             setError(error, NotReplaceableReason());
             return Begin::Failed;
         }
-        if (!IsPictomatOutput(target.path()) && !canTrash(target.path())) {
+        if (!IsPictomatOutput(target.path()) && !CanMoveToTrash(target.path())) {
             setError(error, kNoTrash);
             return Begin::NoTrash;
         }
@@ -155,7 +103,7 @@ OutputFile::Result OutputFile::write(const QByteArray& bytes, QString* error)
         m_temp.discard();
         return Result::Failed;
     }
-    markAsOurs(m_temp.fd());
+    MarkAsPictomatOutput(m_temp.fd());
     if (!m_temp.sync(&why)) {
         m_failure = why;
         setError(error, why);
@@ -207,10 +155,10 @@ OutputFile::Result OutputFile::commit(QString* error)
             break;
         }
         QString trashError;
-        const Trash trashed = moveToTrash(path, &trashError);
-        if (trashed == Trash::Moved)
+        const TrashResult trashed = MoveToTrash(path, &trashError);
+        if (trashed == TrashResult::Moved)
             continue;  // the name is free now
-        if (trashed == Trash::NotSupported) {
+        if (trashed == TrashResult::NotSupported) {
             setError(error, kNoTrash);
             return Result::NoTrash;
         }

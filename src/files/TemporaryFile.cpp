@@ -26,7 +26,9 @@ constexpr int kRandomLength = 6;
 // many items in one big folder would otherwise list it once per item.
 constexpr qint64 kSweepIntervalMs = 30000;
 
-bool isTemporaryName(const char* name)
+} // namespace
+
+bool IsTemporaryName(const char* name)
 {
     const size_t prefix = sizeof kPrefix - 1;
     const size_t suffix = sizeof kSuffix - 1;
@@ -40,6 +42,8 @@ bool isTemporaryName(const char* name)
     }
     return true;
 }
+
+namespace {
 
 bool writeAll(int fd, const QByteArray& bytes)
 {
@@ -67,8 +71,10 @@ QByteArray folderOf(const QByteArray& path)
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
+} // namespace
+
 // Makes a rename durable; a failure here loses nothing already written.
-void syncFolder(const QByteArray& folder)
+void SyncFolder(const QByteArray& folder)
 {
     const UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.valid())
@@ -76,8 +82,9 @@ void syncFolder(const QByteArray& folder)
 }
 
 // rename(2) that leaves a taken name alone, on file systems without
-// RENAME_NOREPLACE too (a hard link fails on a taken name just the same).
-int renameNoReplace(const char* from, const char* to)
+// RENAME_NOREPLACE too (a hard link fails on a taken name just the same; a
+// folder, which takes no hard link, is renamed once the name is seen free).
+int RenameNoReplace(const char* from, const char* to)
 {
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
         return 0;
@@ -96,8 +103,6 @@ int renameNoReplace(const char* from, const char* to)
     }
     return ::rename(from, to);
 }
-
-} // namespace
 
 QString SystemErrorText(int code)
 {
@@ -145,7 +150,7 @@ void RemoveAbandonedTemporaryFiles(const QByteArray& folder)
         return;
     }
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (!isTemporaryName(entry->d_name))
+        if (!IsTemporaryName(entry->d_name))
             continue;
         const UniqueFd file(
             ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -234,7 +239,7 @@ bool TemporaryFile::renameOnto(const QByteArray& target, bool replace, QString* 
     }
     // Renamed while still open and locked, so that no sweep can take it in between.
     const int result = replace ? ::rename(m_path.constData(), target.constData())
-                               : renameNoReplace(m_path.constData(), target.constData());
+                               : RenameNoReplace(m_path.constData(), target.constData());
     if (result != 0) {
         const int code = errno;
         if (error)
@@ -244,7 +249,7 @@ bool TemporaryFile::renameOnto(const QByteArray& target, bool replace, QString* 
     }
     m_path.clear();
     m_fd.close();
-    syncFolder(folderOf(target));
+    SyncFolder(folderOf(target));
     return true;
 }
 

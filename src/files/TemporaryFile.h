@@ -57,6 +57,13 @@ void RemoveAbandonedTemporaryFiles(const QByteArray& folder);
 bool IsReplaceable(mode_t mode);
 // Why a name is not replaced: "a folder or special file has that name".
 QString NotReplaceableReason();
+// Whether a name has the shape of our temporary files (and folders).
+bool IsTemporaryName(const char* name);
+// rename(2) that leaves a taken name alone (errno EEXIST), even where the
+// file system cannot say so itself.
+int RenameNoReplace(const char* from, const char* to);
+// Makes a rename in the folder durable; a failure loses nothing written.
+void SyncFolder(const QByteArray& folder);
 
 // The file-creation mode a new file gets: 0666 less the umask.
 mode_t NewFileMode();

@@ -4,6 +4,7 @@
 // iconset mapping. Private to the icns library.
 
 #include "icns/IconFamily.h"
+#include "icns/Png.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -11,8 +12,6 @@
 #include <memory>
 #include <optional>
 #include <span>
-
-struct libdeflate_compressor;
 
 namespace pictomat::icns::codec {
 
@@ -73,41 +72,13 @@ void RleEncode(const uchar* in, qsizetype count, int stride, QByteArray* out,
 const QRgb* Palette4();
 const QRgb* Palette8();
 
-// Payload recognition by magic bytes.
-bool IsPng(const QByteArray& data);
+// JPEG 2000 payloads (the PNG ones are in icns/Png.h): recognised by their
+// magic bytes, measured by their header without a decoder, and decoded only
+// when no larger than kMaxDecodedEdge.
 bool IsJpeg2000(const QByteArray& data);
-// Dimensions declared in a PNG IHDR or a JPEG 2000 header, read without a decoder.
-std::optional<QSize> PngSize(const QByteArray& data);
 std::optional<QSize> Jpeg2000Size(const QByteArray& data);
-// Whether a PNG would decode, found without decoding it: every chunk whole
-// and its CRC right, the chunks readers need in order, and the image data
-// inflating to exactly the rows its header declares, each with a known
-// filter. Several times faster than decoding.
-bool PngIsWhole(const QByteArray& data);
-// Decoders that refuse any image larger than kMaxDecodedEdge before decoding.
-QImage DecodePng(const QByteArray& data);
 QImage DecodeJpeg2000(const QByteArray& data);
 
-// PNG bytes for a picture. One encoder reuses its compressor and buffers
-// across pictures: fresh memory costs more than compressing (page faults).
-class PngEncoder {
-public:
-    PngEncoder();
-    ~PngEncoder();
-    PngEncoder(const PngEncoder&) = delete;
-    PngEncoder& operator=(const PngEncoder&) = delete;
-    QByteArray encode(const QImage& image);
-
-private:
-    struct CompressorDeleter {
-        void operator()(libdeflate_compressor* c) const;
-    };
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> m_compressor;
-    std::unique_ptr<uchar[]> m_filtered;
-    std::unique_ptr<uchar[]> m_rows;
-    size_t m_capacity = 0;
-};
-QByteArray EncodePng(const QImage& image);
 // A decoded picture of the family as PNG bytes: its element's payload when
 // that is a PNG of the same size, else freshly encoded.
 QByteArray PngOf(const IconFamily& family, const IconFamily::Image& image);

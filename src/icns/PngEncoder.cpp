@@ -55,11 +55,16 @@ QByteArray PngEncoder::encode(const QImage& source)
     const int w = image.width(), h = image.height();
     const size_t stride = size_t(w) * 4;
     const size_t rowBytes = (stride + 1) * size_t(h);
+    // Every byte is written below; no zero fill. The two row buffers follow
+    // the widest picture, the filtered rows the largest: a wide, short
+    // picture after a tall one needs longer rows in fewer bytes.
     if (rowBytes > m_capacity) {
-        // Every byte is written below; no zero fill.
         m_filtered.reset(new uchar[rowBytes]);
-        m_rows.reset(new uchar[2 * stride]);
         m_capacity = rowBytes;
+    }
+    if (stride > m_rowCapacity) {
+        m_rows.reset(new uchar[2 * stride]);
+        m_rowCapacity = stride;
     }
     uchar* previous = m_rows.get();
     uchar* current = previous + stride;

@@ -195,4 +195,63 @@ std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path)
     return IconFamilyFromMoviePoster(path);
 }
 
+// Every size from one decode at the largest edge asked for, each scaled
+// smoothly from it.
+std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, const QList<int>& edges,
+                                                      PictureStatus* status)
+{
+    if (status)
+        *status = PictureStatus::NotAPicture;
+    const std::optional<QByteArray> head = headOf(path);
+    if (edges.isEmpty() || !head || isIconFamilyHead(*head))
+        return std::nullopt;
+    const int largest = *std::max_element(edges.begin(), edges.end());
+    if (largest < 1 || largest > 4096)
+        return std::nullopt;
+    QImage picture;
+    QSize natural;
+    if (!SniffPictureFormat(*head, path).isEmpty()) {
+        PictureResult result = ReadPictureFile(FileRef(path), [largest](QSize size) {
+            const Rect16 r = FitRectInSquare(size.width(), size.height(), int16_t(largest));
+            return QSize(std::max(r.width(), 1), std::max(r.height(), 1));
+        });
+        if (status)
+            *status = result.status;
+        if (!result.ok())
+            return std::nullopt;
+        picture = std::move(result.decoded.picture);
+        natural = result.decoded.natural;
+    } else {
+        std::optional<MoviePoster> poster = ReadMoviePoster(path, largest);
+        if (!poster)
+            return std::nullopt;
+        picture = std::move(poster->frame);
+        natural = poster->displaySize;
+    }
+    if (picture.isNull() || natural.isEmpty())
+        return std::nullopt;
+    picture.convertTo(QImage::Format_ARGB32_Premultiplied);
+    QMap<int, QImage> sizes;
+    for (int m : edges) {
+        QImage square(m, m, QImage::Format_ARGB32_Premultiplied);
+        if (square.isNull())
+            return std::nullopt;
+        square.fill(Qt::transparent);
+        const Rect16 r = FitRectInSquare(natural.width(), natural.height(), int16_t(m));
+        if (r.width() > 0 && r.height() > 0) {
+            QPainter painter(&square);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.drawImage(QPoint(r.left, r.top),
+                              picture.size() == QSize(r.width(), r.height())
+                                  ? picture
+                                  : picture.scaled(r.width(), r.height(), Qt::IgnoreAspectRatio,
+                                                   Qt::SmoothTransformation));
+        }
+        sizes.insert(m, square);
+    }
+    if (status)
+        *status = PictureStatus::Decoded;
+    return sizes;
+}
+
 } // namespace pictomat

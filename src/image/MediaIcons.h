@@ -76,6 +76,14 @@ struct MoviePoster {
 };
 std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge = kLargestIconRow);
 
+// Every edge asked for, each an m x m premultiplied-ARGB square with the
+// media's picture (a picture, or a movie's poster frame) drawn from the
+// source at that size, fitted and centred, never upscaled past the source;
+// nothing when the file is not media. *status tells a picture past the
+// limits or damaged from no picture.
+std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, const QList<int>& edges,
+                                                      PictureStatus* status = nullptr);
+
 // The poster time a QuickTime or MPEG-4 file records in its movie header, in
 // seconds; nothing when the file has no readable movie header. Zero means the
 // first frame.

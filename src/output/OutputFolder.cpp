@@ -301,6 +301,55 @@ QByteArray IcnsOutputName(const QByteArray& itemName)
     return itemName + ".icns";
 }
 
+QByteArray IcoOutputName(const QByteArray& itemName)
+{
+    return itemName + ".ico";
+}
+
+QByteArray IconSetOutputName(const QByteArray& itemName)
+{
+    return itemName + "-icons";
+}
+
+QByteArray IconThemeName(const QByteArray& itemName)
+{
+    auto extensionAt = [](const QByteArray& name) {
+        const qsizetype dot = name.lastIndexOf('.');
+        return dot > 0 && dot < name.size() - 1 ? dot : -1;
+    };
+    QByteArray stem = itemName;
+    if (const qsizetype dot = extensionAt(stem); dot > 0)
+        stem.truncate(dot);
+    for (qsizetype dot = extensionAt(stem); dot > 0; dot = extensionAt(stem)) {
+        const QByteArray extension = stem.mid(dot + 1).toLower();
+        if (extension != "png" && extension != "svg" && extension != "svgz" && extension != "xpm")
+            break;
+        stem.truncate(dot);
+    }
+    return SafeIconName(stem);
+}
+
+QByteArray SafeIconName(const QByteArray& text)
+{
+    QByteArray name;
+    for (const char c : text) {
+        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                          c == '.' || c == '-';
+        if (kept)
+            name += c;
+        else if (!name.endsWith('-'))
+            name += '-';
+        if (c == '-' && name.endsWith("--"))
+            name.chop(1);
+    }
+    name.truncate(200);
+    while (!name.isEmpty() && (name.startsWith('-') || name.startsWith('.')))
+        name.remove(0, 1);
+    while (!name.isEmpty() && (name.endsWith('-') || name.endsWith('.')))
+        name.chop(1);
+    return name.isEmpty() ? QByteArray("icon") : name;
+}
+
 QByteArray ExportOutputName(const QByteArray& itemName, const QString& extension, bool appendIconSize,
                             int16_t iconSize)
 {

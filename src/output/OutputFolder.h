@@ -52,5 +52,17 @@ QByteArray OutputBaseName(const FileRef& item);
 QByteArray IcnsOutputName(const QByteArray& itemName);
 QByteArray ExportOutputName(const QByteArray& itemName, const QString& extension,
                             bool appendIconSize, int16_t iconSize);
+// "Make Windows Icon for Media": the item's name, then ".ico".
+QByteArray IcoOutputName(const QByteArray& itemName);
+// "Make Linux Icon Set for Media": the folder named after the item, then "-icons".
+QByteArray IconSetOutputName(const QByteArray& itemName);
+// The icon name the pictures of a Linux icon set are filed under: the item's
+// name without its extension (nor a picture extension left under it, which
+// icon themes would take off), made safe.
+QByteArray IconThemeName(const QByteArray& itemName);
+// Text made safe for an icon name: every byte but ASCII letters, digits,
+// '-', '_' and '.' made '-', runs of '-' made one, no '-' or '.' at either
+// end, at most 200 bytes; "icon" when nothing is left.
+QByteArray SafeIconName(const QByteArray& text);
 
 } // namespace pictomat

@@ -43,6 +43,9 @@ enum class Kind { Boolean, Integer, Real, String };
     X(IncludeAddCustomIcon, Boolean, true)                                       \
     X(IncludeRemoveCustomIcon, Boolean, true)                                    \
     X(IncludeChangeIconSizes, Boolean, false)                                   \
+    /* Commands for other platforms' icons, offered only when asked for. */       \
+    X(IncludeMakeWindowsIcon, Boolean, false)                                    \
+    X(IncludeMakeLinuxIconSet, Boolean, false)                                   \
     /* How long a hand-over lasts, in seconds; 0: until the next one. */         \
     X(SelectionExpirySeconds, Integer, 600)
 

@@ -59,6 +59,10 @@ struct ControlRow {
 // push every command one level deeper), so a box for it would do nothing.
 constexpr ControlRow kControls[] = {
     {key::IncludeMakeIcons, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Make Icon for File and for Media"), Group::Menu},
+    {key::IncludeMakeWindowsIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Make Windows Icon for Media"),
+     Group::Menu},
+    {key::IncludeMakeLinuxIconSet, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Make Linux Icon Set for Media"),
+     Group::Menu},
     {key::IncludeCopyIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Copy Icon for File"), Group::Menu},
     {key::IncludeClipToIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add Custom Icon from Clipboard"), Group::Menu},
     {key::IncludeAddCustomIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add Custom Icon to Media"), Group::Menu},

@@ -211,6 +211,27 @@ TEST_F(MenuTest, InclusionPreferencesAreReadAtEveryBuild)
     EXPECT_EQ(build().mid(3, 3), (QStringList{header(1), "---", "notes.txt.png (PNG) #1"}));
 }
 
+TEST_F(MenuTest, OtherPlatformsIconsJoinTheMakeIconGroupOnlyWhenSwitchedOn)
+{
+    select(2);
+    const QStringList exporterRows = {"[Multiple Selection (2 items)]", ".png (PNG) #1", ".jpg (JPEG) #2",
+                                      ".tiff (TIFF) #3"};
+    setPreference(prefs::key::IncludeMakeWindowsIcon, true);
+    setPreference(prefs::key::IncludeMakeLinuxIconSet, true);
+    const QStringList both = {"Make Icon for File #1009", "Make Icon for Media #1010",
+                              "Make Windows Icon for Media #1017", "Make Linux Icon Set for Media #1018", "---"};
+    EXPECT_EQ(build(), (kTop + QStringList{header(2), "---"} + both + kAllGroups.mid(3) + exporterRows + kBottom));
+    EXPECT_EQ(find("Make Windows Icon for Media")->toolTip(), "Make a Windows ICO file for the file's data.");
+    EXPECT_EQ(find("Make Linux Icon Set for Media")->toolTip(),
+              "Make a folder of Linux icon theme pictures for the file's data.");
+
+    // Without the rest of the group, one stands in its place alone.
+    setPreference(prefs::key::IncludeMakeIcons, false);
+    setPreference(prefs::key::IncludeMakeLinuxIconSet, false);
+    EXPECT_EQ(build().mid(5, 3),
+              (QStringList{"Make Windows Icon for Media #1017", "---", "Copy Icon for File #1013"}));
+}
+
 TEST_F(MenuTest, UnresolvedFirstEntryDropsHeaderAndExportersOnly)
 {
     select(2);

@@ -137,3 +137,15 @@ TEST(IcnsWriter, RewritingKeepsUnknownElementsAndOrder)
     }
     EXPECT_EQ(read->toIcns(), original.toIcns());
 }
+
+TEST(IcnsWriter, OneEncoderTakesPicturesOfAnyShapeInAnyOrder)
+{
+    // A wide, short picture after a tall one has longer rows in fewer bytes
+    // (it once overran the row buffers); each comes back as it went in.
+    codec::PngEncoder encoder;
+    for (const QSize size : {QSize(32, 32), QSize(300, 2), QSize(1, 40), QSize(64, 64)}) {
+        const QImage picture = TestPicture(qMax(size.width(), size.height())).copy(QRect(QPoint(0, 0), size));
+        EXPECT_TRUE(SamePixels(picture, codec::DecodePng(encoder.encode(picture))))
+            << size.width() << "x" << size.height();
+    }
+}

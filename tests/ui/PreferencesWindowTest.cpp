@@ -319,7 +319,8 @@ TEST_F(PreferencesWindowTest, EachCheckBoxShowsAndStoresItsOwnKey)
     const QStringList keys = {"OpenImageFolderForMe", "OpenImageFileForMe", "AddCustomIcon",
                               "OverwriteFilesBySameName", "ImageICNS", "AppendIconSize", "IncludeMakeIcons",
                               "IncludeCopyIcon", "IncludeAddCustomIcon", "IncludeRemoveCustomIcon",
-                              "IncludeClipToIcon", "IncludeWebIcon", "IncludeChangeIconSizes"};
+                              "IncludeClipToIcon", "IncludeWebIcon", "IncludeChangeIconSizes",
+                              "IncludeMakeWindowsIcon", "IncludeMakeLinuxIconSet"};
     const auto box = [this](const QString& key) { return control<QCheckBox>(key.toLatin1().constData()); };
     const auto byDefault = [](const QString& key) { return prefs::FindKey(key)->defaultValue.toBool(); };
     // Every key stored as the opposite of its default, except one stored as a

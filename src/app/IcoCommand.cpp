@@ -1,0 +1,282 @@
+#include "app/IcoCommand.h"
+
+#include "app/IcnsCommand.h"
+#include "commands/PlatformIcons.h"
+#include "files/FileIO.h"
+#include "files/FileRef.h"
+#include "icns/Png.h"
+#include "ico/IcoFile.h"
+#include "output/OutputFolder.h"
+
+#include <QMap>
+#include <QString>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace pictomat {
+
+using namespace iconverbs;
+
+namespace {
+
+const char kIcoUsage[] = "usage: pictomat ico list FILE\n"
+                         "       pictomat ico extract [--force] FILE DIR\n"
+                         "       pictomat ico create [--force] OUT.ico (PICTURE | PNG...)\n";
+const char kIconsetUsage[] = "usage: pictomat iconset create [--force] DIR PICTURE\n";
+const char kHicolorUsage[] = "usage: pictomat hicolor create [--force] [--name NAME] DIR PICTURE\n";
+
+int usage(const char* text)
+{
+    std::fputs(text, stderr);
+    return 2;
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+std::optional<ico::IcoFile> readIco(const QByteArray& path)
+{
+    QString error;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, ico::kMaxIcoFileSize, &error);
+    if (!bytes) {
+        complain(path, QStringLiteral("cannot read: %1").arg(error));
+        return std::nullopt;
+    }
+    std::optional<ico::IcoFile> file = ico::IcoFile::parse(*bytes, &error);
+    if (!file)
+        complain(path, error);
+    else if (!error.isEmpty())
+        complain(path, QStringLiteral("warning: %1").arg(error));
+    return file;
+}
+
+// The folder, made when missing; false, and said why, when there is none.
+bool makeFolder(const QByteArray& folder)
+{
+    if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
+        complain(folder, QStringLiteral("cannot create the folder: %1").arg(systemError()));
+        return false;
+    }
+    if (!FileRef::fromLocalPath(folder).isDirectory()) {
+        complain(folder, QStringLiteral("not a folder"));
+        return false;
+    }
+    return true;
+}
+
+QByteArray inFolder(const QByteArray& folder, const QByteArray& name)
+{
+    return folder + (folder.endsWith('/') ? "" : "/") + name;
+}
+
+// Each file under the folder, its own folders made as needed, and its path
+// printed once written.
+int writeFiles(const QByteArray& folder, const QVector<OutputDirectory::File>& files, bool force)
+{
+    if (!makeFolder(folder))
+        return 1;
+    int status = 0;
+    for (const OutputDirectory::File& file : files) {
+        const QList<QByteArray> parts = file.path.split('/');
+        QByteArray at = folder;
+        bool placed = true;
+        for (qsizetype i = 0; i + 1 < parts.size() && placed; ++i)
+            placed = makeFolder(at = inFolder(at, parts[i]));
+        const QByteArray target = inFolder(folder, file.path);
+        if (!placed || !writeOutput(target, file.bytes, force)) {
+            status = 1;
+            continue;
+        }
+        std::printf("%s\n", target.constData());
+    }
+    return status;
+}
+
+// The pictures of a picture, movie or icon file at the edges, or nothing,
+// and said why.
+std::optional<QMap<int, QImage>> picturesOf(const QByteArray& input, const QList<int>& edges)
+{
+    QString why;
+    std::optional<QMap<int, QImage>> pictures = MediaPicturesAt(FileRef::fromLocalPath(input), edges, &why);
+    if (!pictures)
+        complain(input, why.isEmpty() ? QStringLiteral("no picture, movie or icon file") : why);
+    return pictures;
+}
+
+int list(const QByteArray& path)
+{
+    const std::optional<ico::IcoFile> file = readIco(path);
+    if (!file)
+        return 1;
+    for (qsizetype i = 0; i < file->entries().size(); ++i) {
+        const ico::Entry& entry = file->entries()[i];
+        const QByteArray size = QByteArray::number(entry.width) + 'x' + QByteArray::number(entry.height);
+        std::printf("%3lld  %-9s %2d-bit  %-13s %9lld\n", static_cast<long long>(i + 1), size.constData(), entry.depth,
+                    ico::StorageOf(entry).toLatin1().constData(), static_cast<long long>(entry.bytes));
+    }
+    return 0;
+}
+
+int extract(const Arguments& args)
+{
+    const QByteArray& path = args.operands[0];
+    const QByteArray& folder = args.operands[1];
+    const std::optional<ico::IcoFile> file = readIco(path);
+    if (!file || !makeFolder(folder))
+        return 1;
+    QStringList skipped;
+    const QVector<ico::NamedPng> pictures = ico::PicturesAsPng(*file, &skipped);
+    for (const QString& picture : skipped)
+        complain(path, QStringLiteral("%1; not saved").arg(picture));
+    if (pictures.isEmpty()) {
+        complain(path, QStringLiteral("no picture to save"));
+        return 1;
+    }
+    QVector<OutputDirectory::File> files;
+    for (const ico::NamedPng& picture : pictures)
+        files.append({picture.name, picture.png});
+    return writeFiles(folder, files, args.force) == 0 && skipped.isEmpty() ? 0 : 1;
+}
+
+// PNG files given one by one: each its own picture, kept as it is where the
+// icon stores PNG.
+std::optional<QVector<ico::IcoImage>> pngPictures(const QList<QByteArray>& inputs)
+{
+    QVector<ico::IcoImage> images;
+    QMap<QPair<int, int>, QByteArray> bySize;
+    for (const QByteArray& input : inputs) {
+        QString error;
+        const std::optional<QByteArray> bytes = ReadRegularFile(input, ico::kMaxIcoFileSize, &error);
+        if (!bytes) {
+            complain(input, QStringLiteral("cannot read: %1").arg(error));
+            return std::nullopt;
+        }
+        const std::optional<QSize> size = icns::codec::IsPng(*bytes) ? icns::codec::PngSize(*bytes) : std::nullopt;
+        if (!size) {
+            complain(input, QStringLiteral("not a PNG picture"));
+            return std::nullopt;
+        }
+        if (size->width() > ico::kMaxEdge || size->height() > ico::kMaxEdge) {
+            complain(input, QStringLiteral("%1x%2 pixels; icon pictures are at most %3")
+                                .arg(size->width()).arg(size->height()).arg(ico::kMaxEdge));
+            return std::nullopt;
+        }
+        const QImage image = icns::codec::DecodePng(*bytes);
+        if (image.size() != *size) {
+            complain(input, QStringLiteral("the PNG picture cannot be decoded"));
+            return std::nullopt;
+        }
+        const QPair<int, int> key{size->width(), size->height()};
+        if (bySize.contains(key)) {
+            std::fprintf(stderr, "pictomat: %s and %s are both %dx%d pixels\n", bySize.value(key).constData(),
+                         input.constData(), size->width(), size->height());
+            return std::nullopt;
+        }
+        bySize.insert(key, input);
+        images.append(ico::IcoImage{image, *bytes});
+    }
+    return images;
+}
+
+int createIco(const Arguments& args)
+{
+    const QByteArray& output = args.operands[0];
+    const QList<QByteArray> inputs = args.operands.mid(1);
+    QByteArray bytes;
+    if (inputs.size() == 1) {
+        const std::optional<QMap<int, QImage>> pictures = picturesOf(inputs[0], kWindowsIconSizes);
+        if (!pictures)
+            return 1;
+        bytes = IcoFromPictures(*pictures);
+    } else {
+        const std::optional<QVector<ico::IcoImage>> images = pngPictures(inputs);
+        if (!images)
+            return 1;
+        if (images->size() > ico::kMaxEntries) {
+            complain(output, QStringLiteral("more than %1 pictures").arg(ico::kMaxEntries));
+            return 1;
+        }
+        bytes = ico::WriteIco(*images);
+    }
+    if (bytes.isEmpty()) {
+        complain(output, QStringLiteral("the pictures make no icon file"));
+        return 1;
+    }
+    return writeOutput(output, bytes, args.force) ? 0 : 1;
+}
+
+} // namespace
+
+int RunIcoCommand(const QList<QByteArray>& operands)
+{
+    const QByteArray verb = operands.value(0);
+    const Arguments args = parse(operands.mid(1), false);
+    if (!args.valid)
+        return usage(kIcoUsage);
+    if (verb == "list" && args.operands.size() == 1 && !args.force)
+        return list(args.operands[0]);
+    if (verb == "extract" && args.operands.size() == 2)
+        return extract(args);
+    if (verb == "create" && args.operands.size() >= 2)
+        return createIco(args);
+    return usage(kIcoUsage);
+}
+
+int RunIconsetCommand(const QList<QByteArray>& operands)
+{
+    const Arguments args = parse(operands.mid(1), false);
+    if (!args.valid || operands.value(0) != "create" || args.operands.size() != 2)
+        return usage(kIconsetUsage);
+    const std::optional<QMap<int, QImage>> pictures = picturesOf(args.operands[1], IconsetPixelSizes());
+    if (!pictures)
+        return 1;
+    const QVector<OutputDirectory::File> files = IconsetFiles(*pictures);
+    if (files.isEmpty()) {
+        complain(args.operands[1], QStringLiteral("the pictures could not be encoded"));
+        return 1;
+    }
+    return writeFiles(args.operands[0], files, args.force);
+}
+
+int RunHicolorCommand(const QList<QByteArray>& operands)
+{
+    // --name takes a value, which the shared options do not.
+    QList<QByteArray> words = operands.mid(1);
+    std::optional<QByteArray> name;
+    for (qsizetype i = 0; i < words.size() && words[i] != "--"; ++i) {
+        if (words[i] != "--name")
+            continue;
+        if (i + 1 >= words.size() || name)
+            return usage(kHicolorUsage);
+        name = words[i + 1];
+        words.remove(i, 2);
+        break;
+    }
+    const Arguments args = parse(words, false);
+    if (!args.valid || operands.value(0) != "create" || args.operands.size() != 2)
+        return usage(kHicolorUsage);
+    const QByteArray& picture = args.operands[1];
+    const FileRef item = FileRef::fromLocalPath(picture);
+    if (name && SafeIconName(*name) != *name) {
+        std::fprintf(stderr, "pictomat: \"%s\" is no icon name (letters, digits, '-', '_' and '.'; \"%s\" would be)\n",
+                     name->constData(), SafeIconName(*name).constData());
+        return 2;
+    }
+    const std::optional<QMap<int, QImage>> pictures = picturesOf(picture, kLinuxIconSetSizes);
+    if (!pictures)
+        return 1;
+    const QVector<OutputDirectory::File> files =
+        LinuxIconSetFiles(*pictures, name.value_or(IconThemeName(item.name())), SvgSourceOf(item));
+    if (files.isEmpty()) {
+        complain(picture, QStringLiteral("the pictures could not be encoded"));
+        return 1;
+    }
+    return writeFiles(args.operands[0], files, args.force);
+}
+
+} // namespace pictomat

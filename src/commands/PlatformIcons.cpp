@@ -1,0 +1,219 @@
+#include "commands/PlatformIcons.h"
+
+#include "commands/CommandServices.h"
+#include "commands/ItemOperations.h"
+#include "commands/MakeIconLoop.h"
+#include "files/FileIO.h"
+#include "icns/Contents.h"
+#include "icns/Png.h"
+#include "ico/IcoFile.h"
+#include "image/FitRect.h"
+#include "image/MediaIcons.h"
+#include "output/OutputFolder.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <thread>
+
+namespace pictomat {
+
+namespace {
+
+// Each edge from the family's picture of that size, else the next larger
+// one, else its largest, fitted and centred as a picture would be.
+std::optional<QMap<int, QImage>> picturesOfFamily(const icns::IconFamily& family, const QList<int>& edges)
+{
+    QMap<int, QImage> pictures;
+    for (int m : edges) {
+        const QImage best = family.bestImage(m);
+        if (best.isNull())
+            return std::nullopt;
+        QImage square(m, m, QImage::Format_ARGB32_Premultiplied);
+        square.fill(Qt::transparent);
+        const Rect16 r = FitRectInSquare(best.width(), best.height(), int16_t(m));
+        QPainter painter(&square);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(r.left, r.top, r.width(), r.height()),
+                          best.size() == QSize(r.width(), r.height())
+                              ? best
+                              : best.scaled(r.width(), r.height(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        painter.end();
+        pictures.insert(m, square);
+    }
+    return pictures;
+}
+
+QString statusText(PictureStatus status)
+{
+    switch (status) {
+    case PictureStatus::TooLarge: return QStringLiteral("the picture is past the size limits");
+    case PictureStatus::Damaged: return QStringLiteral("the picture is damaged");
+    default: return QStringLiteral("no picture, movie or icon file");
+    }
+}
+
+// The pictures of one item for a command, or the alert that says there are none.
+std::optional<QMap<int, QImage>> picturesFor(CommandContext& context, const FileRef& item, const QList<int>& edges)
+{
+    QString why;
+    std::optional<QMap<int, QImage>> pictures = item.exists() ? MediaPicturesAt(item, edges, &why) : std::nullopt;
+    if (!pictures) {
+        if (!why.isEmpty())
+            context.desktop.log(QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why));
+        ShowStandardAlert(context, QStringLiteral("The icon could not be obtained from the file."));
+    }
+    return pictures;
+}
+
+QByteArray icoOutputName(const QByteArray& itemName, const CommandRequest&, const CommandSettings&)
+{
+    return IcoOutputName(itemName);
+}
+
+QByteArray iconSetOutputName(const QByteArray& itemName, const CommandRequest&, const CommandSettings&)
+{
+    return IconSetOutputName(itemName);
+}
+
+void fillIco(CommandContext& context, const CommandRequest&, const CommandSettings&, const MakeIconItem& job)
+{
+    const std::optional<QMap<int, QImage>> pictures = picturesFor(context, job.item, kWindowsIconSizes);
+    if (!pictures)
+        return;
+    const QByteArray bytes = IcoFromPictures(*pictures);
+    if (bytes.isEmpty()) {
+        job.output.setFailure(QStringLiteral("the pictures make no icon file"));
+        return;
+    }
+    if (WriteOutput(context, job.output, bytes))
+        NotifyFinderOfChange(job.output.target());
+}
+
+void fillIconSet(CommandContext& context, const CommandRequest&, const CommandSettings&, const MakeIconItem& job)
+{
+    const std::optional<QMap<int, QImage>> pictures = picturesFor(context, job.item, kLinuxIconSetSizes);
+    if (!pictures)
+        return;
+    const QVector<OutputDirectory::File> files =
+        LinuxIconSetFiles(*pictures, IconThemeName(job.item.name()), SvgSourceOf(job.item));
+    if (files.size() < kLinuxIconSetSizes.size()) {
+        job.folder->setFailure(QStringLiteral("the pictures could not be encoded"));
+        return;
+    }
+    if (WriteOutputFolder(context, *job.folder, files))
+        NotifyFinderOfChange(job.folder->target());
+}
+
+} // namespace
+
+QList<int> IconsetPixelSizes()
+{
+    QList<int> sizes;
+    for (const icns::IconsetSlot& slot : icns::IconsetSlots())
+        if (!sizes.contains(slot.pixels()))
+            sizes.append(slot.pixels());
+    return sizes;
+}
+
+std::optional<QMap<int, QImage>> MediaPicturesAt(const FileRef& item, const QList<int>& edges, QString* why)
+{
+    // An .iconset folder counts by its name, an icon file by its bytes, as
+    // for "Make Icon for Media".
+    std::optional<icns::IconFamily> family;
+    if (item.isDirectory() && item.name().toLower().endsWith(".iconset"))
+        family = IconFamilyFromIconsetFolder(item.path(), why);
+    else if (HoldsIconFamily(item.path()))
+        family = IconFamilyFromIcnsFile(item.path());
+    else {
+        PictureStatus status = PictureStatus::NotAPicture;
+        std::optional<QMap<int, QImage>> pictures = RenderMediaIconSizes(item.path(), edges, &status);
+        if (!pictures && why)
+            *why = statusText(status);
+        return pictures;
+    }
+    if (!family)
+        return std::nullopt;
+    return picturesOfFamily(*family, edges);
+}
+
+QByteArray IcoFromPictures(const QMap<int, QImage>& pictures)
+{
+    QVector<ico::IcoImage> images;
+    for (const QImage& picture : pictures)
+        images.append(ico::IcoImage{picture, {}});
+    return ico::WriteIco(images);
+}
+
+QVector<OutputDirectory::File> LinuxIconSetFiles(const QMap<int, QImage>& pictures, const QByteArray& iconName,
+                                                 const std::optional<QByteArray>& svg)
+{
+    if (pictures.isEmpty())
+        return {};
+    // The largest picture costs more to compress than all the others
+    // together, so it is encoded on a second core meanwhile.
+    QByteArray largest;
+    std::thread worker;
+    const bool apart = pictures.size() > 1 && std::thread::hardware_concurrency() > 1;
+    if (apart)
+        worker = std::thread([&largest, &pictures] { largest = icns::codec::EncodePng(pictures.last()); });
+    QVector<OutputDirectory::File> files;
+    icns::codec::PngEncoder encoder;
+    for (auto it = pictures.cbegin(); it != pictures.cend(); ++it) {
+        const QByteArray edge = QByteArray::number(it.key());
+        const bool last = std::next(it) == pictures.cend();
+        files.append({edge + 'x' + edge + "/apps/" + iconName + ".png",
+                      last && apart ? QByteArray() : encoder.encode(it.value())});
+    }
+    if (apart) {
+        worker.join();
+        files.last().bytes = largest;
+    }
+    for (const OutputDirectory::File& file : files)
+        if (file.bytes.isEmpty())
+            return {};
+    if (svg)
+        files.append({"scalable/apps/" + iconName + ".svg", *svg});
+    return files;
+}
+
+std::optional<QByteArray> SvgSourceOf(const FileRef& item)
+{
+    // Only a drawing is read whole.
+    const std::unique_ptr<QFile> file = OpenFileForReading(item);
+    const QByteArray format = file ? SniffPictureFormat(file->peek(1024), item.name()) : QByteArray();
+    if ((format != "svg" && format != "svgz") || file->size() > kMaxSvgDocumentBytes)
+        return std::nullopt;
+    std::optional<QByteArray> document = SvgDocument(file->readAll());
+    if (!document || !document->contains("<svg"))
+        return std::nullopt;
+    return document;
+}
+
+QVector<OutputDirectory::File> IconsetFiles(const QMap<int, QImage>& pictures)
+{
+    QVector<OutputDirectory::File> files;
+    QMap<int, QByteArray> encoded;
+    icns::codec::PngEncoder encoder;
+    for (const icns::IconsetSlot& slot : icns::IconsetSlots()) {
+        QByteArray& png = encoded[slot.pixels()];
+        if (png.isEmpty())
+            png = encoder.encode(pictures.value(slot.pixels()));
+        if (png.isEmpty())
+            return {};
+        files.append({slot.name, png});
+    }
+    return files;
+}
+
+void MakeWindowsIconForMedia(CommandContext& context, const CommandRequest& request, const CommandSettings& settings)
+{
+    RunMakeIconLoop(context, request, settings, MakeIconWork{&icoOutputName, &fillIco, false});
+}
+
+void MakeLinuxIconSetForMedia(CommandContext& context, const CommandRequest& request, const CommandSettings& settings)
+{
+    RunMakeIconLoop(context, request, settings, MakeIconWork{&iconSetOutputName, &fillIconSet, false, true});
+}
+
+} // namespace pictomat
