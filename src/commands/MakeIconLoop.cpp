@@ -153,7 +153,8 @@ bool outputWritten(CommandContext& context, OutputFile::Result result)
         fileExists(context);
         break;
     case OutputFile::Result::NotTrashed:
-        outputFileFailure(context);
+        ShowStandardAlert(context, QStringLiteral("The output file could not be created."),
+                          QStringLiteral("The old file of the same name could not be moved to the Trash and was kept."));
         break;
     case OutputFile::Result::Failed:
         break;
@@ -238,12 +239,11 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
             ShowStandardAlert(context, QStringLiteral("An icon for the file could not be found."));
             return;
         }
-        const QByteArray itemName = item.name();
-        if (itemName.isEmpty())
+        const QByteArray outputName = work.outputName(OutputBaseName(item), request, settings);
+        if (outputName.isEmpty()) {
+            ShowStandardAlert(context, QStringLiteral("The output file could not be created."));
             return;
-        const QByteArray outputName = work.outputName(itemName, request, settings);
-        if (outputName.isEmpty())
-            return;
+        }
         const FileRef folder = ResolveOutputFolder(item, settings.folders);
         OutputFile output;
         OutputDirectory folderOutput;

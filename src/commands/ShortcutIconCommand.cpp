@@ -1,18 +1,15 @@
 #include "commands/ShortcutIconCommand.h"
 
 #include "commands/CommandServices.h"
-
 #include "commands/SiteIcon.h"
-#include "files/ResourceFork.h"
+#include "commands/WebLocationFile.h"
 #include "output/StringUtils.h"
 #include "platform/CustomIcons.h"
 #include "web/HtmlHead.h"
 #include "web/HttpClient.h"
 
-#include <QStringDecoder>
+#include <QDeadlineTimer>
 #include <QUrl>
-
-#include <algorithm>
 
 namespace pictomat {
 
@@ -29,42 +26,12 @@ const QString kIconNotCopied = QStringLiteral("The shortcut icon image could not
 // The path buffer of the recognition step holds 1024 bytes with its zero.
 constexpr qsizetype kPathBufferBytes = 1024;
 
-// A web location: the item's path as text, as a file URL, its extension "webloc".
-bool IsWebLocation(const FileRef& item)
+// Only an item whose path makes text and a file URL within the path buffer
+// of 1024 bytes (its zero included) is looked at.
+bool HasUsablePath(const FileRef& item)
 {
     const std::optional<QString> path = stringWithFSRef(&item);
-    if (!path || item.path().size() + 1 > kPathBufferBytes)
-        return false;
-    const QUrl url = QUrl::fromLocalFile(*path);
-    if (!url.isValid())
-        return false;
-    const QString name = url.fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return false;
-    return name.mid(dot + 1).compare(QLatin1String("webloc"), Qt::CaseInsensitive) == 0;
-}
-
-// The first `url ` resource of the item's own fork, read up to
-// its first zero byte, as UTF-8 text.
-std::optional<QString> ReadWebLocationAddress(const FileRef& item)
-{
-    std::optional<QByteArray> fork = ResourceFork::readResourceFork(item);
-    if (!fork)
-        return std::nullopt;
-    const std::optional<ResourceFork::ResourceMap> map = ResourceFork::ResourceMap::open(std::move(*fork));
-    if (!map || map->count1Resources(ResourceFork::kUrlType) <= 0)
-        return std::nullopt;
-    const std::optional<QByteArray> resource = map->get1IndResource(ResourceFork::kUrlType, 1);
-    if (!resource || resource->isEmpty())
-        return std::nullopt;
-    const qsizetype zero = resource->indexOf('\0');
-    const QByteArray bytes = zero < 0 ? *resource : resource->left(zero);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        return std::nullopt;
-    return text;
+    return path && item.path().size() + 1 <= kPathBufferBytes && QUrl::fromLocalFile(*path).isValid();
 }
 
 void Fail(CommandContext& context, const QString& message)
@@ -75,16 +42,22 @@ void Fail(CommandContext& context, const QString& message)
 
 // Fetches the page of one web location whose address has been read, finds its
 // icon and sets it; every failure ends with its alert. The first icon address
-// that gives a picture wins.
+// that gives a picture wins. The page and every icon tried share one
+// deadline, and a stop asked for while they download ends the item at once,
+// without an alert: the user knows.
 void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString& address)
 {
     context.desktop.log(QStringLiteral("Webloc Link = ") + address);
 
+    const FetchBudget budget{QDeadlineTimer(HttpClient::webLocationDeadlineMs()),
+                             [&context] { return !context.progress || context.progress->keepWaiting(); }};
     const HttpClient client;
     const QUrl pageAddress(address, QUrl::StrictMode);
     std::optional<HttpResponse> page;
     if (pageAddress.isValid() && !pageAddress.isEmpty())
-        page = client.get(pageAddress, HttpClient::kPageCap, Requester::User);
+        page = client.get(pageAddress, HttpClient::kPageCap, Requester::User, budget);
+    if (budget.stopped())
+        return;
     if (!page)
         return Fail(context, kPageNotDownloaded);
 
@@ -103,9 +76,13 @@ void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString
     const Requester requester = page->fromLocalNetwork ? Requester::LocalPage : Requester::PublicPage;
     QImage picture;
     for (const QUrl& iconAddress : iconAddresses) {
+        if (budget.deadline.hasExpired())
+            break;
         context.desktop.log(QStringLiteral("The shortcut icon is located at: ")
                             + iconAddress.toString(QUrl::FullyEncoded));
-        const std::optional<HttpResponse> icon = client.get(iconAddress, HttpClient::kIconCap, requester);
+        const std::optional<HttpResponse> icon = client.get(iconAddress, HttpClient::kIconCap, requester, budget);
+        if (budget.stopped())
+            return;
         picture = icon ? DecodeShortcutIconPicture(icon->body) : QImage();
         if (!picture.isNull())
             break;
@@ -127,16 +104,15 @@ void AddShortcutIconsCommand(CommandContext& context, const CommandRequest& requ
 void AddShortcutIcons(CommandContext& context, const SelectedItems& selection)
 {
     ForEachItem(context, selection, [&context](const FileRef& item) {
-        if (!IsWebLocation(item)) {
-            ShowStandardAlert(context, kNotWebLocation);
-            return;
+        const WebLocation location = HasUsablePath(item) ? ReadWebLocation(item) : WebLocation();
+        switch (location.kind) {
+        case WebLocation::Kind::NotOne:
+            return ShowStandardAlert(context, kNotWebLocation);
+        case WebLocation::Kind::NoAddress:
+            return ShowStandardAlert(context, kLocationNotFound);
+        case WebLocation::Kind::Address:
+            return AddShortcutIcon(context, item, location.address);
         }
-        const std::optional<QString> address = ReadWebLocationAddress(item);
-        if (!address) {
-            ShowStandardAlert(context, kLocationNotFound);
-            return;
-        }
-        AddShortcutIcon(context, item, *address);
     });
 }
 

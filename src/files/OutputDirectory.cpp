@@ -332,25 +332,32 @@ OutputFile::Result OutputDirectory::commit(QString* error)
             setError(error, kNotReplaceable);
             return OutputFile::Result::Failed;
         }
-        const bool ours = S_ISDIR(st.st_mode) && IsPictomatOutputFolder(path);
+        // An earlier output folder of ours that nobody changed since holds
+        // nothing of the user's: it is swapped for the new one in one step
+        // and removed, with no Trash entry for every run.
+        if (S_ISDIR(st.st_mode) && IsPictomatOutputFolder(path)) {
+            if (::renameat2(AT_FDCWD, m_temp.constData(), AT_FDCWD, path.constData(), RENAME_EXCHANGE) == 0) {
+                discard();  // the old folder has the temporary name now
+                SyncFolder(m_folder);
+                return OutputFile::Result::Written;
+            }
+            // No exchange on this file system: the old one goes first.
+            const UniqueFd folder(::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!folder.valid() || !removeTree(folder.get(), m_target.name())) {
+                setError(error, QStringLiteral("the earlier folder could not be removed"));
+                return OutputFile::Result::Failed;
+            }
+            continue;
+        }
         QString trashError;
         const TrashResult trashed = MoveToTrash(path, &trashError);
         if (trashed == TrashResult::Moved)
             continue;  // the name is free now
-        if (!ours) {
-            setError(error, trashed == TrashResult::NotSupported
-                                ? kNoTrash
-                                : QStringLiteral("the folder that has that name could not be moved to the Trash: %1")
-                                      .arg(trashError));
-            return trashed == TrashResult::NotSupported ? OutputFile::Result::NoTrash
-                                                        : OutputFile::Result::NotTrashed;
-        }
-        // Our own earlier output, on a file system without a Trash.
-        const UniqueFd folder(::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!folder.valid() || !removeTree(folder.get(), m_target.name())) {
-            setError(error, QStringLiteral("the earlier folder could not be removed"));
-            return OutputFile::Result::Failed;
-        }
+        setError(error, trashed == TrashResult::NotSupported
+                            ? kNoTrash
+                            : QStringLiteral("the folder that has that name could not be moved to the Trash: %1")
+                                  .arg(trashError));
+        return trashed == TrashResult::NotSupported ? OutputFile::Result::NoTrash : OutputFile::Result::NotTrashed;
     }
     setError(error, QStringLiteral("the name keeps changing"));
     return OutputFile::Result::Failed;

@@ -13,12 +13,10 @@ namespace pictomat {
 
 namespace {
 
-bool replaceable(const struct stat& st)
-{
-    return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
-}
+// How often a name is looked at again when it changed between two steps:
+// enough for every writer of the same name to finish once in between.
+constexpr int kAttempts = 16;
 
-const QString kNotReplaceable = QStringLiteral("a folder or special file has that name");
 const QString kNoTrash =
     QStringLiteral("a file that Pictomat did not write has that name, and its file system has no Trash");
 
@@ -46,36 +44,36 @@ OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QStr
         setError(error, QStringLiteral("there is no folder to write into"));
         return Begin::Failed;
     }
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
         struct stat st;
         if (::lstat(target.c_path(), &st) != 0) {
             if (errno != ENOENT) {
                 setError(error, SystemErrorText(errno));
                 return Begin::Failed;
             }
-            // O_EXCL and O_NOFOLLOW: a link or file put there meanwhile is
-            // never written through.
-            const UniqueFd fd(::open(target.c_path(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
-                                     0666));
-            if (!fd.valid()) {
+            // The empty output takes the name already marked as ours, so that
+            // a writer of the same name meanwhile never takes it for the
+            // user's; and never through a link or file put there meanwhile.
+            TemporaryFile fresh;
+            struct stat made;
+            if (!fresh.create(m_folder, error) || !fresh.write(QByteArray(), NewFileMode(), error))
+                return Begin::Failed;
+            MarkAsPictomatOutput(fresh.fd());
+            const bool known = ::fstat(fresh.fd(), &made) == 0;
+            if (!fresh.renameOnto(target.path(), false, error)) {
                 if (errno == EEXIST)
                     continue;
-                setError(error, SystemErrorText(errno));
                 return Begin::Failed;
             }
-            MarkAsPictomatOutput(fd.get());
-            struct stat made;
-            if (::fstat(fd.get(), &made) == 0) {
-                m_fresh = true;
-                m_freshDevice = made.st_dev;
-                m_freshInode = made.st_ino;
-            }
+            m_fresh = known;
+            m_freshDevice = made.st_dev;
+            m_freshInode = made.st_ino;
             return Begin::Fresh;
         }
         if (!mayReplace)
             return Begin::Exists;
-        if (!replaceable(st)) {
-            setError(error, kNotReplaceable);
+        if (!IsReplaceable(st.st_mode)) {
+            setError(error, NotReplaceableReason());
             return Begin::Failed;
         }
         if (!IsPictomatOutput(target.path()) && !CanMoveToTrash(target.path())) {
@@ -128,7 +126,7 @@ OutputFile::Result OutputFile::commit(QString* error)
 {
     const QByteArray& path = m_target.path();
     bool displaced = false;
-    for (int attempt = 0; attempt < 4; ++attempt) {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
         struct stat st;
         if (::lstat(path.constData(), &st) != 0) {
             if (errno != ENOENT) {
@@ -141,15 +139,17 @@ OutputFile::Result OutputFile::commit(QString* error)
                 continue;  // something took the name meanwhile: look again
             return Result::Failed;
         }
-        if (!replaceable(st)) {
-            setError(error, kNotReplaceable);
+        if (!IsReplaceable(st.st_mode)) {
+            setError(error, NotReplaceableReason());
             return Result::Failed;
         }
         const bool ourFreshFile = m_fresh && st.st_dev == m_freshDevice && st.st_ino == m_freshInode;
-        const bool ours = IsPictomatOutput(path);
         displaced = displaced || !ourFreshFile;
-        // An empty file of ours holds nothing worth a place in the Trash.
-        if ((ours || ourFreshFile) && S_ISREG(st.st_mode) && st.st_size == 0) {
+        // An output of ours that nobody changed since (an earlier run's, or
+        // one that another writer of the same name just finished) is
+        // replaced in one step: nothing of the user's is in it, and it
+        // deserves no place in the Trash.
+        if (ourFreshFile || IsPictomatOutput(path)) {
             if (!m_temp.renameOnto(path, true, error))
                 return Result::Failed;
             break;
@@ -158,17 +158,13 @@ OutputFile::Result OutputFile::commit(QString* error)
         const TrashResult trashed = MoveToTrash(path, &trashError);
         if (trashed == TrashResult::Moved)
             continue;  // the name is free now
-        if (!ours) {
-            setError(error, trashed == TrashResult::NotSupported ? kNoTrash
-                                                           : QStringLiteral("the file that has that name could not "
-                                                                            "be moved to the Trash: %1")
-                                                                 .arg(trashError));
-            return trashed == TrashResult::NotSupported ? Result::NoTrash : Result::NotTrashed;
+        if (trashed == TrashResult::NotSupported) {
+            setError(error, kNoTrash);
+            return Result::NoTrash;
         }
-        // Our own earlier output, on a file system without a Trash.
-        if (!m_temp.renameOnto(path, true, error))
-            return Result::Failed;
-        break;
+        setError(error, QStringLiteral("the file that has that name could not be moved to the Trash: %1")
+                            .arg(trashError));
+        return Result::NotTrashed;
     }
     if (m_temp.isOpen()) {
         setError(error, QStringLiteral("the name keeps changing"));

@@ -12,11 +12,13 @@ namespace pictomat {
 
 // One output file of a command, written so that nothing of the user's is
 // lost: the new contents are made whole in a TemporaryFile beside the name,
-// and only then take the name. A file that held the name goes to the user's
-// Trash (GIO, so file managers can restore it). Where its file system has no
-// Trash, only a file Pictomat wrote itself is replaced: such files carry the
-// extended attribute "user.pictomat.output" recording their inode, size and
-// modification time, so a file edited since no longer counts as ours.
+// and only then take the name. Pictomat's own outputs carry the extended
+// attribute "user.pictomat.output" recording their inode, size and
+// modification time, so a file edited since no longer counts as ours. Such an
+// output of ours is replaced in one step, without a Trash entry (so re-runs
+// and concurrent writers of the same name never fill the Trash or fail); any
+// other file that held the name goes to the user's Trash (GIO, so file
+// managers can restore it), and where its file system has no Trash it stays.
 class OutputFile {
 public:
     OutputFile() = default;

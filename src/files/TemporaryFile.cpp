@@ -109,6 +109,16 @@ QString SystemErrorText(int code)
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
+bool IsReplaceable(mode_t mode)
+{
+    return S_ISREG(mode) || S_ISLNK(mode);
+}
+
+QString NotReplaceableReason()
+{
+    return QStringLiteral("a folder or special file has that name");
+}
+
 mode_t NewFileMode()
 {
     // Read once: the umask is the process's and nothing here changes it.
@@ -216,6 +226,15 @@ bool TemporaryFile::renameOnto(const QByteArray& target, bool replace, QString* 
     if (m_path.isEmpty()) {
         if (error)
             *error = QStringLiteral("nothing was written");
+        return false;
+    }
+    // rename(2) takes the place of a device node or a FIFO as readily as of
+    // a file: run as root against /dev/null it would replace the machine's.
+    struct stat st;
+    if (replace && ::lstat(target.constData(), &st) == 0 && !IsReplaceable(st.st_mode)) {
+        if (error)
+            *error = NotReplaceableReason();
+        errno = EEXIST;
         return false;
     }
     // Renamed while still open and locked, so that no sweep can take it in between.

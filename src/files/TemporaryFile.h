@@ -33,9 +33,11 @@ public:
     bool write(const QByteArray& bytes, mode_t mode, QString* error);
     // Flushes the file's contents and attributes to the disk.
     bool sync(QString* error);
-    // Gives the file the name `target`. With `replace`, whatever has that
-    // name goes (a link is replaced, never written through); without it, a
-    // taken name fails with errno EEXIST and is left alone.
+    // Gives the file the name `target`. With `replace`, a regular file or a
+    // symbolic link that has the name goes (the link itself, never what it
+    // points to), while a folder, FIFO, device or socket stays and the rename
+    // fails (errno EEXIST, error NotReplaceableReason()); without `replace`,
+    // any taken name fails with errno EEXIST and is left alone.
     bool renameOnto(const QByteArray& target, bool replace, QString* error);
     // Removes the file now.
     void discard();
@@ -50,6 +52,11 @@ private:
 // only regular files of this user, and only when their lock can be taken.
 void RemoveAbandonedTemporaryFiles(const QByteArray& folder);
 
+// Whether a new file may take the place of what has this mode: a regular
+// file or a symbolic link. Folders and special files are never replaced.
+bool IsReplaceable(mode_t mode);
+// Why a name is not replaced: "a folder or special file has that name".
+QString NotReplaceableReason();
 // Whether a name has the shape of our temporary files (and folders).
 bool IsTemporaryName(const char* name);
 // rename(2) that leaves a taken name alone (errno EEXIST), even where the

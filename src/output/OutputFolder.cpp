@@ -3,6 +3,7 @@
 #include "files/Paths.h"
 
 #include <QFile>
+#include <QStorageInfo>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -283,6 +284,16 @@ int16_t RenameItem(FileRef* item, const QByteArray& newName)
     }
     *item = FileRef(target);
     return kNoErr;
+}
+
+QByteArray OutputBaseName(const FileRef& item)
+{
+    const QByteArray name = item.name();
+    if (!name.isEmpty() || item.path() != "/")
+        return name;
+    QByteArray label = QFile::encodeName(QStorageInfo(QStringLiteral("/")).name().trimmed());
+    label.replace('/', ':');
+    return label.isEmpty() ? QByteArrayLiteral("Root") : label;
 }
 
 QByteArray IcnsOutputName(const QByteArray& itemName)

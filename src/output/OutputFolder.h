@@ -43,6 +43,11 @@ int16_t GetParentFolder(const FileRef& item, FileRef* parent);
 // the new name is never replaced (kDupFNErr); the same name is a no-op.
 int16_t RenameItem(FileRef* item, const QByteArray& newName);
 
+// What an item's outputs are named after: its full name as stored; the root
+// folder, which has none, is named by its volume's label, or "Root" when it
+// has none (a "/" in a label becomes ":", as the Finder shows it).
+QByteArray OutputBaseName(const FileRef& item);
+
 // Output names, built from the item's own bytes; nothing is trimmed or replaced.
 QByteArray IcnsOutputName(const QByteArray& itemName);
 QByteArray ExportOutputName(const QByteArray& itemName, const QString& extension,

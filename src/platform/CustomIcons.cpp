@@ -6,6 +6,7 @@
 #include "files/GObjectPtr.h"
 #include "files/Paths.h"
 #include "platform/CustomIconsDirectory.h"
+#include "platform/DesktopLinkIcon.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -118,11 +119,14 @@ bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
         setError(error, QStringLiteral("There is no picture to use as the icon."));
         return false;
     }
-    // Checked first, so that a folder whose .directory cannot be edited gets nothing at all.
+    // Checked first, so that a folder whose .directory (or a desktop link
+    // that) cannot be edited gets nothing at all.
     if (isFolder && !FolderIconKeyEditable(item)) {
         setError(error, kDirectoryNotEditable);
         return false;
     }
+    if (!isFolder && DesktopLinkIcon::check(item, error) == DesktopLinkIcon::Edit::Failed)
+        return false;
     // A folder's .directory needs no metadata service: Dolphin and
     // PCManFM-Qt show the icon without GVfs.
     const bool metadata = FileMetadata::writable(item);
@@ -141,6 +145,9 @@ bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
     }
     if (isFolder && !SetFolderIconKey(item, iconBytes, error))
         return false;
+    if (!isFolder && DesktopLinkIcon::set(item, iconBytes, QFile::encodeName(iconsFolder()), error)
+                         == DesktopLinkIcon::Edit::Failed)
+        return false;
     // An open view repaints the item only when told that it changed.
     TouchForFileManagers(item);
     return true;
@@ -157,10 +164,15 @@ bool removeCustomIcon(const FileRef& item, QString* error)
         setError(error, kDirectoryNotEditable);
         return false;
     }
+    if (!isFolder && DesktopLinkIcon::check(item, error) == DesktopLinkIcon::Edit::Failed)
+        return false;
     // Without a metadata service a folder's icon is its .directory's alone.
     if ((!isFolder || FileMetadata::writable(item)) && !ClearCustomIconMetadata(item, error))
         return false;
     if (isFolder && !RemoveFolderIconKey(item, error))
+        return false;
+    if (!isFolder && DesktopLinkIcon::remove(item, QFile::encodeName(iconsFolder()), error)
+                         == DesktopLinkIcon::Edit::Failed)
         return false;
     TouchForFileManagers(item);
     return true;

@@ -2,6 +2,7 @@
 
 #include "files/FileIO.h"
 #include "files/UniqueFd.h"
+#include "platform/DesktopEntryText.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +15,8 @@ namespace pictomat {
 namespace {
 
 constexpr qint64 kMaxDirectoryFileBytes = 4 * 1024 * 1024;
-const QByteArray kDesktopEntryGroup("[Desktop Entry]");
+const QByteArray kDesktopEntry("Desktop Entry");
+const QByteArray kDesktopEntryGroup("[" + kDesktopEntry + "]");
 // The first line of a .directory file that exists only for our icon.
 const QByteArray kMadeHereMark("# Made by Pictomat for this folder's custom icon\n");
 
@@ -25,133 +27,25 @@ void setError(QString* error, const QString& text)
 }
 
 
-QList<QByteArray> splitKeepingEnds(const QByteArray& text)
-{
-    QList<QByteArray> lines;
-    qsizetype from = 0;
-    while (from < text.size()) {
-        const qsizetype nl = text.indexOf('\n', from);
-        const qsizetype to = nl < 0 ? text.size() : nl + 1;
-        lines.append(text.mid(from, to - from));
-        from = to;
-    }
-    return lines;
-}
-
-bool isGroupHeader(const QByteArray& line)
-{
-    const QByteArray t = line.trimmed();
-    return t.startsWith('[') && t.endsWith(']');
-}
-
-// The key of an entry line ("Icon" for "Icon = x"), empty for anything else.
-QByteArray entryKey(const QByteArray& line)
-{
-    const QByteArray t = line.trimmed();
-    if (t.isEmpty() || t.startsWith('#') || isGroupHeader(t))
-        return {};
-    const qsizetype eq = t.indexOf('=');
-    return eq < 0 ? QByteArray() : t.left(eq).trimmed();
-}
-
-QByteArray entryValue(const QByteArray& line)
-{
-    const QByteArray t = line.trimmed();
-    const QByteArray raw = t.mid(t.indexOf('=') + 1).trimmed();
-    QByteArray value;
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        if (raw[i] != '\\' || i + 1 == raw.size()) {
-            value += raw[i];
-            continue;
-        }
-        const char c = raw[++i];
-        value += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c == 's' ? ' ' : c;
-    }
-    return value;
-}
-
-QByteArray escapedValue(const QByteArray& value)
-{
-    QByteArray out;
-    for (const char c : value) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-QByteArray lineEnd(const QByteArray& line)
-{
-    return line.endsWith("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
-}
-
 QByteArray withIconKey(const QByteArray& content, const QByteArray& iconPath, bool newFile)
 {
-    QList<QByteArray> lines = splitKeepingEnds(content);
+    if (const std::optional<QByteArray> edited = DesktopEntryText::WithValue(content, kDesktopEntry, "Icon", iconPath))
+        return *edited;
+    // No [Desktop Entry] yet: it goes before the first group, or after the rest.
+    const QByteArray group = kDesktopEntryGroup + "\nIcon=" + DesktopEntryText::Escaped(iconPath) + '\n';
+    QList<QByteArray> lines = DesktopEntryText::Lines(content);
     if (!lines.isEmpty() && !lines.last().endsWith('\n'))
         lines.last() += '\n';
-    const QByteArray entry = "Icon=" + escapedValue(iconPath);
-    bool inGroup = false;
-    qsizetype insertAt = -1;
-    qsizetype firstHeader = -1;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (isGroupHeader(lines[i])) {
-            if (firstHeader < 0)
-                firstHeader = i;
-            inGroup = lines[i].trimmed() == kDesktopEntryGroup;
-            if (inGroup)
-                insertAt = i + 1;
-            continue;
-        }
-        if (!inGroup)
-            continue;
-        if (entryKey(lines[i]) == "Icon") {
-            lines[i] = entry + lineEnd(lines[i]);
+        if (DesktopEntryText::GroupOf(lines[i])) {
+            lines.insert(i, group + '\n');
             return lines.join();
         }
-        if (!lines[i].trimmed().isEmpty())
-            insertAt = i + 1;
     }
-    if (insertAt >= 0) {
-        lines.insert(insertAt, entry + '\n');
-        return lines.join();
-    }
-    QByteArray group = kDesktopEntryGroup + '\n' + entry + '\n';
-    if (firstHeader < 0) {
-        const QByteArray head = lines.join();
-        if (newFile)
-            return kMadeHereMark + group;
-        return head + (head.trimmed().isEmpty() ? QByteArray() : QByteArray("\n")) + group;
-    }
-    lines.insert(firstHeader, group + '\n');
-    return lines.join();
-}
-
-// Takes out the Icon lines of [Desktop Entry]. Returns nothing when no such
-// line was there.
-std::optional<QByteArray> withoutIconKey(const QByteArray& content)
-{
-    QList<QByteArray> lines = splitKeepingEnds(content);
-    bool inGroup = false;
-    bool removed = false;
-    for (qsizetype i = 0; i < lines.size();) {
-        if (isGroupHeader(lines[i]))
-            inGroup = lines[i].trimmed() == kDesktopEntryGroup;
-        else if (inGroup && entryKey(lines[i]) == "Icon") {
-            lines.removeAt(i);
-            removed = true;
-            continue;
-        }
-        ++i;
-    }
-    if (!removed)
-        return std::nullopt;
-    return lines.join();
+    const QByteArray head = lines.join();
+    if (newFile)
+        return kMadeHereMark + group;
+    return head + (head.trimmed().isEmpty() ? QByteArray() : QByteArray("\n")) + group;
 }
 
 // The folder's .directory: nothing when it is missing (*missing) or cannot
@@ -233,7 +127,7 @@ bool RemoveFolderIconKey(const FileRef& folder, QString* error)
             setError(error, QStringLiteral("The folder's .directory is not a regular file that can be read."));
         return missing;
     }
-    const std::optional<QByteArray> updated = withoutIconKey(*old);
+    const std::optional<QByteArray> updated = DesktopEntryText::WithoutKey(*old, kDesktopEntry, "Icon");
     if (!updated)
         return true;
     // A file we made that held nothing but the key goes away with it; one the
@@ -253,14 +147,7 @@ std::optional<QByteArray> FolderIconKey(const FileRef& folder)
     const std::optional<QByteArray> directory = readDirectoryFile(directoryFilePath(folder), false, &missing);
     if (!directory)
         return std::nullopt;
-    bool inGroup = false;
-    for (const QByteArray& line : splitKeepingEnds(*directory)) {
-        if (isGroupHeader(line))
-            inGroup = line.trimmed() == kDesktopEntryGroup;
-        else if (inGroup && entryKey(line) == "Icon")
-            return entryValue(line);
-    }
-    return std::nullopt;
+    return DesktopEntryText::Value(*directory, kDesktopEntry, "Icon");
 }
 
 } // namespace pictomat

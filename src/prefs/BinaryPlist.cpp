@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
-#include <optional>
 
 // Binary property lists (written by tools that prefer them, or by a
 // preference file synchronised from elsewhere) are read through libplist and
@@ -21,9 +20,6 @@ namespace pictomat::prefs::plist {
 namespace {
 
 using Opaque = PreferenceStore::OpaqueValue;
-
-// Nesting beyond this is no settings file; it is refused rather than walked.
-constexpr int kMaxDepth = 512;
 
 struct PlistDeleter {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
@@ -75,66 +71,6 @@ QByteArray libplistElement(plist_t node)
     return xml.mid(start + 1, end - start - 1).trimmed();
 }
 
-// An unsigned big-endian number of `size` bytes at `at`, when it lies inside.
-std::optional<uint64_t> bigEndian(const QByteArray& bytes, uint64_t at, uint64_t size)
-{
-    if (size == 0 || size > 8 || at > uint64_t(bytes.size()) || size > uint64_t(bytes.size()) - at)
-        return std::nullopt;
-    uint64_t n = 0;
-    for (uint64_t i = 0; i < size; ++i)
-        n = (n << 8) | uint8_t(bytes[qsizetype(at + i)]);
-    return n;
-}
-
-// libplist aborts the whole program (an assertion) when it is asked for a
-// dictionary key that holds a NUL, so such a file is found damaged before it
-// gets there: every text object is looked at through the offset table. No
-// setting is text with a NUL, and XML could not hold one anyway.
-bool holdsTextWithNul(const QByteArray& bytes)
-{
-    constexpr uint64_t kTrailer = 32;
-    if (uint64_t(bytes.size()) < 8 + kTrailer)
-        return false;  // too short to be read at all; libplist says so
-    const uint64_t trailer = uint64_t(bytes.size()) - kTrailer;
-    const uint64_t offsetSize = uint8_t(bytes[qsizetype(trailer + 6)]);
-    const std::optional<uint64_t> count = bigEndian(bytes, trailer + 8, 8);
-    const std::optional<uint64_t> table = bigEndian(bytes, trailer + 24, 8);
-    if (!count || !table || offsetSize == 0 || offsetSize > 8 || *count > uint64_t(bytes.size()))
-        return false;
-    for (uint64_t i = 0; i < *count; ++i) {
-        const std::optional<uint64_t> at = bigEndian(bytes, *table + i * offsetSize, offsetSize);
-        if (!at || *at >= trailer)
-            continue;  // libplist finds no object there either
-        const uint8_t marker = uint8_t(bytes[qsizetype(*at)]);
-        const unsigned kind = marker >> 4;
-        if (kind != 0x5 && kind != 0x6)
-            continue;  // neither ASCII nor UTF-16 text
-        uint64_t length = marker & 0x0F;
-        uint64_t start = *at + 1;
-        if (length == 0x0F) {
-            // The length follows as an integer object of 1, 2, 4 or 8 bytes.
-            const std::optional<uint64_t> intMarker = bigEndian(bytes, start, 1);
-            if (!intMarker || (*intMarker >> 4) != 0x1 || (*intMarker & 0x0F) > 3)
-                continue;
-            const uint64_t width = uint64_t(1) << (*intMarker & 0x0F);
-            const std::optional<uint64_t> n = bigEndian(bytes, start + 1, width);
-            if (!n)
-                continue;
-            length = *n;
-            start += 1 + width;
-        }
-        const uint64_t unit = kind == 0x6 ? 2 : 1;
-        if (length > trailer || start > trailer || length * unit > trailer - start)
-            continue;
-        for (uint64_t j = 0; j < length; ++j) {
-            const qsizetype first = qsizetype(start + j * unit);
-            if (bytes[first] == 0 && (unit == 1 || bytes[first + 1] == 0))
-                return true;
-        }
-    }
-    return false;
-}
-
 class BinaryReader {
 public:
     ParseResult run(const QByteArray& bytes)
@@ -144,8 +80,9 @@ public:
             result.error = QStringLiteral("the binary property list is too large");
             return result;
         }
-        if (holdsTextWithNul(bytes)) {
-            result.error = QStringLiteral("the binary property list holds text with a NUL character");
+        // libplist is safe only on a sound structure (see BinaryPlistCheck.cpp).
+        if (const QString why = CheckBinaryStructure(bytes); !why.isEmpty()) {
+            result.error = why;
             return result;
         }
         plist_t raw = nullptr;
@@ -273,8 +210,6 @@ private:
     // nested values on lines of their own, indented like the rest of the file.
     bool appendElement(QByteArray& out, plist_t node, int depth)
     {
-        if (depth > kMaxDepth)
-            return fail(QStringLiteral("the binary property list nests deeper than %1 levels").arg(kMaxDepth));
         const QByteArray indent(depth + 1, '\t');
         switch (plist_get_node_type(node)) {
         case PLIST_BOOLEAN:
@@ -340,10 +275,17 @@ private:
                 return true;
             }
             out += "<array>\n";
+            // By iterator: libplist finds an item by index only by walking
+            // the items before it, which made a long array take seconds.
+            plist_array_iter raw = nullptr;
+            plist_array_new_iter(node, &raw);
+            const Malloced<void> iter(raw);
             for (uint32_t i = 0; i < size; ++i) {
+                plist_t item = nullptr;
+                plist_array_next_item(node, raw, &item);
                 out += indent + '\t';
-                if (!appendElement(out, plist_array_get_item(node, i), depth + 1))
-                    return false;
+                if (!item || !appendElement(out, item, depth + 1))
+                    return item ? false : fail(QStringLiteral("the binary property list is damaged"));
                 out += '\n';
             }
             out += indent + "</array>";

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QVariant>
 
+#include <cstddef>
+#include <cstdint>
+
 namespace pictomat::prefs::plist {
 
 struct ParseResult {
@@ -25,6 +28,17 @@ ParseResult Parse(const QByteArray& bytes);
 ParseResult ParseXml(const QByteArray& bytes);
 ParseResult ParseBinary(const QByteArray& bytes);
 bool IsBinary(const QByteArray& bytes);
+
+// What a binary property list may hold before it is parsed: containers
+// nested at most this deep, and at most this many values once every
+// reference is unfolded (an object referred to twice counts twice).
+inline constexpr size_t kMaxBinaryDepth = 512;
+inline constexpr uint64_t kMaxBinaryValues = 65536;
+// Why a binary property list must not be parsed, or nothing when its
+// structure is sound: every offset and reference inside the file, no cycle,
+// no text holding a NUL, and the limits above. Time and memory linear in
+// the file's size, whatever it holds.
+QString CheckBinaryStructure(const QByteArray& bytes);
 
 // The property list text for a dictionary of such values, with the standard
 // DOCTYPE, keys in sorted order.

@@ -4,20 +4,16 @@
 #include "web/HttpExchange.h"
 #include "web/NetworkAddress.h"
 
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QTimer>
 
-#include <algorithm>
-#include <functional>
 
 namespace pictomat {
 
 namespace {
 
-constexpr int kDefaultTimeoutMs = 15000;
+constexpr int kDefaultDeadlineMs = 20000;
 const QByteArray kUserAgent = QByteArrayLiteral("Pictomat/1.0");
 
 void setError(QString* error, const QString& text)
@@ -31,23 +27,8 @@ bool IsWebScheme(const QUrl& url)
     return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
 }
 
-// Runs `loop` until it quits or the deadline passes; false on the deadline.
-bool RunUntil(QEventLoop& loop, const QDeadlineTimer& deadline, const std::function<bool()>& done)
-{
-    if (done())
-        return true;
-    if (deadline.hasExpired())
-        return false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(int(std::max<qint64>(1, deadline.remainingTime())));
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return done();
-}
-
 // The addresses a host name stands for, as the resolver gives them.
-std::optional<QList<QHostAddress>> Resolve(const QString& host, const QDeadlineTimer& deadline, QString* error)
+std::optional<QList<QHostAddress>> Resolve(const QString& host, const FetchBudget& budget, QString* error)
 {
     QHostAddress literal;
     if (literal.setAddress(host))
@@ -59,9 +40,10 @@ std::optional<QList<QHostAddress>> Resolve(const QString& host, const QDeadlineT
         answer = info;
         loop.quit();
     });
-    if (!RunUntil(loop, deadline, [&] { return answer.has_value(); })) {
+    if (!WaitWithin(budget, [&] { return answer.has_value(); }, loop)) {
         QHostInfo::abortHostLookup(id);
-        setError(error, QStringLiteral("no address for %1 in time").arg(host));
+        setError(error, budget.stopped() ? QStringLiteral("stopped")
+                                         : QStringLiteral("no address for %1 in time").arg(host));
         return std::nullopt;
     }
     if (answer->error() != QHostInfo::NoError || answer->addresses().isEmpty()) {
@@ -78,17 +60,15 @@ bool IsRedirect(int status)
 
 } // namespace
 
-int HttpClient::defaultTimeoutMs()
+int HttpClient::webLocationDeadlineMs()
 {
     bool ok = false;
     const int fromEnvironment = qEnvironmentVariableIntValue("PICTOMAT_HTTP_TIMEOUT_MS", &ok);
-    return ok && fromEnvironment > 0 ? fromEnvironment : kDefaultTimeoutMs;
+    return ok && fromEnvironment > 0 ? fromEnvironment : kDefaultDeadlineMs;
 }
 
-HttpClient::HttpClient(int timeoutMs) : m_timeoutMs(timeoutMs > 0 ? timeoutMs : kDefaultTimeoutMs) {}
-
 std::optional<HttpResponse> HttpClient::get(const QUrl& url, qint64 maxBytes, Requester requester,
-                                            QString* error) const
+                                            const FetchBudget& budget, QString* error) const
 {
     if (!url.isValid() || url.isRelative()) {
         setError(error, QStringLiteral("not an absolute address"));
@@ -98,7 +78,7 @@ std::optional<HttpResponse> HttpClient::get(const QUrl& url, qint64 maxBytes, Re
     if (url.scheme() == QLatin1String("file") && requester == Requester::User)
         return getFile(url, maxBytes, error);
     if (IsWebScheme(url))
-        return getNetwork(url, maxBytes, requester, error);
+        return getNetwork(url, maxBytes, requester, budget, error);
     setError(error, QStringLiteral("refused scheme ") + url.scheme());
     return std::nullopt;
 }
@@ -118,15 +98,14 @@ std::optional<HttpResponse> HttpClient::getFile(const QUrl& url, qint64 maxBytes
 }
 
 std::optional<HttpResponse> HttpClient::getNetwork(const QUrl& url, qint64 maxBytes, Requester requester,
-                                                   QString* error) const
+                                                   const FetchBudget& budget, QString* error) const
 {
-    const QDeadlineTimer deadline(m_timeoutMs);
     // Once a hop is served from the public internet, nothing after it may
     // lead back inside.
     bool mayReachLocal = requester != Requester::PublicPage;
     QUrl current = url;
     for (int redirects = 0;; ++redirects) {
-        const std::optional<QList<QHostAddress>> addresses = Resolve(current.host(), deadline, error);
+        const std::optional<QList<QHostAddress>> addresses = Resolve(current.host(), budget, error);
         if (!addresses)
             return std::nullopt;
         bool refused = false;
@@ -137,7 +116,9 @@ std::optional<HttpResponse> HttpClient::getNetwork(const QUrl& url, qint64 maxBy
                 refused = true;
                 continue;
             }
-            HttpExchange attempt = ExchangeOnce(current, address, maxBytes, deadline, kUserAgent, error);
+            if (budget.stopped() || budget.deadline.hasExpired())
+                break;
+            HttpExchange attempt = ExchangeOnce(current, address, maxBytes, budget, kUserAgent, error);
             if (!attempt.reached)
                 continue;
             mayReachLocal = mayReachLocal && local;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUrl>
 
+#include "web/FetchBudget.h"
+
 #include <optional>
 
 namespace pictomat {
@@ -31,36 +33,32 @@ struct HttpResponse {
 };
 
 // Fetches one address synchronously: a local event loop runs until the answer
-// ends, the size cap is passed or the time-out strikes. Nothing is cached;
-// redirects are followed here (at most 10, http and https only, never from
-// https to http), each hop's host resolved and checked before it is connected
-// to, and the connection made to the checked address itself. The body is read
-// as it arrives through a bounded socket buffer, and chunked, gzip and deflate
-// bodies are undone under the same cap (see HttpExchange.h), so no encoding
-// makes the program hold more than the cap. Only 2xx answers count; the
-// User-Agent names the program.
+// ends, the size cap is passed, the budget's deadline passes or its owner
+// stops waiting. Nothing is cached; redirects are followed here (at most 10,
+// http and https only, never from https to http), each hop's host resolved
+// and checked before it is connected to, and the connection made to the
+// checked address itself. The body is read as it arrives through a bounded
+// socket buffer, and chunked, gzip and deflate bodies are undone under the
+// same cap (see HttpExchange.h), so no encoding makes the program hold more
+// than the cap. Only 2xx answers count; the User-Agent names the program.
 class HttpClient {
 public:
     static constexpr qint64 kPageCap = 4 * 1024 * 1024;
     static constexpr qint64 kIconCap = 1024 * 1024;
     static constexpr int kMaxRedirects = 10;
 
-    // The time-out of one request, including its redirects: 15 s, or the
-    // milliseconds in PICTOMAT_HTTP_TIMEOUT_MS.
-    static int defaultTimeoutMs();
-
-    explicit HttpClient(int timeoutMs = defaultTimeoutMs());
+    // The time one web location may take, its page and every icon tried
+    // together: 20 s, or the milliseconds in PICTOMAT_HTTP_TIMEOUT_MS.
+    static int webLocationDeadlineMs();
 
     // The response, or nothing; `error` says why, for diagnostics.
     std::optional<HttpResponse> get(const QUrl& url, qint64 maxBytes, Requester requester,
-                                    QString* error = nullptr) const;
+                                    const FetchBudget& budget, QString* error = nullptr) const;
 
 private:
     std::optional<HttpResponse> getFile(const QUrl& url, qint64 maxBytes, QString* error) const;
     std::optional<HttpResponse> getNetwork(const QUrl& url, qint64 maxBytes, Requester requester,
-                                           QString* error) const;
-
-    int m_timeoutMs;
+                                           const FetchBudget& budget, QString* error) const;
 };
 
 } // namespace pictomat

@@ -7,6 +7,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -217,7 +218,7 @@ void SetError(QString* error, const QString& text)
 } // namespace
 
 HttpExchange ExchangeOnce(const QUrl& url, const QHostAddress& address, qint64 maxBytes,
-                          const QDeadlineTimer& deadline, const QByteArray& userAgent, QString* error)
+                          const FetchBudget& budget, const QByteArray& userAgent, QString* error)
 {
     HttpExchange out;
     const bool secure = url.scheme() == QLatin1String("https");
@@ -275,15 +276,11 @@ HttpExchange ExchangeOnce(const QUrl& url, const QHostAddress& address, qint64 m
         failure = socket->errorString();
         finish();
     });
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        failure = QStringLiteral("no answer in time");
+    if (!WaitWithin(budget, [&] { return finished; }, loop)) {
+        failure = budget.stopped() ? QStringLiteral("stopped") : QStringLiteral("no answer in time");
+        // No other address is tried once the time is up.
         connected = true;
-        finish();
-    });
-    timer.start(int(std::max<qint64>(1, deadline.remainingTime())));
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     socket->abort();
 
     out.reached = connected;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "web/FetchBudget.h"
+
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QString>
 #include <QUrl>
@@ -26,6 +27,6 @@ struct HttpExchange {
 // Qt's HTTP stack is not used for this: its HTTP thread drains the socket into
 // its own buffers while one large chunk lasts, whatever read buffer is set.
 HttpExchange ExchangeOnce(const QUrl& url, const QHostAddress& address, qint64 maxBytes,
-                          const QDeadlineTimer& deadline, const QByteArray& userAgent, QString* error);
+                          const FetchBudget& budget, const QByteArray& userAgent, QString* error);
 
 } // namespace pictomat

@@ -10,6 +10,7 @@
 #include <QImage>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace pictomat::test {
@@ -157,6 +158,49 @@ TEST_F(IcnsCommand, OutputsNeverGoThroughWhatHasTheirName)
     EXPECT_EQ(QImage(out + "/is32-16x16.png").convertToFormat(QImage::Format_ARGB32),
               QImage(iconset("icon_16x16.png")).convertToFormat(QImage::Format_ARGB32));
     EXPECT_EQ(bytesOf(out + "/ic07-128x128.png"), bytesOf(iconset("icon_128x128.png")));
+}
+
+// --force replaces files and links, never a FIFO, a device node or a folder
+// (as root, against /dev/null, it once replaced the machine's).
+TEST_F(IcnsCommand, ForceReplacesNoFifoDeviceOrFolder)
+{
+    const QByteArray fifo = QFile::encodeName(work() + "/fifo.icns");
+    const QByteArray device = QFile::encodeName(work() + "/null.icns");
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    // A node like /dev/null (character device 1:3), made where only root may.
+    const bool haveDevice = ::mknod(device.constData(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+    QDir().mkpath(work() + "/folder.icns");
+    QStringList targets{QFile::decodeName(fifo), work() + "/folder.icns"};
+    if (haveDevice)
+        targets << QFile::decodeName(device);
+    for (const QString& target : targets) {
+        const ProcessResult r = RunPictomat({"icns", "create", "--force", target, work() + "/App.iconset"});
+        EXPECT_EQ(r.exitCode, 1) << target.toStdString();
+        EXPECT_TRUE(r.err.contains("a folder or special file has that name")) << r.err.constData();
+    }
+    struct stat st;
+    ASSERT_EQ(::lstat(fifo.constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(QFileInfo(work() + "/folder.icns").isDir());
+    if (haveDevice) {
+        ASSERT_EQ(::lstat(device.constData(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+        EXPECT_EQ(st.st_rdev, makedev(1, 3));
+    }
+
+    // extract --force into a folder where one picture's name is a FIFO: the
+    // others are written, that one is refused by name.
+    const QString icns = work() + "/App.icns";
+    ASSERT_EQ(RunPictomat({"icns", "create", icns, work() + "/App.iconset"}).exitCode, 0);
+    const QString out = work() + "/out";
+    QDir().mkpath(out);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(out + "/icon_16x16.png").constData(), 0600), 0);
+    const ProcessResult r = RunPictomat({"icns", "extract", "--iconset", "--force", icns, out});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("icon_16x16.png: cannot replace")) << r.err.constData();
+    ASSERT_EQ(::lstat(QFile::encodeName(out + "/icon_16x16.png").constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(bytesOf(out + "/icon_128x128.png"), bytesOf(iconset("icon_128x128.png")));
 }
 
 TEST_F(IcnsCommand, BadInputsSayWhichFileAndWhy)

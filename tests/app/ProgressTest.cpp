@@ -15,7 +15,9 @@
 #include <QFile>
 #include <QImage>
 #include <QProgressDialog>
+#include <QElapsedTimer>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 
@@ -127,6 +129,49 @@ TEST_F(ProgressTest, TheTrayWindowShowsTheCommandAndStopLeavesExactlyTheFinished
     for (const QString& name : names)
         EXPECT_GT(QFileInfo(work() + "/items/" + name).size(), 1000) << name.toStdString();
     EXPECT_TRUE(desktop.alerts.isEmpty());
+}
+
+// One web location whose site never answers: the window shows while it
+// waits, and Stop ends the download at once instead of at its deadline.
+TEST_F(ProgressTest, StopInTheWindowEndsADownloadAtOnce)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        SERVICE_MISSING() << "needs the X server (scripts/test runs one)";
+    QTcpServer silent;  // takes connections and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    SelectedItems items;
+    items.items = QVector<FileRef>{FileRef(writeFile(
+        "Silent.url", QStringLiteral("[InternetShortcut]\r\nURL=http://127.0.0.1:%1/\r\n").arg(silent.serverPort()).toUtf8()))};
+    items.count = 1;
+    CommandRequest request;
+    request.command = FindCommand(CommandId::AddShortcutIcon);
+    request.items = items;
+    qputenv("PICTOMAT_HTTP_TIMEOUT_MS", "60000");
+    RecordingDesktop desktop;
+    AppController controller(desktop);
+    QString label;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QProgressDialog*>(w);
+            if (!dialog || w->objectName() != QLatin1String("pictomatProgress") || !w->isVisible() || !label.isEmpty())
+                continue;
+            label = dialog->labelText();
+            QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
+        }
+    });
+    watcher.start();
+    QElapsedTimer clock;
+    clock.start();
+    controller.runCommand(request);
+    const qint64 took = clock.elapsed();
+    watcher.stop();
+    qunsetenv("PICTOMAT_HTTP_TIMEOUT_MS");
+
+    EXPECT_EQ(label, "Add Shortcut Icon\n1 of 1\nSilent.url");
+    EXPECT_LT(took, 10000);
+    EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('|').toStdString();
 }
 
 TEST_F(ProgressTest, AlertsOfferStopWhileItemsRemainAndStopEndsTheCommand)

@@ -17,5 +17,5 @@ pictomat_add_test(test_run NEEDS_BINARY SOURCES RunCommandTest.cpp PROPERTIES RE
 # Progress and Stop: the tray's progress window on the X server, alerts that
 # offer to stop, the terminal's progress line through a pseudo-terminal.
 find_package(Qt6 REQUIRED COMPONENTS Test)
-pictomat_add_test(test_progress NEEDS_BINARY PLATFORM xcb SOURCES ProgressTest.cpp LIBS pictomat_app Qt6::Test
+pictomat_add_test(test_progress NEEDS_BINARY PLATFORM xcb SOURCES ProgressTest.cpp LIBS pictomat_app Qt6::Test Qt6::Network
   PROPERTIES RESOURCE_LOCK x11-display)

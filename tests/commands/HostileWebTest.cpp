@@ -3,9 +3,13 @@
 #include "WebFixtures.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
+#include <QProcess>
+#include <QThread>
 
+#include <csignal>
 #include <cstdio>
 
 using namespace pictomat;
@@ -106,6 +110,57 @@ TEST_F(HostileWebTest, PublicPagesLeadNeitherToLocalFilesNorToLocalPorts)
     EXPECT_EQ(customIcon(page), "PNG 1024 (0, 0, 255, 255)");
     EXPECT_EQ(customIcon(localPage), "PNG 32 (255, 0, 0, 255)");
     EXPECT_EQ(customIcon(giantPage), "PNG 32 (0, 80, 80, 255)");
+}
+
+// A site that never answers its icon links once held the command queue for
+// a minute and a half: every link had a time-out of its own. One deadline
+// covers the web location now, and the next one still gets its icon.
+TEST_F(HostileWebTest, ASlowSiteHoldsItsWebLocationNoLongerThanTheDeadline)
+{
+    NEED_METADATA();
+    QByteArray links;
+    for (int i = 0; i < 6; ++i)
+        links += "<link rel=icon sizes=" + QByteArray::number(64 - i) + "x64 href=/hang/" + QByteArray::number(i) + ".png>";
+    writeFile(site + "/slow.html", "<head>" + links + "</head>");
+    writeFile(site + "/fine.html", "<head><link rel=icon href=/i.png></head>");
+    picture("i.png", "(0, 0, 200, 255)");
+    WebServer server(site);
+    ASSERT_TRUE(server.started());
+    const QByteArray fine = webloc("fine.webloc", server.base() + "/fine.html");
+    qputenv("PICTOMAT_HTTP_TIMEOUT_MS", "2000");
+    QElapsedTimer clock;
+    clock.start();
+    run({webloc("slow.webloc", server.base() + "/slow.html"), fine});
+    const qint64 took = clock.elapsed();
+    qunsetenv("PICTOMAT_HTTP_TIMEOUT_MS");
+    // Six links of 2 s each would be 12 s; the budget is the one deadline and some slack.
+    EXPECT_LT(took, 6000);
+    EXPECT_EQ(desktop.alertMessages(), QStringList{"The shortcut icon image could not be created."});
+    EXPECT_EQ(customIcon(fine), "PNG 32 (0, 0, 200, 255)");
+}
+
+// Ctrl-C in a terminal ends the download in hand at once, not at the deadline.
+TEST_F(HostileWebTest, CtrlCEndsADownloadAtOnce)
+{
+    WebServer server(site);
+    ASSERT_TRUE(server.started());
+    const QByteArray item = webloc("hang.webloc", server.base() + "/hang/page.html");
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("PICTOMAT_HTTP_TIMEOUT_MS", "60000");
+    run.setProcessEnvironment(environment);
+    run.start(PICTOMAT_BINARY, {"run", "add-shortcut-icon", QFile::decodeName(item)});
+    ASSERT_TRUE(run.waitForStarted());
+    for (int i = 0; i < 200 && server.requests().isEmpty(); ++i)
+        QThread::msleep(50);
+    ASSERT_EQ(server.requests(), QStringList{"/hang/page.html"});
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(pid_t(run.processId()), SIGINT);
+    ASSERT_TRUE(run.waitForFinished(10000));
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(run.exitCode(), 130);
+    EXPECT_FALSE(run.readAllStandardError().contains("could not be downloaded"));
 }
 
 } // namespace

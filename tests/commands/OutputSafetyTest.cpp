@@ -108,6 +108,76 @@ TEST_F(OutputSafety, ReplacedFilesGoToTheTrashOnlyOnceTheirReplacementIsWhole)
     EXPECT_EQ(leftovers(work()), QStringList{});
 }
 
+TEST_F(OutputSafety, OurOwnOutputsAreReplacedWithoutTheTrashEvenByConcurrentRuns)
+{
+    // Re-runs replace the earlier output in one step.
+    writeFile("notes.txt", "plain text");
+    const QString icns = work() + "/notes.txt.icns";
+    for (int run = 0; run < 3; ++run) {
+        const test::ProcessResult r = pictomat({"run", "make-icon", work() + "/notes.txt"});
+        EXPECT_EQ(r.exitCode, 0) << run << r.err.constData();
+    }
+    EXPECT_EQ(test::FolderEntries(dataHome() + "/Trash/files"), QStringList{});
+
+    // Eight runs on one item at once: each succeeds, one whole output is left.
+    QList<QProcess*> runs;
+    for (int i = 0; i < 8; ++i) {
+        runs.append(new QProcess);
+        runs.last()->start(PICTOMAT_BINARY, {"run", "make-icon", work() + "/notes.txt"});
+    }
+    for (QProcess* run : runs) {
+        EXPECT_TRUE(run->waitForFinished(60000));
+        EXPECT_EQ(run->exitCode(), 0) << run->readAllStandardError().constData();
+        delete run;
+    }
+    EXPECT_TRUE(test::PillowIcnsSizes(QFile::encodeName(icns)).startsWith("16x16@1"));
+    EXPECT_EQ(test::FolderEntries(dataHome() + "/Trash/files"), QStringList{});
+    EXPECT_EQ(leftovers(work()), QStringList{});
+
+    // Once the user changed it, it is theirs and goes to the Trash.
+    QFile edited(icns);
+    ASSERT_TRUE(edited.open(QIODevice::Append));
+    edited.write("the user's addition");
+    edited.close();
+    const test::ProcessResult r = pictomat({"run", "make-icon", work() + "/notes.txt"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_TRUE(trashed(icns).startsWith(icns + " -> ")) << trashed(icns).toStdString();
+}
+
+TEST_F(OutputSafety, AFileThatCannotGoToTheTrashIsKeptAndTheAlertSaysSo)
+{
+    // A Trash that takes nothing: its folder for files is no folder (a
+    // read-only one would not stop the root user the tests may run as).
+    writeFile(dataHome() + "/Trash/files", "not a folder");
+    writeFile("notes.txt", "plain text");
+    writeFile("notes.txt.icns", "the user's own icon file");
+    const test::ProcessResult r = pictomat({"run", "make-icon", work() + "/notes.txt"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("The output file could not be created.")) << r.err.constData();
+    EXPECT_TRUE(r.err.contains("The old file of the same name could not be moved to the Trash and was kept."))
+        << r.err.constData();
+    EXPECT_FALSE(r.err.contains("Check that a file by the same name")) << r.err.constData();
+    EXPECT_EQ(FileBytes(QFile::encodeName(work() + "/notes.txt.icns")), "the user's own icon file");
+    EXPECT_EQ(leftovers(work()), QStringList{});
+}
+
+TEST_F(OutputSafety, TheRootFolderIsNamedOrFailsWithTheCommandsMessage)
+{
+    // Beside the item, the root folder has no folder to write into.
+    test::ProcessResult r = pictomat({"run", "make-icon", "/"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("The output file could not be created.")) << r.err.constData();
+    // In the output folder, it is named by its volume's label or "Root".
+    ASSERT_EQ(test::RunPictomat({"defaults", "write", "UseItemsFolder", "-bool", "false"}).exitCode, 0);
+    r = pictomat({"run", "make-icon", "/"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    const QString folder = dataHome() + "/Corvane Software/Pictomat";
+    const QStringList made = test::FolderEntries(folder);
+    ASSERT_EQ(made.size(), 1);
+    EXPECT_TRUE(made.first().endsWith(".icns") && made.first().size() > 5) << made.first().toStdString();
+    EXPECT_TRUE(test::PillowIcnsSizes(QFile::encodeName(folder + "/" + made.first())).startsWith("16x16@1"));
+}
+
 TEST_F(OutputSafety, WithoutATrashOnlyOurOwnUnchangedOutputsAreReplaced)
 {
     // GIO keeps no Trash on tmpfs, and /dev/shm is one everywhere we run.

@@ -115,9 +115,17 @@ for i in range(struct.unpack('<H', data[4:6])[0]):
             << edge << "\n" << r.out.constData();
     EXPECT_EQ(r.out.count('\n'), 10);
 
-    // Made again, the earlier icon goes to the Trash; what is no medium gets
-    // the alert, and its output stays the empty file it began as, as with
-    // "Make Icon for Media".
+    // Made again, the earlier icon is replaced without a Trash entry; once
+    // the user changed it, it goes to the Trash. What is no medium gets the
+    // alert, and its output stays the empty file it began as, as with "Make
+    // Icon for Media".
+    r = test::RunPictomat({"run", "make-media-ico", work() + "/Photo.jpg"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(dataHome() + "/Trash/files/Photo.jpg.ico"));
+    QFile edited(ico);
+    ASSERT_TRUE(edited.open(QIODevice::Append));
+    edited.write("edited");
+    edited.close();
     const QByteArray first = FileBytes(QFile::encodeName(ico));
     r = test::RunPictomat({"run", "make-media-ico", work() + "/Photo.jpg"});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
@@ -197,7 +205,17 @@ if sys.argv[1].endswith('copy'):
         EXPECT_EQ(QString::fromUtf8(r.out).toStdString(), found.toStdString());
     }
 
-    // Made again, the earlier folder goes to the Trash whole, as one item.
+    // Made again, the earlier folder is swapped for the new one without a
+    // Trash entry; once the user changed it, it goes to the Trash whole, as
+    // one item.
+    r = test::RunPictomat({"run", "make-media-icon-set", work() + "/My Logo.svg"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(dataHome() + "/Trash/files/My Logo.svg-icons"));
+    EXPECT_EQ(filesUnder(set), expected);
+    QFile edited(set + "/" + expected.first());
+    ASSERT_TRUE(edited.open(QIODevice::Append));
+    edited.write("edited");
+    edited.close();
     r = test::RunPictomat({"run", "make-media-icon-set", work() + "/My Logo.svg"});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(filesUnder(dataHome() + "/Trash/files/My Logo.svg-icons"), expected);

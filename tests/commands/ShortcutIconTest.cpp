@@ -7,6 +7,9 @@
 #include <QSslConfiguration>
 #include <QTcpServer>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace pictomat;
 using namespace pictomat::test;
 
@@ -21,6 +24,12 @@ const QString kAt = QStringLiteral("log:The shortcut icon is located at: ");
     SERVICE_MISSING() << "needs the GVfs metadata service on a session bus"
 
 using ShortcutIconTest = WebLocationTest;
+
+QByteArray FileBytes(const QByteArray& path)
+{
+    QFile file(QFile::decodeName(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
 
 TEST_F(ShortcutIconTest, FolderThenCapitalisedShortcutLinkThatStillWins)
 {
@@ -47,13 +56,30 @@ TEST_F(ShortcutIconTest, FolderThenCapitalisedShortcutLinkThatStillWins)
     EXPECT_EQ(customIcon(item), "PNG 32 (200, 30, 40, 255)");
 }
 
+// A link as Chromium saves it when one is dropped on a folder of the Linux
+// desktop (Nemo and Caja write the same keys), and as Dolphin's "Link to
+// Location" does, with KDE's URL[$e].
+QByteArray ChromiumLink(const QString& address)
+{
+    return "[Desktop Entry]\nEncoding=UTF-8\nName=Example Domain\nType=Link\nURL=" + address.toUtf8()
+           + "\nIcon=text-html\n";
+}
+QByteArray DolphinLink(const QString& address)
+{
+    return "# made by hand since\n[Desktop Entry]\nIcon=text-html\nName=Site\nType=Link\nURL[$e]=" + address.toUtf8()
+           + "\n\n[X-KDE]\nIcon=keep-this\n";
+}
+// A shortcut as Windows Explorer saves it, with its property group and CRLF.
+QByteArray WindowsShortcut(const QString& address)
+{
+    return "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n[InternetShortcut]\r\nIDList=\r\nurl="
+           + address.toUtf8() + "\r\nIconIndex=13\r\nHotKey=0\r\n";
+}
+
 TEST_F(ShortcutIconTest, ItemsWithoutAnAddressAreRefused)
 {
     const QByteArray address = "http://127.0.0.1:9/";
-    const QByteArray text = writeFile("notes.txt", "");
-    WriteWebLocation(text, address, Holder::AppleDouble);
-    const QByteArray dataFork = writeFile("data.webloc", "<plist><dict><key>URL</key><string>" + address
-                                                              + "</string></dict></plist>");
+    const QByteArray text = writeFile("notes.txt", "plain text");
     const QByteArray textOnly = writeFile("text.webloc", "");
     WriteFork(textOnly, MakeResourceFork({{0x54455854, address}}), Holder::AppleAttribute);
     const QByteArray empty = writeFile("empty.webloc", "");
@@ -62,12 +88,92 @@ TEST_F(ShortcutIconTest, ItemsWithoutAnAddressAreRefused)
     WriteFork(broken, MakeResourceFork({{0x75726C20, address}}).left(300), Holder::NetatalkAttribute);
     const QByteArray latin1 = writeFile("latin1.webloc", "");
     WriteFork(latin1, MakeResourceFork({{0x75726C20, "http://caf\xE9/"}}), Holder::AppleDouble);
+    // Property lists by plistlib without a URL, and one cut short: named as
+    // web locations they name none; named otherwise they are none.
+    const ProcessResult r = RunPython("import plistlib, sys\n"
+                                      "for name, fmt in (('nourl.webloc', plistlib.FMT_XML), ('Info.plist', plistlib.FMT_XML),"
+                                      " ('cut.webloc', plistlib.FMT_BINARY)):\n"
+                                      "    data = plistlib.dumps({'Name': 'x', 'URL1': sys.argv[2]}, fmt=fmt)\n"
+                                      "    open(sys.argv[1] + '/' + name, 'wb').write(data[:-20] if name.startswith('cut') else data)\n",
+                                      {work(), QString::fromLatin1(address)});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QByteArray launcher = writeFile("app.desktop", "[Desktop Entry]\nType=Application\nExec=true\nURL=" + address + "\n");
+    const QByteArray linkWithout = writeFile("link.desktop", "[Desktop Entry]\nType=Link\nName=x\n");
+    const QByteArray garbage = writeFile("garbage.url", QByteArray("\x00\x01\xFF junk", 8));
+    const QByteArray shortcutWithout = writeFile("bare.url", "[InternetShortcut]\r\nIconIndex=1\r\n");
+    const QByteArray huge = writeFile("huge.webloc", "<plist>" + QByteArray(2 * 1024 * 1024, ' '));
+    const QByteArray pipe = QFile::encodeName(work() + "/pipe.webloc");
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
 
-    run({text, QByteArray(), dataFork, textOnly, empty, broken, latin1});
+    run({text, QByteArray(), textOnly, empty, broken, latin1, QFile::encodeName(work() + "/nourl.webloc"),
+         QFile::encodeName(work() + "/Info.plist"), QFile::encodeName(work() + "/cut.webloc"), launcher, linkWithout,
+         garbage, shortcutWithout, huge, pipe});
 
     const QString notWeb = "This is not a web location file.", notFound = "This web location could not be found.";
-    EXPECT_EQ(desktop.alertMessages(), QStringList({notWeb, notWeb, notFound, notFound, notFound, notFound, notFound}));
+    EXPECT_EQ(desktop.alertMessages(), QStringList({notWeb, notWeb, notFound, notFound, notFound, notFound, notFound,
+                                                    notWeb, notFound, notWeb, notFound, notFound, notFound, notFound,
+                                                    notWeb}));
     EXPECT_TRUE(desktop.logLines.isEmpty());
+}
+
+TEST_F(ShortcutIconTest, WebLocationsInEveryFormRealWritersMake)
+{
+    NEED_METADATA();
+    writeFile(site + "/page.html", "<head><link rel=icon href=/i.png></head>");
+    picture("i.png", "(20, 140, 60, 255)");
+    WebServer server(site);
+    ASSERT_TRUE(server.started());
+    const QString page = server.base() + "/page.html";
+    // Data-fork property lists as plistlib writes them (XML and binary) and
+    // as plistutil converts them; a text file that holds a `url ` resource.
+    const ProcessResult r = RunPython("import plistlib, sys\n"
+                                      "plistlib.dump({'URL': sys.argv[2]}, open(sys.argv[1] + '/xml.webloc', 'wb'))\n"
+                                      "plistlib.dump({'URL': sys.argv[2]}, open(sys.argv[1] + '/binary.webloc', 'wb'),"
+                                      " fmt=plistlib.FMT_BINARY)\n",
+                                      {work(), page});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    ASSERT_EQ(RunProcess("plistutil", {"-i", work() + "/xml.webloc", "-o", work() + "/plistutil.webloc", "-f", "bin"})
+                  .exitCode, 0);
+    const QByteArray notes = writeFile("notes.txt", "");
+    WriteWebLocation(notes, page.toUtf8(), Holder::AppleDouble);
+    // Links of the Linux desktop and Windows, one saved without an extension.
+    const QByteArray chromium = writeFile("Example Domain.desktop", ChromiumLink(page));
+    const QByteArray dolphin = writeFile("Site", DolphinLink(page));
+    const QByteArray windows = writeFile("Shortcut.URL", WindowsShortcut(page));
+
+    const QVector<QByteArray> items{QFile::encodeName(work() + "/xml.webloc"), QFile::encodeName(work() + "/binary.webloc"),
+                                    QFile::encodeName(work() + "/plistutil.webloc"), notes, chromium, dolphin, windows};
+    run(items);
+
+    EXPECT_TRUE(desktop.alertMessages().isEmpty()) << desktop.alertMessages().join('|').toStdString();
+    for (const QByteArray& item : items)
+        EXPECT_EQ(customIcon(item), "PNG 32 (20, 140, 60, 255)") << item.constData();
+    // A desktop link shows its own Icon: that one line now names the
+    // picture, every other byte is as it was; removing gives the old one back.
+    const QByteArray icon = GioCustomIcon(chromium);
+    ASSERT_FALSE(icon.isEmpty());
+    EXPECT_EQ(FileBytes(chromium), QByteArray(ChromiumLink(page)).replace("Icon=text-html", "Icon=" + icon));
+    EXPECT_EQ(FileBytes(dolphin), QByteArray(DolphinLink(page)).replace("Icon=text-html", "Icon=" + icon));
+    EXPECT_EQ(FileBytes(windows), WindowsShortcut(page));
+    for (const QByteArray& item : {chromium, dolphin})
+        ASSERT_TRUE(CustomIcons::removeCustomIcon(FileRef(item)));
+    EXPECT_EQ(FileBytes(chromium), ChromiumLink(page));
+    EXPECT_EQ(FileBytes(dolphin), DolphinLink(page));
+    EXPECT_TRUE(GioCustomIcon(chromium).isEmpty());
+
+    // A link without an Icon gets one and loses it again; one that is a
+    // symbolic link is never edited through, and nothing is set on it.
+    const QByteArray bare = writeFile("bare.desktop", "[Desktop Entry]\nType=Link\nURL=" + page.toUtf8());
+    const QByteArray linked = QFile::encodeName(work() + "/linked.desktop");
+    ASSERT_EQ(::symlink(chromium.constData(), linked.constData()), 0);
+    desktop = RecordingDesktop();
+    run({bare, linked});
+    EXPECT_EQ(desktop.alertMessages(), QStringList{"The shortcut icon image could not be copied to the file."});
+    EXPECT_EQ(FileBytes(bare), "[Desktop Entry]\nType=Link\nURL=" + page.toUtf8() + "\nIcon=" + GioCustomIcon(bare) + "\n");
+    ASSERT_TRUE(CustomIcons::removeCustomIcon(FileRef(bare)));
+    EXPECT_EQ(FileBytes(bare), "[Desktop Entry]\nType=Link\nURL=" + page.toUtf8() + "\n");
+    EXPECT_EQ(FileBytes(chromium), ChromiumLink(page));
+    EXPECT_TRUE(GioCustomIcon(linked).isEmpty());
 }
 
 TEST_F(ShortcutIconTest, UndeclaredLatin1PageAndAddressEndingAtZeroByte)

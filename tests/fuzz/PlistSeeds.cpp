@@ -1,13 +1,10 @@
 // Writes the seed corpus for fuzz_plist: XML and binary property lists with
-// every kind of value, so that mutations start from well-formed objects.
+// every kind of value, so that mutations start from well-formed objects, and
+// the structures that once overwhelmed libplist (deep nesting, doubling
+// references, a cycle), so that mutations of them are tried too.
 
-#include <QByteArray>
-#include <QFile>
-
-#include <plist/plist.h>
-
-#include <cstdio>
-#include <cstdlib>
+#include "HostilePlists.h"
+#include "SeedWriter.h"
 
 namespace {
 
@@ -23,12 +20,6 @@ const char kXml[] =
     "\t<key>U</key>\n\t<uid>5</uid>\n"
     "\t<key>List</key>\n\t<array><integer>1</integer><dict><key>x</key><false/></dict></array>\n"
     "</dict>\n</plist>\n";
-
-bool write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QByteArray binary()
 {
@@ -47,24 +38,19 @@ QByteArray binary()
     plist_dict_set_item(inner, "u", plist_new_uid(7));
     plist_array_append_item(list, inner);
     plist_dict_set_item(root, "List", list);
-    char* raw = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(root, &raw, &length);
-    QByteArray bytes(raw, qsizetype(length));
-    plist_to_bin_free(raw);
-    plist_free(root);
-    return bytes;
+    return pictomat::test::BinaryPlistFrom(root);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fputs("usage: fuzz_plist_seeds DIR\n", stderr);
-        return 2;
-    }
-    const QString dir = QString::fromLocal8Bit(argv[1]);
-    const bool ok = write(dir + "/xml.plist", kXml) && write(dir + "/binary.plist", binary());
-    return ok ? 0 : 1;
+    using namespace pictomat::test;
+    return WriteSeeds(argc, argv,
+                      {{"xml.plist", kXml},
+                       {"binary.plist", binary()},
+                       {"nested.plist", NestedArraysPlist(100000)},
+                       {"nested-512.plist", NestedArraysPlist(510)},
+                       {"doubling.plist", DoublingArraysPlist(40)},
+                       {"cycle.plist", SelfHoldingArrayPlist()}});
 }
