@@ -3,6 +3,7 @@
 #include "commands/CommandServices.h"
 #include "files/FileIO.h"
 #include "files/FinderInfo.h"
+#include "image/MediaIcons.h"
 #include "image/PictureFile.h"
 #include "platform/CustomIcons.h"
 
@@ -16,7 +17,13 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
     // decoded at that scale.
     constexpr int kCustomIconEdge = 1024;
     PictureStatus status = PictureStatus::NotAPicture;
-    const QImage picture = ReadImageFile(item, kCustomIconEdge, &status);
+    QImage picture = ReadImageFile(item, kCustomIconEdge, &status);
+    // An icon file's picture is the best of the icons it holds.
+    if (status == PictureStatus::NotAPicture && HoldsIconFamily(item.path())) {
+        const std::optional<icns::IconFamily> family = IconFamilyFromIcnsFile(item.path());
+        picture = family ? family->bestImage(kCustomIconEdge) : QImage();
+        status = picture.isNull() ? PictureStatus::Damaged : PictureStatus::Decoded;
+    }
     // What is no picture at all is passed over; a picture that cannot be used
     // (past the size limits, damaged) is a failure the user hears of.
     if (status == PictureStatus::NotAPicture)
@@ -26,6 +33,8 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
         const QString message = QStringLiteral("The files graphic image could not be copied to the file.");
         ShowStandardAlert(context, message);
         context.desktop.log(message);
+        if (picture.isNull())
+            context.desktop.log(QStringLiteral("The picture is %1.").arg(PictureStatusText(status)));
     }
 }
 

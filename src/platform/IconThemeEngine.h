@@ -31,7 +31,7 @@ public:
 
 private:
     struct Loaded;
-    const Loaded* load(const IconFile& file);
+    Loaded* load(const IconFile& file);
     QVector<IconFile> m_files;
     int m_largestSize;
     QHash<QString, std::shared_ptr<Loaded>> m_loaded;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QVector>
+
+namespace pictomat {
+
+// The one way a picture is made smaller (or, rarely, larger) anywhere in the
+// program: whole-factor box averaging down to no less than twice the target,
+// then a Lanczos filter (three lobes) on premultiplied pixels, the source's
+// edges mapped exactly onto the target's, so nothing shifts or grows.
+// Premultiplied ARGB32 out; null for an empty size or source.
+QImage ReducePicture(const QImage& picture, QSize size);
+
+// One picture reduced to many sizes, as an icon family needs: the box
+// averages are made once, each half the one before, and every size is
+// filtered from the smallest of them that is still at least twice as large.
+class PictureReducer {
+public:
+    explicit PictureReducer(const QImage& picture);
+    QImage reduced(QSize size);
+    // The picture fitted inside `box`, aspect kept (of `natural` when given:
+    // the picture's own size before it was shrunk on load), centred in a
+    // transparent image of the box's size.
+    QImage fitted(QSize box, QSize natural = {});
+    QSize sourceSize() const { return m_source; }
+    // Frees the averages no size up to `largest` is made from any more.
+    void onlyNeed(QSize largest);
+
+private:
+    int levelFor(QSize size);
+    QSize m_source;
+    QVector<QImage> m_levels;  // level k is the source averaged in 2^k x 2^k boxes (null once freed)
+};
+
+// The picture reduced to fit inside `box` (aspect kept), centred in a
+// transparent image of the box's size. Premultiplied ARGB32.
+QImage ReduceIntoBox(const QImage& picture, QSize box);
+
+} // namespace pictomat
