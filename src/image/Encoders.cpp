@@ -1,5 +1,7 @@
 #include "image/Encoders.h"
 
+#include "icns/IconFamily.h"
+
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImageReader>
@@ -168,7 +170,7 @@ bool FormatKeepsAlpha(const QByteArray& writerFormat)
 {
     const QByteArray f = writerFormat.toLower();
     return isOneOf(f, {"png", "tif", "tiff", "webp", "ico", "cur", "icns", "tga", "jp2", "j2k", "heic", "heif", "avif",
-                       "jxl", "xpm", "exr", "dds", "psd", "gif", "svg"});
+                       "jxl", "exr", "dds", "psd", "gif", "svg"});
 }
 
 std::optional<QByteArray> EncodePicture(const QImage& source, const QByteArray& writerFormat, int quality,
@@ -188,7 +190,20 @@ std::optional<QByteArray> EncodePicture(const QImage& source, const QByteArray& 
     picture.setColorSpace(QColorSpace::SRgb);
 
     std::optional<QByteArray> encoded;
-    if (format == "wbmp") {
+    if (format == "icns") {
+        // Our own codec, whose files every reader takes; the format holds
+        // only the sizes of its slots.
+        static const QList<int> kSlots{16, 32, 48, 64, 128, 256, 512, 1024};
+        if (picture.width() != picture.height() || !kSlots.contains(picture.width()))
+            return fail(QStringLiteral("an icon file holds only pictures of 16, 32, 48, 64, 128, 256, 512 or 1024 "
+                                       "pixels, not %1 x %2")
+                            .arg(picture.width())
+                            .arg(picture.height()));
+        icns::IconFamily::WriteOptions options;
+        options.legacy48 = true;
+        options.legacy128 = true;
+        encoded = icns::IconFamily::fromImages({{picture.width(), picture}}, options).toIcns();
+    } else if (format == "wbmp") {
         encoded = wbmp(picture);
     } else if (format == "jpeg" || format == "jpg") {
         encoded = jpeg(picture, quality);
@@ -213,7 +228,7 @@ std::optional<QByteArray> EncodePicture(const QImage& source, const QByteArray& 
         QBuffer check(&*encoded);
         check.open(QIODevice::ReadOnly);
         QImageReader reader(&check, format);
-        if (!reader.canRead() || reader.size() != source.size())
+        if (!reader.canRead() || reader.read().size() != source.size())
             return fail(QStringLiteral("what the writer made does not read back as a %1 x %2 picture")
                             .arg(source.width())
                             .arg(source.height()));

@@ -1,5 +1,5 @@
 # "Make Icon for File" and the image exports, through the dispatcher.
-pictomat_add_test(test_makeicon SOURCES MakeIconTest.cpp MakeIconSupport.cpp MakeIconSupport.h
+pictomat_add_test(test_makeicon SOURCES MakeIconTest.cpp ExportReadBackTest.cpp MakeIconSupport.cpp MakeIconSupport.h
   LIBS pictomat_app)
 # The same path through the built executable, apart so that a broken binary
 # does not hide the results above.
