@@ -102,6 +102,7 @@ QImage IconFileRenderer::render(int size)
 {
     if (size <= 0 || m_files.isEmpty())
         return {};
+    bool tooCostly = false;
     for (const IconFile& file : candidatesFor(m_files, size)) {
         Loaded* loaded = load(file);
         if (!loaded->drawing && !loaded->picture)
@@ -110,7 +111,9 @@ QImage IconFileRenderer::render(int size)
                                            : loaded->picture->fitted(QSize(size, size), loaded->natural);
         if (!out.isNull() && drawsSomething(out))
             return out;
+        tooCostly = tooCostly || (loaded->drawing && loaded->drawing->status() == PictureStatus::TooCostly);
     }
+    m_refusedForCost = m_refusedForCost || tooCostly;
     return {};
 }
 
