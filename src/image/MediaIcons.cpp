@@ -121,7 +121,14 @@ struct MediaSource {
                 status = drawing->status();
             return drawn;
         }
-        return squareRow(m, natural, [this](QSize size) { return reducer->reduced(size); });
+        const Rect16 r = FitRectInSquare(natural.width(), natural.height(), int16_t(m));
+        QImage square(m, m, QImage::Format_ARGB32_Premultiplied);
+        if (square.isNull() || r.width() <= 0 || r.height() <= 0)
+            return {};
+        square.fill(Qt::transparent);
+        if (!reducer->reduceInto(square, QPoint(r.left, r.top), QSize(r.width(), r.height())))
+            return {};
+        return square;
     }
 };
 
@@ -172,27 +179,38 @@ icns::IconFamily::WriteOptions familyOptions()
     return options;
 }
 
-// Every row of the family: the largest first, compressed on a second core
-// while the others are drawn and compressed (it costs about as much as all
-// of them together). Its elements come last in a family anyway, so the
-// result is the same as in one go. Nothing when a row cannot be drawn.
+// Every row of the family. With two cores the largest row, which costs
+// about as much to draw and compress as all the others together, is made on
+// a second thread meanwhile; its elements come last in a family anyway, so
+// the result is the same as in one go. Nothing when a row cannot be drawn.
 std::optional<icns::IconFamily> familyFromSource(MediaSource& source)
 {
     if (!source.valid())
         return std::nullopt;
-    const QImage largest = source.row(kLargestIconRow);
-    if (largest.isNull())
-        return std::nullopt;
-    if (source.reducer) {
-        const Rect16 next = FitRectInSquare(source.natural.width(), source.natural.height(), kLargestIconRow / 2);
-        source.reducer->onlyNeed(QSize(std::max(next.width(), 1), std::max(next.height(), 1)));
+    const bool parallel = std::thread::hardware_concurrency() >= 2 && !source.drawing;
+    if (parallel) {
+        // The averages both threads filter from are made first; then neither changes the reducer.
+        QList<QSize> sizes;
+        for (int m : kIconFamilySizes) {
+            const Rect16 r = FitRectInSquare(source.natural.width(), source.natural.height(), int16_t(m));
+            sizes.append(QSize(std::max(r.width(), 1), std::max(r.height(), 1)));
+        }
+        source.reducer->prepare(sizes);
     }
     icns::IconFamily bigFamily;
-    const bool twoCores = std::thread::hardware_concurrency() >= 2;
-    auto encodeLargest = [&] { bigFamily = icns::IconFamily::fromImages({{kLargestIconRow, largest}}, familyOptions()); };
+    bool bigMade = false;
+    auto makeLargest = [&] {
+        const QImage largest = source.row(kLargestIconRow);
+        if (largest.isNull())
+            return;
+        bigFamily = icns::IconFamily::fromImages({{kLargestIconRow, largest}}, familyOptions());
+        bigMade = !bigFamily.isEmpty();
+    };
     std::thread worker;
-    if (twoCores)
-        worker = std::thread(encodeLargest);
+    if (parallel)
+        worker = std::thread(makeLargest);
+    else
+        makeLargest();
     QMap<int, QImage> rest;
     bool complete = true;
     for (int m : kIconFamilySizes) {
@@ -208,14 +226,10 @@ std::optional<icns::IconFamily> familyFromSource(MediaSource& source)
     icns::IconFamily family = complete ? icns::IconFamily::fromImages(rest, familyOptions()) : icns::IconFamily();
     if (worker.joinable())
         worker.join();
-    else if (complete)
-        encodeLargest();
-    if (!complete)
+    if (!complete || !bigMade)
         return std::nullopt;
     for (const icns::IconFamily::Element& element : bigFamily.elements())
         family.setElement(element.type, element.data);
-    if (family.isEmpty())
-        return std::nullopt;
     return family;
 }
 

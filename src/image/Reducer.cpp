@@ -92,12 +92,15 @@ inline uint32_t clampedPixel(int b, int g, int r, int a)
     return uint32_t(b) | uint32_t(g) << 8 | uint32_t(r) << 16 | uint32_t(a) << 24;
 }
 
+// Set on threads that already share the cores among themselves.
+thread_local bool t_oneCore = false;
+
 // Rows [begin, end) of `count` handed to one or two threads, by the work they hold.
 template <typename Work>
 void inRows(int count, qint64 cost, const Work& work)
 {
     static const bool twoCores = std::thread::hardware_concurrency() >= 2;
-    if (!twoCores || cost < 2'000'000 || count < 2) {
+    if (!twoCores || t_oneCore || cost < 2'000'000 || count < 2) {
         work(0, count);
         return;
     }
@@ -126,12 +129,14 @@ inline __m128i clampToAlpha(__m128i pixels)
 }
 #endif
 
-void filterRows(const QImage& in, QImage& out, const Taps& taps, int rowBegin, int rowEnd)
+// Rows [rowBegin, rowEnd) of the output, taken from the rows of `in` that
+// start at `inFirst`, written to `out` from `at`.
+void filterRows(const QImage& in, int inFirst, QImage& out, QPoint at, int width, const Taps& taps, int rowBegin,
+                int rowEnd)
 {
-    const int width = out.width();
     for (int y = rowBegin; y < rowEnd; ++y) {
-        const auto* src = reinterpret_cast<const uint32_t*>(in.constScanLine(y));
-        auto* dst = reinterpret_cast<uint32_t*>(out.scanLine(y));
+        const auto* src = reinterpret_cast<const uint32_t*>(in.constScanLine(y - inFirst));
+        auto* dst = reinterpret_cast<uint32_t*>(out.scanLine(at.y() + y)) + at.x();
         for (int x = 0; x < width; ++x) {
             const int16_t* w = taps.weights.data() + taps.offset[size_t(x)];
             const uint32_t* p = src + taps.start[size_t(x)];
@@ -165,14 +170,15 @@ void filterRows(const QImage& in, QImage& out, const Taps& taps, int rowBegin, i
     }
 }
 
-void filterColumns(const QImage& in, QImage& out, const Taps& taps, int rowBegin, int rowEnd)
+// Output rows [rowBegin, rowEnd), each written to row (y - outFirst) of `out`.
+void filterColumns(const QImage& in, QImage& out, int outFirst, const Taps& taps, int rowBegin, int rowEnd)
 {
     const int width = out.width();
     for (int y = rowBegin; y < rowEnd; ++y) {
         const int16_t* w = taps.weights.data() + taps.offset[size_t(y)];
         const int first = taps.start[size_t(y)];
         const int n = taps.count[size_t(y)];
-        auto* dst = reinterpret_cast<uint32_t*>(out.scanLine(y));
+        auto* dst = reinterpret_cast<uint32_t*>(out.scanLine(y - outFirst));
         auto row = [&](int i) { return reinterpret_cast<const uint32_t*>(in.constScanLine(first + i)); };
         int x = 0;
 #if defined(__SSE2__)
@@ -209,18 +215,39 @@ void filterColumns(const QImage& in, QImage& out, const Taps& taps, int rowBegin
     }
 }
 
+// The picture filtered to `size`, written into `out` at `at`. The columns
+// pass (four pixels at once) runs first, a strip of rows at a time, so the
+// rows pass (a pixel at a time) has the fewest rows and no intermediate
+// picture is ever held whole.
+bool filterInto(const QImage& in, QSizeF span, QSize size, QImage& out, QPoint at)
+{
+    const Taps down = tapsFor(in.height(), span.height(), size.height());
+    const Taps across = tapsFor(in.width(), span.width(), size.width());
+    constexpr int kStrip = 16;
+    const int strips = (size.height() + kStrip - 1) / kStrip;
+    const qint64 cost = qint64(size.height()) * (qint64(in.width()) * qint64(down.weights.size() / size_t(size.height()) + 1) +
+                                                  qint64(size.width()) * qint64(across.weights.size() / size_t(size.width()) + 1));
+    bool ok = true;
+    inRows(strips, cost, [&](int begin, int end) {
+        QImage strip(in.width(), kStrip, QImage::Format_ARGB32_Premultiplied);
+        if (strip.isNull()) {
+            ok = false;
+            return;
+        }
+        for (int k = begin; k < end; ++k) {
+            const int first = k * kStrip, last = std::min(first + kStrip, size.height());
+            filterColumns(in, strip, first, down, first, last);
+            filterRows(strip, first, out, at, size.width(), across, first, last);
+        }
+    });
+    return ok;
+}
+
 QImage filtered(const QImage& in, QSizeF span, QSize size)
 {
-    const Taps across = tapsFor(in.width(), span.width(), size.width());
-    const Taps down = tapsFor(in.height(), span.height(), size.height());
-    QImage rows(size.width(), in.height(), QImage::Format_ARGB32_Premultiplied);
     QImage out(size, QImage::Format_ARGB32_Premultiplied);
-    if (rows.isNull() || out.isNull())
+    if (out.isNull() || !filterInto(in, span, size, out, QPoint(0, 0)))
         return {};
-    const qint64 acrossCost = qint64(in.height()) * size.width() * (across.weights.size() / size_t(size.width()) + 1);
-    inRows(in.height(), acrossCost, [&](int begin, int end) { filterRows(in, rows, across, begin, end); });
-    const qint64 downCost = qint64(size.height()) * size.width() * (down.weights.size() / size_t(size.height()) + 1);
-    inRows(size.height(), downCost, [&](int begin, int end) { filterColumns(rows, out, down, begin, end); });
     return out;
 }
 
@@ -299,7 +326,34 @@ QImage PictureReducer::reduced(QSize size)
     const int level = levelFor(size);
     if (level < 0)
         return {};
-    return filtered(m_levels.at(level), QSizeF(m_source) / double(1 << level), size);
+    const bool oneCore = t_oneCore;
+    t_oneCore = oneCore || m_prepared;
+    QImage out = filtered(m_levels.at(level), QSizeF(m_source) / double(1 << level), size);
+    t_oneCore = oneCore;
+    return out;
+}
+
+bool PictureReducer::reduceInto(QImage& target, QPoint at, QSize size)
+{
+    if (m_levels.isEmpty() || size.isEmpty() || target.format() != QImage::Format_ARGB32_Premultiplied ||
+        !target.rect().contains(QRect(at, size)))
+        return false;
+    const int level = levelFor(size);
+    if (level < 0)
+        return false;
+    const bool oneCore = t_oneCore;
+    t_oneCore = oneCore || m_prepared;
+    const bool ok = filterInto(m_levels.at(level), QSizeF(m_source) / double(1 << level), size, target, at);
+    t_oneCore = oneCore;
+    return ok;
+}
+
+void PictureReducer::prepare(const QList<QSize>& sizes)
+{
+    for (const QSize& size : sizes)
+        if (!size.isEmpty() && !m_levels.isEmpty())
+            levelFor(size);
+    m_prepared = true;
 }
 
 void PictureReducer::onlyNeed(QSize largest)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QSize>
 #include <QVector>
 
@@ -20,6 +21,8 @@ class PictureReducer {
 public:
     explicit PictureReducer(const QImage& picture);
     QImage reduced(QSize size);
+    // The same written straight into a premultiplied ARGB32 picture at `at`.
+    bool reduceInto(QImage& target, QPoint at, QSize size);
     // The picture fitted inside `box`, aspect kept (of `natural` when given:
     // the picture's own size before it was shrunk on load), centred in a
     // transparent image of the box's size.
@@ -27,9 +30,13 @@ public:
     QSize sourceSize() const { return m_source; }
     // Frees the averages no size up to `largest` is made from any more.
     void onlyNeed(QSize largest);
+    // Makes every average these sizes are filtered from now, so that two
+    // threads may then ask for sizes at once (each on one core).
+    void prepare(const QList<QSize>& sizes);
 
 private:
     int levelFor(QSize size);
+    bool m_prepared = false;
     QSize m_source;
     QVector<QImage> m_levels;  // level k is the source averaged in 2^k x 2^k boxes (null once freed)
 };
