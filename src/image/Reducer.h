@@ -8,7 +8,8 @@
 namespace pictomat {
 
 // The one way a picture is made smaller (or, rarely, larger) anywhere in the
-// program: whole-factor box averaging down to no less than twice the target,
+// program: whole-factor box averaging down to no less than sixteen times the
+// target (decoders shrink on load to no less than twice it),
 // then a Lanczos filter (three lobes) on premultiplied pixels, the source's
 // edges mapped exactly onto the target's, so nothing shifts or grows.
 // Premultiplied ARGB32 out; null for an empty size or source.
@@ -16,7 +17,7 @@ QImage ReducePicture(const QImage& picture, QSize size);
 
 // One picture reduced to many sizes, as an icon family needs: the box
 // averages are made once, each half the one before, and every size is
-// filtered from the smallest of them that is still at least twice as large.
+// filtered from the smallest of them that is still sixteen times as large.
 class PictureReducer {
 public:
     explicit PictureReducer(const QImage& picture);
