@@ -95,9 +95,6 @@ QByteArray PngEncoder::encode(const QImage& source)
     header[9] = 6;  // RGBA
     QByteArray png("\x89PNG\r\n\x1a\n", 8);
     appendChunk(&png, "IHDR", header, sizeof header);
-    // Every picture we draw is sRGB, and says so (perceptual intent).
-    const uchar intent = 0;
-    appendChunk(&png, "sRGB", &intent, 1);
     // IDAT is compressed in place: only the pages the compressed bytes reach
     // are ever touched.
     const size_t bound = libdeflate_zlib_compress_bound(m_compressor.get(), rowBytes);

@@ -1,9 +1,9 @@
 #include "image/Drawing.h"
 
 #include "files/FileIO.h"
+#include "image/Reducer.h"
 
 #include <QFile>
-#include <QPainter>
 
 #include <cairo.h>
 #include <gio/gio.h>
@@ -254,17 +254,7 @@ QImage DrawIntoBox(Drawing& drawing, QSize box)
         return {};
     const QSizeF natural = drawing.naturalSize();
     const QSize size = natural.scaled(QSizeF(box), Qt::KeepAspectRatio).toSize().expandedTo(QSize(1, 1));
-    QImage drawn = drawing.draw(size);
-    if (drawn.isNull() || drawn.size() == box)
-        return drawn;
-    QImage out(box, QImage::Format_ARGB32_Premultiplied);
-    if (out.isNull())
-        return out;
-    out.fill(Qt::transparent);
-    QPainter painter(&out);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPoint((box.width() - size.width()) / 2, (box.height() - size.height()) / 2), drawn);
-    return out;
+    return PlacedInBox(drawing.draw(size), box);
 }
 
 } // namespace pictomat

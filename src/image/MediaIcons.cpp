@@ -89,19 +89,7 @@ QImage squareRow(int m, QSize natural, const DrawAtSize& draw)
     const Rect16 r = FitRectInSquare(natural.width(), natural.height(), int16_t(m));
     if (r.width() <= 0 || r.height() <= 0)
         return {};
-    const QImage picture = draw(QSize(r.width(), r.height()));
-    if (picture.isNull())
-        return {};
-    if (picture.size() == QSize(m, m))
-        return picture;
-    QImage square(m, m, QImage::Format_ARGB32_Premultiplied);
-    if (square.isNull())
-        return square;
-    square.fill(Qt::transparent);
-    QPainter painter(&square);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPoint(r.left, r.top), picture);
-    return square;
+    return PlacedInBox(draw(QSize(r.width(), r.height())), QSize(m, m), QPoint(r.left, r.top));
 }
 
 // The media's picture as a source of rows: a drawing, drawn afresh at each

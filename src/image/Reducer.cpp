@@ -373,7 +373,11 @@ QImage PictureReducer::fitted(QSize box, QSize natural)
         return {};
     const QSize aspect = natural.isEmpty() ? m_levels.first().size() : natural;
     const QSize target = aspect.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    const QImage picture = reduced(target);
+    return PlacedInBox(reduced(target), box);
+}
+
+QImage PlacedInBox(const QImage& picture, QSize box, std::optional<QPoint> at)
+{
     if (picture.isNull() || picture.size() == box)
         return picture;
     QImage out(box, QImage::Format_ARGB32_Premultiplied);
@@ -382,7 +386,8 @@ QImage PictureReducer::fitted(QSize box, QSize natural)
     out.fill(Qt::transparent);
     QPainter painter(&out);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPoint((box.width() - target.width()) / 2, (box.height() - target.height()) / 2), picture);
+    painter.drawImage(at.value_or(QPoint((box.width() - picture.width()) / 2, (box.height() - picture.height()) / 2)),
+                      picture);
     return out;
 }
 

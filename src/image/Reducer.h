@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QVector>
 
+#include <optional>
+
 namespace pictomat {
 
 // The one way a picture is made smaller (or, rarely, larger) anywhere in the
@@ -41,6 +43,11 @@ private:
     QSize m_source;
     QVector<QImage> m_levels;  // level k is the source averaged in 2^k x 2^k boxes (null once freed)
 };
+
+// The picture placed at `at` (centred when not given) in a transparent
+// premultiplied ARGB32 image of the box's size; the picture itself when it
+// is that size already.
+QImage PlacedInBox(const QImage& picture, QSize box, std::optional<QPoint> at = std::nullopt);
 
 // The picture reduced to fit inside `box` (aspect kept), centred in a
 // transparent image of the box's size. Premultiplied ARGB32.

@@ -118,19 +118,9 @@ ImageChops.add(base, noise, 1.5, -32).save(sys.argv[1])
 TEST_F(PictureQuality, DrawingsAreDrawnAtEachSizeAsLibrsvgDrawsThem)
 {
     // What a design tool writes: a style sheet class, a blurred drop shadow and a mask.
-    writeFile("icon.svg", R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="128" height="128" viewBox="0 0 128 128">
-  <style>.body { fill: #2a7fff; } .line { stroke: #ffffff; stroke-width: 3; fill: none; }</style>
-  <defs>
-    <filter id="shadow" x="-20%" y="-20%" width="140%" height="140%">
-      <feGaussianBlur in="SourceAlpha" stdDeviation="4"/><feOffset dx="3" dy="5"/>
-      <feComponentTransfer><feFuncA type="linear" slope="0.5"/></feComponentTransfer>
-      <feMerge><feMergeNode/><feMergeNode in="SourceGraphic"/></feMerge>
-    </filter>
-    <mask id="hole"><rect width="128" height="128" fill="white"/><circle cx="64" cy="64" r="18" fill="black"/></mask>
-  </defs>
-  <rect class="body" x="16" y="16" width="96" height="96" rx="20" filter="url(#shadow)" mask="url(#hole)"/>
-  <path class="line" d="M30 96 L64 30 L98 96"/>
-</svg>)svg");
+    QFile designed(QStringLiteral(PICTOMAT_SOURCE_DIR "/tests/image/data/designed.svg"));
+    ASSERT_TRUE(designed.open(QIODevice::ReadOnly));
+    writeFile("icon.svg", designed.readAll());
     for (int m : {16, 32, 256}) {
         const QImage ours = size("icon.svg", m);
         const QString reference = QStringLiteral("rsvg%1.png").arg(m);
