@@ -72,13 +72,14 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.corvane.com/pictomat/")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Without these the program cannot start on a display, tell file types apart,
-# export beyond the formats built into Qt or read movies. Custom icons of
-# files need the GVfs metadata daemon (folders get theirs through .directory
-# alone); a Wayland session's clipboard is set and read through wl-clipboard.
-# libqt6svg6, which draws SVG icons, comes from dpkg-shlibdeps since the
-# program links QtSvg.
+# export beyond the formats built into Qt, draw SVG pictures and icons
+# (librsvg, loaded with the first drawing, so dpkg-shlibdeps cannot see it;
+# Qt's SVG plugins for the program's own tray icon) or read movies. Custom
+# icons of files need the GVfs metadata daemon (folders get theirs through
+# .directory alone); a Wayland session's clipboard is set and read through
+# wl-clipboard.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, qt6-image-formats-plugins, shared-mime-info, hicolor-icon-theme, gvfs, wl-clipboard, ${pictomat_ffmpeg_depends}")
+    "qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6, librsvg2-2 (>= 2.52), shared-mime-info, hicolor-icon-theme, gvfs, wl-clipboard, ${pictomat_ffmpeg_depends}")
 # What a desktop normally has and the program degrades without: Qt's Wayland
 # backend (XWayland serves otherwise), the Adwaita fallback icons, the "Ping"
 # sound, xdg-open, and a session bus for D-Bus activation.

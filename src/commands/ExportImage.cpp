@@ -3,13 +3,13 @@
 #include "commands/ItemOperations.h"
 #include "commands/MakeIconLoop.h"
 #include "image/BackgroundBitmap.h"
+#include "image/Encoders.h"
 #include "image/MediaIcons.h"
+#include "image/Reducer.h"
 #include "output/OutputFolder.h"
 #include "platform/IconProvider.h"
 #include "platform/ItemIcon.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <QPainter>
 
 namespace pictomat {
@@ -22,7 +22,7 @@ bool isLossyFormat(const QByteArray& format)
            f == "jp2" || f == "j2k";
 }
 
-// The icon stored in an .icns file, fitted to the square.
+// The icon stored in an .icns file, its best element reduced to the square.
 bool drawIcnsContents(QImage& bitmap, const FileRef& item)
 {
     const std::optional<icns::IconFamily> family = IconFamilyFromIcnsFile(item.path());
@@ -32,8 +32,7 @@ bool drawIcnsContents(QImage& bitmap, const FileRef& item)
     if (best.isNull())
         return false;
     QPainter painter(&bitmap);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter.drawImage(QRect(0, 0, bitmap.width(), bitmap.height()), best);
+    painter.drawImage(QPoint(0, 0), ReducePicture(best, bitmap.size()));
     return true;
 }
 } // namespace
@@ -86,19 +85,14 @@ RenderedIcon encodeIcon(const FileRef& item, const IconProvider::Icon& icon, con
     }
     // Encoded in memory first, so that a failing writer leaves the output as
     // it was rather than half written.
-    QBuffer buffer(&result.encoded);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, exporter.writerFormat);
-    const int quality = WriterQualityFor(exporter.writerFormat, settings.codecQuality);
-    if (quality >= 0)
-        writer.setQuality(quality);
-    if (exporter.writerFormat.toLower() == "tiff" || exporter.writerFormat.toLower() == "tif")
-        writer.setCompression(1);  // LZW: lossless and much smaller
-    if (!writer.canWrite() || !writer.write(picture)) {
+    std::optional<QByteArray> encoded =
+        EncodePicture(picture, exporter.writerFormat, WriterQualityFor(exporter.writerFormat, settings.codecQuality),
+                      settings.background, &result.error);
+    if (!encoded) {
         result.status = RenderedIcon::Status::EncoderFailed;
-        result.error = writer.errorString();
-        result.encoded.clear();
+        return result;
     }
+    result.encoded = std::move(*encoded);
     return result;
 }
 
@@ -134,8 +128,14 @@ void exportIconImage(CommandContext& context, const CommandRequest& request, con
     }
     if (!WriteOutput(context, job.output, rendered.encoded))
         return;
-    if (settings.addCustomIcon)
-        SetCustomIconFromImageFile(context, job.output.target());
+    if (!settings.addCustomIcon)
+        return;
+    const FileRef written = job.output.target();
+    if (HasImageImporter(written.path()) || HoldsIconFamily(written.path()))
+        SetCustomIconFromImageFile(context, written);
+    else
+        context.desktop.log(QStringLiteral("%1 gets no custom icon: %2 files cannot be read back as pictures.")
+                                .arg(QString::fromUtf8(written.name()), exporter.descriptionString));
 }
 
 } // namespace

@@ -41,14 +41,21 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
     constexpr int kCustomIconEdge = 1024;
     PictureStatus status = PictureStatus::NotAPicture;
     QImage picture = ReadImageFile(item, kCustomIconEdge, &status);
+    // An icon file's picture is the best of the icons it holds.
+    if (status == PictureStatus::NotAPicture && HoldsIconFamily(item.path())) {
+        const std::optional<icns::IconFamily> family = IconFamilyFromIcnsFile(item.path());
+        picture = family ? family->bestImage(kCustomIconEdge) : QImage();
+        status = picture.isNull() ? PictureStatus::Damaged : PictureStatus::Decoded;
+    }
     // A movie's picture is its poster frame.
     const bool movie = status == PictureStatus::NotAPicture && isMovie(item);
     if (movie) {
         if (const std::optional<MoviePoster> poster = ReadMoviePoster(item.path(), kCustomIconEdge))
             picture = poster->frame;
     }
-    // What is neither picture nor movie is passed over; one that cannot be
-    // used (past the size limits, damaged) is a failure the user hears of.
+    // What is neither picture, movie nor icon file is passed over; one that
+    // cannot be used (past the size limits, damaged) is a failure the user
+    // hears of.
     if (status == PictureStatus::NotAPicture && !movie)
         return;
     QString error;
@@ -56,6 +63,8 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
         const QString message = QStringLiteral("The files graphic image could not be copied to the file.");
         ShowStandardAlert(context, message);
         context.desktop.log(message);
+        if (picture.isNull())
+            context.desktop.log(QStringLiteral("The picture is %1.").arg(PictureStatusText(status)));
     }
 }
 

@@ -7,11 +7,10 @@
 #include "icns/Contents.h"
 #include "icns/Png.h"
 #include "ico/IcoFile.h"
-#include "image/FitRect.h"
 #include "image/MediaIcons.h"
+#include "image/Reducer.h"
 #include "output/OutputFolder.h"
 
-#include <QPainter>
 
 #include <algorithm>
 #include <thread>
@@ -29,16 +28,7 @@ std::optional<QMap<int, QImage>> picturesOfFamily(const icns::IconFamily& family
         const QImage best = family.bestImage(m);
         if (best.isNull())
             return std::nullopt;
-        QImage square(m, m, QImage::Format_ARGB32_Premultiplied);
-        square.fill(Qt::transparent);
-        const Rect16 r = FitRectInSquare(best.width(), best.height(), int16_t(m));
-        QPainter painter(&square);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRect(r.left, r.top, r.width(), r.height()),
-                          best.size() == QSize(r.width(), r.height())
-                              ? best
-                              : best.scaled(r.width(), r.height(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-        painter.end();
+        const QImage square = ReduceIntoBox(best, QSize(m, m));
         pictures.insert(m, square);
     }
     return pictures;

@@ -1,6 +1,8 @@
 #include "commands/SiteIcon.h"
 
 #include "files/Inflate.h"
+#include "image/Drawing.h"
+#include "image/PictureFile.h"
 #include "image/SafeSvg.h"
 #include "platform/CustomIcons.h"
 
@@ -124,28 +126,25 @@ QImage DecodeShortcutIconPicture(const QByteArray& bytes)
     }
     if (data.isEmpty())
         return QImage();
+    if (IsDrawingFormat(SniffPictureFormat(data.left(1024)))) {
+        // Drawn only from what the picture holds itself: its references
+        // elsewhere are taken out, and the drawing is given no place to
+        // load anything from.
+        const std::optional<QByteArray> svg = SelfContainedSvg(data);
+        if (!svg)
+            return QImage();
+        const std::unique_ptr<Drawing> drawing = OpenDrawing(*svg, DrawingLinks::None);
+        if (!drawing)
+            return QImage();
+        const QSizeF edge(CustomIcons::kLargestEdge, CustomIcons::kLargestEdge);
+        return drawing->draw(drawing->naturalSize().scaled(edge, Qt::KeepAspectRatio).toSize().expandedTo(QSize(1, 1)));
+    }
     QBuffer buffer(&data);
     if (!buffer.open(QIODevice::ReadOnly))
         return QImage();
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     const QByteArray format = reader.format();
-
-    if (format == "svg" || format == "svgz") {
-        // Drawn only from what the picture holds itself.
-        std::optional<QByteArray> svg = SelfContainedSvg(data);
-        if (!svg)
-            return QImage();
-        QBuffer safeBuffer(&*svg);
-        if (!safeBuffer.open(QIODevice::ReadOnly))
-            return QImage();
-        QImageReader safe(&safeBuffer, "svg");
-        QSize size = safe.size();
-        if (size.isEmpty())
-            size = QSize(CustomIcons::kLargestEdge, CustomIcons::kLargestEdge);
-        safe.setScaledSize(size.scaled(CustomIcons::kLargestEdge, CustomIcons::kLargestEdge, Qt::KeepAspectRatio));
-        return safe.read();
-    }
 
     // Icon files hold one picture per size; the largest makes the best icon.
     // Animations (GIF and the like) give their first frame.

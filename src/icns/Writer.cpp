@@ -49,8 +49,13 @@ QByteArray codec::MaskPayload(const QImage& image)
 
 namespace {
 
+// The picture at its slot's size, as ARGB32, premultiplied or not (the PNG
+// encoder takes both without a copy).
 QImage prepared(const QImage& source, int size)
 {
+    if (source.width() == size && source.height() == size &&
+        (source.format() == QImage::Format_ARGB32 || source.format() == QImage::Format_ARGB32_Premultiplied))
+        return source;
     QImage image = source.convertToFormat(QImage::Format_ARGB32);
     if (image.width() != size || image.height() != size)
         image = image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
@@ -83,7 +88,7 @@ IconFamily IconFamily::fromImages(const QMap<int, QImage>& imagesByPixelSize, co
     for (const Legacy& l : legacy) {
         if (!l.wanted || !images.contains(l.size))
             continue;
-        const QImage& image = images[l.size];
+        const QImage image = images[l.size].convertToFormat(QImage::Format_ARGB32);
         family.setElement(l.data, RgbPayload(image, l.size == 128));
         family.setElement(l.mask, MaskPayload(image));
     }

@@ -5,6 +5,7 @@
 #include <QTransform>
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -33,8 +34,11 @@ struct JpegDecoder {
     jpeg_decompress_struct info {};
     JpegErrors errors {};
     bool created = false;
+    JOCTET* profile = nullptr;  // the APP2 colour profile, allocated by libjpeg with malloc
+    unsigned int profileLength = 0;
     ~JpegDecoder()
     {
+        std::free(profile);
         if (created)
             jpeg_destroy_decompress(&info);
     }
@@ -95,7 +99,10 @@ bool readJpegHeader(JpegDecoder* d, DeviceSource* source)
     // they are refused rather than allowed to take the machine's memory.
     d->info.mem->max_memory_to_use = 512L * 1024 * 1024;
     d->info.src = &source->manager;
+    jpeg_save_markers(&d->info, JPEG_APP0 + 2, 0xffff);
     jpeg_read_header(&d->info, TRUE);
+    if (!jpeg_read_icc_profile(&d->info, &d->profile, &d->profileLength))
+        d->profile = nullptr;
     return true;
 }
 
@@ -111,7 +118,7 @@ bool readJpegRows(JpegDecoder* d, unsigned scaleNumerator, QImage* out)
     d->info.out_color_space = JCS_EXT_ARGB;
 #endif
     jpeg_start_decompress(&d->info);
-    *out = QImage(int(d->info.output_width), int(d->info.output_height), QImage::Format_ARGB32);
+    *out = QImage(int(d->info.output_width), int(d->info.output_height), QImage::Format_ARGB32_Premultiplied);
     if (out->isNull()) {
         jpeg_abort_decompress(&d->info);
         return false;
@@ -229,7 +236,7 @@ std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, con
         exifOrientation(reinterpret_cast<const uchar*>(head.constData()), size_t(head.size()));
     const bool swapped = orientation.testFlag(QImageIOHandler::TransformationRotate90);
     const QSize natural = swapped ? stored.transposed() : stored;
-    const QSize want = WantedPictureSize(target, natural);
+    const QSize want = OnLoadSize(natural, WantedPictureSize(target, natural));
     const QSize wantStored = swapped ? want.transposed() : want;
     // The smallest of libjpeg's eighths that is still at least as large.
     unsigned numerator = 1;
@@ -240,9 +247,10 @@ std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, con
     if (!readJpegRows(&decoder, numerator, &picture))
         return PictureFailure(PictureStatus::Damaged);
     picture = upright(std::move(picture), orientation);
-    if (picture.size() != want)
-        picture = picture.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return PictureDecoded(std::move(picture), natural);
+    PictureResult result = PictureDecoded(std::move(picture), natural);
+    if (decoder.profile)
+        result.iccProfile = QByteArray(reinterpret_cast<const char*>(decoder.profile), qsizetype(decoder.profileLength));
+    return result;
 }
 
 } // namespace pictomat

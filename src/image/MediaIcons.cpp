@@ -3,6 +3,8 @@
 #include "files/FileIO.h"
 #include "files/FileRef.h"
 #include "icns/Contents.h"
+#include "image/Drawing.h"
+#include "image/Reducer.h"
 
 #include <QFile>
 #include <QPainter>
@@ -10,6 +12,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <thread>
 
 namespace pictomat {
@@ -49,14 +53,14 @@ bool HoldsIconFamily(const QByteArray& path)
     return head && isIconFamilyHead(*head);
 }
 
-std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status)
+std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status, int largestEdge)
 {
-    // Exactly the largest row's fitted rectangle, so that row needs no second scaling.
-    const PictureTarget target = [](QSize natural) {
-        const Rect16 largest = FitRectInSquare(natural.width(), natural.height(), kLargestIconRow);
+    // The largest edge's fitted rectangle; the decoder keeps twice that where it can.
+    const PictureTarget target = [largestEdge](QSize natural) {
+        const Rect16 largest = FitRectInSquare(natural.width(), natural.height(), int16_t(largestEdge));
         return QSize(std::max(largest.width(), 1), std::max(largest.height(), 1));
     };
-    PictureResult result = ReadPictureFile(FileRef(path), target);
+    PictureResult result = ReadPictureFile(FileRef(path), target, PictureFit::ShrunkOnLoad);
     if (status)
         *status = result.status;
     if (!result.ok())
@@ -64,84 +68,220 @@ std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, Picture
     return std::move(result.decoded);
 }
 
-QMap<int, QImage> RenderIconRows(const QImage& source, QSize natural)
+namespace {
+
+QList<int> sortedEdges(const QList<int>& edges)
+{
+    QList<int> sorted;
+    for (int m : edges.isEmpty() ? QList<int>(std::begin(kIconFamilySizes), std::end(kIconFamilySizes)) : edges)
+        if (m > 0 && m <= kLargestDrawnEdge && !sorted.contains(m))
+            sorted.append(m);
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
+// One size of the picture in its square: `draw` makes the picture at the
+// fitted rectangle's size, which is then placed where the rule puts it.
+using DrawAtSize = std::function<QImage(QSize)>;
+
+QImage squareRow(int m, QSize natural, const DrawAtSize& draw)
+{
+    const Rect16 r = FitRectInSquare(natural.width(), natural.height(), int16_t(m));
+    if (r.width() <= 0 || r.height() <= 0)
+        return {};
+    return PlacedInBox(draw(QSize(r.width(), r.height())), QSize(m, m), QPoint(r.left, r.top));
+}
+
+// The media's picture as a source of rows: a drawing, drawn afresh at each
+// size, or a bitmap shrunk on load, reduced to each size.
+struct MediaSource {
+    std::unique_ptr<Drawing> drawing;
+    std::unique_ptr<PictureReducer> reducer;
+    QSize natural;
+    PictureStatus status = PictureStatus::NotAPicture;
+
+    bool valid() const { return (drawing || reducer) && !natural.isEmpty(); }
+    QImage row(int m)
+    {
+        if (drawing) {
+            QImage drawn = squareRow(m, natural, [this](QSize size) { return drawing->draw(size); });
+            if (drawn.isNull())
+                status = drawing->status();
+            return drawn;
+        }
+        const Rect16 r = FitRectInSquare(natural.width(), natural.height(), int16_t(m));
+        QImage square(m, m, QImage::Format_ARGB32_Premultiplied);
+        if (square.isNull() || r.width() <= 0 || r.height() <= 0)
+            return {};
+        square.fill(Qt::transparent);
+        if (!reducer->reduceInto(square, QPoint(r.left, r.top), QSize(r.width(), r.height())))
+            return {};
+        return square;
+    }
+};
+
+MediaSource bitmapSource(QImage picture, QSize natural)
+{
+    MediaSource source;
+    source.status = picture.isNull() ? PictureStatus::Damaged : PictureStatus::Decoded;
+    if (!picture.isNull()) {
+        source.reducer = std::make_unique<PictureReducer>(picture);
+        source.natural = natural;
+    }
+    return source;
+}
+
+MediaSource openMediaSource(const QByteArray& path, int largestEdge)
+{
+    MediaSource source;
+    const std::optional<QByteArray> head = headOf(path);
+    if (!head || isIconFamilyHead(*head))
+        return source;
+    const QByteArray format = SniffPictureFormat(*head, path);
+    if (IsDrawingFormat(format)) {
+        source.drawing = OpenDrawingFile(path, &source.status);
+        if (source.drawing)
+            source.natural = source.drawing->naturalSize()
+                                 .scaled(kLargestDrawnEdge, kLargestDrawnEdge, Qt::KeepAspectRatio)
+                                 .toSize()
+                                 .expandedTo(QSize(1, 1));
+        return source;
+    }
+    if (!format.isEmpty()) {
+        std::optional<DecodedPicture> decoded = DecodeImageForIcon(path, &source.status, largestEdge);
+        if (decoded)
+            return bitmapSource(std::move(decoded->picture), decoded->natural);
+        return source;
+    }
+    std::optional<MoviePoster> poster = ReadMoviePoster(path, 2 * largestEdge);
+    if (poster)
+        return bitmapSource(std::move(poster->frame), poster->displaySize);
+    return source;
+}
+
+icns::IconFamily::WriteOptions familyOptions()
+{
+    icns::IconFamily::WriteOptions options;
+    options.legacy48 = true;
+    options.legacy128 = true;
+    return options;
+}
+
+// Every row of the family. With two cores the largest row, which costs
+// about as much to draw and compress as all the others together, is made on
+// a second thread meanwhile; its elements come last in a family anyway, so
+// the result is the same as in one go. Nothing when a row cannot be drawn.
+std::optional<icns::IconFamily> familyFromSource(MediaSource& source)
+{
+    if (!source.valid())
+        return std::nullopt;
+    const bool parallel = std::thread::hardware_concurrency() >= 2 && !source.drawing;
+    if (parallel) {
+        // The averages both threads filter from are made first; then neither changes the reducer.
+        QList<QSize> sizes;
+        for (int m : kIconFamilySizes) {
+            const Rect16 r = FitRectInSquare(source.natural.width(), source.natural.height(), int16_t(m));
+            sizes.append(QSize(std::max(r.width(), 1), std::max(r.height(), 1)));
+        }
+        source.reducer->prepare(sizes);
+    }
+    icns::IconFamily bigFamily;
+    bool bigMade = false;
+    auto makeLargest = [&] {
+        const QImage largest = source.row(kLargestIconRow);
+        if (largest.isNull())
+            return;
+        bigFamily = icns::IconFamily::fromImages({{kLargestIconRow, largest}}, familyOptions());
+        bigMade = !bigFamily.isEmpty();
+    };
+    std::thread worker;
+    if (parallel)
+        worker = std::thread(makeLargest);
+    else
+        makeLargest();
+    QMap<int, QImage> rest;
+    bool complete = true;
+    for (int m : kIconFamilySizes) {
+        if (m == kLargestIconRow)
+            continue;
+        QImage row = source.row(m);
+        if (row.isNull()) {
+            complete = false;
+            break;
+        }
+        rest.insert(m, std::move(row));
+    }
+    icns::IconFamily family = complete ? icns::IconFamily::fromImages(rest, familyOptions()) : icns::IconFamily();
+    if (worker.joinable())
+        worker.join();
+    if (!complete || !bigMade)
+        return std::nullopt;
+    for (const icns::IconFamily::Element& element : bigFamily.elements())
+        family.setElement(element.type, element.data);
+    return family;
+}
+
+} // namespace
+
+std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, const QList<int>& edges,
+                                                      PictureStatus* status)
+{
+    const QList<int> sizes = sortedEdges(edges);
+    MediaSource source = openMediaSource(path, sizes.isEmpty() ? kLargestIconRow : sizes.last());
+    auto fail = [&](PictureStatus why) -> std::optional<QMap<int, QImage>> {
+        if (status)
+            *status = why == PictureStatus::Decoded ? PictureStatus::Damaged : why;
+        return std::nullopt;
+    };
+    if (!source.valid())
+        return fail(source.status);
+    QMap<int, QImage> rows;
+    for (int m : sizes) {
+        QImage row = source.row(m);
+        if (row.isNull())
+            return fail(source.status);
+        rows.insert(m, std::move(row));
+    }
+    if (status)
+        *status = PictureStatus::Decoded;
+    return rows;
+}
+
+QMap<int, QImage> RenderIconRows(const QImage& source, QSize natural, const QList<int>& edges)
 {
     QMap<int, QImage> rows;
     if (source.isNull() || natural.isEmpty())
         return rows;
-    const QImage picture = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    for (int m : kIconFamilySizes) {
-        QImage square(m, m, QImage::Format_ARGB32_Premultiplied);
-        if (square.isNull())
-            continue;
-        square.fill(Qt::transparent);
-        const Rect16 r = FitRectInSquare(natural.width(), natural.height(), int16_t(m));
-        if (r.width() > 0 && r.height() > 0) {
-            const QImage scaled = picture.size() == QSize(r.width(), r.height())
-                                      ? picture
-                                      : picture.scaled(r.width(), r.height(), Qt::IgnoreAspectRatio,
-                                                       Qt::SmoothTransformation);
-            QPainter painter(&square);
-            painter.setCompositionMode(QPainter::CompositionMode_Source);
-            painter.drawImage(QPoint(r.left, r.top), scaled);
-        }
-        rows.insert(m, square);
+    MediaSource media = bitmapSource(source, natural);
+    for (int m : sortedEdges(edges)) {
+        QImage row = media.row(m);
+        if (!row.isNull())
+            rows.insert(m, std::move(row));
     }
     return rows;
 }
 
 icns::IconFamily IconFamilyFromRows(const QMap<int, QImage>& rows)
 {
-    icns::IconFamily::WriteOptions options;
-    options.legacy48 = true;
-    options.legacy128 = true;
-    // The largest row costs about as much to compress as all the others
-    // together, so it is encoded on a second core meanwhile. Its elements
-    // come last in a family anyway, so the result is the same as in one go.
-    const auto largest = rows.constFind(kLargestIconRow);
-    if (largest == rows.cend() || rows.size() < 2 || std::thread::hardware_concurrency() < 2)
-        return icns::IconFamily::fromImages(rows, options);
-    QMap<int, QImage> rest = rows;
-    rest.remove(kLargestIconRow);
-    const QMap<int, QImage> big{{kLargestIconRow, largest.value()}};
-    icns::IconFamily bigFamily;
-    std::thread worker([&] { bigFamily = icns::IconFamily::fromImages(big, options); });
-    icns::IconFamily family = icns::IconFamily::fromImages(rest, options);
-    worker.join();
-    for (const icns::IconFamily::Element& element : bigFamily.elements())
-        family.setElement(element.type, element.data);
-    return family;
+    return icns::IconFamily::fromImages(rows, familyOptions());
 }
-
-namespace {
-// Every row drawn from one picture fitted by its natural size; nothing when
-// no row could be drawn.
-std::optional<icns::IconFamily> familyFromPicture(const QImage& picture, QSize natural)
-{
-    const QMap<int, QImage> rows = RenderIconRows(picture, natural);
-    if (rows.isEmpty())
-        return std::nullopt;
-    icns::IconFamily family = IconFamilyFromRows(rows);
-    if (family.isEmpty())
-        return std::nullopt;
-    return family;
-}
-} // namespace
 
 std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
 {
-    const std::optional<DecodedPicture> decoded = DecodeImageForIcon(path);
-    if (!decoded)
+    const std::optional<QByteArray> head = headOf(path);
+    if (!head || SniffPictureFormat(*head, path).isEmpty())
         return std::nullopt;
-    return familyFromPicture(decoded->picture, decoded->natural);
+    MediaSource source = openMediaSource(path, kLargestIconRow);
+    return familyFromSource(source);
 }
 
 std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path)
 {
-    const std::optional<MoviePoster> poster = ReadMoviePoster(path);
+    std::optional<MoviePoster> poster = ReadMoviePoster(path, 2 * kLargestIconRow);
     if (!poster)
         return std::nullopt;
-    return familyFromPicture(poster->frame, poster->displaySize);
+    MediaSource source = bitmapSource(std::move(poster->frame), poster->displaySize);
+    return familyFromSource(source);
 }
 
 std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path)
@@ -193,65 +333,6 @@ std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path)
     if (!SniffPictureFormat(*head, path).isEmpty())
         return IconFamilyFromImage(path);
     return IconFamilyFromMoviePoster(path);
-}
-
-// Every size from one decode at the largest edge asked for, each scaled
-// smoothly from it.
-std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, const QList<int>& edges,
-                                                      PictureStatus* status)
-{
-    if (status)
-        *status = PictureStatus::NotAPicture;
-    const std::optional<QByteArray> head = headOf(path);
-    if (edges.isEmpty() || !head || isIconFamilyHead(*head))
-        return std::nullopt;
-    const int largest = *std::max_element(edges.begin(), edges.end());
-    if (largest < 1 || largest > 4096)
-        return std::nullopt;
-    QImage picture;
-    QSize natural;
-    if (!SniffPictureFormat(*head, path).isEmpty()) {
-        PictureResult result = ReadPictureFile(FileRef(path), [largest](QSize size) {
-            const Rect16 r = FitRectInSquare(size.width(), size.height(), int16_t(largest));
-            return QSize(std::max(r.width(), 1), std::max(r.height(), 1));
-        });
-        if (status)
-            *status = result.status;
-        if (!result.ok())
-            return std::nullopt;
-        picture = std::move(result.decoded.picture);
-        natural = result.decoded.natural;
-    } else {
-        std::optional<MoviePoster> poster = ReadMoviePoster(path, largest);
-        if (!poster)
-            return std::nullopt;
-        picture = std::move(poster->frame);
-        natural = poster->displaySize;
-    }
-    if (picture.isNull() || natural.isEmpty())
-        return std::nullopt;
-    picture.convertTo(QImage::Format_ARGB32_Premultiplied);
-    QMap<int, QImage> sizes;
-    for (int m : edges) {
-        QImage square(m, m, QImage::Format_ARGB32_Premultiplied);
-        if (square.isNull())
-            return std::nullopt;
-        square.fill(Qt::transparent);
-        const Rect16 r = FitRectInSquare(natural.width(), natural.height(), int16_t(m));
-        if (r.width() > 0 && r.height() > 0) {
-            QPainter painter(&square);
-            painter.setCompositionMode(QPainter::CompositionMode_Source);
-            painter.drawImage(QPoint(r.left, r.top),
-                              picture.size() == QSize(r.width(), r.height())
-                                  ? picture
-                                  : picture.scaled(r.width(), r.height(), Qt::IgnoreAspectRatio,
-                                                   Qt::SmoothTransformation));
-        }
-        sizes.insert(m, square);
-    }
-    if (status)
-        *status = PictureStatus::Decoded;
-    return sizes;
 }
 
 } // namespace pictomat

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QMap>
 #include <QSize>
 
@@ -13,9 +14,11 @@
 
 namespace pictomat {
 
-// The rows an icon made from a file's contents holds, smallest first.
-inline constexpr int kIconFamilySizes[] = {16, 32, 48, 128, 256, 512};
-inline constexpr int kLargestIconRow = 512;
+// The rows an icon made from a file's contents holds, smallest first: every
+// element a current macOS reads (the @2x slots take the rows of twice their
+// size).
+inline constexpr int kIconFamilySizes[] = {16, 32, 48, 64, 128, 256, 512, 1024};
+inline constexpr int kLargestIconRow = 1024;
 
 // Paths are the file system's bytes throughout.
 
@@ -26,20 +29,29 @@ bool HasImageImporter(const QByteArray& path);
 // Whether the file's bytes are an icon family (.icns), whatever its name.
 bool HoldsIconFamily(const QByteArray& path);
 
-// The picture read once, at no more than the largest row needs (decoded at
-// that scale), with the source's natural size in display orientation.
-// Nothing when no reader takes the file, it is past the picture limits, or
-// nothing decodes; *status tells which.
-std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status = nullptr);
+// Every edge asked for, each an m x m premultiplied-ARGB square with the media's picture drawn from
+// the source at that size (vector sources rendered at that size, rasters reduced by the one reducer),
+// fitted and centred as the fitting rule puts it, never upscaled past the source. Picture files
+// (by content), movie posters; nothing (status says why) when the file is none of these.
+std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, const QList<int>& edges,
+                                                      PictureStatus* status = nullptr);
 
-// Every row of kIconFamilySizes drawn from one decoded picture: an m x m
-// transparent square with the picture smoothly scaled into
+// The picture read once for icons up to `largestEdge`, shrunk on load to no
+// less than twice what that size needs (never past its own size), in sRGB,
+// with the source's natural size in display orientation. Nothing when no
+// reader takes the file, it is past the picture limits, or nothing decodes;
+// *status tells which.
+std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status = nullptr,
+                                                 int largestEdge = kLargestIconRow);
+
+// Every edge (kIconFamilySizes unless given) drawn from one decoded picture:
+// an m x m transparent square with the picture reduced into
 // FitRectInSquare(natural, m). Premultiplied ARGB.
-QMap<int, QImage> RenderIconRows(const QImage& picture, QSize natural);
+QMap<int, QImage> RenderIconRows(const QImage& picture, QSize natural, const QList<int>& edges = {});
 
 // The family written for rows drawn by RenderIconRows: RGB + mask (mask from
-// alpha) for 16, 32, 48 and 128, the 128 row also as ic07, 256 as ic08 and 512
-// as ic09.
+// alpha) for 16, 32, 48 and 128, PNG for 32 (ic11), 64 (ic12), 128 (ic07),
+// 256 (ic08, ic13), 512 (ic09, ic14) and 1024 (ic10).
 icns::IconFamily IconFamilyFromRows(const QMap<int, QImage>& rows);
 
 // The icon family of a still image; nothing when nothing decodes.
@@ -74,15 +86,7 @@ struct MoviePoster {
     QSize displaySize;
     double time = 0;  // seconds into the movie of the frame taken
 };
-std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge = kLargestIconRow);
-
-// Every edge asked for, each an m x m premultiplied-ARGB square with the
-// media's picture (a picture, or a movie's poster frame) drawn from the
-// source at that size, fitted and centred, never upscaled past the source;
-// nothing when the file is not media. *status tells a picture past the
-// limits or damaged from no picture.
-std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, const QList<int>& edges,
-                                                      PictureStatus* status = nullptr);
+std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge = 2 * kLargestIconRow);
 
 // The poster time a QuickTime or MPEG-4 file records in its movie header, in
 // seconds; nothing when the file has no readable movie header. Zero means the

@@ -1,14 +1,16 @@
 #include "image/PictureFile.h"
 
 #include "files/FileIO.h"
+#include "image/ColourProfile.h"
+#include "image/Drawing.h"
 #include "image/PictureStreams.h"
+#include "image/Reducer.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
-#include <QPainter>
-#include <QSvgRenderer>
 
 #include <zlib.h>
 
@@ -63,9 +65,9 @@ bool promisesMoreThanItsBytes(const QByteArray& format, QSize size, qint64 fileB
     return false;
 }
 
-// Through Qt's reader: JPEG scales while decoding (its DCT scaling), the
-// others are decoded whole and so are held to the smaller limit.
-PictureResult decodeWithQt(QIODevice& device, const QByteArray& format, qint64 fileBytes, const PictureTarget& target)
+// Through Qt's reader, whole, and so held to the smaller limit: the
+// formats without a decoder of ours (GIF, BMP, TGA, CMYK JPEG, animated WebP...).
+PictureResult decodeWithQt(QIODevice& device, const QByteArray& format, qint64 fileBytes)
 {
     setAllocationLimit();
     QImageReader reader(&device, format);
@@ -73,22 +75,14 @@ PictureResult decodeWithQt(QIODevice& device, const QByteArray& format, qint64 f
     if (!reader.canRead())
         return PictureFailure(PictureStatus::NotAPicture);
     const QSize stored = reader.size();
-    const bool scalesWhileDecoding = format == "jpeg";
     if (stored.isValid()) {
         const qint64 pixels = qint64(stored.width()) * stored.height();
-        if (pixels > (scalesWhileDecoding ? kMaxPicturePixels : kMaxWholePicturePixels))
+        if (pixels > kMaxWholePicturePixels)
             return PictureFailure(PictureStatus::TooLarge);
         if (pixels <= 0)
             return PictureFailure(PictureStatus::Damaged);
         if (promisesMoreThanItsBytes(format, stored, fileBytes))
             return PictureFailure(PictureStatus::TooLarge);
-        const bool swapped = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
-        const QSize natural = swapped ? stored.transposed() : stored;
-        const QSize want = WantedPictureSize(target, natural);
-        if (want != natural)
-            reader.setScaledSize(swapped ? want.transposed() : want);  // scaled before it is turned
-        QImage picture = reader.read();
-        return PictureDecoded(std::move(picture), natural);
     }
     // A reader that cannot tell the size without decoding: the allocation
     // limit holds it.
@@ -96,67 +90,43 @@ PictureResult decodeWithQt(QIODevice& device, const QByteArray& format, qint64 f
     if (picture.isNull())
         return PictureFailure(PictureStatus::Damaged);
     const QSize natural = picture.size();
-    const QSize want = WantedPictureSize(target, natural);
-    if (want != natural)
-        picture = picture.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return PictureDecoded(std::move(picture), natural);
+    PictureResult result = PictureDecoded(std::move(picture), natural);
+    if (result.decoded.picture.colorSpace().isValid())
+        result.iccProfile = result.decoded.picture.colorSpace().iccProfile();
+    return result;
 }
 
-PictureResult decodeSvg(const QByteArray& bytes, const PictureTarget& target)
+// A drawing is drawn at the size wanted, never scaled: it counts as large
+// as the largest bitmap we make, its own aspect kept.
+PictureResult decodeDrawing(const QByteArray& bytes, const QByteArray& ownFile, const PictureTarget& target)
 {
-    const std::optional<QByteArray> document = SvgDocument(bytes);
-    if (!document)
-        return PictureFailure(PictureStatus::TooLarge);
-    if (!document->contains("<svg"))
-        return PictureFailure(PictureStatus::NotAPicture);
-    QSvgRenderer renderer(*document);
-    if (!renderer.isValid())
-        return PictureFailure(PictureStatus::Damaged);
-    const QSize natural = renderer.defaultSize();
-    if (natural.isEmpty())
-        return PictureFailure(PictureStatus::Damaged);
-    if (qint64(natural.width()) * natural.height() > kMaxWholePicturePixels)
-        return PictureFailure(PictureStatus::TooLarge);
-    const QSize want = WantedPictureSize(target, natural);
-    QImage picture(want, QImage::Format_ARGB32_Premultiplied);
+    PictureStatus status = PictureStatus::NotAPicture;
+    const std::unique_ptr<Drawing> drawing =
+        OpenDrawing(bytes, ownFile.isEmpty() ? DrawingLinks::None : DrawingLinks::OwnFolder, ownFile, &status);
+    if (!drawing)
+        return PictureFailure(status);
+    const QSize natural = drawing->naturalSize()
+                              .scaled(kLargestDrawnEdge, kLargestDrawnEdge, Qt::KeepAspectRatio)
+                              .toSize()
+                              .expandedTo(QSize(1, 1));
+    QImage picture = drawing->draw(WantedPictureSize(target, natural));
     if (picture.isNull())
-        return PictureFailure(PictureStatus::TooLarge);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&painter, QRectF(0, 0, want.width(), want.height()));
-    painter.end();
+        return PictureFailure(drawing->status());
     return PictureDecoded(std::move(picture), natural);
 }
 
-PictureResult decodeDevice(QIODevice& device, qint64 fileBytes, const QByteArray& name, const PictureTarget& target)
+PictureResult decodeRaster(QIODevice& device, const QByteArray& format, qint64 fileBytes, const PictureTarget& target)
 {
-    const QByteArray format = SniffPictureFormat(device.peek(1024), name);
-    if (format.isEmpty())
-        return PictureFailure(PictureStatus::NotAPicture);
-    if (format == "svg" || format == "svgz") {
-        if (fileBytes > kMaxSvgDocumentBytes)
-            return PictureFailure(PictureStatus::TooLarge);
-        return decodeSvg(device.readAll(), target);
-    }
-    if (format == "png") {
-        const std::optional<PictureResult> streamed = DecodePngStream(device, fileBytes, target);
-        if (streamed)
-            return *streamed;
-        // Interlaced: its rows only come whole at the end, so it is decoded whole.
-        if (!device.seek(0))
-            return PictureFailure(PictureStatus::Damaged);
-    }
+    if (format == "png")
+        return DecodePng(device, fileBytes, target);
     if (format == "jpeg") {
-        const std::optional<PictureResult> scaled = DecodeJpeg(device, fileBytes, target);
-        if (scaled)
+        if (std::optional<PictureResult> scaled = DecodeJpeg(device, fileBytes, target))
             return *scaled;
         if (!device.seek(0))
             return PictureFailure(PictureStatus::Damaged);
     }
     if (format == "tiff") {
-        const std::optional<PictureResult> streamed = DecodeTiff(device, target);
-        if (streamed)
+        if (std::optional<PictureResult> streamed = DecodeTiff(device, target))
             return *streamed;
         if (!device.seek(0))
             return PictureFailure(PictureStatus::Damaged);
@@ -165,19 +135,68 @@ PictureResult decodeDevice(QIODevice& device, qint64 fileBytes, const QByteArray
         if (fileBytes > kMaxPictureFileBytes)
             return PictureFailure(PictureStatus::TooLarge);
         const QByteArray bytes = device.readAll();
-        const std::optional<PictureResult> scaled = DecodeWebp(bytes, target);
-        if (scaled)
+        if (std::optional<PictureResult> scaled = DecodeWebp(bytes, target))
             return *scaled;
         // Animated: Qt's reader takes the first frame, decoded whole.
         QBuffer buffer;
         buffer.setData(bytes);
         buffer.open(QIODevice::ReadOnly);
-        return decodeWithQt(buffer, format, fileBytes, target);
+        return decodeWithQt(buffer, format, fileBytes);
     }
-    return decodeWithQt(device, format, fileBytes, target);
+    return decodeWithQt(device, format, fileBytes);
+}
+
+// Every picture we read comes through here: a drawing is drawn at the size
+// wanted; a bitmap is decoded by its decoder shrunk on load, brought into
+// sRGB by its colour profile, then reduced to the size wanted.
+PictureResult decodeDevice(QIODevice& device, qint64 fileBytes, const QByteArray& name, const QByteArray& ownFile,
+                           const PictureTarget& target, PictureFit fit)
+{
+    const QByteArray format = SniffPictureFormat(device.peek(1024), name);
+    if (format.isEmpty())
+        return PictureFailure(PictureStatus::NotAPicture);
+    if (IsDrawingFormat(format)) {
+        if (fileBytes > kMaxSvgDocumentBytes)
+            return PictureFailure(PictureStatus::TooLarge);
+        return decodeDrawing(device.readAll(), ownFile, target);
+    }
+    PictureResult result = decodeRaster(device, format, fileBytes, target);
+    if (!result.ok())
+        return result;
+    QImage& picture = result.decoded.picture;
+    // An opaque picture is its own premultiplied form: no copy of it is made.
+    if (picture.format() == QImage::Format_RGB32 ||
+        (picture.format() == QImage::Format_ARGB32 && !picture.hasAlphaChannel()))
+        picture.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+    else if (picture.format() != QImage::Format_ARGB32_Premultiplied)
+        picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ConvertToSrgb(picture, result.iccProfile);
+    result.iccProfile.clear();
+    if (fit == PictureFit::Exact) {
+        const QSize want = WantedPictureSize(target, result.decoded.natural);
+        if (picture.size() != want)
+            picture = ReducePicture(picture, want);
+        if (picture.isNull())
+            return PictureFailure(PictureStatus::TooLarge);
+    }
+    return result;
 }
 
 } // namespace
+
+QString PictureStatusText(PictureStatus status)
+{
+    switch (status) {
+    case PictureStatus::Decoded: return QStringLiteral("decoded");
+    case PictureStatus::NotAPicture: return QStringLiteral("not a picture this program reads");
+    case PictureStatus::TooLarge: return QStringLiteral("past the picture size limits");
+    case PictureStatus::Damaged: return QStringLiteral("damaged");
+    case PictureStatus::TooCostly:
+        return QStringLiteral("a drawing that takes longer than %1 seconds to draw")
+            .arg(double(kDrawingBudget.count()) / 1000.0);
+    }
+    return {};
+}
 
 PictureTarget FitWithin(int maxEdge)
 {
@@ -226,12 +245,12 @@ QByteArray SniffPictureFormat(const QByteArray& head, const QByteArray& name)
     return {};
 }
 
-PictureResult ReadPictureFile(const FileRef& file, const PictureTarget& target)
+PictureResult ReadPictureFile(const FileRef& file, const PictureTarget& target, PictureFit fit)
 {
     std::unique_ptr<QFile> device = OpenFileForReading(file);
     if (!device)
         return PictureFailure(PictureStatus::NotAPicture);
-    return decodeDevice(*device, device->size(), file.name(), target);
+    return decodeDevice(*device, device->size(), file.name(), file.path(), target, fit);
 }
 
 QImage ReadImageFile(const FileRef& file, int maxEdge, PictureStatus* status)
@@ -259,7 +278,7 @@ PictureResult DecodePictureBytes(const QByteArray& bytes, const PictureTarget& t
     buffer.setData(bytes);
     if (!buffer.open(QIODevice::ReadOnly))
         return PictureFailure(PictureStatus::NotAPicture);
-    return decodeDevice(buffer, bytes.size(), QByteArray(), target);
+    return decodeDevice(buffer, bytes.size(), QByteArray(), QByteArray(), target, PictureFit::Exact);
 }
 
 namespace {

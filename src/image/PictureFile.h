@@ -3,6 +3,7 @@
 #include "files/FileRef.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QImage>
 #include <QSize>
 
@@ -32,7 +33,11 @@ enum class PictureStatus {
     NotAPicture,  // no reader takes it, or it is not a regular file
     TooLarge,     // past the limits above, or declaring more pixels than its bytes can hold
     Damaged,      // a picture by its header that does not decode
+    TooCostly,    // a drawing that takes longer than kDrawingBudget to draw
 };
+
+// Why a picture could not be used, for the log.
+QString PictureStatusText(PictureStatus status);
 
 // A picture as decoded: at no more than the size asked for, and its size as
 // the file declares it, upright (camera orientation applied).
@@ -44,12 +49,18 @@ struct DecodedPicture {
 struct PictureResult {
     PictureStatus status = PictureStatus::NotAPicture;
     DecodedPicture decoded;
+    QByteArray iccProfile;  // the colour profile a decoder found; empty once converted to sRGB
     bool ok() const { return status == PictureStatus::Decoded; }
 };
 
 // The size to decode at, given the picture's natural (upright) size. It is
-// never larger than the natural size; the decoded picture has exactly this size.
+// never larger than the natural size; the decoded picture has exactly this
+// size (reduced by ReducePicture), or with PictureFit::ShrunkOnLoad is left
+// as the decoder shrank it while reading: at least twice that size where the
+// picture has it, for a reducer that makes several sizes from it. A drawing
+// counts as large as the largest bitmap we make, and is drawn at the size.
 using PictureTarget = std::function<QSize(QSize natural)>;
+enum class PictureFit { Exact, ShrunkOnLoad };
 // Aspect kept, longer edge at most maxEdge.
 PictureTarget FitWithin(int maxEdge);
 
@@ -60,7 +71,8 @@ QByteArray SniffPictureFormat(const QByteArray& head, const QByteArray& name = {
 
 // Reads a picture file through OpenFileForReading: never blocks, never reads
 // what is not a regular file.
-PictureResult ReadPictureFile(const FileRef& file, const PictureTarget& target);
+// Pictures come out in sRGB, whatever profile they carry.
+PictureResult ReadPictureFile(const FileRef& file, const PictureTarget& target, PictureFit fit = PictureFit::Exact);
 // Decodes a picture file at no more than maxEdge pixels along its longer edge
 // (scaled while it is decoded), upright. Null image when it is no picture;
 // *status (when given) tells a picture past the size limits from no picture.

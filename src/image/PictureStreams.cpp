@@ -42,9 +42,15 @@ int ShrinkFactor(QSize natural, QSize want)
     return std::max(1, std::min(natural.width() / want.width(), natural.height() / want.height()));
 }
 
+QSize OnLoadSize(QSize natural, QSize want)
+{
+    return (want * 2).boundedTo(natural).expandedTo(QSize(1, 1));
+}
+
 BoxShrinker::BoxShrinker(int width, int height, int factor)
-    : m_width(width), m_height(height), m_factor(std::max(1, factor)), m_outWidth(std::max(1, width / m_factor)),
-      m_outHeight(std::max(1, height / m_factor)), m_sums(size_t(m_outWidth) * 4, 0),
+    : m_width(width), m_height(height), m_factor(std::max(1, factor)),
+      m_outWidth(std::max(1, (width + m_factor - 1) / m_factor)),
+      m_outHeight(std::max(1, (height + m_factor - 1) / m_factor)), m_sums(size_t(m_outWidth) * 4, 0),
       m_out(m_outWidth, m_outHeight, QImage::Format_ARGB32_Premultiplied)
 {
 }
@@ -56,7 +62,7 @@ void BoxShrinker::addRow(const QRgb* row)
     uint64_t* sum = m_sums.data();
     for (int column = 0; column < m_outWidth; ++column, sum += 4) {
         const int begin = column * m_factor;
-        const int end = column + 1 == m_outWidth ? m_width : begin + m_factor;
+        const int end = std::min(begin + m_factor, m_width);
         uint64_t red = 0, green = 0, blue = 0, alpha = 0;
         for (int x = begin; x < end; ++x) {
             const QRgb pixel = row[x];
@@ -73,8 +79,7 @@ void BoxShrinker::addRow(const QRgb* row)
     }
     ++m_rowsIn;
     ++m_groupRows;
-    const bool lastGroup = m_outRow + 1 == m_outHeight;
-    if ((!lastGroup && m_groupRows == m_factor) || (lastGroup && m_rowsIn == m_height))
+    if (m_groupRows == m_factor || m_rowsIn == m_height)
         emitRow();
 }
 
@@ -83,7 +88,7 @@ void BoxShrinker::emitRow()
     auto* out = reinterpret_cast<QRgb*>(m_out.scanLine(m_outRow));
     uint64_t* sum = m_sums.data();
     for (int column = 0; column < m_outWidth; ++column, sum += 4) {
-        const int span = column + 1 == m_outWidth ? m_width - column * m_factor : m_factor;
+        const int span = std::min(m_factor, m_width - column * m_factor);
         const uint64_t count = uint64_t(span) * uint64_t(m_groupRows);
         const uint64_t alpha = (sum[3] + count / 2) / count;
         auto channel = [&](uint64_t weighted) {
@@ -138,33 +143,54 @@ bool readPngHeader(PngHandles& h, QIODevice* device)
     if (setjmp(png_jmpbuf(h.png)))
         return false;
     png_set_read_fn(h.png, device, readFromDevice);
-    // Text and colour-profile chunks can inflate far; none of them is needed.
+    // Text and colour-profile chunks can inflate far: no real profile is
+    // near this, and text is not read.
     png_set_chunk_malloc_max(h.png, 8 * 1024 * 1024);
     png_set_user_limits(h.png, 1u << 20, 1u << 20);
     png_read_info(h.png, h.info);
     return true;
 }
 
+// Every kind of PNG as 8-bit ARGB32 pixels in memory order.
+void setPngPixelLayout(png_structp png)
+{
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    png_set_bgr(png);
+    png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+#else
+    png_set_filler(png, 0xff, PNG_FILLER_BEFORE);
+    png_set_swap_alpha(png);
+#endif
+}
+
 bool readPngRows(PngHandles& h, BoxShrinker* shrinker, png_bytep row, png_uint_32 height)
 {
     if (setjmp(png_jmpbuf(h.png)))
         return false;
-    // Every kind of PNG as 8-bit ARGB32 pixels in memory order.
-    png_set_expand(h.png);
-    png_set_strip_16(h.png);
-    png_set_gray_to_rgb(h.png);
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    png_set_bgr(h.png);
-    png_set_filler(h.png, 0xff, PNG_FILLER_AFTER);
-#else
-    png_set_filler(h.png, 0xff, PNG_FILLER_BEFORE);
-    png_set_swap_alpha(h.png);
-#endif
+    setPngPixelLayout(h.png);
     png_read_update_info(h.png, h.info);
     for (png_uint_32 y = 0; y < height; ++y) {
         png_read_row(h.png, row, nullptr);
         shrinker->addRow(reinterpret_cast<const QRgb*>(row));
     }
+    return true;
+}
+
+// An interlaced PNG's rows are only whole after the last pass, so the
+// picture is held whole (within kMaxWholePicturePixels) while it is read.
+bool readInterlacedPng(PngHandles& h, QImage* whole, png_uint_32 height)
+{
+    if (setjmp(png_jmpbuf(h.png)))
+        return false;
+    setPngPixelLayout(h.png);
+    const int passes = png_set_interlace_handling(h.png);
+    png_read_update_info(h.png, h.info);
+    for (int pass = 0; pass < passes; ++pass)
+        for (png_uint_32 y = 0; y < height; ++y)
+            png_read_row(h.png, whole->scanLine(int(y)), nullptr);
     return true;
 }
 
@@ -180,7 +206,7 @@ int pngChannels(int colorType)
 
 } // namespace
 
-std::optional<PictureResult> DecodePngStream(QIODevice& device, qint64 fileBytes, const PictureTarget& target)
+PictureResult DecodePng(QIODevice& device, qint64 fileBytes, const PictureTarget& target)
 {
     PngHandles h;
     if (!h.png || !h.info || !readPngHeader(h, &device))
@@ -197,22 +223,55 @@ std::optional<PictureResult> DecodePngStream(QIODevice& device, qint64 fileBytes
     const qint64 rowBytes = 1 + (qint64(width) * pngChannels(colorType) * depth + 7) / 8;
     if (qint64(height) * rowBytes > 1100 * std::max<qint64>(fileBytes, 1))
         return PictureFailure(PictureStatus::TooLarge);
+    QByteArray icc;
+    png_charp profileName = nullptr;
+    png_bytep profile = nullptr;
+    png_uint_32 profileLength = 0;
+    int compression = 0;
+    if (png_get_iCCP(h.png, h.info, &profileName, &compression, &profile, &profileLength) && profile)
+        icc = QByteArray(reinterpret_cast<const char*>(profile), qsizetype(profileLength));
+    const QSize natural{int(width), int(height)};
+    QImage picture;
     if (interlace != PNG_INTERLACE_NONE) {
         if (pixels > kMaxWholePicturePixels)
             return PictureFailure(PictureStatus::TooLarge);
-        return std::nullopt;
+        picture = QImage(natural, QImage::Format_ARGB32);
+        if (picture.isNull())
+            return PictureFailure(PictureStatus::TooLarge);
+        if (!readInterlacedPng(h, &picture, height))
+            return PictureFailure(PictureStatus::Damaged);
+    } else {
+        const QSize want = WantedPictureSize(target, natural);
+        BoxShrinker shrinker(natural.width(), natural.height(), ShrinkFactor(natural, OnLoadSize(natural, want)));
+        std::vector<png_byte> row(size_t(width) * 4);
+        if (!readPngRows(h, &shrinker, row.data(), height))
+            return PictureFailure(PictureStatus::Damaged);
+        picture = shrinker.result();
     }
-    const QSize natural{int(width), int(height)};
-    const QSize want = WantedPictureSize(target, natural);
-    BoxShrinker shrinker(natural.width(), natural.height(), ShrinkFactor(natural, want));
-    std::vector<png_byte> row(size_t(width) * 4);
-    if (!readPngRows(h, &shrinker, row.data(), height))
-        return PictureFailure(PictureStatus::Damaged);
-    QImage picture = shrinker.result();
-    if (!picture.isNull() && picture.size() != want)
-        picture = picture.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return PictureDecoded(std::move(picture), natural);
+    PictureResult result = PictureDecoded(std::move(picture), natural);
+    result.iccProfile = icc;
+    return result;
 }
+
+namespace {
+// The ICCP chunk of an extended WebP file (RIFF chunks, each padded to even length).
+QByteArray webpProfile(const QByteArray& bytes)
+{
+    qsizetype at = 12;
+    while (at + 8 <= bytes.size()) {
+        const auto* p = reinterpret_cast<const uchar*>(bytes.constData() + at);
+        const qint64 length = qint64(p[4]) | qint64(p[5]) << 8 | qint64(p[6]) << 16 | qint64(p[7]) << 24;
+        if (length > bytes.size() - at - 8)
+            break;
+        if (bytes.mid(at, 4) == "ICCP")
+            return bytes.mid(at + 8, qsizetype(length));
+        if (bytes.mid(at, 4) != "VP8X")
+            break;  // the profile comes right after the extended header or not at all
+        at += 8 + qsizetype(length) + (length & 1);
+    }
+    return {};
+}
+} // namespace
 
 std::optional<PictureResult> DecodeWebp(const QByteArray& bytes, const PictureTarget& target)
 {
@@ -226,7 +285,7 @@ std::optional<PictureResult> DecodeWebp(const QByteArray& bytes, const PictureTa
     if (qint64(features.width) * features.height > kMaxPicturePixels || features.width <= 0 || features.height <= 0)
         return PictureFailure(PictureStatus::TooLarge);
     const QSize natural(features.width, features.height);
-    const QSize want = WantedPictureSize(target, natural);
+    const QSize want = OnLoadSize(natural, WantedPictureSize(target, natural));
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config))
         return PictureFailure(PictureStatus::Damaged);
@@ -251,7 +310,9 @@ std::optional<PictureResult> DecodeWebp(const QByteArray& bytes, const PictureTa
     WebPFreeDecBuffer(&config.output);
     if (status != VP8_STATUS_OK)
         return PictureFailure(PictureStatus::Damaged);
-    return PictureDecoded(std::move(picture), natural);
+    PictureResult result = PictureDecoded(std::move(picture), natural);
+    result.iccProfile = webpProfile(bytes);
+    return result;
 }
 
 } // namespace pictomat

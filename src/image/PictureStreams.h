@@ -14,9 +14,10 @@ class QIODevice;
 namespace pictomat {
 
 // Shrinks a picture while its rows arrive, by a whole factor: each output
-// pixel is the mean of a factor x factor block (the last row and column of
-// blocks also take the remainder), alpha weighted. Only one row of sums is
-// held, so memory follows the output, not the picture.
+// pixel is the mean of a factor x factor box of the source, alpha weighted;
+// where the size is no multiple of the factor, the last boxes are partial
+// and hold the mean of what they cover, so no part of the picture moves.
+// Only one row of sums is held, so memory follows the output, not the picture.
 class BoxShrinker {
 public:
     BoxShrinker(int width, int height, int factor);
@@ -43,15 +44,23 @@ PictureResult PictureDecoded(QImage picture, QSize natural);
 
 // The shrink factor that keeps a picture at least `want` in both directions.
 int ShrinkFactor(QSize natural, QSize want);
+// What a decoder shrinks to while it reads, for a picture wanted at `want`:
+// twice that (the reducer's filter needs the detail it smooths away), or the
+// picture's own size when it is smaller. Decoders return pictures of at
+// least this size; ReadPictureFile reduces them to the size wanted.
+QSize OnLoadSize(QSize natural, QSize want);
 
-// A non-interlaced PNG decoded row by row into a shrunk picture, then scaled
-// smoothly to the target. Nothing for an interlaced PNG (the caller decodes
-// it whole); a result saying why otherwise.
-std::optional<PictureResult> DecodePngStream(QIODevice& device, qint64 fileBytes, const PictureTarget& target);
+// Every decoder below gives the picture shrunk on load to at least
+// OnLoadSize, upright, with the colour profile it carries.
+
+// A PNG decoded row by row into a shrunk picture (an interlaced one whole,
+// within the whole-picture limit). libpng's complaints about damaged files
+// are ours to report, never printed.
+PictureResult DecodePng(QIODevice& device, qint64 fileBytes, const PictureTarget& target);
 
 // A JPEG decoded by libjpeg at the smallest of its eighths that is at least
-// the target, then scaled smoothly to it, upright. Nothing for CMYK and YCCK
-// pictures (the caller hands them to Qt's reader).
+// OnLoadSize. Nothing for CMYK and YCCK pictures (the caller hands them to
+// Qt's reader).
 std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, const PictureTarget& target);
 
 // A TIFF read a band of rows at a time through libtiff's RGBA reader (loaded
@@ -59,7 +68,7 @@ std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, con
 // or does not take the layout (the caller hands it to Qt's reader).
 std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& target);
 
-// A still WebP decoded straight at the target size by libwebp's own scaler.
+// A still WebP decoded at OnLoadSize by libwebp's own scaler.
 // Nothing for an animated one (the caller hands it to Qt's reader).
 std::optional<PictureResult> DecodeWebp(const QByteArray& bytes, const PictureTarget& target);
 

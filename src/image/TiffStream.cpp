@@ -129,8 +129,13 @@ std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& 
     image.req_orientation = ORIENTATION_TOPLEFT;
 
     const QSize natural{int(width), int(height)};
-    const QSize want = WantedPictureSize(target, natural);
+    const QSize want = OnLoadSize(natural, WantedPictureSize(target, natural));
     BoxShrinker shrinker(natural.width(), natural.height(), ShrinkFactor(natural, want));
+    QByteArray icc;
+    uint32_t profileLength = 0;
+    void* profile = nullptr;
+    if (tiff->getField(file.get(), TIFFTAG_ICCPROFILE, &profileLength, &profile) && profile)
+        icc = QByteArray(static_cast<const char*>(profile), qsizetype(profileLength));
     // Rows are read a band at a time; only one band is ever held.
     constexpr uint32_t kBandRows = 64;
     std::vector<uint32_t> band(size_t(width) * kBandRows);
@@ -150,10 +155,9 @@ std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& 
             shrinker.addRow(row.data());
         }
     }
-    QImage picture = shrinker.result();
-    if (!picture.isNull() && picture.size() != want)
-        picture = picture.scaled(want, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return PictureDecoded(std::move(picture), natural);
+    PictureResult result = PictureDecoded(shrinker.result(), natural);
+    result.iccProfile = icc;
+    return result;
 }
 
 } // namespace pictomat

@@ -5,6 +5,7 @@
 #include "files/FinderInfo.h"
 #include "files/GObjectPtr.h"
 #include "files/Paths.h"
+#include "image/Reducer.h"
 #include "platform/CustomIconsDirectory.h"
 #include "platform/DesktopLinkIcon.h"
 
@@ -41,7 +42,7 @@ QImage iconSized(const QImage& picture)
 {
     QImage image = picture;
     if (image.width() > kMaxIconEdge || image.height() > kMaxIconEdge)
-        image = image.scaled(kMaxIconEdge, kMaxIconEdge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        image = ReducePicture(image, image.size().scaled(kMaxIconEdge, kMaxIconEdge, Qt::KeepAspectRatio));
     // One pixel layout per look, so that equal pictures encode to equal files
     // whatever form they arrived in: an alpha channel that is opaque
     // everywhere is left out.

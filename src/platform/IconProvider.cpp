@@ -402,6 +402,8 @@ QMap<int, QImage> IconProvider::render(const Icon& icon, const QList<int>& sizes
         if (!picture.isNull())
             pictures.insert(size, picture);
     }
+    if (renderer.refusedForCost())
+        return {};
     return pictures;
 }
 

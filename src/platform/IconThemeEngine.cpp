@@ -1,6 +1,8 @@
 #include "platform/IconThemeEngine.h"
 
+#include "image/Drawing.h"
 #include "image/PictureFile.h"
+#include "image/Reducer.h"
 
 #include <QApplication>
 #include <QIconEngine>
@@ -9,7 +11,6 @@
 #include <QPixmap>
 #include <QStyle>
 #include <QStyleOption>
-#include <QSvgRenderer>
 
 #include <algorithm>
 
@@ -38,19 +39,17 @@ QVector<IconFile> candidatesFor(QVector<IconFile> files, int size)
 
 void DrawFitted(QImage& out, const QImage& picture)
 {
-    const QSize target = picture.size().scaled(out.size(), Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    const QImage scaled = picture.size() == target
-        ? picture
-        : picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPainter painter(&out);
-    painter.drawImage(QPoint((out.width() - target.width()) / 2, (out.height() - target.height()) / 2), scaled);
+    painter.drawImage(QPoint(0, 0), ReduceIntoBox(picture, out.size()));
 }
 
-// A file of the icon as read: a parsed drawing or a decoded picture; neither
-// when it could not be read.
+// A file of the icon as read: a drawing (drawn afresh at each size) or a
+// picture shrunk on load for the largest size (reduced to each size);
+// neither when it could not be read.
 struct IconFileRenderer::Loaded {
-    std::unique_ptr<QSvgRenderer> svg;
-    QImage picture;
+    std::unique_ptr<Drawing> drawing;
+    std::unique_ptr<PictureReducer> picture;
+    QSize natural;
 };
 
 IconFileRenderer::IconFileRenderer(QVector<IconFile> files, int largestSize)
@@ -60,7 +59,7 @@ IconFileRenderer::IconFileRenderer(QVector<IconFile> files, int largestSize)
 
 IconFileRenderer::~IconFileRenderer() = default;
 
-const IconFileRenderer::Loaded* IconFileRenderer::load(const IconFile& file)
+IconFileRenderer::Loaded* IconFileRenderer::load(const IconFile& file)
 {
     auto it = m_loaded.constFind(file.path);
     if (it != m_loaded.cend())
@@ -68,19 +67,16 @@ const IconFileRenderer::Loaded* IconFileRenderer::load(const IconFile& file)
     auto loaded = std::make_shared<Loaded>();
     const QByteArray path = QFile::encodeName(file.path);
     if (file.scalable) {
-        // The document is read through our capped reader: a small .svgz can
-        // inflate to gigabytes in the SVG module's own reader.
-        if (const std::optional<QByteArray> document = ReadSvgDocument(path)) {
-            auto svg = std::make_unique<QSvgRenderer>(*document);
-            if (svg->isValid()) {
-                svg->setAspectRatioMode(Qt::KeepAspectRatio);
-                loaded->svg = std::move(svg);
-            }
-        }
+        // Drawn as the desktop draws theme icons, within the drawing limits;
+        // pictures it links to come from its own folder only.
+        loaded->drawing = OpenDrawingFile(path);
     } else {
-        PictureResult picture = ReadPictureFile(FileRef(path), FitWithin(std::max(m_largestSize, 1)));
-        if (picture.ok())
-            loaded->picture = picture.decoded.picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        PictureResult picture =
+            ReadPictureFile(FileRef(path), FitWithin(std::max(m_largestSize, 1)), PictureFit::ShrunkOnLoad);
+        if (picture.ok()) {
+            loaded->picture = std::make_unique<PictureReducer>(picture.decoded.picture);
+            loaded->natural = picture.decoded.natural;
+        }
     }
     m_loaded.insert(file.path, loaded);
     return loaded.get();
@@ -106,24 +102,18 @@ QImage IconFileRenderer::render(int size)
 {
     if (size <= 0 || m_files.isEmpty())
         return {};
+    bool tooCostly = false;
     for (const IconFile& file : candidatesFor(m_files, size)) {
-        const Loaded* loaded = load(file);
-        if (!loaded->svg && loaded->picture.isNull())
+        Loaded* loaded = load(file);
+        if (!loaded->drawing && !loaded->picture)
             continue;
-        QImage out(size, size, QImage::Format_ARGB32_Premultiplied);
-        if (out.isNull())
-            return {};
-        out.fill(Qt::transparent);
-        if (loaded->svg) {
-            QPainter painter(&out);
-            painter.setRenderHint(QPainter::Antialiasing);
-            loaded->svg->render(&painter, QRectF(0, 0, out.width(), out.height()));
-        } else {
-            DrawFitted(out, loaded->picture);
-        }
-        if (drawsSomething(out))
+        const QImage out = loaded->drawing ? DrawIntoBox(*loaded->drawing, QSize(size, size))
+                                           : loaded->picture->fitted(QSize(size, size), loaded->natural);
+        if (!out.isNull() && drawsSomething(out))
             return out;
+        tooCostly = tooCostly || (loaded->drawing && loaded->drawing->status() == PictureStatus::TooCostly);
     }
+    m_refusedForCost = m_refusedForCost || tooCostly;
     return {};
 }
 

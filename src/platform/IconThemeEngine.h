@@ -28,13 +28,17 @@ public:
     IconFileRenderer(const IconFileRenderer&) = delete;
     IconFileRenderer& operator=(const IconFileRenderer&) = delete;
     QImage render(int size);
+    // Whether a size came out empty because a drawing of the icon took
+    // longer than the drawing budget: the icon is then refused as a whole.
+    bool refusedForCost() const { return m_refusedForCost; }
 
 private:
     struct Loaded;
-    const Loaded* load(const IconFile& file);
+    Loaded* load(const IconFile& file);
     QVector<IconFile> m_files;
     int m_largestSize;
     QHash<QString, std::shared_ptr<Loaded>> m_loaded;
+    bool m_refusedForCost = false;
 };
 // Draws a picture into the middle of a transparent image, aspect kept.
 void DrawFitted(QImage& out, const QImage& picture);

@@ -50,9 +50,9 @@ open(sys.argv[1] + '/bomb.png', 'wb').write(png)
     run(CommandId::MakeIconForMedia);
     // The photo's icon is whole; the bomb gets the command's own two alerts.
     EXPECT_EQ(desktop.alertMessages(), (QStringList{kNoFamily, kNoIcon}));
-    const QString pixels = QString::fromLatin1(PillowDescribe(out("photo.jpg.icns"), {{128, 256}, {384, 256}}));
-    EXPECT_TRUE(QRegularExpression("^ICNS 512x512 128,256=(19\\d|20\\d),(2\\d|3\\d),(2\\d|3\\d),255 "
-                                   "384,256=(2\\d|3\\d),(2\\d|3\\d),(19\\d|20\\d),255$")
+    const QString pixels = QString::fromLatin1(PillowDescribe(out("photo.jpg.icns"), {{256, 512}, {768, 512}}));
+    EXPECT_TRUE(QRegularExpression("^ICNS 1024x1024 256,512=(19\\d|20\\d),(2\\d|3\\d),(2\\d|3\\d),255 "
+                                   "768,512=(2\\d|3\\d),(2\\d|3\\d),(19\\d|20\\d),255$")
                     .match(pixels)
                     .hasMatch())
         << pixels.toStdString();
@@ -78,8 +78,8 @@ TEST_F(MediaInput, ContentDecidesOverTheName)
     const std::optional<icns::IconFamily> written = icns::IconFamily::fromIcns(test::FileBytes(out("Family.icns")));
     ASSERT_TRUE(source && written);
     EXPECT_EQ(written->elements().size(), source->elements().size());
-    EXPECT_EQ(PillowDescribe(QFile::encodeName(work() + "/pictures/Picture.icns.icns"), {{256, 256}}),
-              "ICNS 512x512 256,256=0,128,0,255");
+    EXPECT_EQ(PillowDescribe(QFile::encodeName(work() + "/pictures/Picture.icns.icns"), {{512, 512}}),
+              "ICNS 1024x1024 512,512=0,128,0,255");
 
     // With ImageICNS on, the export shows what the icon file holds, whatever its name.
     set(prefs::key::ImageICNS, true);

@@ -33,7 +33,7 @@ TEST(FitRectInSquare, PlacesSourcesAsTheIconRowsNeed)
                                  << "," << r.right << "," << r.bottom;
     }
     for (int m : kIconFamilySizes)
-        EXPECT_EQ(FitRectInSquare(1000, 1000, int16_t(m)), (Rect16{0, 0, int16_t(m), int16_t(m)})) << m;
+        EXPECT_EQ(FitRectInSquare(2000, 2000, int16_t(m)), (Rect16{0, 0, int16_t(m), int16_t(m)})) << m;
 }
 
 } // namespace

@@ -13,7 +13,8 @@ std::optional<QImage> PillowIcnsImage(const QByteArray& icnsPath, int size)
 import sys
 from PIL import Image
 im = Image.open(sys.argv[1])
-im.size = (int(sys.argv[2]), int(sys.argv[2]), 1)
+edge = int(sys.argv[2])
+im.size = (edge, edge, 1) if (edge, edge, 1) in im.info['sizes'] else (edge // 2, edge // 2, 2)
 im.load()
 sys.stdout.write(im.convert('RGBA').tobytes().hex())
 )", {QFile::decodeName(icnsPath), QString::number(size)});

@@ -71,14 +71,15 @@ TEST_F(MediaIcons, WidePictureIsFittedByWidthAndKeepsItsSizeWhereItFits)
 
 TEST_F(MediaIcons, EveryRowHasItsOwnElementsAndASquareFillsThemAll)
 {
-    const std::optional<icns::IconFamily> family = IconFamilyFromImage(save(solid(1000, 1000, Qt::green), "g.png"));
+    const std::optional<icns::IconFamily> family = IconFamilyFromImage(save(solid(2000, 2000, Qt::green), "g.png"));
     ASSERT_TRUE(family);
     // The 256 and 512 rows do not overwrite the 128 px elements.
     QMap<QString, int> edges;
     for (const icns::IconFamily::Image& image : family->images())
         edges[icns::OSTypeToString(image.type)] = image.image.width();
-    const QMap<QString, int> expected = {{"is32", 16},  {"il32", 32},  {"ih32", 48},  {"it32", 128},
-                                         {"ic07", 128}, {"ic08", 256}, {"ic09", 512}};
+    const QMap<QString, int> expected = {{"is32", 16},  {"il32", 32},  {"ih32", 48},  {"it32", 128}, {"ic11", 32},
+                                         {"ic12", 64},  {"ic07", 128}, {"ic08", 256}, {"ic13", 256}, {"ic09", 512},
+                                         {"ic14", 512}, {"ic10", 1024}};
     for (auto it = expected.begin(); it != expected.end(); ++it)
         EXPECT_EQ(edges.value(it.key()), it.value()) << it.key().toStdString();
 
@@ -109,13 +110,13 @@ TEST_F(MediaIcons, MaskIsTheAlphaOfEachPixel)
     }
 }
 
-TEST_F(MediaIcons, PhotoIsDecodedOnceAtTheLargestRowsSizeAndUpright)
+TEST_F(MediaIcons, PhotoIsDecodedOnceAtTwiceTheLargestRowsSizeAndUpright)
 {
     const std::optional<DecodedPicture> photo = DecodeImageForIcon(save(solid(3000, 2000, QColor(200, 40, 40)), "p.jpg", 90));
     ASSERT_TRUE(photo);
     EXPECT_EQ(photo->natural, QSize(3000, 2000));
-    EXPECT_EQ(photo->picture.size(), QSize(512, 341));
-    EXPECT_TRUE(test::Near(photo->picture.pixel(256, 170), QColor(200, 40, 40), 6));
+    EXPECT_EQ(photo->picture.size(), QSize(2250, 1500));  // libjpeg's 6/8: the first eighth at least 2 x 1024 wide
+    EXPECT_TRUE(test::Near(photo->picture.pixel(1125, 750), QColor(200, 40, 40), 6));
     const std::optional<DecodedPicture> small = DecodeImageForIcon(save(solid(40, 30, Qt::blue), "s.png"));
     ASSERT_TRUE(small);
     EXPECT_EQ(small->picture.size(), QSize(40, 30));  // never scaled up
@@ -135,9 +136,9 @@ im.save(sys.argv[1], exif=exif.tobytes(), quality=95)
     const std::optional<DecodedPicture> upright = DecodeImageForIcon(QFile::encodeName(turned));
     ASSERT_TRUE(upright);
     EXPECT_EQ(upright->natural, QSize(200, 600));
-    EXPECT_EQ(upright->picture.size(), QSize(170, 512));
-    EXPECT_TRUE(test::Near(upright->picture.pixel(85, 50), Qt::blue, 12));
-    EXPECT_TRUE(test::Near(upright->picture.pixel(85, 460), Qt::red, 12));
+    EXPECT_EQ(upright->picture.size(), QSize(200, 600));
+    EXPECT_TRUE(test::Near(upright->picture.pixel(100, 60), Qt::blue, 12));
+    EXPECT_TRUE(test::Near(upright->picture.pixel(100, 540), Qt::red, 12));
 }
 
 TEST_F(MediaIcons, FilesThatAreNotWholePicturesNeverCrash)

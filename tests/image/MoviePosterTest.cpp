@@ -54,7 +54,7 @@ TEST_F(MoviePosterTest, FourByThreeMovieIsFittedByWidthInEveryRow)
     const std::optional<MoviePoster> poster = ReadMoviePoster(path);
     ASSERT_TRUE(poster);
     EXPECT_EQ(poster->displaySize, QSize(640, 480));
-    EXPECT_EQ(poster->frame.size(), QSize(512, 384));  // converted at no more than the largest row needs
+    EXPECT_EQ(poster->frame.size(), QSize(640, 480));  // converted at no more than twice the largest row
 
     const std::optional<icns::IconFamily> family = IconFamilyFromMoviePoster(path);
     ASSERT_TRUE(family);
@@ -114,9 +114,9 @@ TEST_F(MoviePosterTest, DisplaySizeAppliesAspectRatioAndRotation)
     poster = ReadMoviePoster(turned);
     ASSERT_TRUE(poster);
     EXPECT_EQ(poster->displaySize, QSize(480, 640));
-    EXPECT_EQ(poster->frame.size(), QSize(384, 512));
-    EXPECT_TRUE(test::Near(poster->frame.pixel(192, 60), Qt::blue, 16));
-    EXPECT_TRUE(test::Near(poster->frame.pixel(192, 450), Qt::red, 16));
+    EXPECT_EQ(poster->frame.size(), QSize(480, 640));
+    EXPECT_TRUE(test::Near(poster->frame.pixel(240, 75), Qt::blue, 16));
+    EXPECT_TRUE(test::Near(poster->frame.pixel(240, 560), Qt::red, 16));
     const QImage columns = RenderIconRows(poster->frame, poster->displaySize).value(16).transformed(QTransform().rotate(90));
     EXPECT_EQ(RowsWithAlpha(columns, 255), Range(2, 13));
 }

@@ -1,0 +1,260 @@
+#include "image/Drawing.h"
+
+#include "files/FileIO.h"
+#include "image/Reducer.h"
+
+#include <QFile>
+
+#include <cairo.h>
+#include <gio/gio.h>
+#include <librsvg/rsvg.h>
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace pictomat {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// librsvg and cairo are loaded with the first drawing, not at every start
+// of the program: together they bring in a dozen libraries that pictures,
+// movies and icon files never need.
+#define PICTOMAT_DRAWING_FUNCTIONS(X)                                                                        \
+    X(rsvg, rsvg_handle_new_from_stream_sync)                                                                \
+    X(rsvg, rsvg_handle_get_intrinsic_size_in_pixels)                                                        \
+    X(rsvg, rsvg_handle_get_intrinsic_dimensions)                                                            \
+    X(rsvg, rsvg_handle_render_document)                                                                     \
+    X(cairo, cairo_image_surface_create_for_data)                                                            \
+    X(cairo, cairo_surface_create_observer)                                                                  \
+    X(cairo, cairo_surface_observer_add_fill_callback)                                                       \
+    X(cairo, cairo_surface_observer_add_stroke_callback)                                                     \
+    X(cairo, cairo_surface_observer_add_paint_callback)                                                      \
+    X(cairo, cairo_surface_observer_add_mask_callback)                                                       \
+    X(cairo, cairo_surface_observer_add_glyphs_callback)                                                     \
+    X(cairo, cairo_surface_finish)                                                                           \
+    X(cairo, cairo_surface_flush)                                                                            \
+    X(cairo, cairo_surface_destroy)                                                                          \
+    X(cairo, cairo_surface_status)                                                                           \
+    X(cairo, cairo_create)                                                                                   \
+    X(cairo, cairo_destroy)
+
+struct DrawingLibrary {
+#define PICTOMAT_DRAWING_POINTER(lib, name) decltype(&::name) name = nullptr;
+    PICTOMAT_DRAWING_FUNCTIONS(PICTOMAT_DRAWING_POINTER)
+#undef PICTOMAT_DRAWING_POINTER
+};
+
+const DrawingLibrary* drawingLibrary()
+{
+    static const std::unique_ptr<DrawingLibrary> library = []() -> std::unique_ptr<DrawingLibrary> {
+        void* rsvg = dlopen("librsvg-2.so.2", RTLD_NOW | RTLD_NODELETE);
+        void* cairo = rsvg ? dlopen("libcairo.so.2", RTLD_NOW | RTLD_NODELETE) : nullptr;
+        if (!rsvg || !cairo)
+            return nullptr;
+        auto l = std::make_unique<DrawingLibrary>();
+        bool complete = true;
+        auto resolve = [&](void* handle, auto& pointer, const char* name) {
+            pointer = reinterpret_cast<std::remove_reference_t<decltype(pointer)>>(dlsym(handle, name));
+            complete = complete && pointer;
+        };
+#define PICTOMAT_DRAWING_RESOLVE(lib, name) resolve(lib, l->name, #name);
+        PICTOMAT_DRAWING_FUNCTIONS(PICTOMAT_DRAWING_RESOLVE)
+#undef PICTOMAT_DRAWING_RESOLVE
+        return complete ? std::move(l) : nullptr;
+    }();
+    return library.get();
+}
+
+struct GObjectUnref {
+    void operator()(gpointer p) const { g_object_unref(p); }
+};
+
+// A pixel size for a length in the drawing's own units, at the desktop's 96 dots per inch.
+double pixels(const RsvgLength& length, double reference)
+{
+    switch (length.unit) {
+    case RSVG_UNIT_PX: return length.length;
+    case RSVG_UNIT_PERCENT: return length.length * reference;
+    case RSVG_UNIT_IN: return length.length * 96;
+    case RSVG_UNIT_CM: return length.length * 96 / 2.54;
+    case RSVG_UNIT_MM: return length.length * 96 / 25.4;
+    case RSVG_UNIT_PT: return length.length * 96 / 72;
+    case RSVG_UNIT_PC: return length.length * 96 / 6;
+    default: return length.length * 16;  // em and ex, at the usual 16 px font
+    }
+}
+
+// Drawing is stopped at the deadline: every operation that reaches the
+// picture passes this check, and a finished surface makes librsvg give up
+// at its next operation, however many elements are left.
+struct Watch {
+    const DrawingLibrary* lib;
+    Clock::time_point deadline;
+    bool late = false;
+};
+
+void checkDeadline(cairo_surface_t* observer, cairo_surface_t*, void* data)
+{
+    auto* watch = static_cast<Watch*>(data);
+    if (!watch->late && Clock::now() > watch->deadline) {
+        watch->late = true;
+        watch->lib->cairo_surface_finish(observer);
+    }
+}
+
+class SvgDrawing : public Drawing {
+public:
+    SvgDrawing(const DrawingLibrary* lib, RsvgHandle* handle, Clock::time_point deadline)
+        : m_lib(lib), m_handle(handle), m_deadline(deadline)
+    {
+        gdouble w = 0, h = 0;
+        if (m_lib->rsvg_handle_get_intrinsic_size_in_pixels(m_handle.get(), &w, &h) && w > 0 && h > 0) {
+            m_natural = QSizeF(w, h);
+            return;
+        }
+        gboolean hasWidth = FALSE, hasHeight = FALSE, hasViewBox = FALSE;
+        RsvgLength width {}, height {};
+        RsvgRectangle viewBox {};
+        m_lib->rsvg_handle_get_intrinsic_dimensions(m_handle.get(), &hasWidth, &width, &hasHeight, &height,
+                                                    &hasViewBox, &viewBox);
+        if (hasViewBox && viewBox.width > 0 && viewBox.height > 0) {
+            m_natural = QSizeF(viewBox.width, viewBox.height);
+            // Relative sizes are of the box the drawing is shown in: only the aspect counts.
+            if (hasWidth && hasHeight && width.unit != RSVG_UNIT_PERCENT && height.unit != RSVG_UNIT_PERCENT)
+                m_natural = QSizeF(pixels(width, viewBox.width), pixels(height, viewBox.height));
+        } else {
+            m_natural = QSizeF(100, 100);  // nothing says: drawn into a square
+        }
+    }
+
+    QSizeF naturalSize() const override { return m_natural; }
+
+    QImage draw(QSize size) override
+    {
+        if (size.isEmpty() || m_status != PictureStatus::Decoded)
+            return {};
+        if (Clock::now() > m_deadline) {
+            m_status = PictureStatus::TooCostly;
+            return {};
+        }
+        QImage out(size, QImage::Format_ARGB32_Premultiplied);
+        if (out.isNull()) {
+            m_status = PictureStatus::TooLarge;
+            return {};
+        }
+        out.fill(Qt::transparent);
+        // Cairo's ARGB32 is premultiplied, in native byte order: the same pixels as Qt's.
+        cairo_surface_t* surface = m_lib->cairo_image_surface_create_for_data(
+            out.bits(), CAIRO_FORMAT_ARGB32, out.width(), out.height(), int(out.bytesPerLine()));
+        cairo_surface_t* observer = m_lib->cairo_surface_create_observer(surface, CAIRO_SURFACE_OBSERVER_NORMAL);
+        Watch watch{m_lib, m_deadline};
+        m_lib->cairo_surface_observer_add_fill_callback(observer, checkDeadline, &watch);
+        m_lib->cairo_surface_observer_add_stroke_callback(observer, checkDeadline, &watch);
+        m_lib->cairo_surface_observer_add_paint_callback(observer, checkDeadline, &watch);
+        m_lib->cairo_surface_observer_add_mask_callback(observer, checkDeadline, &watch);
+        m_lib->cairo_surface_observer_add_glyphs_callback(observer, checkDeadline, &watch);
+        cairo_t* cr = m_lib->cairo_create(observer);
+        const RsvgRectangle viewport{0, 0, double(size.width()), double(size.height())};
+        GError* error = nullptr;
+        const bool drawn = m_lib->rsvg_handle_render_document(m_handle.get(), cr, &viewport, &error);
+        if (error)
+            g_error_free(error);
+        m_lib->cairo_destroy(cr);
+        m_lib->cairo_surface_destroy(observer);
+        m_lib->cairo_surface_flush(surface);
+        m_lib->cairo_surface_destroy(surface);
+        if (watch.late) {
+            m_status = PictureStatus::TooCostly;
+            return {};
+        }
+        if (!drawn) {
+            m_status = PictureStatus::Damaged;
+            return {};
+        }
+        return out;
+    }
+
+private:
+    const DrawingLibrary* m_lib;
+    std::unique_ptr<RsvgHandle, GObjectUnref> m_handle;
+    Clock::time_point m_deadline;
+    QSizeF m_natural;
+};
+
+std::unique_ptr<Drawing> fail(PictureStatus* status, PictureStatus why)
+{
+    if (status)
+        *status = why;
+    return nullptr;
+}
+
+} // namespace
+
+bool IsDrawingFormat(const QByteArray& format)
+{
+    return format == "svg" || format == "svgz";
+}
+
+std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links, const QByteArray& ownFile,
+                                     PictureStatus* status)
+{
+    const Clock::time_point deadline = Clock::now() + kDrawingBudget;
+    const std::optional<QByteArray> document = SvgDocument(bytes);
+    if (!document)
+        return fail(status, PictureStatus::TooLarge);
+    if (!document->contains("<svg"))
+        return fail(status, PictureStatus::NotAPicture);
+    const DrawingLibrary* lib = drawingLibrary();
+    if (!lib)
+        return fail(status, PictureStatus::NotAPicture);
+    // The stream keeps the document alive as long as librsvg reads it.
+    auto* held = new QByteArray(*document);
+    GBytes* bytesOfDocument = g_bytes_new_with_free_func(held->constData(), gsize(held->size()),
+                                                         [](gpointer p) { delete static_cast<QByteArray*>(p); }, held);
+    const std::unique_ptr<GInputStream, GObjectUnref> stream(g_memory_input_stream_new_from_bytes(bytesOfDocument));
+    g_bytes_unref(bytesOfDocument);
+    // librsvg's own rule for a drawing with a base file: linked pictures only
+    // from that file's folder and below. Without one it loads nothing at all.
+    std::unique_ptr<GFile, GObjectUnref> base;
+    if (links == DrawingLinks::OwnFolder && !ownFile.isEmpty())
+        base.reset(g_file_new_for_path(ownFile.constData()));
+    GError* error = nullptr;
+    RsvgHandle* handle =
+        lib->rsvg_handle_new_from_stream_sync(stream.get(), base.get(), RSVG_HANDLE_FLAGS_NONE, nullptr, &error);
+    if (error)
+        g_error_free(error);
+    if (!handle)
+        return fail(status, PictureStatus::Damaged);
+    auto drawing = std::make_unique<SvgDrawing>(lib, handle, deadline);
+    const QSizeF natural = drawing->naturalSize();
+    if (!(natural.width() > 0 && natural.height() > 0) || !std::isfinite(natural.width()) ||
+        !std::isfinite(natural.height()))
+        return fail(status, PictureStatus::Damaged);
+    if (status)
+        *status = PictureStatus::Decoded;
+    return drawing;
+}
+
+std::unique_ptr<Drawing> OpenDrawingFile(const QByteArray& path, PictureStatus* status)
+{
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, kMaxSvgDocumentBytes);
+    if (!bytes)
+        return fail(status, PictureStatus::NotAPicture);
+    return OpenDrawing(*bytes, DrawingLinks::OwnFolder, path, status);
+}
+
+QImage DrawIntoBox(Drawing& drawing, QSize box)
+{
+    if (box.isEmpty())
+        return {};
+    const QSizeF natural = drawing.naturalSize();
+    const QSize size = natural.scaled(QSizeF(box), Qt::KeepAspectRatio).toSize().expandedTo(QSize(1, 1));
+    return PlacedInBox(drawing.draw(size), box);
+}
+
+} // namespace pictomat

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "image/PictureFile.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSizeF>
+
+#include <chrono>
+#include <memory>
+
+namespace pictomat {
+
+// The time one drawing may take, parsing and every size drawn from it
+// together; past it the drawing is refused rather than holding the command.
+inline constexpr std::chrono::milliseconds kDrawingBudget{4500};
+// A drawing has no size of its own to keep: where a size must be named, it
+// counts as this large (the largest bitmap the program makes).
+inline constexpr int kLargestDrawnEdge = 4096;
+
+// A picture drawn afresh at every size it is asked for, never scaled from
+// another size: SVG and SVGZ today (drawn by librsvg, as the desktop draws
+// them). Another vector kind joins by opening its own Drawing in OpenDrawing.
+class Drawing {
+public:
+    virtual ~Drawing() = default;
+    // Its own size in pixels; the aspect it is drawn at.
+    virtual QSizeF naturalSize() const = 0;
+    // The whole drawing fitted into an image of exactly `size` (pass the
+    // drawing's own aspect to fill it), premultiplied ARGB32. Null when it
+    // fails or its time is spent; status() then says which, and every later
+    // call gives null too.
+    virtual QImage draw(QSize size) = 0;
+    PictureStatus status() const { return m_status; }
+
+protected:
+    PictureStatus m_status = PictureStatus::Decoded;
+};
+
+// Where a drawing may take the pictures it links to.
+enum class DrawingLinks {
+    None,          // nothing outside its own bytes (from the web, the clipboard)
+    OwnFolder,     // its own folder and below: never an absolute path elsewhere, never ".." out of it
+};
+
+// A drawing from its bytes (SVG text or gzip-compressed SVGZ, within the
+// document limits). `ownFile` is the file it came from, for OwnFolder.
+// Nothing when the bytes are no drawing we can open; *status says why.
+std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links, const QByteArray& ownFile = {},
+                                     PictureStatus* status = nullptr);
+// The same from a file (read through OpenFileForReading), linking within its folder.
+std::unique_ptr<Drawing> OpenDrawingFile(const QByteArray& path, PictureStatus* status = nullptr);
+
+// Whether a format SniffPictureFormat names is a drawing rather than a bitmap.
+bool IsDrawingFormat(const QByteArray& format);
+
+// The drawing at `size` aspect kept, centred in a transparent box.
+QImage DrawIntoBox(Drawing& drawing, QSize box);
+
+} // namespace pictomat
