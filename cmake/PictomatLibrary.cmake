@@ -1,13 +1,14 @@
 # pictomat_library(NAME [DEPS targets...] [PRIVATE_DEPS targets...])
 # One static library per folder under src/, made of every source in the
-# folder. Sources include each other by layer ("files/FileRef.h"), so the
+# folder but main.cpp and *Module.cpp (a module loaded at run time, which the
+# folder builds as a target of its own). Sources include each other by layer ("files/FileRef.h"), so the
 # include root is src/ for every library; which folder may include which is
 # the list of our libraries in DEPS and PRIVATE_DEPS, recorded here for the
 # layering check (tests/layers).
 function(pictomat_library name)
   cmake_parse_arguments(L "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "/(main|[A-Za-z]+Module)\\.cpp$")
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${L_DEPS} PRIVATE ${L_PRIVATE_DEPS})

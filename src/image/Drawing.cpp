@@ -10,6 +10,7 @@
 #include <librsvg/rsvg.h>
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -193,11 +194,56 @@ std::unique_ptr<Drawing> fail(PictureStatus* status, PictureStatus why)
     return nullptr;
 }
 
+// PDF pages are drawn by poppler in a module of ours, loaded with the first
+// PDF: poppler and the libraries behind it (NSS among them) would add a
+// seventh to every start of the program. The module lies in lib/pictomat
+// beside the program's bin folder, in the build tree as once installed.
+using OpenPdf = Drawing* (*)(QIODevice* device, QIODevice* owned, Clock::time_point deadline, PictureStatus* status);
+
+OpenPdf pdfModule()
+{
+    static const OpenPdf open = []() -> OpenPdf {
+        char program[4096] = {};
+        const ssize_t n = ::readlink("/proc/self/exe", program, sizeof program - 1);
+        if (n <= 0)
+            return nullptr;
+        QByteArray path(program, qsizetype(n));
+        path = path.left(path.lastIndexOf('/')) + "/../lib/pictomat/pictomat-pdf.so";
+        void* module = dlopen(path.constData(), RTLD_NOW | RTLD_NODELETE);
+        return module ? reinterpret_cast<OpenPdf>(dlsym(module, "pictomat_open_pdf")) : nullptr;
+    }();
+    return open;
+}
+
+bool isPdf(QIODevice& device)
+{
+    return device.peek(5) == "%PDF-";
+}
+
+std::unique_ptr<Drawing> openDrawing(QIODevice& device, std::unique_ptr<QIODevice> owned, DrawingLinks links,
+                                     const QByteArray& ownFile, PictureStatus* status)
+{
+    const Clock::time_point deadline = Clock::now() + kDrawingBudget;
+    if (!isPdf(device)) {
+        if (device.size() > kMaxSvgDocumentBytes)
+            return fail(status, PictureStatus::TooLarge);
+        return OpenDrawing(device.readAll(), links, ownFile, status);
+    }
+    if (device.size() > kMaxPdfFileBytes)
+        return fail(status, PictureStatus::TooLarge);
+    const OpenPdf open = pdfModule();
+    if (!open)
+        return fail(status, PictureStatus::NotAPicture);
+    PictureStatus why = PictureStatus::Damaged;
+    std::unique_ptr<Drawing> drawing(open(&device, owned.release(), deadline, &why));
+    return drawing ? std::move(drawing) : fail(status, why);
+}
+
 } // namespace
 
 bool IsDrawingFormat(const QByteArray& format)
 {
-    return format == "svg" || format == "svgz";
+    return format == "svg" || format == "svgz" || format == "pdf";
 }
 
 std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links, const QByteArray& ownFile,
@@ -240,12 +286,19 @@ std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links
     return drawing;
 }
 
+std::unique_ptr<Drawing> OpenDrawingDevice(QIODevice& device, DrawingLinks links, const QByteArray& ownFile,
+                                           PictureStatus* status)
+{
+    return openDrawing(device, nullptr, links, ownFile, status);
+}
+
 std::unique_ptr<Drawing> OpenDrawingFile(const QByteArray& path, PictureStatus* status)
 {
-    const std::optional<QByteArray> bytes = ReadRegularFile(path, kMaxSvgDocumentBytes);
-    if (!bytes)
+    std::unique_ptr<QFile> file = OpenFileForReading(FileRef(path));
+    if (!file)
         return fail(status, PictureStatus::NotAPicture);
-    return OpenDrawing(*bytes, DrawingLinks::OwnFolder, path, status);
+    QIODevice& device = *file;
+    return openDrawing(device, std::move(file), DrawingLinks::OwnFolder, path, status);
 }
 
 QImage DrawIntoBox(Drawing& drawing, QSize box)

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <memory>
 
+class QIODevice;
+
 namespace pictomat {
 
 // The time one drawing may take, parsing and every size drawn from it
@@ -19,8 +21,9 @@ inline constexpr std::chrono::milliseconds kDrawingBudget{4500};
 inline constexpr int kLargestDrawnEdge = 4096;
 
 // A picture drawn afresh at every size it is asked for, never scaled from
-// another size: SVG and SVGZ today (drawn by librsvg, as the desktop draws
-// them). Another vector kind joins by opening its own Drawing in OpenDrawing.
+// another size: SVG and SVGZ (drawn by librsvg, as the desktop draws them)
+// and the first page of a PDF (drawn by poppler). Another vector kind joins
+// by opening its own Drawing in OpenDrawingDevice.
 class Drawing {
 public:
     virtual ~Drawing() = default;
@@ -48,6 +51,12 @@ enum class DrawingLinks {
 // Nothing when the bytes are no drawing we can open; *status says why.
 std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links, const QByteArray& ownFile = {},
                                      PictureStatus* status = nullptr);
+// A drawing read from a device that outlives it, by its contents: an SVG
+// document read whole, within the document limits, or a PDF (at most
+// kMaxPdfFileBytes) whose first page is read from the device as needed. A
+// PDF is drawn from its own bytes alone, whatever `links` says.
+std::unique_ptr<Drawing> OpenDrawingDevice(QIODevice& device, DrawingLinks links, const QByteArray& ownFile = {},
+                                           PictureStatus* status = nullptr);
 // The same from a file (read through OpenFileForReading), linking within its folder.
 std::unique_ptr<Drawing> OpenDrawingFile(const QByteArray& path, PictureStatus* status = nullptr);
 

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QImageIOHandler>
 #include <QImageReader>
+#include <QtEndian>
 
 #include <zlib.h>
 
@@ -31,6 +32,31 @@ QByteArray extensionOf(const QByteArray& name)
     const qsizetype slash = name.lastIndexOf('/');
     const qsizetype dot = name.lastIndexOf('.');
     return dot > slash + 1 ? name.mid(dot + 1).toLower() : QByteArray();
+}
+
+// HEIF and AVIF: an ISO media file whose first box names a still-image brand.
+// Movies (MP4, QuickTime) name others.
+QByteArray heifFormat(const QByteArray& head)
+{
+    if (head.size() < 16 || head.mid(4, 4) != "ftyp")
+        return {};
+    const qint64 boxSize = qFromBigEndian<quint32>(head.constData());
+    QByteArray format;
+    for (qsizetype at = 8; at + 4 <= std::min<qint64>(head.size(), boxSize); at += at == 8 ? 8 : 4) {
+        const QByteArray brand = head.mid(at, 4);
+        if (brand == "avif")
+            return "avif";
+        if (brand == "heic" || brand == "heix" || brand == "heim" || brand == "heis")
+            format = "heic";
+        else if ((brand == "mif1" || brand == "mif2") && format.isEmpty())
+            format = "heif";
+    }
+    return format;
+}
+
+bool isHeifFormat(const QByteArray& format)
+{
+    return format == "heic" || format == "heif" || format == "avif";
 }
 
 bool looksLikeSvgText(const QByteArray& head)
@@ -98,11 +124,11 @@ PictureResult decodeWithQt(QIODevice& device, const QByteArray& format, qint64 f
 
 // A drawing is drawn at the size wanted, never scaled: it counts as large
 // as the largest bitmap we make, its own aspect kept.
-PictureResult decodeDrawing(const QByteArray& bytes, const QByteArray& ownFile, const PictureTarget& target)
+PictureResult decodeDrawing(QIODevice& device, const QByteArray& ownFile, const PictureTarget& target)
 {
     PictureStatus status = PictureStatus::NotAPicture;
     const std::unique_ptr<Drawing> drawing =
-        OpenDrawing(bytes, ownFile.isEmpty() ? DrawingLinks::None : DrawingLinks::OwnFolder, ownFile, &status);
+        OpenDrawingDevice(device, ownFile.isEmpty() ? DrawingLinks::None : DrawingLinks::OwnFolder, ownFile, &status);
     if (!drawing)
         return PictureFailure(status);
     const QSize natural = drawing->naturalSize()
@@ -117,6 +143,8 @@ PictureResult decodeDrawing(const QByteArray& bytes, const QByteArray& ownFile, 
 
 PictureResult decodeRaster(QIODevice& device, const QByteArray& format, qint64 fileBytes, const PictureTarget& target)
 {
+    if (isHeifFormat(format))
+        return DecodeHeif(device, target);
     if (format == "png")
         return DecodePng(device, fileBytes, target);
     if (format == "jpeg") {
@@ -155,11 +183,8 @@ PictureResult decodeDevice(QIODevice& device, qint64 fileBytes, const QByteArray
     const QByteArray format = SniffPictureFormat(device.peek(1024), name);
     if (format.isEmpty())
         return PictureFailure(PictureStatus::NotAPicture);
-    if (IsDrawingFormat(format)) {
-        if (fileBytes > kMaxSvgDocumentBytes)
-            return PictureFailure(PictureStatus::TooLarge);
-        return decodeDrawing(device.readAll(), ownFile, target);
-    }
+    if (IsDrawingFormat(format))
+        return decodeDrawing(device, ownFile, target);
     PictureResult result = decodeRaster(device, format, fileBytes, target);
     if (!result.ok())
         return result;
@@ -234,6 +259,11 @@ QByteArray SniffPictureFormat(const QByteArray& head, const QByteArray& name)
         return "xpm";
     if (head.startsWith("#define ") && head.contains("_width"))
         return "xbm";
+    if (QByteArray heif = heifFormat(head); !heif.isEmpty())
+        return heif;
+    // Adobe Illustrator's files are PDF too, unless they are PostScript.
+    if (head.startsWith("%PDF-"))
+        return "pdf";
     if (startsWith(head, "\x1f\x8b", 2))
         return "svgz";  // whether it is SVG shows once inflated
     if (looksLikeSvgText(head))
@@ -267,8 +297,10 @@ QSize PictureFileSize(const QByteArray& path)
     if (!device)
         return {};
     const QByteArray format = SniffPictureFormat(device->peek(1024), path);
-    if (format.isEmpty() || format == "svg" || format == "svgz")
+    if (format.isEmpty() || IsDrawingFormat(format))
         return {};
+    if (isHeifFormat(format))
+        return HeifPictureSize(*device);
     return QImageReader(device.get(), format).size();
 }
 

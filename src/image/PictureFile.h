@@ -27,6 +27,8 @@ inline constexpr qint64 kMaxPictureFileBytes = 512LL * 1024 * 1024;
 inline constexpr qint64 kMaxSvgDocumentBytes = 16LL * 1024 * 1024;
 // Elements of one SVG document (drawing time follows their number).
 inline constexpr qint64 kMaxSvgElements = 200'000;
+// A PDF file (artwork); its first page is read from it as needed, never whole.
+inline constexpr qint64 kMaxPdfFileBytes = 256LL * 1024 * 1024;
 
 enum class PictureStatus {
     Decoded,
@@ -66,7 +68,7 @@ PictureTarget FitWithin(int maxEdge);
 
 // The Qt format name of a picture, by its first bytes and only then by the
 // name's extension (for formats without a signature, such as TGA); empty when
-// it is none. SVG counts as a picture; .icns icon families do not.
+// it is none. SVG and PDF count as pictures; .icns icon families do not.
 QByteArray SniffPictureFormat(const QByteArray& head, const QByteArray& name = {});
 
 // Reads a picture file through OpenFileForReading: never blocks, never reads

@@ -72,4 +72,12 @@ std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& 
 // Nothing for an animated one (the caller hands it to Qt's reader).
 std::optional<PictureResult> DecodeWebp(const QByteArray& bytes, const PictureTarget& target);
 
+// A HEIF or AVIF picture's primary image through libheif (loaded on first
+// use), decoded whole, rotated and mirrored as the file says, deeper ones
+// in 8 bits, shrunk to OnLoadSize; its stored thumbnail instead when that
+// is the same picture at that size or more. Held to kMaxWholePicturePixels.
+PictureResult DecodeHeif(QIODevice& device, const PictureTarget& target);
+// Its size as shown; invalid when it is none.
+QSize HeifPictureSize(QIODevice& device);
+
 } // namespace pictomat
