@@ -161,8 +161,9 @@ QByteArray colourProfileOf(const HeifLibrary* lib, const heif_image_handle* hand
 }
 
 // The thumbnail a camera stored, where it is the same picture at no less
-// than the size a decoder keeps for the reducer: the same aspect within a
-// pixel and the same transparency. Null otherwise.
+// than the size a decoder keeps for the reducer: the same aspect within two
+// pixels (writers round it to even sizes) and the same transparency. Null
+// otherwise.
 heif_image_handle* faithfulThumbnail(const HeifFile& file, QSize need)
 {
     const HeifLibrary* lib = file.lib;
@@ -177,7 +178,7 @@ heif_image_handle* faithfulThumbnail(const HeifFile& file, QSize need)
         const QSize size(lib->heif_image_handle_get_width(thumb), lib->heif_image_handle_get_height(thumb));
         const qint64 skew = qint64(size.width()) * file.natural.height() - qint64(size.height()) * file.natural.width();
         const bool fits = size.width() >= need.width() && size.height() >= need.height() &&
-                          std::abs(skew) <= std::max(file.natural.width(), file.natural.height()) &&
+                          std::abs(skew) <= 2 * qint64(std::max(file.natural.width(), file.natural.height())) &&
                           lib->heif_image_handle_has_alpha_channel(thumb) ==
                               lib->heif_image_handle_has_alpha_channel(file.primary);
         if (fits && (!best || size.width() < lib->heif_image_handle_get_width(best)))

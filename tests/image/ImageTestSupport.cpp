@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <cmath>
+
 namespace pictomat::test {
 
 std::optional<QImage> PillowIcnsImage(const QByteArray& icnsPath, int size)
@@ -69,6 +71,23 @@ bool Near(QRgb pixel, QColor colour, int tolerance)
 {
     return std::abs(qRed(pixel) - colour.red()) <= tolerance && std::abs(qGreen(pixel) - colour.green()) <= tolerance &&
            std::abs(qBlue(pixel) - colour.blue()) <= tolerance && std::abs(qAlpha(pixel) - colour.alpha()) <= tolerance;
+}
+
+double Psnr(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (x.size() != y.size() || x.isNull())
+        return 0;
+    double squares = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+            for (int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
+                squares += double(d) * d;
+        }
+    const double mse = squares / (3.0 * x.width() * x.height());
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
 } // namespace pictomat::test

@@ -24,4 +24,8 @@ QVector<int> Range(int first, int last);  // first..last inclusive
 
 bool Near(QRgb pixel, QColor colour, int tolerance);
 
+// Peak signal-to-noise ratio over the colour channels of two equal-sized
+// pictures, as they look over black (premultiplied); 0 when their sizes differ.
+double Psnr(const QImage& a, const QImage& b);
+
 } // namespace pictomat::test

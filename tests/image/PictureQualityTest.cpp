@@ -4,6 +4,7 @@
 #include "image/MediaIcons.h"
 #include "image/PictureFile.h"
 
+#include "ImageTestSupport.h"
 #include "TestEnv.h"
 
 #include <QColorSpace>
@@ -17,25 +18,6 @@
 
 namespace pictomat {
 namespace {
-
-// Peak signal-to-noise ratio over the colour channels of two equal-sized
-// pictures, as they look over black (premultiplied).
-double Psnr(const QImage& a, const QImage& b)
-{
-    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (x.size() != y.size() || x.isNull())
-        return 0;
-    double squares = 0;
-    for (int row = 0; row < x.height(); ++row)
-        for (int col = 0; col < x.width(); ++col) {
-            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
-            for (int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
-                squares += double(d) * d;
-        }
-    const double mse = squares / (3.0 * x.width() * x.height());
-    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
-}
 
 class PictureQuality : public test::TestEnv {
 protected:
@@ -80,7 +62,7 @@ ImageChops.add(base, noise, 1.5, -32).save(sys.argv[1])
         run("convert", {path("photo.png"), "-filter", "Lanczos", "-resize",
                         QStringLiteral("%1x%2!").arg(r.width()).arg(r.height()), path(reference)});
         const QImage picture = ours.copy(r.left, r.top, r.width(), r.height());
-        EXPECT_GT(Psnr(picture, readPng(reference)), 35.0) << m;
+        EXPECT_GT(test::Psnr(picture, readPng(reference)), 35.0) << m;
         EXPECT_EQ(qAlpha(ours.pixel(0, r.top - 1)), 0) << m;
         EXPECT_EQ(qAlpha(ours.pixel(0, r.top)), 255) << m;
     }
@@ -125,7 +107,7 @@ TEST_F(PictureQuality, DrawingsAreDrawnAtEachSizeAsLibrsvgDrawsThem)
         const QImage ours = size("icon.svg", m);
         const QString reference = QStringLiteral("rsvg%1.png").arg(m);
         run("rsvg-convert", {"-w", QString::number(m), "-h", QString::number(m), path("icon.svg"), "-o", path(reference)});
-        EXPECT_GT(Psnr(ours, readPng(reference)), 45.0) << m;
+        EXPECT_GT(test::Psnr(ours, readPng(reference)), 45.0) << m;
     }
 }
 
@@ -168,18 +150,22 @@ TEST_F(PictureQuality, ColourProfilesAreConvertedToSrgbAsLittleCmsDoes)
     green.setColorSpace(QColorSpace::AdobeRgb);
     for (const char* name : {"green.png", "green.jpg", "green.tif", "green.webp"})
         ASSERT_TRUE(green.save(path(name), nullptr, 100)) << name;
+    // The phone formats keep the profile of the picture they were made from.
+    run("heif-enc", {"-q", "95", path("green.png"), "-o", path("green.heic")});
+    run("avifenc", {path("green.png"), path("green.avif")});
     const test::ProcessResult r = test::RunPython(R"(
 import io, sys
 from PIL import Image, ImageCms
 for name in sys.argv[2:]:
-    im = Image.open(sys.argv[1] + '/' + name).convert('RGB')
-    icc = Image.open(sys.argv[1] + '/' + name).info.get('icc_profile')
+    source = sys.argv[1] + '/' + name.replace('.heic', '.png').replace('.avif', '.png')
+    im = Image.open(source).convert('RGB')
+    icc = Image.open(source).info.get('icc_profile')
     if not icc:
         print(name, 'none'); continue
     srgb = ImageCms.profileToProfile(im, ImageCms.ImageCmsProfile(io.BytesIO(icc)), ImageCms.createProfile('sRGB'),
                                      renderingIntent=ImageCms.Intent.PERCEPTUAL)
     print(name, *srgb.getpixel((32, 32)))
-)", {work(), "green.png", "green.jpg", "green.tif", "green.webp"});
+)", {work(), "green.png", "green.jpg", "green.tif", "green.webp", "green.heic", "green.avif"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     for (const QByteArray& line : r.out.trimmed().split('\n')) {
         const QList<QByteArray> words = line.split(' ');
