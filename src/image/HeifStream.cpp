@@ -41,6 +41,8 @@ namespace {
     X(heif_decoding_options_free)                                                                            \
     X(heif_decode_image)                                                                                     \
     X(heif_image_get_plane_readonly)                                                                         \
+    X(heif_image_get_width)                                                                                  \
+    X(heif_image_get_height)                                                                                 \
     X(heif_image_release)
 
 struct HeifLibrary {
@@ -225,7 +227,9 @@ PictureResult DecodeHeif(QIODevice& device, const PictureTarget& target)
     const std::unique_ptr<heif_image, decltype(lib->heif_image_release)> image(decoded, lib->heif_image_release);
     int stride = 0;
     const uint8_t* pixels = lib->heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
-    const QSize size(lib->heif_image_handle_get_width(source), lib->heif_image_handle_get_height(source));
+    // The decoded plane's own size: a damaged file's may differ from what its header says.
+    const QSize size(lib->heif_image_get_width(decoded, heif_channel_interleaved),
+                     lib->heif_image_get_height(decoded, heif_channel_interleaved));
     if (!pixels || size.isEmpty() || stride < size.width() * (alpha ? 4 : 3))
         return PictureFailure(PictureStatus::Damaged);
 

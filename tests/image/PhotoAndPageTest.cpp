@@ -125,6 +125,17 @@ stored.transpose(Image.ROTATE_90).transpose(Image.FLIP_LEFT_RIGHT).save(sys.argv
     writeFile("notes.heic", "Notes for the trip: bring the camera.\n");
     writeCut("photo.heic", "cut.heic", 0.6);
     writeCut("turned.avif", "cut.avif", 0.5);
+    // One whose header promises a picture far taller than it holds (as the
+    // fuzzer found one): read as what it holds, never past it.
+    python(R"(
+import struct, sys
+data = bytearray(open(sys.argv[1] + '/turned.avif', 'rb').read())
+at = data.find(b'ispe') + 8
+data[at:at + 8] = struct.pack('>II', 800, 20000)
+open(sys.argv[1] + '/tall.avif', 'wb').write(bytes(data))
+)");
+    const PictureResult tall = ReadPictureFile(FileRef(file("tall.avif")), FitWithin(64));
+    EXPECT_TRUE(!tall.ok() || tall.decoded.picture.height() <= 64);
     EXPECT_EQ(statusOf("notes.heic"), PictureStatus::NotAPicture);
     EXPECT_EQ(statusOf("cut.heic"), PictureStatus::Damaged);
     EXPECT_EQ(statusOf("cut.avif"), PictureStatus::Damaged);
