@@ -88,6 +88,71 @@ TEST_F(MediaInput, ContentDecidesOverTheName)
     EXPECT_EQ(PillowDescribe(out("Family.png"), {{32, 32}}), "PNG 64x64 32,32=255,0,255,255");
 }
 
+TEST_F(MediaInput, PhonePhotosAndPdfArtworkReachEveryCommandThatReadsPictures)
+{
+    // A photo (red left, blue right) as heif-enc writes it, under a JPEG's
+    // name; the same as AVIF; a page of artwork as cairo writes it (a green
+    // box in the middle of a transparent page); and a text file named as a photo.
+    pillow(R"(
+import sys, cairo
+from PIL import Image
+im = Image.new('RGB', (600, 400), (200, 30, 30))
+im.paste((30, 30, 200), (300, 0, 600, 400))
+im.save(sys.argv[1] + '/source.png')
+s = cairo.PDFSurface(sys.argv[1] + '/art.pdf', 300, 300)
+c = cairo.Context(s)
+c.set_source_rgb(0, 0.8, 0)
+c.rectangle(75, 75, 150, 150)
+c.fill()
+s.finish()
+open(sys.argv[1] + '/notes.heic', 'w').write('Notes for the trip.\n')
+)");
+    for (const QStringList& command : {QStringList{"heif-enc", "-q", "90", out("source.png"), "-o", out("phone.jpg")},
+                                       QStringList{"avifenc", out("source.png"), out("phone.avif")}}) {
+        const test::ProcessResult r = test::RunProcess(command.first(), command.mid(1), {}, 60000);
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    }
+    select({out("phone.jpg"), out("phone.avif"), out("art.pdf"), out("notes.heic")});
+    run(CommandId::MakeIconForMedia);
+    EXPECT_EQ(desktop.alertMessages(), (QStringList{kNoFamily, kNoIcon}));  // the text file's
+    const QRegularExpression photo("^ICNS 1024x1024 256,512=(19\\d|20\\d),(2\\d|3\\d),(2\\d|3\\d),255 "
+                                   "768,512=(2\\d|3\\d),(2\\d|3\\d),(19\\d|20\\d),255$");
+    for (const char* name : {"phone.jpg.icns", "phone.avif.icns"}) {
+        const QString pixels = QString::fromLatin1(PillowDescribe(out(name), {{256, 512}, {768, 512}}));
+        EXPECT_TRUE(photo.match(pixels).hasMatch()) << name << ": " << pixels.toStdString();
+    }
+    EXPECT_EQ(PillowDescribe(out("art.pdf.icns"), {{100, 100}, {512, 512}}), "ICNS 1024x1024 100,100=0,0,0,0 "
+                                                                             "512,512=0,204,0,255");
+
+    desktop.alerts.clear();
+    run(CommandId::MakeWindowsIconForMedia);
+    EXPECT_EQ(desktop.alertMessages(), QStringList{kNoIcon});
+    EXPECT_EQ(PillowDescribe(out("art.pdf.ico"), {{128, 128}, {20, 20}}), "ICO 256x256 128,128=0,204,0,255 20,20=0,0,0,0");
+    EXPECT_TRUE(PillowDescribe(out("phone.jpg.ico")).startsWith("ICO 256x256"));
+
+    if (!CustomIcons::metadataAvailable())
+        return;
+    desktop.alerts.clear();
+    run(CommandId::AddCustomIconToMedia);
+    EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('\n').toStdString();
+    EXPECT_EQ(PillowDescribe(test::GioCustomIcon(out("phone.avif"))), "PNG 600x400");
+    EXPECT_EQ(PillowDescribe(test::GioCustomIcon(out("art.pdf"))), "PNG 1024x1024");
+
+    // An item whose custom icon is the HEIC photo itself shows it (in a
+    // process of its own, which reads the metadata afresh).
+    const QByteArray item = writeFile("trip.txt", "words");
+    const test::ProcessResult set = test::RunProcess(
+        "gio", {"set", "-t", "string", QFile::decodeName(item), "metadata::custom-icon",
+                QString::fromUtf8(FileRef(out("phone.jpg")).uri())});
+    ASSERT_EQ(set.exitCode, 0) << set.err.constData();
+    for (const char* key : {"OpenImageFileForMe", "OpenImageFolderForMe"})
+        ASSERT_EQ(test::RunPictomat({"defaults", "write", key, "-bool", "false"}).exitCode, 0);
+    const test::ProcessResult made = test::RunPictomat({"run", "make-icon", QFile::decodeName(item)});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    const QString shown = QString::fromLatin1(PillowDescribe(out("trip.txt.icns"), {{256, 512}, {768, 512}}));
+    EXPECT_TRUE(photo.match(shown).hasMatch()) << shown.toStdString();
+}
+
 TEST_F(MediaInput, IconThatDrawsNothingFailsInsteadOfWritingABlank)
 {
     // A picture whose header is whole and whose pixels are not, and an SVGZ
