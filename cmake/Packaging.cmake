@@ -31,6 +31,14 @@ foreach(lib avformat avcodec avutil swscale)
   list(APPEND pictomat_ffmpeg_depends "${dep}")
 endforeach()
 list(JOIN pictomat_ffmpeg_depends ", " pictomat_ffmpeg_depends)
+# libheif too (HEIC and AVIF photos); Debian's carries its HEVC and AV1
+# decoders. poppler is linked by our PDF module, which dpkg-shlibdeps reads.
+set(pictomat_heif_depends libheif1)
+execute_process(COMMAND dpkg-query --control-show libheif1 shlibs
+                OUTPUT_VARIABLE shlibs ERROR_QUIET RESULT_VARIABLE failed)
+if(NOT failed AND shlibs MATCHES "(^|\n)libheif 1 ([^\n]+)")
+  set(pictomat_heif_depends "${CMAKE_MATCH_2}")
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pictomat)
@@ -74,12 +82,13 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Without these the program cannot start on a display, tell file types apart,
 # export beyond the formats built into Qt, draw SVG pictures and icons
 # (librsvg, loaded with the first drawing, so dpkg-shlibdeps cannot see it;
-# Qt's SVG plugins for the program's own tray icon) or read movies. Custom
+# Qt's SVG plugins for the program's own tray icon), read phone photos
+# (libheif, loaded with the first one) or read movies. Custom
 # icons of files need the GVfs metadata daemon (folders get theirs through
 # .directory alone); a Wayland session's clipboard is set and read through
 # wl-clipboard.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6, librsvg2-2 (>= 2.52), shared-mime-info, hicolor-icon-theme, gvfs, wl-clipboard, ${pictomat_ffmpeg_depends}")
+    "qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6, librsvg2-2 (>= 2.52), shared-mime-info, hicolor-icon-theme, gvfs, wl-clipboard, ${pictomat_heif_depends}, ${pictomat_ffmpeg_depends}")
 # What a desktop normally has and the program degrades without: Qt's Wayland
 # backend (XWayland serves otherwise), the Adwaita fallback icons, the "Ping"
 # sound, xdg-open, and a session bus for D-Bus activation.

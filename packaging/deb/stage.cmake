@@ -18,12 +18,19 @@ foreach(f "${doc}/changelog.Debian" ${pages})
   file(CHMOD "${f}.gz" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endforeach()
 
-# As Debian's own packages are stripped: no symbols, no compiler notes.
+# As Debian's own packages are stripped: no symbols, no compiler notes; the
+# modules loaded at run time as well (a shared object keeps the symbols it
+# exports).
 file(GLOB programs "${root}/bin/*")
-foreach(f ${programs})
+file(GLOB modules "${root}/lib/pictomat/*.so")
+foreach(f ${programs} ${modules})
   file(READ "${f}" magic LIMIT 4 HEX)
   if(magic STREQUAL "7f454c46")
-    execute_process(COMMAND "${CPACK_PICTOMAT_STRIP}" --remove-section=.comment --remove-section=.note "${f}"
+    set(keep)
+    if(f MATCHES "\\.so$")
+      set(keep --strip-unneeded)
+    endif()
+    execute_process(COMMAND "${CPACK_PICTOMAT_STRIP}" ${keep} --remove-section=.comment --remove-section=.note "${f}"
                     RESULT_VARIABLE failed)
     if(failed)
       message(FATAL_ERROR "strip ${f} failed")

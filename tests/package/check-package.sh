@@ -51,12 +51,12 @@ execs="$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$inst"/usr/share/applications/*.desk
   "$inst"/usr/share/dbus-1/services/*.service | sort -u)"
 [ "$execs" = /usr/bin/pictomat ] || fail "launcher or D-Bus service starts $execs"
 
-# FFmpeg is opened by soname at run time: the package that ships each soname
-# (or one it provides) must be among the Depends.
+# FFmpeg and libheif are opened by soname at run time: the package that
+# ships each soname (or one it provides) must be among the Depends.
 depends=" $(field Depends | sed 's/([^)]*)//g; s/[,|]/ /g') "
 multiarch="$(dpkg-architecture -qDEB_HOST_MULTIARCH)"
-sonames="$(grep -aoE 'lib(avformat|avcodec|avutil|swscale)\.so\.[0-9]+' "$inst/usr/bin/pictomat" | sort -u)"
-[ "$(echo "$sonames" | wc -l)" -eq 4 ] || fail "expected four FFmpeg sonames in the program, found: $sonames"
+sonames="$(grep -aoE 'lib(avformat|avcodec|avutil|swscale|heif)\.so\.[0-9]+' "$inst/usr/bin/pictomat" | sort -u)"
+[ "$(echo "$sonames" | wc -l)" -eq 5 ] || fail "expected four FFmpeg sonames and libheif's in the program, found: $sonames"
 for so in $sonames; do
   owner="$(dpkg -S "/usr/lib/$multiarch/$so" | cut -d: -f1)"
   provided="$(dpkg-query -W -f='${Provides}' "$owner" | sed 's/([^)]*)//g; s/,/ /g')"
@@ -78,6 +78,13 @@ formats="$("$inst/usr/bin/pictomat" formats)" || fail "pictomat formats failed"
 for ext in png jpg tif webp; do
   grep -q "^$ext	" <<<"$formats" || fail "pictomat formats does not list $ext: $formats"
 done
+
+# PDF pages are drawn by the module installed beside the program.
+/usr/bin/python3 -c 'import cairo, sys
+s = cairo.PDFSurface(sys.argv[1], 40, 40); c = cairo.Context(s); c.rectangle(5, 5, 30, 30); c.fill(); s.finish()' \
+  "$tmp/page.pdf" || fail "python3-cairo could not write a PDF"
+"$inst/usr/bin/pictomat" iconset create "$tmp/page-icons" "$tmp/page.pdf" >/dev/null ||
+  fail "the installed program does not draw a PDF"
 
 "${dpkg[@]}" --purge pictomat >"$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log"; fail "dpkg could not remove the package"; }
 left="$(find "$inst" -mindepth 1)"
