@@ -218,6 +218,10 @@ PictureResult DecodeHeif(QIODevice& device, const PictureTarget& target)
         return PictureFailure(PictureStatus::TooLarge);
     // Deeper pictures come out in 8 bits; rotation and mirroring are applied.
     options->convert_hdr_to_8bit = 1;
+    // AV1 through libaom, which tells damage to us alone (dav1d prints it on
+    // the terminal); libheif takes its own choice for HEVC, or where libaom
+    // is missing.
+    options->decoder_id = "aom";
     heif_image* decoded = nullptr;
     if (lib->heif_decode_image(source, &decoded, heif_colorspace_RGB,
                                alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get())

@@ -3,6 +3,7 @@
 #include "files/FileIO.h"
 #include "files/GObjectPtr.h"
 #include "files/Paths.h"
+#include "image/Drawing.h"
 #include "image/PictureFile.h"
 #include "platform/IconTheme.h"
 #include "platform/IconThemeEngine.h"
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QMimeDatabase>
 
 #include <gio/gio.h>
@@ -244,8 +244,8 @@ std::optional<IconProvider::Icon> pictureIcon(const QByteArray& path)
     icon.source = file;
     IconFile f;
     f.path = file;
-    f.scalable = format == "svg" || format == "svgz";
-    const QSize size = f.scalable ? QSize() : QImageReader(device.get(), format).size();
+    f.scalable = IsDrawingFormat(format);  // an SVG or a PDF page, drawn at each size
+    const QSize size = f.scalable ? QSize() : PictureFileSize(path);
     f.size = size.isValid() ? qMax(size.width(), size.height()) : 0;
     icon.files.append(f);
     icon.icon = MakeFileSetIcon(icon.files);
