@@ -200,11 +200,7 @@ def make_files(cache):
 
 def main():
     args = sys.argv[1:]
-    runs = 5
-    if "--runs" in args:
-        i = args.index("--runs")
-        runs = int(args[i + 1])
-        del args[i:i + 2]
+    runs = media_bench.runs_option(args, 5)
     here = os.path.dirname(os.path.abspath(__file__))
     build = os.path.abspath(args[0]) if args else os.path.join(here, "..", "..", "build")
     pictomat = os.path.join(build, "bin", "pictomat")
@@ -221,13 +217,8 @@ def main():
 
     work = tempfile.mkdtemp(prefix="heif-bench-")
     try:
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-        for d in ("home", "config", "data", "runtime", "out"):
-            os.makedirs(os.path.join(work, d), mode=0o700)
-        env.update(HOME=os.path.join(work, "home"), XDG_CONFIG_HOME=os.path.join(work, "config"),
-                   XDG_DATA_HOME=os.path.join(work, "data"), XDG_RUNTIME_DIR=os.path.join(work, "runtime"))
-        for key in ("OpenImageFileForMe", "OpenImageFolderForMe"):
-            subprocess.run([pictomat, "defaults", "write", key, "-bool", "false"], env=env, check=True)
+        env = media_bench.private_session(work, pictomat)
+        os.makedirs(os.path.join(work, "out"))
         inputs = {}
         for name, source in (("photo.jpg", jpg), ("grid.heic", grid), ("single.heic", single)):
             inputs[name] = os.path.join(work, "out", name)

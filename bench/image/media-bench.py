@@ -148,13 +148,30 @@ def measure(command, env=None, runs=5):
     return statistics.median(walls), statistics.median(cpus), peak
 
 
-def main():
-    args = sys.argv[1:]
-    runs = 5
+def runs_option(args, runs):
+    """The number given with --runs (taken out of args), else runs."""
     if "--runs" in args:
         i = args.index("--runs")
         runs = int(args[i + 1])
         del args[i:i + 2]
+    return runs
+
+
+def private_session(work, pictomat):
+    """The environment of a user of our own inside work, whose pictomat opens nothing after a command."""
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    for d in ("home", "config", "data", "runtime"):
+        os.makedirs(os.path.join(work, d), mode=0o700)
+    env.update(HOME=os.path.join(work, "home"), XDG_CONFIG_HOME=os.path.join(work, "config"),
+               XDG_DATA_HOME=os.path.join(work, "data"), XDG_RUNTIME_DIR=os.path.join(work, "runtime"))
+    for key in ("OpenImageFileForMe", "OpenImageFolderForMe"):
+        subprocess.run([pictomat, "defaults", "write", key, "-bool", "false"], env=env, check=True)
+    return env
+
+
+def main():
+    args = sys.argv[1:]
+    runs = runs_option(args, 5)
     baseline = None
     if "--baseline" in args:
         i = args.index("--baseline")
@@ -185,13 +202,7 @@ def main():
               % (os.path.getsize(photo) / 2**20, os.path.getsize(large) / 2**20, os.path.getsize(movie) / 2**20))
         print("load average before: %s" % " ".join("%.2f" % x for x in os.getloadavg()))
 
-        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-        for d in ("home", "config", "data", "runtime"):
-            os.makedirs(os.path.join(work, d), mode=0o700)
-        env.update(HOME=os.path.join(work, "home"), XDG_CONFIG_HOME=os.path.join(work, "config"),
-                   XDG_DATA_HOME=os.path.join(work, "data"), XDG_RUNTIME_DIR=os.path.join(work, "runtime"))
-        for key in ("OpenImageFileForMe", "OpenImageFolderForMe"):
-            subprocess.run([pictomat, "defaults", "write", key, "-bool", "false"], env=env, check=True)
+        env = private_session(work, pictomat)
         subprocess.run([pictomat, "defaults", "write", "UseItemsFolder", "-bool", "true"], env=env, check=True)
 
         rows = {}

@@ -137,12 +137,8 @@ public:
 
     QImage draw(QSize size) override
     {
-        if (size.isEmpty() || m_status != PictureStatus::Decoded)
+        if (!mayDraw(size, m_deadline))
             return {};
-        if (Clock::now() > m_deadline) {
-            m_status = PictureStatus::TooCostly;
-            return {};
-        }
         QImage out(size, QImage::Format_ARGB32_Premultiplied);
         if (out.isNull()) {
             m_status = PictureStatus::TooLarge;

@@ -37,6 +37,18 @@ public:
     PictureStatus status() const { return m_status; }
 
 protected:
+    // Whether drawing at `size` may begin: not after a failure, and not past
+    // the deadline (which is then recorded as the drawing's status).
+    bool mayDraw(QSize size, std::chrono::steady_clock::time_point deadline)
+    {
+        if (size.isEmpty() || m_status != PictureStatus::Decoded)
+            return false;
+        if (std::chrono::steady_clock::now() > deadline) {
+            m_status = PictureStatus::TooCostly;
+            return false;
+        }
+        return true;
+    }
     PictureStatus m_status = PictureStatus::Decoded;
 };
 

@@ -40,12 +40,8 @@ public:
 
     QImage draw(QSize size) override
     {
-        if (size.isEmpty() || m_status != PictureStatus::Decoded)
+        if (!mayDraw(size, m_deadline))
             return {};
-        if (Clock::now() > m_deadline) {
-            m_status = PictureStatus::TooCostly;
-            return {};
-        }
         // The resolution at which the page is exactly `size`, each way.
         const double xres = 72.0 * size.width() / m_points.width();
         const double yres = 72.0 * size.height() / m_points.height();
