@@ -4,7 +4,7 @@
 #include "files/FileRef.h"
 #include "icns/Contents.h"
 #include "image/Drawing.h"
-#include "image/Reducer.h"
+#include "resample/Reducer.h"
 
 #include <QFile>
 #include <QPainter>

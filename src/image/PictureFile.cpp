@@ -4,7 +4,7 @@
 #include "image/ColourProfile.h"
 #include "image/Drawing.h"
 #include "image/PictureStreams.h"
-#include "image/Reducer.h"
+#include "resample/Reducer.h"
 
 #include <QBuffer>
 #include <QColorSpace>
