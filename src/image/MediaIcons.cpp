@@ -5,6 +5,7 @@
 #include "icns/Contents.h"
 #include "image/Drawing.h"
 #include "resample/Reducer.h"
+#include "resample/RowReducer.h"
 
 #include <QFile>
 #include <QPainter>
@@ -53,14 +54,22 @@ bool HoldsIconFamily(const QByteArray& path)
     return head && isIconFamilyHead(*head);
 }
 
-std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status, int largestEdge)
+namespace {
+
+// The largest edge's fitted rectangle; the decoder keeps twice that where it can.
+PictureTarget iconTarget(int largestEdge)
 {
-    // The largest edge's fitted rectangle; the decoder keeps twice that where it can.
-    const PictureTarget target = [largestEdge](QSize natural) {
+    return [largestEdge](QSize natural) {
         const Rect16 largest = FitRectInSquare(natural.width(), natural.height(), int16_t(largestEdge));
         return QSize(std::max(largest.width(), 1), std::max(largest.height(), 1));
     };
-    PictureResult result = ReadPictureFile(FileRef(path), target, PictureFit::ShrunkOnLoad);
+}
+
+} // namespace
+
+std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status, int largestEdge)
+{
+    PictureResult result = ReadPictureFile(FileRef(path), iconTarget(largestEdge), PictureFit::ShrunkOnLoad);
     if (status)
         *status = result.status;
     if (!result.ok())
@@ -92,17 +101,60 @@ QImage squareRow(int m, QSize natural, const DrawAtSize& draw)
     return PlacedInBox(draw(QSize(r.width(), r.height())), QSize(m, m), QPoint(r.left, r.top));
 }
 
+// Every square of a picture made while its rows are decoded, each as
+// MediaSource::row makes it from the whole picture.
+class SquaresFromRows : public PictureRowSink {
+public:
+    explicit SquaresFromRows(const QList<int>& edges) : m_edges(edges) {}
+    bool start(QSize size, QSize natural) override
+    {
+        QVector<RowReducer::Target> targets;
+        m_squares.reserve(size_t(m_edges.size()));
+        for (int m : m_edges) {
+            const Rect16 r = FitRectInSquare(natural.width(), natural.height(), int16_t(m));
+            m_squares.emplace_back(m, m, QImage::Format_ARGB32_Premultiplied);
+            QImage& square = m_squares.back();
+            if (square.isNull() || r.width() <= 0 || r.height() <= 0)
+                return false;
+            square.fill(Qt::transparent);
+            targets.append({&square, QPoint(r.left, r.top), QSize(r.width(), r.height())});
+        }
+        m_reducer = std::make_unique<RowReducer>(size, targets);
+        return m_reducer->valid();
+    }
+    void take(const QRgb* row) override { m_reducer->addRow(row); }
+    // Every square by its edge; nothing when a row was missing.
+    std::optional<QMap<int, QImage>> finish()
+    {
+        if (!m_reducer || !m_reducer->finish())
+            return std::nullopt;
+        QMap<int, QImage> squares;
+        for (size_t i = 0; i < m_squares.size(); ++i)
+            squares.insert(m_edges[qsizetype(i)], std::move(m_squares[i]));
+        return squares;
+    }
+
+private:
+    QList<int> m_edges;
+    std::vector<QImage> m_squares;  // reserved: the reducer writes through pointers to them
+    std::unique_ptr<RowReducer> m_reducer;
+};
+
 // The media's picture as a source of rows: a drawing, drawn afresh at each
-// size, or a bitmap shrunk on load, reduced to each size.
+// size, or a bitmap shrunk on load, reduced to each size (while it was
+// decoded, where its decoder streams).
 struct MediaSource {
     std::unique_ptr<Drawing> drawing;
     std::unique_ptr<PictureReducer> reducer;
+    QMap<int, QImage> streamed;
     QSize natural;
     PictureStatus status = PictureStatus::NotAPicture;
 
-    bool valid() const { return (drawing || reducer) && !natural.isEmpty(); }
+    bool valid() const { return (drawing || reducer || !streamed.isEmpty()) && !natural.isEmpty(); }
     QImage row(int m)
     {
+        if (!streamed.isEmpty())
+            return streamed.value(m);
         if (drawing) {
             QImage drawn = squareRow(m, natural, [this](QSize size) { return drawing->draw(size); });
             if (drawn.isNull())
@@ -131,8 +183,10 @@ MediaSource bitmapSource(QImage picture, QSize natural)
     return source;
 }
 
-MediaSource openMediaSource(const QByteArray& path, int largestEdge)
+// `edges` sorted, as sortedEdges gives them.
+MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges)
 {
+    const int largestEdge = edges.isEmpty() ? kLargestIconRow : edges.last();
     MediaSource source;
     const std::optional<QByteArray> head = headOf(path);
     if (!head || isIconFamilyHead(*head))
@@ -148,9 +202,20 @@ MediaSource openMediaSource(const QByteArray& path, int largestEdge)
         return source;
     }
     if (!format.isEmpty()) {
-        std::optional<DecodedPicture> decoded = DecodeImageForIcon(path, &source.status, largestEdge);
-        if (decoded)
-            return bitmapSource(std::move(decoded->picture), decoded->natural);
+        SquaresFromRows squares(edges);
+        PictureResult result = StreamPictureFile(FileRef(path), iconTarget(largestEdge), squares);
+        source.status = result.status;
+        if (!result.ok())
+            return source;
+        if (!result.streamed)
+            return bitmapSource(std::move(result.decoded.picture), result.decoded.natural);
+        std::optional<QMap<int, QImage>> rows = squares.finish();
+        if (!rows) {
+            source.status = PictureStatus::Damaged;
+            return source;
+        }
+        source.streamed = std::move(*rows);
+        source.natural = result.decoded.natural;
         return source;
     }
     std::optional<MoviePoster> poster = ReadMoviePoster(path, 2 * largestEdge);
@@ -176,7 +241,7 @@ std::optional<icns::IconFamily> familyFromSource(MediaSource& source)
     if (!source.valid())
         return std::nullopt;
     const bool parallel = std::thread::hardware_concurrency() >= 2 && !source.drawing;
-    if (parallel) {
+    if (parallel && source.reducer) {
         // The averages both threads filter from are made first; then neither changes the reducer.
         QList<QSize> sizes;
         for (int m : kIconFamilySizes) {
@@ -227,7 +292,7 @@ std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, co
                                                       PictureStatus* status)
 {
     const QList<int> sizes = sortedEdges(edges);
-    MediaSource source = openMediaSource(path, sizes.isEmpty() ? kLargestIconRow : sizes.last());
+    MediaSource source = openMediaSource(path, sizes);
     auto fail = [&](PictureStatus why) -> std::optional<QMap<int, QImage>> {
         if (status)
             *status = why == PictureStatus::Decoded ? PictureStatus::Damaged : why;
@@ -271,7 +336,7 @@ std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
     const std::optional<QByteArray> head = headOf(path);
     if (!head || SniffPictureFormat(*head, path).isEmpty())
         return std::nullopt;
-    MediaSource source = openMediaSource(path, kLargestIconRow);
+    MediaSource source = openMediaSource(path, sortedEdges({}));
     return familyFromSource(source);
 }
 
