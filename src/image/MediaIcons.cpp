@@ -3,6 +3,7 @@
 #include "files/FileIO.h"
 #include "files/FileRef.h"
 #include "icns/Contents.h"
+#include "icns/Png.h"
 #include "image/Drawing.h"
 #include "resample/Reducer.h"
 #include "resample/RowReducer.h"
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -102,10 +104,11 @@ QImage squareRow(int m, QSize natural, const DrawAtSize& draw)
 }
 
 // Every square of a picture made while its rows are decoded, each as
-// MediaSource::row makes it from the whole picture.
+// MediaSource::row makes it from the whole picture; the squares of
+// `compressed` are compressed as PNG while their rows come.
 class SquaresFromRows : public PictureRowSink {
 public:
-    explicit SquaresFromRows(const QList<int>& edges) : m_edges(edges) {}
+    SquaresFromRows(const QList<int>& edges, const QList<int>& compressed) : m_edges(edges), m_compressed(compressed) {}
     bool start(QSize size, QSize natural) override
     {
         QVector<RowReducer::Target> targets;
@@ -117,17 +120,35 @@ public:
             if (square.isNull() || r.width() <= 0 || r.height() <= 0)
                 return false;
             square.fill(Qt::transparent);
-            targets.append({&square, QPoint(r.left, r.top), QSize(r.width(), r.height())});
+            RowReducer::Target target{&square, QPoint(r.left, r.top), QSize(r.width(), r.height())};
+            if (m_compressed.contains(m)) {
+                m_writers.push_back({m, &square, r.top + r.height(), std::make_unique<icns::codec::PngWriter>(m, m)});
+                Writer& writer = m_writers.back();
+                for (int y = 0; y < r.top; ++y)
+                    writer.png->addRow(reinterpret_cast<const QRgb*>(square.constScanLine(y)), true);
+                target.rowDone = [&writer, top = int(r.top)](int y) {
+                    writer.png->addRow(reinterpret_cast<const QRgb*>(writer.square->constScanLine(top + y)), true);
+                };
+            }
+            targets.append(std::move(target));
         }
         m_reducer = std::make_unique<RowReducer>(size, targets);
         return m_reducer->valid();
     }
     void take(const QRgb* row) override { m_reducer->addRow(row); }
-    // Every square by its edge; nothing when a row was missing.
-    std::optional<QMap<int, QImage>> finish()
+    // Every square by its edge, and the PNG bytes of those compressed;
+    // nothing when a row was missing.
+    std::optional<QMap<int, QImage>> finish(QMap<int, QByteArray>* pngs)
     {
         if (!m_reducer || !m_reducer->finish())
             return std::nullopt;
+        for (Writer& writer : m_writers) {
+            for (int y = writer.below; y < writer.square->height(); ++y)
+                writer.png->addRow(reinterpret_cast<const QRgb*>(writer.square->constScanLine(y)), true);
+            const QByteArray png = writer.png->finish();
+            if (!png.isEmpty())
+                pngs->insert(writer.edge, png);
+        }
         QMap<int, QImage> squares;
         for (size_t i = 0; i < m_squares.size(); ++i)
             squares.insert(m_edges[qsizetype(i)], std::move(m_squares[i]));
@@ -135,8 +156,15 @@ public:
     }
 
 private:
-    QList<int> m_edges;
+    struct Writer {
+        int edge;
+        const QImage* square;
+        int below;  // the first row under the picture
+        std::unique_ptr<icns::codec::PngWriter> png;
+    };
+    QList<int> m_edges, m_compressed;
     std::vector<QImage> m_squares;  // reserved: the reducer writes through pointers to them
+    std::deque<Writer> m_writers;   // the reducer's row callbacks hold references
     std::unique_ptr<RowReducer> m_reducer;
 };
 
@@ -147,6 +175,7 @@ struct MediaSource {
     std::unique_ptr<Drawing> drawing;
     std::unique_ptr<PictureReducer> reducer;
     QMap<int, QImage> streamed;
+    QMap<int, QByteArray> pngs;  // made while the rows came
     QSize natural;
     PictureStatus status = PictureStatus::NotAPicture;
 
@@ -183,8 +212,9 @@ MediaSource bitmapSource(QImage picture, QSize natural)
     return source;
 }
 
-// `edges` sorted, as sortedEdges gives them.
-MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges)
+// `edges` sorted, as sortedEdges gives them; the squares of `compressed`
+// are compressed as PNG while they are made, where the picture streams.
+MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges, const QList<int>& compressed = {})
 {
     const int largestEdge = edges.isEmpty() ? kLargestIconRow : edges.last();
     MediaSource source;
@@ -202,14 +232,14 @@ MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges)
         return source;
     }
     if (!format.isEmpty()) {
-        SquaresFromRows squares(edges);
+        SquaresFromRows squares(edges, compressed);
         PictureResult result = StreamPictureFile(FileRef(path), iconTarget(largestEdge), squares);
         source.status = result.status;
         if (!result.ok())
             return source;
         if (!result.streamed)
             return bitmapSource(std::move(result.decoded.picture), result.decoded.natural);
-        std::optional<QMap<int, QImage>> rows = squares.finish();
+        std::optional<QMap<int, QImage>> rows = squares.finish(&source.pngs);
         if (!rows) {
             source.status = PictureStatus::Damaged;
             return source;
@@ -250,40 +280,46 @@ std::optional<icns::IconFamily> familyFromSource(MediaSource& source)
         }
         source.reducer->prepare(sizes);
     }
-    icns::IconFamily bigFamily;
-    bool bigMade = false;
-    auto makeLargest = [&] {
-        const QImage largest = source.row(kLargestIconRow);
-        if (largest.isNull())
-            return;
-        bigFamily = icns::IconFamily::fromImages({{kLargestIconRow, largest}}, familyOptions());
-        bigMade = !bigFamily.isEmpty();
-    };
+    // The largest row whose PNG is not made yet costs about as much to
+    // draw and compress as all the others together: it is made on a second
+    // core while this one makes the rest.
+    int apart = 0;
+    for (auto m = std::rbegin(kIconFamilySizes); parallel && m != std::rend(kIconFamilySizes) && !apart; ++m)
+        if (icns::IconFamily::hasPngSlot(*m) && !source.pngs.contains(*m))
+            apart = *m;
+    QImage apartRow;
+    QByteArray apartPng;
     std::thread worker;
-    if (parallel)
-        worker = std::thread(makeLargest);
-    else
-        makeLargest();
-    QMap<int, QImage> rest;
+    if (apart)
+        worker = std::thread([&] {
+            apartRow = source.row(apart);
+            if (!apartRow.isNull())
+                apartPng = icns::codec::EncodePng(apartRow);
+        });
+    QMap<int, QImage> rows;
+    QMap<int, QByteArray> pngs = source.pngs;
     bool complete = true;
     for (int m : kIconFamilySizes) {
-        if (m == kLargestIconRow)
+        if (m == apart)
             continue;
         QImage row = source.row(m);
         if (row.isNull()) {
             complete = false;
             break;
         }
-        rest.insert(m, std::move(row));
+        if (icns::IconFamily::hasPngSlot(m) && !pngs.contains(m))
+            pngs.insert(m, icns::codec::EncodePng(row));
+        rows.insert(m, std::move(row));
     }
-    icns::IconFamily family = complete ? icns::IconFamily::fromImages(rest, familyOptions()) : icns::IconFamily();
     if (worker.joinable())
         worker.join();
-    if (!complete || !bigMade)
+    if (!complete || (apart && apartPng.isEmpty()))
         return std::nullopt;
-    for (const icns::IconFamily::Element& element : bigFamily.elements())
-        family.setElement(element.type, element.data);
-    return family;
+    if (apart) {
+        rows.insert(apart, apartRow);
+        pngs.insert(apart, apartPng);
+    }
+    return icns::IconFamily::fromImages(rows, familyOptions(), pngs);
 }
 
 } // namespace
@@ -336,7 +372,7 @@ std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
     const std::optional<QByteArray> head = headOf(path);
     if (!head || SniffPictureFormat(*head, path).isEmpty())
         return std::nullopt;
-    MediaSource source = openMediaSource(path, sortedEdges({}));
+    MediaSource source = openMediaSource(path, sortedEdges({}), {kLargestIconRow});
     return familyFromSource(source);
 }
 

@@ -89,6 +89,8 @@ void RowReducer::advance(Job& job, const Level& level)
         auto* out = reinterpret_cast<uint32_t*>(job.target.image->scanLine(job.target.at.y() + y)) + job.target.at.x();
         resample::RowsPass(m_columns.get(), job.across, out);
         ++job.next;
+        if (job.target.rowDone)
+            job.target.rowDone(y);
     }
 }
 

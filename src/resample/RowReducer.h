@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,7 @@ public:
         QImage* image;  // premultiplied ARGB32; the size is written at `at`
         QPoint at;
         QSize size;
+        std::function<void(int row)> rowDone = {};  // told of each row written, in order
     };
     // `source` is the size of the picture whose rows will arrive.
     RowReducer(QSize source, const QVector<Target>& targets);
