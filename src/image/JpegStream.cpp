@@ -130,6 +130,8 @@ bool streamJpegRows(JpegDecoder* d, RowWriter* writer)
     while (d->info.output_scanline < d->info.output_height) {
         int room = 0;
         uchar* const* rows = writer->rows(&room);
+        if (!rows)
+            return false;
         const int want = int(std::min<JDIMENSION>(JDIMENSION(room), d->info.output_height - d->info.output_scanline));
         int done = 0;
         while (done < want) {

@@ -121,8 +121,9 @@ void BoxShrinker::emitRow()
 namespace {
 
 constexpr int kStripRows = 16;
-// Strips in flight between the decoder and the rows' reader.
-constexpr int kStrips = 4;
+// Strips in flight between the decoder and the rows' reader: the decoder
+// starts while the reader still makes ready for the rows.
+constexpr int kStrips = 8;
 
 class PipeWriter : public RowWriter {
 public:
@@ -178,27 +179,38 @@ private:
 PictureStatus StreamRows(QSize size, QSize natural, const QByteArray& iccProfile, PictureRowSink& sink,
                          const std::function<bool(RowWriter&)>& decode)
 {
-    if (size.isEmpty() || !sink.start(size, natural))
+    if (size.isEmpty())
         return PictureStatus::TooLarge;
-    const SrgbConversion conversion(iccProfile);
     static const bool twoCores = std::thread::hardware_concurrency() >= 2;
     RowPipe pipe(size_t(size.width()) * 4, kStripRows, twoCores ? kStrips : 1);
     if (!pipe.valid())
         return PictureStatus::TooLarge;
     if (!twoCores) {
+        const SrgbConversion conversion(iccProfile);
+        if (!sink.start(size, natural))
+            return PictureStatus::TooLarge;
         DirectWriter writer(pipe, size.width(), conversion, sink);
         return decode(writer) ? PictureStatus::Decoded : PictureStatus::Damaged;
     }
+    // Decoding begins at once; the sink and the colour conversion are made
+    // ready meanwhile.
     bool decoded = false;
     std::thread decoder([&] {
         PipeWriter writer(pipe);
         decoded = decode(writer);
         pipe.close();
     });
+    const SrgbConversion conversion(iccProfile);
+    const bool started = sink.start(size, natural);
+    if (!started)
+        pipe.stop();
     uint8_t* const* rows = nullptr;
     for (int n; (n = pipe.receive(&rows)) > 0;)
-        DirectWriter::handOn(rows, n, size.width(), conversion, sink);
+        if (started)
+            DirectWriter::handOn(rows, n, size.width(), conversion, sink);
     decoder.join();
+    if (!started)
+        return PictureStatus::TooLarge;
     return decoded ? PictureStatus::Decoded : PictureStatus::Damaged;
 }
 
@@ -314,8 +326,11 @@ public:
         if (m_used == m_room) {
             flush();
             m_rows = m_writer.rows(&m_room);
+            if (!m_rows)
+                m_room = 0;
         }
-        std::memcpy(m_rows[m_used++], row, m_bytes);
+        if (m_rows)
+            std::memcpy(m_rows[m_used++], row, m_bytes);
     }
     void flush()
     {

@@ -50,7 +50,8 @@ private:
 class RowWriter {
 public:
     virtual ~RowWriter() = default;
-    // Room for *room rows (ARGB32, premultiplied).
+    // Room for *room rows (ARGB32, premultiplied); null when the rows are
+    // not wanted any more (the decoder stops).
     virtual uchar* const* rows(int* room) = 0;
     // The first `count` of them are written.
     virtual void written(int count) = 0;

@@ -21,15 +21,29 @@ constexpr int kOne = 1 << kBits;
 constexpr int kHalf = 1 << (kBits - 1);
 constexpr double kLobes = 3.0;
 
-double lanczos(double x)
+// The Lanczos window at x0, x0 + step, x0 + 2 step ... for `count` taps:
+// the sines come from rotating the first ones by the step, so a run of taps
+// costs four sines, not two for every tap.
+void lanczosRun(double x0, double step, int count, std::vector<double>* out)
 {
-    x = std::fabs(x);
-    if (x < 1e-9)
-        return 1.0;
-    if (x >= kLobes)
-        return 0.0;
-    const double px = M_PI * x;
-    return kLobes * std::sin(px) * std::sin(px / kLobes) / (px * px);
+    const double a = M_PI * x0, d = M_PI * step;
+    double s1 = std::sin(a), c1 = std::cos(a), s3 = std::sin(a / kLobes), c3 = std::cos(a / kLobes);
+    const double sd1 = std::sin(d), cd1 = std::cos(d), sd3 = std::sin(d / kLobes), cd3 = std::cos(d / kLobes);
+    for (int i = 0; i < count; ++i) {
+        const double x = x0 + i * step;
+        const double px = M_PI * x;
+        if (std::fabs(x) < 1e-9)
+            out->push_back(1.0);
+        else if (std::fabs(x) >= kLobes)
+            out->push_back(0.0);
+        else
+            out->push_back(kLobes * s1 * s3 / (px * px));
+        const double n1 = s1 * cd1 + c1 * sd1, n3 = s3 * cd3 + c3 * sd3;
+        c1 = c1 * cd1 - s1 * sd1;
+        c3 = c3 * cd3 - s3 * sd3;
+        s1 = n1;
+        s3 = n3;
+    }
 }
 
 // Eight pixels at a time where the processor has the instructions: the
@@ -175,11 +189,11 @@ Taps TapsFor(int length, double span, int out)
         const int first = std::max(0, int(std::ceil(centre - support)));
         const int last = std::min(length - 1, int(std::floor(centre + support)));
         w.clear();
+        if (last >= first)
+            lanczosRun((first - centre) / stretch, 1.0 / stretch, last - first + 1, &w);
         double sum = 0;
-        for (int i = first; i <= last; ++i) {
-            w.push_back(lanczos((i - centre) / stretch));
-            sum += w.back();
-        }
+        for (double v : w)
+            sum += v;
         int begin = first;
         if (w.empty() || sum <= 1e-9) {  // nothing under the filter: the nearest pixel
             begin = std::clamp(int(std::lround(centre)), 0, length - 1);

@@ -21,7 +21,9 @@ uint8_t* const* RowPipe::strip()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     // The strip after the last one sent is free once the reader handed it back.
-    m_changed.wait(lock, [this] { return m_written - m_read < m_strips; });
+    m_changed.wait(lock, [this] { return m_stopped || m_written - m_read < m_strips; });
+    if (m_stopped)
+        return nullptr;
     return m_rows.data() + size_t(m_written % m_strips) * size_t(m_stripRows);
 }
 
@@ -59,6 +61,15 @@ int RowPipe::receive(uint8_t* const** rows)
     const int index = m_read % m_strips;
     *rows = m_rows.data() + size_t(index) * size_t(m_stripRows);
     return m_counts[size_t(index)];
+}
+
+void RowPipe::stop()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopped = true;
+    }
+    m_changed.notify_all();
 }
 
 } // namespace pictomat

@@ -18,7 +18,8 @@ public:
     bool valid() const { return bool(m_bytes); }
     int stripRows() const { return m_stripRows; }
 
-    // The writer's side: the rows of a free strip (waits for one).
+    // The writer's side: the rows of a free strip (waits for one); null
+    // once the reader stopped.
     uint8_t* const* strip();
     // The first `count` rows of that strip are written; it goes to the reader.
     void send(int count);
@@ -29,6 +30,8 @@ public:
     // there are; zero once the writer closed and every strip was read. The
     // strip before is handed back to the writer.
     int receive(uint8_t* const** rows);
+    // The reader takes no more rows: the writer's next strip() says so.
+    void stop();
 
 private:
     size_t m_rowBytes;
@@ -43,6 +46,7 @@ private:
     int m_read = 0;     // strips handed back so far
     bool m_holding = false;
     bool m_closed = false;
+    bool m_stopped = false;
 };
 
 } // namespace pictomat
