@@ -372,7 +372,7 @@ std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
     const std::optional<QByteArray> head = headOf(path);
     if (!head || SniffPictureFormat(*head, path).isEmpty())
         return std::nullopt;
-    MediaSource source = openMediaSource(path, sortedEdges({}), {kLargestIconRow});
+    MediaSource source = openMediaSource(path, sortedEdges({}), {kLargestIconRow, kLargestIconRow / 2});
     return familyFromSource(source);
 }
 
