@@ -16,15 +16,19 @@ then the fixed cost of a run (pictomat --version, make-media-icon on a
 64 x 64 PNG), a 100-megapixel PNG through make-media-icon, and a 1080p H.264
 movie's poster frame through our renderer.
 
-Quality in the same run: PSNR of the 32 and 64 px elements of the photo's
-icon against ImageMagick's Lanczos resize of the photo to the same rectangle,
-and of the elements of a drawing as design tools write it (style sheet
+Quality in the same run: PSNR of the 32 and 64 px elements against
+ImageMagick's Lanczos resize of the source to the same rectangle, for the
+photo (noise-dominated: every filter averages it to about the same mean, so
+this row says little about sharpness) and for a detailed subject as an icon
+source has it (sharp edges, one-pixel lines, text; 6000 x 4000, JPEG quality
+95), and of the elements of a drawing as design tools write it (style sheet
 classes, a blurred drop shadow, a mask) against librsvg's rsvg-convert at
 each size.
 
 Aims: make-media-icon at most 0.8 x the wall time of vipsthumbnail -s 1024
 and at least 5 x faster than icon-gen, peak memory at most 40 MiB; the
 100-megapixel PNG under 2 s and 200 MiB; a 1080p poster in under 0.3 s.
+Pillow is a row to compare with, not an aim.
 Wall time is what the aims speak of; CPU time (user + system) is printed
 beside it, the fairer figure on a machine that other work keeps busy, and
 the machine's load average is printed first.
@@ -61,6 +65,32 @@ fine = Image.effect_noise((w, h), 25)
 noise = Image.merge('RGB', [ImageChops.add(coarse, fine, 2.0, -64)] * 3)
 photo = ImageChops.add(base, noise, 1.5, -32)
 photo.save(sys.argv[1], quality=90)
+"""
+    subprocess.run([PYTHON, "-c", script, path], check=True)
+
+
+def make_detailed(path):
+    """Sharp edges, fine lines and text over flat colours, as an icon source has them."""
+    script = r"""
+import math, os, sys
+from PIL import Image, ImageDraw, ImageFont
+w, h = 6000, 4000
+im = Image.new('RGB', (w, h), (236, 240, 244))
+d = ImageDraw.Draw(im)
+for i in range(0, w, 250):  # flat tiles with hard edges
+    for j in range(0, h, 250):
+        if (i // 250 + j // 250) % 3 == 0:
+            d.rectangle((i, j, i + 124, j + 124), fill=((i * 7) % 256, (j * 5) % 256, 160))
+for k in range(0, 1200, 6):  # a fan of one-pixel lines
+    a = k / 1200 * math.pi / 2
+    d.line((300, 3700, 300 + 2800 * math.cos(a), 3700 - 2800 * math.sin(a)), fill=(20, 20, 40), width=1)
+for r in range(100, 1400, 40):  # rings, two pixels wide
+    d.ellipse((4300 - r, 2000 - r, 4300 + r, 2000 + r), outline=(200, 30, 30), width=2)
+font_path = '/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf'
+for size, y in ((420, 150), (160, 700), (60, 950)):
+    font = ImageFont.truetype(font_path, size) if os.path.exists(font_path) else ImageFont.load_default()
+    d.text((3200, y), 'Pictomat 24', fill=(10, 60, 200), font=font)
+im.save(sys.argv[1], quality=95)
 """
     subprocess.run([PYTHON, "-c", script, path], check=True)
 
@@ -190,10 +220,12 @@ def main():
     work = tempfile.mkdtemp(prefix="media-bench-")
     try:
         photo = os.path.join(work, "photo.jpg")
+        detailed = os.path.join(work, "detailed.jpg")
         movie = os.path.join(work, "movie.mp4")
         small = os.path.join(work, "small.png")
         large = os.path.join(work, "large.png")
         make_photo(photo)
+        make_detailed(detailed)
         make_movie(movie)
         make_large_png(large)
         subprocess.run([PYTHON, "-c", "import sys; from PIL import Image; "
@@ -235,21 +267,24 @@ def main():
         rows["1080p poster (bench_media_icon)"] = measure(
             [renderer, "--movie", movie, os.path.join(work, "movie.icns")], env, runs)
 
-        # Quality: the photo's small elements against a Lanczos resize, a
-        # drawing's elements against librsvg at each size.
+        # Quality: the small elements of the photo and of the detailed
+        # subject against a Lanczos resize, a drawing's elements against
+        # librsvg at each size.
         drawing = os.path.join(work, "drawing.svg")
         shutil.copy(DRAWING, drawing)
         quality = {}
         for label, binary in binaries:
-            subprocess.run([binary, "run", "make-media-icon", photo, drawing], env=env, check=True,
+            subprocess.run([binary, "run", "make-media-icon", photo, detailed, drawing], env=env, check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            for edge in (32, 64):
-                w, h = edge, edge * 4000 // 6000
-                reference = os.path.join(work, "lanczos%d.png" % edge)
-                subprocess.run(["convert", photo, "-filter", "Lanczos", "-resize", "%dx%d!" % (w, h), reference],
-                               check=True)
-                quality[(label, "photo %d px vs ImageMagick Lanczos" % edge)] = psnr(
-                    photo + ".icns", edge, reference, True)
+            for name, source in (("photo", photo), ("detailed", detailed)):
+                for edge in (32, 64):
+                    w, h = edge, edge * 4000 // 6000
+                    reference = os.path.join(work, "lanczos-%s-%d.png" % (name, edge))
+                    if not os.path.exists(reference):
+                        subprocess.run(["convert", source, "-filter", "Lanczos", "-resize", "%dx%d!" % (w, h),
+                                        reference], check=True)
+                    quality[(label, "%s %d px vs ImageMagick Lanczos" % (name, edge))] = psnr(
+                        source + ".icns", edge, reference, True)
             for edge in (16, 32, 64, 256):
                 reference = os.path.join(work, "rsvg%d.png" % edge)
                 subprocess.run(["rsvg-convert", "-w", str(edge), "-h", str(edge), drawing, "-o", reference], check=True)
@@ -261,16 +296,16 @@ def main():
             print("%-36s %9.3f %9.3f %11.1f" % (name, seconds, cpu, mib))
         print("load average after: %s" % " ".join("%.2f" % x for x in os.getloadavg()))
 
-        print("\nPSNR (dB)%29s %10s" % ("this build", "baseline" if baseline else ""))
+        print("\nPSNR (dB)%34s %10s" % ("this build", "baseline" if baseline else ""))
         for (label, name), value in quality.items():
             if label:
                 continue
             before = quality.get(("baseline ", name))
             text = lambda v: "none" if v is None else "%.1f" % v
-            print("%-38s %10s %10s" % (name, text(value), text(before) if baseline else ""))
+            print("%-43s %10s %10s" % (name, text(value), text(before) if baseline else ""))
 
         ours = rows["make-media-icon photo"]
-        vips, pillow = rows["vipsthumbnail -s 1024"], rows["Pillow RGBA save ICNS"]
+        vips = rows["vipsthumbnail -s 1024"]
         npm = rows.get("icon-gen --icns (npm, PNG input)")
         large_row = rows.get("make-media-icon 100 MP PNG")
         poster = rows["1080p poster (bench_media_icon)"]
@@ -278,7 +313,6 @@ def main():
         for i, clock in ((0, "wall"), (1, "CPU")):
             checks = [
                 ("time vs vipsthumbnail", ours[i] / vips[i], "x", ours[i] <= 0.8 * vips[i], "<= 0.8x"),
-                ("speed-up over Pillow", pillow[i] / ours[i], "x", pillow[i] >= 25 * ours[i], ">= 25x"),
                 ("1080p poster", poster[i], " s", poster[i] < 0.3, "< 0.3 s"),
             ]
             if npm:

@@ -5,7 +5,7 @@
 #include "image/BackgroundBitmap.h"
 #include "image/Encoders.h"
 #include "image/MediaIcons.h"
-#include "image/Reducer.h"
+#include "resample/Reducer.h"
 #include "output/OutputFolder.h"
 #include "platform/IconProvider.h"
 #include "platform/ItemIcon.h"

@@ -8,7 +8,7 @@
 #include "icns/Png.h"
 #include "ico/IcoFile.h"
 #include "image/MediaIcons.h"
-#include "image/Reducer.h"
+#include "resample/Reducer.h"
 #include "output/OutputFolder.h"
 
 

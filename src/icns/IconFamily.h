@@ -56,6 +56,8 @@ public:
         bool legacy48 = false;   // write a 48 px image as ih32 + h8mk
         bool legacy128 = false;  // write a 128 px image as it32 + t8mk as well as ic07
     };
+    // Whether a picture of that edge goes into a PNG slot.
+    static bool hasPngSlot(int edge);
 
     bool isEmpty() const { return m_elements.isEmpty(); }
     const QVector<Element>& elements() const { return m_elements; }
@@ -80,7 +82,10 @@ public:
     // A family from pictures by pixel size (each square, any format): RGB + mask
     // for 16 and 32 (48 and 128 when asked), PNG in ic07..ic14 for the rest,
     // every @2x slot filled from the picture of twice the size.
-    static IconFamily fromImages(const QMap<int, QImage>& imagesByPixelSize, const WriteOptions& options);
+    // `pngs` holds PNG bytes already made for some edges (while their
+    // pictures were made, or on another core), used as they are.
+    static IconFamily fromImages(const QMap<int, QImage>& imagesByPixelSize, const WriteOptions& options,
+                                 const QMap<int, QByteArray>& pngs = {});
     static IconFamily fromImages(const QMap<int, QImage>& imagesByPixelSize)
     {
         return fromImages(imagesByPixelSize, WriteOptions{});

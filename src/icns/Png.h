@@ -11,8 +11,7 @@
 
 #include <memory>
 #include <optional>
-
-struct libdeflate_compressor;
+#include <vector>
 
 namespace pictomat::icns::codec {
 
@@ -28,25 +27,43 @@ bool PngIsWhole(const QByteArray& data);
 // (icns/IconFamily.h), refused before decoding, or one that does not decode.
 QImage DecodePng(const QByteArray& data);
 
-// PNG bytes for a picture. One encoder reuses its compressor and buffers
-// across pictures: fresh memory costs more than compressing (page faults).
-class PngEncoder {
+// A PNG written a row at a time while the picture is still being made:
+// each row is filtered as it comes and compressed a band of rows at a time,
+// so compressing overlaps making the rows; a run of transparent rows costs
+// next to nothing.
+class PngWriter {
 public:
-    PngEncoder();
-    ~PngEncoder();
-    PngEncoder(const PngEncoder&) = delete;
-    PngEncoder& operator=(const PngEncoder&) = delete;
-    QByteArray encode(const QImage& image);
+    PngWriter(int width, int height);
+    ~PngWriter();
+    PngWriter(const PngWriter&) = delete;
+    PngWriter& operator=(const PngWriter&) = delete;
+    // The next row, ARGB32 premultiplied or not, `width` pixels.
+    void addRow(const QRgb* row, bool premultiplied);
+    // After the last row: the PNG bytes; empty when a row was missing or
+    // compression failed.
+    QByteArray finish();
 
 private:
-    struct CompressorDeleter {
-        void operator()(libdeflate_compressor* c) const;
-    };
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> m_compressor;
-    std::unique_ptr<uchar[]> m_filtered;
-    std::unique_ptr<uchar[]> m_rows;
-    size_t m_capacity = 0;     // bytes of m_filtered
-    size_t m_rowCapacity = 0;  // bytes of each row in m_rows
+    struct Stream;
+    bool flushBand(int flush);
+    void flushZeros();
+    int m_width, m_height;
+    size_t m_stride;
+    bool m_valid = false;
+    int m_rowsIn = 0;
+    std::vector<uchar> m_band;  // filtered rows not yet compressed
+    size_t m_bandBytes = 0;
+    std::vector<uchar> m_rows;  // this row and the one before, as RGBA
+    qint64 m_zeros = 0;         // bytes of transparent rows not yet written
+    unsigned long m_adler = 1;
+    QByteArray m_deflated;
+    std::unique_ptr<Stream> m_stream;
+};
+
+// PNG bytes for a picture.
+class PngEncoder {
+public:
+    QByteArray encode(const QImage& image);
 };
 QByteArray EncodePng(const QImage& image);
 

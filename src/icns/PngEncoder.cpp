@@ -1,18 +1,27 @@
 #include "icns/IcnsCodec.h"
 
 #include <libdeflate.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace pictomat::icns::codec {
 
 namespace {
 
-// libdeflate at this level writes PNGs a few percent larger than zlib's
-// default in a fraction of the time (level 4 made icon families 0.6% smaller
-// and took a third longer); families are written while the user waits.
-constexpr int kDeflateLevel = 2;
+// zlib's fastest level compresses icon pictures as fast as libdeflate's
+// level 2 did whole, to within one percent of zlib's own next level, and it
+// takes the rows as they come, so that compressing a large picture overlaps
+// making it instead of following it.
+constexpr int kDeflateLevel = 1;
+// Rows compressed in one call.
+constexpr int kBandRows = 32;
 
 void appendChunk(QByteArray* out, const char type[4], const uchar* data, size_t size)
 {
@@ -23,32 +32,249 @@ void appendChunk(QByteArray* out, const char type[4], const uchar* data, size_t 
     AppendU32(out, libdeflate_crc32(0, out->constData() + start, size_t(4 + size)));
 }
 
-// One ARGB32 row (premultiplied or not) as the RGBA bytes PNG stores.
-void toRgba(const QRgb* in, int width, bool premultiplied, uchar* out)
+// One ARGB32 row (premultiplied or not) as the RGBA bytes PNG stores;
+// whether every byte is zero (a transparent row).
+bool toRgba(const QRgb* in, int width, bool premultiplied, uchar* out)
 {
+    QRgb any = 0;
     for (int x = 0; x < width; ++x, out += 4) {
         const QRgb pixel = premultiplied ? qUnpremultiply(in[x]) : in[x];
+        any |= pixel;
         out[0] = uchar(qRed(pixel));
         out[1] = uchar(qGreen(pixel));
         out[2] = uchar(qBlue(pixel));
         out[3] = uchar(qAlpha(pixel));
     }
+    return any == 0;
+}
+
+inline uchar paeth(int a, int b, int c)
+{
+    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    return uchar((pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c));
+}
+
+// The row behind the Paeth filter. The predictor looks at the unfiltered
+// bytes only, so eight of them are filtered at once.
+void paethRow(const uchar* current, const uchar* previous, size_t stride, uchar* out)
+{
+    for (size_t i = 0; i < 4 && i < stride; ++i)
+        out[i] = uchar(current[i] - previous[i]);
+    size_t i = 4;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    auto load = [&](const uchar* p) { return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero); };
+    auto magnitude = [](__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); };
+    for (; i + 8 <= stride; i += 8) {
+        const __m128i a = load(current + i - 4), b = load(previous + i), c = load(previous + i - 4);
+        const __m128i pa = magnitude(_mm_sub_epi16(b, c));
+        const __m128i pb = magnitude(_mm_sub_epi16(a, c));
+        const __m128i pc = magnitude(_mm_sub_epi16(_mm_add_epi16(a, b), _mm_add_epi16(c, c)));
+        // a where pa <= pb and pa <= pc, else b where pb <= pc, else c.
+        const __m128i takeA = _mm_andnot_si128(_mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc)),
+                                               _mm_set1_epi16(-1));
+        const __m128i takeB = _mm_andnot_si128(_mm_cmpgt_epi16(pb, pc), _mm_set1_epi16(-1));
+        const __m128i bc = _mm_or_si128(_mm_and_si128(takeB, b), _mm_andnot_si128(takeB, c));
+        const __m128i predictor = _mm_or_si128(_mm_and_si128(takeA, a), _mm_andnot_si128(takeA, bc));
+        const __m128i filtered = _mm_and_si128(_mm_sub_epi16(load(current + i), predictor), _mm_set1_epi16(0xff));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(filtered, filtered));
+    }
+#endif
+    for (; i < stride; ++i)
+        out[i] = uchar(current[i] - paeth(current[i - 4], previous[i], previous[i - 4]));
+}
+
+// Deflate's bits, least significant first.
+class BitWriter {
+public:
+    explicit BitWriter(QByteArray* out) : m_out(out) {}
+    void bits(quint32 value, int count)
+    {
+        m_buffer |= quint64(value) << m_count;
+        m_count += count;
+        while (m_count >= 8) {
+            m_out->append(char(m_buffer & 0xff));
+            m_buffer >>= 8;
+            m_count -= 8;
+        }
+    }
+    // A Huffman code goes most significant bit first.
+    void code(quint32 value, int length)
+    {
+        quint32 reversed = 0;
+        for (int i = 0; i < length; ++i)
+            reversed |= ((value >> i) & 1u) << (length - 1 - i);
+        bits(reversed, length);
+    }
+    // An empty stored block: the stream continues on a byte boundary.
+    void align()
+    {
+        bits(0, 3);
+        if (m_count > 0)
+            bits(0, 8 - m_count);
+        m_out->append("\x00\x00\xff\xff", 4);
+    }
+
+private:
+    QByteArray* m_out;
+    quint64 m_buffer = 0;
+    int m_count = 0;
+};
+
+// `count` zero bytes as one block of the fixed code: a literal, then copies
+// of the byte before, about thirteen bits for every 258 bytes.
+void appendZeros(QByteArray* out, qint64 count)
+{
+    BitWriter w(out);
+    w.bits(0, 1);  // not the last block
+    w.bits(1, 2);  // fixed Huffman codes
+    w.code(0x30, 8);  // literal 0
+    qint64 left = count - 1;
+    auto copy = [&w](int length) {
+        if (length == 258)
+            w.code(0xc5, 8);  // length code 285
+        else
+            w.code(quint32(length - 3 + 1), 7);  // length codes 257-264: lengths 3-10
+        w.code(0, 5);  // distance 1
+    };
+    for (; left >= 258; left -= 258)
+        copy(258);
+    while (left > 10) {
+        const int length = left - 10 >= 3 ? 10 : int(left - 3);
+        copy(length);
+        left -= length;
+    }
+    if (left >= 3)
+        copy(int(left));
+    else
+        for (; left > 0; --left)
+            w.code(0x30, 8);
+    w.code(0, 7);  // end of block
+    w.align();
 }
 
 } // namespace
 
-void PngEncoder::CompressorDeleter::operator()(libdeflate_compressor* c) const
+struct PngWriter::Stream {
+    z_stream zlib {};
+    bool open = false;
+    ~Stream()
+    {
+        if (open)
+            deflateEnd(&zlib);
+    }
+};
+
+PngWriter::PngWriter(int width, int height)
+    : m_width(width), m_height(height), m_stride(size_t(std::max(width, 0)) * 4), m_stream(std::make_unique<Stream>())
 {
-    libdeflate_free_compressor(c);
+    if (width <= 0 || height <= 0 || width > (1 << 24))
+        return;
+    m_band.resize((m_stride + 1) * kBandRows);
+    m_rows.assign(2 * m_stride, 0);
+    m_deflated.reserve(qsizetype(std::min<size_t>(m_stride * size_t(height) / 2, 1 << 24)));
+    m_valid = true;
 }
 
-PngEncoder::PngEncoder() : m_compressor(libdeflate_alloc_compressor(kDeflateLevel)) {}
+PngWriter::~PngWriter() = default;
 
-PngEncoder::~PngEncoder() = default;
+bool PngWriter::flushBand(int flush)
+{
+    z_stream& z = m_stream->zlib;
+    if (!m_stream->open) {
+        if (deflateInit2(&z, kDeflateLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            return false;
+        m_stream->open = true;
+    }
+    m_adler = adler32(m_adler, m_band.data(), uInt(m_bandBytes));
+    z.next_in = m_band.data();
+    z.avail_in = uInt(m_bandBytes);
+    int status = Z_OK;
+    do {
+        const qsizetype at = m_deflated.size();
+        const size_t room = std::max<size_t>(deflateBound(&z, z.avail_in), 64 * 1024);
+        m_deflated.resize(at + qsizetype(room));
+        z.next_out = reinterpret_cast<Bytef*>(m_deflated.data() + at);
+        z.avail_out = uInt(room);
+        status = deflate(&z, flush);
+        m_deflated.resize(m_deflated.size() - qsizetype(z.avail_out));
+        if (status == Z_STREAM_ERROR)
+            return false;
+    } while (z.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
+    m_bandBytes = 0;
+    return true;
+}
 
-// Rows behind the Paeth filter. Choosing a filter per row by the usual
-// sum-of-magnitudes guess made icon files no smaller than Paeth alone did, and
-// took longer than compressing them.
+void PngWriter::flushZeros()
+{
+    if (m_zeros == 0)
+        return;
+    // The compressed rows end on a byte boundary, their window forgotten, so
+    // that nothing after the zeros refers back across them.
+    if ((m_stream->open || m_bandBytes > 0) && !flushBand(Z_FULL_FLUSH))
+        m_valid = false;
+    appendZeros(&m_deflated, m_zeros);
+    // The checksum of zeros: the first sum stays, the second grows by it per byte.
+    const uLong zeros = uLong((m_zeros % 65521) << 16) | 1u;
+    m_adler = adler32_combine(m_adler, zeros, z_off_t(m_zeros));
+    m_zeros = 0;
+}
+
+void PngWriter::addRow(const QRgb* row, bool premultiplied)
+{
+    if (!m_valid || m_rowsIn >= m_height)
+        return;
+    uchar* current = m_rows.data() + (m_rowsIn % 2) * m_stride;
+    uchar* previous = m_rows.data() + ((m_rowsIn + 1) % 2) * m_stride;
+    ++m_rowsIn;
+    if (toRgba(row, m_width, premultiplied, current)) {
+        // No filter: the row is all zeros, and so is its filtered form.
+        m_zeros += qint64(m_stride) + 1;
+        return;
+    }
+    flushZeros();
+    uchar* out = m_band.data() + m_bandBytes;
+    out[0] = 4;  // Paeth
+    paethRow(current, previous, m_stride, out + 1);
+    m_bandBytes += m_stride + 1;
+    if (m_bandBytes + m_stride + 1 > m_band.size() && !flushBand(Z_NO_FLUSH))
+        m_valid = false;
+}
+
+QByteArray PngWriter::finish()
+{
+    if (!m_valid || m_rowsIn != m_height)
+        return {};
+    flushZeros();
+    if (m_stream->open || m_bandBytes > 0) {
+        if (!flushBand(Z_FINISH))
+            return {};
+    } else {
+        m_deflated.append("\x03\x00", 2);  // an empty last block
+    }
+    if (!m_valid)
+        return {};
+    uchar header[13] = {};
+    for (int i = 0; i < 4; ++i) {
+        header[i] = uchar(quint32(m_width) >> (24 - 8 * i));
+        header[4 + i] = uchar(quint32(m_height) >> (24 - 8 * i));
+    }
+    header[8] = 8;  // bits per channel
+    header[9] = 6;  // RGBA
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    png.reserve(64 + m_deflated.size());
+    appendChunk(&png, "IHDR", header, sizeof header);
+    const qsizetype idat = png.size();
+    AppendU32(&png, quint32(m_deflated.size() + 6));
+    png.append("IDAT\x78\x01", 6);  // zlib header: deflate, 32 KiB window, fastest
+    png.append(m_deflated);
+    AppendU32(&png, quint32(m_adler));
+    AppendU32(&png, libdeflate_crc32(0, png.constData() + idat + 4, size_t(png.size() - idat - 4)));
+    appendChunk(&png, "IEND", nullptr, 0);
+    m_valid = false;
+    return png;
+}
+
 QByteArray PngEncoder::encode(const QImage& source)
 {
     // Premultiplied pictures are taken as they are, a row at a time, rather
@@ -56,67 +282,12 @@ QByteArray PngEncoder::encode(const QImage& source)
     // fresh memory than the conversion itself.
     const bool premultiplied = source.format() == QImage::Format_ARGB32_Premultiplied;
     const QImage image = premultiplied ? source : source.convertToFormat(QImage::Format_ARGB32);
-    if (image.isNull() || !m_compressor)
+    if (image.isNull())
         return {};
-    const int w = image.width(), h = image.height();
-    const size_t stride = size_t(w) * 4;
-    const size_t rowBytes = (stride + 1) * size_t(h);
-    // Every byte is written below; no zero fill. The two row buffers follow
-    // the widest picture, the filtered rows the largest: a wide, short
-    // picture after a tall one needs longer rows in fewer bytes.
-    if (rowBytes > m_capacity) {
-        m_filtered.reset(new uchar[rowBytes]);
-        m_capacity = rowBytes;
-    }
-    if (stride > m_rowCapacity) {
-        m_rows.reset(new uchar[2 * stride]);
-        m_rowCapacity = stride;
-    }
-    uchar* previous = m_rows.get();
-    uchar* current = previous + stride;
-    std::memset(previous, 0, stride);
-    for (int y = 0; y < h; ++y) {
-        toRgba(reinterpret_cast<const QRgb*>(image.constScanLine(y)), w, premultiplied, current);
-        uchar* row = m_filtered.get() + size_t(y) * (stride + 1);
-        row[0] = 4;  // Paeth
-        ++row;
-        for (size_t i = 0; i < 4; ++i)
-            row[i] = uchar(current[i] - previous[i]);
-        for (size_t i = 4; i < stride; ++i) {
-            const int a = current[i - 4], b = previous[i], c = previous[i - 4];
-            const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-            const int predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-            row[i] = uchar(current[i] - predictor);
-        }
-        std::swap(previous, current);
-    }
-
-    uchar header[13] = {};
-    for (int i = 0; i < 4; ++i) {
-        header[i] = uchar(quint32(w) >> (24 - 8 * i));
-        header[4 + i] = uchar(quint32(h) >> (24 - 8 * i));
-    }
-    header[8] = 8;  // bits per channel
-    header[9] = 6;  // RGBA
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    appendChunk(&png, "IHDR", header, sizeof header);
-    // IDAT is compressed in place: only the pages the compressed bytes reach
-    // are ever touched.
-    const size_t bound = libdeflate_zlib_compress_bound(m_compressor.get(), rowBytes);
-    const qsizetype idat = png.size();
-    png.resize(idat + 8 + qsizetype(bound));
-    auto* chunk = reinterpret_cast<uchar*>(png.data()) + idat;
-    const size_t size = libdeflate_zlib_compress(m_compressor.get(), m_filtered.get(), rowBytes, chunk + 8, bound);
-    if (size == 0)
-        return {};
-    for (int i = 0; i < 4; ++i)
-        chunk[i] = uchar(size >> (24 - 8 * i));
-    std::memcpy(chunk + 4, "IDAT", 4);
-    png.resize(idat + 8 + qsizetype(size));
-    AppendU32(&png, libdeflate_crc32(0, png.constData() + idat + 4, size + 4));
-    appendChunk(&png, "IEND", nullptr, 0);
-    png.squeeze();
-    return png;
+    PngWriter writer(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y)
+        writer.addRow(reinterpret_cast<const QRgb*>(image.constScanLine(y)), premultiplied);
+    return writer.finish();
 }
 
 QByteArray EncodePng(const QImage& image)

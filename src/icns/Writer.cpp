@@ -63,9 +63,28 @@ QImage prepared(const QImage& source, int size)
     return image;
 }
 
+struct PngSlot {
+    int size;
+    OSType type;
+};
+constexpr PngSlot kPngSlots[] = {
+    {32, MakeOSType("ic11")},  {64, MakeOSType("ic12")},  {128, MakeOSType("ic07")},
+    {256, MakeOSType("ic13")}, {256, MakeOSType("ic08")}, {512, MakeOSType("ic14")},
+    {512, MakeOSType("ic09")}, {1024, MakeOSType("ic10")},
+};
+
 } // namespace
 
-IconFamily IconFamily::fromImages(const QMap<int, QImage>& imagesByPixelSize, const WriteOptions& options)
+bool IconFamily::hasPngSlot(int edge)
+{
+    for (const PngSlot& slot : kPngSlots)
+        if (slot.size == edge)
+            return true;
+    return false;
+}
+
+IconFamily IconFamily::fromImages(const QMap<int, QImage>& imagesByPixelSize, const WriteOptions& options,
+                                  const QMap<int, QByteArray>& pngs)
 {
     QMap<int, QImage> images;
     for (auto it = imagesByPixelSize.cbegin(); it != imagesByPixelSize.cend(); ++it)
@@ -93,28 +112,13 @@ IconFamily IconFamily::fromImages(const QMap<int, QImage>& imagesByPixelSize, co
         family.setElement(l.mask, MaskPayload(image));
     }
 
-    struct PngSlot {
-        int size;
-        OSType type;
-    };
-    const PngSlot slots[] = {
-        {32, MakeOSType("ic11")},  {64, MakeOSType("ic12")},  {128, MakeOSType("ic07")},
-        {256, MakeOSType("ic13")}, {256, MakeOSType("ic08")}, {512, MakeOSType("ic14")},
-        {512, MakeOSType("ic09")}, {1024, MakeOSType("ic10")},
-    };
-    // The 1x and @2x slots of one edge share the same bytes. The largest
-    // picture goes first so that the encoder's buffers are sized once, and the
-    // encoder lives on for the next family: a selection of many files writes
-    // many families in a row, and fresh memory costs more than compressing.
-    // (A worker thread saved nothing measurable on a busy two-core machine.)
-    thread_local PngEncoder encoder;
-    QMap<int, QByteArray> pngBySize;
+    // The 1x and @2x slots of one edge share the same bytes.
+    QMap<int, QByteArray> pngBySize = pngs;
     const QList<int> sizes = images.keys();
     for (auto size = sizes.crbegin(); size != sizes.crend(); ++size)
-        for (const PngSlot& slot : slots)
-            if (slot.size == *size && !pngBySize.contains(slot.size))
-                pngBySize.insert(slot.size, encoder.encode(images[slot.size]));
-    for (const PngSlot& slot : slots) {
+        if (hasPngSlot(*size) && !pngBySize.contains(*size))
+            pngBySize.insert(*size, EncodePng(images[*size]));
+    for (const PngSlot& slot : kPngSlots) {
         const QByteArray png = pngBySize.value(slot.size);
         if (!png.isEmpty())
             family.setElement(slot.type, png);

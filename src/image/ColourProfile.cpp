@@ -2,17 +2,12 @@
 
 #include <lcms2.h>
 
-#include <memory>
-
 namespace pictomat {
 
 namespace {
 
 struct ProfileCloser {
     void operator()(void* p) const { cmsCloseProfile(p); }
-};
-struct TransformDeleter {
-    void operator()(void* t) const { cmsDeleteTransform(t); }
 };
 using Profile = std::unique_ptr<void, ProfileCloser>;
 
@@ -53,9 +48,9 @@ bool IsSrgbProfile(const QByteArray& iccProfile)
     return profile && isSrgb(profile.get());
 }
 
-void ConvertToSrgb(QImage& picture, const QByteArray& iccProfile)
+SrgbConversion::SrgbConversion(const QByteArray& iccProfile)
 {
-    if (iccProfile.isEmpty() || picture.isNull())
+    if (iccProfile.isEmpty())
         return;
     const Profile source = openProfile(iccProfile);
     if (!source || cmsGetColorSpace(source.get()) != cmsSigRgbData || isSrgb(source.get()))
@@ -63,16 +58,34 @@ void ConvertToSrgb(QImage& picture, const QByteArray& iccProfile)
     const Profile srgb(cmsCreate_sRGBProfile());
     if (!srgb)
         return;
+    m_transform.reset(
+        cmsCreateTransform(source.get(), kPixels, srgb.get(), kPixels, INTENT_PERCEPTUAL, cmsFLAGS_COPY_ALPHA));
+}
+
+SrgbConversion::~SrgbConversion() = default;
+
+void SrgbConversion::Deleter::operator()(void* transform) const
+{
+    cmsDeleteTransform(transform);
+}
+
+void SrgbConversion::convert(uchar* pixels, int width, int count, qsizetype stride) const
+{
+    if (m_transform && width > 0 && count > 0)
+        cmsDoTransformLineStride(m_transform.get(), pixels, pixels, cmsUInt32Number(width), cmsUInt32Number(count),
+                                 cmsUInt32Number(stride), cmsUInt32Number(stride), 0, 0);
+}
+
+void ConvertToSrgb(QImage& picture, const QByteArray& iccProfile)
+{
+    if (iccProfile.isEmpty() || picture.isNull())
+        return;
+    const SrgbConversion conversion(iccProfile);
+    if (!conversion.active())
+        return;
     if (picture.format() != QImage::Format_ARGB32_Premultiplied)
         picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const std::unique_ptr<void, TransformDeleter> transform(cmsCreateTransform(
-        source.get(), kPixels, srgb.get(), kPixels, INTENT_PERCEPTUAL, cmsFLAGS_COPY_ALPHA));
-    if (!transform)
-        return;
-    uchar* bits = picture.bits();
-    cmsDoTransformLineStride(transform.get(), bits, bits, cmsUInt32Number(picture.width()),
-                             cmsUInt32Number(picture.height()), cmsUInt32Number(picture.bytesPerLine()),
-                             cmsUInt32Number(picture.bytesPerLine()), 0, 0);
+    conversion.convert(picture.bits(), picture.width(), picture.height(), picture.bytesPerLine());
 }
 
 } // namespace pictomat

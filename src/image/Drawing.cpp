@@ -1,7 +1,7 @@
 #include "image/Drawing.h"
 
 #include "files/FileIO.h"
-#include "image/Reducer.h"
+#include "resample/Reducer.h"
 
 #include <QFile>
 

@@ -4,6 +4,7 @@
 #include <QImageIOHandler>
 #include <QTransform>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstdio>
@@ -106,7 +107,7 @@ bool readJpegHeader(JpegDecoder* d, DeviceSource* source)
     return true;
 }
 
-bool readJpegRows(JpegDecoder* d, unsigned scaleNumerator, QImage* out)
+bool startJpeg(JpegDecoder* d, unsigned scaleNumerator)
 {
     if (setjmp(d->errors.jump))
         return false;
@@ -118,6 +119,41 @@ bool readJpegRows(JpegDecoder* d, unsigned scaleNumerator, QImage* out)
     d->info.out_color_space = JCS_EXT_ARGB;
 #endif
     jpeg_start_decompress(&d->info);
+    return true;
+}
+
+// The rows in the writer's strips, on the thread that decodes.
+bool streamJpegRows(JpegDecoder* d, RowWriter* writer)
+{
+    if (setjmp(d->errors.jump))
+        return false;
+    while (d->info.output_scanline < d->info.output_height) {
+        int room = 0;
+        uchar* const* rows = writer->rows(&room);
+        if (!rows)
+            return false;
+        const int want = int(std::min<JDIMENSION>(JDIMENSION(room), d->info.output_height - d->info.output_scanline));
+        int done = 0;
+        while (done < want) {
+            const JDIMENSION n = jpeg_read_scanlines(&d->info, const_cast<JSAMPARRAY>(rows + done), JDIMENSION(want - done));
+            if (n == 0)
+                break;
+            done += int(n);
+        }
+        writer->written(done);
+        if (done < want)
+            return false;
+    }
+    jpeg_finish_decompress(&d->info);
+    return true;
+}
+
+bool readJpegRows(JpegDecoder* d, unsigned scaleNumerator, QImage* out)
+{
+    if (!startJpeg(d, scaleNumerator))
+        return false;
+    if (setjmp(d->errors.jump))
+        return false;
     *out = QImage(int(d->info.output_width), int(d->info.output_height), QImage::Format_ARGB32_Premultiplied);
     if (out->isNull()) {
         jpeg_abort_decompress(&d->info);
@@ -202,7 +238,8 @@ QImage upright(QImage image, QImageIOHandler::Transformations t)
 
 } // namespace
 
-std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, const PictureTarget& target)
+std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, const PictureTarget& target,
+                                        PictureRowSink* sink)
 {
     // The camera's orientation is in the first segments, before any decoding.
     const QByteArray head = device.peek(128 * 1024);
@@ -243,13 +280,24 @@ std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, con
     while (numerator < 8 && (qint64(stored.width()) * numerator < qint64(wantStored.width()) * 8 ||
                              qint64(stored.height()) * numerator < qint64(wantStored.height()) * 8))
         ++numerator;
+    const QByteArray profile =
+        decoder.profile ? QByteArray(reinterpret_cast<const char*>(decoder.profile), qsizetype(decoder.profileLength))
+                        : QByteArray();
+    // A turned picture's rows are not its rows upright: it is turned whole.
+    if (sink && orientation == QImageIOHandler::TransformationNone) {
+        if (!startJpeg(&decoder, numerator))
+            return PictureFailure(PictureStatus::Damaged);
+        const QSize size(int(decoder.info.output_width), int(decoder.info.output_height));
+        return PictureStreamed(
+            StreamRows(size, natural, profile, *sink, [&](RowWriter& writer) { return streamJpegRows(&decoder, &writer); }),
+            natural);
+    }
     QImage picture;
     if (!readJpegRows(&decoder, numerator, &picture))
         return PictureFailure(PictureStatus::Damaged);
     picture = upright(std::move(picture), orientation);
     PictureResult result = PictureDecoded(std::move(picture), natural);
-    if (decoder.profile)
-        result.iccProfile = QByteArray(reinterpret_cast<const char*>(decoder.profile), qsizetype(decoder.profileLength));
+    result.iccProfile = profile;
     return result;
 }
 

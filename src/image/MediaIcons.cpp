@@ -3,8 +3,10 @@
 #include "files/FileIO.h"
 #include "files/FileRef.h"
 #include "icns/Contents.h"
+#include "icns/Png.h"
 #include "image/Drawing.h"
-#include "image/Reducer.h"
+#include "resample/Reducer.h"
+#include "resample/RowReducer.h"
 
 #include <QFile>
 #include <QPainter>
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -53,14 +56,22 @@ bool HoldsIconFamily(const QByteArray& path)
     return head && isIconFamilyHead(*head);
 }
 
-std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status, int largestEdge)
+namespace {
+
+// The largest edge's fitted rectangle; the decoder keeps twice that where it can.
+PictureTarget iconTarget(int largestEdge)
 {
-    // The largest edge's fitted rectangle; the decoder keeps twice that where it can.
-    const PictureTarget target = [largestEdge](QSize natural) {
+    return [largestEdge](QSize natural) {
         const Rect16 largest = FitRectInSquare(natural.width(), natural.height(), int16_t(largestEdge));
         return QSize(std::max(largest.width(), 1), std::max(largest.height(), 1));
     };
-    PictureResult result = ReadPictureFile(FileRef(path), target, PictureFit::ShrunkOnLoad);
+}
+
+} // namespace
+
+std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status, int largestEdge)
+{
+    PictureResult result = ReadPictureFile(FileRef(path), iconTarget(largestEdge), PictureFit::ShrunkOnLoad);
     if (status)
         *status = result.status;
     if (!result.ok())
@@ -92,17 +103,87 @@ QImage squareRow(int m, QSize natural, const DrawAtSize& draw)
     return PlacedInBox(draw(QSize(r.width(), r.height())), QSize(m, m), QPoint(r.left, r.top));
 }
 
+// Every square of a picture made while its rows are decoded, each as
+// MediaSource::row makes it from the whole picture; the squares of
+// `compressed` are compressed as PNG while their rows come.
+class SquaresFromRows : public PictureRowSink {
+public:
+    SquaresFromRows(const QList<int>& edges, const QList<int>& compressed) : m_edges(edges), m_compressed(compressed) {}
+    bool start(QSize size, QSize natural) override
+    {
+        QVector<RowReducer::Target> targets;
+        m_squares.reserve(size_t(m_edges.size()));
+        for (int m : m_edges) {
+            const Rect16 r = FitRectInSquare(natural.width(), natural.height(), int16_t(m));
+            m_squares.emplace_back(m, m, QImage::Format_ARGB32_Premultiplied);
+            QImage& square = m_squares.back();
+            if (square.isNull() || r.width() <= 0 || r.height() <= 0)
+                return false;
+            square.fill(Qt::transparent);
+            RowReducer::Target target{&square, QPoint(r.left, r.top), QSize(r.width(), r.height())};
+            if (m_compressed.contains(m)) {
+                m_writers.push_back({m, &square, r.top + r.height(), std::make_unique<icns::codec::PngWriter>(m, m)});
+                Writer& writer = m_writers.back();
+                for (int y = 0; y < r.top; ++y)
+                    writer.png->addRow(reinterpret_cast<const QRgb*>(square.constScanLine(y)), true);
+                target.rowDone = [&writer, top = int(r.top)](int y) {
+                    writer.png->addRow(reinterpret_cast<const QRgb*>(writer.square->constScanLine(top + y)), true);
+                };
+            }
+            targets.append(std::move(target));
+        }
+        m_reducer = std::make_unique<RowReducer>(size, targets);
+        return m_reducer->valid();
+    }
+    void take(const QRgb* row) override { m_reducer->addRow(row); }
+    // Every square by its edge, and the PNG bytes of those compressed;
+    // nothing when a row was missing.
+    std::optional<QMap<int, QImage>> finish(QMap<int, QByteArray>* pngs)
+    {
+        if (!m_reducer || !m_reducer->finish())
+            return std::nullopt;
+        for (Writer& writer : m_writers) {
+            for (int y = writer.below; y < writer.square->height(); ++y)
+                writer.png->addRow(reinterpret_cast<const QRgb*>(writer.square->constScanLine(y)), true);
+            const QByteArray png = writer.png->finish();
+            if (!png.isEmpty())
+                pngs->insert(writer.edge, png);
+        }
+        QMap<int, QImage> squares;
+        for (size_t i = 0; i < m_squares.size(); ++i)
+            squares.insert(m_edges[qsizetype(i)], std::move(m_squares[i]));
+        return squares;
+    }
+
+private:
+    struct Writer {
+        int edge;
+        const QImage* square;
+        int below;  // the first row under the picture
+        std::unique_ptr<icns::codec::PngWriter> png;
+    };
+    QList<int> m_edges, m_compressed;
+    std::vector<QImage> m_squares;  // reserved: the reducer writes through pointers to them
+    std::deque<Writer> m_writers;   // the reducer's row callbacks hold references
+    std::unique_ptr<RowReducer> m_reducer;
+};
+
 // The media's picture as a source of rows: a drawing, drawn afresh at each
-// size, or a bitmap shrunk on load, reduced to each size.
+// size, or a bitmap shrunk on load, reduced to each size (while it was
+// decoded, where its decoder streams).
 struct MediaSource {
     std::unique_ptr<Drawing> drawing;
     std::unique_ptr<PictureReducer> reducer;
+    QMap<int, QImage> streamed;
+    QMap<int, QByteArray> pngs;  // made while the rows came
     QSize natural;
     PictureStatus status = PictureStatus::NotAPicture;
 
-    bool valid() const { return (drawing || reducer) && !natural.isEmpty(); }
+    bool valid() const { return (drawing || reducer || !streamed.isEmpty()) && !natural.isEmpty(); }
     QImage row(int m)
     {
+        if (!streamed.isEmpty())
+            return streamed.value(m);
         if (drawing) {
             QImage drawn = squareRow(m, natural, [this](QSize size) { return drawing->draw(size); });
             if (drawn.isNull())
@@ -131,8 +212,11 @@ MediaSource bitmapSource(QImage picture, QSize natural)
     return source;
 }
 
-MediaSource openMediaSource(const QByteArray& path, int largestEdge)
+// `edges` sorted, as sortedEdges gives them; the squares of `compressed`
+// are compressed as PNG while they are made, where the picture streams.
+MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges, const QList<int>& compressed = {})
 {
+    const int largestEdge = edges.isEmpty() ? kLargestIconRow : edges.last();
     MediaSource source;
     const std::optional<QByteArray> head = headOf(path);
     if (!head || isIconFamilyHead(*head))
@@ -148,9 +232,20 @@ MediaSource openMediaSource(const QByteArray& path, int largestEdge)
         return source;
     }
     if (!format.isEmpty()) {
-        std::optional<DecodedPicture> decoded = DecodeImageForIcon(path, &source.status, largestEdge);
-        if (decoded)
-            return bitmapSource(std::move(decoded->picture), decoded->natural);
+        SquaresFromRows squares(edges, compressed);
+        PictureResult result = StreamPictureFile(FileRef(path), iconTarget(largestEdge), squares);
+        source.status = result.status;
+        if (!result.ok())
+            return source;
+        if (!result.streamed)
+            return bitmapSource(std::move(result.decoded.picture), result.decoded.natural);
+        std::optional<QMap<int, QImage>> rows = squares.finish(&source.pngs);
+        if (!rows) {
+            source.status = PictureStatus::Damaged;
+            return source;
+        }
+        source.streamed = std::move(*rows);
+        source.natural = result.decoded.natural;
         return source;
     }
     std::optional<MoviePoster> poster = ReadMoviePoster(path, 2 * largestEdge);
@@ -176,7 +271,7 @@ std::optional<icns::IconFamily> familyFromSource(MediaSource& source)
     if (!source.valid())
         return std::nullopt;
     const bool parallel = std::thread::hardware_concurrency() >= 2 && !source.drawing;
-    if (parallel) {
+    if (parallel && source.reducer) {
         // The averages both threads filter from are made first; then neither changes the reducer.
         QList<QSize> sizes;
         for (int m : kIconFamilySizes) {
@@ -185,40 +280,46 @@ std::optional<icns::IconFamily> familyFromSource(MediaSource& source)
         }
         source.reducer->prepare(sizes);
     }
-    icns::IconFamily bigFamily;
-    bool bigMade = false;
-    auto makeLargest = [&] {
-        const QImage largest = source.row(kLargestIconRow);
-        if (largest.isNull())
-            return;
-        bigFamily = icns::IconFamily::fromImages({{kLargestIconRow, largest}}, familyOptions());
-        bigMade = !bigFamily.isEmpty();
-    };
+    // The largest row whose PNG is not made yet costs about as much to
+    // draw and compress as all the others together: it is made on a second
+    // core while this one makes the rest.
+    int apart = 0;
+    for (auto m = std::rbegin(kIconFamilySizes); parallel && m != std::rend(kIconFamilySizes) && !apart; ++m)
+        if (icns::IconFamily::hasPngSlot(*m) && !source.pngs.contains(*m))
+            apart = *m;
+    QImage apartRow;
+    QByteArray apartPng;
     std::thread worker;
-    if (parallel)
-        worker = std::thread(makeLargest);
-    else
-        makeLargest();
-    QMap<int, QImage> rest;
+    if (apart)
+        worker = std::thread([&] {
+            apartRow = source.row(apart);
+            if (!apartRow.isNull())
+                apartPng = icns::codec::EncodePng(apartRow);
+        });
+    QMap<int, QImage> rows;
+    QMap<int, QByteArray> pngs = source.pngs;
     bool complete = true;
     for (int m : kIconFamilySizes) {
-        if (m == kLargestIconRow)
+        if (m == apart)
             continue;
         QImage row = source.row(m);
         if (row.isNull()) {
             complete = false;
             break;
         }
-        rest.insert(m, std::move(row));
+        if (icns::IconFamily::hasPngSlot(m) && !pngs.contains(m))
+            pngs.insert(m, icns::codec::EncodePng(row));
+        rows.insert(m, std::move(row));
     }
-    icns::IconFamily family = complete ? icns::IconFamily::fromImages(rest, familyOptions()) : icns::IconFamily();
     if (worker.joinable())
         worker.join();
-    if (!complete || !bigMade)
+    if (!complete || (apart && apartPng.isEmpty()))
         return std::nullopt;
-    for (const icns::IconFamily::Element& element : bigFamily.elements())
-        family.setElement(element.type, element.data);
-    return family;
+    if (apart) {
+        rows.insert(apart, apartRow);
+        pngs.insert(apart, apartPng);
+    }
+    return icns::IconFamily::fromImages(rows, familyOptions(), pngs);
 }
 
 } // namespace
@@ -227,7 +328,7 @@ std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, co
                                                       PictureStatus* status)
 {
     const QList<int> sizes = sortedEdges(edges);
-    MediaSource source = openMediaSource(path, sizes.isEmpty() ? kLargestIconRow : sizes.last());
+    MediaSource source = openMediaSource(path, sizes);
     auto fail = [&](PictureStatus why) -> std::optional<QMap<int, QImage>> {
         if (status)
             *status = why == PictureStatus::Decoded ? PictureStatus::Damaged : why;
@@ -271,7 +372,7 @@ std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
     const std::optional<QByteArray> head = headOf(path);
     if (!head || SniffPictureFormat(*head, path).isEmpty())
         return std::nullopt;
-    MediaSource source = openMediaSource(path, kLargestIconRow);
+    MediaSource source = openMediaSource(path, sortedEdges({}), {kLargestIconRow, kLargestIconRow / 2});
     return familyFromSource(source);
 }
 

@@ -4,7 +4,7 @@
 #include "image/ColourProfile.h"
 #include "image/Drawing.h"
 #include "image/PictureStreams.h"
-#include "image/Reducer.h"
+#include "resample/Reducer.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -141,14 +141,15 @@ PictureResult decodeDrawing(QIODevice& device, const QByteArray& ownFile, const 
     return PictureDecoded(std::move(picture), natural);
 }
 
-PictureResult decodeRaster(QIODevice& device, const QByteArray& format, qint64 fileBytes, const PictureTarget& target)
+PictureResult decodeRaster(QIODevice& device, const QByteArray& format, qint64 fileBytes, const PictureTarget& target,
+                           PictureRowSink* sink)
 {
     if (isHeifFormat(format))
         return DecodeHeif(device, target);
     if (format == "png")
-        return DecodePng(device, fileBytes, target);
+        return DecodePng(device, fileBytes, target, sink);
     if (format == "jpeg") {
-        if (std::optional<PictureResult> scaled = DecodeJpeg(device, fileBytes, target))
+        if (std::optional<PictureResult> scaled = DecodeJpeg(device, fileBytes, target, sink))
             return *scaled;
         if (!device.seek(0))
             return PictureFailure(PictureStatus::Damaged);
@@ -176,17 +177,18 @@ PictureResult decodeRaster(QIODevice& device, const QByteArray& format, qint64 f
 
 // Every picture we read comes through here: a drawing is drawn at the size
 // wanted; a bitmap is decoded by its decoder shrunk on load, brought into
-// sRGB by its colour profile, then reduced to the size wanted.
+// sRGB by its colour profile, then reduced to the size wanted. With a sink,
+// the decoders that deliver rows in order hand them to it instead.
 PictureResult decodeDevice(QIODevice& device, qint64 fileBytes, const QByteArray& name, const QByteArray& ownFile,
-                           const PictureTarget& target, PictureFit fit)
+                           const PictureTarget& target, PictureFit fit, PictureRowSink* sink = nullptr)
 {
     const QByteArray format = SniffPictureFormat(device.peek(1024), name);
     if (format.isEmpty())
         return PictureFailure(PictureStatus::NotAPicture);
     if (IsDrawingFormat(format))
         return decodeDrawing(device, ownFile, target);
-    PictureResult result = decodeRaster(device, format, fileBytes, target);
-    if (!result.ok())
+    PictureResult result = decodeRaster(device, format, fileBytes, target, sink);
+    if (!result.ok() || result.streamed)
         return result;
     QImage& picture = result.decoded.picture;
     // An opaque picture is its own premultiplied form: no copy of it is made.
@@ -281,6 +283,14 @@ PictureResult ReadPictureFile(const FileRef& file, const PictureTarget& target, 
     if (!device)
         return PictureFailure(PictureStatus::NotAPicture);
     return decodeDevice(*device, device->size(), file.name(), file.path(), target, fit);
+}
+
+PictureResult StreamPictureFile(const FileRef& file, const PictureTarget& target, PictureRowSink& sink)
+{
+    std::unique_ptr<QFile> device = OpenFileForReading(file);
+    if (!device)
+        return PictureFailure(PictureStatus::NotAPicture);
+    return decodeDevice(*device, device->size(), file.name(), file.path(), target, PictureFit::ShrunkOnLoad, &sink);
 }
 
 QImage ReadImageFile(const FileRef& file, int maxEdge, PictureStatus* status)

@@ -52,7 +52,21 @@ struct PictureResult {
     PictureStatus status = PictureStatus::NotAPicture;
     DecodedPicture decoded;
     QByteArray iccProfile;  // the colour profile a decoder found; empty once converted to sRGB
+    bool streamed = false;  // the rows went to a PictureRowSink; no picture is held
     bool ok() const { return status == PictureStatus::Decoded; }
+};
+
+// Takes a picture's rows while they are decoded, so that a large picture is
+// never held whole and its use overlaps its decoding.
+class PictureRowSink {
+public:
+    virtual ~PictureRowSink() = default;
+    // Before any row: the size the rows come at (shrunk on load, as
+    // PictureFit::ShrunkOnLoad leaves a picture) and the natural size.
+    // False refuses the picture (nothing more is decoded).
+    virtual bool start(QSize size, QSize natural) = 0;
+    // The next row, top to bottom: size.width() premultiplied ARGB32 pixels in sRGB.
+    virtual void take(const QRgb* row) = 0;
 };
 
 // The size to decode at, given the picture's natural (upright) size. It is
@@ -75,6 +89,11 @@ QByteArray SniffPictureFormat(const QByteArray& head, const QByteArray& name = {
 // what is not a regular file.
 // Pictures come out in sRGB, whatever profile they carry.
 PictureResult ReadPictureFile(const FileRef& file, const PictureTarget& target, PictureFit fit = PictureFit::Exact);
+// As ReadPictureFile with PictureFit::ShrunkOnLoad, but a picture whose
+// decoder delivers rows in order (JPEG, PNG) has them handed to `sink` as
+// they are decoded, on this thread while a second core decodes: the result
+// is then streamed, with no picture. Other pictures come back whole.
+PictureResult StreamPictureFile(const FileRef& file, const PictureTarget& target, PictureRowSink& sink);
 // Decodes a picture file at no more than maxEdge pixels along its longer edge
 // (scaled while it is decoded), upright. Null image when it is no picture;
 // *status (when given) tells a picture past the size limits from no picture.

@@ -1,5 +1,8 @@
 #include "image/PictureStreams.h"
 
+#include "image/ColourProfile.h"
+#include "resample/RowPipe.h"
+
 #include <QIODevice>
 
 #include <png.h>
@@ -7,6 +10,8 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstring>
+#include <thread>
 
 namespace pictomat {
 
@@ -47,17 +52,27 @@ QSize OnLoadSize(QSize natural, QSize want)
     return (want * 2).boundedTo(natural).expandedTo(QSize(1, 1));
 }
 
-BoxShrinker::BoxShrinker(int width, int height, int factor)
-    : m_width(width), m_height(height), m_factor(std::max(1, factor)),
-      m_outWidth(std::max(1, (width + m_factor - 1) / m_factor)),
-      m_outHeight(std::max(1, (height + m_factor - 1) / m_factor)), m_sums(size_t(m_outWidth) * 4, 0),
-      m_out(m_outWidth, m_outHeight, QImage::Format_ARGB32_Premultiplied)
+QSize BoxShrinker::shrunkSize(QSize size, int factor)
 {
+    factor = std::max(1, factor);
+    return {std::max(1, (size.width() + factor - 1) / factor), std::max(1, (size.height() + factor - 1) / factor)};
+}
+
+BoxShrinker::BoxShrinker(int width, int height, int factor, RowOut out)
+    : m_width(width), m_height(height), m_factor(std::max(1, factor)),
+      m_outWidth(shrunkSize(QSize(width, height), factor).width()),
+      m_outHeight(shrunkSize(QSize(width, height), factor).height()), m_sums(size_t(m_outWidth) * 4, 0),
+      m_rowOut(std::move(out))
+{
+    if (m_rowOut)
+        m_row.resize(size_t(m_outWidth));
+    else
+        m_out = QImage(m_outWidth, m_outHeight, QImage::Format_ARGB32_Premultiplied);
 }
 
 void BoxShrinker::addRow(const QRgb* row)
 {
-    if (m_rowsIn >= m_height || m_out.isNull())
+    if (m_rowsIn >= m_height || (!m_rowOut && m_out.isNull()))
         return;
     uint64_t* sum = m_sums.data();
     for (int column = 0; column < m_outWidth; ++column, sum += 4) {
@@ -85,7 +100,7 @@ void BoxShrinker::addRow(const QRgb* row)
 
 void BoxShrinker::emitRow()
 {
-    auto* out = reinterpret_cast<QRgb*>(m_out.scanLine(m_outRow));
+    QRgb* out = m_rowOut ? m_row.data() : reinterpret_cast<QRgb*>(m_out.scanLine(m_outRow));
     uint64_t* sum = m_sums.data();
     for (int column = 0; column < m_outWidth; ++column, sum += 4) {
         const int span = std::min(m_factor, m_width - column * m_factor);
@@ -99,6 +114,114 @@ void BoxShrinker::emitRow()
     }
     m_groupRows = 0;
     ++m_outRow;
+    if (m_rowOut)
+        m_rowOut(out);
+}
+
+namespace {
+
+constexpr int kStripRows = 16;
+// Strips in flight between the decoder and the rows' reader: the decoder
+// starts while the reader still makes ready for the rows.
+constexpr int kStrips = 8;
+
+class PipeWriter : public RowWriter {
+public:
+    explicit PipeWriter(RowPipe& pipe) : m_pipe(pipe) {}
+    uchar* const* rows(int* room) override
+    {
+        *room = m_pipe.stripRows();
+        return m_pipe.strip();
+    }
+    void written(int count) override { m_pipe.send(count); }
+
+private:
+    RowPipe& m_pipe;
+};
+
+// One core: each strip goes to the sink as soon as it is written.
+class DirectWriter : public RowWriter {
+public:
+    DirectWriter(RowPipe& strip, int width, const SrgbConversion& conversion, PictureRowSink& sink)
+        : m_strip(strip), m_width(width), m_conversion(conversion), m_sink(sink)
+    {
+    }
+    uchar* const* rows(int* room) override
+    {
+        *room = m_strip.stripRows();
+        return m_strip.strip();
+    }
+    void written(int count) override
+    {
+        m_strip.send(count);
+        uint8_t* const* rows = nullptr;
+        const int n = m_strip.receive(&rows);
+        handOn(rows, n, m_width, m_conversion, m_sink);
+    }
+    static void handOn(uint8_t* const* rows, int count, int width, const SrgbConversion& conversion,
+                       PictureRowSink& sink)
+    {
+        for (int i = 0; i < count; ++i) {
+            conversion.convert(rows[i], width, 1, qsizetype(width) * 4);
+            sink.take(reinterpret_cast<const QRgb*>(rows[i]));
+        }
+    }
+
+private:
+    RowPipe& m_strip;
+    int m_width;
+    const SrgbConversion& m_conversion;
+    PictureRowSink& m_sink;
+};
+
+} // namespace
+
+PictureStatus StreamRows(QSize size, QSize natural, const QByteArray& iccProfile, PictureRowSink& sink,
+                         const std::function<bool(RowWriter&)>& decode)
+{
+    if (size.isEmpty())
+        return PictureStatus::TooLarge;
+    static const bool twoCores = std::thread::hardware_concurrency() >= 2;
+    RowPipe pipe(size_t(size.width()) * 4, kStripRows, twoCores ? kStrips : 1);
+    if (!pipe.valid())
+        return PictureStatus::TooLarge;
+    if (!twoCores) {
+        const SrgbConversion conversion(iccProfile);
+        if (!sink.start(size, natural))
+            return PictureStatus::TooLarge;
+        DirectWriter writer(pipe, size.width(), conversion, sink);
+        return decode(writer) ? PictureStatus::Decoded : PictureStatus::Damaged;
+    }
+    // Decoding begins at once; the sink and the colour conversion are made
+    // ready meanwhile.
+    bool decoded = false;
+    std::thread decoder([&] {
+        PipeWriter writer(pipe);
+        decoded = decode(writer);
+        pipe.close();
+    });
+    const SrgbConversion conversion(iccProfile);
+    const bool started = sink.start(size, natural);
+    if (!started)
+        pipe.stop();
+    uint8_t* const* rows = nullptr;
+    for (int n; (n = pipe.receive(&rows)) > 0;)
+        if (started)
+            DirectWriter::handOn(rows, n, size.width(), conversion, sink);
+    decoder.join();
+    if (!started)
+        return PictureStatus::TooLarge;
+    return decoded ? PictureStatus::Decoded : PictureStatus::Damaged;
+}
+
+PictureResult PictureStreamed(PictureStatus status, QSize natural)
+{
+    PictureResult result = PictureFailure(status);
+    if (status == PictureStatus::Decoded) {
+        result.decoded.natural = natural;
+        result.streamed = true;
+    }
+    return result;
 }
 
 namespace {
@@ -194,6 +317,35 @@ bool readInterlacedPng(PngHandles& h, QImage* whole, png_uint_32 height)
     return true;
 }
 
+// Rows made one at a time, gathered into the writer's strips.
+class StripFiller {
+public:
+    StripFiller(RowWriter& writer, int width) : m_writer(writer), m_bytes(size_t(width) * 4) {}
+    void add(const QRgb* row)
+    {
+        if (m_used == m_room) {
+            flush();
+            m_rows = m_writer.rows(&m_room);
+            if (!m_rows)
+                m_room = 0;
+        }
+        if (m_rows)
+            std::memcpy(m_rows[m_used++], row, m_bytes);
+    }
+    void flush()
+    {
+        if (m_used > 0)
+            m_writer.written(m_used);
+        m_used = m_room = 0;
+    }
+
+private:
+    RowWriter& m_writer;
+    size_t m_bytes;
+    uchar* const* m_rows = nullptr;
+    int m_room = 0, m_used = 0;
+};
+
 int pngChannels(int colorType)
 {
     switch (colorType) {
@@ -206,7 +358,7 @@ int pngChannels(int colorType)
 
 } // namespace
 
-PictureResult DecodePng(QIODevice& device, qint64 fileBytes, const PictureTarget& target)
+PictureResult DecodePng(QIODevice& device, qint64 fileBytes, const PictureTarget& target, PictureRowSink* sink)
 {
     PngHandles h;
     if (!h.png || !h.info || !readPngHeader(h, &device))
@@ -242,8 +394,21 @@ PictureResult DecodePng(QIODevice& device, qint64 fileBytes, const PictureTarget
             return PictureFailure(PictureStatus::Damaged);
     } else {
         const QSize want = WantedPictureSize(target, natural);
-        BoxShrinker shrinker(natural.width(), natural.height(), ShrinkFactor(natural, OnLoadSize(natural, want)));
+        const int factor = ShrinkFactor(natural, OnLoadSize(natural, want));
         std::vector<png_byte> row(size_t(width) * 4);
+        if (sink) {
+            const QSize size = BoxShrinker::shrunkSize(natural, factor);
+            return PictureStreamed(StreamRows(size, natural, icc, *sink, [&](RowWriter& writer) {
+                                       StripFiller strips(writer, size.width());
+                                       BoxShrinker shrinker(natural.width(), natural.height(), factor,
+                                                            [&strips](const QRgb* out) { strips.add(out); });
+                                       const bool read = readPngRows(h, &shrinker, row.data(), height);
+                                       strips.flush();
+                                       return read;
+                                   }),
+                                   natural);
+        }
+        BoxShrinker shrinker(natural.width(), natural.height(), factor);
         if (!readPngRows(h, &shrinker, row.data(), height))
             return PictureFailure(PictureStatus::Damaged);
         picture = shrinker.result();

@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -20,11 +21,16 @@ namespace pictomat {
 // Only one row of sums is held, so memory follows the output, not the picture.
 class BoxShrinker {
 public:
-    BoxShrinker(int width, int height, int factor);
+    // Each shrunk row, premultiplied ARGB32, as soon as it is made.
+    using RowOut = std::function<void(const QRgb* row)>;
+    // Into a picture of its own (result()), or row by row to `out`.
+    BoxShrinker(int width, int height, int factor, RowOut out = {});
     // One row of the source, ARGB32 (not premultiplied), in order from the top.
     void addRow(const QRgb* row);
     // The shrunk picture, premultiplied ARGB32; null until every row came.
     QImage result() const { return m_rowsIn == m_height ? m_out : QImage(); }
+    // The size a picture of `size` shrinks to by `factor`.
+    static QSize shrunkSize(QSize size, int factor);
 
 private:
     void emitRow();
@@ -34,8 +40,31 @@ private:
     int m_groupRows = 0;  // rows summed into the current output row
     int m_outRow = 0;
     std::vector<uint64_t> m_sums;  // per output column: alpha-weighted R, G, B, and alpha
+    RowOut m_rowOut;
+    std::vector<QRgb> m_row;  // the row handed out
     QImage m_out;
 };
+
+// Where a decoder that streams writes its rows: strips of rows of the
+// width it streams at, handed on as they are written.
+class RowWriter {
+public:
+    virtual ~RowWriter() = default;
+    // Room for *room rows (ARGB32, premultiplied); null when the rows are
+    // not wanted any more (the decoder stops).
+    virtual uchar* const* rows(int* room) = 0;
+    // The first `count` of them are written.
+    virtual void written(int count) = 0;
+};
+
+// The stream of one picture: `sink` is started with the size of the rows to
+// come, then `decode` writes them through the writer it is given, and each
+// row reaches the sink brought into sRGB by `iccProfile`. Where there are two
+// cores `decode` runs on a second thread while the sink takes the rows on
+// this one. Damaged when `decode` fails, TooLarge when the sink refuses.
+PictureStatus StreamRows(QSize size, QSize natural, const QByteArray& iccProfile, PictureRowSink& sink,
+                         const std::function<bool(RowWriter&)>& decode);
+PictureResult PictureStreamed(PictureStatus status, QSize natural);
 
 // Shared by the decoders: the target bounded by the natural size, and results.
 QSize WantedPictureSize(const PictureTarget& target, QSize natural);
@@ -51,17 +80,20 @@ int ShrinkFactor(QSize natural, QSize want);
 QSize OnLoadSize(QSize natural, QSize want);
 
 // Every decoder below gives the picture shrunk on load to at least
-// OnLoadSize, upright, with the colour profile it carries.
+// OnLoadSize, upright, with the colour profile it carries; those that take a
+// sink stream into it when they can (PictureResult::streamed).
 
 // A PNG decoded row by row into a shrunk picture (an interlaced one whole,
 // within the whole-picture limit). libpng's complaints about damaged files
 // are ours to report, never printed.
-PictureResult DecodePng(QIODevice& device, qint64 fileBytes, const PictureTarget& target);
+// Streams unless interlaced.
+PictureResult DecodePng(QIODevice& device, qint64 fileBytes, const PictureTarget& target, PictureRowSink* sink = nullptr);
 
 // A JPEG decoded by libjpeg at the smallest of its eighths that is at least
 // OnLoadSize. Nothing for CMYK and YCCK pictures (the caller hands them to
-// Qt's reader).
-std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, const PictureTarget& target);
+// Qt's reader). Streams unless the camera turned the picture.
+std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, const PictureTarget& target,
+                                        PictureRowSink* sink = nullptr);
 
 // A TIFF read a band of rows at a time through libtiff's RGBA reader (loaded
 // on first use) into a shrunk picture. Nothing when libtiff cannot be loaded

@@ -5,7 +5,7 @@
 #include "files/FinderInfo.h"
 #include "files/GObjectPtr.h"
 #include "files/Paths.h"
-#include "image/Reducer.h"
+#include "resample/Reducer.h"
 #include "platform/CustomIconsDirectory.h"
 #include "platform/DesktopLinkIcon.h"
 

@@ -2,7 +2,7 @@
 
 #include "image/Drawing.h"
 #include "image/PictureFile.h"
-#include "image/Reducer.h"
+#include "resample/Reducer.h"
 
 #include <QApplication>
 #include <QIconEngine>

@@ -4,6 +4,7 @@
 #include "files/FileIO.h"
 #include "TestEnv.h"
 
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
@@ -139,6 +140,42 @@ im.save(sys.argv[1], exif=exif.tobytes(), quality=95)
     EXPECT_EQ(upright->picture.size(), QSize(200, 600));
     EXPECT_TRUE(test::Near(upright->picture.pixel(100, 60), Qt::blue, 12));
     EXPECT_TRUE(test::Near(upright->picture.pixel(100, 540), Qt::red, 12));
+}
+
+TEST_F(MediaIcons, PicturesReducedWhileTheyAreDecodedGetThePixelsOfTheWholePicture)
+{
+    // Odd sizes (partial boxes at every average), noise and soft alpha, an
+    // Adobe RGB profile, and a JPEG cut short (the decoder fills in the rest).
+    const test::ProcessResult made = test::RunPython(R"(
+import sys
+from PIL import Image
+w, h = 2051, 1301
+noise = Image.effect_noise((w, h), 60)
+rgb = Image.merge('RGB', [noise, Image.linear_gradient('L').resize((w, h)), noise.rotate(180)])
+rgba = rgb.copy()
+rgba.putalpha(Image.radial_gradient('L').resize((w, h)))
+rgba.save(sys.argv[1] + '/soft.png')
+rgb.resize((3001, 1999)).save(sys.argv[1] + '/photo.jpg', quality=90)
+)", {work()});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    QImage adobe(QImage(work() + "/photo.jpg").convertToFormat(QImage::Format_RGB32));
+    adobe.setColorSpace(QColorSpace::AdobeRgb);
+    save(adobe, "adobe.jpg", 92);
+    QFile photo(work() + "/photo.jpg");
+    ASSERT_TRUE(photo.open(QIODevice::ReadOnly));
+    const QByteArray bytes = photo.readAll();
+    writeFile("cut.jpg", bytes.left(bytes.size() * 3 / 5));
+
+    const QList<int> edges = {16, 32, 37, 48, 64, 100, 128, 256, 512, 1024};
+    for (const char* name : {"soft.png", "photo.jpg", "adobe.jpg", "cut.jpg"}) {
+        const QByteArray path = QFile::encodeName(work() + "/" + name);
+        const std::optional<QMap<int, QImage>> streamed = RenderMediaIconSizes(path, edges);
+        const std::optional<DecodedPicture> whole = DecodeImageForIcon(path);
+        ASSERT_TRUE(streamed && whole) << name;
+        const QMap<int, QImage> reduced = RenderIconRows(whole->picture, whole->natural, edges);
+        for (int m : edges)
+            EXPECT_TRUE(streamed->value(m) == reduced.value(m)) << name << " at " << m;
+    }
 }
 
 TEST_F(MediaIcons, FilesThatAreNotWholePicturesNeverCrash)
