@@ -30,10 +30,24 @@ void setError(QString* error, const QString& text)
 
 bool IsPictomatOutput(const QByteArray& path)
 {
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    return HasPictomatMark(path, st);
+    // Another writer of the same name may put its output there between the
+    // look at the file and the read of its mark; a mark read from the newer
+    // file never matches the older one's status, and that output of ours
+    // would go to the Trash. So the answer counts only when the name held
+    // one file throughout.
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        struct stat before;
+        struct stat after;
+        if (::lstat(path.constData(), &before) != 0 || !S_ISREG(before.st_mode))
+            return false;
+        const bool marked = HasPictomatMark(path, before);
+        if (::lstat(path.constData(), &after) != 0)
+            return false;
+        if (after.st_dev == before.st_dev && after.st_ino == before.st_ino && after.st_size == before.st_size &&
+            after.st_mtim.tv_sec == before.st_mtim.tv_sec && after.st_mtim.tv_nsec == before.st_mtim.tv_nsec)
+            return marked;
+    }
+    return false;
 }
 
 OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QString* error)
