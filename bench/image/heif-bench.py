@@ -14,7 +14,7 @@ noise reduction leaves it), written from one PNG as:
 
 and for each, `pictomat run make-media-icon` (the whole family, 16 to 1024
 px) as a whole process, median of several runs, with its CPU time and peak
-memory, and libheif's decoding alone (heif-convert to a PPM picture).
+memory, and libheif's decoding alone (heif-convert to a raw Y4M picture, the one output it writes without compressing).
 
 Aim: the grid HEIC in at most twice the wall time of the JPEG. The encoded
 files are kept in ~/.cache/pictomat-bench/heif (encoding takes minutes).
@@ -229,7 +229,7 @@ def main():
                 ("make-media-icon, one-picture HEIC",
                  measure([pictomat, "run", "make-media-icon", inputs["single.heic"]], env, runs)),
                 ("heif-convert, grid HEIC (decoding)",
-                 measure(["heif-convert", grid, os.path.join(work, "grid.ppm")], env, runs))]
+                 measure(["heif-convert", grid, os.path.join(work, "grid.y4m")], env, runs))]
         print("\n%-36s %9s %9s %11s" % ("", "wall (s)", "CPU (s)", "peak (MiB)"))
         for label, (wall, cpu, peak) in rows:
             print("%-36s %9.2f %9.2f %11.0f" % (label, wall, cpu, peak))
