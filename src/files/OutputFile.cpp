@@ -30,22 +30,22 @@ void setError(QString* error, const QString& text)
 
 bool IsPictomatOutput(const QByteArray& path)
 {
-    // Another writer of the same name may put its output there between the
-    // look at the file and the read of its mark; a mark read from the newer
-    // file never matches the older one's status, and that output of ours
-    // would go to the Trash. So the answer counts only when the name held
-    // one file throughout.
+    // A mark that matches is ours. One that does not may have been read from
+    // another writer's output, put there between the look at the file and the
+    // read of its mark, and that output of ours would go to the Trash: so a
+    // "no" counts only when the name still holds the file looked at.
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         struct stat before;
         struct stat after;
         if (::lstat(path.constData(), &before) != 0 || !S_ISREG(before.st_mode))
             return false;
-        const bool marked = HasPictomatMark(path, before);
+        if (HasPictomatMark(path, before))
+            return true;
         if (::lstat(path.constData(), &after) != 0)
             return false;
         if (after.st_dev == before.st_dev && after.st_ino == before.st_ino && after.st_size == before.st_size &&
             after.st_mtim.tv_sec == before.st_mtim.tv_sec && after.st_mtim.tv_nsec == before.st_mtim.tv_nsec)
-            return marked;
+            return false;
     }
     return false;
 }
