@@ -22,7 +22,7 @@ endforeach()
 # modules loaded at run time as well (a shared object keeps the symbols it
 # exports).
 file(GLOB programs "${root}/bin/*")
-file(GLOB modules "${root}/lib/pictomat/modules/*.so")
+file(GLOB modules "${root}/${CPACK_PICTOMAT_MODULE_DIR}/*.so")
 foreach(f ${programs} ${modules})
   file(READ "${f}" magic LIMIT 4 HEX)
   if(magic STREQUAL "7f454c46")

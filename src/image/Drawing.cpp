@@ -193,7 +193,8 @@ std::unique_ptr<Drawing> fail(PictureStatus* status, PictureStatus why)
 // PDF pages are drawn by poppler in a module of ours, loaded with the first
 // PDF: poppler and the libraries behind it (NSS among them) would add a
 // seventh to every start of the program. The module lies in
-// lib/pictomat/modules beside the program's bin folder, in the build tree as once installed.
+// PICTOMAT_MODULE_DIR beside the program's bin folder, in the build tree as
+// once installed.
 using OpenPdf = Drawing* (*)(QIODevice* device, QIODevice* owned, Clock::time_point deadline, PictureStatus* status);
 
 OpenPdf pdfModule()
@@ -204,7 +205,7 @@ OpenPdf pdfModule()
         if (n <= 0)
             return nullptr;
         QByteArray path(program, qsizetype(n));
-        path = path.left(path.lastIndexOf('/')) + "/../lib/pictomat/modules/pictomat-pdf.so";
+        path = path.left(path.lastIndexOf('/')) + "/../" PICTOMAT_MODULE_DIR "/pictomat-pdf.so";
         void* module = dlopen(path.constData(), RTLD_NOW | RTLD_NODELETE);
         return module ? reinterpret_cast<OpenPdf>(dlsym(module, "pictomat_open_pdf")) : nullptr;
     }();
