@@ -45,7 +45,8 @@ public:
 
 private:
     struct Stream;
-    bool flushBand(int flush);
+    enum class Flush { None, Full, Finish };
+    bool flushBand(Flush flush);
     void flushZeros();
     int m_width, m_height;
     size_t m_stride;
