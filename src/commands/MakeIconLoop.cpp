@@ -84,14 +84,19 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
         ShowStandardAlert(context, noIcon);
         return;
     }
-    const std::optional<icns::IconFamily> written = icns::IconFamily::fromIcns(family->toIcns());
+    // The family is let go before it is read back: its pictures are as
+    // large as the file.
+    const QByteArray bytes = family->toIcns();
+    family.reset();
+    const std::optional<icns::IconFamily> written = icns::IconFamily::fromIcns(bytes);
     if (!written) {
         ShowStandardAlert(context, noIcon);
         return;
     }
     if (written->isEmpty())
         return;
-    WriteIconFamilyToOutput(context, *written, job.output);
+    // Read back, our own bytes write as they are.
+    WriteIconFileToOutput(context, bytes, job.output);
 }
 
 // True when the name holds this item's output, to be revealed.
@@ -207,7 +212,11 @@ bool WriteOutputFolder(CommandContext& context, OutputDirectory& output, const Q
 
 bool WriteIconFamilyToOutput(CommandContext& context, const icns::IconFamily& family, OutputFile& output)
 {
-    const QByteArray bytes = family.toIcns();
+    return WriteIconFileToOutput(context, family.toIcns(), output);
+}
+
+bool WriteIconFileToOutput(CommandContext& context, const QByteArray& bytes, OutputFile& output)
+{
     if (bytes.isEmpty()) {
         output.setFailure(QStringLiteral("the icon family holds nothing that can be written"));
         return false;

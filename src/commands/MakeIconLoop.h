@@ -64,6 +64,8 @@ bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& 
 bool WriteOutputFolder(CommandContext& context, OutputDirectory& output, const QVector<OutputDirectory::File>& files);
 // Writes the family into the output.
 bool WriteIconFamilyToOutput(CommandContext& context, const icns::IconFamily& family, OutputFile& output);
+// The same for a family already in the bytes of an .icns file.
+bool WriteIconFileToOutput(CommandContext& context, const QByteArray& bytes, OutputFile& output);
 // True when the item's name ends in ".icns", ignoring case.
 bool CurrentItemIsIcnsFile(const FileRef& item);
 

@@ -239,6 +239,13 @@ struct PngWriter::Stream {
 };
 #endif
 
+namespace {
+// The signature, the IHDR chunk and the IDAT chunk's length and type, then
+// the zlib header (deflate, 32 KiB window, fastest).
+constexpr qsizetype kIdatAt = 8 + 25;
+constexpr qsizetype kPngHead = kIdatAt + 8 + 2;
+} // namespace
+
 PngWriter::PngWriter(int width, int height)
     : m_width(width), m_height(height), m_stride(size_t(std::max(width, 0)) * 4), m_stream(std::make_unique<Stream>())
 {
@@ -246,7 +253,20 @@ PngWriter::PngWriter(int width, int height)
         return;
     m_band.resize((m_stride + 1) * kBandRows);
     m_rows.assign(2 * m_stride, 0);
-    m_deflated.reserve(qsizetype(std::min<size_t>(m_stride * size_t(height) / 2, 1 << 24)));
+    // The file is made in place: the compressed rows follow its head, and
+    // finish() adds the rest, so the bytes are never copied into a file of
+    // their own (as much fresh memory again).
+    m_deflated.reserve(qsizetype(std::min<size_t>(m_stride * size_t(height) / 2, 1 << 24)) + kPngHead + 32);
+    uchar header[13] = {};
+    for (int i = 0; i < 4; ++i) {
+        header[i] = uchar(quint32(m_width) >> (24 - 8 * i));
+        header[4 + i] = uchar(quint32(m_height) >> (24 - 8 * i));
+    }
+    header[8] = 8;  // bits per channel
+    header[9] = 6;  // RGBA
+    m_deflated.append("\x89PNG\r\n\x1a\n", 8);
+    appendChunk(&m_deflated, "IHDR", header, sizeof header);
+    m_deflated.append("\0\0\0\0IDAT\x78\x01", 10);  // the length is known at the end
     m_valid = true;
 }
 
@@ -314,25 +334,14 @@ QByteArray PngWriter::finish()
     }
     if (!m_valid)
         return {};
-    uchar header[13] = {};
-    for (int i = 0; i < 4; ++i) {
-        header[i] = uchar(quint32(m_width) >> (24 - 8 * i));
-        header[4 + i] = uchar(quint32(m_height) >> (24 - 8 * i));
-    }
-    header[8] = 8;  // bits per channel
-    header[9] = 6;  // RGBA
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    png.reserve(64 + m_deflated.size());
-    appendChunk(&png, "IHDR", header, sizeof header);
-    const qsizetype idat = png.size();
-    AppendU32(&png, quint32(m_deflated.size() + 6));
-    png.append("IDAT\x78\x01", 6);  // zlib header: deflate, 32 KiB window, fastest
-    png.append(m_deflated);
-    AppendU32(&png, quint32(m_adler));
-    AppendU32(&png, libdeflate_crc32(0, png.constData() + idat + 4, size_t(png.size() - idat - 4)));
-    appendChunk(&png, "IEND", nullptr, 0);
+    AppendU32(&m_deflated, quint32(m_adler));
+    const quint32 idatLength = quint32(m_deflated.size() - kIdatAt - 8);
+    for (int i = 0; i < 4; ++i)
+        m_deflated[kIdatAt + i] = char(idatLength >> (24 - 8 * i));
+    AppendU32(&m_deflated, libdeflate_crc32(0, m_deflated.constData() + kIdatAt + 4, size_t(idatLength) + 4));
+    appendChunk(&m_deflated, "IEND", nullptr, 0);
     m_valid = false;
-    return png;
+    return std::move(m_deflated);
 }
 
 QByteArray PngEncoder::encode(const QImage& source)

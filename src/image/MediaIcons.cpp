@@ -104,8 +104,10 @@ QImage squareRow(int m, QSize natural, const DrawAtSize& draw)
 }
 
 // Every square of a picture made while its rows are decoded, each as
-// MediaSource::row makes it from the whole picture; the squares of
-// `compressed` are compressed as PNG while their rows come.
+// MediaSource::row makes it from the whole picture. The squares of
+// `compressed` are compressed as PNG while their rows come, and only their
+// PNG is kept: each row is made in one row of memory instead of a square of
+// its own, the largest of which would be most of the memory a run takes.
 class SquaresFromRows : public PictureRowSink {
 public:
     SquaresFromRows(const QList<int>& edges, const QList<int>& compressed) : m_edges(edges), m_compressed(compressed) {}
@@ -115,20 +117,25 @@ public:
         m_squares.reserve(size_t(m_edges.size()));
         for (int m : m_edges) {
             const Rect16 r = FitRectInSquare(natural.width(), natural.height(), int16_t(m));
-            m_squares.emplace_back(m, m, QImage::Format_ARGB32_Premultiplied);
-            QImage& square = m_squares.back();
-            if (square.isNull() || r.width() <= 0 || r.height() <= 0)
+            if (r.width() <= 0 || r.height() <= 0)
                 return false;
-            square.fill(Qt::transparent);
-            RowReducer::Target target{&square, QPoint(r.left, r.top), QSize(r.width(), r.height())};
+            RowReducer::Target target{nullptr, QPoint(r.left, r.top), QSize(r.width(), r.height())};
             if (m_compressed.contains(m)) {
-                m_writers.push_back({m, &square, r.top + r.height(), std::make_unique<icns::codec::PngWriter>(m, m)});
+                m_squares.emplace_back();
+                m_writers.push_back({m, r.top + r.height(), std::make_unique<icns::codec::PngWriter>(m, m),
+                                     std::vector<QRgb>(size_t(m), 0)});
                 Writer& writer = m_writers.back();
                 for (int y = 0; y < r.top; ++y)
-                    writer.png->addRow(reinterpret_cast<const QRgb*>(square.constScanLine(y)), true);
-                target.rowDone = [&writer, top = int(r.top)](int y) {
-                    writer.png->addRow(reinterpret_cast<const QRgb*>(writer.square->constScanLine(top + y)), true);
-                };
+                    writer.png->addRow(writer.row.data(), true);
+                target.rowAt = [&writer, left = int(r.left)](int) { return writer.row.data() + left; };
+                target.rowDone = [&writer](int) { writer.png->addRow(writer.row.data(), true); };
+            } else {
+                m_squares.emplace_back(m, m, QImage::Format_ARGB32_Premultiplied);
+                QImage& square = m_squares.back();
+                if (square.isNull())
+                    return false;
+                square.fill(Qt::transparent);
+                target.image = &square;
             }
             targets.append(std::move(target));
         }
@@ -136,31 +143,34 @@ public:
         return m_reducer->valid();
     }
     void take(const QRgb* row) override { m_reducer->addRow(row); }
-    // Every square by its edge, and the PNG bytes of those compressed;
-    // nothing when a row was missing.
+    // The squares not compressed by their edge, and the PNG bytes of those
+    // that were; nothing when a row was missing.
     std::optional<QMap<int, QImage>> finish(QMap<int, QByteArray>* pngs)
     {
         if (!m_reducer || !m_reducer->finish())
             return std::nullopt;
         for (Writer& writer : m_writers) {
-            for (int y = writer.below; y < writer.square->height(); ++y)
-                writer.png->addRow(reinterpret_cast<const QRgb*>(writer.square->constScanLine(y)), true);
+            std::fill(writer.row.begin(), writer.row.end(), 0);
+            for (int y = writer.below; y < writer.edge; ++y)
+                writer.png->addRow(writer.row.data(), true);
             const QByteArray png = writer.png->finish();
-            if (!png.isEmpty())
-                pngs->insert(writer.edge, png);
+            if (png.isEmpty())
+                return std::nullopt;
+            pngs->insert(writer.edge, png);
         }
         QMap<int, QImage> squares;
         for (size_t i = 0; i < m_squares.size(); ++i)
-            squares.insert(m_edges[qsizetype(i)], std::move(m_squares[i]));
+            if (!m_squares[i].isNull())
+                squares.insert(m_edges[qsizetype(i)], std::move(m_squares[i]));
         return squares;
     }
 
 private:
     struct Writer {
         int edge;
-        const QImage* square;
         int below;  // the first row under the picture
         std::unique_ptr<icns::codec::PngWriter> png;
+        std::vector<QRgb> row;  // the row being made, transparent beside the picture
     };
     QList<int> m_edges, m_compressed;
     std::vector<QImage> m_squares;  // reserved: the reducer writes through pointers to them
@@ -174,16 +184,19 @@ private:
 struct MediaSource {
     std::unique_ptr<Drawing> drawing;
     std::unique_ptr<PictureReducer> reducer;
-    QMap<int, QImage> streamed;
-    QMap<int, QByteArray> pngs;  // made while the rows came
+    bool streamed = false;
+    QMap<int, QImage> streamedRows;  // of the sizes not compressed while the rows came
+    QMap<int, QByteArray> pngs;      // made while the rows came
     QSize natural;
     PictureStatus status = PictureStatus::NotAPicture;
 
-    bool valid() const { return (drawing || reducer || !streamed.isEmpty()) && !natural.isEmpty(); }
+    bool valid() const { return (drawing || reducer || streamed) && !natural.isEmpty(); }
+    // Whether row(m) can make the square; only the PNG of some streamed sizes is kept.
+    bool hasRow(int m) const { return !streamed || streamedRows.contains(m); }
     QImage row(int m)
     {
-        if (!streamed.isEmpty())
-            return streamed.value(m);
+        if (streamed)
+            return streamedRows.value(m);
         if (drawing) {
             QImage drawn = squareRow(m, natural, [this](QSize size) { return drawing->draw(size); });
             if (drawn.isNull())
@@ -244,7 +257,8 @@ MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges, con
             source.status = PictureStatus::Damaged;
             return source;
         }
-        source.streamed = std::move(*rows);
+        source.streamed = true;
+        source.streamedRows = std::move(*rows);
         source.natural = result.decoded.natural;
         return source;
     }
@@ -300,7 +314,7 @@ std::optional<icns::IconFamily> familyFromSource(MediaSource& source)
     QMap<int, QByteArray> pngs = source.pngs;
     bool complete = true;
     for (int m : kIconFamilySizes) {
-        if (m == apart)
+        if (m == apart || !source.hasRow(m))
             continue;
         QImage row = source.row(m);
         if (row.isNull()) {

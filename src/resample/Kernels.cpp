@@ -174,7 +174,7 @@ QSize LevelSize(QSize source, int level)
     return source;
 }
 
-Taps TapsFor(int length, double span, int out)
+Taps TapsFor(int length, double span, int out, Pass pass)
 {
     Taps taps;
     taps.start.resize(size_t(out));
@@ -183,7 +183,13 @@ Taps TapsFor(int length, double span, int out)
     const double scale = span / out;
     const double stretch = std::max(scale, 1.0);
     const double support = kLobes * stretch;
+    // Room for every weight at once: grown a doubling at a time, the weights
+    // of a large reduction would touch twice the memory they fill, and fresh
+    // memory costs more than computing them.
+    const size_t most = size_t(std::min<double>(length, std::floor(2 * support) + 2));
+    taps.weights.reserve(size_t(out) * most);
     std::vector<double> w;
+    w.reserve(most);
     for (int j = 0; j < out; ++j) {
         const double centre = (j + 0.5) * scale - 0.5;
         const int first = std::max(0, int(std::ceil(centre - support)));
@@ -215,9 +221,13 @@ Taps TapsFor(int length, double span, int out)
         }
         taps.weights[size_t(taps.offset[size_t(j)]) + largest] += int16_t(kOne - total);
     }
-    if (wide()) {
+    if (pass == Pass::Rows && wide()) {
         taps.quadOffset.resize(size_t(out));
         taps.quadCount.resize(size_t(out));
+        size_t quads = 0;
+        for (int j = 0; j < out; ++j)
+            quads += size_t(taps.count[size_t(j)] + 3) / 4;
+        taps.quads.reserve(quads * 16);
         for (int j = 0; j < out; ++j) {
             const int n = taps.count[size_t(j)];
             const int16_t* w = taps.weights.data() + taps.offset[size_t(j)];

@@ -37,7 +37,9 @@ struct Taps {
     std::vector<int16_t> quads;
     std::vector<int> quadOffset, quadCount;
 };
-Taps TapsFor(int length, double span, int out);
+// Which pass the taps are for: only the rows pass reads them in quads.
+enum class Pass { Columns, Rows };
+Taps TapsFor(int length, double span, int out, Pass pass);
 
 // Pixels a row handed to RowsPass must hold past its width: the wide pass
 // reads whole groups of four.

@@ -39,8 +39,8 @@ void inRows(int count, qint64 cost, const Work& work)
 // picture is ever held whole.
 bool filterInto(const QImage& in, QSizeF span, QSize size, QImage& out, QPoint at)
 {
-    const resample::Taps down = resample::TapsFor(in.height(), span.height(), size.height());
-    const resample::Taps across = resample::TapsFor(in.width(), span.width(), size.width());
+    const resample::Taps down = resample::TapsFor(in.height(), span.height(), size.height(), resample::Pass::Columns);
+    const resample::Taps across = resample::TapsFor(in.width(), span.width(), size.width(), resample::Pass::Rows);
     constexpr int kStrip = 16;
     const int strips = (size.height() + kStrip - 1) / kStrip;
     const qint64 cost = qint64(size.height()) * (qint64(in.width()) * qint64(down.weights.size() / size_t(size.height()) + 1) +

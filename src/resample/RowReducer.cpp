@@ -12,15 +12,17 @@ RowReducer::RowReducer(QSize source, const QVector<Target>& targets) : m_source(
         return;
     int deepest = 0;
     for (const Target& target : targets) {
-        if (!target.image || target.size.isEmpty() || target.image->format() != QImage::Format_ARGB32_Premultiplied ||
-            !target.image->rect().contains(QRect(target.at, target.size)))
+        if (target.size.isEmpty())
+            return;
+        if (!target.rowAt && (!target.image || target.image->format() != QImage::Format_ARGB32_Premultiplied ||
+                              !target.image->rect().contains(QRect(target.at, target.size))))
             return;
         Job job;
         job.level = resample::LevelFor(source, target.size);
         const QSize in = resample::LevelSize(source, job.level);
         const QSizeF span = QSizeF(source) / double(1 << job.level);
-        job.down = resample::TapsFor(in.height(), span.height(), target.size.height());
-        job.across = resample::TapsFor(in.width(), span.width(), target.size.width());
+        job.down = resample::TapsFor(in.height(), span.height(), target.size.height(), resample::Pass::Columns);
+        job.across = resample::TapsFor(in.width(), span.width(), target.size.width(), resample::Pass::Rows);
         job.target = target;
         deepest = std::max(deepest, job.level);
         m_jobs.push_back(std::move(job));
@@ -39,7 +41,10 @@ RowReducer::RowReducer(QSize source, const QVector<Target>& targets) : m_source(
             }
         level.capacity = std::min(level.capacity, level.size.height() + 1);
         level.stride = size_t(level.size.width()) + resample::kRowPadding;
-        level.ring.reset(new (std::nothrow) uint32_t[level.stride * size_t(level.capacity)]());
+        // Left as it comes: every row is written before it is read, and its
+        // pages are then touched as the rows arrive rather than all at once
+        // before the first, while the decoder waits.
+        level.ring.reset(new (std::nothrow) uint32_t[level.stride * size_t(level.capacity)]);
         if (!level.ring)
             return;
         widest = std::max(widest, level.stride);
@@ -86,7 +91,9 @@ void RowReducer::advance(Job& job, const Level& level)
         for (int i = 0; i < count; ++i)
             m_window[size_t(i)] = level.slot(first + i);
         resample::ColumnsPass(m_window.data(), job.down, y, m_columns.get(), width);
-        auto* out = reinterpret_cast<uint32_t*>(job.target.image->scanLine(job.target.at.y() + y)) + job.target.at.x();
+        uint32_t* out = job.target.rowAt ? job.target.rowAt(y)
+                                         : reinterpret_cast<uint32_t*>(job.target.image->scanLine(job.target.at.y() + y)) +
+                                               job.target.at.x();
         resample::RowsPass(m_columns.get(), job.across, out);
         ++job.next;
         if (job.target.rowDone)

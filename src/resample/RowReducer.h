@@ -26,6 +26,9 @@ public:
         QPoint at;
         QSize size;
         std::function<void(int row)> rowDone = {};  // told of each row written, in order
+        // Where each row goes instead of into `image` (which may then be
+        // null): size.width() pixels, until rowDone is told of it.
+        std::function<uint32_t*(int row)> rowAt = {};
     };
     // `source` is the size of the picture whose rows will arrive.
     RowReducer(QSize source, const QVector<Target>& targets);
