@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -164,18 +166,58 @@ void appendZeros(QByteArray* out, qint64 count)
 } // namespace
 
 #if PICTOMAT_HAVE_ISAL
+// ISA-L's working memory, a third of a megabyte a stream, passes from one
+// stream to the next instead of being made afresh for each picture of a
+// family: memory first touched costs more than the compression of a small
+// picture. It is left as it comes, as ISA-L sets up what it reads.
+class LevelBuffers {
+public:
+    static constexpr size_t kSize = ISAL_DEF_LVL2_DEFAULT;
+    std::unique_ptr<uint8_t[]> take()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_free.empty()) {
+                std::unique_ptr<uint8_t[]> buffer = std::move(m_free.back());
+                m_free.pop_back();
+                return buffer;
+            }
+        }
+        return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[kSize]);
+    }
+    void give(std::unique_ptr<uint8_t[]> buffer)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (buffer && m_free.size() < 4)
+            m_free.push_back(std::move(buffer));
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<uint8_t[]>> m_free;
+};
+
+LevelBuffers& levelBuffers()
+{
+    static LevelBuffers buffers;
+    return buffers;
+}
+
 struct PngWriter::Stream {
     isal_zstream isal {};
-    std::vector<uint8_t> levelBuffer;
+    std::unique_ptr<uint8_t[]> levelBuffer;
     bool open = false;
+    ~Stream() { levelBuffers().give(std::move(levelBuffer)); }
 
     bool begin()
     {
+        levelBuffer = levelBuffers().take();
+        if (!levelBuffer)
+            return false;
         isal_deflate_init(&isal);
-        levelBuffer.resize(ISAL_DEF_LVL2_DEFAULT);
         isal.level = kDeflateLevel;
-        isal.level_buf = levelBuffer.data();
-        isal.level_buf_size = uint32_t(levelBuffer.size());
+        isal.level_buf = levelBuffer.get();
+        isal.level_buf_size = uint32_t(LevelBuffers::kSize);
         isal.gzip_flag = IGZIP_DEFLATE;
         return true;
     }
