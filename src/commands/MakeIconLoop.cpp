@@ -78,25 +78,13 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
         ShowStandardAlert(context, noIcon);
         return;
     }
-    // The family written is what the icon layer makes of the rendered one, so
-    // it goes through the codec both ways; an empty family is no icon at all.
-    if (family->isEmpty()) {
+    // An empty family is no icon at all, and neither is one too large for
+    // the format.
+    if (family->isEmpty() || family->toIcnsPieces().pieces.isEmpty()) {
         ShowStandardAlert(context, noIcon);
         return;
     }
-    // The family is let go before it is read back: its pictures are as
-    // large as the file.
-    const QByteArray bytes = family->toIcns();
-    family.reset();
-    const std::optional<icns::IconFamily> written = icns::IconFamily::fromIcns(bytes);
-    if (!written) {
-        ShowStandardAlert(context, noIcon);
-        return;
-    }
-    if (written->isEmpty())
-        return;
-    // Read back, our own bytes write as they are.
-    WriteIconFileToOutput(context, bytes, job.output);
+    WriteIconFamilyToOutput(context, *family, job.output);
 }
 
 // True when the name holds this item's output, to be revealed.
@@ -200,8 +188,13 @@ bool CreateOutputFolder(CommandContext& context, const CommandSettings& settings
 
 bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& bytes)
 {
+    return WriteOutput(context, output, QVector<QByteArrayView>{QByteArrayView(bytes)});
+}
+
+bool WriteOutput(CommandContext& context, OutputFile& output, const QVector<QByteArrayView>& pieces)
+{
     QString error;
-    return outputWritten(context, output.write(bytes, &error));
+    return outputWritten(context, output.write(pieces, &error));
 }
 
 bool WriteOutputFolder(CommandContext& context, OutputDirectory& output, const QVector<OutputDirectory::File>& files)
@@ -212,16 +205,14 @@ bool WriteOutputFolder(CommandContext& context, OutputDirectory& output, const Q
 
 bool WriteIconFamilyToOutput(CommandContext& context, const icns::IconFamily& family, OutputFile& output)
 {
-    return WriteIconFileToOutput(context, family.toIcns(), output);
-}
-
-bool WriteIconFileToOutput(CommandContext& context, const QByteArray& bytes, OutputFile& output)
-{
-    if (bytes.isEmpty()) {
+    // Written in pieces: joined, a family of large pictures would be made a
+    // second time in memory only to be written.
+    const icns::IconFamily::IcnsPieces file = family.toIcnsPieces();
+    if (file.pieces.isEmpty()) {
         output.setFailure(QStringLiteral("the icon family holds nothing that can be written"));
         return false;
     }
-    if (!WriteOutput(context, output, bytes))
+    if (!WriteOutput(context, output, file.pieces))
         return false;
     ClearFinderFileType(output.target());
     ClearFinderFileCreator(output.target());

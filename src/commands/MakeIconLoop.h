@@ -62,10 +62,10 @@ bool CreateOutputFolder(CommandContext& context, const CommandSettings& settings
 bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& bytes);
 // The same for an output folder and its files.
 bool WriteOutputFolder(CommandContext& context, OutputDirectory& output, const QVector<OutputDirectory::File>& files);
+// The same for bytes in pieces.
+bool WriteOutput(CommandContext& context, OutputFile& output, const QVector<QByteArrayView>& pieces);
 // Writes the family into the output.
 bool WriteIconFamilyToOutput(CommandContext& context, const icns::IconFamily& family, OutputFile& output);
-// The same for a family already in the bytes of an .icns file.
-bool WriteIconFileToOutput(CommandContext& context, const QByteArray& bytes, OutputFile& output);
 // True when the item's name ends in ".icns", ignoring case.
 bool CurrentItemIsIcnsFile(const FileRef& item);
 

@@ -105,13 +105,18 @@ OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QStr
 
 OutputFile::Result OutputFile::write(const QByteArray& bytes, QString* error)
 {
+    return write(QVector<QByteArrayView>{QByteArrayView(bytes)}, error);
+}
+
+OutputFile::Result OutputFile::write(const QVector<QByteArrayView>& pieces, QString* error)
+{
     QString why;
     if (!m_temp.isOpen() && !m_temp.create(m_folder, &why)) {
         m_failure = why;
         setError(error, why);
         return Result::Failed;
     }
-    if (!m_temp.write(bytes, NewFileMode(), &why)) {
+    if (!m_temp.write(pieces, NewFileMode(), &why)) {
         m_failure = why;
         setError(error, why);
         m_temp.discard();

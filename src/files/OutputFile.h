@@ -43,6 +43,8 @@ public:
     // Makes the output hold `bytes`. On any failure the name keeps what it
     // held: the empty file of a fresh start, or the file that was there.
     Result write(const QByteArray& bytes, QString* error);
+    // The same for bytes in pieces.
+    Result write(const QVector<QByteArrayView>& pieces, QString* error);
 
     const FileRef& target() const { return m_target; }
     bool isWritten() const { return m_written; }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -45,7 +46,7 @@ bool IsTemporaryName(const char* name)
 
 namespace {
 
-bool writeAll(int fd, const QByteArray& bytes)
+bool writeAll(int fd, QByteArrayView bytes)
 {
     const char* p = bytes.constData();
     qsizetype left = bytes.size();
@@ -203,7 +204,15 @@ bool TemporaryFile::create(const QByteArray& folder, QString* error)
 
 bool TemporaryFile::write(const QByteArray& bytes, mode_t mode, QString* error)
 {
-    if (!m_fd.valid() || !writeAll(m_fd.get(), bytes) || ::fchmod(m_fd.get(), mode & 07777) != 0) {
+    return write(QVector<QByteArrayView>{QByteArrayView(bytes)}, mode, error);
+}
+
+bool TemporaryFile::write(const QVector<QByteArrayView>& pieces, mode_t mode, QString* error)
+{
+    const bool written = m_fd.valid() && std::all_of(pieces.begin(), pieces.end(), [this](QByteArrayView piece) {
+        return writeAll(m_fd.get(), piece);
+    });
+    if (!written || ::fchmod(m_fd.get(), mode & 07777) != 0) {
         if (error)
             *error = SystemErrorText(errno);
         return false;

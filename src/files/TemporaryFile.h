@@ -3,6 +3,8 @@
 #include "files/UniqueFd.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QVector>
 #include <QString>
 
 #include <sys/types.h>
@@ -31,6 +33,8 @@ public:
 
     // Writes every byte and sets the mode.
     bool write(const QByteArray& bytes, mode_t mode, QString* error);
+    // The same for bytes in pieces, written one after another.
+    bool write(const QVector<QByteArrayView>& pieces, mode_t mode, QString* error);
     // Flushes the file's contents and attributes to the disk.
     bool sync(QString* error);
     // Gives the file the name `target`. With `replace`, a regular file or a

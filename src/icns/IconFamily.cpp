@@ -115,7 +115,7 @@ QImage IconFamily::bestImage(int pixelSize) const
     return {};
 }
 
-QByteArray IconFamily::toIcns() const
+IconFamily::IcnsPieces IconFamily::toIcnsPieces() const
 {
     QVector<const Element*> written;
     quint64 total = 8;
@@ -126,25 +126,45 @@ QByteArray IconFamily::toIcns() const
         total += 8 + quint64(e.data.size()) + 8;  // the element and its TOC entry
     }
     total += written.isEmpty() ? 0 : 8;
+    IcnsPieces file;
     if (total > std::numeric_limits<quint32>::max())
-        return {};
-    QByteArray out;
-    out.reserve(qsizetype(total));
-    out.append("icns", 4);
-    AppendU32(&out, quint32(total));
+        return file;
+    // Every head first, so that the views into them stay where they point.
+    QByteArray& heads = file.heads;
+    heads.reserve(16 + 16 * written.size());
+    heads.append("icns", 4);
+    AppendU32(&heads, quint32(total));
     if (!written.isEmpty()) {
-        out.append("TOC ", 4);
-        AppendU32(&out, quint32(8 + 8 * written.size()));
+        heads.append("TOC ", 4);
+        AppendU32(&heads, quint32(8 + 8 * written.size()));
         for (const Element* e : written) {
-            AppendU32(&out, e->type);
-            AppendU32(&out, quint32(8 + e->data.size()));
+            AppendU32(&heads, e->type);
+            AppendU32(&heads, quint32(8 + e->data.size()));
         }
     }
+    const qsizetype fileHead = heads.size();
     for (const Element* e : written) {
-        AppendU32(&out, e->type);
-        AppendU32(&out, quint32(8 + e->data.size()));
-        out.append(e->data);
+        AppendU32(&heads, e->type);
+        AppendU32(&heads, quint32(8 + e->data.size()));
     }
+    file.pieces.append(QByteArrayView(heads.constData(), fileHead));
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        file.pieces.append(QByteArrayView(heads.constData() + fileHead + 8 * i, 8));
+        file.pieces.append(QByteArrayView(written[i]->data));
+    }
+    return file;
+}
+
+QByteArray IconFamily::toIcns() const
+{
+    const IcnsPieces file = toIcnsPieces();
+    qsizetype total = 0;
+    for (const QByteArrayView& piece : file.pieces)
+        total += piece.size();
+    QByteArray out;
+    out.reserve(total);
+    for (const QByteArrayView& piece : file.pieces)
+        out.append(piece);
     return out;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QImage>
 #include <QMap>
@@ -94,6 +95,15 @@ public:
     // The .icns file bytes: header, TOC, then the elements. Empty only when the
     // family is too large for the format's 32-bit lengths.
     QByteArray toIcns() const;
+    // The same bytes in pieces, in order, without joining them: the heads
+    // are `heads`, the elements' data is the family's own (the views hold
+    // while both are unchanged). A writer needs no second copy of a file
+    // that is mostly large pictures. No pieces where toIcns() is empty.
+    struct IcnsPieces {
+        QByteArray heads;
+        QVector<QByteArrayView> pieces;
+    };
+    IcnsPieces toIcnsPieces() const;
     // Parses .icns bytes. Never reads outside the input; stops at the first
     // malformed element and keeps those before it. Nothing when the header is
     // not an icns header, no element could be read, or the file holds more
