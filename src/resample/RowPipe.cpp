@@ -1,6 +1,5 @@
 #include "resample/RowPipe.h"
 
-#include <new>
 
 namespace pictomat {
 
@@ -9,12 +8,12 @@ RowPipe::RowPipe(size_t rowBytes, int stripRows, int strips)
 {
     if (rowBytes == 0 || stripRows <= 0 || strips <= 0)
         return;
-    m_bytes.reset(new (std::nothrow) uint8_t[rowBytes * size_t(stripRows) * size_t(strips)]);
+    m_bytes = LargeBuffer(rowBytes * size_t(stripRows) * size_t(strips));
     if (!m_bytes)
         return;
     m_rows.resize(size_t(stripRows) * size_t(strips));
     for (size_t i = 0; i < m_rows.size(); ++i)
-        m_rows[i] = m_bytes.get() + i * rowBytes;
+        m_rows[i] = m_bytes.data() + i * rowBytes;
 }
 
 uint8_t* const* RowPipe::strip()

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "resample/LargeBuffer.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -37,7 +38,7 @@ private:
     size_t m_rowBytes;
     int m_stripRows;
     int m_strips;
-    std::unique_ptr<uint8_t[]> m_bytes;
+    LargeBuffer m_bytes;
     std::vector<uint8_t*> m_rows;  // m_stripRows per strip
     std::vector<int> m_counts;     // rows in each strip sent
     std::mutex m_mutex;

@@ -29,6 +29,7 @@ RowReducer::RowReducer(QSize source, const QVector<Target>& targets) : m_source(
     }
     m_levels.resize(size_t(deepest) + 1);
     size_t widest = 0;
+    size_t ringPixels = 0;
     for (int k = 0; k <= deepest; ++k) {
         Level& level = m_levels[size_t(k)];
         level.size = resample::LevelSize(source, k);
@@ -41,14 +42,20 @@ RowReducer::RowReducer(QSize source, const QVector<Target>& targets) : m_source(
             }
         level.capacity = std::min(level.capacity, level.size.height() + 1);
         level.stride = size_t(level.size.width()) + resample::kRowPadding;
-        // Left as it comes: every row is written before it is read, and its
-        // pages are then touched as the rows arrive rather than all at once
-        // before the first, while the decoder waits.
-        level.ring.reset(new (std::nothrow) uint32_t[level.stride * size_t(level.capacity)]);
-        if (!level.ring)
-            return;
+        ringPixels += level.stride * size_t(level.capacity);
         widest = std::max(widest, level.stride);
         m_window.resize(std::max(m_window.size(), size_t(level.capacity)));
+    }
+    // Left as it comes: every row is written before it is read, and its
+    // pages are then touched as the rows arrive rather than all at once
+    // before the first, while the decoder waits.
+    m_rings = LargeBuffer(ringPixels * sizeof(uint32_t));
+    if (!m_rings)
+        return;
+    uint32_t* ring = reinterpret_cast<uint32_t*>(m_rings.data());
+    for (Level& level : m_levels) {
+        level.ring = ring;
+        ring += level.stride * size_t(level.capacity);
     }
     m_columns.reset(new (std::nothrow) uint32_t[widest]());
     m_valid = bool(m_columns);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resample/Kernels.h"
+#include "resample/LargeBuffer.h"
 
 #include <QImage>
 #include <QPoint>
@@ -43,10 +44,10 @@ private:
         QSize size;
         int capacity = 0;  // rows held, the oldest overwritten first
         size_t stride = 0;
-        std::unique_ptr<uint32_t[]> ring;
+        uint32_t* ring = nullptr;  // in m_rings
         int received = 0;
         std::vector<int> jobs;
-        uint32_t* slot(int y) const { return ring.get() + size_t(y % capacity) * stride; }
+        uint32_t* slot(int y) const { return ring + size_t(y % capacity) * stride; }
     };
     struct Job {
         int level = 0;
@@ -60,6 +61,7 @@ private:
     bool m_valid = false;
     QSize m_source;
     std::vector<Level> m_levels;
+    LargeBuffer m_rings;  // every level's rows, in one piece
     std::vector<Job> m_jobs;
     std::vector<const uint32_t*> m_window;
     std::unique_ptr<uint32_t[]> m_columns;  // one row after the columns pass
