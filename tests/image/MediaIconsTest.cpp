@@ -2,6 +2,7 @@
 
 #include "ImageTestSupport.h"
 #include "files/FileIO.h"
+#include "icns/Png.h"
 #include "TestEnv.h"
 
 #include <QColorSpace>
@@ -175,6 +176,12 @@ rgb.resize((3001, 1999)).save(sys.argv[1] + '/photo.jpg', quality=90)
         const QMap<int, QImage> reduced = RenderIconRows(whole->picture, whole->natural, edges);
         for (int m : edges)
             EXPECT_TRUE(streamed->value(m) == reduced.value(m)) << name << " at " << m;
+        // The family keeps only the PNG of its largest sizes, made row by row
+        // as the picture was decoded: the same file as from the whole square.
+        const std::optional<icns::IconFamily> family = IconFamilyFromImage(path);
+        ASSERT_TRUE(family) << name;
+        EXPECT_EQ(family->element(icns::MakeOSType("ic10")), icns::codec::EncodePng(reduced.value(1024))) << name;
+        EXPECT_EQ(family->element(icns::MakeOSType("ic09")), icns::codec::EncodePng(reduced.value(512))) << name;
     }
 }
 
