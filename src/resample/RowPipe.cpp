@@ -1,6 +1,5 @@
 #include "resample/RowPipe.h"
 
-
 namespace pictomat {
 
 RowPipe::RowPipe(size_t rowBytes, int stripRows, int strips)
