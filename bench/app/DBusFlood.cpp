@@ -24,7 +24,8 @@
 namespace {
 QDBusMessage call(const char* method)
 {
-    return QDBusMessage::createMethodCall(QStringLiteral("com.corvane.Pictomat"), QStringLiteral("/com/corvane/Pictomat"),
+    return QDBusMessage::createMethodCall(QStringLiteral("com.corvane.Pictomat"),
+                                          QStringLiteral("/com/corvane/Pictomat"),
                                           QStringLiteral("com.corvane.Pictomat"), QString::fromLatin1(method));
 }
 } // namespace
@@ -50,7 +51,8 @@ int main(int argc, char** argv)
             m << uris;
         bus.send(m);
     }
-    bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+    bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                            QStringLiteral("/org/freedesktop/DBus"),
                                             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")));
     QThread::msleep(250);
     QElapsedTimer timer;

@@ -113,8 +113,11 @@ int main(int argc, char** argv)
     QList<QStringList> selections(2);
     for (int i = 0; i < 1000; ++i) {
         for (int s = 0; s < 2; ++s) {
-            const QString path = QStringLiteral("%1/items/%2-%3.%4").arg(root).arg(s).arg(i, 4, 10, QChar('0')).arg(
-                QLatin1String(kinds[i % 10]));
+            const QString path = QStringLiteral("%1/items/%2-%3.%4")
+                                     .arg(root)
+                                     .arg(s)
+                                     .arg(i, 4, 10, QChar('0'))
+                                     .arg(QLatin1String(kinds[i % 10]));
             QFile f(path);
             if (!f.open(QIODevice::WriteOnly) || f.write("item\n") != 5)
                 return 1;
@@ -150,9 +153,9 @@ int main(int argc, char** argv)
         return 1;
     }
     const QString itemService = item.section('/', 0, 0);
-    const QString menuPath =
-        qvariant_cast<QDBusObjectPath>(property(itemService, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Menu"))
-            .path();
+    const QString menuPath = qvariant_cast<QDBusObjectPath>(
+                                 property(itemService, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Menu"))
+                                 .path();
 
     std::vector<double> latencies, scripts;
     for (int run = 0; run < runs + 1; ++run) {
@@ -160,8 +163,8 @@ int main(int argc, char** argv)
         const QString expected = QStringLiteral("1000 Items, First item: %1-0000.txt").arg(run % 2);
         QElapsedTimer timer;
         timer.start();
-        QDBusMessage call = QDBusMessage::createMethodCall(bus, "/com/corvane/Pictomat", "com.corvane.Pictomat",
-                                                           "SetSelection");
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(bus, "/com/corvane/Pictomat", "com.corvane.Pictomat", "SetSelection");
         call << uris;
         QDBusConnection::sessionBus().call(call, QDBus::Block, 10000);
         bool shown = false;
@@ -182,7 +185,7 @@ int main(int argc, char** argv)
         script.start(bin + "/../share/pictomat/selection", {});
         script.waitForFinished(10000);
         const double scriptMs = scriptTimer.nsecsElapsed() / 1e6;
-        if (run > 0) {  // the first run also warms the icon theme's listing
+        if (run > 0) { // the first run also warms the icon theme's listing
             latencies.push_back(ms);
             scripts.push_back(scriptMs);
         }

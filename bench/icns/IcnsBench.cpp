@@ -41,7 +41,7 @@ QImage iconPicture()
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    for (int i = 12; i > 0; --i) {  // soft shadow
+    for (int i = 12; i > 0; --i) { // soft shadow
         p.setBrush(QColor(0, 0, 0, 6));
         p.drawRoundedRect(QRectF(100 - i, 120 - i, 824 + 2 * i, 824 + 2 * i), 180, 180);
     }
@@ -75,7 +75,7 @@ QImage iconPicture()
 struct Timing {
     double wall = -1;
     double cpu = -1;
-    double firstWall = -1;  // the first run, before any buffer was reused
+    double firstWall = -1; // the first run, before any buffer was reused
 };
 
 double median(std::vector<double> v)
@@ -187,10 +187,12 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     if (argc == 3 && QByteArray(argv[1]) == "--save-picture")
         return iconPicture().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
-    const QString picturePath = argc > 1 ? QString::fromLocal8Bit(argv[1]) : dir.filePath(QStringLiteral("picture.png"));
+    const QString picturePath =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : dir.filePath(QStringLiteral("picture.png"));
     QImage picture;
     if (argc > 1) {
-        picture = QImage(picturePath).convertToFormat(QImage::Format_ARGB32)
+        picture = QImage(picturePath)
+                      .convertToFormat(QImage::Format_ARGB32)
                       .scaled(1024, 1024, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     } else {
         picture = iconPicture();

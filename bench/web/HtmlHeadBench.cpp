@@ -31,14 +31,18 @@ int main()
         {"plain page, long body", Fill("<html><head><title>x</title>" + icon + "</head><body>",
                                        [](int) { return QByteArray("<p>text</p>\n"); })},
         {"nested divs", Fill("<html><head>" + icon, [](int) { return QByteArray("<div>"); })},
-        {"nested templates in the head", Fill("<html><head>", [](int) { return QByteArray("<template>"); }, icon)},
-        {"one tag, many attributes", Fill("<html><head>" + icon + "<meta",
-                                          [](int i) { return " a" + QByteArray::number(i) + "=1"; }, ">" + icon)},
-        {"long script in the head", Fill("<html><head><script>", [](int) { return QByteArray("x = 1; "); },
-                                         "</script>" + icon)},
-        {"long comment in the head", Fill("<html><head><!--", [](int) { return QByteArray("- - "); }, "-->" + icon)},
-        {"unfinished formatting", Fill("<html><head>" + icon + "</head><body>",
-                                       [](int) { return QByteArray("<b><i><a>"); })},
+        {"nested templates in the head", Fill(
+                                             "<html><head>", [](int) { return QByteArray("<template>"); }, icon)},
+        {"one tag, many attributes",
+         Fill(
+             "<html><head>" + icon + "<meta", [](int i) { return " a" + QByteArray::number(i) + "=1"; }, ">" + icon)},
+        {"long script in the head",
+         Fill(
+             "<html><head><script>", [](int) { return QByteArray("x = 1; "); }, "</script>" + icon)},
+        {"long comment in the head", Fill(
+                                         "<html><head><!--", [](int) { return QByteArray("- - "); }, "-->" + icon)},
+        {"unfinished formatting",
+         Fill("<html><head>" + icon + "</head><body>", [](int) { return QByteArray("<b><i><a>"); })},
     };
     for (const auto& [name, page] : pages) {
         QElapsedTimer clock;

@@ -83,10 +83,9 @@ bool trayHostPresent()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected() && bus.interface()->isServiceRegistered(kStatusNotifierWatcher).value()) {
-        QDBusMessage get = QDBusMessage::createMethodCall(kStatusNotifierWatcher,
-                                                          QStringLiteral("/StatusNotifierWatcher"),
-                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                          QStringLiteral("Get"));
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(kStatusNotifierWatcher, QStringLiteral("/StatusNotifierWatcher"),
+                                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         get << kStatusNotifierWatcher << QStringLiteral("IsStatusNotifierHostRegistered");
         const QDBusReply<QDBusVariant> reply = bus.call(get, QDBus::Block, 2000);
         if (reply.isValid() && reply.value().variant().toBool())
@@ -166,8 +165,8 @@ void AppController::init()
     // StatusNotifier host or to an XEmbed tray; so the item waits for one.
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
-        m_trayHostWatcher = std::make_unique<QDBusServiceWatcher>(
-            kStatusNotifierWatcher, bus, QDBusServiceWatcher::WatchForRegistration);
+        m_trayHostWatcher = std::make_unique<QDBusServiceWatcher>(kStatusNotifierWatcher, bus,
+                                                                  QDBusServiceWatcher::WatchForRegistration);
         connect(m_trayHostWatcher.get(), &QDBusServiceWatcher::serviceRegistered, this, &AppController::lookForTray);
         bus.connect(QString(), QStringLiteral("/StatusNotifierWatcher"), kStatusNotifierWatcher,
                     QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(lookForTray()));
@@ -189,9 +188,8 @@ void AppController::createStatusItem()
     m_trayManagerPoll.stop();
     if (m_trayHostWatcher) {
         QDBusConnection::sessionBus().disconnect(QString(), QStringLiteral("/StatusNotifierWatcher"),
-                                                 kStatusNotifierWatcher,
-                                                 QStringLiteral("StatusNotifierHostRegistered"), this,
-                                                 SLOT(lookForTray()));
+                                                 kStatusNotifierWatcher, QStringLiteral("StatusNotifierHostRegistered"),
+                                                 this, SLOT(lookForTray()));
         m_trayHostWatcher.reset();
     }
     m_item = std::make_unique<QSystemTrayIcon>();
@@ -238,8 +236,8 @@ void AppController::refreshModel()
 bool AppController::MenuState::operator==(const MenuState& other) const
 {
     return selection.count == other.selection.count && selection.items == other.selection.items
-           && graphicsAvailable == other.graphicsAvailable && exporters == other.exporters
-           && offered == other.offered && availableHeight == other.availableHeight;
+           && graphicsAvailable == other.graphicsAvailable && exporters == other.exporters && offered == other.offered
+           && availableHeight == other.availableHeight;
 }
 
 AppController::MenuState AppController::currentState() const
@@ -348,14 +346,13 @@ void AppController::runQueue()
         m_queue.pop_front();
         m_commandRunning = true;
         const QString verb = next.request.command ? QString::fromLatin1(next.request.command->verb) : QString();
-        ProgressWindow progress(commandTitle(next.request),
-                                [this, verb](const QString& title, int index, int count, const FileRef& item) {
-                                    // The tray item shows that it is busy, and with what.
-                                    if (m_item)
-                                        m_item->setToolTip(QStringLiteral("Pictomat: %1, %2 of %3")
-                                                               .arg(title).arg(index).arg(count));
-                                    Q_EMIT commandProgress(verb, index, count, item);
-                                });
+        ProgressWindow progress(
+            commandTitle(next.request), [this, verb](const QString& title, int index, int count, const FileRef& item) {
+                // The tray item shows that it is busy, and with what.
+                if (m_item)
+                    m_item->setToolTip(QStringLiteral("Pictomat: %1, %2 of %3").arg(title).arg(index).arg(count));
+                Q_EMIT commandProgress(verb, index, count, item);
+            });
         m_context.progress = &progress;
         // A caller that answers with the alerts gets them as text.
         m_commandDesktop.routeAlerts(next.alerts);

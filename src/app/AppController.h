@@ -130,9 +130,9 @@ private:
     CommandContext m_context;
     MenuModel m_model;
     std::unique_ptr<QSystemTrayIcon> m_item;
-    std::unique_ptr<QMenu> m_menu;         // the tray item's
-    std::unique_ptr<QMenu> m_pointerMenu;  // shown at the pointer
-    std::unique_ptr<MenuWindow> m_menuWindow;  // shown where no popup can be placed
+    std::unique_ptr<QMenu> m_menu;            // the tray item's
+    std::unique_ptr<QMenu> m_pointerMenu;     // shown at the pointer
+    std::unique_ptr<MenuWindow> m_menuWindow; // shown where no popup can be placed
     // What the tray's menu was last laid out from, and whether it is open now
     // or has a change waiting for it to close.
     std::optional<MenuState> m_trayState;

@@ -109,7 +109,7 @@ int listFormats(int argc, char** argv)
     return 0;
 }
 
-void ignoreSignal(int) {}
+void ignoreSignal(int) { }
 
 // "select" and "menu" take nothing but files, so "--" only ends the options.
 QList<QByteArray> withoutEndOfOptions(QList<QByteArray> operands)
@@ -181,7 +181,7 @@ int RunCommandLine(int argc, char** argv)
     }
     if (verb == "select") {
         if (operands == QList<QByteArray>{"--clear"})
-            return RunSelectVerb(programOnly, argv, {});  // ends the hand-over
+            return RunSelectVerb(programOnly, argv, {}); // ends the hand-over
         const QList<QByteArray> files = withoutEndOfOptions(operands);
         if (files.isEmpty())
             return usageError("select needs at least one file");

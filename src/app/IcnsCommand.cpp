@@ -17,10 +17,11 @@ namespace pictomat {
 
 namespace {
 
-const char kUsage[] = "usage: pictomat icns list FILE\n"
-                      "       pictomat icns extract [--force] FILE DIR\n"
-                      "       pictomat icns extract --iconset [--force] FILE DIR\n"
-                      "       pictomat icns create [--force] OUT.icns (FOLDER.iconset | PNG...)\n";
+const char kUsage[] =
+    "usage: pictomat icns list FILE\n"
+    "       pictomat icns extract [--force] FILE DIR\n"
+    "       pictomat icns extract --iconset [--force] FILE DIR\n"
+    "       pictomat icns create [--force] OUT.icns (FOLDER.iconset | PNG...)\n";
 
 int usage()
 {
@@ -81,8 +82,8 @@ bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force)
     const FileRef target = FileRef::fromLocalPath(path);
     QString error;
     bool existed = false;
-    const bool written = force ? WriteFileAtomically(target, bytes, &error)
-                               : WriteNewFileAtomically(target, bytes, &error, &existed);
+    const bool written =
+        force ? WriteFileAtomically(target, bytes, &error) : WriteNewFileAtomically(target, bytes, &error, &existed);
     if (existed)
         complain(path, QStringLiteral("already exists; not replaced (--force replaces it)"));
     else if (!written)
@@ -115,7 +116,8 @@ int extract(const Arguments& args)
     if (!family)
         return 1;
     if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
-        complain(folder, QStringLiteral("cannot create the folder: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        complain(folder,
+                 QStringLiteral("cannot create the folder: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
         return 1;
     }
     if (!FileRef::fromLocalPath(folder).isDirectory()) {

@@ -22,9 +22,10 @@ using namespace iconverbs;
 
 namespace {
 
-const char kIcoUsage[] = "usage: pictomat ico list FILE\n"
-                         "       pictomat ico extract [--force] FILE DIR\n"
-                         "       pictomat ico create [--force] OUT.ico (PICTURE | PNG...)\n";
+const char kIcoUsage[] =
+    "usage: pictomat ico list FILE\n"
+    "       pictomat ico extract [--force] FILE DIR\n"
+    "       pictomat ico create [--force] OUT.ico (PICTURE | PNG...)\n";
 const char kIconsetUsage[] = "usage: pictomat iconset create [--force] DIR PICTURE\n";
 const char kHicolorUsage[] = "usage: pictomat hicolor create [--force] [--name NAME] DIR PICTURE\n";
 
@@ -163,7 +164,9 @@ std::optional<QVector<ico::IcoImage>> pngPictures(const QList<QByteArray>& input
         }
         if (size->width() > ico::kMaxEdge || size->height() > ico::kMaxEdge) {
             complain(input, QStringLiteral("%1x%2 pixels; icon pictures are at most %3")
-                                .arg(size->width()).arg(size->height()).arg(ico::kMaxEdge));
+                                .arg(size->width())
+                                .arg(size->height())
+                                .arg(ico::kMaxEdge));
             return std::nullopt;
         }
         const QImage image = icns::codec::DecodePng(*bytes);

@@ -52,8 +52,7 @@ QString MenuBuilder::headerTitle(qint32 count, const QString& displayName)
 {
     // One pass over the pattern, so a name holding "%1" stays as it is.
     return QStringLiteral("%1 %2, First item: %3")
-        .arg(QString::number(count), count == 1 ? QStringLiteral("Item") : QStringLiteral("Items"),
-             displayName);
+        .arg(QString::number(count), count == 1 ? QStringLiteral("Item") : QStringLiteral("Items"), displayName);
 }
 
 CommandRequest MenuBuilder::requestFor(const Command& command) const

@@ -32,7 +32,7 @@ int usage(const char* problem)
     std::fprintf(stderr, "pictomat: %s\n", problem);
     std::fprintf(stderr, "usage: pictomat run [--tray] COMMAND [--] [FILE...]\ncommands:");
     for (const Command& command : Commands()) {
-        const char* operand = command.operand == Operand::Exporter ? " EXT"
+        const char* operand = command.operand == Operand::Exporter   ? " EXT"
                               : command.operand == Operand::IconSize ? " SIZE"
                                                                      : "";
         std::fprintf(stderr, " %s%s", command.verb, operand);
@@ -100,7 +100,7 @@ int runServingClipboard(int argc, char** argv, const Command& command, const QLi
         unsigned char code = 1;
         const ssize_t n = ::read(status[0], &code, 1);
         ::close(status[0]);
-        if (n != 1) {  // the child died before it could say
+        if (n != 1) { // the child died before it could say
             int ws = 0;
             ::waitpid(pid, &ws, 0);
             return 1;
@@ -188,8 +188,10 @@ int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands, con
     if (inTray)
         return RunInTrayVerb(argc, argv, *command, operand, args, instanceArguments);
     if (command->needsDisplay && !haveDisplay()) {
-        std::fprintf(stderr, "pictomat: %s works with the clipboard and needs a graphical display "
-                             "(DISPLAY or WAYLAND_DISPLAY is not set)\n", command->verb);
+        std::fprintf(stderr,
+                     "pictomat: %s works with the clipboard and needs a graphical display "
+                     "(DISPLAY or WAYLAND_DISPLAY is not set)\n",
+                     command->verb);
         return 1;
     }
     if (command->id == CommandId::CopyIconForFile)

@@ -69,7 +69,8 @@ SelectedItems AcquireFinderSelection(qint64 clipboardChangedNs)
     const QList<QByteArray> environment = {
         "PICTOMAT_HANDED_OVER=" + QFile::encodeName(handedOverSelectionFile()),
         "PICTOMAT_SELECTION_EXPIRY=" + QByteArray::number(handOverLifetimeSeconds()),
-        "PICTOMAT_CLIPBOARD_CHANGED_NS=" + (clipboardChangedNs > 0 ? QByteArray::number(clipboardChangedNs) : QByteArray()),
+        "PICTOMAT_CLIPBOARD_CHANGED_NS="
+            + (clipboardChangedNs > 0 ? QByteArray::number(clipboardChangedNs) : QByteArray()),
     };
     const std::optional<QByteArray> output =
         RunScriptWithTimeLimit(QFile::encodeName(selectionScriptPath()), kScriptTimeLimitMs, environment);

@@ -97,7 +97,8 @@ std::optional<CommandRequest> requestFromBus(const QString& verb, const QStringL
             operand = value.toString();
         } else if (it.key() == QLatin1String("size") && prefs::IsIntegerKind(value)) {
             operand = QString::number(value.toLongLong());
-        } else if (it.key() == QLatin1String("alpha") && (value.typeId() == QMetaType::Double || prefs::IsIntegerKind(value))
+        } else if (it.key() == QLatin1String("alpha")
+                   && (value.typeId() == QMetaType::Double || prefs::IsIntegerKind(value))
                    && std::isfinite(value.toDouble())) {
             request.options.alpha = float(value.toDouble());
         } else if (it.key() == QLatin1String("interactive") && value.typeId() == QMetaType::Bool) {
@@ -107,7 +108,7 @@ std::optional<CommandRequest> requestFromBus(const QString& verb, const QStringL
             return std::nullopt;
         }
     }
-    const char* operandName = command->operand == Operand::Exporter ? "extension"
+    const char* operandName = command->operand == Operand::Exporter   ? "extension"
                               : command->operand == Operand::IconSize ? "size"
                                                                       : nullptr;
     if (bool(operandName) != operand.has_value()) {
@@ -292,8 +293,7 @@ void TrayService::Quit()
     QTimer::singleShot(0, &m_controller, [c = &m_controller] { c->selItemQuit(); });
 }
 
-int TrayService::Run(const QString& command, const QStringList& uris, const QVariantMap& options,
-                     QStringList& messages)
+int TrayService::Run(const QString& command, const QStringList& uris, const QVariantMap& options, QStringList& messages)
 {
     if (!calledFromDBus())
         return 2;
@@ -310,8 +310,8 @@ int TrayService::Run(const QString& command, const QStringList& uris, const QVar
     }
     QString error;
     bool interactive = false;
-    const std::optional<CommandRequest> request = requestFromBus(
-        command, uris, options, m_controller.context().desktop, m_controller.context().graphics, &interactive, &error);
+    const std::optional<CommandRequest> request = requestFromBus(command, uris, options, m_controller.context().desktop,
+                                                                 m_controller.context().graphics, &interactive, &error);
     if (!request)
         return refuse(error);
     // An interactive caller (a file-manager entry) has its alerts shown here,
@@ -341,8 +341,9 @@ int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpene
     std::signal(SIGPIPE, SIG_IGN);
     const std::optional<QByteArray> platform = displayPlatform();
     if (!platform) {
-        std::fprintf(stderr, "pictomat: the tray needs a graphical session and no display can be reached here; "
-                             "\"pictomat run COMMAND FILE...\" works without one\n");
+        std::fprintf(stderr,
+                     "pictomat: the tray needs a graphical session and no display can be reached here; "
+                     "\"pictomat run COMMAND FILE...\" works without one\n");
         return 1;
     }
     // Given as an argument, not in the environment the programs we start
@@ -371,8 +372,7 @@ int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpene
     case TrayService::Registration::NoBus:
         std::fprintf(stderr, "pictomat: no session bus; the file-manager actions cannot reach this Pictomat\n");
         break;
-    case TrayService::Registration::Registered:
-        break;
+    case TrayService::Registration::Registered: break;
     }
     QuitOnSignals quitOnSignals;
     controller.init();
@@ -437,8 +437,8 @@ int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QSt
     return 0;
 }
 
-int RunInTrayVerb(int argc, char** argv, const Command& command, const QString& operand,
-                  const QList<QByteArray>& files, const QStringList& instanceArguments)
+int RunInTrayVerb(int argc, char** argv, const Command& command, const QString& operand, const QList<QByteArray>& files,
+                  const QStringList& instanceArguments)
 {
     QCoreApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();

@@ -25,8 +25,8 @@ xcb_connection_t* connection()
 std::optional<xcb_window_t> owner(xcb_connection_t* c, const QByteArray& name)
 {
     const xcb_intern_atom_cookie_t atomCookie = xcb_intern_atom(c, 0, uint16_t(name.size()), name.constData());
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
-        xcb_intern_atom_reply(c, atomCookie, nullptr), &std::free);
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(xcb_intern_atom_reply(c, atomCookie, nullptr),
+                                                                        &std::free);
     if (!atom)
         return std::nullopt;
     std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> reply(

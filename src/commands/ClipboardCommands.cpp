@@ -67,8 +67,8 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
 {
     uint32_t fileType = 0;
     ExporterInfo png;
-    if (!FindExporterTypeForExtension(context.exporterDesktop().standardOutputWriter(), QStringLiteral("png"), &fileType, &png,
-                                      context.graphics)) {
+    if (!FindExporterTypeForExtension(context.exporterDesktop().standardOutputWriter(), QStringLiteral("png"),
+                                      &fileType, &png, context.graphics)) {
         ShowStandardAlert(context, QStringLiteral("The file type for the extension could not be determined."));
         return;
     }

@@ -34,17 +34,17 @@ enum class CommandId : int {
 
 // Where a command appears in the status menu.
 enum class MenuPlace {
-    SelectionCommands,  // under the selection's header, grouped by the preference that offers them
-    IconSizes,          // the "Icon Sizes" group, one item per size
-    Exporters,          // one item per image exporter, after the commands
-    FixedItems,         // beside "Preferences...", with or without a selection
+    SelectionCommands, // under the selection's header, grouped by the preference that offers them
+    IconSizes,         // the "Icon Sizes" group, one item per size
+    Exporters,         // one item per image exporter, after the commands
+    FixedItems,        // beside "Preferences...", with or without a selection
 };
 
 // What a command needs beyond its items.
 enum class Operand {
     None,
-    Exporter,  // the image format to export to
-    IconSize,  // the size to store
+    Exporter, // the image format to export to
+    IconSize, // the size to store
 };
 
 using CommandHandler = void (*)(CommandContext& context, const CommandRequest& request,
@@ -55,19 +55,19 @@ using CommandHandler = void (*)(CommandContext& context, const CommandRequest& r
 // row leaves out.
 struct Command {
     CommandId id;
-    const char* verb;             // its name on the command line and over D-Bus
-    const char* title = "";       // its menu title; empty where the menu titles each exporter or size
+    const char* verb;       // its name on the command line and over D-Bus
+    const char* title = ""; // its menu title; empty where the menu titles each exporter or size
     const char* toolTip = "";
-    const char* offeredBy = nullptr;  // the preference that puts it in the menu; null when always there
-    bool offeredWhenUnset = true;     // what an unset preference means
+    const char* offeredBy = nullptr; // the preference that puts it in the menu; null when always there
+    bool offeredWhenUnset = true;    // what an unset preference means
     // The preference whose group of the menu it joins, when not its own:
     // commands offered by preferences of their own can still stand with
     // their kin, between the same separators.
     const char* menuGroup = nullptr;
     MenuPlace place = MenuPlace::SelectionCommands;
     Operand operand = Operand::None;
-    bool needsFiles = true;       // does nothing without a selection
-    bool needsDisplay = false;    // works with the clipboard, so only in a graphical session
+    bool needsFiles = true;    // does nothing without a selection
+    bool needsDisplay = false; // works with the clipboard, so only in a graphical session
     // For a command with an exporter operand: the extensions (space-separated)
     // that get an entry of their own in the file managers' menus.
     const char* fileManagerFormats = nullptr;
@@ -76,8 +76,8 @@ struct Command {
 
 // What a command is asked to do beyond its items.
 struct CommandOptions {
-    std::optional<ExporterInfo> exporter;  // Operand::Exporter
-    std::optional<int> iconSize;           // Operand::IconSize
+    std::optional<ExporterInfo> exporter; // Operand::Exporter
+    std::optional<int> iconSize;          // Operand::IconSize
     // The background's alpha for this command, before the "alpha" default.
     std::optional<float> alpha;
 };

@@ -19,7 +19,7 @@ struct FailedOutput {
 // What commands share across runs: the desktop services and the little that
 // one command leaves for the next.
 struct CommandContext {
-    explicit CommandContext(Desktop& d) : desktop(d) {}
+    explicit CommandContext(Desktop& d) : desktop(d) { }
 
     Desktop& desktop;
     // The image layer the exporters come from; tests hand in a stand-in.

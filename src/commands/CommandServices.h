@@ -13,12 +13,10 @@ namespace pictomat {
 
 // A failure the user sees. While more items of the command remain, the alert
 // also offers to stop the command after this item.
-void ShowStandardAlert(CommandContext& context, const QString& message,
-                       const QString& explanation = QString());
+void ShowStandardAlert(CommandContext& context, const QString& message, const QString& explanation = QString());
 // An output that could not be written: logged with its reason and, unless an
 // alert already told of it, kept in the context's failedOutputs.
-void ReportFailedOutput(CommandContext& context, const FileRef& output, const QString& reason,
-                        bool alerted = false);
+void ReportFailedOutput(CommandContext& context, const FileRef& output, const QString& reason, bool alerted = false);
 // How a failed output is told: "PATH could not be written: REASON".
 QString FailedOutputLine(const FailedOutput& failed);
 // The items of a selection a command works on: as many as its count says and

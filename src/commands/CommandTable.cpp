@@ -136,8 +136,7 @@ bool SetOperandFromText(const Command& command, const QString& text, const Expor
                         CommandOptions* options, QString* error)
 {
     switch (command.operand) {
-    case Operand::None:
-        return true;
+    case Operand::None: return true;
     case Operand::Exporter: {
         const ExporterInfo* exporter = MatchExporterExtension(exporters, text);
         if (!exporter) {

@@ -18,8 +18,8 @@ namespace {
 bool isLossyFormat(const QByteArray& format)
 {
     const QByteArray f = format.toLower();
-    return f == "jpeg" || f == "jpg" || f == "webp" || f == "heic" || f == "heif" || f == "avif" ||
-           f == "jp2" || f == "j2k";
+    return f == "jpeg" || f == "jpg" || f == "webp" || f == "heic" || f == "heif" || f == "avif" || f == "jp2"
+           || f == "j2k";
 }
 
 // The icon stored in an .icns file, its best element reduced to the square.
@@ -103,14 +103,13 @@ void exportIconImage(CommandContext& context, const CommandRequest& request, con
     // An icon family by its bytes, whatever its name.
     const bool useIcns = settings.imageIcns && HoldsIconFamily(job.item.path());
     RenderedIcon own;
-    const RenderedIcon& rendered =
-        useIcns ? (own = encodeIcon(job.item, job.icon, exporter, settings, true))
-                : job.rendered.get(job.icon, settings.background,
-                                   [&] { return encodeIcon(job.item, job.icon, exporter, settings, false); });
+    const RenderedIcon& rendered = useIcns ? (own = encodeIcon(job.item, job.icon, exporter, settings, true))
+                                           : job.rendered.get(job.icon, settings.background, [&] {
+                                                 return encodeIcon(job.item, job.icon, exporter, settings, false);
+                                             });
     // Each failure leaves the output as it was; the loop logs the reason.
     switch (rendered.status) {
-    case RenderedIcon::Status::Made:
-        break;
+    case RenderedIcon::Status::Made: break;
     case RenderedIcon::Status::NoBitmap:
         context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
         job.output.setFailure(QStringLiteral("no image is drawn at %1 pixels; icons are drawn from 1 to %2")

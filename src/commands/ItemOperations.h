@@ -28,5 +28,4 @@ void RemoveCustomIcons(CommandContext& context, const CommandRequest& request, c
 // an entry that names nothing, and still counts.
 SelectedItems SelectionFromArguments(const QList<QByteArray>& pathsOrUris);
 
-
 } // namespace pictomat

@@ -29,8 +29,7 @@ QByteArray icnsOutputName(const QByteArray& itemName, const CommandRequest&, con
 }
 
 // "Make Icon for File": the item's icon as the file manager shows it, at every size.
-void fillFromItemIcon(CommandContext& context, const CommandRequest&, const CommandSettings&,
-                      const MakeIconItem& job)
+void fillFromItemIcon(CommandContext& context, const CommandRequest&, const CommandSettings&, const MakeIconItem& job)
 {
     if (!job.item.exists()) {
         job.output.setFailure(QStringLiteral("the item is gone"));
@@ -118,17 +117,13 @@ bool outputBegun(CommandContext& context, const FileRef& target, const QByteArra
 {
     switch (begun) {
     case OutputFile::Begin::Fresh:
-    case OutputFile::Begin::Replacing:
-        return true;
-    case OutputFile::Begin::Exists:
-        fileExists(context);
-        return false;
+    case OutputFile::Begin::Replacing: return true;
+    case OutputFile::Begin::Exists: fileExists(context); return false;
     case OutputFile::Begin::NoTrash:
         context.desktop.log(QStringLiteral("Pictomat: %1 is kept: %2").arg(target.displayPath(), error));
         fileExists(context);
         return false;
-    case OutputFile::Begin::Failed:
-        break;
+    case OutputFile::Begin::Failed: break;
     }
     context.desktop.log(QStringLiteral("Pictomat: the output file %1 could not be created: %2")
                             .arg(target.isEmpty() ? QString::fromUtf8(name) : target.displayPath(), error));
@@ -140,17 +135,14 @@ bool outputBegun(CommandContext& context, const FileRef& target, const QByteArra
 bool outputWritten(CommandContext& context, OutputFile::Result result)
 {
     switch (result) {
-    case OutputFile::Result::Written:
-        return true;
-    case OutputFile::Result::NoTrash:
-        fileExists(context);
-        break;
+    case OutputFile::Result::Written: return true;
+    case OutputFile::Result::NoTrash: fileExists(context); break;
     case OutputFile::Result::NotTrashed:
-        ShowStandardAlert(context, QStringLiteral("The output file could not be created."),
-                          QStringLiteral("The old file of the same name could not be moved to the Trash and was kept."));
+        ShowStandardAlert(
+            context, QStringLiteral("The output file could not be created."),
+            QStringLiteral("The old file of the same name could not be moved to the Trash and was kept."));
         break;
-    case OutputFile::Result::Failed:
-        break;
+    case OutputFile::Result::Failed: break;
     }
     return false;
 }
@@ -182,8 +174,7 @@ bool CreateOutputFolder(CommandContext& context, const CommandSettings& settings
 {
     const FileRef target = folder.child(name);
     QString error;
-    return outputBegun(context, target, name, output->begin(target, settings.overwriteFilesBySameName, &error),
-                       error);
+    return outputBegun(context, target, name, output->begin(target, settings.overwriteFilesBySameName, &error), error);
 }
 
 bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& bytes)

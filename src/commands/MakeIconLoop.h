@@ -16,10 +16,10 @@ namespace pictomat {
 // unwritten with a reason (OutputFile::setFailure) that the loop reports.
 struct MakeIconItem {
     const FileRef& item;
-    const IconProvider::Icon& icon;  // looked up once, by the loop; empty when the work does not use it
-    OutputFile& output;       // unused by a work that makes a folder
-    RenderedIcons& rendered;  // what this command rendered so far, by icon
-    OutputDirectory* folder = nullptr;  // the output of a work that makes a folder
+    const IconProvider::Icon& icon;    // looked up once, by the loop; empty when the work does not use it
+    OutputFile& output;                // unused by a work that makes a folder
+    RenderedIcons& rendered;           // what this command rendered so far, by icon
+    OutputDirectory* folder = nullptr; // the output of a work that makes a folder
 };
 
 // What one of the loop's commands does for an item: the output's name and the

@@ -11,7 +11,6 @@
 #include "resample/Reducer.h"
 #include "output/OutputFolder.h"
 
-
 #include <algorithm>
 #include <thread>
 

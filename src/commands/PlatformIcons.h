@@ -46,7 +46,6 @@ QVector<OutputDirectory::File> IconsetFiles(const QMap<int, QImage>& pictures);
 
 // "Make Windows Icon for Media" and "Make Linux Icon Set for Media".
 void MakeWindowsIconForMedia(CommandContext& context, const CommandRequest& request, const CommandSettings& settings);
-void MakeLinuxIconSetForMedia(CommandContext& context, const CommandRequest& request,
-                              const CommandSettings& settings);
+void MakeLinuxIconSetForMedia(CommandContext& context, const CommandRequest& request, const CommandSettings& settings);
 
 } // namespace pictomat

@@ -16,7 +16,8 @@ qint64 costOf(const RenderedIcon& rendered)
 }
 } // namespace
 
-RenderedIcons::RenderedIcons(CommandContext& context, qint64 budgetBytes) : m_context(context), m_budget(budgetBytes) {}
+RenderedIcons::RenderedIcons(CommandContext& context, qint64 budgetBytes)
+    : m_context(context), m_budget(budgetBytes) { }
 
 QByteArray RenderedIcons::keyFor(const IconProvider::Icon& icon, const BackgroundColor& background)
 {
@@ -26,12 +27,11 @@ QByteArray RenderedIcons::keyFor(const IconProvider::Icon& icon, const Backgroun
     QByteArray key = icon.name.toUtf8();
     for (const IconFile& file : icon.files) {
         const QByteArray path = QFile::encodeName(file.path);
-        struct stat st {};
+        struct stat st { };
         if (::stat(path.constData(), &st) != 0)
             st = {};
-        key += '\0' + path + '\0' +
-               QByteArray::number(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) + ':' +
-               QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_ino));
+        key += '\0' + path + '\0' + QByteArray::number(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec)
+               + ':' + QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_ino));
     }
     for (float component : {background.red, background.green, background.blue, background.alpha})
         key += '\0' + QByteArray::number(double(component), 'g', 9);

@@ -20,7 +20,7 @@ struct RenderedIcon {
     Status status = Status::Made;
     icns::IconFamily family;
     QByteArray encoded;
-    QString error;  // for the log, when the encoder failed
+    QString error; // for the log, when the encoder failed
     bool made() const { return status == Status::Made; }
 };
 
@@ -42,7 +42,7 @@ private:
     qint64 m_budget;
     qint64 m_bytes = 0;
     QHash<QByteArray, RenderedIcon> m_kept;
-    QList<QByteArray> m_order;  // oldest first
+    QList<QByteArray> m_order; // oldest first
     RenderedIcon m_uncached;
 };
 

@@ -106,12 +106,9 @@ void AddShortcutIcons(CommandContext& context, const SelectedItems& selection)
     ForEachItem(context, selection, [&context](const FileRef& item) {
         const WebLocation location = HasUsablePath(item) ? ReadWebLocation(item) : WebLocation();
         switch (location.kind) {
-        case WebLocation::Kind::NotOne:
-            return ShowStandardAlert(context, kNotWebLocation);
-        case WebLocation::Kind::NoAddress:
-            return ShowStandardAlert(context, kLocationNotFound);
-        case WebLocation::Kind::Address:
-            return AddShortcutIcon(context, item, location.address);
+        case WebLocation::Kind::NotOne: return ShowStandardAlert(context, kNotWebLocation);
+        case WebLocation::Kind::NoAddress: return ShowStandardAlert(context, kLocationNotFound);
+        case WebLocation::Kind::Address: return AddShortcutIcon(context, item, location.address);
         }
     });
 }

@@ -36,14 +36,14 @@ QStringList Words(const QString& text)
 struct Declared {
     QUrl url;
     bool vector = false;
-    int edge = 0;  // the largest declared side, 0 when none is declared
+    int edge = 0; // the largest declared side, 0 when none is declared
 };
 
 std::optional<Declared> Candidate(const HtmlLink& link, const QUrl& base)
 {
     const QStringList rel = Words(link.rel);
-    const bool apple = rel.contains(QLatin1String("apple-touch-icon"))
-                       || rel.contains(QLatin1String("apple-touch-icon-precomposed"));
+    const bool apple =
+        rel.contains(QLatin1String("apple-touch-icon")) || rel.contains(QLatin1String("apple-touch-icon-precomposed"));
     const QString href = link.href.trimmed();
     if ((!rel.contains(QLatin1String("icon")) && !apple) || href.isEmpty())
         return std::nullopt;

@@ -22,8 +22,8 @@ namespace pictomat {
 // is not a web location.
 struct WebLocation {
     enum class Kind {
-        NotOne,     // "This is not a web location file."
-        NoAddress,  // "This web location could not be found."
+        NotOne,    // "This is not a web location file."
+        NoAddress, // "This web location could not be found."
         Address,
     };
     Kind kind = Kind::NotOne;

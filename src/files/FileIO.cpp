@@ -3,7 +3,6 @@
 #include "files/TemporaryFile.h"
 #include "files/UniqueFd.h"
 
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,7 +32,7 @@ UniqueFd OpenDescriptorForReading(const QByteArray& path, ReadableKind kind)
     UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.valid())
         return UniqueFd();
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd.get(), &st) != 0)
         return UniqueFd();
     const bool wanted = S_ISREG(st.st_mode) || (kind == ReadableKind::RegularFileOrFolder && S_ISDIR(st.st_mode));
@@ -58,7 +57,7 @@ std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxByte
     };
     const UniqueFd file = OpenDescriptorForReading(path);
     const int fd = file.get();
-    struct stat st {};
+    struct stat st { };
     if (fd < 0 || ::fstat(fd, &st) != 0)
         return fail(QStringLiteral("no such regular file"));
     if (st.st_size > maxBytes)
@@ -110,8 +109,9 @@ bool writeAtomically(const FileRef& target, const QByteArray& bytes, QString* er
         if (existed)
             *existed = errno == EEXIST;
         if (error)
-            *error = QStringLiteral("cannot %1 %2: %3")
-                         .arg(replace ? QStringLiteral("replace") : QStringLiteral("create"), target.displayPath(), why);
+            *error =
+                QStringLiteral("cannot %1 %2: %3")
+                    .arg(replace ? QStringLiteral("replace") : QStringLiteral("create"), target.displayPath(), why);
         return false;
     }
     return true;

@@ -33,10 +33,7 @@ public:
             g_error_free(m_error);
     }
     GError** out() { return &m_error; }
-    QString message() const
-    {
-        return m_error ? QString::fromUtf8(m_error->message) : QStringLiteral("unknown error");
-    }
+    QString message() const { return m_error ? QString::fromUtf8(m_error->message) : QStringLiteral("unknown error"); }
 
 private:
     GError* m_error = nullptr;
@@ -80,8 +77,7 @@ bool setString(const FileRef& item, const char* key, const QByteArray& value, QS
 {
     const FilePtr file = fileFor(item);
     ErrorSlot err;
-    if (g_file_set_attribute_string(file.get(), key, value.constData(), G_FILE_QUERY_INFO_NONE, nullptr,
-                                    err.out()))
+    if (g_file_set_attribute_string(file.get(), key, value.constData(), G_FILE_QUERY_INFO_NONE, nullptr, err.out()))
         return true;
     setError(error, err.message());
     return false;
@@ -91,8 +87,8 @@ bool unset(const FileRef& item, const char* key, QString* error)
 {
     const FilePtr file = fileFor(item);
     ErrorSlot err;
-    if (g_file_set_attribute(file.get(), key, G_FILE_ATTRIBUTE_TYPE_INVALID, nullptr, G_FILE_QUERY_INFO_NONE,
-                             nullptr, err.out()))
+    if (g_file_set_attribute(file.get(), key, G_FILE_ATTRIBUTE_TYPE_INVALID, nullptr, G_FILE_QUERY_INFO_NONE, nullptr,
+                             err.out()))
         return true;
     setError(error, err.message());
     return false;

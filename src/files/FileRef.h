@@ -37,8 +37,8 @@ public:
     FileRef parent() const;
     FileRef child(const QByteArray& name) const;
 
-    bool exists() const;       // follows symbolic links
-    bool isDirectory() const;  // follows symbolic links
+    bool exists() const;      // follows symbolic links
+    bool isDirectory() const; // follows symbolic links
     bool isRegularFile() const;
 
     // A "file://" URL whose path carries the exact bytes (percent-encoded where needed).

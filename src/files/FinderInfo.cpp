@@ -32,8 +32,7 @@ bool ClearFinderInfoBytes(const FileRef& item, int offset)
     if (!changed)
         return true;
     // Every other byte goes back exactly as it was read.
-    return ::lsetxattr(item.c_path(), kFinderInfoAttribute, bytes, static_cast<size_t>(size),
-                       XATTR_REPLACE) == 0;
+    return ::lsetxattr(item.c_path(), kFinderInfoAttribute, bytes, static_cast<size_t>(size), XATTR_REPLACE) == 0;
 }
 
 int TouchForFileManagers(const FileRef& item)

@@ -35,7 +35,7 @@ bool Inflater::feed(const QByteArray& input, QByteArray& output)
     if (m_failed || m_overCap)
         return false;
     if (m_finished)
-        return input.isEmpty();  // nothing may follow the end of the stream
+        return input.isEmpty(); // nothing may follow the end of the stream
     z_stream& z = m_stream->z;
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.constData()));
     z.avail_in = uInt(input.size());

@@ -15,8 +15,8 @@ std::optional<QString> DisplayName(const FileRef& item)
         return std::nullopt;
     GObjectPtr<GFile> file(g_file_new_for_path(item.c_path()));
     GError* error = nullptr;
-    GObjectPtr<GFileInfo> info(g_file_query_info(
-        file.get(), G_FILE_ATTRIBUTE_STANDARD_DISPLAY_NAME, G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, &error));
+    GObjectPtr<GFileInfo> info(g_file_query_info(file.get(), G_FILE_ATTRIBUTE_STANDARD_DISPLAY_NAME,
+                                                 G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, &error));
     if (info) {
         if (const char* name = g_file_info_get_display_name(info.get()))
             return QString::fromUtf8(name);

@@ -122,11 +122,11 @@ void removeAbandonedFolders(const QByteArray& folder)
             continue;
         const UniqueFd fd(::openat(folderFd.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st, named;
-        if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid() ||
-            ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid()
+            || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
             continue;
-        if (::fstatat(folderFd.get(), name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-            named.st_ino == st.st_ino && named.st_dev == st.st_dev)
+        if (::fstatat(folderFd.get(), name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_ino == st.st_ino
+            && named.st_dev == st.st_dev)
             removeTree(folderFd.get(), name);
     }
 }
@@ -140,8 +140,8 @@ bool IsPictomatOutputFolder(const QByteArray& path)
         return false;
     const UniqueFd parent(::open(slash == 0 ? "/" : path.left(slash).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat st;
-    if (!parent.valid() || ::fstatat(parent.get(), path.mid(slash + 1).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISDIR(st.st_mode))
+    if (!parent.valid() || ::fstatat(parent.get(), path.mid(slash + 1).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0
+        || !S_ISDIR(st.st_mode))
         return false;
     int budget = kMaxItems;
     return ourTree(parent.get(), path.mid(slash + 1), path, 0, &budget);
@@ -185,8 +185,7 @@ bool OutputDirectory::makeTemporary(QString* error)
         // A sweep by another Pictomat may have taken it in the moment
         // between making and locking it: then it is given up for a new one.
         struct stat st;
-        if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.get(), &st) != 0 ||
-            st.st_nlink == 0)
+        if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.get(), &st) != 0 || st.st_nlink == 0)
             continue;
         m_temp = path;
         m_lock = std::move(fd);
@@ -228,7 +227,7 @@ OutputFile::Begin OutputDirectory::begin(const FileRef& target, bool mayReplace,
 
 bool OutputDirectory::fill(const QVector<File>& files, QString* error)
 {
-    QList<QByteArray> folders;  // made inside, parents first
+    QList<QByteArray> folders; // made inside, parents first
     std::vector<UniqueFd> written;
     for (const File& file : files) {
         const QList<QByteArray> parts = file.path.split('/');
@@ -248,15 +247,16 @@ bool OutputDirectory::fill(const QVector<File>& files, QString* error)
                 folder = UniqueFd();
                 break;
             }
-            folder = UniqueFd(::openat(folder.get(), parts[i].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            folder =
+                UniqueFd(::openat(folder.get(), parts[i].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         }
-        UniqueFd fd(folder.valid() ? ::openat(folder.get(), parts.last().constData(),
-                                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
-                                              NewFileMode())
-                                   : -1);
+        UniqueFd fd(folder.valid()
+                        ? ::openat(folder.get(), parts.last().constData(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, NewFileMode())
+                        : -1);
         QFile out;
-        if (!fd.valid() || !out.open(fd.get(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle) ||
-            out.write(file.bytes) != file.bytes.size() || !out.flush()) {
+        if (!fd.valid() || !out.open(fd.get(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)
+            || out.write(file.bytes) != file.bytes.size() || !out.flush()) {
             setError(error, QStringLiteral("%1: %2").arg(QFile::decodeName(file.path),
                                                          out.isOpen() ? out.errorString() : SystemErrorText(errno)));
             return false;
@@ -278,9 +278,9 @@ bool OutputDirectory::fill(const QVector<File>& files, QString* error)
     // modification time, which every name made in it changes. The folder's
     // own flush then commits the names in it and below it.
     for (qsizetype i = folders.size() - 1; i >= -1; --i) {
-        const UniqueFd fd(i < 0 ? ::dup(m_lock.get())
-                                : ::openat(m_lock.get(), folders[i].constData(),
-                                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        const UniqueFd fd(
+            i < 0 ? ::dup(m_lock.get())
+                  : ::openat(m_lock.get(), folders[i].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!fd.valid() || ::fchmod(fd.get(), folderMode()) != 0 || (i < 0 && ::fsync(fd.get()) != 0)) {
             setError(error, SystemErrorText(errno));
             return false;
@@ -324,7 +324,7 @@ OutputFile::Result OutputDirectory::commit(QString* error)
                 return OutputFile::Result::Written;
             }
             if (errno == EEXIST)
-                continue;  // something took the name meanwhile: look again
+                continue; // something took the name meanwhile: look again
             setError(error, SystemErrorText(errno));
             return OutputFile::Result::Failed;
         }
@@ -337,7 +337,7 @@ OutputFile::Result OutputDirectory::commit(QString* error)
         // and removed, with no Trash entry for every run.
         if (S_ISDIR(st.st_mode) && IsPictomatOutputFolder(path)) {
             if (::renameat2(AT_FDCWD, m_temp.constData(), AT_FDCWD, path.constData(), RENAME_EXCHANGE) == 0) {
-                discard();  // the old folder has the temporary name now
+                discard(); // the old folder has the temporary name now
                 SyncFolder(m_folder);
                 return OutputFile::Result::Written;
             }
@@ -352,11 +352,12 @@ OutputFile::Result OutputDirectory::commit(QString* error)
         QString trashError;
         const TrashResult trashed = MoveToTrash(path, &trashError);
         if (trashed == TrashResult::Moved)
-            continue;  // the name is free now
-        setError(error, trashed == TrashResult::NotSupported
-                            ? kNoTrash
-                            : QStringLiteral("the folder that has that name could not be moved to the Trash: %1")
-                                  .arg(trashError));
+            continue; // the name is free now
+        setError(
+            error,
+            trashed == TrashResult::NotSupported
+                ? kNoTrash
+                : QStringLiteral("the folder that has that name could not be moved to the Trash: %1").arg(trashError));
         return trashed == TrashResult::NotSupported ? OutputFile::Result::NoTrash : OutputFile::Result::NotTrashed;
     }
     setError(error, QStringLiteral("the name keeps changing"));

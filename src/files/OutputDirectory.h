@@ -53,8 +53,8 @@ private:
 
     FileRef m_target;
     QByteArray m_folder;
-    QByteArray m_temp;  // the folder being made, while it is
-    UniqueFd m_lock;    // its descriptor, holding the lock
+    QByteArray m_temp; // the folder being made, while it is
+    UniqueFd m_lock;   // its descriptor, holding the lock
     bool m_written = false;
     QString m_failure;
 };

@@ -43,8 +43,8 @@ bool IsPictomatOutput(const QByteArray& path)
             return true;
         if (::lstat(path.constData(), &after) != 0)
             return false;
-        if (after.st_dev == before.st_dev && after.st_ino == before.st_ino && after.st_size == before.st_size &&
-            after.st_mtim.tv_sec == before.st_mtim.tv_sec && after.st_mtim.tv_nsec == before.st_mtim.tv_nsec)
+        if (after.st_dev == before.st_dev && after.st_ino == before.st_ino && after.st_size == before.st_size
+            && after.st_mtim.tv_sec == before.st_mtim.tv_sec && after.st_mtim.tv_nsec == before.st_mtim.tv_nsec)
             return false;
     }
     return false;
@@ -155,7 +155,7 @@ OutputFile::Result OutputFile::commit(QString* error)
             if (m_temp.renameOnto(path, false, error))
                 break;
             if (errno == EEXIST)
-                continue;  // something took the name meanwhile: look again
+                continue; // something took the name meanwhile: look again
             return Result::Failed;
         }
         if (!IsReplaceable(st.st_mode)) {
@@ -176,13 +176,13 @@ OutputFile::Result OutputFile::commit(QString* error)
         QString trashError;
         const TrashResult trashed = MoveToTrash(path, &trashError);
         if (trashed == TrashResult::Moved)
-            continue;  // the name is free now
+            continue; // the name is free now
         if (trashed == TrashResult::NotSupported) {
             setError(error, kNoTrash);
             return Result::NoTrash;
         }
-        setError(error, QStringLiteral("the file that has that name could not be moved to the Trash: %1")
-                            .arg(trashError));
+        setError(error,
+                 QStringLiteral("the file that has that name could not be moved to the Trash: %1").arg(trashError));
         return Result::NotTrashed;
     }
     if (m_temp.isOpen()) {
@@ -201,8 +201,7 @@ bool OutputFile::holdsOutput() const
     if (m_written)
         return true;
     struct stat st;
-    return m_fresh && ::lstat(m_target.c_path(), &st) == 0 && st.st_dev == m_freshDevice &&
-           st.st_ino == m_freshInode;
+    return m_fresh && ::lstat(m_target.c_path(), &st) == 0 && st.st_dev == m_freshDevice && st.st_ino == m_freshInode;
 }
 
 } // namespace pictomat

@@ -26,19 +26,19 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     enum class Begin {
-        Fresh,      // the name was free and now holds an empty file of ours
-        Replacing,  // the name is taken; what holds it stays until the output is written
-        Exists,     // the name is taken and replacing was not asked for
-        NoTrash,    // the name is taken by a file that is not ours, with no Trash to move it to
-        Failed,     // no file can be made there; error says why
+        Fresh,     // the name was free and now holds an empty file of ours
+        Replacing, // the name is taken; what holds it stays until the output is written
+        Exists,    // the name is taken and replacing was not asked for
+        NoTrash,   // the name is taken by a file that is not ours, with no Trash to move it to
+        Failed,    // no file can be made there; error says why
     };
     Begin begin(const FileRef& target, bool mayReplace, QString* error);
 
     enum class Result {
         Written,
-        Failed,      // the contents could not be written; error says why
-        NoTrash,     // as Begin::NoTrash, found only now
-        NotTrashed,  // the file in the way could not be moved to the Trash
+        Failed,     // the contents could not be written; error says why
+        NoTrash,    // as Begin::NoTrash, found only now
+        NotTrashed, // the file in the way could not be moved to the Trash
     };
     // Makes the output hold `bytes`. On any failure the name keeps what it
     // held: the empty file of a fresh start, or the file that was there.

@@ -62,12 +62,12 @@ namespace {
 bool privateFolder(const QByteArray& path)
 {
     if (::mkdir(path.constData(), 0700) == 0)
-        ::chmod(path.constData(), 0700);  // the umask may have taken bits we need
+        ::chmod(path.constData(), 0700); // the umask may have taken bits we need
     else if (errno != EEXIST)
         return false;
     struct stat st;
-    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-           (st.st_mode & 0777) == 0700;
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
+           && (st.st_mode & 0777) == 0700;
 }
 
 QByteArray temporaryFolder()

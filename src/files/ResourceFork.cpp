@@ -49,16 +49,14 @@ bool fits(qint64 offset, qint64 length, qint64 size)
 
 constexpr uint32_t kAppleDoubleMagic = 0x00051607;
 constexpr uint32_t kAppleDoubleResourceForkEntry = 2;
-constexpr qint64 kAppleDoubleHeaderBytes = 26;  // magic, version, filler, entry count
-constexpr qint64 kAppleDoubleEntryBytes = 12;   // id, offset, length
+constexpr qint64 kAppleDoubleHeaderBytes = 26; // magic, version, filler, entry count
+constexpr qint64 kAppleDoubleEntryBytes = 12;  // id, offset, length
 
 constexpr qint64 kForkHeaderBytes = 16;
-constexpr qint64 kMapTypeListOffsetField = 24;  // after the header copy, next map, ref number, attributes
+constexpr qint64 kMapTypeListOffsetField = 24; // after the header copy, next map, ref number, attributes
 constexpr qint64 kMapMinimumBytes = 28;
 constexpr qint64 kTypeEntryBytes = 8;
 constexpr qint64 kReferenceBytes = 12;
-
-
 
 std::optional<QByteArray> readAttribute(const QByteArray& path, const char* name, qint64 cap)
 {
@@ -85,8 +83,7 @@ std::optional<QByteArray> forkFromAppleDouble(const QByteArray& appleDouble)
 {
     uint32_t magic = 0;
     uint32_t entryCount = 0;
-    if (!readU32(appleDouble, 0, &magic) || magic != kAppleDoubleMagic
-        || !readU16(appleDouble, 24, &entryCount))
+    if (!readU32(appleDouble, 0, &magic) || magic != kAppleDoubleMagic || !readU16(appleDouble, 24, &entryCount))
         return std::nullopt;
     for (uint32_t i = 0; i < entryCount; ++i) {
         const qint64 at = kAppleDoubleHeaderBytes + qint64(i) * kAppleDoubleEntryBytes;
@@ -128,8 +125,8 @@ std::optional<ResourceMap> ResourceMap::open(QByteArray fork)
         || !readU32(fork, 12, &mapLength))
         return std::nullopt;
     const qint64 size = fork.size();
-    if (!fits(dataOffset, dataLength, size) || !fits(mapOffset, mapLength, size)
-        || mapLength < kMapMinimumBytes || mapOffset < kForkHeaderBytes)
+    if (!fits(dataOffset, dataLength, size) || !fits(mapOffset, mapLength, size) || mapLength < kMapMinimumBytes
+        || mapOffset < kForkHeaderBytes)
         return std::nullopt;
 
     // Everything the map names must lie inside the map.

@@ -21,8 +21,8 @@ namespace ResourceFork {
 // A four-character resource type in host order: 'url ' is 0x75726C20.
 constexpr uint32_t fourCharCode(const char (&code)[5])
 {
-    return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16)
-        | (uint32_t(uint8_t(code[2])) << 8) | uint32_t(uint8_t(code[3]));
+    return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16) | (uint32_t(uint8_t(code[2])) << 8)
+           | uint32_t(uint8_t(code[3]));
 }
 constexpr uint32_t kUrlType = fourCharCode("url ");
 
@@ -56,7 +56,7 @@ private:
     struct TypeEntry {
         uint32_t type = 0;
         int count = 0;
-        qsizetype referenceList = 0;  // offset in the fork
+        qsizetype referenceList = 0; // offset in the fork
     };
     ResourceMap() = default;
     const TypeEntry* findType(uint32_t type) const;

@@ -33,8 +33,8 @@ bool IsTemporaryName(const char* name)
 {
     const size_t prefix = sizeof kPrefix - 1;
     const size_t suffix = sizeof kSuffix - 1;
-    if (std::strlen(name) != prefix + kRandomLength + suffix || std::strncmp(name, kPrefix, prefix) != 0 ||
-        std::strcmp(name + prefix + kRandomLength, kSuffix) != 0)
+    if (std::strlen(name) != prefix + kRandomLength + suffix || std::strncmp(name, kPrefix, prefix) != 0
+        || std::strcmp(name + prefix + kRandomLength, kSuffix) != 0)
         return false;
     for (int i = 0; i < kRandomLength; ++i) {
         const char c = name[prefix + i];
@@ -153,8 +153,7 @@ void RemoveAbandonedTemporaryFiles(const QByteArray& folder)
     while (const dirent* entry = ::readdir(dir.get())) {
         if (!IsTemporaryName(entry->d_name))
             continue;
-        const UniqueFd file(
-            ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        const UniqueFd file(::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat st;
         if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
             continue;
@@ -163,8 +162,8 @@ void RemoveAbandonedTemporaryFiles(const QByteArray& folder)
         if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
             continue;
         struct stat named;
-        if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == st.st_dev &&
-            named.st_ino == st.st_ino)
+        if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == st.st_dev
+            && named.st_ino == st.st_ino)
             ::unlinkat(dirFd, entry->d_name, 0);
     }
 }
@@ -174,8 +173,8 @@ bool TemporaryFile::create(const QByteArray& folder, QString* error)
     discard();
     RemoveAbandonedTemporaryFiles(folder);
     for (int attempt = 0; attempt < 8; ++attempt) {
-        QByteArray path = folder + (folder.endsWith('/') ? "" : "/") + kPrefix + QByteArray(kRandomLength, 'X') +
-                          kSuffix;
+        QByteArray path =
+            folder + (folder.endsWith('/') ? "" : "/") + kPrefix + QByteArray(kRandomLength, 'X') + kSuffix;
         // mkostemps creates with O_EXCL, which never follows a link in the name's place.
         UniqueFd fd(::mkostemps(path.data(), int(sizeof kSuffix - 1), O_CLOEXEC));
         if (!fd.valid()) {
@@ -210,8 +209,8 @@ bool TemporaryFile::write(const QByteArray& bytes, mode_t mode, QString* error)
 bool TemporaryFile::write(const QVector<QByteArrayView>& pieces, mode_t mode, QString* error)
 {
     const bool written = m_fd.valid() && std::all_of(pieces.begin(), pieces.end(), [this](QByteArrayView piece) {
-        return writeAll(m_fd.get(), piece);
-    });
+                             return writeAll(m_fd.get(), piece);
+                         });
     if (!written || ::fchmod(m_fd.get(), mode & 07777) != 0) {
         if (error)
             *error = SystemErrorText(errno);

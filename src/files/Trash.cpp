@@ -16,8 +16,8 @@ constexpr const char* kOutputAttribute = "user.pictomat.output";
 // edited in place since has another modification time, a copy another inode.
 QByteArray markFor(const struct stat& st)
 {
-    return "1 " + QByteArray::number(quint64(st.st_ino)) + ' ' + QByteArray::number(qint64(st.st_size)) + ' ' +
-           QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qint64(st.st_mtim.tv_nsec));
+    return "1 " + QByteArray::number(quint64(st.st_ino)) + ' ' + QByteArray::number(qint64(st.st_size)) + ' '
+           + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' + QByteArray::number(qint64(st.st_mtim.tv_nsec));
 }
 
 } // namespace

@@ -7,11 +7,11 @@ namespace pictomat {
 // Owns one file descriptor and closes it at scope end.
 class UniqueFd {
 public:
-    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    explicit UniqueFd(int fd = -1) : m_fd(fd) { }
     ~UniqueFd() { close(); }
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) {}
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) { }
     UniqueFd& operator=(UniqueFd&& other) noexcept
     {
         if (this != &other) {

@@ -39,10 +39,10 @@ QVector<NamedPng> PicturesAsPng(const IconFamily& family);
 // icon_16x16@2x.png, ... icon_512x512@2x.png.
 struct IconsetSlot {
     const char* name;
-    int points;       // the edge the name gives
-    int scale;        // 1, or 2 for the @2x names
-    OSType type;      // where the picture goes in a family
-    OSType mask;      // its 8-bit mask element, for the RGB + mask kinds; else 0
+    int points;  // the edge the name gives
+    int scale;   // 1, or 2 for the @2x names
+    OSType type; // where the picture goes in a family
+    OSType mask; // its 8-bit mask element, for the RGB + mask kinds; else 0
     int pixels() const { return points * scale; }
 };
 std::span<const IconsetSlot> IconsetSlots();

@@ -121,7 +121,7 @@ bool decodePlanes(const uchar* in, qsizetype size, qsizetype pos, int planes, in
 {
     const qsizetype pixels = qsizetype(w) * h;
     uchar* out = image->bits();
-    static const int kOffsetsLE[4] = {3, 2, 1, 0};  // A, R, G, B
+    static const int kOffsetsLE[4] = {3, 2, 1, 0}; // A, R, G, B
     static const int kOffsetsBE[4] = {0, 1, 2, 3};
     const int* offsets = (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) ? kOffsetsLE : kOffsetsBE;
     for (int plane = 0; plane < planes; ++plane) {
@@ -132,8 +132,7 @@ bool decodePlanes(const uchar* in, qsizetype size, qsizetype pos, int planes, in
     return true;
 }
 
-QImage decodeRgb(const IconFamily& family, const Kind& kind, const QByteArray& data,
-                 int w, int h)
+QImage decodeRgb(const IconFamily& family, const Kind& kind, const QByteArray& data, int w, int h)
 {
     const qsizetype pixels = qsizetype(w) * h;
     const uchar* p = bytes(data);
@@ -284,15 +283,12 @@ QImage Decode(const IconFamily& family, const IconFamily::Element& element)
             image = decodeRgb(family, *kind, data, 48, 48);
         return image;
     }
-    case Payload::Argb:
-        return decodeArgb(data, kind->width, kind->height);
+    case Payload::Argb: return decodeArgb(data, kind->width, kind->height);
     case Payload::Mono:
     case Payload::Indexed4:
-    case Payload::Indexed8:
-        return decodeClassic(family, *kind, data);
+    case Payload::Indexed8: return decodeClassic(family, *kind, data);
     case Payload::Png:
-    case Payload::Mask8:
-        break;
+    case Payload::Mask8: break;
     }
     return {};
 }

@@ -18,13 +18,13 @@ namespace pictomat::icns::codec {
 // How an element kind stores its payload when no PNG or JPEG 2000 magic says
 // otherwise.
 enum class Payload {
-    Rgb,       // RLE (or raw) RGB planes, alpha from a separate 8-bit mask
-    Argb,      // "ARGB" then four RLE planes
-    Png,       // PNG or JPEG 2000 only
-    Mask8,     // 8-bit mask belonging to an Rgb kind
-    Mono,      // 1-bit image (and 1-bit mask unless it is ICON)
-    Indexed4,  // 4-bit classic palette, mask from the 1-bit kind of that size
-    Indexed8,  // 8-bit classic palette, mask from the 1-bit kind of that size
+    Rgb,      // RLE (or raw) RGB planes, alpha from a separate 8-bit mask
+    Argb,     // "ARGB" then four RLE planes
+    Png,      // PNG or JPEG 2000 only
+    Mask8,    // 8-bit mask belonging to an Rgb kind
+    Mono,     // 1-bit image (and 1-bit mask unless it is ICON)
+    Indexed4, // 4-bit classic palette, mask from the 1-bit kind of that size
+    Indexed8, // 8-bit classic palette, mask from the 1-bit kind of that size
 };
 
 struct Kind {
@@ -33,7 +33,7 @@ struct Kind {
     int height;
     int scale;
     Payload payload;
-    OSType mask;  // 0 when the kind carries its own alpha or none
+    OSType mask; // 0 when the kind carries its own alpha or none
 };
 
 // The kind's description, or nothing for unknown and metadata kinds.
@@ -44,7 +44,7 @@ struct Description {
     int width = 0;
     int height = 0;
     int scale = 1;
-    int depth = 0;  // 32 for full colour, else the classic bit depth
+    int depth = 0; // 32 for full colour, else the classic bit depth
 };
 std::optional<Description> Describe(const IconFamily::Element& element);
 // Decodes an element to ARGB32 (non-premultiplied), or a null image; masks
@@ -60,13 +60,11 @@ QByteArray MaskPayload(const QImage& image);
 // RLE as used by the RGB and ARGB kinds. Decodes exactly outSize bytes into
 // out (spaced stride bytes apart) starting at in[*pos]; false when the input
 // ends first or a run would pass the end of the plane.
-bool RleDecode(const uchar* in, qsizetype inSize, qsizetype* pos, uchar* out, qsizetype outSize,
-               int stride);
+bool RleDecode(const uchar* in, qsizetype inSize, qsizetype* pos, uchar* out, qsizetype outSize, int stride);
 // Appends the RLE of count bytes read stride bytes apart. With noLeadingZero,
 // the first control byte is never 0x00 (a lone leading literal is merged with
 // the bytes after it).
-void RleEncode(const uchar* in, qsizetype count, int stride, QByteArray* out,
-               bool noLeadingZero = false);
+void RleEncode(const uchar* in, qsizetype count, int stride, QByteArray* out, bool noLeadingZero = false);
 
 // Classic Mac OS palettes as 0xAARRGGBB.
 const QRgb* Palette4();

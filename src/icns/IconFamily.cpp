@@ -123,7 +123,7 @@ IconFamily::IcnsPieces IconFamily::toIcnsPieces() const
         if (e.type == kToc)
             continue;
         written.append(&e);
-        total += 8 + quint64(e.data.size()) + 8;  // the element and its TOC entry
+        total += 8 + quint64(e.data.size()) + 8; // the element and its TOC entry
     }
     total += written.isEmpty() ? 0 : 8;
     IcnsPieces file;
@@ -192,7 +192,9 @@ std::optional<IconFamily> IconFamily::fromIcns(const QByteArray& bytes, QString*
         const quint32 length = ReadU32(p + at + 4);
         if (length < 8 || qsizetype(length) > end - at) {
             fail(QStringLiteral("element '%1' at offset %2 has a bad length (%3)")
-                     .arg(OSTypeToString(type)).arg(at).arg(length));
+                     .arg(OSTypeToString(type))
+                     .arg(at)
+                     .arg(length));
             break;
         }
         // The TOC is rebuilt on writing; it says nothing the elements do not,

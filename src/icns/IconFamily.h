@@ -18,8 +18,8 @@ using OSType = quint32;
 
 constexpr OSType MakeOSType(const char (&code)[5])
 {
-    return (OSType(quint8(code[0])) << 24) | (OSType(quint8(code[1])) << 16) |
-           (OSType(quint8(code[2])) << 8) | OSType(quint8(code[3]));
+    return (OSType(quint8(code[0])) << 24) | (OSType(quint8(code[1])) << 16) | (OSType(quint8(code[2])) << 8)
+           | OSType(quint8(code[3]));
 }
 QString OSTypeToString(OSType type);
 
@@ -47,15 +47,15 @@ public:
 
     // One decoded picture of the family.
     struct Image {
-        OSType type;      // the element it came from (the data element for RGB + mask pairs)
-        int pixelSize;    // edge in pixels
-        int scale;        // 1, or 2 for the @2x slots
-        QImage image;     // ARGB32 (non-premultiplied)
+        OSType type;   // the element it came from (the data element for RGB + mask pairs)
+        int pixelSize; // edge in pixels
+        int scale;     // 1, or 2 for the @2x slots
+        QImage image;  // ARGB32 (non-premultiplied)
     };
 
     struct WriteOptions {
-        bool legacy48 = false;   // write a 48 px image as ih32 + h8mk
-        bool legacy128 = false;  // write a 128 px image as it32 + t8mk as well as ic07
+        bool legacy48 = false;  // write a 48 px image as ih32 + h8mk
+        bool legacy128 = false; // write a 128 px image as it32 + t8mk as well as ic07
     };
     // Whether a picture of that edge goes into a PNG slot.
     static bool hasPngSlot(int edge);
@@ -115,7 +115,7 @@ private:
     void reindex();
 
     QVector<Element> m_elements;
-    QHash<OSType, qsizetype> m_index;  // kind -> position in m_elements
+    QHash<OSType, qsizetype> m_index; // kind -> position in m_elements
 };
 
 } // namespace pictomat::icns

@@ -32,7 +32,7 @@ constexpr char kIconSizes[] = "16, 32, 64, 128, 256, 512 or 1024";
 struct Picture {
     const NamedPng* file;
     int edge;
-    QImage image;  // ARGB32, for the pictures of 32 pixels or fewer
+    QImage image; // ARGB32, for the pictures of 32 pixels or fewer
     const IconsetSlot* named;
 };
 
@@ -62,7 +62,8 @@ std::optional<Picture> checked(const NamedPng& file, bool byNameOnly, QString* w
         *why = QStringLiteral("not an iconset name (icon_16x16.png ... icon_512x512@2x.png)");
         return std::nullopt;
     }
-    const bool anySlot = std::any_of(kSlots.begin(), kSlots.end(), [edge](const IconsetSlot& s) { return s.pixels() == edge; });
+    const bool anySlot =
+        std::any_of(kSlots.begin(), kSlots.end(), [edge](const IconsetSlot& s) { return s.pixels() == edge; });
     if (!anySlot) {
         *why = QStringLiteral("%1x%1 pixels is not an icon size (%2)").arg(edge).arg(QLatin1String(kIconSizes));
         return std::nullopt;

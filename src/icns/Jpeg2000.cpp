@@ -101,7 +101,7 @@ OPJ_BOOL seekStream(OPJ_OFF_T n, void* user)
     return OPJ_TRUE;
 }
 
-void quiet(const char*, void*) {}
+void quiet(const char*, void*) { }
 
 struct CodecDeleter {
     void operator()(opj_codec_t* c) const { opj_destroy_codec(c); }
@@ -183,8 +183,8 @@ QImage DecodeJpeg2000(const QByteArray& data)
     if (!headerRead || !image)
         return {};
     // The codestream may declare another size than the JP2 header did.
-    if (image->x1 <= image->x0 || image->y1 <= image->y0 ||
-        !acceptableSize(image->x1 - image->x0, image->y1 - image->y0))
+    if (image->x1 <= image->x0 || image->y1 <= image->y0
+        || !acceptableSize(image->x1 - image->x0, image->y1 - image->y0))
         return {};
     const int width = int(image->x1 - image->x0), height = int(image->y1 - image->y0);
     if (image->numcomps < 1 || image->numcomps > 4)

@@ -52,10 +52,10 @@ private:
     size_t m_stride;
     bool m_valid = false;
     int m_rowsIn = 0;
-    std::vector<uchar> m_band;  // filtered rows not yet compressed
+    std::vector<uchar> m_band; // filtered rows not yet compressed
     size_t m_bandBytes = 0;
-    std::vector<uchar> m_rows;  // this row and the one before, as RGBA
-    qint64 m_zeros = 0;         // bytes of transparent rows not yet written
+    std::vector<uchar> m_rows; // this row and the one before, as RGBA
+    qint64 m_zeros = 0;        // bytes of transparent rows not yet written
     unsigned long m_adler = 1;
     QByteArray m_deflated;
     std::unique_ptr<Stream> m_stream;

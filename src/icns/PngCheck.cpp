@@ -80,7 +80,7 @@ bool PngIsWhole(const QByteArray& data)
             else if (std::memcmp(type, "IEND", 4) == 0)
                 break;
             else if (isCritical(type) && !ihdr)
-                return false;  // readers refuse critical chunks they do not know
+                return false; // readers refuse critical chunks they do not know
         }
         at += 12 + qsizetype(length);
     }
@@ -105,9 +105,10 @@ bool PngIsWhole(const QByteArray& data)
     if (!inflater || !rows)
         return false;
     size_t produced = 0;
-    if (libdeflate_zlib_decompress(inflater.get(), zlib.constData(), size_t(zlib.size()), rows.get(),
-                                   size_t(expected), &produced) != LIBDEFLATE_SUCCESS ||
-        produced != size_t(expected))
+    if (libdeflate_zlib_decompress(inflater.get(), zlib.constData(), size_t(zlib.size()), rows.get(), size_t(expected),
+                                   &produced)
+            != LIBDEFLATE_SUCCESS
+        || produced != size_t(expected))
         return false;
     const uchar* row = rows.get();
     for (const Pass& pass : passes) {

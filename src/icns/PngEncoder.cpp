@@ -73,7 +73,9 @@ void paethRow(const uchar* current, const uchar* previous, size_t stride, uchar*
     size_t i = 4;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    auto load = [&](const uchar* p) { return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero); };
+    auto load = [&](const uchar* p) {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+    };
     auto magnitude = [](__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); };
     for (; i + 8 <= stride; i += 8) {
         const __m128i a = load(current + i - 4), b = load(previous + i), c = load(previous + i - 4);
@@ -81,8 +83,8 @@ void paethRow(const uchar* current, const uchar* previous, size_t stride, uchar*
         const __m128i pb = magnitude(_mm_sub_epi16(a, c));
         const __m128i pc = magnitude(_mm_sub_epi16(_mm_add_epi16(a, b), _mm_add_epi16(c, c)));
         // a where pa <= pb and pa <= pc, else b where pb <= pc, else c.
-        const __m128i takeA = _mm_andnot_si128(_mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc)),
-                                               _mm_set1_epi16(-1));
+        const __m128i takeA =
+            _mm_andnot_si128(_mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc)), _mm_set1_epi16(-1));
         const __m128i takeB = _mm_andnot_si128(_mm_cmpgt_epi16(pb, pc), _mm_set1_epi16(-1));
         const __m128i bc = _mm_or_si128(_mm_and_si128(takeB, b), _mm_andnot_si128(takeB, c));
         const __m128i predictor = _mm_or_si128(_mm_and_si128(takeA, a), _mm_andnot_si128(takeA, bc));
@@ -97,7 +99,7 @@ void paethRow(const uchar* current, const uchar* previous, size_t stride, uchar*
 // Deflate's bits, least significant first.
 class BitWriter {
 public:
-    explicit BitWriter(QByteArray* out) : m_out(out) {}
+    explicit BitWriter(QByteArray* out) : m_out(out) { }
     void bits(quint32 value, int count)
     {
         m_buffer |= quint64(value) << m_count;
@@ -136,16 +138,16 @@ private:
 void appendZeros(QByteArray* out, qint64 count)
 {
     BitWriter w(out);
-    w.bits(0, 1);  // not the last block
-    w.bits(1, 2);  // fixed Huffman codes
-    w.code(0x30, 8);  // literal 0
+    w.bits(0, 1);    // not the last block
+    w.bits(1, 2);    // fixed Huffman codes
+    w.code(0x30, 8); // literal 0
     qint64 left = count - 1;
     auto copy = [&w](int length) {
         if (length == 258)
-            w.code(0xc5, 8);  // length code 285
+            w.code(0xc5, 8); // length code 285
         else
-            w.code(quint32(length - 3 + 1), 7);  // length codes 257-264: lengths 3-10
-        w.code(0, 5);  // distance 1
+            w.code(quint32(length - 3 + 1), 7); // length codes 257-264: lengths 3-10
+        w.code(0, 5);                           // distance 1
     };
     for (; left >= 258; left -= 258)
         copy(258);
@@ -159,7 +161,7 @@ void appendZeros(QByteArray* out, qint64 count)
     else
         for (; left > 0; --left)
             w.code(0x30, 8);
-    w.code(0, 7);  // end of block
+    w.code(0, 7); // end of block
     w.align();
 }
 
@@ -204,7 +206,7 @@ LevelBuffers& levelBuffers()
 }
 
 struct PngWriter::Stream {
-    isal_zstream isal {};
+    isal_zstream isal{};
     std::unique_ptr<uint8_t[]> levelBuffer;
     bool open = false;
     ~Stream() { levelBuffers().give(std::move(levelBuffer)); }
@@ -241,7 +243,7 @@ struct PngWriter::Stream {
             // Room left over means every byte given (and, for a flush, the
             // block it ends) is out.
             const bool finished = flush == Flush::Finish ? isal.internal_state.state == ZSTATE_END
-                                                          : isal.avail_in == 0 && isal.avail_out > 0;
+                                                         : isal.avail_in == 0 && isal.avail_out > 0;
             if (finished)
                 return true;
         }
@@ -249,7 +251,7 @@ struct PngWriter::Stream {
 };
 #else
 struct PngWriter::Stream {
-    z_stream zlib {};
+    z_stream zlib{};
     bool open = false;
     ~Stream()
     {
@@ -304,11 +306,11 @@ PngWriter::PngWriter(int width, int height)
         header[i] = uchar(quint32(m_width) >> (24 - 8 * i));
         header[4 + i] = uchar(quint32(m_height) >> (24 - 8 * i));
     }
-    header[8] = 8;  // bits per channel
-    header[9] = 6;  // RGBA
+    header[8] = 8; // bits per channel
+    header[9] = 6; // RGBA
     m_deflated.append("\x89PNG\r\n\x1a\n", 8);
     appendChunk(&m_deflated, "IHDR", header, sizeof header);
-    m_deflated.append("\0\0\0\0IDAT\x78\x01", 10);  // the length is known at the end
+    m_deflated.append("\0\0\0\0IDAT\x78\x01", 10); // the length is known at the end
     m_valid = true;
 }
 
@@ -356,7 +358,7 @@ void PngWriter::addRow(const QRgb* row, bool premultiplied)
     }
     flushZeros();
     uchar* out = m_band.data() + m_bandBytes;
-    out[0] = 4;  // Paeth
+    out[0] = 4; // Paeth
     paethRow(current, previous, m_stride, out + 1);
     m_bandBytes += m_stride + 1;
     if (m_bandBytes + m_stride + 1 > m_band.size() && !flushBand(Flush::None))
@@ -372,7 +374,7 @@ QByteArray PngWriter::finish()
         if (!flushBand(Flush::Finish))
             return {};
     } else {
-        m_deflated.append("\x03\x00", 2);  // an empty last block
+        m_deflated.append("\x03\x00", 2); // an empty last block
     }
     if (!m_valid)
         return {};

@@ -2,8 +2,7 @@
 
 namespace pictomat::icns::codec {
 
-bool RleDecode(const uchar* in, qsizetype inSize, qsizetype* pos, uchar* out, qsizetype outSize,
-               int stride)
+bool RleDecode(const uchar* in, qsizetype inSize, qsizetype* pos, uchar* out, qsizetype outSize, int stride)
 {
     qsizetype p = *pos;
     qsizetype written = 0;

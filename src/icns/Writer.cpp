@@ -53,8 +53,8 @@ namespace {
 // encoder takes both without a copy).
 QImage prepared(const QImage& source, int size)
 {
-    if (source.width() == size && source.height() == size &&
-        (source.format() == QImage::Format_ARGB32 || source.format() == QImage::Format_ARGB32_Premultiplied))
+    if (source.width() == size && source.height() == size
+        && (source.format() == QImage::Format_ARGB32 || source.format() == QImage::Format_ARGB32_Premultiplied))
         return source;
     QImage image = source.convertToFormat(QImage::Format_ARGB32);
     if (image.width() != size || image.height() != size)
@@ -68,9 +68,8 @@ struct PngSlot {
     OSType type;
 };
 constexpr PngSlot kPngSlots[] = {
-    {32, MakeOSType("ic11")},  {64, MakeOSType("ic12")},  {128, MakeOSType("ic07")},
-    {256, MakeOSType("ic13")}, {256, MakeOSType("ic08")}, {512, MakeOSType("ic14")},
-    {512, MakeOSType("ic09")}, {1024, MakeOSType("ic10")},
+    {32, MakeOSType("ic11")},  {64, MakeOSType("ic12")},  {128, MakeOSType("ic07")}, {256, MakeOSType("ic13")},
+    {256, MakeOSType("ic08")}, {512, MakeOSType("ic14")}, {512, MakeOSType("ic09")}, {1024, MakeOSType("ic10")},
 };
 
 } // namespace

@@ -34,11 +34,11 @@ enum class Format { Bitmap, Png };
 // One picture as the file describes it, found without decoding it.
 struct Entry {
     Format format = Format::Bitmap;
-    int width = 0;    // from the picture's own header
+    int width = 0; // from the picture's own header
     int height = 0;
-    int depth = 0;    // bits per pixel
-    int colours = 0;  // palette entries of a bitmap of 8 bits or fewer, else 0
-    bool mask = false;  // a bitmap followed by its AND mask
+    int depth = 0;     // bits per pixel
+    int colours = 0;   // palette entries of a bitmap of 8 bits or fewer, else 0
+    bool mask = false; // a bitmap followed by its AND mask
     qsizetype offset = 0;
     qsizetype bytes = 0;
 };

@@ -36,10 +36,10 @@ bool knownHeaderSize(quint32 size)
 // A bitmap's geometry, each part checked against the bytes it occupies.
 struct Dib {
     int width = 0;
-    int height = 0;  // of the picture; the header counts the mask's rows too
+    int height = 0; // of the picture; the header counts the mask's rows too
     int depth = 0;
-    int colours = 0;            // palette entries the pixels index
-    qsizetype paletteAt = 0;    // from the start of the payload
+    int colours = 0;         // palette entries the pixels index
+    qsizetype paletteAt = 0; // from the start of the payload
     qsizetype pixelsAt = 0;
     qsizetype stride = 0;
     qsizetype maskStride = 0;
@@ -109,11 +109,11 @@ int pngDepth(const QByteArray& png)
     const auto* p = reinterpret_cast<const uchar*>(png.constData());
     const int bits = p[24];
     switch (p[25]) {
-    case 0: return bits;      // grey
-    case 2: return 3 * bits;  // RGB
-    case 3: return bits;      // palette
-    case 4: return 2 * bits;  // grey and alpha
-    case 6: return 4 * bits;  // RGBA
+    case 0: return bits;     // grey
+    case 2: return 3 * bits; // RGB
+    case 3: return bits;     // palette
+    case 4: return 2 * bits; // grey and alpha
+    case 6: return 4 * bits; // RGBA
     default: return 0;
     }
 }
@@ -200,9 +200,7 @@ QImage decodeDib(const uchar* p, qsizetype size)
                 line[x] = qRgb((r << 3) | (r >> 2), (g << 3) | (g >> 2), (b << 3) | (b >> 2));
                 break;
             }
-            case 24:
-                line[x] = fromBgr(row + 3 * x, 255);
-                break;
+            case 24: line[x] = fromBgr(row + 3 * x, 255); break;
             default:
                 line[x] = fromBgr(row + 4 * x, row[4 * x + 3]);
                 anyAlpha = anyAlpha || row[4 * x + 3] != 0;
@@ -243,7 +241,8 @@ std::optional<IcoFile> IcoFile::parse(const QByteArray& bytes, QString* error)
     if (count == 0)
         return fail(QStringLiteral("the icon file lists no picture"));
     if (count > kMaxEntries)
-        return fail(QStringLiteral("the icon file lists %1 pictures, more than the %2 read").arg(count).arg(kMaxEntries));
+        return fail(
+            QStringLiteral("the icon file lists %1 pictures, more than the %2 read").arg(count).arg(kMaxEntries));
     IcoFile file;
     file.m_cursor = u16(p + 2) == 2;
     const qsizetype directoryEnd = kHeaderBytes + kRecordBytes * count;

@@ -45,12 +45,12 @@ QByteArray bitmapOf(const QImage& image)
     appendU32(&out, 40);
     appendU32(&out, quint32(w));
     appendU32(&out, quint32(2 * h));
-    appendU16(&out, 1);   // planes
-    appendU16(&out, 32);  // bits per pixel
-    appendU32(&out, 0);   // BI_RGB
+    appendU16(&out, 1);  // planes
+    appendU16(&out, 32); // bits per pixel
+    appendU32(&out, 0);  // BI_RGB
     appendU32(&out, quint32(colourBytes + maskBytes));
     for (int i = 0; i < 4; ++i)
-        appendU32(&out, 0);  // resolution, palette
+        appendU32(&out, 0); // resolution, palette
     const qsizetype colourAt = out.size();
     out.resize(colourAt + colourBytes + maskBytes);
     auto* colour = reinterpret_cast<uchar*>(out.data()) + colourAt;
@@ -104,7 +104,7 @@ QByteArray WriteIco(const QVector<IcoImage>& images)
     }
     QByteArray out;
     appendU16(&out, 0);
-    appendU16(&out, 1);  // an icon
+    appendU16(&out, 1); // an icon
     appendU16(&out, quint32(order.size()));
     qint64 offset = 6 + 16 * qint64(order.size());
     for (qsizetype i = 0; i < order.size(); ++i) {
@@ -112,9 +112,9 @@ QByteArray WriteIco(const QVector<IcoImage>& images)
         // 256 and more are written as 0.
         out.append(char(size.width() < 256 ? size.width() : 0));
         out.append(char(size.height() < 256 ? size.height() : 0));
-        out.append('\0');    // no palette
-        out.append('\0');    // reserved
-        appendU16(&out, 1);  // planes
+        out.append('\0');   // no palette
+        out.append('\0');   // reserved
+        appendU16(&out, 1); // planes
         appendU16(&out, 32);
         appendU32(&out, quint32(payloads[i].size()));
         appendU32(&out, quint32(offset));
@@ -141,8 +141,8 @@ QVector<NamedPng> PicturesAsPng(const IcoFile& file, QStringList* skipped)
     PngEncoder encoder;
     for (qsizetype i = 0; i < file.entries().size(); ++i) {
         const Entry& entry = file.entries()[i];
-        QByteArray name = QByteArray::number(entry.width) + 'x' + QByteArray::number(entry.height) + '-' +
-                          QByteArray::number(entry.depth) + "bit";
+        QByteArray name = QByteArray::number(entry.width) + 'x' + QByteArray::number(entry.height) + '-'
+                          + QByteArray::number(entry.depth) + "bit";
         const int repeat = ++seen[name];
         if (repeat > 1)
             name += '-' + QByteArray::number(repeat);
@@ -152,7 +152,8 @@ QVector<NamedPng> PicturesAsPng(const IcoFile& file, QStringList* skipped)
         const QImage image = file.image(i);
         if (image.isNull()) {
             if (skipped)
-                skipped->append(QStringLiteral("picture %1 (%2) does not decode").arg(i + 1).arg(QString::fromLatin1(name)));
+                skipped->append(
+                    QStringLiteral("picture %1 (%2) does not decode").arg(i + 1).arg(QString::fromLatin1(name)));
             continue;
         }
         pictures.append(NamedPng{name, entry.format == Format::Png ? file.payload(i) : encoder.encode(image)});

@@ -25,23 +25,23 @@ using Clock = std::chrono::steady_clock;
 // librsvg and cairo are loaded with the first drawing, not at every start
 // of the program: together they bring in a dozen libraries that pictures,
 // movies and icon files never need.
-#define PICTOMAT_DRAWING_FUNCTIONS(X)                                                                        \
-    X(rsvg, rsvg_handle_new_from_stream_sync)                                                                \
-    X(rsvg, rsvg_handle_get_intrinsic_size_in_pixels)                                                        \
-    X(rsvg, rsvg_handle_get_intrinsic_dimensions)                                                            \
-    X(rsvg, rsvg_handle_render_document)                                                                     \
-    X(cairo, cairo_image_surface_create_for_data)                                                            \
-    X(cairo, cairo_surface_create_observer)                                                                  \
-    X(cairo, cairo_surface_observer_add_fill_callback)                                                       \
-    X(cairo, cairo_surface_observer_add_stroke_callback)                                                     \
-    X(cairo, cairo_surface_observer_add_paint_callback)                                                      \
-    X(cairo, cairo_surface_observer_add_mask_callback)                                                       \
-    X(cairo, cairo_surface_observer_add_glyphs_callback)                                                     \
-    X(cairo, cairo_surface_finish)                                                                           \
-    X(cairo, cairo_surface_flush)                                                                            \
-    X(cairo, cairo_surface_destroy)                                                                          \
-    X(cairo, cairo_surface_status)                                                                           \
-    X(cairo, cairo_create)                                                                                   \
+#define PICTOMAT_DRAWING_FUNCTIONS(X)                                                                                  \
+    X(rsvg, rsvg_handle_new_from_stream_sync)                                                                          \
+    X(rsvg, rsvg_handle_get_intrinsic_size_in_pixels)                                                                  \
+    X(rsvg, rsvg_handle_get_intrinsic_dimensions)                                                                      \
+    X(rsvg, rsvg_handle_render_document)                                                                               \
+    X(cairo, cairo_image_surface_create_for_data)                                                                      \
+    X(cairo, cairo_surface_create_observer)                                                                            \
+    X(cairo, cairo_surface_observer_add_fill_callback)                                                                 \
+    X(cairo, cairo_surface_observer_add_stroke_callback)                                                               \
+    X(cairo, cairo_surface_observer_add_paint_callback)                                                                \
+    X(cairo, cairo_surface_observer_add_mask_callback)                                                                 \
+    X(cairo, cairo_surface_observer_add_glyphs_callback)                                                               \
+    X(cairo, cairo_surface_finish)                                                                                     \
+    X(cairo, cairo_surface_flush)                                                                                      \
+    X(cairo, cairo_surface_destroy)                                                                                    \
+    X(cairo, cairo_surface_status)                                                                                     \
+    X(cairo, cairo_create)                                                                                             \
     X(cairo, cairo_destroy)
 
 struct DrawingLibrary {
@@ -86,7 +86,7 @@ double pixels(const RsvgLength& length, double reference)
     case RSVG_UNIT_MM: return length.length * 96 / 25.4;
     case RSVG_UNIT_PT: return length.length * 96 / 72;
     case RSVG_UNIT_PC: return length.length * 96 / 6;
-    default: return length.length * 16;  // em and ex, at the usual 16 px font
+    default: return length.length * 16; // em and ex, at the usual 16 px font
     }
 }
 
@@ -119,17 +119,17 @@ public:
             return;
         }
         gboolean hasWidth = FALSE, hasHeight = FALSE, hasViewBox = FALSE;
-        RsvgLength width {}, height {};
-        RsvgRectangle viewBox {};
-        m_lib->rsvg_handle_get_intrinsic_dimensions(m_handle.get(), &hasWidth, &width, &hasHeight, &height,
-                                                    &hasViewBox, &viewBox);
+        RsvgLength width{}, height{};
+        RsvgRectangle viewBox{};
+        m_lib->rsvg_handle_get_intrinsic_dimensions(m_handle.get(), &hasWidth, &width, &hasHeight, &height, &hasViewBox,
+                                                    &viewBox);
         if (hasViewBox && viewBox.width > 0 && viewBox.height > 0) {
             m_natural = QSizeF(viewBox.width, viewBox.height);
             // Relative sizes are of the box the drawing is shown in: only the aspect counts.
             if (hasWidth && hasHeight && width.unit != RSVG_UNIT_PERCENT && height.unit != RSVG_UNIT_PERCENT)
                 m_natural = QSizeF(pixels(width, viewBox.width), pixels(height, viewBox.height));
         } else {
-            m_natural = QSizeF(100, 100);  // nothing says: drawn into a square
+            m_natural = QSizeF(100, 100); // nothing says: drawn into a square
         }
     }
 
@@ -257,8 +257,8 @@ std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links
         return fail(status, PictureStatus::NotAPicture);
     // The stream keeps the document alive as long as librsvg reads it.
     auto* held = new QByteArray(*document);
-    GBytes* bytesOfDocument = g_bytes_new_with_free_func(held->constData(), gsize(held->size()),
-                                                         [](gpointer p) { delete static_cast<QByteArray*>(p); }, held);
+    GBytes* bytesOfDocument = g_bytes_new_with_free_func(
+        held->constData(), gsize(held->size()), [](gpointer p) { delete static_cast<QByteArray*>(p); }, held);
     const std::unique_ptr<GInputStream, GObjectUnref> stream(g_memory_input_stream_new_from_bytes(bytesOfDocument));
     g_bytes_unref(bytesOfDocument);
     // librsvg's own rule for a drawing with a base file: linked pictures only
@@ -275,8 +275,8 @@ std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links
         return fail(status, PictureStatus::Damaged);
     auto drawing = std::make_unique<SvgDrawing>(lib, handle, deadline);
     const QSizeF natural = drawing->naturalSize();
-    if (!(natural.width() > 0 && natural.height() > 0) || !std::isfinite(natural.width()) ||
-        !std::isfinite(natural.height()))
+    if (!(natural.width() > 0 && natural.height() > 0) || !std::isfinite(natural.width())
+        || !std::isfinite(natural.height()))
         return fail(status, PictureStatus::Damaged);
     if (status)
         *status = PictureStatus::Decoded;

@@ -54,8 +54,8 @@ protected:
 
 // Where a drawing may take the pictures it links to.
 enum class DrawingLinks {
-    None,          // nothing outside its own bytes (from the web, the clipboard)
-    OwnFolder,     // its own folder and below: never an absolute path elsewhere, never ".." out of it
+    None,      // nothing outside its own bytes (from the web, the clipboard)
+    OwnFolder, // its own folder and below: never an absolute path elsewhere, never ".." out of it
 };
 
 // A drawing from its bytes (SVG text or gzip-compressed SVGZ, within the

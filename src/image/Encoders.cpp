@@ -143,12 +143,12 @@ bool compressJpeg(jpeg_compress_struct* info, JpegErrors* errors, const QImage& 
 
 std::optional<QByteArray> jpeg(const QImage& rgb, int quality)
 {
-    jpeg_compress_struct info {};
-    JpegErrors errors {};
+    jpeg_compress_struct info{};
+    JpegErrors errors{};
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
-    const bool done = compressJpeg(&info, &errors, rgb, quality < 0 ? 90 : std::clamp(quality, 1, 100), &buffer,
-                                   &size, srgbProfile());
+    const bool done = compressJpeg(&info, &errors, rgb, quality < 0 ? 90 : std::clamp(quality, 1, 100), &buffer, &size,
+                                   srgbProfile());
     std::optional<QByteArray> out;
     if (done && buffer)
         out = QByteArray(reinterpret_cast<const char*>(buffer), qsizetype(size));
@@ -217,7 +217,7 @@ std::optional<QByteArray> EncodePicture(const QImage& source, const QByteArray& 
         if (quality >= 0)
             writer.setQuality(quality);
         if (format == "tiff" || format == "tif")
-            writer.setCompression(1);  // LZW: lossless and much smaller
+            writer.setCompression(1); // LZW: lossless and much smaller
         if (!writer.canWrite() || !writer.write(picture))
             return fail(writer.errorString());
         encoded = std::move(bytes);

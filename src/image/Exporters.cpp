@@ -11,22 +11,20 @@ namespace {
 
 struct KnownFormat {
     const char* writerFormat;
-    const char* code;         // four characters, stored order
-    const char* description;  // short format name shown in the menu
+    const char* code;        // four characters, stored order
+    const char* description; // short format name shown in the menu
 };
 
 // The type codes other programs know these formats by, and their short names.
 constexpr KnownFormat kKnownFormats[] = {
-    {"png", "PNGf", "PNG"},      {"jpeg", "JPEG", "JPEG"},   {"jpg", "JPEG", "JPEG"},
-    {"tiff", "TIFF", "TIFF"},    {"tif", "TIFF", "TIFF"},    {"bmp", "BMPf", "BMP"},
-    {"gif", "GIFf", "GIF"},      {"webp", "WEBP", "WebP"},   {"icns", "icns", "ICNS"},
-    {"ico", "ICO ", "ICO"},      {"cur", "CUR ", "CUR"},     {"tga", "TPIC", "TGA"},
-    {"pbm", "PBMf", "PBM"},      {"pgm", "PGMf", "PGM"},     {"ppm", "PPMf", "PPM"},
-    {"jp2", "jp2 ", "JPEG 2000"}, {"xbm", "XBM ", "XBM"},    {"xpm", "XPM ", "XPM"},
-    {"wbmp", "WBMP", "WBMP"},    {"svg", "svg ", "SVG"},     {"heic", "heic", "HEIC"},
-    {"avif", "avif", "AVIF"},    {"jxl", "jxl ", "JPEG XL"}, {"psd", "8BPS", "Photoshop"},
-    {"pcx", "PCX ", "PCX"},      {"ras", "SUNI", "Sun Raster"}, {"sgi", ".SGI", "SGI"},
-    {"rgb", ".SGI", "SGI"},      {"exr", "EXR ", "OpenEXR"}, {"dds", "DDS ", "DDS"},
+    {"png", "PNGf", "PNG"},     {"jpeg", "JPEG", "JPEG"},      {"jpg", "JPEG", "JPEG"},    {"tiff", "TIFF", "TIFF"},
+    {"tif", "TIFF", "TIFF"},    {"bmp", "BMPf", "BMP"},        {"gif", "GIFf", "GIF"},     {"webp", "WEBP", "WebP"},
+    {"icns", "icns", "ICNS"},   {"ico", "ICO ", "ICO"},        {"cur", "CUR ", "CUR"},     {"tga", "TPIC", "TGA"},
+    {"pbm", "PBMf", "PBM"},     {"pgm", "PGMf", "PGM"},        {"ppm", "PPMf", "PPM"},     {"jp2", "jp2 ", "JPEG 2000"},
+    {"xbm", "XBM ", "XBM"},     {"xpm", "XPM ", "XPM"},        {"wbmp", "WBMP", "WBMP"},   {"svg", "svg ", "SVG"},
+    {"heic", "heic", "HEIC"},   {"avif", "avif", "AVIF"},      {"jxl", "jxl ", "JPEG XL"}, {"psd", "8BPS", "Photoshop"},
+    {"pcx", "PCX ", "PCX"},     {"ras", "SUNI", "Sun Raster"}, {"sgi", ".SGI", "SGI"},     {"rgb", ".SGI", "SGI"},
+    {"exr", "EXR ", "OpenEXR"}, {"dds", "DDS ", "DDS"},
 };
 
 const KnownFormat* findKnown(const QByteArray& writerFormat)
@@ -42,8 +40,8 @@ void setTypeCode(ExporterInfo& info, const char* fourChars)
 {
     std::memcpy(info.typeChars, fourChars, 4);
     info.typeChars[4] = '\0';
-    info.fileType = (uint32_t(uint8_t(fourChars[0])) << 24) | (uint32_t(uint8_t(fourChars[1])) << 16) |
-                    (uint32_t(uint8_t(fourChars[2])) << 8) | uint32_t(uint8_t(fourChars[3]));
+    info.fileType = (uint32_t(uint8_t(fourChars[0])) << 24) | (uint32_t(uint8_t(fourChars[1])) << 16)
+                    | (uint32_t(uint8_t(fourChars[2])) << 8) | uint32_t(uint8_t(fourChars[3]));
     info.typeString = QString::fromLatin1(info.typeChars, 4);
 }
 
@@ -100,8 +98,7 @@ ExporterList LoadExporterList(const DiagnosticOutput& output, const GraphicsLaye
     if (list.isEmpty())
         return list;
 
-    output(
-        QByteArray("Pictomat: Loading ") + QByteArray::number(list.size()) + " Quicktime exporters");
+    output(QByteArray("Pictomat: Loading ") + QByteArray::number(list.size()) + " Quicktime exporters");
     for (qsizetype i = 0; i < list.size(); ++i)
         output(".");
     output("\nPictomat: Quicktime exporters successfully loaded.\n");
@@ -113,7 +110,7 @@ const ExporterInfo* MatchExporterExtension(const ExporterList& list, const QStri
     const ExporterInfo* found = nullptr;
     for (const ExporterInfo& info : list) {
         if (info.extensionString.compare(extension, Qt::CaseInsensitive) == 0)
-            found = &info;  // the last match in list order wins
+            found = &info; // the last match in list order wins
     }
     return found;
 }

@@ -11,13 +11,13 @@ namespace pictomat {
 
 // One image format the image layer can write.
 struct ExporterInfo {
-    uint32_t fileType = 0;    // four-character code, host order ('PNGf')
-    char typeChars[5] = {};   // the code as text, big-endian character order
+    uint32_t fileType = 0;  // four-character code, host order ('PNGf')
+    char typeChars[5] = {}; // the code as text, big-endian character order
     QString typeString;
-    QString descriptionString;  // "PNG", "JPEG", ...
-    QString extensionString;    // preferred extension, no dot
-    QString mimeString;         // "image/png"
-    QByteArray writerFormat;    // the QImageWriter format name
+    QString descriptionString; // "PNG", "JPEG", ...
+    QString extensionString;   // preferred extension, no dot
+    QString mimeString;        // "image/png"
+    QByteArray writerFormat;   // the QImageWriter format name
 };
 
 using ExporterList = QVector<ExporterInfo>;

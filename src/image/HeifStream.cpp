@@ -18,31 +18,31 @@ namespace {
 // libheif and the HEVC and AV1 decoders behind it are loaded when a HEIF or
 // AVIF picture is read: linked, they would add a fifth to every start of the
 // program.
-#define PICTOMAT_HEIF_FUNCTIONS(X)                                                                           \
-    X(heif_context_alloc)                                                                                    \
-    X(heif_context_free)                                                                                     \
-    X(heif_context_read_from_reader)                                                                         \
-    X(heif_context_set_maximum_image_size_limit)                                                             \
-    X(heif_context_get_primary_image_handle)                                                                 \
-    X(heif_image_handle_release)                                                                             \
-    X(heif_image_handle_get_width)                                                                           \
-    X(heif_image_handle_get_height)                                                                          \
-    X(heif_image_handle_has_alpha_channel)                                                                   \
-    X(heif_image_handle_is_premultiplied_alpha)                                                              \
-    X(heif_image_handle_get_number_of_thumbnails)                                                            \
-    X(heif_image_handle_get_list_of_thumbnail_IDs)                                                           \
-    X(heif_image_handle_get_thumbnail)                                                                       \
-    X(heif_image_handle_get_color_profile_type)                                                              \
-    X(heif_image_handle_get_raw_color_profile_size)                                                          \
-    X(heif_image_handle_get_raw_color_profile)                                                               \
-    X(heif_image_handle_get_nclx_color_profile)                                                              \
-    X(heif_nclx_color_profile_free)                                                                          \
-    X(heif_decoding_options_alloc)                                                                           \
-    X(heif_decoding_options_free)                                                                            \
-    X(heif_decode_image)                                                                                     \
-    X(heif_image_get_plane_readonly)                                                                         \
-    X(heif_image_get_width)                                                                                  \
-    X(heif_image_get_height)                                                                                 \
+#define PICTOMAT_HEIF_FUNCTIONS(X)                                                                                     \
+    X(heif_context_alloc)                                                                                              \
+    X(heif_context_free)                                                                                               \
+    X(heif_context_read_from_reader)                                                                                   \
+    X(heif_context_set_maximum_image_size_limit)                                                                       \
+    X(heif_context_get_primary_image_handle)                                                                           \
+    X(heif_image_handle_release)                                                                                       \
+    X(heif_image_handle_get_width)                                                                                     \
+    X(heif_image_handle_get_height)                                                                                    \
+    X(heif_image_handle_has_alpha_channel)                                                                             \
+    X(heif_image_handle_is_premultiplied_alpha)                                                                        \
+    X(heif_image_handle_get_number_of_thumbnails)                                                                      \
+    X(heif_image_handle_get_list_of_thumbnail_IDs)                                                                     \
+    X(heif_image_handle_get_thumbnail)                                                                                 \
+    X(heif_image_handle_get_color_profile_type)                                                                        \
+    X(heif_image_handle_get_raw_color_profile_size)                                                                    \
+    X(heif_image_handle_get_raw_color_profile)                                                                         \
+    X(heif_image_handle_get_nclx_color_profile)                                                                        \
+    X(heif_nclx_color_profile_free)                                                                                    \
+    X(heif_decoding_options_alloc)                                                                                     \
+    X(heif_decoding_options_free)                                                                                      \
+    X(heif_decode_image)                                                                                               \
+    X(heif_image_get_plane_readonly)                                                                                   \
+    X(heif_image_get_width)                                                                                            \
+    X(heif_image_get_height)                                                                                           \
     X(heif_image_release)
 
 struct HeifLibrary {
@@ -59,8 +59,8 @@ const HeifLibrary* heifLibrary()
             return nullptr;
         auto l = std::make_unique<HeifLibrary>();
         bool complete = true;
-#define PICTOMAT_HEIF_RESOLVE(name)                                                                          \
-    l->name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                     \
+#define PICTOMAT_HEIF_RESOLVE(name)                                                                                    \
+    l->name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                               \
     complete = complete && l->name;
         PICTOMAT_HEIF_FUNCTIONS(PICTOMAT_HEIF_RESOLVE)
 #undef PICTOMAT_HEIF_RESOLVE
@@ -98,7 +98,7 @@ struct HeifFile {
     const HeifLibrary* lib = nullptr;
     heif_context* context = nullptr;
     heif_image_handle* primary = nullptr;
-    QSize natural;  // as shown: rotation, mirroring and cropping applied
+    QSize natural; // as shown: rotation, mirroring and cropping applied
     ~HeifFile()
     {
         if (primary)
@@ -117,8 +117,8 @@ PictureStatus openHeif(QIODevice& device, HeifFile& file)
     if (!file.context)
         return PictureStatus::TooLarge;
     file.lib->heif_context_set_maximum_image_size_limit(file.context, 1 << 15);
-    if (file.lib->heif_context_read_from_reader(file.context, &kDeviceReader, &device, nullptr).code != heif_error_Ok ||
-        file.lib->heif_context_get_primary_image_handle(file.context, &file.primary).code != heif_error_Ok)
+    if (file.lib->heif_context_read_from_reader(file.context, &kDeviceReader, &device, nullptr).code != heif_error_Ok
+        || file.lib->heif_context_get_primary_image_handle(file.context, &file.primary).code != heif_error_Ok)
         return PictureStatus::Damaged;
     file.natural = QSize(file.lib->heif_image_handle_get_width(file.primary),
                          file.lib->heif_image_handle_get_height(file.primary));
@@ -149,8 +149,8 @@ QByteArray colourProfileOf(const HeifLibrary* lib, const heif_image_handle* hand
     const QPointF red(nclx->color_primary_red_x, nclx->color_primary_red_y);
     const QPointF green(nclx->color_primary_green_x, nclx->color_primary_green_y);
     const QPointF blue(nclx->color_primary_blue_x, nclx->color_primary_blue_y);
-    const bool wide = nclx->color_primaries == heif_color_primaries_SMPTE_EG_432_1 ||
-                      nclx->color_primaries == heif_color_primaries_ITU_R_BT_2020_2_and_2100_0;
+    const bool wide = nclx->color_primaries == heif_color_primaries_SMPTE_EG_432_1
+                      || nclx->color_primaries == heif_color_primaries_ITU_R_BT_2020_2_and_2100_0;
     const bool linear = nclx->transfer_characteristics == heif_transfer_characteristic_linear;
     lib->heif_nclx_color_profile_free(nclx);
     if (!wide)
@@ -179,10 +179,10 @@ heif_image_handle* faithfulThumbnail(const HeifFile& file, QSize need)
             continue;
         const QSize size(lib->heif_image_handle_get_width(thumb), lib->heif_image_handle_get_height(thumb));
         const qint64 skew = qint64(size.width()) * file.natural.height() - qint64(size.height()) * file.natural.width();
-        const bool fits = size.width() >= need.width() && size.height() >= need.height() &&
-                          std::abs(skew) <= 2 * qint64(std::max(file.natural.width(), file.natural.height())) &&
-                          lib->heif_image_handle_has_alpha_channel(thumb) ==
-                              lib->heif_image_handle_has_alpha_channel(file.primary);
+        const bool fits = size.width() >= need.width() && size.height() >= need.height()
+                          && std::abs(skew) <= 2 * qint64(std::max(file.natural.width(), file.natural.height()))
+                          && lib->heif_image_handle_has_alpha_channel(thumb)
+                                 == lib->heif_image_handle_has_alpha_channel(file.primary);
         if (fits && (!best || size.width() < lib->heif_image_handle_get_width(best)))
             std::swap(best, thumb);
         if (thumb)
@@ -225,8 +225,9 @@ PictureResult DecodeHeif(QIODevice& device, const PictureTarget& target)
     heif_image* decoded = nullptr;
     if (lib->heif_decode_image(source, &decoded, heif_colorspace_RGB,
                                alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get())
-            .code != heif_error_Ok ||
-        !decoded)
+                .code
+            != heif_error_Ok
+        || !decoded)
         return PictureFailure(PictureStatus::Damaged);
     const std::unique_ptr<heif_image, decltype(lib->heif_image_release)> image(decoded, lib->heif_image_release);
     int stride = 0;

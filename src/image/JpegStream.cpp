@@ -29,13 +29,13 @@ struct JpegErrors {
     std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
 }
 
-void onJpegMessage(j_common_ptr, int) {}
+void onJpegMessage(j_common_ptr, int) { }
 
 struct JpegDecoder {
-    jpeg_decompress_struct info {};
-    JpegErrors errors {};
+    jpeg_decompress_struct info{};
+    JpegErrors errors{};
     bool created = false;
-    JOCTET* profile = nullptr;  // the APP2 colour profile, allocated by libjpeg with malloc
+    JOCTET* profile = nullptr; // the APP2 colour profile, allocated by libjpeg with malloc
     unsigned int profileLength = 0;
     ~JpegDecoder()
     {
@@ -54,8 +54,8 @@ struct DeviceSource {
     std::vector<JOCTET> buffer;
 };
 
-void initSource(j_decompress_ptr) {}
-void termSource(j_decompress_ptr) {}
+void initSource(j_decompress_ptr) { }
+void termSource(j_decompress_ptr) { }
 
 boolean fillInput(j_decompress_ptr info)
 {
@@ -135,7 +135,8 @@ bool streamJpegRows(JpegDecoder* d, RowWriter* writer)
         const int want = int(std::min<JDIMENSION>(JDIMENSION(room), d->info.output_height - d->info.output_scanline));
         int done = 0;
         while (done < want) {
-            const JDIMENSION n = jpeg_read_scanlines(&d->info, const_cast<JSAMPARRAY>(rows + done), JDIMENSION(want - done));
+            const JDIMENSION n =
+                jpeg_read_scanlines(&d->info, const_cast<JSAMPARRAY>(rows + done), JDIMENSION(want - done));
             if (n == 0)
                 break;
             done += int(n);
@@ -277,8 +278,9 @@ std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, con
     const QSize wantStored = swapped ? want.transposed() : want;
     // The smallest of libjpeg's eighths that is still at least as large.
     unsigned numerator = 1;
-    while (numerator < 8 && (qint64(stored.width()) * numerator < qint64(wantStored.width()) * 8 ||
-                             qint64(stored.height()) * numerator < qint64(wantStored.height()) * 8))
+    while (numerator < 8
+           && (qint64(stored.width()) * numerator < qint64(wantStored.width()) * 8
+               || qint64(stored.height()) * numerator < qint64(wantStored.height()) * 8))
         ++numerator;
     const QByteArray profile =
         decoder.profile ? QByteArray(reinterpret_cast<const char*>(decoder.profile), qsizetype(decoder.profileLength))
@@ -288,9 +290,9 @@ std::optional<PictureResult> DecodeJpeg(QIODevice& device, qint64 fileBytes, con
         if (!startJpeg(&decoder, numerator))
             return PictureFailure(PictureStatus::Damaged);
         const QSize size(int(decoder.info.output_width), int(decoder.info.output_height));
-        return PictureStreamed(
-            StreamRows(size, natural, profile, *sink, [&](RowWriter& writer) { return streamJpegRows(&decoder, &writer); }),
-            natural);
+        return PictureStreamed(StreamRows(size, natural, profile, *sink,
+                                          [&](RowWriter& writer) { return streamJpegRows(&decoder, &writer); }),
+                               natural);
     }
     QImage picture;
     if (!readJpegRows(&decoder, numerator, &picture))

@@ -110,7 +110,8 @@ QImage squareRow(int m, QSize natural, const DrawAtSize& draw)
 // its own, the largest of which would be most of the memory a run takes.
 class SquaresFromRows : public PictureRowSink {
 public:
-    SquaresFromRows(const QList<int>& edges, const QList<int>& compressed) : m_edges(edges), m_compressed(compressed) {}
+    SquaresFromRows(const QList<int>& edges, const QList<int>& compressed)
+        : m_edges(edges), m_compressed(compressed) { }
     bool start(QSize size, QSize natural) override
     {
         QVector<RowReducer::Target> targets;
@@ -168,13 +169,13 @@ public:
 private:
     struct Writer {
         int edge;
-        int below;  // the first row under the picture
+        int below; // the first row under the picture
         std::unique_ptr<icns::codec::PngWriter> png;
-        std::vector<QRgb> row;  // the row being made, transparent beside the picture
+        std::vector<QRgb> row; // the row being made, transparent beside the picture
     };
     QList<int> m_edges, m_compressed;
-    std::vector<QImage> m_squares;  // reserved: the reducer writes through pointers to them
-    std::deque<Writer> m_writers;   // the reducer's row callbacks hold references
+    std::vector<QImage> m_squares; // reserved: the reducer writes through pointers to them
+    std::deque<Writer> m_writers;  // the reducer's row callbacks hold references
     std::unique_ptr<RowReducer> m_reducer;
 };
 
@@ -185,8 +186,8 @@ struct MediaSource {
     std::unique_ptr<Drawing> drawing;
     std::unique_ptr<PictureReducer> reducer;
     bool streamed = false;
-    QMap<int, QImage> streamedRows;  // of the sizes not compressed while the rows came
-    QMap<int, QByteArray> pngs;      // made while the rows came
+    QMap<int, QImage> streamedRows; // of the sizes not compressed while the rows came
+    QMap<int, QByteArray> pngs;     // made while the rows came
     QSize natural;
     PictureStatus status = PictureStatus::NotAPicture;
 

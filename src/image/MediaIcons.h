@@ -84,7 +84,7 @@ std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& pa
 struct MoviePoster {
     QImage frame;
     QSize displaySize;
-    double time = 0;  // seconds into the movie of the frame taken
+    double time = 0; // seconds into the movie of the frame taken
 };
 std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge = 2 * kLargestIconRow);
 

@@ -30,15 +30,18 @@ std::unique_ptr<Loaded> load()
     auto loaded = std::make_unique<Loaded>();
     // The same major versions as the headers: their interfaces are the ones compiled in.
     loaded->avutil.reset(dlopen("libavutil.so." PICTOMAT_STRINGIFY(LIBAVUTIL_VERSION_MAJOR), RTLD_NOW | RTLD_NODELETE));
-    loaded->avcodec.reset(dlopen("libavcodec.so." PICTOMAT_STRINGIFY(LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_NODELETE));
-    loaded->avformat.reset(dlopen("libavformat.so." PICTOMAT_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW | RTLD_NODELETE));
-    loaded->swscale.reset(dlopen("libswscale.so." PICTOMAT_STRINGIFY(LIBSWSCALE_VERSION_MAJOR), RTLD_NOW | RTLD_NODELETE));
+    loaded->avcodec.reset(
+        dlopen("libavcodec.so." PICTOMAT_STRINGIFY(LIBAVCODEC_VERSION_MAJOR), RTLD_NOW | RTLD_NODELETE));
+    loaded->avformat.reset(
+        dlopen("libavformat.so." PICTOMAT_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW | RTLD_NODELETE));
+    loaded->swscale.reset(
+        dlopen("libswscale.so." PICTOMAT_STRINGIFY(LIBSWSCALE_VERSION_MAJOR), RTLD_NOW | RTLD_NODELETE));
     if (!loaded->avutil || !loaded->avcodec || !loaded->avformat || !loaded->swscale)
         return loaded;
 
     bool complete = true;
-#define PICTOMAT_MOVIE_RESOLVE(lib, name)                                                                    \
-    loaded->library.name = reinterpret_cast<decltype(&::name)>(dlsym(loaded->lib.get(), #name));             \
+#define PICTOMAT_MOVIE_RESOLVE(lib, name)                                                                              \
+    loaded->library.name = reinterpret_cast<decltype(&::name)>(dlsym(loaded->lib.get(), #name));                       \
     complete = complete && loaded->library.name != nullptr;
     PICTOMAT_MOVIE_FUNCTIONS(PICTOMAT_MOVIE_RESOLVE)
 #undef PICTOMAT_MOVIE_RESOLVE

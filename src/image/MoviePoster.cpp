@@ -130,8 +130,8 @@ bool readAt(int fd, int64_t offset, unsigned char* buffer, size_t length)
 
 struct Box {
     uint32_t type = 0;
-    int64_t payload = 0;  // offset of the payload
-    int64_t end = 0;      // offset just past the box
+    int64_t payload = 0; // offset of the payload
+    int64_t end = 0;     // offset just past the box
 };
 
 // The box at offset, if its header is whole and it ends inside limit.
@@ -150,7 +150,7 @@ std::optional<Box> boxAt(int fd, int64_t offset, int64_t limit)
         size = bigEndian64(header + 8);
         box.payload = offset + 16;
     } else if (size == 0) {
-        size = uint64_t(limit - offset);  // the box runs to the end
+        size = uint64_t(limit - offset); // the box runs to the end
     }
     if (size < uint64_t(box.payload - offset) || size > uint64_t(limit - offset))
         return std::nullopt;
@@ -174,8 +174,8 @@ std::optional<Box> findChild(int fd, int64_t from, int64_t limit, uint32_t type)
 
 constexpr uint32_t fourCC(const char (&c)[5])
 {
-    return (uint32_t(uint8_t(c[0])) << 24) | (uint32_t(uint8_t(c[1])) << 16) | (uint32_t(uint8_t(c[2])) << 8) |
-           uint32_t(uint8_t(c[3]));
+    return (uint32_t(uint8_t(c[0])) << 24) | (uint32_t(uint8_t(c[1])) << 16) | (uint32_t(uint8_t(c[2])) << 8)
+           | uint32_t(uint8_t(c[3]));
 }
 
 // Clockwise rotation in whole quarter turns that the stream's display matrix asks for.
@@ -238,7 +238,7 @@ FramePtr decodePosterFrame(AVFormatContext* format, AVCodecContext* codec, int s
         ff().av_packet_unref(packet.get());
     }
     if (!done) {
-        ff().avcodec_send_packet(codec, nullptr);  // drain what the decoder holds back
+        ff().avcodec_send_packet(codec, nullptr); // drain what the decoder holds back
         takeFrames();
     }
     return haveKept ? std::move(kept) : nullptr;
@@ -249,7 +249,7 @@ QImage convertFrame(const AVFrame* frame, QSize size)
     if (frame->width <= 0 || frame->height <= 0 || frame->format < 0 || size.isEmpty())
         return {};
     ScalerPtr scaler(ff().sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), size.width(),
-                                    size.height(), AV_PIX_FMT_RGBA, SWS_AREA, nullptr, nullptr, nullptr));
+                                         size.height(), AV_PIX_FMT_RGBA, SWS_AREA, nullptr, nullptr, nullptr));
     if (!scaler)
         return {};
     if (frame->colorspace == AVCOL_SPC_BT709) {
@@ -258,9 +258,10 @@ QImage convertFrame(const AVFrame* frame, QSize size)
         int* table = nullptr;
         int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
         if (ff().sws_getColorspaceDetails(scaler.get(), &inverseTable, &srcRange, &table, &dstRange, &brightness,
-                                     &contrast, &saturation) >= 0) {
-            ff().sws_setColorspaceDetails(scaler.get(), ff().sws_getCoefficients(SWS_CS_ITU709), srcRange, table, dstRange,
-                                     brightness, contrast, saturation);
+                                          &contrast, &saturation)
+            >= 0) {
+            ff().sws_setColorspaceDetails(scaler.get(), ff().sws_getCoefficients(SWS_CS_ITU709), srcRange, table,
+                                          dstRange, brightness, contrast, saturation);
         }
     }
     QImage image(size, QImage::Format_RGBA8888);
@@ -279,7 +280,7 @@ namespace {
 
 std::optional<double> quickTimePosterTime(int fd)
 {
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0)
         return std::nullopt;
     const off_t length = st.st_size;
@@ -324,7 +325,7 @@ std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge)
     const UniqueFd file = OpenDescriptorForReading(path);
     if (!file.valid() || !movie::Load())
         return std::nullopt;
-    struct stat st {};
+    struct stat st { };
     if (::fstat(file.get(), &st) != 0)
         return std::nullopt;
     DescriptorInput input{file.get(), 0, int64_t(st.st_size)};
@@ -360,8 +361,8 @@ std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge)
     // the poster itself. Others only reveal their streams by being read.
     const AVCodec* decoder = nullptr;
     int streamIndex = ff().av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
-    if (streamIndex < 0 || !decoder || format->streams[streamIndex]->codecpar->width <= 0 ||
-        format->streams[streamIndex]->codecpar->height <= 0) {
+    if (streamIndex < 0 || !decoder || format->streams[streamIndex]->codecpar->width <= 0
+        || format->streams[streamIndex]->codecpar->height <= 0) {
         if (ff().avformat_find_stream_info(format.get(), nullptr) < 0)
             return std::nullopt;
         streamIndex = ff().av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);

@@ -18,7 +18,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Damaged files are ordinary input here; poppler's complaints are not ours to print.
-void quiet(const QString&, const QVariant&) {}
+void quiet(const QString&, const QVariant&) { }
 
 // Asked between drawing operations: past the deadline poppler stops drawing.
 bool pastDeadline(const QVariant& deadline)
@@ -45,9 +45,9 @@ public:
         // The resolution at which the page is exactly `size`, each way.
         const double xres = 72.0 * size.width() / m_points.width();
         const double yres = 72.0 * size.height() / m_points.height();
-        QImage out = m_page->renderToImage(xres, yres, 0, 0, size.width(), size.height(), Poppler::Page::Rotate0,
-                                           nullptr, nullptr, pastDeadline,
-                                           QVariant(qint64(m_deadline.time_since_epoch().count())));
+        QImage out =
+            m_page->renderToImage(xres, yres, 0, 0, size.width(), size.height(), Poppler::Page::Rotate0, nullptr,
+                                  nullptr, pastDeadline, QVariant(qint64(m_deadline.time_since_epoch().count())));
         if (Clock::now() > m_deadline) {
             m_status = PictureStatus::TooCostly;
             return {};
@@ -63,7 +63,7 @@ public:
     }
 
 private:
-    std::unique_ptr<QIODevice> m_owned;  // destroyed last: poppler reads from it until then
+    std::unique_ptr<QIODevice> m_owned; // destroyed last: poppler reads from it until then
     std::unique_ptr<Poppler::Document> m_document;
     std::unique_ptr<Poppler::Page> m_page;
     QSizeF m_points;
@@ -83,9 +83,9 @@ Drawing* fail(PictureStatus* status, PictureStatus why)
 // The module's one entry point. `owned`, when given, is `device` and goes with
 // the drawing. The document is read from the device alone, so nothing it
 // names elsewhere (another file, an address) is ever loaded.
-extern "C" __attribute__((visibility("default"))) pictomat::Drawing*
-pictomat_open_pdf(QIODevice* device, QIODevice* owned, std::chrono::steady_clock::time_point deadline,
-                  pictomat::PictureStatus* status)
+extern "C" __attribute__((visibility("default"))) pictomat::Drawing* pictomat_open_pdf(
+    QIODevice* device, QIODevice* owned, std::chrono::steady_clock::time_point deadline,
+    pictomat::PictureStatus* status)
 {
     using namespace pictomat;
     std::unique_ptr<QIODevice> holder(owned);
@@ -104,8 +104,8 @@ pictomat_open_pdf(QIODevice* device, QIODevice* owned, std::chrono::steady_clock
     if (!page)
         return fail(status, PictureStatus::Damaged);
     const QSizeF points = page->pageSizeF();
-    if (!(points.width() >= 1 && points.height() >= 1) || !std::isfinite(points.width()) ||
-        !std::isfinite(points.height()) || points.width() > 1e6 || points.height() > 1e6)
+    if (!(points.width() >= 1 && points.height() >= 1) || !std::isfinite(points.width())
+        || !std::isfinite(points.height()) || points.width() > 1e6 || points.height() > 1e6)
         return fail(status, PictureStatus::Damaged);
     *status = PictureStatus::Decoded;
     return new PdfDrawing(std::move(holder), std::move(document), std::move(page), points, deadline);

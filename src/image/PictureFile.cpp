@@ -192,8 +192,8 @@ PictureResult decodeDevice(QIODevice& device, qint64 fileBytes, const QByteArray
         return result;
     QImage& picture = result.decoded.picture;
     // An opaque picture is its own premultiplied form: no copy of it is made.
-    if (picture.format() == QImage::Format_RGB32 ||
-        (picture.format() == QImage::Format_ARGB32 && !picture.hasAlphaChannel()))
+    if (picture.format() == QImage::Format_RGB32
+        || (picture.format() == QImage::Format_ARGB32 && !picture.hasAlphaChannel()))
         picture.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
     else if (picture.format() != QImage::Format_ARGB32_Premultiplied)
         picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -251,11 +251,11 @@ QByteArray SniffPictureFormat(const QByteArray& head, const QByteArray& name)
     if (startsWith(head, "BM", 2) && head.size() >= 26)
         return "bmp";
     // ICO and CUR: reserved 0, type 1 or 2, at least one image.
-    if (head.size() >= 6 && head[0] == 0 && head[1] == 0 && (head[2] == 1 || head[2] == 2) && head[3] == 0 &&
-        (head[4] != 0 || head[5] != 0))
+    if (head.size() >= 6 && head[0] == 0 && head[1] == 0 && (head[2] == 1 || head[2] == 2) && head[3] == 0
+        && (head[4] != 0 || head[5] != 0))
         return "ico";
-    if (head.size() >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' &&
-        QByteArrayView(" \t\r\n#").contains(head[2]))
+    if (head.size() >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6'
+        && QByteArrayView(" \t\r\n#").contains(head[2]))
         return head[1] == '1' || head[1] == '4' ? "pbm" : head[1] == '2' || head[1] == '5' ? "pgm" : "ppm";
     if (head.startsWith("/* XPM */"))
         return "xpm";
@@ -267,7 +267,7 @@ QByteArray SniffPictureFormat(const QByteArray& head, const QByteArray& name)
     if (head.startsWith("%PDF-"))
         return "pdf";
     if (startsWith(head, "\x1f\x8b", 2))
-        return "svgz";  // whether it is SVG shows once inflated
+        return "svgz"; // whether it is SVG shows once inflated
     if (looksLikeSvgText(head))
         return "svg";
     // Formats without a signature are known by their name alone.
@@ -342,7 +342,7 @@ std::optional<QByteArray> SvgDocument(const QByteArray& bytes)
     }
     // Inflated here with a cap rather than by the SVG reader, which would
     // inflate whatever the file holds: a small file can expand a thousandfold.
-    z_stream stream {};
+    z_stream stream{};
     if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
         return std::nullopt;
     QByteArray out;

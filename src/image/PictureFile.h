@@ -32,10 +32,10 @@ inline constexpr qint64 kMaxPdfFileBytes = 256LL * 1024 * 1024;
 
 enum class PictureStatus {
     Decoded,
-    NotAPicture,  // no reader takes it, or it is not a regular file
-    TooLarge,     // past the limits above, or declaring more pixels than its bytes can hold
-    Damaged,      // a picture by its header that does not decode
-    TooCostly,    // a drawing that takes longer than kDrawingBudget to draw
+    NotAPicture, // no reader takes it, or it is not a regular file
+    TooLarge,    // past the limits above, or declaring more pixels than its bytes can hold
+    Damaged,     // a picture by its header that does not decode
+    TooCostly,   // a drawing that takes longer than kDrawingBudget to draw
 };
 
 // Why a picture could not be used, for the log.
@@ -44,15 +44,15 @@ QString PictureStatusText(PictureStatus status);
 // A picture as decoded: at no more than the size asked for, and its size as
 // the file declares it, upright (camera orientation applied).
 struct DecodedPicture {
-    QImage picture;  // premultiplied ARGB32, or another format Qt reads cheaply
+    QImage picture; // premultiplied ARGB32, or another format Qt reads cheaply
     QSize natural;
 };
 
 struct PictureResult {
     PictureStatus status = PictureStatus::NotAPicture;
     DecodedPicture decoded;
-    QByteArray iccProfile;  // the colour profile a decoder found; empty once converted to sRGB
-    bool streamed = false;  // the rows went to a PictureRowSink; no picture is held
+    QByteArray iccProfile; // the colour profile a decoder found; empty once converted to sRGB
+    bool streamed = false; // the rows went to a PictureRowSink; no picture is held
     bool ok() const { return status == PictureStatus::Decoded; }
 };
 

@@ -127,7 +127,7 @@ constexpr int kStrips = 8;
 
 class PipeWriter : public RowWriter {
 public:
-    explicit PipeWriter(RowPipe& pipe) : m_pipe(pipe) {}
+    explicit PipeWriter(RowPipe& pipe) : m_pipe(pipe) { }
     uchar* const* rows(int* room) override
     {
         *room = m_pipe.stripRows();
@@ -243,7 +243,7 @@ void readFromDevice(png_structp png, png_bytep data, size_t length)
     png_longjmp(png, 1);
 }
 
-void onPngWarning(png_structp, png_const_charp) {}
+void onPngWarning(png_structp, png_const_charp) { }
 
 struct PngHandles {
     png_structp png = nullptr;
@@ -320,7 +320,7 @@ bool readInterlacedPng(PngHandles& h, QImage* whole, png_uint_32 height)
 // Rows made one at a time, gathered into the writer's strips.
 class StripFiller {
 public:
-    StripFiller(RowWriter& writer, int width) : m_writer(writer), m_bytes(size_t(width) * 4) {}
+    StripFiller(RowWriter& writer, int width) : m_writer(writer), m_bytes(size_t(width) * 4) { }
     void add(const QRgb* row)
     {
         if (m_used == m_room) {
@@ -398,14 +398,15 @@ PictureResult DecodePng(QIODevice& device, qint64 fileBytes, const PictureTarget
         std::vector<png_byte> row(size_t(width) * 4);
         if (sink) {
             const QSize size = BoxShrinker::shrunkSize(natural, factor);
-            return PictureStreamed(StreamRows(size, natural, icc, *sink, [&](RowWriter& writer) {
-                                       StripFiller strips(writer, size.width());
-                                       BoxShrinker shrinker(natural.width(), natural.height(), factor,
-                                                            [&strips](const QRgb* out) { strips.add(out); });
-                                       const bool read = readPngRows(h, &shrinker, row.data(), height);
-                                       strips.flush();
-                                       return read;
-                                   }),
+            return PictureStreamed(StreamRows(size, natural, icc, *sink,
+                                              [&](RowWriter& writer) {
+                                                  StripFiller strips(writer, size.width());
+                                                  BoxShrinker shrinker(natural.width(), natural.height(), factor,
+                                                                       [&strips](const QRgb* out) { strips.add(out); });
+                                                  const bool read = readPngRows(h, &shrinker, row.data(), height);
+                                                  strips.flush();
+                                                  return read;
+                                              }),
                                    natural);
         }
         BoxShrinker shrinker(natural.width(), natural.height(), factor);
@@ -431,7 +432,7 @@ QByteArray webpProfile(const QByteArray& bytes)
         if (bytes.mid(at, 4) == "ICCP")
             return bytes.mid(at + 8, qsizetype(length));
         if (bytes.mid(at, 4) != "VP8X")
-            break;  // the profile comes right after the extended header or not at all
+            break; // the profile comes right after the extended header or not at all
         at += 8 + qsizetype(length) + (length & 1);
     }
     return {};

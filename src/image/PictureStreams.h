@@ -37,11 +37,11 @@ private:
     int m_width, m_height, m_factor;
     int m_outWidth, m_outHeight;
     int m_rowsIn = 0;
-    int m_groupRows = 0;  // rows summed into the current output row
+    int m_groupRows = 0; // rows summed into the current output row
     int m_outRow = 0;
-    std::vector<uint64_t> m_sums;  // per output column: alpha-weighted R, G, B, and alpha
+    std::vector<uint64_t> m_sums; // per output column: alpha-weighted R, G, B, and alpha
     RowOut m_rowOut;
-    std::vector<QRgb> m_row;  // the row handed out
+    std::vector<QRgb> m_row; // the row handed out
     QImage m_out;
 };
 
@@ -87,7 +87,8 @@ QSize OnLoadSize(QSize natural, QSize want);
 // within the whole-picture limit). libpng's complaints about damaged files
 // are ours to report, never printed.
 // Streams unless interlaced.
-PictureResult DecodePng(QIODevice& device, qint64 fileBytes, const PictureTarget& target, PictureRowSink* sink = nullptr);
+PictureResult DecodePng(QIODevice& device, qint64 fileBytes, const PictureTarget& target,
+                        PictureRowSink* sink = nullptr);
 
 // A JPEG decoded by libjpeg at the smallest of its eighths that is at least
 // OnLoadSize. Nothing for CMYK and YCCK pictures (the caller hands them to

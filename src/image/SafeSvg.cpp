@@ -51,7 +51,7 @@ std::optional<QByteArray> SelfContainedSvg(const QByteArray& svg)
     QByteArray out;
     QXmlStreamWriter writer(&out);
     int depth = 0;
-    int dropping = 0;  // depth inside a dropped element
+    int dropping = 0; // depth inside a dropped element
     bool sawRoot = false;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {

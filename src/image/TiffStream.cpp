@@ -27,7 +27,7 @@ struct TiffLibrary {
     decltype(&::TIFFSetWarningHandler) setWarningHandler = nullptr;
 };
 
-void quiet(const char*, const char*, va_list) {}
+void quiet(const char*, const char*, va_list) { }
 
 const TiffLibrary* tiffLibrary()
 {
@@ -96,7 +96,7 @@ int mapNothing(thandle_t, tdata_t*, toff_t*)
     return 0;
 }
 
-void unmapNothing(thandle_t, tdata_t, toff_t) {}
+void unmapNothing(thandle_t, tdata_t, toff_t) { }
 
 } // namespace
 
@@ -106,22 +106,22 @@ std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& 
     if (!tiff)
         return std::nullopt;
     const auto closer = [tiff](TIFF* t) { tiff->close(t); };
-    const std::unique_ptr<TIFF, decltype(closer)> file(
-        tiff->clientOpen("picture", "rm", &device, readDevice, writeNothing, seekDevice, closeNothing, sizeOfDevice,
-                         mapNothing, unmapNothing),
-        closer);
+    const std::unique_ptr<TIFF, decltype(closer)> file(tiff->clientOpen("picture", "rm", &device, readDevice,
+                                                                        writeNothing, seekDevice, closeNothing,
+                                                                        sizeOfDevice, mapNothing, unmapNothing),
+                                                       closer);
     if (!file)
         return PictureFailure(PictureStatus::Damaged);
     uint32_t width = 0, height = 0;
-    if (!tiff->getField(file.get(), TIFFTAG_IMAGEWIDTH, &width) || !tiff->getField(file.get(), TIFFTAG_IMAGELENGTH, &height) ||
-        width == 0 || height == 0)
+    if (!tiff->getField(file.get(), TIFFTAG_IMAGEWIDTH, &width)
+        || !tiff->getField(file.get(), TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0)
         return PictureFailure(PictureStatus::Damaged);
     if (qint64(width) * qint64(height) > kMaxPicturePixels || width > (1u << 20) || height > (1u << 20))
         return PictureFailure(PictureStatus::TooLarge);
     char message[1024] = {};
     if (!tiff->imageOk(file.get(), message))
-        return std::nullopt;  // a layout the RGBA reader does not take: Qt's reader decodes it whole
-    TIFFRGBAImage image {};
+        return std::nullopt; // a layout the RGBA reader does not take: Qt's reader decodes it whole
+    TIFFRGBAImage image{};
     if (!tiff->imageBegin(&image, file.get(), 0, message))
         return PictureFailure(PictureStatus::Damaged);
     const auto ender = [tiff](TIFFRGBAImage* i) { tiff->imageEnd(i); };
@@ -150,8 +150,8 @@ std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& 
         for (uint32_t r = 0; r < rows; ++r) {
             const uint32_t* in = band.data() + size_t(r) * width;
             for (uint32_t x = 0; x < width; ++x)
-                row[x] = qUnpremultiply(qRgba(int(TIFFGetR(in[x])), int(TIFFGetG(in[x])), int(TIFFGetB(in[x])),
-                                              int(TIFFGetA(in[x]))));
+                row[x] = qUnpremultiply(
+                    qRgba(int(TIFFGetR(in[x])), int(TIFFGetG(in[x])), int(TIFFGetB(in[x])), int(TIFFGetA(in[x]))));
             shrinker.addRow(row.data());
         }
     }

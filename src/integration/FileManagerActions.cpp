@@ -34,11 +34,12 @@ QList<FileManagerAction> FileManagerActions(const ExporterList& exporters)
             const ExporterInfo* exporter = MatchExporterExtension(exporters, extension);
             if (!exporter)
                 continue;
-            actions.append({.id = QString::fromLatin1(command.verb) + QLatin1Char('-') + extension,
-                            .title = QStringLiteral("Export Icon as %1").arg(exporter->descriptionString),
-                            .comment = QStringLiteral("Save the icon of each file as a %1 image.")
-                                           .arg(exporter->descriptionString),
-                            .arguments = run + QStringList{extension}});
+            actions.append(
+                {.id = QString::fromLatin1(command.verb) + QLatin1Char('-') + extension,
+                 .title = QStringLiteral("Export Icon as %1").arg(exporter->descriptionString),
+                 .comment =
+                     QStringLiteral("Save the icon of each file as a %1 image.").arg(exporter->descriptionString),
+                 .arguments = run + QStringList{extension}});
         }
     }
     return actions;

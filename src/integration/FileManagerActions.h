@@ -10,10 +10,10 @@ namespace pictomat {
 
 // One entry the file managers show for the selected files.
 struct FileManagerAction {
-    QString id;             // "menu", "make-icon", "export-png": names the entry's files and ids
-    QString title;          // "Make Icon for File", "Export Icon as PNG"
-    QString comment;        // what it does, for a tool tip
-    QStringList arguments;  // what the program is given before "--" and the files
+    QString id;            // "menu", "make-icon", "export-png": names the entry's files and ids
+    QString title;         // "Make Icon for File", "Export Icon as PNG"
+    QString comment;       // what it does, for a tool tip
+    QStringList arguments; // what the program is given before "--" and the files
 };
 
 // The entry that shows the whole menu, then one per command the menu offers

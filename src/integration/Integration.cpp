@@ -60,9 +60,9 @@ QString execQuote(const QString& s)
 
 struct Entry {
     QString path;
-    QByteArray body;  // everything after our mark
-    bool script = false;      // a shell script, so executable
-    bool executable = false;  // a Dolphin service menu must be too
+    QByteArray body;         // everything after our mark
+    bool script = false;     // a shell script, so executable
+    bool executable = false; // a Dolphin service menu must be too
 };
 
 // What an entry runs: the program, the action's words, "--" and the files
@@ -90,11 +90,12 @@ QByteArray shellScript(const QString& command, const FileManagerAction& action, 
     // the folder they start the script in; the environment variable covers
     // the ones that only list it there. Every name goes on absolute, after
     // "--", so that a file named like an option stays a file.
-    return QStringLiteral("if [ $# -eq 0 ] && [ -n \"$%1\" ]; then\n"
-                          "  set -f\n  IFS='\n'\n  set -- $%1\nfi\n"
-                          "for f; do\n  case \"$f\" in /*|*://*) ;; *) f=\"$PWD/$f\" ;; esac\n"
-                          "  set -- \"$@\" \"$f\"\n  shift\ndone\n"
-                          "exec %2 -- \"$@\"\n")
+    return QStringLiteral(
+               "if [ $# -eq 0 ] && [ -n \"$%1\" ]; then\n"
+               "  set -f\n  IFS='\n'\n  set -- $%1\nfi\n"
+               "for f; do\n  case \"$f\" in /*|*://*) ;; *) f=\"$PWD/$f\" ;; esac\n"
+               "  set -- \"$@\" \"$f\"\n  shift\ndone\n"
+               "exec %2 -- \"$@\"\n")
         .arg(QLatin1String(envVariable), shellCommand(command, action))
         .toUtf8();
 }
@@ -115,9 +116,9 @@ QStringList entryFolders()
 {
     const QString data = XdgDataHome();
     const QString config = XdgConfigHome();
-    return {data + QStringLiteral("/nautilus/scripts"),   data + QStringLiteral("/nautilus/scripts/Pictomat"),
-            config + QStringLiteral("/caja/scripts"),     config + QStringLiteral("/caja/scripts/Pictomat"),
-            data + QStringLiteral("/nemo/actions"),       data + QStringLiteral("/kio/servicemenus"),
+    return {data + QStringLiteral("/nautilus/scripts"),    data + QStringLiteral("/nautilus/scripts/Pictomat"),
+            config + QStringLiteral("/caja/scripts"),      config + QStringLiteral("/caja/scripts/Pictomat"),
+            data + QStringLiteral("/nemo/actions"),        data + QStringLiteral("/kio/servicemenus"),
             data + QStringLiteral("/file-manager/actions")};
 }
 
@@ -139,8 +140,9 @@ QList<Entry> entriesFor(const QString& command, const QList<FileManagerAction>& 
     }
     // Nemo's actions cannot nest: each stands on its own, named after Pictomat.
     for (const FileManagerAction& action : actions) {
-        const QString file = action.id == QLatin1String("menu") ? QStringLiteral("pictomat.nemo_action")
-                                                                : QStringLiteral("pictomat-%1.nemo_action").arg(action.id);
+        const QString file = action.id == QLatin1String("menu")
+                                 ? QStringLiteral("pictomat.nemo_action")
+                                 : QStringLiteral("pictomat-%1.nemo_action").arg(action.id);
         entries.append({.path = data + QStringLiteral("/nemo/actions/") + file,
                         .body = QStringLiteral("[Nemo Action]\nName=%1\nComment=%2\nExec=%3\nIcon-Name=%4\n"
                                                "Selection=notnone\nExtensions=any;\n")
@@ -157,14 +159,15 @@ QList<Entry> entriesFor(const QString& command, const QList<FileManagerAction>& 
         groups += QStringLiteral("\n[Desktop Action pictomat-%1]\nName=%2\nIcon=%3\nExec=%4\n")
                       .arg(action.id, action.title, kIconName, execLine(command, action));
     }
-    entries.append({.path = data + QStringLiteral("/kio/servicemenus/com.corvane.Pictomat.desktop"),
-                    .body = QStringLiteral("[Desktop Entry]\nType=Service\nName=Pictomat\nMimeType=all/all;\n"
-                                           "Actions=%1;\nX-KDE-Submenu=Pictomat\nX-KDE-ServiceTypes=KonqPopupMenu/Plugin\n"
-                                           "X-KDE-Priority=TopLevel\n")
-                                .arg(ids.join(QLatin1Char(';')))
-                                .toUtf8()
-                            + groups.toUtf8(),
-                    .executable = true});
+    entries.append(
+        {.path = data + QStringLiteral("/kio/servicemenus/com.corvane.Pictomat.desktop"),
+         .body = QStringLiteral("[Desktop Entry]\nType=Service\nName=Pictomat\nMimeType=all/all;\n"
+                                "Actions=%1;\nX-KDE-Submenu=Pictomat\nX-KDE-ServiceTypes=KonqPopupMenu/Plugin\n"
+                                "X-KDE-Priority=TopLevel\n")
+                     .arg(ids.join(QLatin1Char(';')))
+                     .toUtf8()
+                 + groups.toUtf8(),
+         .executable = true});
     // PCManFM-Qt: a menu that lists one action file per entry.
     QStringList items;
     for (const FileManagerAction& action : actions) {
@@ -177,11 +180,12 @@ QList<Entry> entriesFor(const QString& command, const QList<FileManagerAction>& 
                                     .arg(action.title, action.comment, kIconName, execLine(command, action))
                                     .toUtf8()});
     }
-    entries.append({.path = data + QStringLiteral("/file-manager/actions/") + kPcmanfmPrefix + QStringLiteral(".desktop"),
-                    .body = QStringLiteral("[Desktop Entry]\nType=Menu\nName=Pictomat\nTooltip=%1\nIcon=%2\n"
-                                           "ItemsList=%3;\n")
-                                .arg(kComment, kIconName, items.join(QLatin1Char(';')))
-                                .toUtf8()});
+    entries.append(
+        {.path = data + QStringLiteral("/file-manager/actions/") + kPcmanfmPrefix + QStringLiteral(".desktop"),
+         .body = QStringLiteral("[Desktop Entry]\nType=Menu\nName=Pictomat\nTooltip=%1\nIcon=%2\n"
+                                "ItemsList=%3;\n")
+                     .arg(kComment, kIconName, items.join(QLatin1Char(';')))
+                     .toUtf8()});
     return entries;
 }
 
@@ -221,8 +225,7 @@ std::optional<QByteArray> readFile(const QString& path)
 QStringList foldersToMake(const QString& path)
 {
     QStringList missing;
-    for (QString dir = QFileInfo(path).absolutePath(); !QFileInfo(dir).exists();
-         dir = QFileInfo(dir).absolutePath()) {
+    for (QString dir = QFileInfo(path).absolutePath(); !QFileInfo(dir).exists(); dir = QFileInfo(dir).absolutePath()) {
         missing.prepend(dir);
         if (dir == QLatin1String("/"))
             break;
@@ -306,14 +309,16 @@ bool onPath(const char* program)
 void noteRestarts(bool thunarChanged, bool pcmanfmChanged, IntegrationResult& result)
 {
     if (thunarChanged && isRunning("thunar"))
-        result.notes.append(QStringLiteral("Thunar reads its actions only when it starts: quit it with "
-                                           "\"thunar -q\"; its next window starts it afresh."));
+        result.notes.append(
+            QStringLiteral("Thunar reads its actions only when it starts: quit it with "
+                           "\"thunar -q\"; its next window starts it afresh."));
     // PCManFM-Qt reads them at its first right-click and keeps them: only a
     // running one that was right-clicked already misses the change.
     if (pcmanfmChanged && isRunning("pcmanfm-qt"))
-        result.notes.append(QStringLiteral("PCManFM-Qt reads its actions at its first right-click: if you have "
-                                           "right-clicked in the running PCManFM-Qt, quit it with "
-                                           "\"pcmanfm-qt --quit\" and start it again."));
+        result.notes.append(
+            QStringLiteral("PCManFM-Qt reads its actions at its first right-click: if you have "
+                           "right-clicked in the running PCManFM-Qt, quit it with "
+                           "\"pcmanfm-qt --quit\" and start it again."));
 }
 
 bool inPcmanfmFolder(const QString& path)
@@ -479,8 +484,9 @@ bool SetAutostart(bool on, const QString& command, QString* error)
         return true;
     }
     const QByteArray contents =
-        QStringLiteral("[Desktop Entry]\nType=Application\nName=Pictomat\nComment=Make icons from the files you select\n"
-                       "Exec=%1\nIcon=%2\nTerminal=false\nX-GNOME-Autostart-enabled=true\n")
+        QStringLiteral(
+            "[Desktop Entry]\nType=Application\nName=Pictomat\nComment=Make icons from the files you select\n"
+            "Exec=%1\nIcon=%2\nTerminal=false\nX-GNOME-Autostart-enabled=true\n")
             .arg(execQuote(command), kIconName)
             .toUtf8();
     if (readFile(path) == contents)
@@ -527,7 +533,8 @@ int RunIntegrateCommand(const QStringList& arguments)
 
 int RunAutostartCommand(const QStringList& arguments)
 {
-    if (arguments.size() != 1 || (arguments.first() != QLatin1String("on") && arguments.first() != QLatin1String("off"))) {
+    if (arguments.size() != 1
+        || (arguments.first() != QLatin1String("on") && arguments.first() != QLatin1String("off"))) {
         std::fprintf(stderr, "usage: pictomat autostart on|off\n");
         return 2;
     }

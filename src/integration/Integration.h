@@ -16,10 +16,10 @@ namespace pictomat {
 // changed. Adding takes out entries of ours that are no longer offered.
 // Running either twice changes nothing the second time.
 struct IntegrationResult {
-    QStringList added;    // files and folders made
-    QStringList updated;  // files of the user's that were edited
-    QStringList removed;  // files and folders taken out
-    QStringList notes;    // what the user should know or do next
+    QStringList added;   // files and folders made
+    QStringList updated; // files of the user's that were edited
+    QStringList removed; // files and folders taken out
+    QStringList notes;   // what the user should know or do next
     QStringList errors;
 };
 IntegrationResult AddFileManagerActions(const QString& pictomatCommand);

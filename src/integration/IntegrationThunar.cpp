@@ -14,8 +14,9 @@ namespace {
 // is the one the menu's entry has always had).
 const QByteArray kActionIdPrefix("com.corvane.Pictomat.");
 // One line, first after the XML declaration, in a file this program made.
-const QByteArray kSeedMark("<!-- Made by pictomat integrate from the system's actions; it goes again when nothing "
-                           "else in it changed.");
+const QByteArray kSeedMark(
+    "<!-- Made by pictomat integrate from the system's actions; it goes again when nothing "
+    "else in it changed.");
 
 QByteArray xmlEscaped(const QString& text)
 {
@@ -200,7 +201,7 @@ std::optional<QByteArray> WithThunarActions(const std::optional<QByteArray>& exi
                                  : seed;
     QByteArray text = withBlock(start, block);
     if (existing)
-        return text;  // an empty file of the user's: theirs, not made here
+        return text; // an empty file of the user's: theirs, not made here
     // What removal must give back for the file to go: the start as Thunar
     // would read it, without our action.
     QByteArray mark = kSeedMark + " seed=" + checksum(withoutBlocks(text));

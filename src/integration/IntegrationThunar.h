@@ -20,16 +20,16 @@ QStringList FolderListFromText(const QByteArray& text);
 // checksum and the folders made for it. Edits are textual: everything outside
 // our <action> stays byte for byte as Thunar or the user wrote it.
 struct ThunarFile {
-    std::optional<QByteArray> contents;  // nothing: the file is to be deleted
-    QStringList madeFolders;             // for a deleted file: what may go with it
+    std::optional<QByteArray> contents; // nothing: the file is to be deleted
+    QStringList madeFolders;            // for a deleted file: what may go with it
 };
 
 // One of our actions, in Thunar's "Pictomat" submenu.
 struct ThunarAction {
-    QString id;           // unique among ours: "menu", "make-icon"
+    QString id; // unique among ours: "menu", "make-icon"
     QString name;
     QString description;
-    QString command;      // the shell command, "%F" for the files
+    QString command; // the shell command, "%F" for the files
 };
 
 // The user's file with our actions in it, in the order given; actions of ours

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include <fcntl.h>
-#include <stdio.h>  // renameat2, RENAME_NOREPLACE
+#include <stdio.h> // renameat2, RENAME_NOREPLACE
 
 #include <cerrno>
 #include <climits>
@@ -333,8 +333,8 @@ QByteArray SafeIconName(const QByteArray& text)
 {
     QByteArray name;
     for (const char c : text) {
-        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                          c == '.' || c == '-';
+        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'
+                          || c == '.' || c == '-';
         if (kept)
             name += c;
         else if (!name.endsWith('-'))
@@ -350,8 +350,7 @@ QByteArray SafeIconName(const QByteArray& text)
     return name.isEmpty() ? QByteArray("icon") : name;
 }
 
-QByteArray ExportOutputName(const QByteArray& itemName, const QString& extension, bool appendIconSize,
-                            int16_t iconSize)
+QByteArray ExportOutputName(const QByteArray& itemName, const QString& extension, bool appendIconSize, int16_t iconSize)
 {
     QByteArray name = itemName;
     if (appendIconSize)

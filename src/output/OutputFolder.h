@@ -23,8 +23,8 @@ int16_t StatusFromErrno(int error);
 
 // Where outputs go, as the user chose it.
 struct OutputFolderRule {
-    bool useItemsFolder = false;                  // beside each item
-    std::optional<QString> imageFolderPathname;   // the chosen image folder, if any
+    bool useItemsFolder = false;                // beside each item
+    std::optional<QString> imageFolderPathname; // the chosen image folder, if any
 };
 
 // The folder an item's output goes to: beside the item when the rule says so,
@@ -50,8 +50,8 @@ QByteArray OutputBaseName(const FileRef& item);
 
 // Output names, built from the item's own bytes; nothing is trimmed or replaced.
 QByteArray IcnsOutputName(const QByteArray& itemName);
-QByteArray ExportOutputName(const QByteArray& itemName, const QString& extension,
-                            bool appendIconSize, int16_t iconSize);
+QByteArray ExportOutputName(const QByteArray& itemName, const QString& extension, bool appendIconSize,
+                            int16_t iconSize);
 // "Make Windows Icon for Media": the item's name, then ".ico".
 QByteArray IcoOutputName(const QByteArray& itemName);
 // "Make Linux Icon Set for Media": the folder named after the item, then "-icons".

@@ -21,8 +21,7 @@ std::optional<QString> stringWithFSRef(const FileRef* item)
     return QString::fromUtf8(path);
 }
 
-std::optional<QString> extractBetweenPattern(const QString& text, const QString& start,
-                                             const QString& end)
+std::optional<QString> extractBetweenPattern(const QString& text, const QString& start, const QString& end)
 {
     // An empty pattern is never found (indexOf would report it at the start).
     if (start.isEmpty() || end.isEmpty())

@@ -24,8 +24,8 @@ constexpr int kSettleLimitMs = 2000;
 
 // Runs a wl-clipboard helper with the time limit; its output, or nothing when
 // it failed, printed too much or did not answer in time.
-std::optional<QByteArray> runHelper(const QString& program, const QStringList& arguments,
-                                    const QByteArray& input = {}, bool keepOutput = true)
+std::optional<QByteArray> runHelper(const QString& program, const QStringList& arguments, const QByteArray& input = {},
+                                    bool keepOutput = true)
 {
     QProcess process;
     if (!keepOutput) {
@@ -90,7 +90,8 @@ bool waylandHolds(const QByteArray& png)
 {
     QDeadlineTimer deadline(kSettleLimitMs);
     do {
-        if (waylandTypes() == QStringList{QStringLiteral("image/png")} && waylandData(QStringLiteral("image/png")) == png)
+        if (waylandTypes() == QStringList{QStringLiteral("image/png")}
+            && waylandData(QStringLiteral("image/png")) == png)
             return true;
         QThread::msleep(50);
     } while (!deadline.hasExpired());
@@ -121,8 +122,9 @@ bool setPng(const QByteArray& png, QString* error)
         // Neither Qt's own Wayland connection (refused in silence without
         // focus) nor XWayland (X programs only) reaches what users paste.
         if (!useWlClipboard()) {
-            *error = QStringLiteral("The clipboard of a Wayland session is set with wl-clipboard (wl-copy and "
-                                    "wl-paste), which is not installed.");
+            *error = QStringLiteral(
+                "The clipboard of a Wayland session is set with wl-clipboard (wl-copy and "
+                "wl-paste), which is not installed.");
             return false;
         }
         if (!runHelper(helper("wl-copy"), {QStringLiteral("--type"), QStringLiteral("image/png")}, png, false)) {
@@ -135,8 +137,8 @@ bool setPng(const QByteArray& png, QString* error)
         }
         return true;
     }
-    QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard()
-                                                                                           : nullptr;
+    QClipboard* clipboard =
+        qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard() : nullptr;
     if (!clipboard) {
         *error = QStringLiteral("There is no clipboard without a graphical session.");
         return false;
@@ -165,8 +167,8 @@ std::unique_ptr<QMimeData> contents()
         }
         return mime;
     }
-    QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard()
-                                                                                           : nullptr;
+    QClipboard* clipboard =
+        qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard() : nullptr;
     const QMimeData* held = clipboard ? clipboard->mimeData() : nullptr;
     if (!held)
         return mime;

@@ -146,8 +146,9 @@ bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
     }
     if (isFolder && !SetFolderIconKey(item, iconBytes, error))
         return false;
-    if (!isFolder && DesktopLinkIcon::set(item, iconBytes, QFile::encodeName(iconsFolder()), error)
-                         == DesktopLinkIcon::Edit::Failed)
+    if (!isFolder
+        && DesktopLinkIcon::set(item, iconBytes, QFile::encodeName(iconsFolder()), error)
+               == DesktopLinkIcon::Edit::Failed)
         return false;
     // An open view repaints the item only when told that it changed.
     TouchForFileManagers(item);
@@ -172,8 +173,8 @@ bool removeCustomIcon(const FileRef& item, QString* error)
         return false;
     if (isFolder && !RemoveFolderIconKey(item, error))
         return false;
-    if (!isFolder && DesktopLinkIcon::remove(item, QFile::encodeName(iconsFolder()), error)
-                         == DesktopLinkIcon::Edit::Failed)
+    if (!isFolder
+        && DesktopLinkIcon::remove(item, QFile::encodeName(iconsFolder()), error) == DesktopLinkIcon::Edit::Failed)
         return false;
     TouchForFileManagers(item);
     return true;

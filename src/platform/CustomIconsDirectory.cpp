@@ -26,7 +26,6 @@ void setError(QString* error, const QString& text)
         *error = text;
 }
 
-
 QByteArray withIconKey(const QByteArray& content, const QByteArray& iconPath, bool newFile)
 {
     if (const std::optional<QByteArray> edited = DesktopEntryText::WithValue(content, kDesktopEntry, "Icon", iconPath))

@@ -79,15 +79,15 @@ private:
 class RoutedDesktop : public Desktop {
 public:
     enum class Alerts {
-        Show,     // shown, not kept
-        Collect,  // kept instead of shown
-        Record,   // shown and kept
+        Show,    // shown, not kept
+        Collect, // kept instead of shown
+        Record,  // shown and kept
     };
     struct Routes {
         bool dropStandardOutput = false;
         Alerts alerts = Alerts::Show;
     };
-    RoutedDesktop(Desktop& inner, Routes routes) : m_inner(inner), m_routes(routes) {}
+    RoutedDesktop(Desktop& inner, Routes routes) : m_inner(inner), m_routes(routes) { }
 
     AlertAnswer showAlert(const QString& message, const QString& explanation, bool offerStop) override;
     void playSound(const QString& name) override { m_inner.playSound(name); }

@@ -176,7 +176,7 @@ QString XSettingsIconTheme()
 {
     int screen = 0;
     const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c(xcb_connect(nullptr, &screen),
-                                                                           &xcb_disconnect);
+                                                                         &xcb_disconnect);
     if (!c || xcb_connection_has_error(c.get()))
         return {};
     const auto atom = [&](const QByteArray& name) -> xcb_atom_t {
@@ -224,9 +224,9 @@ QString XSettingsIconTheme()
             return {};
         const QByteArray name = data.mid(at + 4, nameLength);
         at += 4 + padded(nameLength) + 4;
-        if (type == 0) {  // integer
+        if (type == 0) { // integer
             at += 4;
-        } else if (type == 1) {  // string
+        } else if (type == 1) { // string
             if (at + 4 > data.size())
                 return {};
             const qsizetype length = card(at, 4);
@@ -235,7 +235,7 @@ QString XSettingsIconTheme()
             if (name == "Net/IconThemeName")
                 return QString::fromUtf8(data.mid(at + 4, length));
             at += 4 + padded(length);
-        } else if (type == 2) {  // colour
+        } else if (type == 2) { // colour
             at += 8;
         } else {
             return {};
@@ -258,9 +258,9 @@ QString DetectUserIconTheme()
     }
     const SettingsValue gnome = gnomeIconTheme();
     if (desktopIs("GNOME"))
-        return !gnome.userValue.isEmpty() ? gnome.userValue
+        return !gnome.userValue.isEmpty()      ? gnome.userValue
                : !gnome.defaultValue.isEmpty() ? gnome.defaultValue
-                                                : QStringLiteral("Adwaita");
+                                               : QStringLiteral("Adwaita");
     // XFCE's and MATE's settings managers publish the theme their programs
     // show over XSettings; without one running, their own stores say it.
     if (const QString published = XSettingsIconTheme(); !published.isEmpty())

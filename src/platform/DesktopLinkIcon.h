@@ -20,9 +20,9 @@ namespace DesktopLinkIcon {
 bool IsDesktopLink(const QByteArray& text);
 
 enum class Edit {
-    NotALink,  // the item is no desktop link; nothing to do
+    NotALink, // the item is no desktop link; nothing to do
     Done,
-    Failed,  // error says why
+    Failed, // error says why
 };
 // Whether the item is a desktop link whose Icon can be edited: Failed for a
 // link that is a symbolic link or cannot be read as a file of its own.

@@ -34,10 +34,9 @@ struct Tier {
     QStringList names;
 };
 
-
 struct CustomIconMetadata {
-    QByteArray picture;  // metadata::custom-icon
-    QString name;        // metadata::custom-icon-name
+    QByteArray picture; // metadata::custom-icon
+    QString name;       // metadata::custom-icon-name
 };
 
 // What the file manager recorded for the item. Without a session bus or the
@@ -47,8 +46,8 @@ CustomIconMetadata customIconMetadata(const FileRef& item)
     CustomIconMetadata result;
     GObjectPtr<GFile> file(g_file_new_for_path(item.c_path()));
     GError* error = nullptr;
-    GObjectPtr<GFileInfo> info(g_file_query_info(
-        file.get(), "metadata::custom-icon,metadata::custom-icon-name", G_FILE_QUERY_INFO_NONE, nullptr, &error));
+    GObjectPtr<GFileInfo> info(g_file_query_info(file.get(), "metadata::custom-icon,metadata::custom-icon-name",
+                                                 G_FILE_QUERY_INFO_NONE, nullptr, &error));
     if (!info) {
         g_clear_error(&error);
         return result;
@@ -142,10 +141,10 @@ QString specialFolderIcon(const QByteArray& itemCanonical)
     if (!QFileInfo(dirs).isFile() || !dirs.open(QIODevice::ReadOnly))
         return {};
     static const QList<QPair<QByteArray, QString>> kinds = {
-        {"DESKTOP", QStringLiteral("user-desktop")},         {"DOCUMENTS", QStringLiteral("folder-documents")},
-        {"DOWNLOAD", QStringLiteral("folder-download")},     {"MUSIC", QStringLiteral("folder-music")},
-        {"PICTURES", QStringLiteral("folder-pictures")},     {"PUBLICSHARE", QStringLiteral("folder-publicshare")},
-        {"TEMPLATES", QStringLiteral("folder-templates")},   {"VIDEOS", QStringLiteral("folder-videos")},
+        {"DESKTOP", QStringLiteral("user-desktop")},       {"DOCUMENTS", QStringLiteral("folder-documents")},
+        {"DOWNLOAD", QStringLiteral("folder-download")},   {"MUSIC", QStringLiteral("folder-music")},
+        {"PICTURES", QStringLiteral("folder-pictures")},   {"PUBLICSHARE", QStringLiteral("folder-publicshare")},
+        {"TEMPLATES", QStringLiteral("folder-templates")}, {"VIDEOS", QStringLiteral("folder-videos")},
     };
     for (const QByteArray& raw : dirs.readAll().split('\n')) {
         const QByteArray line = raw.trimmed();
@@ -244,7 +243,7 @@ std::optional<IconProvider::Icon> pictureIcon(const QByteArray& path)
     icon.source = file;
     IconFile f;
     f.path = file;
-    f.scalable = IsDrawingFormat(format);  // an SVG or a PDF page, drawn at each size
+    f.scalable = IsDrawingFormat(format); // an SVG or a PDF page, drawn at each size
     const QSize size = f.scalable ? QSize() : PictureFileSize(path);
     f.size = size.isValid() ? qMax(size.width(), size.height()) : 0;
     icon.files.append(f);

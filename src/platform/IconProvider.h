@@ -36,10 +36,10 @@ class IconProvider {
 public:
     // A resolved icon: either a picture file (custom icon) or a themed icon.
     struct Icon {
-        QString source;   // the file the icon was loaded from (best size), for diagnostics
-        QIcon icon;       // every size the theme offers, scalable ones included
-        QString name;     // the theme icon name it was found under; empty for a picture file
-        QVector<IconFile> files;  // every picture behind it, which render() chooses from
+        QString source;          // the file the icon was loaded from (best size), for diagnostics
+        QIcon icon;              // every size the theme offers, scalable ones included
+        QString name;            // the theme icon name it was found under; empty for a picture file
+        QVector<IconFile> files; // every picture behind it, which render() chooses from
         bool isNull() const { return icon.isNull() && files.isEmpty(); }
     };
 

@@ -47,7 +47,10 @@ QString unescapeDesktopValue(const QString& value)
         case 't': out += '\t'; break;
         case 'r': out += '\r'; break;
         case '\\': out += '\\'; break;
-        default: out += '\\'; out += next; break;
+        default:
+            out += '\\';
+            out += next;
+            break;
         }
     }
     return out;
@@ -58,7 +61,7 @@ const char* const kExtensions[] = {".png", ".svg", ".svgz", ".xpm"};
 bool isScalableFile(const QString& path)
 {
     return path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)
-        || path.endsWith(QLatin1String(".svgz"), Qt::CaseInsensitive);
+           || path.endsWith(QLatin1String(".svgz"), Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -145,8 +148,7 @@ QStringList IconThemeSet::chain() const
 void IconThemeSet::addWithParents(const QString& name, int depth)
 {
     // Themes that inherit in a circle, or absurdly deep, stop here.
-    if (depth > 16 || name.isEmpty() || name.contains('/') || name == QLatin1String("..")
-        || name == QLatin1String("."))
+    if (depth > 16 || name.isEmpty() || name.contains('/') || name == QLatin1String("..") || name == QLatin1String("."))
         return;
     for (const Theme& t : m_chain) {
         if (t.name == name)
@@ -222,7 +224,8 @@ QVector<qint64> IconThemeSet::stampsOf(const Theme& theme, const QStringList& ro
         for (const Dir& dir : theme.dirs) {
             struct stat st;
             const QByteArray path = QFile::encodeName(root + '/' + dir.subdir);
-            stamps << (::stat(path.constData(), &st) == 0 ? qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : -1);
+            stamps << (::stat(path.constData(), &st) == 0 ? qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec
+                                                          : -1);
         }
     }
     return stamps;

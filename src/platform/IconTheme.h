@@ -41,8 +41,8 @@ public:
     IconThemeSet(const QString& userTheme, const QStringList& searchPaths, const QString& bundledDir);
 
     struct Found {
-        QString name;              // the icon name that matched
-        QVector<IconFile> files;   // every size of it in the theme that had it
+        QString name;            // the icon name that matched
+        QVector<IconFile> files; // every size of it in the theme that had it
     };
     // The first theme (in chain order) that has any of the names; within one
     // theme the earlier name wins.
@@ -77,7 +77,7 @@ private:
 
     QStringList m_searchPaths;
     QVector<Theme> m_chain;
-    QStringList m_flatDirs;  // unthemed folders: /usr/share/pixmaps, bundled icons
+    QStringList m_flatDirs; // unthemed folders: /usr/share/pixmaps, bundled icons
 };
 
 } // namespace pictomat

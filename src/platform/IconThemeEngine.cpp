@@ -31,7 +31,8 @@ QVector<IconFile> candidatesFor(QVector<IconFile> files, int size)
             return {2, f.size};
         return {3, -f.size};
     };
-    std::stable_sort(files.begin(), files.end(), [&](const IconFile& a, const IconFile& b) { return rank(a) < rank(b); });
+    std::stable_sort(files.begin(), files.end(),
+                     [&](const IconFile& a, const IconFile& b) { return rank(a) < rank(b); });
     return files;
 }
 
@@ -123,7 +124,7 @@ namespace {
 // menu shows what the commands write.
 class FileSetIconEngine : public QIconEngine {
 public:
-    explicit FileSetIconEngine(QVector<IconFile> files) : m_files(std::move(files)) {}
+    explicit FileSetIconEngine(QVector<IconFile> files) : m_files(std::move(files)) { }
 
     QIconEngine* clone() const override { return new FileSetIconEngine(m_files); }
     QString key() const override { return QStringLiteral("pictomat-files"); }
@@ -172,7 +173,8 @@ public:
             return;
         pm.setDevicePixelRatio(ratio);
         const QSizeF shown = QSizeF(pm.size()) / ratio;
-        const QPointF at(rect.x() + (rect.width() - shown.width()) / 2, rect.y() + (rect.height() - shown.height()) / 2);
+        const QPointF at(rect.x() + (rect.width() - shown.width()) / 2,
+                         rect.y() + (rect.height() - shown.height()) / 2);
         painter->drawPixmap(at, pm);
     }
 

@@ -46,7 +46,8 @@ using XReply = std::unique_ptr<T, decltype(&std::free)>;
 QByteArray windowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property)
 {
     XReply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr),
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+                               nullptr),
         &std::free);
     if (!reply)
         return {};
@@ -61,7 +62,7 @@ bool raiseThunarWindowShowing(const FileRef& folder)
 {
     int screenNumber = 0;
     const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> c(xcb_connect(nullptr, &screenNumber),
-                                                                           &xcb_disconnect);
+                                                                         &xcb_disconnect);
     if (!c || xcb_connection_has_error(c.get()))
         return false;
     const auto atom = [&](const char* name) {
@@ -81,8 +82,8 @@ bool raiseThunarWindowShowing(const FileRef& folder)
     const QByteArray title = QFileInfo(QFile::decodeName(folder.path())).fileName().toUtf8() + " - Thunar";
     const auto isShowing = [&](xcb_window_t window) {
         const QList<QByteArray> names = windowProperty(c.get(), window, XCB_ATOM_WM_CLASS).split('\0');
-        const bool thunar = std::any_of(names.begin(), names.end(),
-                                        [](const QByteArray& n) { return n.toLower() == "thunar"; });
+        const bool thunar =
+            std::any_of(names.begin(), names.end(), [](const QByteArray& n) { return n.toLower() == "thunar"; });
         if (!thunar)
             return false;
         const QByteArray name = windowProperty(c.get(), window, netName);
@@ -115,9 +116,8 @@ bool raiseThunarWindowShowing(const FileRef& folder)
         message.format = 32;
         message.window = window;
         message.type = active;
-        message.data.data32[0] = 2;  // from a pager: the user asked for it
-        xcb_send_event(c.get(), 0, root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+        message.data.data32[0] = 2; // from a pager: the user asked for it
+        xcb_send_event(c.get(), 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char*>(&message));
         xcb_flush(c.get());
         return true;

@@ -30,7 +30,6 @@ qint64 nowMs()
     return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-
 // The script runs as the leader of its own process group, so that at the time
 // limit it goes together with everything it started. Owning the child means
 // the group is killed and the leader reaped on every way out.

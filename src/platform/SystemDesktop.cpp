@@ -43,7 +43,7 @@ bool soundOutputPresent()
     return !devices.isEmpty();
 }
 
-extern "C" void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+extern "C" void quietAlsa(const char*, int, const char*, int, const char*, ...) { }
 
 // ALSA reports a card it cannot open on standard error; the sound simply
 // does not play. Its library is there whenever the sound library can use it.
@@ -76,8 +76,8 @@ struct SystemDesktop::Sound {
         if (ca_context_create(&context) != CA_SUCCESS)
             context = nullptr;
         else
-            ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Pictomat",
-                                    CA_PROP_APPLICATION_ID, "com.corvane.Pictomat", nullptr);
+            ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Pictomat", CA_PROP_APPLICATION_ID,
+                                    "com.corvane.Pictomat", nullptr);
     }
     ~Sound()
     {
@@ -90,16 +90,15 @@ struct SystemDesktop::Sound {
             return;
         // The freedesktop theme has no "Ping"; its nearest event is the short
         // completion chime.
-        const QByteArray id = name == QLatin1String("Ping") ? QByteArray("complete")
-                                                             : name.toUtf8().toLower();
+        const QByteArray id = name == QLatin1String("Ping") ? QByteArray("complete") : name.toUtf8().toLower();
         ca_context_play(context, 0, CA_PROP_EVENT_ID, id.constData(), nullptr);
     }
 #else
-    void play(const QString&) {}
+    void play(const QString&) { }
 #endif
 };
 
-SystemDesktop::SystemDesktop(AlertStyle style) : m_style(style), m_sound(std::make_unique<Sound>()) {}
+SystemDesktop::SystemDesktop(AlertStyle style) : m_style(style), m_sound(std::make_unique<Sound>()) { }
 
 SystemDesktop::~SystemDesktop() = default;
 
@@ -146,9 +145,9 @@ bool SystemDesktop::openUrl(const QUrl& url)
 {
     // Qt's platform services open documents only where a real display
     // platform runs; a command-line run (offscreen) asks xdg-open directly.
-    const bool platformOpens = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
-                               QGuiApplication::platformName() != QLatin1String("offscreen") &&
-                               QGuiApplication::platformName() != QLatin1String("minimal");
+    const bool platformOpens = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                               && QGuiApplication::platformName() != QLatin1String("offscreen")
+                               && QGuiApplication::platformName() != QLatin1String("minimal");
     if (platformOpens && QDesktopServices::openUrl(url))
         return true;
     return QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromLatin1(url.toEncoded())});

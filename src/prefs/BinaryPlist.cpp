@@ -29,7 +29,8 @@ using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
-template <typename T> using Malloced = std::unique_ptr<T, FreeDeleter>;
+template <typename T>
+using Malloced = std::unique_ptr<T, FreeDeleter>;
 
 struct XmlTextDeleter {
     void operator()(char* text) const { plist_to_xml_free(text); }
@@ -44,7 +45,7 @@ const char* kindName(plist_type type)
     case PLIST_DICT: return "dict";
     case PLIST_DATE: return "date";
     case PLIST_DATA: return "data";
-    case PLIST_UID: return "dict";  // the element it is written as
+    case PLIST_UID: return "dict"; // the element it is written as
     default: return "";
     }
 }
@@ -111,7 +112,8 @@ public:
     }
 
 private:
-    template <typename Visit> void forEachEntry(plist_t dict, Visit visit)
+    template <typename Visit>
+    void forEachEntry(plist_t dict, Visit visit)
     {
         plist_dict_iter raw = nullptr;
         plist_dict_new_iter(dict, &raw);
@@ -163,18 +165,14 @@ private:
     bool readTopValue(const QString& key, plist_t node, QMap<QString, QVariant>& values)
     {
         switch (plist_get_node_type(node)) {
-        case PLIST_BOOLEAN:
-            values.insert(key, plist_bool_val_is_true(node) != 0);
-            return true;
+        case PLIST_BOOLEAN: values.insert(key, plist_bool_val_is_true(node) != 0); return true;
         case PLIST_REAL: {
             double d = 0;
             plist_get_real_val(node, &d);
             values.insert(key, d);
             return true;
         }
-        case PLIST_STRING:
-            values.insert(key, string(node));
-            return true;
+        case PLIST_STRING: values.insert(key, string(node)); return true;
         case PLIST_UINT: {
             uint64_t u = 0;
             plist_get_uint_val(node, &u);
@@ -184,13 +182,12 @@ private:
             }
             const QByteArray element = libplistElement(node);
             if (element.startsWith("<integer>-")) {
-                values.insert(key, qint64(u));  // a negative number, as two's complement
+                values.insert(key, qint64(u)); // a negative number, as two's complement
                 return true;
             }
             break;
         }
-        default:
-            break;
+        default: break;
         }
         QByteArray xml;
         if (!appendElement(xml, node, 0))
@@ -212,9 +209,7 @@ private:
     {
         const QByteArray indent(depth + 1, '\t');
         switch (plist_get_node_type(node)) {
-        case PLIST_BOOLEAN:
-            out += plist_bool_val_is_true(node) ? "<true/>" : "<false/>";
-            return true;
+        case PLIST_BOOLEAN: out += plist_bool_val_is_true(node) ? "<true/>" : "<false/>"; return true;
         case PLIST_UINT: {
             uint64_t u = 0;
             plist_get_uint_val(node, &u);
@@ -310,8 +305,7 @@ private:
             out += indent + "</dict>";
             return ok;
         }
-        default:
-            return fail(QStringLiteral("the binary property list holds a value of an unknown kind"));
+        default: return fail(QStringLiteral("the binary property list holds a value of an unknown kind"));
         }
     }
 

@@ -26,7 +26,7 @@ struct Trailer {
     uint64_t refSize = 0;
     uint64_t count = 0;
     uint64_t root = 0;
-    uint64_t table = 0;  // where the offset table starts: the end of the objects
+    uint64_t table = 0; // where the offset table starts: the end of the objects
 };
 
 // An unsigned big-endian number of `size` bytes at `at`, when it lies inside.
@@ -43,16 +43,16 @@ std::optional<uint64_t> bigEndian(const QByteArray& bytes, uint64_t at, uint64_t
 // One object as far as the structure goes: where its payload lies and, for
 // a container, where its references are.
 struct Object {
-    uint64_t end = 0;       // one past its last byte
-    uint64_t refs = 0;      // where its references start
-    uint64_t refCount = 0;  // a dictionary's keys and values together
+    uint64_t end = 0;      // one past its last byte
+    uint64_t refs = 0;     // where its references start
+    uint64_t refCount = 0; // a dictionary's keys and values together
     bool container = false;
     bool textWithNul = false;
 };
 
 class Checker {
 public:
-    explicit Checker(const QByteArray& bytes) : m_bytes(bytes) {}
+    explicit Checker(const QByteArray& bytes) : m_bytes(bytes) { }
 
     QString run()
     {
@@ -118,17 +118,23 @@ private:
         Object o;
         uint64_t payload = 0;
         switch (kind) {
-        case 0x0: payload = 0; break;                          // null, booleans, fill
-        case 0x1: case 0x2: payload = uint64_t(1) << std::min(low, 4u); break;  // integer, real
-        case 0x3: payload = 8; break;                          // date
-        case 0x4: case 0x5: case 0x7: payload = length; break;  // data, ASCII, UTF-8 text
-        case 0x6:                                               // UTF-16 text
+        case 0x0: payload = 0; break; // null, booleans, fill
+        case 0x1:
+        case 0x2: payload = uint64_t(1) << std::min(low, 4u); break; // integer, real
+        case 0x3: payload = 8; break;                                // date
+        case 0x4:
+        case 0x5:
+        case 0x7: payload = length; break; // data, ASCII, UTF-8 text
+        case 0x6:                          // UTF-16 text
             if (length > left / 2)
                 return std::nullopt;
             payload = length * 2;
             break;
-        case 0x8: payload = low + 1; break;                    // UID
-        case 0xA: case 0xB: case 0xC: case 0xD: {              // array, ordered set, set, dictionary
+        case 0x8: payload = low + 1; break; // UID
+        case 0xA:
+        case 0xB:
+        case 0xC:
+        case 0xD: { // array, ordered set, set, dictionary
             const uint64_t refs = kind == 0xD ? 2 : 1;
             if (length > left / m_t.refSize / refs)
                 return std::nullopt;
@@ -139,7 +145,7 @@ private:
             break;
         }
         default:
-            payload = 0;  // no such kind: libplist refuses it
+            payload = 0; // no such kind: libplist refuses it
             break;
         }
         if (payload > left)
@@ -166,9 +172,9 @@ private:
         struct Frame {
             uint64_t index;
             Object object;
-            uint64_t next = 0;     // the next reference to follow
-            uint32_t below = 0;    // the deepest chain of containers under it
-            uint64_t values = 1;   // itself and everything it unfolds into
+            uint64_t next = 0;   // the next reference to follow
+            uint32_t below = 0;  // the deepest chain of containers under it
+            uint64_t values = 1; // itself and everything it unfolds into
         };
         std::vector<Frame> stack;
         const auto tooDeep = [] {

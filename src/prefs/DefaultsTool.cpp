@@ -47,14 +47,10 @@ QString kindName(Kind kind)
 QString valueText(const QVariant& v)
 {
     switch (v.typeId()) {
-    case QMetaType::Bool:
-        return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    case QMetaType::LongLong:
-        return QString::number(v.toLongLong());
-    case QMetaType::Double:
-        return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
-    case QMetaType::QString:
-        return v.toString();
+    case QMetaType::Bool: return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QMetaType::LongLong: return QString::number(v.toLongLong());
+    case QMetaType::Double: return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    case QMetaType::QString: return v.toString();
     default:
         if (v.metaType() == QMetaType::fromType<PreferenceStore::OpaqueValue>())
             return QString::fromUtf8(v.value<PreferenceStore::OpaqueValue>().xml);
@@ -67,7 +63,8 @@ QString oneLine(const QVariant& v)
 {
     QString text = valueText(v);
     if (v.typeId() == QMetaType::QString)
-        return text.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\n'), QLatin1String("\\n"))
+        return text.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+            .replace(QLatin1Char('\n'), QLatin1String("\\n"))
             .replace(QLatin1Char('\r'), QLatin1String("\\r"));
     return text.simplified();
 }

@@ -21,7 +21,7 @@ const QString kNotXmlText = QStringLiteral("text holds characters that XML does 
 
 class Parser {
 public:
-    explicit Parser(const QByteArray& bytes) : m_reader(bytes) {}
+    explicit Parser(const QByteArray& bytes) : m_reader(bytes) { }
 
     ParseResult run()
     {
@@ -37,8 +37,8 @@ public:
             return result;
         }
         if (m_reader.name() != QLatin1String("dict")) {
-            result.error = describe(QStringLiteral("the top object is <%1>, not a dictionary")
-                                        .arg(m_reader.name().toString()));
+            result.error =
+                describe(QStringLiteral("the top object is <%1>, not a dictionary").arg(m_reader.name().toString()));
             return result;
         }
         if (!readDict(result.values)) {
@@ -74,8 +74,7 @@ private:
     {
         while (!m_reader.atEnd()) {
             switch (m_reader.readNext()) {
-            case QXmlStreamReader::StartElement:
-                return true;
+            case QXmlStreamReader::StartElement: return true;
             case QXmlStreamReader::Characters:
                 if (!m_reader.isWhitespace())
                     return false;
@@ -83,10 +82,8 @@ private:
             case QXmlStreamReader::EndElement:
             case QXmlStreamReader::EndDocument:
             case QXmlStreamReader::Invalid:
-            case QXmlStreamReader::EntityReference:
-                return false;
-            default:
-                break;
+            case QXmlStreamReader::EntityReference: return false;
+            default: break;
             }
         }
         return false;
@@ -179,8 +176,7 @@ private:
         }
         // Wider than 64 bits (plistlib writes unsigned 64-bit values): no
         // reader of ours can use it, but a rewrite must not lose it.
-        value = QVariant::fromValue(
-            Opaque{"<integer>" + text.toUtf8() + "</integer>", QStringLiteral("integer")});
+        value = QVariant::fromValue(Opaque{"<integer>" + text.toUtf8() + "</integer>", QStringLiteral("integer")});
         return true;
     }
 
@@ -253,23 +249,18 @@ ParseResult ParseXml(const QByteArray& bytes)
 
 QByteArray Serialize(const QMap<QString, QVariant>& values)
 {
-    QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                     "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-                     "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-                     "<plist version=\"1.0\">\n<dict>\n";
+    QByteArray out =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+        "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+        "<plist version=\"1.0\">\n<dict>\n";
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
         const QVariant& v = it.value();
         QByteArray element;
         switch (v.typeId()) {
-        case QMetaType::Bool:
-            element = v.toBool() ? "<true/>" : "<false/>";
-            break;
-        case QMetaType::LongLong:
-            element = "<integer>" + QByteArray::number(v.toLongLong()) + "</integer>";
-            break;
-        case QMetaType::Double:
-            element = "<real>" + RealText(v.toDouble()) + "</real>";
-            break;
+        case QMetaType::Bool: element = v.toBool() ? "<true/>" : "<false/>"; break;
+        case QMetaType::LongLong: element = "<integer>" + QByteArray::number(v.toLongLong()) + "</integer>"; break;
+        case QMetaType::Double: element = "<real>" + RealText(v.toDouble()) + "</real>"; break;
         case QMetaType::QString:
             element = "<string>";
             AppendEscaped(element, v.toString());

@@ -13,7 +13,7 @@ namespace pictomat::prefs::plist {
 struct ParseResult {
     bool ok = false;
     QMap<QString, QVariant> values;
-    QString error;  // where and why the text is not a property list
+    QString error; // where and why the text is not a property list
     // What an XML rewrite of these values cannot hold exactly (a binary
     // file's fractions of a second, control characters); empty when nothing.
     QString lossy;

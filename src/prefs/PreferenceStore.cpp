@@ -58,7 +58,6 @@ QString systemError(int code)
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
-
 // Keeps a preference file under a name of its own before it is replaced:
 // "<file><suffix>", or "<file><suffix>.N" when an older, different copy
 // already holds that name. Called under the lock.
@@ -97,7 +96,7 @@ void PreferenceStore::resetShared()
     sharedSlot().reset();
 }
 
-PreferenceStore::PreferenceStore(QString filePath) : m_filePath(std::move(filePath)) {}
+PreferenceStore::PreferenceStore(QString filePath) : m_filePath(std::move(filePath)) { }
 
 QString PreferenceStore::targetPath() const
 {
@@ -167,8 +166,8 @@ PreferenceStore::Snapshot PreferenceStore::readDisk() const
     plist::ParseResult parsed = plist::Parse(s.bytes);
     if (!parsed.ok) {
         s.state = ReadState::Corrupt;
-        s.problem = QStringLiteral("the preferences file %1 is not a valid property list (%2)")
-                        .arg(m_filePath, parsed.error);
+        s.problem =
+            QStringLiteral("the preferences file %1 is not a valid property list (%2)").arg(m_filePath, parsed.error);
         return s;
     }
     s.state = ReadState::Ok;
@@ -196,7 +195,8 @@ void PreferenceStore::adopt(const Snapshot& snapshot)
     // One log line per damaged state of the file, not one per getter.
     if (!snapshot.problem.isEmpty() && snapshot.problem != m_readError) {
         if (snapshot.state == ReadState::Corrupt)
-            SystemLog(snapshot.problem + QStringLiteral("; using the defaults and keeping the file until it is replaced"));
+            SystemLog(snapshot.problem
+                      + QStringLiteral("; using the defaults and keeping the file until it is replaced"));
         else
             SystemLog(snapshot.problem + QStringLiteral("; using the defaults"));
     }
@@ -290,15 +290,18 @@ bool PreferenceStore::setValue(const QString& key, const QVariant& value)
     }
     QVariant stored;
     switch (value.typeId()) {
-    case QMetaType::Bool:
-        stored = value.toBool();
-        break;
-    case QMetaType::Char: case QMetaType::SChar: case QMetaType::UChar:
-    case QMetaType::Short: case QMetaType::UShort: case QMetaType::Int: case QMetaType::UInt:
-    case QMetaType::Long: case QMetaType::LongLong:
-        stored = value.toLongLong();
-        break;
-    case QMetaType::ULong: case QMetaType::ULongLong: {
+    case QMetaType::Bool: stored = value.toBool(); break;
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong: stored = value.toLongLong(); break;
+    case QMetaType::ULong:
+    case QMetaType::ULongLong: {
         bool ok = false;
         const qulonglong u = value.toULongLong(&ok);
         if (!ok || u > qulonglong(std::numeric_limits<qint64>::max())) {
@@ -308,9 +311,8 @@ bool PreferenceStore::setValue(const QString& key, const QVariant& value)
         stored = qint64(u);
         break;
     }
-    case QMetaType::Float: case QMetaType::Double:
-        stored = value.toDouble();
-        break;
+    case QMetaType::Float:
+    case QMetaType::Double: stored = value.toDouble(); break;
     case QMetaType::QString:
         if (!plist::IsStorableText(value.toString())) {
             m_lastError = QStringLiteral("the text holds control characters that a property list cannot store");

@@ -57,8 +57,8 @@ public:
     QString keptCopy() const { return m_keptCopy; }
 
     struct OpaqueValue {
-        QByteArray xml;  // the element as it stood in the file (as XML)
-        QString kind;    // its element: "date", "data", "array", "dict", "uid", "integer"
+        QByteArray xml; // the element as it stood in the file (as XML)
+        QString kind;   // its element: "date", "data", "array", "dict", "uid", "integer"
     };
 
     // What a look at the file on disk says about its identity and age.
@@ -77,11 +77,11 @@ private:
     struct Snapshot {
         ReadState state = ReadState::Missing;
         QMap<QString, QVariant> values;
-        QByteArray bytes;  // the file as read
+        QByteArray bytes; // the file as read
         unsigned mode = 0600;
         FileStamp stamp;
         QString problem;
-        QString lossy;  // what XML cannot hold of a binary file
+        QString lossy; // what XML cannot hold of a binary file
     };
 
     Snapshot readDisk() const;
@@ -91,8 +91,8 @@ private:
     QString targetPath() const;
 
     QString m_filePath;
-    QMap<QString, QVariant> m_values;                  // as read, with pending changes applied
-    QMap<QString, std::optional<QVariant>> m_pending;  // nullopt = removal
+    QMap<QString, QVariant> m_values;                 // as read, with pending changes applied
+    QMap<QString, std::optional<QVariant>> m_pending; // nullopt = removal
     FileStamp m_readStamp;
     bool m_everRead = false;
     QString m_lastError;

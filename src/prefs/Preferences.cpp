@@ -17,12 +17,24 @@ void SetCommandLineArguments(const QStringList& arguments)
 namespace {
 
 // The defaults as PICTOMAT_PREFERENCES writes them.
-struct NoDefaultTag {};
+struct NoDefaultTag { };
 constexpr NoDefaultTag NoDefault;
-QVariant defaultOf(NoDefaultTag) { return {}; }
-QVariant defaultOf(bool value) { return value; }
-QVariant defaultOf(int value) { return qint64(value); }
-QVariant defaultOf(double value) { return value; }
+QVariant defaultOf(NoDefaultTag)
+{
+    return {};
+}
+QVariant defaultOf(bool value)
+{
+    return value;
+}
+QVariant defaultOf(int value)
+{
+    return qint64(value);
+}
+QVariant defaultOf(double value)
+{
+    return value;
+}
 
 } // namespace
 

@@ -18,35 +18,35 @@ enum class Kind { Boolean, Integer, Real, String };
 // Every setting, declared once: key, kind, default (NoDefault: none). Both
 // the key constants and AllKeys() are made from this list, and every reader
 // and the preferences window go by them.
-#define PICTOMAT_PREFERENCES(X)                                                  \
-    X(IconSize, Integer, 128)                                                    \
-    X(ImageQuality, Integer, 4) /* an index into kImageQualityTable */           \
-    X(BackgroundColorRedComponent, Real, 1.0)                                    \
-    X(BackgroundColorGreenComponent, Real, 1.0)                                  \
-    X(BackgroundColorBlueComponent, Real, 1.0)                                   \
-    /* Written and shown by the preferences window only; nothing draws with it. */ \
-    X(BackgroundColorAlphaComponent, Real, NoDefault)                            \
-    X(UseItemsFolder, Boolean, false)                                            \
-    /* The default output folder belongs to the output layer, above this one. */ \
-    X(ImageFolderPathname, String, NoDefault)                                    \
-    X(OpenImageFolderForMe, Boolean, true)                                       \
-    X(OpenImageFileForMe, Boolean, true)                                         \
-    X(AddCustomIcon, Boolean, true)                                              \
-    X(OverwriteFilesBySameName, Boolean, true)                                   \
-    X(AppendIconSize, Boolean, false)                                            \
-    X(ImageICNS, Boolean, false)                                                 \
-    X(MakeAsSubmenu, Boolean, true)                                              \
-    X(IncludeMakeIcons, Boolean, true)                                           \
-    X(IncludeCopyIcon, Boolean, true)                                            \
-    X(IncludeWebIcon, Boolean, true)                                             \
-    X(IncludeClipToIcon, Boolean, true)                                          \
-    X(IncludeAddCustomIcon, Boolean, true)                                       \
-    X(IncludeRemoveCustomIcon, Boolean, true)                                    \
-    X(IncludeChangeIconSizes, Boolean, false)                                   \
-    /* Commands for other platforms' icons, offered only when asked for. */       \
-    X(IncludeMakeWindowsIcon, Boolean, false)                                    \
-    X(IncludeMakeLinuxIconSet, Boolean, false)                                   \
-    /* How long a hand-over lasts, in seconds; 0: until the next one. */         \
+#define PICTOMAT_PREFERENCES(X)                                                                                        \
+    X(IconSize, Integer, 128)                                                                                          \
+    X(ImageQuality, Integer, 4) /* an index into kImageQualityTable */                                                 \
+    X(BackgroundColorRedComponent, Real, 1.0)                                                                          \
+    X(BackgroundColorGreenComponent, Real, 1.0)                                                                        \
+    X(BackgroundColorBlueComponent, Real, 1.0)                                                                         \
+    /* Written and shown by the preferences window only; nothing draws with it. */                                     \
+    X(BackgroundColorAlphaComponent, Real, NoDefault)                                                                  \
+    X(UseItemsFolder, Boolean, false)                                                                                  \
+    /* The default output folder belongs to the output layer, above this one. */                                       \
+    X(ImageFolderPathname, String, NoDefault)                                                                          \
+    X(OpenImageFolderForMe, Boolean, true)                                                                             \
+    X(OpenImageFileForMe, Boolean, true)                                                                               \
+    X(AddCustomIcon, Boolean, true)                                                                                    \
+    X(OverwriteFilesBySameName, Boolean, true)                                                                         \
+    X(AppendIconSize, Boolean, false)                                                                                  \
+    X(ImageICNS, Boolean, false)                                                                                       \
+    X(MakeAsSubmenu, Boolean, true)                                                                                    \
+    X(IncludeMakeIcons, Boolean, true)                                                                                 \
+    X(IncludeCopyIcon, Boolean, true)                                                                                  \
+    X(IncludeWebIcon, Boolean, true)                                                                                   \
+    X(IncludeClipToIcon, Boolean, true)                                                                                \
+    X(IncludeAddCustomIcon, Boolean, true)                                                                             \
+    X(IncludeRemoveCustomIcon, Boolean, true)                                                                          \
+    X(IncludeChangeIconSizes, Boolean, false)                                                                          \
+    /* Commands for other platforms' icons, offered only when asked for. */                                            \
+    X(IncludeMakeWindowsIcon, Boolean, false)                                                                          \
+    X(IncludeMakeLinuxIconSet, Boolean, false)                                                                         \
+    /* How long a hand-over lasts, in seconds; 0: until the next one. */                                               \
     X(SelectionExpirySeconds, Integer, 600)
 
 namespace key {
@@ -59,7 +59,7 @@ PICTOMAT_PREFERENCES(PICTOMAT_KEY_NAME)
 struct KeyInfo {
     const char* name;
     Kind kind;
-    QVariant defaultValue;  // invalid QVariant when the key has no default
+    QVariant defaultValue; // invalid QVariant when the key has no default
 };
 
 // The keys of the domain, in the order declared above.

@@ -15,10 +15,8 @@ bool IsIntegerKind(const QVariant& value)
     case QMetaType::Long:
     case QMetaType::ULong:
     case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return true;
-    default:
-        return false;
+    case QMetaType::ULongLong: return true;
+    default: return false;
     }
 }
 

@@ -110,8 +110,8 @@ PICTOMAT_WIDE_TARGET int columnsWide(const uint32_t* const* rows, const int16_t*
             const bool pair = i + 1 < n;
             const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[i] + x));
             const __m256i b = pair ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[i + 1] + x)) : zero;
-            const __m256i ww = _mm256_set1_epi32(int32_t(uint16_t(w[i])) |
-                                                 int32_t(uint32_t(uint16_t(pair ? w[i + 1] : 0)) << 16));
+            const __m256i ww =
+                _mm256_set1_epi32(int32_t(uint16_t(w[i])) | int32_t(uint32_t(uint16_t(pair ? w[i + 1] : 0)) << 16));
             const __m256i alo = _mm256_unpacklo_epi8(a, zero), blo = _mm256_unpacklo_epi8(b, zero);
             const __m256i ahi = _mm256_unpackhi_epi8(a, zero), bhi = _mm256_unpackhi_epi8(b, zero);
             acc0 = _mm256_add_epi32(acc0, _mm256_madd_epi16(_mm256_unpacklo_epi16(alo, blo), ww));
@@ -133,8 +133,8 @@ PICTOMAT_WIDE_TARGET void rowsWide(const uint32_t* src, const Taps& taps, uint32
 {
     // Within each half: the words of two pixels, b g r a b g r a, paired by
     // channel as the multiply-add takes them: b b g g r r a a.
-    const __m256i pairUp = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15, 0, 1, 8, 9, 2,
-                                            3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15);
+    const __m256i pairUp = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15, 0, 1, 8, 9, 2, 3, 10,
+                                            11, 4, 5, 12, 13, 6, 7, 14, 15);
     const __m128i half = _mm_set1_epi32(kHalf);
     const int out = int(taps.start.size());
     for (int x = 0; x < out; ++x) {
@@ -161,8 +161,8 @@ int LevelFor(QSize source, QSize size)
 {
     auto spanAt = [&](int k) { return QSizeF(source) / double(1 << k); };
     int level = 0;
-    while (spanAt(level + 1).width() >= kMargin * size.width() && spanAt(level + 1).height() >= kMargin * size.height() &&
-           spanAt(level).width() >= 2 && spanAt(level).height() >= 2)
+    while (spanAt(level + 1).width() >= kMargin * size.width() && spanAt(level + 1).height() >= kMargin * size.height()
+           && spanAt(level).width() >= 2 && spanAt(level).height() >= 2)
         ++level;
     return level;
 }
@@ -201,7 +201,7 @@ Taps TapsFor(int length, double span, int out, Pass pass)
         for (double v : w)
             sum += v;
         int begin = first;
-        if (w.empty() || sum <= 1e-9) {  // nothing under the filter: the nearest pixel
+        if (w.empty() || sum <= 1e-9) { // nothing under the filter: the nearest pixel
             begin = std::clamp(int(std::lround(centre)), 0, length - 1);
             w.assign(1, 1.0);
             sum = 1.0;
@@ -335,7 +335,8 @@ void HalveRows(const uint32_t* a, const uint32_t* b, int width, uint32_t* dst)
         const uint32_t p = a[x0], q = a[x1], r = b[x0], s = b[x1];
         // Two channels per word, each with room for a sum of four.
         const uint32_t even = (p & kMask) + (q & kMask) + (r & kMask) + (s & kMask) + 0x00020002;
-        const uint32_t odd = ((p >> 8) & kMask) + ((q >> 8) & kMask) + ((r >> 8) & kMask) + ((s >> 8) & kMask) + 0x00020002;
+        const uint32_t odd =
+            ((p >> 8) & kMask) + ((q >> 8) & kMask) + ((r >> 8) & kMask) + ((s >> 8) & kMask) + 0x00020002;
         dst[x] = ((even >> 2) & kMask) | (((odd >> 2) & kMask) << 8);
     }
 }

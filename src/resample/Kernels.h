@@ -31,7 +31,7 @@ QSize LevelSize(QSize source, int level);
 struct Taps {
     std::vector<int> start, count, offset;
     std::vector<int16_t> weights;
-    int widest = 0;  // the largest count
+    int widest = 0; // the largest count
     // The same weights in groups of four per output pixel, zero-padded and
     // laid out for the wide rows pass; empty where that pass is not used.
     std::vector<int16_t> quads;

@@ -28,7 +28,7 @@ public:
 private:
     void release();
     uint8_t* m_data = nullptr;
-    void* m_mapping = nullptr;  // where mmap put it, when it did
+    void* m_mapping = nullptr; // where mmap put it, when it did
     size_t m_mapped = 0;
 };
 

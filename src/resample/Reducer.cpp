@@ -43,8 +43,9 @@ bool filterInto(const QImage& in, QSizeF span, QSize size, QImage& out, QPoint a
     const resample::Taps across = resample::TapsFor(in.width(), span.width(), size.width(), resample::Pass::Rows);
     constexpr int kStrip = 16;
     const int strips = (size.height() + kStrip - 1) / kStrip;
-    const qint64 cost = qint64(size.height()) * (qint64(in.width()) * qint64(down.weights.size() / size_t(size.height()) + 1) +
-                                                  qint64(size.width()) * qint64(across.weights.size() / size_t(size.width()) + 1));
+    const qint64 cost = qint64(size.height())
+                        * (qint64(in.width()) * qint64(down.weights.size() / size_t(size.height()) + 1)
+                           + qint64(size.width()) * qint64(across.weights.size() / size_t(size.width()) + 1));
     const size_t stride = size_t(in.width()) + resample::kRowPadding;
     std::vector<const uint32_t*> rows(size_t(in.height()));
     for (int y = 0; y < in.height(); ++y)
@@ -59,8 +60,8 @@ bool filterInto(const QImage& in, QSizeF span, QSize size, QImage& out, QPoint a
         for (int k = begin; k < end; ++k) {
             const int first = k * kStrip, last = std::min(first + kStrip, size.height());
             for (int y = first; y < last; ++y)
-                resample::ColumnsPass(rows.data() + down.start[size_t(y)], down, y, strip.get() + size_t(y - first) * stride,
-                                      in.width());
+                resample::ColumnsPass(rows.data() + down.start[size_t(y)], down, y,
+                                      strip.get() + size_t(y - first) * stride, in.width());
             for (int y = first; y < last; ++y)
                 resample::RowsPass(strip.get() + size_t(y - first) * stride, across,
                                    reinterpret_cast<uint32_t*>(out.scanLine(at.y() + y)) + at.x());
@@ -147,8 +148,8 @@ QImage PictureReducer::reduced(QSize size)
 
 bool PictureReducer::reduceInto(QImage& target, QPoint at, QSize size)
 {
-    if (m_levels.isEmpty() || size.isEmpty() || target.format() != QImage::Format_ARGB32_Premultiplied ||
-        !target.rect().contains(QRect(at, size)))
+    if (m_levels.isEmpty() || size.isEmpty() || target.format() != QImage::Format_ARGB32_Premultiplied
+        || !target.rect().contains(QRect(at, size)))
         return false;
     const int level = levelFor(size);
     if (level < 0)

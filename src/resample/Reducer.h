@@ -41,7 +41,7 @@ private:
     int levelFor(QSize size);
     bool m_prepared = false;
     QSize m_source;
-    QVector<QImage> m_levels;  // level k is the source averaged in 2^k x 2^k boxes (null once freed)
+    QVector<QImage> m_levels; // level k is the source averaged in 2^k x 2^k boxes (null once freed)
 };
 
 // The picture placed at `at` (centred when not given) in a transparent

@@ -39,12 +39,12 @@ private:
     int m_stripRows;
     int m_strips;
     LargeBuffer m_bytes;
-    std::vector<uint8_t*> m_rows;  // m_stripRows per strip
-    std::vector<int> m_counts;     // rows in each strip sent
+    std::vector<uint8_t*> m_rows; // m_stripRows per strip
+    std::vector<int> m_counts;    // rows in each strip sent
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    int m_written = 0;  // strips sent so far
-    int m_read = 0;     // strips handed back so far
+    int m_written = 0; // strips sent so far
+    int m_read = 0;    // strips handed back so far
     bool m_holding = false;
     bool m_closed = false;
     bool m_stopped = false;

@@ -14,8 +14,9 @@ RowReducer::RowReducer(QSize source, const QVector<Target>& targets) : m_source(
     for (const Target& target : targets) {
         if (target.size.isEmpty())
             return;
-        if (!target.rowAt && (!target.image || target.image->format() != QImage::Format_ARGB32_Premultiplied ||
-                              !target.image->rect().contains(QRect(target.at, target.size))))
+        if (!target.rowAt
+            && (!target.image || target.image->format() != QImage::Format_ARGB32_Premultiplied
+                || !target.image->rect().contains(QRect(target.at, target.size))))
             return;
         Job job;
         job.level = resample::LevelFor(source, target.size);
@@ -98,9 +99,10 @@ void RowReducer::advance(Job& job, const Level& level)
         for (int i = 0; i < count; ++i)
             m_window[size_t(i)] = level.slot(first + i);
         resample::ColumnsPass(m_window.data(), job.down, y, m_columns.get(), width);
-        uint32_t* out = job.target.rowAt ? job.target.rowAt(y)
-                                         : reinterpret_cast<uint32_t*>(job.target.image->scanLine(job.target.at.y() + y)) +
-                                               job.target.at.x();
+        uint32_t* out =
+            job.target.rowAt
+                ? job.target.rowAt(y)
+                : reinterpret_cast<uint32_t*>(job.target.image->scanLine(job.target.at.y() + y)) + job.target.at.x();
         resample::RowsPass(m_columns.get(), job.across, out);
         ++job.next;
         if (job.target.rowDone)
@@ -122,7 +124,8 @@ bool RowReducer::finish()
         resample::HalveRows(last, last, level.size.width(), next.slot(next.received));
         arrived(int(k) + 1);
     }
-    return std::all_of(m_jobs.begin(), m_jobs.end(), [](const Job& job) { return job.next == job.target.size.height(); });
+    return std::all_of(m_jobs.begin(), m_jobs.end(),
+                       [](const Job& job) { return job.next == job.target.size.height(); });
 }
 
 } // namespace pictomat

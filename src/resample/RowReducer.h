@@ -23,10 +23,10 @@ namespace pictomat {
 class RowReducer {
 public:
     struct Target {
-        QImage* image;  // premultiplied ARGB32; the size is written at `at`
+        QImage* image; // premultiplied ARGB32; the size is written at `at`
         QPoint at;
         QSize size;
-        std::function<void(int row)> rowDone = {};  // told of each row written, in order
+        std::function<void(int row)> rowDone = {}; // told of each row written, in order
         // Where each row goes instead of into `image` (which may then be
         // null): size.width() pixels, until rowDone is told of it.
         std::function<uint32_t*(int row)> rowAt = {};
@@ -42,9 +42,9 @@ public:
 private:
     struct Level {
         QSize size;
-        int capacity = 0;  // rows held, the oldest overwritten first
+        int capacity = 0; // rows held, the oldest overwritten first
         size_t stride = 0;
-        uint32_t* ring = nullptr;  // in m_rings
+        uint32_t* ring = nullptr; // in m_rings
         int received = 0;
         std::vector<int> jobs;
         uint32_t* slot(int y) const { return ring + size_t(y % capacity) * stride; }
@@ -52,7 +52,7 @@ private:
     struct Job {
         int level = 0;
         resample::Taps down, across;
-        int next = 0;  // the next output row
+        int next = 0; // the next output row
         Target target;
     };
     void arrived(int level);
@@ -61,10 +61,10 @@ private:
     bool m_valid = false;
     QSize m_source;
     std::vector<Level> m_levels;
-    LargeBuffer m_rings;  // every level's rows, in one piece
+    LargeBuffer m_rings; // every level's rows, in one piece
     std::vector<Job> m_jobs;
     std::vector<const uint32_t*> m_window;
-    std::unique_ptr<uint32_t[]> m_columns;  // one row after the columns pass
+    std::unique_ptr<uint32_t[]> m_columns; // one row after the columns pass
 };
 
 } // namespace pictomat

@@ -19,7 +19,7 @@ FolderChooser StandardFolderChooser()
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly, true);
-        dialog.setOption(QFileDialog::ReadOnly, false);  // creating folders is allowed
+        dialog.setOption(QFileDialog::ReadOnly, false); // creating folders is allowed
         dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
@@ -33,8 +33,8 @@ FolderChooser StandardFolderChooser()
 ColorChooser StandardColorChooser()
 {
     return [](QWidget* parent, const QColor& current) -> std::optional<QColor> {
-        const QColor chosen = QColorDialog::getColor(current, parent, QStringLiteral("Background Color"),
-                                                     QColorDialog::ShowAlphaChannel);
+        const QColor chosen =
+            QColorDialog::getColor(current, parent, QStringLiteral("Background Color"), QColorDialog::ShowAlphaChannel);
         if (!chosen.isValid())
             return std::nullopt;
         return chosen;
@@ -101,7 +101,9 @@ void PathLabel::changeEvent(QEvent* event)
 void PathLabel::elide()
 {
     // A framed label indents its text by half an "x" unless told otherwise.
-    const int inset = indent() >= 0 ? indent() : frameWidth() > 0 ? fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 : 0;
+    const int inset = indent() >= 0      ? indent()
+                      : frameWidth() > 0 ? fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2
+                                         : 0;
     const int room = contentsRect().width() - 2 * (margin() + inset);
     setText(fontMetrics().elidedText(m_path, Qt::ElideMiddle, std::max(room, 0)));
 }

@@ -77,7 +77,7 @@ bool IsExistingFolder(const QString& path)
     const QByteArray bytes = QFile::encodeName(path);
     if (bytes.isEmpty() || bytes.size() >= kMaxPathBytes || bytes.contains('\0'))
         return false;
-    struct stat info {};
+    struct stat info { };
     return ::stat(bytes.constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -104,7 +104,7 @@ std::optional<QString> FormatBackgroundColorHex()
 
 // ---------------------------------------------------------- PictomatLitePref
 
-PictomatLitePref::PictomatLitePref(QObject* parent) : QObject(parent) {}
+PictomatLitePref::PictomatLitePref(QObject* parent) : QObject(parent) { }
 
 PictomatLitePref::~PictomatLitePref() = default;
 
@@ -143,7 +143,7 @@ void PictomatLitePref::initControls()
     // processes wrote since this process last looked. A size beyond the
     // slider is shown as stored in the field, with the slider at its end.
     const int16_t size = prefs::GetIconSizePreference();
-    const QSignalBlocker blocker(m_iconSizeSlider);  // filling in is not a change
+    const QSignalBlocker blocker(m_iconSizeSlider); // filling in is not a change
     m_iconSizeSlider->setValue(size);
     m_iconSizeEdit->setText(QString::number(size));
 }
@@ -200,8 +200,7 @@ void PictomatPref::initControls()
     enableImageFolderControls(!prefs::GetBooleanPreference(key::UseItemsFolder));
 
     // An index outside the items keeps the current one.
-    const std::optional<int16_t> quality =
-        prefs::ExactInt16(Store().copyValue(QString::fromLatin1(key::ImageQuality)));
+    const std::optional<int16_t> quality = prefs::ExactInt16(Store().copyValue(QString::fromLatin1(key::ImageQuality)));
     if (quality && *quality >= 0 && *quality < m_imageQualityComboBox->count())
         m_imageQualityComboBox->setCurrentIndex(*quality);
 
@@ -230,11 +229,11 @@ void PictomatPref::SetBackgroundColorPreference()
     // the icons agree; the alpha is the window's own.
     float components[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     prefs::GetBackgroundColorPreference(components[0], components[1], components[2], components[3]);
-    components[3] = prefs::NumberAsFloat(Store().copyValue(QString::fromLatin1(key::BackgroundColorAlphaComponent)))
-                        .value_or(1.0f);
+    components[3] =
+        prefs::NumberAsFloat(Store().copyValue(QString::fromLatin1(key::BackgroundColorAlphaComponent))).value_or(1.0f);
     for (float& component : components) {
         if (std::isnan(component))
-            return;  // no colour at all: the button stays as it is
+            return; // no colour at all: the button stays as it is
         component = std::clamp(component, 0.0f, 1.0f);
     }
     m_backgroundColorButton->setColor(QColor::fromRgbF(components[0], components[1], components[2], components[3]));
@@ -277,7 +276,7 @@ void PictomatPref::imageQualityChanged()
 {
     const int index = m_imageQualityComboBox->currentIndex();
     if (index < 0)
-        return;  // no item selected: nothing to store
+        return; // no item selected: nothing to store
     Write(key::ImageQuality, QVariant::fromValue<qlonglong>(index));
     Synchronize();
 }

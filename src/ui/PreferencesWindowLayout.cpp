@@ -32,7 +32,7 @@ enum class Group { Menu, Output, Image };
 struct GroupRow {
     Group group;
     const char* title;
-    const char* intro;  // a line above the group's controls, or none
+    const char* intro; // a line above the group's controls, or none
 };
 
 constexpr GroupRow kGroups[] = {
@@ -58,19 +58,22 @@ struct ControlRow {
 // menu does not nest its commands (it is on by default, and nesting would
 // push every command one level deeper), so a box for it would do nothing.
 constexpr ControlRow kControls[] = {
-    {key::IncludeMakeIcons, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Make Icon for File and for Media"), Group::Menu},
+    {key::IncludeMakeIcons, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Make Icon for File and for Media"),
+     Group::Menu},
     {key::IncludeMakeWindowsIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Make Windows Icon for Media"),
      Group::Menu},
     {key::IncludeMakeLinuxIconSet, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Make Linux Icon Set for Media"),
      Group::Menu},
     {key::IncludeCopyIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Copy Icon for File"), Group::Menu},
-    {key::IncludeClipToIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add Custom Icon from Clipboard"), Group::Menu},
+    {key::IncludeClipToIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add Custom Icon from Clipboard"),
+     Group::Menu},
     {key::IncludeAddCustomIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add Custom Icon to Media"), Group::Menu},
     {key::IncludeRemoveCustomIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Remove Custom Icon"), Group::Menu},
     {key::IncludeWebIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add Shortcut Icon"), Group::Menu},
     {key::IncludeChangeIconSizes, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Icon Sizes"), Group::Menu},
 
-    {key::UseItemsFolder, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Save next to each selected item"), Group::Output},
+    {key::UseItemsFolder, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Save next to each selected item"),
+     Group::Output},
     {key::ImageFolderPathname, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Otherwise save in this folder:"),
      Group::Output},
     {key::OpenImageFolderForMe, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Show the output folder"), Group::Output},
@@ -99,7 +102,7 @@ int DeclaredQualityIndex()
 // Ends a local event loop when the window it watches is closed.
 class CloseWatcher : public QObject {
 public:
-    explicit CloseWatcher(QEventLoop* loop) : m_loop(loop) {}
+    explicit CloseWatcher(QEventLoop* loop) : m_loop(loop) { }
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Close)

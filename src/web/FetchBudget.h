@@ -13,7 +13,7 @@ namespace pictomat {
 // waits, every event is handled, so that such a request is heard at once.
 struct FetchBudget {
     QDeadlineTimer deadline;
-    std::function<bool()> keepWaiting;  // none: wait until the deadline
+    std::function<bool()> keepWaiting; // none: wait until the deadline
     bool stopped() const { return keepWaiting && !keepWaiting(); }
 };
 

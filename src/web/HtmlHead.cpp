@@ -34,7 +34,7 @@ QString Text(const xmlChar* text)
 // Elements a browser keeps in the head; any other start tag begins the body.
 bool BelongsInHead(const QByteArray& tag)
 {
-    static const QByteArrayList kHeadElements{"base",     "basefont", "bgsound", "link",  "meta", "noframes",
+    static const QByteArrayList kHeadElements{"base",     "basefont", "bgsound", "link",     "meta", "noframes",
                                               "noscript", "script",   "style",   "template", "title"};
     return kHeadElements.contains(tag);
 }
@@ -73,8 +73,8 @@ QByteArray CharsetParameter(const QByteArray& value)
 std::optional<QStringDecoder> DecoderFor(QByteArray label, bool fromMeta)
 {
     label = label.trimmed().toLower();
-    static const QByteArrayList kWindows1252{"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1",   "l1",
-                                             "ascii",      "us-ascii",  "cp1252",     "cp819",    "ibm819",
+    static const QByteArrayList kWindows1252{"iso-8859-1", "iso8859-1",    "iso_8859-1",    "latin1", "l1",
+                                             "ascii",      "us-ascii",     "cp1252",        "cp819",  "ibm819",
                                              "x-cp1252",   "windows-1252", "x-user-defined"};
     if (label.isEmpty())
         return std::nullopt;
@@ -94,7 +94,7 @@ std::optional<QStringDecoder> DecoderFor(QByteArray label, bool fromMeta)
 struct Scan {
     htmlParserCtxtPtr context = nullptr;
     enum { BeforeHead, InHead, AfterHead, Done } state = BeforeHead;
-    int depth = 0;  // elements open inside a head element
+    int depth = 0; // elements open inside a head element
     HtmlHead head;
     QByteArray charset;
 };
@@ -138,8 +138,8 @@ void Record(Scan& scan, const QByteArray& tag, const xmlChar** attributes)
             const xmlChar* v = Attribute(attributes, name);
             return v ? Text(v) : QString();
         };
-        scan.head.links.append({value("rel"), value("href"), value("sizes"), value("type"),
-                                WrittenInShortcutIconForm(scan)});
+        scan.head.links.append(
+            {value("rel"), value("href"), value("sizes"), value("type"), WrittenInShortcutIconForm(scan)});
     } else if (tag == "base" && scan.head.baseHref.isEmpty()) {
         if (const xmlChar* href = Attribute(attributes, "href"))
             scan.head.baseHref = Text(href);
@@ -166,7 +166,7 @@ void OnStart(void* data, const xmlChar* name, const xmlChar** attributes)
             scan.state = Scan::InHead;
             scan.head.found = true;
         } else if (tag != "html") {
-            Finish(scan);  // the parser began a body: this page has no head
+            Finish(scan); // the parser began a body: this page has no head
         }
         return;
     }
@@ -190,7 +190,7 @@ void OnEnd(void* data, const xmlChar* name)
     if (scan.depth > 0)
         --scan.depth;
     else if (scan.state == Scan::InHead && Latin(name) == "head")
-        scan.state = Scan::AfterHead;  // head elements may still follow until the body begins
+        scan.state = Scan::AfterHead; // head elements may still follow until the body begins
 }
 
 void OnText(void* data, const xmlChar* text, int length)
@@ -221,8 +221,8 @@ Scan ScanHead(const QByteArray& utf8)
     if (!context)
         return scan;
     scan.context = context.get();
-    htmlCtxtUseOptions(context.get(), HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING
-                                          | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
+    htmlCtxtUseOptions(context.get(), HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET
+                                          | HTML_PARSE_IGNORE_ENC);
     for (qsizetype offset = 0; offset < utf8.size(); offset += kFeedBytes) {
         const qsizetype length = std::min(kFeedBytes, utf8.size() - offset);
         htmlParseChunk(context.get(), utf8.constData() + offset, int(length), 0);
@@ -231,7 +231,7 @@ Scan ScanHead(const QByteArray& utf8)
         const xmlParserInputPtr input = context->input;
         if (input && input->cur && input->end - input->cur > kLongestTag && input->cur[0] == '<'
             && ((input->cur[1] | 0x20) >= 'a' && (input->cur[1] | 0x20) <= 'z'))
-            return scan;  // waiting for the end of a tag too long to be worth parsing
+            return scan; // waiting for the end of a tag too long to be worth parsing
     }
     htmlParseChunk(context.get(), nullptr, 0, 1);
     return scan;

@@ -21,8 +21,8 @@ struct HtmlLink {
 // the elements that belong there count, and the head ends at the first thing
 // that does not (a <header>, a <div>, text), whatever its closing tag says.
 struct HtmlHead {
-    bool found = false;  // the page has a head element, written or implied by its content
-    QString baseHref;    // the first <base href>, as written; empty when none
+    bool found = false; // the page has a head element, written or implied by its content
+    QString baseHref;   // the first <base href>, as written; empty when none
     QVector<HtmlLink> links;
 };
 

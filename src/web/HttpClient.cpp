@@ -8,7 +8,6 @@
 #include <QHostAddress>
 #include <QHostInfo>
 
-
 namespace pictomat {
 
 namespace {
@@ -35,15 +34,16 @@ std::optional<QList<QHostAddress>> Resolve(const QString& host, const FetchBudge
         return QList<QHostAddress>{literal};
     std::optional<QHostInfo> answer;
     QEventLoop loop;
-    QObject context;  // destroyed first: a late answer finds no receiver
+    QObject context; // destroyed first: a late answer finds no receiver
     const int id = QHostInfo::lookupHost(host, &context, [&](const QHostInfo& info) {
         answer = info;
         loop.quit();
     });
-    if (!WaitWithin(budget, [&] { return answer.has_value(); }, loop)) {
+    if (!WaitWithin(
+            budget, [&] { return answer.has_value(); }, loop)) {
         QHostInfo::abortHostLookup(id);
-        setError(error, budget.stopped() ? QStringLiteral("stopped")
-                                         : QStringLiteral("no address for %1 in time").arg(host));
+        setError(error,
+                 budget.stopped() ? QStringLiteral("stopped") : QStringLiteral("no address for %1 in time").arg(host));
         return std::nullopt;
     }
     if (answer->error() != QHostInfo::NoError || answer->addresses().isEmpty()) {

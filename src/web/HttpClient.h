@@ -24,8 +24,8 @@ enum class Requester {
 };
 
 struct HttpResponse {
-    QByteArray body;       // decompressed, at most the cap
-    QUrl finalUrl;         // where the body was finally served from, after redirects
+    QByteArray body; // decompressed, at most the cap
+    QUrl finalUrl;   // where the body was finally served from, after redirects
     QByteArray contentType;
     // True when every hop was served from a loopback or private address (or
     // from a local file), so links in the body may lead there too.
@@ -52,8 +52,8 @@ public:
     static int webLocationDeadlineMs();
 
     // The response, or nothing; `error` says why, for diagnostics.
-    std::optional<HttpResponse> get(const QUrl& url, qint64 maxBytes, Requester requester,
-                                    const FetchBudget& budget, QString* error = nullptr) const;
+    std::optional<HttpResponse> get(const QUrl& url, qint64 maxBytes, Requester requester, const FetchBudget& budget,
+                                    QString* error = nullptr) const;
 
 private:
     std::optional<HttpResponse> getFile(const QUrl& url, qint64 maxBytes, QString* error) const;

@@ -16,13 +16,13 @@ namespace pictomat {
 namespace {
 
 constexpr qint64 kSocketBuffer = 64 * 1024;
-constexpr qsizetype kLongestHead = 64 * 1024;  // status line and headers
-constexpr qsizetype kLongestLine = 4 * 1024;   // a chunk-size line or a trailer line
+constexpr qsizetype kLongestHead = 64 * 1024; // status line and headers
+constexpr qsizetype kLongestLine = 4 * 1024;  // a chunk-size line or a trailer line
 
 // Reads an answer from the bytes the socket hands over, in order.
 class AnswerReader {
 public:
-    AnswerReader(HttpExchange& out, qint64 maxBytes) : m_out(out), m_maxBytes(maxBytes) {}
+    AnswerReader(HttpExchange& out, qint64 maxBytes) : m_out(out), m_maxBytes(maxBytes) { }
 
     // False once the answer is known to be bad; `failure` says why.
     bool take(const QByteArray& bytes)
@@ -33,7 +33,7 @@ public:
             const Phase phase = m_phase;
             step();
             if (m_pending.size() == before && m_phase == phase)
-                break;  // waiting for more bytes
+                break; // waiting for more bytes
         }
         return m_failure.isEmpty();
     }
@@ -41,7 +41,7 @@ public:
     void end()
     {
         if (m_phase == Phase::Body && m_remaining < 0)
-            m_phase = Phase::Done;  // a body without a length ends with the connection
+            m_phase = Phase::Done; // a body without a length ends with the connection
         else if (m_phase != Phase::Done && m_failure.isEmpty())
             m_failure = QStringLiteral("the answer was cut short");
     }
@@ -113,7 +113,7 @@ private:
         if (!statusLine.first().startsWith("HTTP/1.") || !number || status < 100 || status > 999)
             return fail(QStringLiteral("not an HTTP answer"));
         if (status < 200)
-            return;  // an interim answer; the real one follows
+            return; // an interim answer; the real one follows
         m_out.status = status;
         QByteArray coding, length, transfer;
         for (qsizetype i = 1; i < lines.size(); ++i) {
@@ -158,8 +158,7 @@ private:
     void step()
     {
         switch (m_phase) {
-        case Phase::Head:
-            return head();
+        case Phase::Head: return head();
         case Phase::Body:
         case Phase::ChunkData: {
             const qint64 count = m_remaining < 0 ? m_pending.size() : std::min<qint64>(m_remaining, m_pending.size());
@@ -194,8 +193,7 @@ private:
                     fail(QStringLiteral("too many trailer lines"));
             }
             return;
-        case Phase::Done:
-            return;
+        case Phase::Done: return;
         }
     }
 
@@ -217,8 +215,8 @@ void SetError(QString* error, const QString& text)
 
 } // namespace
 
-HttpExchange ExchangeOnce(const QUrl& url, const QHostAddress& address, qint64 maxBytes,
-                          const FetchBudget& budget, const QByteArray& userAgent, QString* error)
+HttpExchange ExchangeOnce(const QUrl& url, const QHostAddress& address, qint64 maxBytes, const FetchBudget& budget,
+                          const QByteArray& userAgent, QString* error)
 {
     HttpExchange out;
     const bool secure = url.scheme() == QLatin1String("https");
@@ -272,11 +270,12 @@ HttpExchange ExchangeOnce(const QUrl& url, const QHostAddress& address, qint64 m
     });
     QObject::connect(socket.get(), &QAbstractSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError code) {
         if (code == QAbstractSocket::RemoteHostClosedError)
-            return;  // the end of the answer, handled on disconnection
+            return; // the end of the answer, handled on disconnection
         failure = socket->errorString();
         finish();
     });
-    if (!WaitWithin(budget, [&] { return finished; }, loop)) {
+    if (!WaitWithin(
+            budget, [&] { return finished; }, loop)) {
         failure = budget.stopped() ? QStringLiteral("stopped") : QStringLiteral("no answer in time");
         // No other address is tried once the time is up.
         connected = true;

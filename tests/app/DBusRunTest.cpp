@@ -24,10 +24,9 @@ protected:
         DesktopSession::SetUp();
         if (HasFatalFailure() || IsSkipped())
             return;
-        for (const QStringList& setting : {QStringList{"UseItemsFolder", "-bool", "true"},
-                                           QStringList{"OpenImageFolderForMe", "-bool", "false"},
-                                           QStringList{"OpenImageFileForMe", "-bool", "false"},
-                                           QStringList{"AddCustomIcon", "-bool", "false"}})
+        for (const QStringList& setting :
+             {QStringList{"UseItemsFolder", "-bool", "true"}, QStringList{"OpenImageFolderForMe", "-bool", "false"},
+              QStringList{"OpenImageFileForMe", "-bool", "false"}, QStringList{"AddCustomIcon", "-bool", "false"}})
             ASSERT_EQ(RunPictomat(QStringList{"defaults", "write"} + setting).exitCode, 0);
         startOwned(m_tray, QStringLiteral(PICTOMAT_BINARY));
         ASSERT_TRUE(waitUntil([&] { return nameHasOwner(QStringLiteral("com.corvane.Pictomat")); }, 15000));
@@ -102,10 +101,11 @@ TEST_F(DBusRunTest, RunsEveryKindOfCommandWithTheSameMessagesAndRefusesGarbage)
 
     // Failures come back as the alerts the menu shows, in order, and a name
     // that names nothing gets its command's own message.
-    r = run({"make-media-icon", QStringLiteral("['%1', '%2']").arg(uri(notes), uri(work().toUtf8() + "/gone.png")),
-             "{}"});
-    EXPECT_EQ(r.out.trimmed(), "(1, ['The icon family could not be created.', 'The icon could not be obtained "
-                               "from the file.', 'An icon for the file could not be found.'])")
+    r = run(
+        {"make-media-icon", QStringLiteral("['%1', '%2']").arg(uri(notes), uri(work().toUtf8() + "/gone.png")), "{}"});
+    EXPECT_EQ(r.out.trimmed(),
+              "(1, ['The icon family could not be created.', 'The icon could not be obtained "
+              "from the file.', 'An icon for the file could not be found.'])")
         << r.out.toStdString() << r.err.toStdString();
 
     // An output that could not be written fails the call without an alert,
@@ -141,7 +141,8 @@ TEST_F(DBusRunTest, RunsEveryKindOfCommandWithTheSameMessagesAndRefusesGarbage)
                                          QStringList{"string:make-icon", "array:string:a", "string:x"}}) {
         r = RunProcess(QStringLiteral("dbus-send"),
                        QStringList{"--session", "--print-reply", "--dest=com.corvane.Pictomat", "/com/corvane/Pictomat",
-                                   "com.corvane.Pictomat.Run"} + arguments,
+                                   "com.corvane.Pictomat.Run"}
+                           + arguments,
                        m_environment);
         EXPECT_NE(r.exitCode, 0) << arguments.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains("org.freedesktop.DBus.Error")) << r.err.toStdString();

@@ -46,7 +46,7 @@ struct OwnedProcess {
 
 struct MenuItem {
     int id = 0;
-    QString label;  // "---" for a separator
+    QString label; // "---" for a separator
     bool enabled = true;
 };
 
@@ -78,10 +78,11 @@ protected:
         TestEnv::SetUp();
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             SERVICE_MISSING() << "needs an X server (scripts/test runs one)";
-        m_bus.process.start(QStringLiteral("dbus-daemon"),
-                            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        m_bus.process.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                            QStringLiteral("--print-address=1")});
         ASSERT_TRUE(m_bus.process.waitForStarted(5000));
-        ASSERT_TRUE(waitUntil([&] { return m_bus.process.canReadLine() || m_bus.process.waitForReadyRead(100); }, 5000));
+        ASSERT_TRUE(
+            waitUntil([&] { return m_bus.process.canReadLine() || m_bus.process.waitForReadyRead(100); }, 5000));
         m_address = QString::fromUtf8(m_bus.process.readLine().trimmed());
         ASSERT_FALSE(m_address.isEmpty());
         m_environment = {QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + m_address, QStringLiteral("QT_QPA_PLATFORM=xcb"),
@@ -111,16 +112,21 @@ protected:
                             const QStringList& arguments = {})
     {
         // "--" so that arguments such as -1 are not read as options.
-        QStringList args{QStringLiteral("call"),  QStringLiteral("--session"),     QStringLiteral("--dest"),
-                         destination,             QStringLiteral("--object-path"), path,
-                         QStringLiteral("--method"), method,                       QStringLiteral("--")};
+        QStringList args{QStringLiteral("call"),
+                         QStringLiteral("--session"),
+                         QStringLiteral("--dest"),
+                         destination,
+                         QStringLiteral("--object-path"),
+                         path,
+                         QStringLiteral("--method"),
+                         method,
+                         QStringLiteral("--")};
         return RunProcess(QStringLiteral("gdbus"), args + arguments, m_environment, 15000);
     }
     QString property(const QString& destination, const QString& path, const QString& interface, const QString& name)
     {
-        return QString::fromUtf8(gdbusCall(destination, path, QStringLiteral("org.freedesktop.DBus.Properties.Get"),
-                                           {interface, name})
-                                     .out);
+        return QString::fromUtf8(
+            gdbusCall(destination, path, QStringLiteral("org.freedesktop.DBus.Properties.Get"), {interface, name}).out);
     }
     bool nameHasOwner(const QString& name)
     {
@@ -147,9 +153,9 @@ protected:
     {
         const bool registered = waitUntil(
             [&] {
-                const QString items =
-                    property(QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
-                             QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("RegisteredStatusNotifierItems"));
+                const QString items = property(
+                    QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+                    QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("RegisteredStatusNotifierItems"));
                 item = QRegularExpression(QStringLiteral("'([^']+)'")).match(items).captured(1);
                 return !item.isEmpty();
             },
@@ -157,8 +163,8 @@ protected:
         if (!registered)
             return false;
         menuPath = QRegularExpression(QStringLiteral("objectpath '([^']+)'"))
-                       .match(property(item, QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.kde.StatusNotifierItem"),
-                                       QStringLiteral("Menu")))
+                       .match(property(item, QStringLiteral("/StatusNotifierItem"),
+                                       QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Menu")))
                        .captured(1);
         return !menuPath.isEmpty();
     }
@@ -185,10 +191,14 @@ protected:
     // The process that owns the program's bus name, or 0.
     qint64 pictomatInstancePid()
     {
-        const ProcessResult r = gdbusCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                          QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
-                                          {QStringLiteral("com.corvane.Pictomat")});
-        return QRegularExpression(QStringLiteral("uint32 (\\d+)")).match(QString::fromUtf8(r.out)).captured(1).toLongLong();
+        const ProcessResult r =
+            gdbusCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                      QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
+                      {QStringLiteral("com.corvane.Pictomat")});
+        return QRegularExpression(QStringLiteral("uint32 (\\d+)"))
+            .match(QString::fromUtf8(r.out))
+            .captured(1)
+            .toLongLong();
     }
 
     OwnedProcess m_bus;

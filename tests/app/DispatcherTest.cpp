@@ -121,7 +121,7 @@ TEST_F(DispatcherTest, CommandsOutsideTheMakeIconLoopNeitherOpenNorReveal)
 TEST_F(DispatcherTest, NothingRunsWithoutASelection)
 {
     selection = SelectedItems();
-    selection.count = 3;  // a stale count without items counts for nothing
+    selection.count = 3; // a stale count without items counts for nothing
     for (CommandId id : {CommandId::MakeIconForFile, CommandId::ExportImage, CommandId::RemoveCustomIcon})
         run(id);
     EXPECT_TRUE(desktop.events.isEmpty());

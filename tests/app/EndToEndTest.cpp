@@ -35,7 +35,8 @@ TEST_F(EndToEndTest, FileManagerActionMenuAndMakeIconForFile)
     OwnedProcess pointer;
     startOwned(pointer, QStringLiteral("xdotool"), {"mousemove", "300", "280", "sleep", "60"});
     ASSERT_TRUE(waitUntil(
-        [] { return RunProcess(QStringLiteral("xdotool"), {"getmouselocation"}).out.startsWith("x:300 y:280"); }, 5000));
+        [] { return RunProcess(QStringLiteral("xdotool"), {"getmouselocation"}).out.startsWith("x:300 y:280"); },
+        5000));
 
     // Nautilus runs a script in the selection's folder, with the selected
     // files as arguments and listed in its variable.
@@ -60,9 +61,12 @@ TEST_F(EndToEndTest, FileManagerActionMenuAndMakeIconForFile)
             for (const QByteArray& w : found.out.split('\n')) {
                 if (w.isEmpty())
                     continue;
-                const QByteArray g = RunProcess(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", QString::fromLatin1(w)}).out;
-                const int x = QRegularExpression(QStringLiteral("X=(-?\\d+)")).match(QString::fromLatin1(g)).captured(1).toInt();
-                const int y = QRegularExpression(QStringLiteral("Y=(-?\\d+)")).match(QString::fromLatin1(g)).captured(1).toInt();
+                const QByteArray g =
+                    RunProcess(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", QString::fromLatin1(w)}).out;
+                const int x =
+                    QRegularExpression(QStringLiteral("X=(-?\\d+)")).match(QString::fromLatin1(g)).captured(1).toInt();
+                const int y =
+                    QRegularExpression(QStringLiteral("Y=(-?\\d+)")).match(QString::fromLatin1(g)).captured(1).toInt();
                 if (std::abs(x - 300) <= 12 && std::abs(y - 280) <= 12)
                     return true;
             }
@@ -86,8 +90,8 @@ TEST_F(EndToEndTest, FileManagerActionMenuAndMakeIconForFile)
     ASSERT_EQ(clickTrayMenuItem(item, menuPath, makeIcon), 0);
     const QString output = dataHome() + "/Corvane Software/Pictomat/" + QFileInfo(selected).fileName() + ".icns";
     ASSERT_TRUE(waitUntil([&] { return QFileInfo(output).size() > 0; }, 20000)) << output.toStdString();
-    const ProcessResult sizes = RunPython(
-        "import sys\nfrom PIL import Image\nprint(sorted(Image.open(sys.argv[1]).info['sizes']))", {output});
+    const ProcessResult sizes =
+        RunPython("import sys\nfrom PIL import Image\nprint(sorted(Image.open(sys.argv[1]).info['sizes']))", {output});
     EXPECT_EQ(sizes.exitCode, 0) << sizes.err.toStdString();
     EXPECT_TRUE(sizes.out.contains("(512, 512, 2)")) << sizes.out.toStdString();
 

@@ -12,7 +12,7 @@ class FileManager : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
 public:
-    explicit FileManager(QString log) : m_log(std::move(log)) {}
+    explicit FileManager(QString log) : m_log(std::move(log)) { }
 
 public Q_SLOTS:
     void ShowItems(const QStringList& uris, const QString& startupId)
@@ -37,8 +37,8 @@ int main(int argc, char** argv)
         return 2;
     FileManager fm(QString::fromLocal8Bit(argv[1]));
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fm, QDBusConnection::ExportAllSlots) ||
-        !bus.registerService(QStringLiteral("org.freedesktop.FileManager1"))) {
+    if (!bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fm, QDBusConnection::ExportAllSlots)
+        || !bus.registerService(QStringLiteral("org.freedesktop.FileManager1"))) {
         std::fprintf(stderr, "cannot register the stand-in file manager\n");
         return 1;
     }

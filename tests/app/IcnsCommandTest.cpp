@@ -17,8 +17,8 @@ namespace pictomat::test {
 namespace {
 
 const char* const kIconsetNames[] = {
-    "icon_16x16.png",   "icon_16x16@2x.png",   "icon_32x32.png",   "icon_32x32@2x.png",   "icon_128x128.png",
-    "icon_128x128@2x.png", "icon_256x256.png", "icon_256x256@2x.png", "icon_512x512.png", "icon_512x512@2x.png",
+    "icon_16x16.png",      "icon_16x16@2x.png", "icon_32x32.png",      "icon_32x32@2x.png", "icon_128x128.png",
+    "icon_128x128@2x.png", "icon_256x256.png",  "icon_256x256@2x.png", "icon_512x512.png",  "icon_512x512@2x.png",
 };
 
 // Gradients, noise and every kind of alpha, different for every seed; the
@@ -57,7 +57,7 @@ protected:
             const int edge = n.mid(5, n.indexOf('x') - 5).toInt() * (n.contains("@2x") ? 2 : 1);
             ASSERT_TRUE(picture(edge, ++seed).save(iconset(name)));
         }
-        writeFile("App.iconset/Contents.json", "{}");  // anything else there is left alone
+        writeFile("App.iconset/Contents.json", "{}"); // anything else there is left alone
     }
     QString iconset(const char* name) const { return work() + "/App.iconset/" + QLatin1String(name); }
 };
@@ -135,7 +135,8 @@ TEST_F(IcnsCommand, OutputsNeverGoThroughWhatHasTheirName)
     const QString victim = work() + "/precious.txt";
     writeFile("precious.txt", "keep me");
     writeFile("out/ic07-128x128.png", "older picture");
-    ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(out + "/is32-16x16.png").constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(out + "/is32-16x16.png").constData()),
+              0);
     ASSERT_EQ(::symlink("nowhere", QFile::encodeName(work() + "/out/nothing").constData()), 0);
 
     r = RunPictomat({"icns", "extract", icns, out});

@@ -53,10 +53,11 @@ TEST_F(IcoCommand, ChosenPngsBecomeTheIconAndComeBackOut)
     r = RunProcess("icotool", {"-l", ico});
     if (r.exitCode < 0)
         SERVICE_MISSING() << "icotool (icoutils) is missing";
-    EXPECT_EQ(r.out, "--icon --index=1 --width=16 --height=16 --bit-depth=32 --palette-size=0\n"
-                     "--icon --index=2 --width=32 --height=32 --bit-depth=32 --palette-size=0\n"
-                     "--icon --index=3 --width=48 --height=48 --bit-depth=32 --palette-size=0\n"
-                     "--icon --index=4 --width=512 --height=512 --bit-depth=32 --palette-size=0\n")
+    EXPECT_EQ(r.out,
+              "--icon --index=1 --width=16 --height=16 --bit-depth=32 --palette-size=0\n"
+              "--icon --index=2 --width=32 --height=32 --bit-depth=32 --palette-size=0\n"
+              "--icon --index=3 --width=48 --height=48 --bit-depth=32 --palette-size=0\n"
+              "--icon --index=4 --width=512 --height=512 --bit-depth=32 --palette-size=0\n")
         << r.err.constData();
     r = RunPictomat({"ico", "list", ico});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
@@ -95,10 +96,10 @@ TEST_F(IcoCommand, ChosenPngsBecomeTheIconAndComeBackOut)
         EXPECT_TRUE(r.err.contains(message)) << r.err.constData();
     }
     EXPECT_FALSE(QFileInfo::exists(at("x.ico")));
-    for (const QStringList& args : {QStringList{"ico", "create", ico}, QStringList{"ico", "list", ico, "--force"},
-                                    QStringList{"ico", "extract", "--iconset", ico, work()},
-                                    QStringList{"iconset", "create", at("A.iconset")},
-                                    QStringList{"hicolor", "create", "--name", "bad name", work(), at("p16.png")}})
+    for (const QStringList& args :
+         {QStringList{"ico", "create", ico}, QStringList{"ico", "list", ico, "--force"},
+          QStringList{"ico", "extract", "--iconset", ico, work()}, QStringList{"iconset", "create", at("A.iconset")},
+          QStringList{"hicolor", "create", "--name", "bad name", work(), at("p16.png")}})
         EXPECT_EQ(RunPictomat(args).exitCode, 2) << args.join(' ').toStdString();
 }
 
@@ -111,8 +112,9 @@ TEST_F(IcoCommand, OnePictureBecomesAnIconAnIconsetAndAThemeFolder)
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     r = RunPython("import sys\nfrom PIL import Image\nprint(sorted(Image.open(sys.argv[1]).info['sizes']))",
                   {at("App.ico")});
-    EXPECT_EQ(r.out, "[(16, 16), (20, 20), (24, 24), (32, 32), (40, 40), (48, 48), (64, 64), (96, 96), "
-                     "(128, 128), (256, 256)]\n")
+    EXPECT_EQ(r.out,
+              "[(16, 16), (20, 20), (24, 24), (32, 32), (40, 40), (48, 48), (64, 64), (96, 96), "
+              "(128, 128), (256, 256)]\n")
         << r.err.constData();
 
     // The ten iconset pictures, each as large as its name says; a Mac build
@@ -127,7 +129,8 @@ for name in sorted(os.listdir(sys.argv[1])):
     points, scale = re.fullmatch(r'icon_(\d+)x\d+(@2x)?\.png', name).groups()
     size = Image.open(os.path.join(sys.argv[1], name)).size
     print(name, 'right' if size == (int(points) * (2 if scale else 1),) * 2 else size)
-)", {at("App.iconset")});
+)",
+                  {at("App.iconset")});
     EXPECT_EQ(r.out.count("right"), 10) << r.out.constData() << r.err.constData();
     r = RunPictomat({"icns", "create", at("App.icns"), at("App.iconset")});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
@@ -142,7 +145,7 @@ for name in sorted(os.listdir(sys.argv[1])):
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.out.count('\n'), 10);
     EXPECT_TRUE(QFileInfo::exists(at("hicolor/512x512/apps/org.example.App.png")));
-    EXPECT_FALSE(QFileInfo::exists(at("hicolor/scalable")));  // not drawn from an SVG
+    EXPECT_FALSE(QFileInfo::exists(at("hicolor/scalable"))); // not drawn from an SVG
     EXPECT_EQ(bytesOf(at("hicolor/index.theme")), "[Icon Theme]\n");
     r = RunPictomat(hicolor);
     EXPECT_EQ(r.exitCode, 1);

@@ -137,10 +137,11 @@ TEST_F(IntegrationTest, ThunarActionsAreMergedAndRemovedLeavingTheUsersOwn)
 
 TEST_F(IntegrationTest, WithoutAUcaFileThunarKeepsTheSystemActionsAndRemovalRestoresTheStart)
 {
-    const QByteArray system = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n"
-                              "\t<name>Open Terminal Here</name>\n\t<unique-id>1-1</unique-id>\n"
-                              "\t<command>exo-open --working-directory %f --launch TerminalEmulator</command>\n"
-                              "\t<patterns>*</patterns>\n\t<directories/>\n</action>\n</actions>\n";
+    const QByteArray system =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n<action>\n"
+        "\t<name>Open Terminal Here</name>\n\t<unique-id>1-1</unique-id>\n"
+        "\t<command>exo-open --working-directory %f --launch TerminalEmulator</command>\n"
+        "\t<patterns>*</patterns>\n\t<directories/>\n</action>\n</actions>\n";
     writeFile(root() + "/xdg/Thunar/uca.xml", system);
     const QString uca = configHome() + "/Thunar/uca.xml";
     const auto before = snapshot(root());
@@ -164,7 +165,8 @@ TEST_F(IntegrationTest, WithoutAUcaFileThunarKeepsTheSystemActionsAndRemovalRest
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     QByteArray edited = f.readAll();
     f.close();
-    edited.replace("</actions>", "<action><name>Mine</name><unique-id>3-3</unique-id><command>true</command></action>\n</actions>");
+    edited.replace("</actions>",
+                   "<action><name>Mine</name><unique-id>3-3</unique-id><command>true</command></action>\n</actions>");
     writeFile(uca, edited);
     EXPECT_TRUE(RemoveFileManagerActions().updated.contains(uca));
     EXPECT_EQ(actionIds(uca).join(' ').toStdString(), "1-1 3-3");
@@ -194,14 +196,31 @@ TEST_F(IntegrationTest, EveryFileManagerGetsAnEntryPerOfferedCommandAndOnlyOursI
     EXPECT_TRUE(added.errors.first().contains(nemoMenu));
     EXPECT_TRUE(added.removed.contains(oldScript));
 
-    const QStringList titles = {"Pictomat Menu...", "Make Icon for File", "Make Icon for Media", "Add Shortcut Icon",
-                                "Add Custom Icon from Clipboard", "Add Custom Icon to Media", "Remove Custom Icon",
-                                "Export Icon as PNG", "Export Icon as JPEG", "Export Icon as TIFF",
-                                "Export Icon as WebP", "Export Icon as BMP", "Export Icon as ICO"};
-    const QStringList runs = {"menu", "run --tray make-icon", "run --tray make-media-icon",
-                              "run --tray add-shortcut-icon", "run --tray paste-icon", "run --tray add-media-icon",
-                              "run --tray remove-icon", "run --tray export png", "run --tray export jpg",
-                              "run --tray export tif", "run --tray export webp", "run --tray export bmp",
+    const QStringList titles = {"Pictomat Menu...",
+                                "Make Icon for File",
+                                "Make Icon for Media",
+                                "Add Shortcut Icon",
+                                "Add Custom Icon from Clipboard",
+                                "Add Custom Icon to Media",
+                                "Remove Custom Icon",
+                                "Export Icon as PNG",
+                                "Export Icon as JPEG",
+                                "Export Icon as TIFF",
+                                "Export Icon as WebP",
+                                "Export Icon as BMP",
+                                "Export Icon as ICO"};
+    const QStringList runs = {"menu",
+                              "run --tray make-icon",
+                              "run --tray make-media-icon",
+                              "run --tray add-shortcut-icon",
+                              "run --tray paste-icon",
+                              "run --tray add-media-icon",
+                              "run --tray remove-icon",
+                              "run --tray export png",
+                              "run --tray export jpg",
+                              "run --tray export tif",
+                              "run --tray export webp",
+                              "run --tray export bmp",
                               "run --tray export ico"};
 
     // Nautilus and Caja: a folder of executable scripts, named as shown.

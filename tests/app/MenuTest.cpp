@@ -47,19 +47,25 @@ QStringList readBack(const QMenu& menu)
 
 const QStringList kTop = {"View in Corvane Website... >", "View in Mac App Store... >", "---"};
 const QStringList kBottom = {"---", "Go to Pictomat folder... #1007", "Preferences... >", "---", "Quit >"};
-const QStringList kAllGroups = {
-    "Make Icon for File #1009", "Make Icon for Media #1010", "---",
-    "Copy Icon for File #1013", "---",
-    "Add Shortcut Icon #1015", "---",
-    "Add Custom Icon from Clipboard #1014", "---",
-    "Add Custom Icon to Media #1011", "---",
-    "Remove Custom Icon #1016", "---"};
-const QStringList kIconSizes = {"[Icon Sizes]", "16 #2001", "32 #2002", "48 #2003", "64 #2004",
-                                "128 #2005", "256 #2006", "512 #2007", "---"};
-const char* const kInclusionKeys[] = {
-    prefs::key::IncludeMakeIcons,        prefs::key::IncludeCopyIcon,      prefs::key::IncludeWebIcon,
-    prefs::key::IncludeClipToIcon,       prefs::key::IncludeAddCustomIcon, prefs::key::IncludeRemoveCustomIcon,
-    prefs::key::IncludeChangeIconSizes};
+const QStringList kAllGroups = {"Make Icon for File #1009",
+                                "Make Icon for Media #1010",
+                                "---",
+                                "Copy Icon for File #1013",
+                                "---",
+                                "Add Shortcut Icon #1015",
+                                "---",
+                                "Add Custom Icon from Clipboard #1014",
+                                "---",
+                                "Add Custom Icon to Media #1011",
+                                "---",
+                                "Remove Custom Icon #1016",
+                                "---"};
+const QStringList kIconSizes = {"[Icon Sizes]", "16 #2001",  "32 #2002",  "48 #2003", "64 #2004",
+                                "128 #2005",    "256 #2006", "512 #2007", "---"};
+const char* const kInclusionKeys[] = {prefs::key::IncludeMakeIcons,      prefs::key::IncludeCopyIcon,
+                                      prefs::key::IncludeWebIcon,        prefs::key::IncludeClipToIcon,
+                                      prefs::key::IncludeAddCustomIcon,  prefs::key::IncludeRemoveCustomIcon,
+                                      prefs::key::IncludeChangeIconSizes};
 
 ExporterInfo exporter(const char* extension, const char* description)
 {
@@ -115,8 +121,8 @@ protected:
 
     QString header(int count) const
     {
-        return QStringLiteral("[%1]").arg(MenuBuilder::headerTitle(
-            count, DisplayName(model.selection.items->first()).value_or(QStringLiteral("?"))));
+        return QStringLiteral("[%1]").arg(
+            MenuBuilder::headerTitle(count, DisplayName(model.selection.items->first()).value_or(QStringLiteral("?"))));
     }
 
     QAction* find(const QString& title) const
@@ -136,10 +142,10 @@ TEST_F(MenuTest, FullLayoutWithEveryGroupSeveralItemsAndExporters)
 {
     setInclusions(true);
     select(12);
-    const QStringList expected = kTop + QStringList{header(12), "---"} + kAllGroups + kIconSizes
-                                 + QStringList{"[Multiple Selection (12 items)]", ".png (PNG) #1",
-                                               ".jpg (JPEG) #2", ".tiff (TIFF) #3"}
-                                 + kBottom;
+    const QStringList expected =
+        kTop + QStringList{header(12), "---"} + kAllGroups + kIconSizes
+        + QStringList{"[Multiple Selection (12 items)]", ".png (PNG) #1", ".jpg (JPEG) #2", ".tiff (TIFF) #3"}
+        + kBottom;
     EXPECT_EQ(build(), expected);
     EXPECT_TRUE(header(12).startsWith("[12 Items, First item: notes"));
 
@@ -182,10 +188,9 @@ TEST_F(MenuTest, OneItemNamesTheFileInExporterTitles)
 TEST_F(MenuTest, EmptyDomainShowsEveryGroupButIconSizes)
 {
     select(3);
-    const QStringList expected = kTop + QStringList{header(3), "---"} + kAllGroups
-                                 + QStringList{"[Multiple Selection (3 items)]", ".png (PNG) #1",
-                                               ".jpg (JPEG) #2", ".tiff (TIFF) #3"}
-                                 + kBottom;
+    const QStringList expected =
+        kTop + QStringList{header(3), "---"} + kAllGroups
+        + QStringList{"[Multiple Selection (3 items)]", ".png (PNG) #1", ".jpg (JPEG) #2", ".tiff (TIFF) #3"} + kBottom;
     EXPECT_EQ(build(), expected);
 }
 
@@ -228,8 +233,7 @@ TEST_F(MenuTest, OtherPlatformsIconsJoinTheMakeIconGroupOnlyWhenSwitchedOn)
     // Without the rest of the group, one stands in its place alone.
     setPreference(prefs::key::IncludeMakeIcons, false);
     setPreference(prefs::key::IncludeMakeLinuxIconSet, false);
-    EXPECT_EQ(build().mid(5, 3),
-              (QStringList{"Make Windows Icon for Media #1017", "---", "Copy Icon for File #1013"}));
+    EXPECT_EQ(build().mid(5, 3), (QStringList{"Make Windows Icon for Media #1017", "---", "Copy Icon for File #1013"}));
 }
 
 TEST_F(MenuTest, UnresolvedFirstEntryDropsHeaderAndExportersOnly)
@@ -383,7 +387,8 @@ TEST_F(AppControllerTest, EveryOpeningRefreshesSelectionAndExporters)
     EXPECT_EQ(desktop.opened.at(1), QUrl(QString::fromLatin1(kAppStoreUrl)));
     QCoreApplication::processEvents();
     ASSERT_EQ(desktop.opened.size(), 3);
-    EXPECT_TRUE(desktop.opened.at(2).path().endsWith("/Corvane Software/Pictomat")) << desktop.opened.at(2).toString().toStdString();
+    EXPECT_TRUE(desktop.opened.at(2).path().endsWith("/Corvane Software/Pictomat"))
+        << desktop.opened.at(2).toString().toStdString();
 }
 
 TEST_F(AppControllerTest, NoExportersWritesNothingAndListsNone)

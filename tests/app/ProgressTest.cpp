@@ -65,9 +65,9 @@ protected:
             const QString icon = work() + "/icons/" + number + ".png";
             if (i > 0)
                 QFile::copy(first, icon);
-            items.items->append(FileRef(writeFile("items/" + number + ".desktop",
-                                                  "[Desktop Entry]\nType=Application\nName=I\nIcon=" +
-                                                      QFile::encodeName(icon) + "\n")));
+            items.items->append(FileRef(
+                writeFile("items/" + number + ".desktop",
+                          "[Desktop Entry]\nType=Application\nName=I\nIcon=" + QFile::encodeName(icon) + "\n")));
         }
         items.count = count;
         return items;
@@ -116,7 +116,8 @@ TEST_F(ProgressTest, TheTrayWindowShowsTheCommandAndStopLeavesExactlyTheFinished
 
     ASSERT_TRUE(stopped) << "the progress window never showed";
     ASSERT_GE(finished, 3);
-    EXPECT_TRUE(label.startsWith(QStringLiteral("Make Icon for File\n%1 of 50\n%2").arg(finished + 1).arg(finished, 2, 10, QLatin1Char('0'))))
+    EXPECT_TRUE(label.startsWith(
+        QStringLiteral("Make Icon for File\n%1 of 50\n%2").arg(finished + 1).arg(finished, 2, 10, QLatin1Char('0'))))
         << label.toStdString();
     // The finished outputs, whole, and nothing else: no empty or temporary
     // file for the item the Stop came before.
@@ -137,11 +138,12 @@ TEST_F(ProgressTest, StopInTheWindowEndsADownloadAtOnce)
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         SERVICE_MISSING() << "needs the X server (scripts/test runs one)";
-    QTcpServer silent;  // takes connections and never answers
+    QTcpServer silent; // takes connections and never answers
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
     SelectedItems items;
     items.items = QVector<FileRef>{FileRef(writeFile(
-        "Silent.url", QStringLiteral("[InternetShortcut]\r\nURL=http://127.0.0.1:%1/\r\n").arg(silent.serverPort()).toUtf8()))};
+        "Silent.url",
+        QStringLiteral("[InternetShortcut]\r\nURL=http://127.0.0.1:%1/\r\n").arg(silent.serverPort()).toUtf8()))};
     items.count = 1;
     CommandRequest request;
     request.command = FindCommand(CommandId::AddShortcutIcon);
@@ -196,8 +198,8 @@ TEST_F(ProgressTest, AlertsOfferStopWhileItemsRemainAndStopEndsTheCommand)
 TEST_F(ProgressTest, TheTerminalShowsALineAndCtrlCStopsAfterTheItemInHand)
 {
     const SelectedItems items = itemsWithOwnIcons(30);
-    for (const char* setting : {"UseItemsFolder -bool true", "OpenImageFolderForMe -bool false",
-                                "OpenImageFileForMe -bool false"})
+    for (const char* setting :
+         {"UseItemsFolder -bool true", "OpenImageFolderForMe -bool false", "OpenImageFileForMe -bool false"})
         ASSERT_EQ(RunPictomat(QStringList{"defaults", "write"} + QString::fromLatin1(setting).split(' ')).exitCode, 0);
     QStringList arguments{QStringLiteral(PICTOMAT_BINARY), "run", "make-icon"};
     for (const FileRef& item : *items.items)

@@ -37,8 +37,10 @@ public:
         m_process.kill();
         m_process.waitForFinished(5000);
         // Wait until the bus has forgotten the name, for the next test.
-        for (int i = 0; i < 50 && QDBusConnection::sessionBus().interface()->isServiceRegistered(
-                                      QStringLiteral("org.freedesktop.FileManager1")); ++i)
+        for (int i = 0; i < 50
+                        && QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                            QStringLiteral("org.freedesktop.FileManager1"));
+             ++i)
             QThread::msleep(20);
     }
     bool ready() const { return m_ready; }
@@ -133,12 +135,13 @@ TEST_F(RevealTest, ThunarShowsTheFolderInTheWindowThatShowsItAlready)
 
     // A window of Thunar's showing the outputs' folder, by its class and title.
     QProcess window;
-    window.start(QStringLiteral("xmessage"), {"-name", "thunar", "-title", QFileInfo(work()).fileName() + " - Thunar",
-                                              "the folder's window"});
+    window.start(QStringLiteral("xmessage"),
+                 {"-name", "thunar", "-title", QFileInfo(work()).fileName() + " - Thunar", "the folder's window"});
     ASSERT_TRUE(window.waitForStarted(5000));
     const auto mapped = [] {
         return test::RunProcess(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--classname", "thunar"})
-            .exitCode == 0;
+                   .exitCode
+               == 0;
     };
     for (int i = 0; i < 100 && !mapped(); ++i)
         QThread::msleep(50);
@@ -157,8 +160,8 @@ TEST_F(RevealTest, ThunarShowsTheFolderInTheWindowThatShowsItAlready)
 
 TEST_F(RevealTest, WithoutAFileManagerServiceTheContainingFolderOpensOnce)
 {
-    ASSERT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(
-        QStringLiteral("org.freedesktop.FileManager1")));
+    ASSERT_FALSE(
+        QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.freedesktop.FileManager1")));
     const QByteArray item = writeFile("sub/dir/thing.txt", "x");
     makeIconFor({item});
     EXPECT_TRUE(QFile::exists(QFile::decodeName(item) + ".icns"));

@@ -31,7 +31,7 @@ protected:
     {
         QFile f(m_log);
         for (int i = 0; i < 50 && !f.exists(); ++i)
-            QThread::msleep(100);  // the launcher runs detached
+            QThread::msleep(100); // the launcher runs detached
         if (!f.open(QIODevice::ReadOnly))
             return {};
         return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
@@ -51,8 +51,9 @@ TEST_F(RunCommandTest, GoToFolderOpensTheOutputFolderWithoutADisplay)
 
 TEST_F(RunCommandTest, UsageErrorsAreStatusTwoAndRunNothing)
 {
-    for (const QStringList& args : {QStringList{"run"}, QStringList{"run", "make-icon"}, QStringList{"run", "export"},
-                                    QStringList{"run", "export", "nosuchformat", "/tmp"}, QStringList{"run", "explode", "x"}}) {
+    for (const QStringList& args :
+         {QStringList{"run"}, QStringList{"run", "make-icon"}, QStringList{"run", "export"},
+          QStringList{"run", "export", "nosuchformat", "/tmp"}, QStringList{"run", "explode", "x"}}) {
         const ProcessResult r = RunPictomat(args, m_environment);
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString() << r.err.toStdString();
         EXPECT_FALSE(r.err.isEmpty());
@@ -68,7 +69,8 @@ TEST_F(RunCommandTest, ACommandThatPlaysASoundSaysNothingElse)
 {
     const QString item = QFile::decodeName(writeFile("plain.txt", "text"));
     for (const QString& extra : {QStringLiteral("PULSE_SERVER=unix:/nonexistent"), QStringLiteral("PULSE_SERVER")}) {
-        const ProcessResult r = RunPictomat({"run", "remove-icon", item}, m_environment + QStringList{extra, "XDG_RUNTIME_DIR"});
+        const ProcessResult r =
+            RunPictomat({"run", "remove-icon", item}, m_environment + QStringList{extra, "XDG_RUNTIME_DIR"});
         EXPECT_EQ(r.exitCode, 0) << extra.toStdString();
         EXPECT_EQ(r.err, "") << extra.toStdString();
     }
@@ -98,7 +100,8 @@ TEST_F(RunCommandTest, ClipboardServersEndOnceAnotherProgramTakesTheClipboard)
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         SERVICE_MISSING() << "needs an X server (scripts/test runs one)";
-    const QByteArray token = "PICTOMAT_RUN_TEST_TOKEN=" + QByteArray::number(::getpid()) + "-" + root().toUtf8().toHex();
+    const QByteArray token =
+        "PICTOMAT_RUN_TEST_TOKEN=" + QByteArray::number(::getpid()) + "-" + root().toUtf8().toHex();
     const QStringList environment = {QString::fromLatin1(token), "QT_QPA_PLATFORM=xcb"};
     const QString item = QFile::decodeName(writeFile("copied.txt", "text"));
     const QString binary = QFileInfo(PICTOMAT_BINARY).canonicalFilePath();

@@ -84,8 +84,12 @@ TEST_F(SelectionTest, AnEntryThatNamesNothingStaysEmptyButCounts)
     QByteArray dangling = QFile::encodeName(work() + "/dangling");
     ASSERT_EQ(::symlink("/nonexistent/target", dangling.constData()), 0);
     const QList<QByteArray> unresolvable = {
-        "not a reference", "relative/path", "sftp://host/a", "file://otherhost/x",
-        QFile::encodeName(work() + "/missing"), FileRef(QFile::encodeName(work() + "/gone")).uri(),
+        "not a reference",
+        "relative/path",
+        "sftp://host/a",
+        "file://otherhost/x",
+        QFile::encodeName(work() + "/missing"),
+        FileRef(QFile::encodeName(work() + "/gone")).uri(),
         "/nul\0byte" + a,
     };
     for (const QByteArray& middle : unresolvable) {

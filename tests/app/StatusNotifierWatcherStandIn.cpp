@@ -31,7 +31,7 @@ public Q_SLOTS:
             m_items.append(item);
         Q_EMIT StatusNotifierItemRegistered(item);
     }
-    void RegisterStatusNotifierHost(const QString&) {}
+    void RegisterStatusNotifierHost(const QString&) { }
 
 Q_SIGNALS:
     void StatusNotifierItemRegistered(const QString& service);

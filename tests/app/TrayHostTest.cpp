@@ -27,8 +27,8 @@ protected:
                || QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(display)))
             ++display;
         m_display = QStringLiteral(":%1").arg(display);
-        m_xvfb.process.start(QStringLiteral("Xvfb"), {m_display, "-screen", "0", QStringLiteral("1024x%1x24").arg(height),
-                                                     "-nolisten", "tcp"});
+        m_xvfb.process.start(QStringLiteral("Xvfb"),
+                             {m_display, "-screen", "0", QStringLiteral("1024x%1x24").arg(height), "-nolisten", "tcp"});
         if (!m_xvfb.process.waitForStarted(5000))
             return false;
         m_environment.append(QStringLiteral("DISPLAY=") + m_display);
@@ -156,8 +156,8 @@ TEST_F(TrayHostTest, OnWaylandWithoutXTheContextMenuIsAFocusedFloatingWindow)
     QByteArray seen;
     EXPECT_TRUE(waitUntil(
         [&] {
-            const ProcessResult swaytree = RunProcess(QStringLiteral("swaymsg"), {"-t", "get_tree"},
-                                                      {"SWAYSOCK=" + compositor.ipcSocket()});
+            const ProcessResult swaytree =
+                RunProcess(QStringLiteral("swaymsg"), {"-t", "get_tree"}, {"SWAYSOCK=" + compositor.ipcSocket()});
             seen = RunProcess(QStringLiteral("/usr/bin/python3"), {"-c", tree}, {}, 10000, swaytree.out).out;
             return seen == "floating_con True True True True\n";
         },

@@ -59,10 +59,10 @@ TEST_F(TrayTest, TrayHostReadsTheMenuAroundTheHandedOverSelectionAndQuitEndsTheP
         ASSERT_NE(f, nullptr);
         std::fclose(f);
     }
-    const ProcessResult select = RunProcess(
-        QStringLiteral("/bin/sh"),
-        {"-c", "exec \"$0\" select \"$1/$(printf 'a\\377.txt')\" \"$1/b.txt\"", QStringLiteral(PICTOMAT_BINARY), work()},
-        m_environment);
+    const ProcessResult select = RunProcess(QStringLiteral("/bin/sh"),
+                                            {"-c", "exec \"$0\" select \"$1/$(printf 'a\\377.txt')\" \"$1/b.txt\"",
+                                             QStringLiteral(PICTOMAT_BINARY), work()},
+                                            m_environment);
     ASSERT_EQ(select.exitCode, 0) << select.err.toStdString();
 
     QByteArray raw;
@@ -72,15 +72,25 @@ TEST_F(TrayTest, TrayHostReadsTheMenuAroundTheHandedOverSelectionAndQuitEndsTheP
         labels.append(i.label);
 
     const QStringList head = {"View in Corvane Website...", "View in Mac App Store...", "---"};
-    const QStringList commands = {"---", "Make Icon for File", "Make Icon for Media", "---", "Copy Icon for File", "---",
-                                  "Add Shortcut Icon", "---", "Add Custom Icon from Clipboard", "---",
-                                  "Add Custom Icon to Media", "---", "Remove Custom Icon", "---",
+    const QStringList commands = {"---",
+                                  "Make Icon for File",
+                                  "Make Icon for Media",
+                                  "---",
+                                  "Copy Icon for File",
+                                  "---",
+                                  "Add Shortcut Icon",
+                                  "---",
+                                  "Add Custom Icon from Clipboard",
+                                  "---",
+                                  "Add Custom Icon to Media",
+                                  "---",
+                                  "Remove Custom Icon",
+                                  "---",
                                   "Multiple Selection (2 items)"};
     const QStringList tail = {"---", "Go to Pictomat folder...", "Preferences...", "---", "Quit"};
     ASSERT_GT(labels.size(), head.size() + 1 + commands.size() + tail.size()) << raw.toStdString();
     EXPECT_EQ(labels.mid(0, 3), head);
-    EXPECT_TRUE(labels.at(3).startsWith("2 Items, First item: a"))
-        << labels.at(3).toStdString();
+    EXPECT_TRUE(labels.at(3).startsWith("2 Items, First item: a")) << labels.at(3).toStdString();
     EXPECT_FALSE(items.at(3).enabled);
     EXPECT_EQ(labels.mid(4, commands.size()), commands);
     const QStringList exporters = labels.mid(4 + commands.size(), labels.size() - 4 - commands.size() - tail.size());
@@ -287,7 +297,7 @@ TEST_F(TrayTest, MenuActionWithoutTrayStartsPictomatAndShowsTheMenuAtThePointer)
 }
 
 // The command line's own forms, which need neither a bus nor a display.
-class CommandLineFormsTest : public TestEnv {};
+class CommandLineFormsTest : public TestEnv { };
 
 TEST_F(CommandLineFormsTest, UsageErrorsExitWithTwoAndShowTheUsage)
 {

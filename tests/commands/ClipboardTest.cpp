@@ -89,9 +89,9 @@ protected:
 
     void setCustomIconWithGio(const QByteArray& item, const QString& picture)
     {
-        const test::ProcessResult r = test::RunProcess(
-            "gio", {"set", "-t", "string", QFile::decodeName(item), "metadata::custom-icon",
-                    QString::fromUtf8(FileRef(QFile::encodeName(picture)).uri())});
+        const test::ProcessResult r =
+            test::RunProcess("gio", {"set", "-t", "string", QFile::decodeName(item), "metadata::custom-icon",
+                                     QString::fromUtf8(FileRef(QFile::encodeName(picture)).uri())});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     }
 
@@ -178,7 +178,7 @@ TEST_F(ClipboardTest, CopyLeavesOnlyTheFirstItemsIconAsPngOverTheBackground)
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.err.count("Pictomat[log]: "), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("Pictomat[log]: Copying icon for path \"" + first + "\"\n")) << r.err.toStdString();
-    EXPECT_FALSE(r.err.contains("pictomat: ")) << r.err.toStdString();  // no alert
+    EXPECT_FALSE(r.err.contains("pictomat: ")) << r.err.toStdString(); // no alert
 
     const QSet<QString> offered = targets();
     EXPECT_TRUE(offered.contains("image/png"));
@@ -246,9 +246,10 @@ TEST_F(ClipboardTest, A48MegapixelPhotoPastesAsFileAndAsImageData)
         {photo});
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     const auto pillowSize = [](const QByteArray& icon) {
-        return test::RunPython("import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
-                               "print(im.format, '%dx%d' % im.size)\n",
-                               {QFile::decodeName(icon)})
+        return test::RunPython(
+                   "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
+                   "print(im.format, '%dx%d' % im.size)\n",
+                   {QFile::decodeName(icon)})
             .out.trimmed();
     };
     const QByteArray target = writeFile("target.txt", "T");

@@ -13,7 +13,6 @@
 
 namespace pictomat::test {
 
-
 bool WritePillowPictures(const QString& folder)
 {
     const ProcessResult r = RunPython(

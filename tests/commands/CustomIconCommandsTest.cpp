@@ -56,10 +56,7 @@ protected:
 
     // What the data folder holds besides the icon store: the default output
     // folder would appear here if anything had been opened or written.
-    QStringList dataHomeEntries() const
-    {
-        return QDir(dataHome()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
-    }
+    QStringList dataHomeEntries() const { return QDir(dataHome()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries); }
 
     test::RecordingDesktop desktop;
     CommandContext context{desktop};
@@ -94,7 +91,7 @@ TEST_F(CustomIconCommandsTest, AddToMediaGivesEachPictureItsOwnImageAndPassesOve
     EXPECT_EQ(dataHomeEntries(), QStringList{QStringLiteral("pictomat")});
     EXPECT_EQ(QDir(work()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 5);
     EXPECT_TRUE(context.lastOutputFile.isEmpty());
-    EXPECT_EQ(context.currentItem, FileRef(fake));  // the loop went through every item
+    EXPECT_EQ(context.currentItem, FileRef(fake)); // the loop went through every item
 }
 
 // A movie's picture is its poster frame (FFmpeg makes the movie, Pillow reads
@@ -139,8 +136,8 @@ TEST_F(CustomIconCommandsTest, RemovePingsPerItemAndReportsTheOneThatFailsInOrde
         run(CommandId::AddCustomIconToMedia, {FileRef(red), FileRef(quadrants)});
         desktop = test::RecordingDesktop();
         run(CommandId::RemoveCustomIcon, {FileRef(red), bad, FileRef(quadrants)});
-        EXPECT_EQ(desktop.events, QStringList({"sound:Ping", "alert:" + kCannotRemove, "log:" + kCannotRemove,
-                                               "sound:Ping"}))
+        EXPECT_EQ(desktop.events,
+                  QStringList({"sound:Ping", "alert:" + kCannotRemove, "log:" + kCannotRemove, "sound:Ping"}))
             << bad.path().constData();
         ASSERT_EQ(desktop.alerts.size(), 1);
         EXPECT_TRUE(desktop.alerts.first().explanation.isEmpty());
@@ -156,9 +153,8 @@ TEST_F(CustomIconCommandsTest, RemovePingsPerItemAndReportsTheOneThatFailsInOrde
 TEST_F(CustomIconCommandsTest, CommandLineSetsAndRemovesThroughTheSameCommands)
 {
     const QByteArray text = writeFile("notes.txt", "plain text");
-    const test::ProcessResult set =
-        test::RunPictomat({"run", "add-media-icon", QFile::decodeName(red), QFile::decodeName(text),
-                           QFile::decodeName(quadrants)});
+    const test::ProcessResult set = test::RunPictomat(
+        {"run", "add-media-icon", QFile::decodeName(red), QFile::decodeName(text), QFile::decodeName(quadrants)});
     EXPECT_EQ(set.exitCode, 0) << set.err.toStdString();
     EXPECT_TRUE(set.err.isEmpty()) << set.err.toStdString();
     const QByteArray redIcon = test::GioCustomIcon(red, dataHome());
@@ -198,7 +194,7 @@ TEST_F(CustomIconCommandsTest, CommandLineSetsAndRemovesThroughTheSameCommands)
     const test::ProcessResult removeLatin1 = runOnBytes("remove-icon");
     EXPECT_EQ(removeLatin1.exitCode, 0) << removeLatin1.err.toStdString();
     EXPECT_TRUE(test::GioCustomIcon(latin1, dataHome()).isEmpty());
-    ::unlink(latin1.constData());  // Qt cannot clean up a name it cannot decode
+    ::unlink(latin1.constData()); // Qt cannot clean up a name it cannot decode
 
     const test::ProcessResult missing = test::RunPictomat(
         {"run", "remove-icon", QFile::decodeName(red), work() + "/gone.png"}, {"PICTOMAT_LOG_STDERR=1"});
@@ -215,8 +211,8 @@ TEST_F(CustomIconCommandsTest, CommandLineWithoutMetadataServiceReportsEachPictu
     const QStringList noBus{"DBUS_SESSION_BUS_ADDRESS=unix:path=" + root() + "/no-bus", "GIO_USE_VFS", "DISPLAY",
                             "PICTOMAT_LOG_STDERR=1"};
     const test::ProcessResult r = test::RunPictomat(
-        {"run", "add-media-icon", QFile::decodeName(red), QFile::decodeName(text), QFile::decodeName(quadrants)},
-        noBus, 60000);
+        {"run", "add-media-icon", QFile::decodeName(red), QFile::decodeName(text), QFile::decodeName(quadrants)}, noBus,
+        60000);
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 1);
     const QByteArray alert = "pictomat: " + kCannotSet.toUtf8() + "\n";

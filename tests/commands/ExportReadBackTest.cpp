@@ -16,7 +16,7 @@ namespace {
 
 using test::PillowDescribe;
 
-class ExportReadBack : public test::MakeIconFixture {};
+class ExportReadBack : public test::MakeIconFixture { };
 
 TEST_F(ExportReadBack, EveryExporterWritesWhatItsReaderReadsAtEverySize)
 {
@@ -34,17 +34,18 @@ TEST_F(ExportReadBack, EveryExporterWritesWhatItsReaderReadsAtEverySize)
         for (const ExporterInfo& exporter : exporters) {
             const std::string what = exporter.writerFormat.toStdString() + " at " + std::to_string(size);
             runExport(exporter);
-            if (exporter.writerFormat == "icns" && size == 37) {  // no such slot: a failure, never a bad file
+            if (exporter.writerFormat == "icns" && size == 37) { // no such slot: a failure, never a bad file
                 EXPECT_FALSE(desktop.logLines.filter("an icon file holds only pictures of 16").isEmpty());
                 continue;
             }
-            QImageReader reader(QFile::decodeName(out("Tool.desktop." + exporter.extensionString)), exporter.writerFormat);
+            QImageReader reader(QFile::decodeName(out("Tool.desktop." + exporter.extensionString)),
+                                exporter.writerFormat);
             const QImage read = reader.read();
             ASSERT_EQ(read.size(), QSize(size, size)) << what << ": " << reader.errorString().toStdString();
             const QColor middle = read.pixelColor(size / 2, size / 2);
             const QColor corner = read.pixelColor(0, 0);
             if (read.depth() == 1 || read.isGrayscale())
-                continue;  // one-bit and grey formats keep only the brightness
+                continue; // one-bit and grey formats keep only the brightness
             EXPECT_GT(middle.red(), 200) << what;
             EXPECT_LT(middle.blue(), 60) << what;
             if (FormatKeepsAlpha(exporter.writerFormat))
@@ -66,7 +67,8 @@ import sys
 from PIL import Image, JpegImagePlugin
 im = Image.open(sys.argv[1])
 print(JpegImagePlugin.get_sampling(im), 'icc' if im.info.get('icc_profile') else 'untagged')
-)", {QFile::decodeName(out("Tool.desktop.jpg"))});
+)",
+                                                         {QFile::decodeName(out("Tool.desktop.jpg"))});
     EXPECT_EQ(sampling.out.trimmed(), "0 icc") << sampling.err.toStdString();
 }
 
@@ -82,7 +84,8 @@ TEST_F(ExportReadBack, ExportedIconFilesAndWbmpPicturesGetTheirOwnCustomIcon)
         ASSERT_TRUE(exporter) << extension.toStdString();
         runExport(*exporter);
         const QByteArray icon = test::GioCustomIcon(out("Tool.desktop." + extension));
-        EXPECT_TRUE(PillowDescribe(icon).startsWith("PNG 64x64")) << extension.toStdString() << ": " << icon.constData();
+        EXPECT_TRUE(PillowDescribe(icon).startsWith("PNG 64x64"))
+            << extension.toStdString() << ": " << icon.constData();
     }
     EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('\n').toStdString();
 }

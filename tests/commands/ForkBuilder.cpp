@@ -21,7 +21,7 @@ QByteArray MakeResourceFork(const QVector<std::pair<uint32_t, QByteArray>>& reso
 {
     QByteArray data;
     QVector<uint32_t> types;
-    QMap<uint32_t, QVector<uint32_t>> offsets;  // type -> data offsets, in order
+    QMap<uint32_t, QVector<uint32_t>> offsets; // type -> data offsets, in order
     for (const auto& [type, bytes] : resources) {
         if (!types.contains(type))
             types.append(type);
@@ -32,7 +32,7 @@ QByteArray MakeResourceFork(const QVector<std::pair<uint32_t, QByteArray>>& reso
     }
     const qsizetype typeList = 28;
     const qsizetype refLists = typeList + 2 + 8 * types.size();
-    QByteArray map(refLists + 12 * resources.size() + 2, 0);  // empty name list
+    QByteArray map(refLists + 12 * resources.size() + 2, 0); // empty name list
     put16(map, 24, uint32_t(typeList));
     put16(map, 26, uint32_t(map.size()));
     put16(map, typeList, uint32_t(types.size() - 1));
@@ -44,10 +44,10 @@ QByteArray MakeResourceFork(const QVector<std::pair<uint32_t, QByteArray>>& reso
         for (qsizetype i = 0; i < offsets[types[t]].size(); ++i, ref += 12) {
             put16(map, ref, uint32_t(128 + i));
             put16(map, ref + 2, 0xFFFF);
-            put32(map, ref + 4, offsets[types[t]][i]);  // attributes byte stays 0
+            put32(map, ref + 4, offsets[types[t]][i]); // attributes byte stays 0
         }
     }
-    const uint32_t dataOffset = 256;  // as the system lays forks out
+    const uint32_t dataOffset = 256; // as the system lays forks out
     QByteArray fork(dataOffset, 0);
     put32(fork, 0, dataOffset);
     put32(fork, 4, dataOffset + uint32_t(data.size()));
@@ -63,7 +63,7 @@ QByteArray MakeAppleDouble(const QByteArray& fork)
     put32(head, 0, 0x00051607);
     put32(head, 4, 0x00020000);
     put16(head, 24, 2);
-    put32(head, 26, 9);  // FinderInfo
+    put32(head, 26, 9); // FinderInfo
     put32(head, 30, uint32_t(head.size()));
     put32(head, 34, 32);
     put32(head, 38, 2);

@@ -33,7 +33,8 @@ rect = '<rect x="0" y="0" width="100" height="100" fill="#336699" opacity="0.5"/
 svg = '<svg xmlns="http://www.w3.org/2000/svg" width="100" height="100">' + rect * int(sys.argv[2]) + '</svg>'
 with gzip.open(sys.argv[1], 'wb', 9) as f:
     f.write(svg.encode())
-)", {path, QString::number(count)});
+)",
+                                                      {path, QString::number(count)});
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         return QFile::encodeName(path);
     }
@@ -47,7 +48,7 @@ with gzip.open(sys.argv[1], 'wb', 9) as f:
 
 TEST_F(HostileDrawing, CompressedDrawingsOfManyElementsAreDrawnOrRefusedOnEveryPath)
 {
-    const QByteArray big = rectangles("many.svgz", 199000);  // about 50 KB, 15 MB inflated
+    const QByteArray big = rectangles("many.svgz", 199000); // about 50 KB, 15 MB inflated
     const QString drawing = QFile::decodeName(big);
     const test::ProcessResult media = pictomat({"run", "make-media-icon", drawing});
     EXPECT_EQ(media.exitCode, 1);
@@ -77,7 +78,8 @@ from PIL import Image
 Image.effect_noise((300, 200), 60).convert('RGB').save(sys.argv[1], interlace=1)
 data = open(sys.argv[1], 'rb').read()
 open(sys.argv[2], 'wb').write(data[:len(data) // 2])
-)", {whole, cut});
+)",
+                                                     {whole, cut});
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     const test::ProcessResult r = pictomat({"run", "make-media-icon", cut});
     EXPECT_EQ(r.exitCode, 1);

@@ -17,8 +17,8 @@ using namespace pictomat::test;
 
 namespace {
 
-#define NEED_METADATA()                                                                            \
-    if (!CustomIcons::metadataAvailable())                                                         \
+#define NEED_METADATA()                                                                                                \
+    if (!CustomIcons::metadataAvailable())                                                                             \
     SERVICE_MISSING() << "needs the GVfs metadata service on a session bus"
 
 class HostileWebTest : public WebLocationTest {
@@ -27,12 +27,12 @@ protected:
     // resident memory in KiB and what it wrote to standard error.
     std::pair<long, QString> runMeasured(const QByteArray& item)
     {
-        const ProcessResult r = RunPython("import resource, subprocess, sys\n"
-                                          "p = subprocess.run(sys.argv[1:], capture_output=True, timeout=100)\n"
-                                          "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)\n"
-                                          "sys.stdout.write(p.stderr.decode(errors='replace'))",
-                                          {PICTOMAT_BINARY, "run", "add-shortcut-icon", QFile::decodeName(item)},
-                                          110000);
+        const ProcessResult r = RunPython(
+            "import resource, subprocess, sys\n"
+            "p = subprocess.run(sys.argv[1:], capture_output=True, timeout=100)\n"
+            "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)\n"
+            "sys.stdout.write(p.stderr.decode(errors='replace'))",
+            {PICTOMAT_BINARY, "run", "add-shortcut-icon", QFile::decodeName(item)}, 110000);
         const QString out = QString::fromUtf8(r.out);
         return {out.section('\n', 0, 0).toLong(), out.section('\n', 1).trimmed()};
     }
@@ -49,8 +49,8 @@ TEST_F(HostileWebTest, EndlessAndInflatingPagesStayWithinTheCap)
     const auto [bomb, bombErr] = runMeasured(webloc("bomb.webloc", server.base() + "/bomb/page.html"));
     const auto [huge, hugeErr] = runMeasured(webloc("huge.webloc", server.base() + "/endless/huge.html"));
     qunsetenv("PICTOMAT_HTTP_TIMEOUT_MS");
-    std::printf("peak RSS KiB: small page %ld, endless chunked page %ld, one endless chunk %ld, gzip bomb %ld\n",
-                small, endless, huge, bomb);
+    std::printf("peak RSS KiB: small page %ld, endless chunked page %ld, one endless chunk %ld, gzip bomb %ld\n", small,
+                endless, huge, bomb);
     for (const QString& err : {endlessErr, hugeErr, bombErr})
         EXPECT_EQ(err, "pictomat: The web page could not be downloaded.");
     // The page cap is 4 MiB; with the buffers it costs, the growth stays under 12 MiB.
@@ -74,19 +74,32 @@ TEST_F(HostileWebTest, PublicPagesLeadNeitherToLocalFilesNorToLocalPorts)
     ASSERT_TRUE(inside.started() && outside.started());
     const QString port = QString::number(inside.port());
     const QString toInside = QUrl::toPercentEncoding("http://127.0.0.1:" + port + "/icon.png");
-    writeFile(site + "/page.html",
-              ("<head><link rel=icon sizes=any href=\"" + QUrl::fromLocalFile(secret).toString() + "\">"
-               "<link rel=icon sizes=1024x1024 href=http://127.0.0.1:" + port + "/icon.png>"
-               "<link rel=icon sizes=512x512 href=http://localhost:" + port + "/icon.png>"
-               "<link rel=icon sizes=300x300 href=\"http://[::ffff:127.0.0.1]:" + port + "/icon.png\">"
-               "<link rel=icon sizes=200x200 href=\"/to?" + toInside + "\">"
-               "<link rel=icon sizes=16x16 href=/trap.svg></head>").toUtf8());
+    writeFile(site + "/page.html", ("<head><link rel=icon sizes=any href=\"" + QUrl::fromLocalFile(secret).toString()
+                                    + "\">"
+                                      "<link rel=icon sizes=1024x1024 href=http://127.0.0.1:"
+                                    + port
+                                    + "/icon.png>"
+                                      "<link rel=icon sizes=512x512 href=http://localhost:"
+                                    + port
+                                    + "/icon.png>"
+                                      "<link rel=icon sizes=300x300 href=\"http://[::ffff:127.0.0.1]:"
+                                    + port
+                                    + "/icon.png\">"
+                                      "<link rel=icon sizes=200x200 href=\"/to?"
+                                    + toInside
+                                    + "\">"
+                                      "<link rel=icon sizes=16x16 href=/trap.svg></head>")
+                                       .toUtf8());
     // Blue where the local picture would be drawn, if its reference were followed.
     writeFile(site + "/trap.svg",
               ("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"64\" "
                "height=\"64\"><rect width=\"64\" height=\"64\" fill=\"#0000ff\"/>"
-               "<image width=\"64\" height=\"64\" xlink:href=\"" + secret + "\"/>"
-               "<image width=\"64\" height=\"64\" href=\"" + QUrl::fromLocalFile(secret).toString() + "\"/></svg>").toUtf8());
+               "<image width=\"64\" height=\"64\" xlink:href=\""
+               + secret
+               + "\"/>"
+                 "<image width=\"64\" height=\"64\" href=\""
+               + QUrl::fromLocalFile(secret).toString() + "\"/></svg>")
+                  .toUtf8());
     // A head whose one tag is too long to be worth parsing: the link before it still counts.
     QByteArray giant = "<head><link rel=icon href=/first.png><meta";
     for (int i = 0; giant.size() < 3 * 1024 * 1024; ++i)
@@ -97,14 +110,16 @@ TEST_F(HostileWebTest, PublicPagesLeadNeitherToLocalFilesNorToLocalPorts)
     const QByteArray localPage = webloc("local.webloc", inside.base() + "/page.html");
     const QByteArray giantPage = webloc("giant.webloc", outside.base() + "/giant.html");
 
-    run({page, webloc("tofile.webloc", outside.base() + "/to?" + QUrl::toPercentEncoding(QUrl::fromLocalFile(secret).toString())),
+    run({page,
+         webloc("tofile.webloc",
+                outside.base() + "/to?" + QUrl::toPercentEncoding(QUrl::fromLocalFile(secret).toString())),
          localPage, giantPage});
     TreatAsPublicAddressesForTesting({});
 
     // Nothing reached the local server but the web location that names it itself.
     EXPECT_EQ(inside.requests(), QStringList({"/page.html", "/icon.png"}));
-    EXPECT_EQ(outside.requests(), QStringList({"/page.html", "/to?" + toInside, "/trap.svg", "/to?" +
-                                               QUrl::toPercentEncoding(QUrl::fromLocalFile(secret).toString()),
+    EXPECT_EQ(outside.requests(), QStringList({"/page.html", "/to?" + toInside, "/trap.svg",
+                                               "/to?" + QUrl::toPercentEncoding(QUrl::fromLocalFile(secret).toString()),
                                                "/giant.html", "/first.png"}));
     EXPECT_EQ(desktop.alertMessages(), QStringList({"The web page could not be downloaded."}));
     EXPECT_EQ(customIcon(page), "PNG 1024 (0, 0, 255, 255)");
@@ -120,7 +135,8 @@ TEST_F(HostileWebTest, ASlowSiteHoldsItsWebLocationNoLongerThanTheDeadline)
     NEED_METADATA();
     QByteArray links;
     for (int i = 0; i < 6; ++i)
-        links += "<link rel=icon sizes=" + QByteArray::number(64 - i) + "x64 href=/hang/" + QByteArray::number(i) + ".png>";
+        links +=
+            "<link rel=icon sizes=" + QByteArray::number(64 - i) + "x64 href=/hang/" + QByteArray::number(i) + ".png>";
     writeFile(site + "/slow.html", "<head>" + links + "</head>");
     writeFile(site + "/fine.html", "<head><link rel=icon href=/i.png></head>");
     picture("i.png", "(0, 0, 200, 255)");

@@ -15,8 +15,7 @@ protected:
         // Nothing is opened or revealed, and no custom icon is asked of a
         // metadata service that the test session may lack.
         for (const char* key : {"OpenImageFileForMe", "OpenImageFolderForMe", "AddCustomIcon"}) {
-            const test::ProcessResult r =
-                test::RunPictomat({"defaults", "write", key, "-bool", "false"});
+            const test::ProcessResult r = test::RunPictomat({"defaults", "write", key, "-bool", "false"});
             ASSERT_EQ(r.exitCode, 0) << r.err.constData();
         }
     }

@@ -133,7 +133,7 @@ QByteArray FileBytes(const QByteArray& path)
 QStringList FolderEntries(const QString& folder)
 {
     QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    std::sort(names.begin(), names.end());  // plain code-point order, whatever the locale
+    std::sort(names.begin(), names.end()); // plain code-point order, whatever the locale
     return names;
 }
 
@@ -154,7 +154,8 @@ for i in range(0, len(a), 2):
     x, y = int(a[i]), int(a[i + 1])
     out.append('%d,%d=%d,%d,%d,%d' % ((x, y) + rgba.getpixel((x, y))))
 print(' '.join(out))
-)"), args);
+)"),
+                                      args);
     if (r.exitCode != 0) {
         ADD_FAILURE() << "Pillow cannot read " << path.constData() << ": " << r.err.constData();
         return {};
@@ -175,7 +176,8 @@ for size in sizes:
     im.load()
     assert im.size == (size[0] * size[2], size[1] * size[2]), (size, im.size)
 print(' '.join('%dx%d@%d' % s for s in sizes))
-)"), {QFile::decodeName(path)});
+)"),
+                                      {QFile::decodeName(path)});
     return r.exitCode == 0 ? r.out.trimmed() : "error: " + r.err.trimmed();
 }
 

@@ -67,8 +67,8 @@ TEST_F(MakeIcon, OutputNamesKeepTheItemsNameAndOnlyExportsCarryTheSize)
     run(CommandId::MakeIconForFile);
 
     EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('\n').toStdString();
-    EXPECT_EQ(FolderEntries(work()), (QStringList{"Photo.jpg", "Photo.jpg.icns", "Photo.jpg_256.png", "Read Me",
-                                                  "Read Me.icns"}));
+    EXPECT_EQ(FolderEntries(work()),
+              (QStringList{"Photo.jpg", "Photo.jpg.icns", "Photo.jpg_256.png", "Read Me", "Read Me.icns"}));
     EXPECT_EQ(context.lastOutputFile, FileRef(out("Photo.jpg.icns")));
     EXPECT_EQ(PillowDescribe(out("Photo.jpg_256.png")), "PNG 256x256");
     for (const char* name : {"Photo.jpg.icns", "Read Me.icns"}) {
@@ -90,10 +90,10 @@ TEST_F(MakeIcon, NamesThatAreNotUtf8ReachTheirOutputs)
     runExport(*exporterFor("png"));
     EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('\n').toStdString();
     for (const QByteArray& output : {item + ".icns", item + ".png"}) {
-        struct stat st {};
+        struct stat st { };
         EXPECT_EQ(::stat(output.constData(), &st), 0) << output.toHex().constData();
         EXPECT_GT(st.st_size, 0) << output.toHex().constData();
-        ::unlink(output.constData());  // Qt cannot clean up names it cannot decode
+        ::unlink(output.constData()); // Qt cannot clean up names it cannot decode
     }
     EXPECT_EQ(context.lastOutputFile, FileRef(item + ".png"));
     ::unlink(item.constData());
@@ -134,7 +134,7 @@ TEST_F(MakeIcon, ExistingOutputIsReplacedOrKeptWithOneAlert)
     select({photo, other});
     run(CommandId::MakeIconForFile);
     runExport(*exporterFor("png"));
-    ASSERT_EQ(desktop.alerts.size(), 2);  // one per command, for the first item only
+    ASSERT_EQ(desktop.alerts.size(), 2); // one per command, for the first item only
     for (const auto& alert : desktop.alerts) {
         EXPECT_EQ(alert.message, "The file already exists.");
         EXPECT_EQ(alert.explanation, "Select the option to overwrite files by same name to avoid this issue.");
@@ -146,7 +146,8 @@ TEST_F(MakeIcon, ExistingOutputIsReplacedOrKeptWithOneAlert)
     EXPECT_EQ(PillowDescribe(out("Other.txt.png")), "PNG 64x64");
     EXPECT_EQ(context.lastOutputFile, FileRef(out("Other.txt.png")));
     // The kept file is not the item's output: it is neither remembered nor opened.
-    EXPECT_EQ(desktop.opened, (QVector<QUrl>{FileRef(out("Other.txt.icns")).url(), FileRef(out("Other.txt.png")).url()}));
+    EXPECT_EQ(desktop.opened,
+              (QVector<QUrl>{FileRef(out("Other.txt.icns")).url(), FileRef(out("Other.txt.png")).url()}));
 
     desktop.alerts.clear();
     set(prefs::key::OverwriteFilesBySameName, true);
@@ -160,10 +161,11 @@ TEST_F(MakeIcon, ExistingOutputIsReplacedOrKeptWithOneAlert)
 
 TEST_F(MakeIcon, SameNamedItemsShareOneImageFolder)
 {
-    const QByteArray first = writeFile("a/Tool.desktop", "[Desktop Entry]\nType=Application\nName=A\nIcon=" +
-                                                             pictureFile("red.png", test::SolidImage(32, Qt::red)));
-    const QByteArray second = writeFile("b/Tool.desktop", "[Desktop Entry]\nType=Application\nName=B\nIcon=" +
-                                                              pictureFile("green.png", test::SolidImage(32, Qt::green)));
+    const QByteArray first = writeFile("a/Tool.desktop", "[Desktop Entry]\nType=Application\nName=A\nIcon="
+                                                             + pictureFile("red.png", test::SolidImage(32, Qt::red)));
+    const QByteArray second =
+        writeFile("b/Tool.desktop", "[Desktop Entry]\nType=Application\nName=B\nIcon="
+                                        + pictureFile("green.png", test::SolidImage(32, Qt::green)));
     const QString folder = work() + "/images";
     QDir().mkpath(folder);
     set(prefs::key::UseItemsFolder, false);
@@ -174,13 +176,13 @@ TEST_F(MakeIcon, SameNamedItemsShareOneImageFolder)
     runExport(*exporterFor("png"));
     EXPECT_TRUE(desktop.alerts.isEmpty());
     EXPECT_EQ(FolderEntries(folder), QStringList{"Tool.desktop.png"});
-    EXPECT_EQ(PillowDescribe(output, {{32, 32}}), "PNG 64x64 32,32=0,255,0,255");  // the second one won
+    EXPECT_EQ(PillowDescribe(output, {{32, 32}}), "PNG 64x64 32,32=0,255,0,255"); // the second one won
 
     set(prefs::key::OverwriteFilesBySameName, false);
     QFile::remove(QFile::decodeName(output));
     runExport(*exporterFor("png"));
     EXPECT_EQ(desktop.alertMessages(), QStringList{"The file already exists."});
-    EXPECT_EQ(PillowDescribe(output, {{32, 32}}), "PNG 64x64 32,32=255,0,0,255");  // the first one stayed
+    EXPECT_EQ(PillowDescribe(output, {{32, 32}}), "PNG 64x64 32,32=255,0,0,255"); // the first one stayed
 }
 
 TEST_F(MakeIcon, IcnsItemShowsItsOwnContentsOnlyWhenAsked)
@@ -193,10 +195,12 @@ TEST_F(MakeIcon, IcnsItemShowsItsOwnContentsOnlyWhenAsked)
     select({magenta, green});
     runExport(*exporterFor("png"));
     // Each item its own contents, over the whole square, whatever was registered before.
-    EXPECT_EQ(PillowDescribe(out("Set.ICNS.png"), points), "PNG 64x64 0,0=255,0,255,255 32,32=255,0,255,255 "
-                                                            "63,63=255,0,255,255");
-    EXPECT_EQ(PillowDescribe(out("Other.icns.png"), points), "PNG 64x64 0,0=0,160,0,255 32,32=0,160,0,255 "
-                                                              "63,63=0,160,0,255");
+    EXPECT_EQ(PillowDescribe(out("Set.ICNS.png"), points),
+              "PNG 64x64 0,0=255,0,255,255 32,32=255,0,255,255 "
+              "63,63=255,0,255,255");
+    EXPECT_EQ(PillowDescribe(out("Other.icns.png"), points),
+              "PNG 64x64 0,0=0,160,0,255 32,32=0,160,0,255 "
+              "63,63=0,160,0,255");
 
     set(prefs::key::ImageICNS, false);
     runExport(*exporterFor("png"));
@@ -213,8 +217,10 @@ TEST_F(MakeIcon, EveryFormatIsWrittenAtTheIconSize)
     set(prefs::key::IconSize, qint64(100));
     set(prefs::key::ImageQuality, qint64(5));
     select({item});
-    const QList<QPair<QString, QByteArray>> formats{{"image/png", "PNG"},   {"image/jpeg", "JPEG"},
-                                                    {"image/tiff", "TIFF"}, {"image/webp", "WEBP"},
+    const QList<QPair<QString, QByteArray>> formats{{"image/png", "PNG"},
+                                                    {"image/jpeg", "JPEG"},
+                                                    {"image/tiff", "TIFF"},
+                                                    {"image/webp", "WEBP"},
                                                     {"image/bmp", "BMP"}};
     QMap<QString, QByteArray> outputs;
     for (const auto& [type, pillowName] : formats) {
@@ -384,9 +390,10 @@ TEST_F(MakeIcon, MediaIconOfAnIconsetFolderHoldsItsOwnPicturesAndABadOneIsReport
                                             {"icon_128x128.png", Qt::blue},
                                             {"icon_128x128@2x.png", Qt::yellow}};
     for (auto it = pictures.begin(); it != pictures.end(); ++it) {
-        const int size = it.key() == "icon_16x16.png" ? 16 : it.key() == "icon_32x32.png" ? 32
-                         : it.key() == "icon_128x128.png"                                 ? 128
-                                                                                          : 256;
+        const int size = it.key() == "icon_16x16.png"     ? 16
+                         : it.key() == "icon_32x32.png"   ? 32
+                         : it.key() == "icon_128x128.png" ? 128
+                                                          : 256;
         ASSERT_TRUE(test::SolidImage(size, it.value()).save(folder + "/" + it.key(), "PNG"));
     }
     select({QFile::encodeName(folder)});
@@ -396,7 +403,7 @@ TEST_F(MakeIcon, MediaIconOfAnIconsetFolderHoldsItsOwnPicturesAndABadOneIsReport
     const std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(FileBytes(out("App.iconset.icns")));
     ASSERT_TRUE(family);
     for (const icns::IconFamily::Image& image : family->images()) {
-        const QColor expected = image.scale == 2 ? Qt::yellow
+        const QColor expected = image.scale == 2        ? Qt::yellow
                                 : image.pixelSize == 16 ? Qt::red
                                 : image.pixelSize == 32 ? Qt::green
                                                         : Qt::blue;
@@ -409,8 +416,8 @@ TEST_F(MakeIcon, MediaIconOfAnIconsetFolderHoldsItsOwnPicturesAndABadOneIsReport
     ASSERT_TRUE(test::SolidImage(30, Qt::red).save(folder + "/icon_32x32.png", "PNG"));
     desktop = test::RecordingDesktop();
     run(CommandId::MakeIconForMedia);
-    EXPECT_EQ(desktop.alertMessages(), (QStringList{"The icon family could not be created.",
-                                                    "The icon could not be obtained from the file."}));
+    EXPECT_EQ(desktop.alertMessages(),
+              (QStringList{"The icon family could not be created.", "The icon could not be obtained from the file."}));
     EXPECT_TRUE(desktop.logLines.join('\n').contains("icon_32x32.png")) << desktop.logLines.join('\n').toStdString();
 }
 

@@ -60,7 +60,7 @@ open(sys.argv[1] + '/bomb.png', 'wb').write(png)
 
     desktop.alerts.clear();
     run(CommandId::AddCustomIconToMedia);
-    EXPECT_EQ(desktop.alertMessages().count(kCannotSet), 1);  // the bomb, never silently
+    EXPECT_EQ(desktop.alertMessages().count(kCannotSet), 1); // the bomb, never silently
     if (CustomIcons::metadataAvailable()) {
         const QByteArray icon = test::GioCustomIcon(out("photo.jpg"));
         EXPECT_EQ(PillowDescribe(icon), "PNG 1024x768");
@@ -69,7 +69,7 @@ open(sys.argv[1] + '/bomb.png', 'wb').write(png)
 
 TEST_F(MediaInput, ContentDecidesOverTheName)
 {
-    const QByteArray family = icnsFile("Family", QColor(255, 0, 255));  // an icon file without its extension
+    const QByteArray family = icnsFile("Family", QColor(255, 0, 255)); // an icon file without its extension
     const QByteArray picture = pictureFile("Picture.icns", test::SolidImage(64, QColor(0, 128, 0)));
     select({family, picture});
     run(CommandId::MakeIconForMedia);
@@ -114,20 +114,23 @@ open(sys.argv[1] + '/notes.heic', 'w').write('Notes for the trip.\n')
     }
     select({out("phone.jpg"), out("phone.avif"), out("art.pdf"), out("notes.heic")});
     run(CommandId::MakeIconForMedia);
-    EXPECT_EQ(desktop.alertMessages(), (QStringList{kNoFamily, kNoIcon}));  // the text file's
-    const QRegularExpression photo("^ICNS 1024x1024 256,512=(19\\d|20\\d),(2\\d|3\\d),(2\\d|3\\d),255 "
-                                   "768,512=(2\\d|3\\d),(2\\d|3\\d),(19\\d|20\\d),255$");
+    EXPECT_EQ(desktop.alertMessages(), (QStringList{kNoFamily, kNoIcon})); // the text file's
+    const QRegularExpression photo(
+        "^ICNS 1024x1024 256,512=(19\\d|20\\d),(2\\d|3\\d),(2\\d|3\\d),255 "
+        "768,512=(2\\d|3\\d),(2\\d|3\\d),(19\\d|20\\d),255$");
     for (const char* name : {"phone.jpg.icns", "phone.avif.icns"}) {
         const QString pixels = QString::fromLatin1(PillowDescribe(out(name), {{256, 512}, {768, 512}}));
         EXPECT_TRUE(photo.match(pixels).hasMatch()) << name << ": " << pixels.toStdString();
     }
-    EXPECT_EQ(PillowDescribe(out("art.pdf.icns"), {{100, 100}, {512, 512}}), "ICNS 1024x1024 100,100=0,0,0,0 "
-                                                                             "512,512=0,204,0,255");
+    EXPECT_EQ(PillowDescribe(out("art.pdf.icns"), {{100, 100}, {512, 512}}),
+              "ICNS 1024x1024 100,100=0,0,0,0 "
+              "512,512=0,204,0,255");
 
     desktop.alerts.clear();
     run(CommandId::MakeWindowsIconForMedia);
     EXPECT_EQ(desktop.alertMessages(), QStringList{kNoIcon});
-    EXPECT_EQ(PillowDescribe(out("art.pdf.ico"), {{128, 128}, {20, 20}}), "ICO 256x256 128,128=0,204,0,255 20,20=0,0,0,0");
+    EXPECT_EQ(PillowDescribe(out("art.pdf.ico"), {{128, 128}, {20, 20}}),
+              "ICO 256x256 128,128=0,204,0,255 20,20=0,0,0,0");
     EXPECT_TRUE(PillowDescribe(out("phone.jpg.ico")).startsWith("ICO 256x256"));
 
     if (!CustomIcons::metadataAvailable())
@@ -141,9 +144,9 @@ open(sys.argv[1] + '/notes.heic', 'w').write('Notes for the trip.\n')
     // An item whose custom icon is the HEIC photo itself shows it (in a
     // process of its own, which reads the metadata afresh).
     const QByteArray item = writeFile("trip.txt", "words");
-    const test::ProcessResult set = test::RunProcess(
-        "gio", {"set", "-t", "string", QFile::decodeName(item), "metadata::custom-icon",
-                QString::fromUtf8(FileRef(out("phone.jpg")).uri())});
+    const test::ProcessResult set =
+        test::RunProcess("gio", {"set", "-t", "string", QFile::decodeName(item), "metadata::custom-icon",
+                                 QString::fromUtf8(FileRef(out("phone.jpg")).uri())});
     ASSERT_EQ(set.exitCode, 0) << set.err.constData();
     for (const char* key : {"OpenImageFileForMe", "OpenImageFolderForMe"})
         ASSERT_EQ(test::RunPictomat({"defaults", "write", key, "-bool", "false"}).exitCode, 0);
@@ -180,8 +183,9 @@ open(sys.argv[1] + '/bomb.svgz', 'wb').write(gzip.compress(body, 9))
     runExport(*exporterFor("png"));
     EXPECT_EQ(sizeOf(out("Broken.desktop.png")), 0);
     EXPECT_EQ(sizeOf(out("Bomb.desktop.png")), 0);
-    EXPECT_EQ(desktop.standardOutput, "Pictomat: An error occurred loading the icon data."
-                                      "Pictomat: An error occurred loading the icon data.");
+    EXPECT_EQ(desktop.standardOutput,
+              "Pictomat: An error occurred loading the icon data."
+              "Pictomat: An error occurred loading the icon data.");
     if (CustomIcons::metadataAvailable()) {
         EXPECT_TRUE(test::GioCustomIcon(out("Broken.desktop.png")).isEmpty());
     }
@@ -225,7 +229,7 @@ TEST_F(MediaInput, SpecialFilesAmongTheItemsNeverHang)
     const QByteArray fifo = out("clip.mov");
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
     const QStringList items{QFile::decodeName(first), QFile::decodeName(fifo), QFile::decodeName(last)};
-    const QString folder = work() + "/pictures/";  // outputs go beside their items
+    const QString folder = work() + "/pictures/"; // outputs go beside their items
 
     test::ProcessResult r = test::RunPictomat(QStringList{"run", "make-media-icon"} + items, {}, 30000);
     ASSERT_FALSE(r.timedOut);
@@ -234,12 +238,12 @@ TEST_F(MediaInput, SpecialFilesAmongTheItemsNeverHang)
     EXPECT_GT(QFileInfo(folder + "first.png.icns").size(), 0);
     EXPECT_GT(QFileInfo(folder + "last.png.icns").size(), 0);
 
-    for (const QStringList& command : {QStringList{"add-media-icon"}, QStringList{"make-icon"},
-                                       QStringList{"export", "png"}}) {
+    for (const QStringList& command :
+         {QStringList{"add-media-icon"}, QStringList{"make-icon"}, QStringList{"export", "png"}}) {
         r = test::RunPictomat(QStringList{"run"} + command + items, {}, 30000);
         EXPECT_FALSE(r.timedOut) << command.join(' ').toStdString();
     }
-    EXPECT_GT(QFileInfo(work() + "/clip.mov.png").size(), 0);  // a FIFO's icon, never its contents
+    EXPECT_GT(QFileInfo(work() + "/clip.mov.png").size(), 0); // a FIFO's icon, never its contents
 }
 
 } // namespace

@@ -24,11 +24,10 @@ protected:
     void SetUp() override
     {
         TestEnv::SetUp();
-        for (const QStringList& setting : {QStringList{"UseItemsFolder", "-bool", "true"},
-                                           QStringList{"OpenImageFolderForMe", "-bool", "false"},
-                                           QStringList{"OpenImageFileForMe", "-bool", "false"},
-                                           QStringList{"AddCustomIcon", "-bool", "false"},
-                                           QStringList{"IconSize", "-int", "64"}}) {
+        for (const QStringList& setting :
+             {QStringList{"UseItemsFolder", "-bool", "true"}, QStringList{"OpenImageFolderForMe", "-bool", "false"},
+              QStringList{"OpenImageFileForMe", "-bool", "false"}, QStringList{"AddCustomIcon", "-bool", "false"},
+              QStringList{"IconSize", "-int", "64"}}) {
             const test::ProcessResult r = test::RunPictomat(QStringList{"defaults", "write"} + setting);
             ASSERT_EQ(r.exitCode, 0) << r.err.constData();
         }
@@ -216,9 +215,9 @@ TEST_F(OutputSafety, WritesThatFailAreReportedAndLongNamesWork)
     // Past the file-size limit (as on a full disk) the write fails: the
     // process lives, the fresh output stays empty and is named as failed.
     writeFile("notes.txt", "plain text");
-    test::ProcessResult r = test::RunProcess(
-        QStringLiteral("/bin/bash"),
-        {"-c", "ulimit -f 1 && exec \"$@\"", "bash", PICTOMAT_BINARY, "run", "make-icon", work() + "/notes.txt"});
+    test::ProcessResult r =
+        test::RunProcess(QStringLiteral("/bin/bash"), {"-c", "ulimit -f 1 && exec \"$@\"", "bash", PICTOMAT_BINARY,
+                                                       "run", "make-icon", work() + "/notes.txt"});
     EXPECT_EQ(r.exitCode, 1) << r.err.constData();
     EXPECT_TRUE(r.err.contains(QFile::encodeName(work() + "/notes.txt.icns could not be written: File too large")))
         << r.err.constData();
@@ -243,15 +242,17 @@ TEST_F(OutputSafety, WhatAKilledWriterLeftGoesAwayAndLiveWritersKeepTheirs)
 {
     // Two writers, each holding the lock on its temporary file as Pictomat
     // does; one is killed mid-write.
-    const QString holder = "import fcntl, sys, time\n"
-                           "f = open(sys.argv[1], 'wb')\n"
-                           "fcntl.flock(f, fcntl.LOCK_EX)\n"
-                           "f.write(b'x' * 1000000)\n"
-                           "f.flush()\n"
-                           "print('ready', flush=True)\n"
-                           "time.sleep(60)\n";
+    const QString holder =
+        "import fcntl, sys, time\n"
+        "f = open(sys.argv[1], 'wb')\n"
+        "fcntl.flock(f, fcntl.LOCK_EX)\n"
+        "f.write(b'x' * 1000000)\n"
+        "f.flush()\n"
+        "print('ready', flush=True)\n"
+        "time.sleep(60)\n";
     QProcess killed, live;
-    for (auto [process, name] : {std::pair{&killed, "/.pictomat-Dead01.tmp"}, std::pair{&live, "/.pictomat-Live01.tmp"}}) {
+    for (auto [process, name] :
+         {std::pair{&killed, "/.pictomat-Dead01.tmp"}, std::pair{&live, "/.pictomat-Live01.tmp"}}) {
         process->start("/usr/bin/python3", {"-c", holder, work() + name});
         ASSERT_TRUE(process->waitForReadyRead(10000));
     }
@@ -287,8 +288,8 @@ TEST_F(OutputSafety, OperandsAreFilesAfterDashDashAndDotsNameTheirFolders)
     r = pictomat({"select", "--", "-alpha", "trip/day one/.."}, work());
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(FileBytes(QFile::encodeName(runtimeDir() + "/pictomat/selection")),
-              FileRef(QFile::encodeName(work() + "/-alpha")).uri() + "\n" +
-                  FileRef(QFile::encodeName(work() + "/trip")).uri() + "\n");
+              FileRef(QFile::encodeName(work() + "/-alpha")).uri() + "\n"
+                  + FileRef(QFile::encodeName(work() + "/trip")).uri() + "\n");
 }
 
 } // namespace

@@ -91,7 +91,8 @@ for i in range(struct.unpack('<H', data[4:6])[0]):
         print('PNG', w)
     elif size == 40 + w * h * 4 + (w + 31) // 32 * 4 * h:
         print('bitmap+mask', w, depth)
-)", {ico});
+)",
+                        {ico});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     QStringList expected;
     for (int edge : {16, 20, 24, 32, 40, 48, 64, 96, 128, 256})
@@ -112,7 +113,8 @@ for i in range(struct.unpack('<H', data[4:6])[0]):
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     for (int edge : {16, 20, 24, 32, 40, 48, 64, 96, 128, 256})
         EXPECT_TRUE(r.out.contains(QStringLiteral("--width=%1 --height=%1 --bit-depth=32 ").arg(edge).toUtf8()))
-            << edge << "\n" << r.out.constData();
+            << edge << "\n"
+            << r.out.constData();
     EXPECT_EQ(r.out.count('\n'), 10);
 
     // Made again, the earlier icon is replaced without a Trash entry; once
@@ -192,7 +194,8 @@ for size in sys.argv[2:]:
     print(size, theme.lookup_icon('My-Logo', int(size), Gtk.IconLookupFlags.NO_SVG).get_filename())
 if sys.argv[1].endswith('copy'):
     print('svg', theme.lookup_icon('My-Logo', 100, 0).get_filename())
-)", QStringList{data} + kSetSizes);
+)",
+                            QStringList{data} + kSetSizes);
         if (r.err.contains("No module named 'gi'") || r.err.contains("Namespace Gtk not available"))
             SERVICE_MISSING() << "GTK's Python bindings are missing";
         ASSERT_EQ(r.exitCode, 0) << r.err.constData();

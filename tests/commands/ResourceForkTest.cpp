@@ -49,7 +49,7 @@ TEST(ResourceMapTest, RefusesOffsetsOutsideTheFork)
 
     // A resource whose length runs past the data area is refused on reading.
     QByteArray longData = good;
-    longData[256 + 8 + 3] = char(0x40);  // the first address's length: 64 of 38 bytes
+    longData[256 + 8 + 3] = char(0x40); // the first address's length: 64 of 38 bytes
     const auto map = ResourceMap::open(longData);
     ASSERT_TRUE(map);
     EXPECT_FALSE(map->get1IndResource(kUrl, 1));
@@ -75,17 +75,17 @@ TEST(ResourceForkTest, AppleDoubleEntries)
     const QByteArray fork = SampleFork();
     const QByteArray file = MakeAppleDouble(fork);
     EXPECT_EQ(ResourceFork::forkFromAppleDouble(file), fork);
-    EXPECT_FALSE(ResourceFork::forkFromAppleDouble(file.left(file.size() - 1)));  // entry past the end
+    EXPECT_FALSE(ResourceFork::forkFromAppleDouble(file.left(file.size() - 1))); // entry past the end
     QByteArray single = file;
-    single[3] = 0x00;  // AppleSingle magic is not a sidecar
+    single[3] = 0x00; // AppleSingle magic is not a sidecar
     EXPECT_FALSE(ResourceFork::forkFromAppleDouble(single));
     QByteArray manyEntries = file;
-    manyEntries[24] = char(0xFF);  // the entry table runs past the end...
-    manyEntries[41] = 7;           // ...once the fork entry is renamed
+    manyEntries[24] = char(0xFF); // the entry table runs past the end...
+    manyEntries[41] = 7;          // ...once the fork entry is renamed
     EXPECT_FALSE(ResourceFork::forkFromAppleDouble(manyEntries));
 }
 
-class ResourceForkFileTest : public TestEnv {};
+class ResourceForkFileTest : public TestEnv { };
 
 TEST_F(ResourceForkFileTest, HoldersInOrder)
 {

@@ -19,8 +19,8 @@ const QString kLink = QStringLiteral("log:Webloc Link = ");
 const QString kFound = QStringLiteral("log:The header was found!");
 const QString kAt = QStringLiteral("log:The shortcut icon is located at: ");
 
-#define NEED_METADATA()                                                                            \
-    if (!CustomIcons::metadataAvailable())                                                         \
+#define NEED_METADATA()                                                                                                \
+    if (!CustomIcons::metadataAvailable())                                                                             \
     SERVICE_MISSING() << "needs the GVfs metadata service on a session bus"
 
 using ShortcutIconTest = WebLocationTest;
@@ -35,9 +35,10 @@ TEST_F(ShortcutIconTest, FolderThenCapitalisedShortcutLinkThatStillWins)
 {
     NEED_METADATA();
     // The link written the one way every browser has always read wins over a larger icon.
-    writeFile(site + "/dir/page.html", "<html><HEAD data-x=1><title>t</title>"
-                                       "<LINK REL=\"SHORTCUT ICON\" HREF=\"img/Fav.ico\">"
-                                       "<link rel=\"icon\" sizes=\"64x64\" href=\"/big.png\"></HEAD></html>");
+    writeFile(site + "/dir/page.html",
+              "<html><HEAD data-x=1><title>t</title>"
+              "<LINK REL=\"SHORTCUT ICON\" HREF=\"img/Fav.ico\">"
+              "<link rel=\"icon\" sizes=\"64x64\" href=\"/big.png\"></HEAD></html>");
     ASSERT_TRUE(QDir().mkpath(site + "/dir/img"));
     picture("dir/img/Fav.ico");
     picture("big.png", "(0, 0, 0, 255)", 64);
@@ -48,9 +49,9 @@ TEST_F(ShortcutIconTest, FolderThenCapitalisedShortcutLinkThatStillWins)
 
     run({QFile::encodeName(work() + "/folder"), item});
 
-    EXPECT_EQ(desktop.events, QStringList({"alert:This is not a web location file.",
-                                           kLink + server.base() + "/dir/page.html", kFound,
-                                           kAt + server.base() + "/dir/img/Fav.ico"}));
+    EXPECT_EQ(desktop.events,
+              QStringList({"alert:This is not a web location file.", kLink + server.base() + "/dir/page.html", kFound,
+                           kAt + server.base() + "/dir/img/Fav.ico"}));
     EXPECT_EQ(server.requests(), QStringList({"/dir/page.html", "/dir/img/Fav.ico"}));
     EXPECT_EQ(server.userAgents(), QStringList({"Pictomat/1.0", "Pictomat/1.0"}));
     EXPECT_EQ(customIcon(item), "PNG 32 (200, 30, 40, 255)");
@@ -90,14 +91,16 @@ TEST_F(ShortcutIconTest, ItemsWithoutAnAddressAreRefused)
     WriteFork(latin1, MakeResourceFork({{0x75726C20, "http://caf\xE9/"}}), Holder::AppleDouble);
     // Property lists by plistlib without a URL, and one cut short: named as
     // web locations they name none; named otherwise they are none.
-    const ProcessResult r = RunPython("import plistlib, sys\n"
-                                      "for name, fmt in (('nourl.webloc', plistlib.FMT_XML), ('Info.plist', plistlib.FMT_XML),"
-                                      " ('cut.webloc', plistlib.FMT_BINARY)):\n"
-                                      "    data = plistlib.dumps({'Name': 'x', 'URL1': sys.argv[2]}, fmt=fmt)\n"
-                                      "    open(sys.argv[1] + '/' + name, 'wb').write(data[:-20] if name.startswith('cut') else data)\n",
-                                      {work(), QString::fromLatin1(address)});
+    const ProcessResult r = RunPython(
+        "import plistlib, sys\n"
+        "for name, fmt in (('nourl.webloc', plistlib.FMT_XML), ('Info.plist', plistlib.FMT_XML),"
+        " ('cut.webloc', plistlib.FMT_BINARY)):\n"
+        "    data = plistlib.dumps({'Name': 'x', 'URL1': sys.argv[2]}, fmt=fmt)\n"
+        "    open(sys.argv[1] + '/' + name, 'wb').write(data[:-20] if name.startswith('cut') else data)\n",
+        {work(), QString::fromLatin1(address)});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    const QByteArray launcher = writeFile("app.desktop", "[Desktop Entry]\nType=Application\nExec=true\nURL=" + address + "\n");
+    const QByteArray launcher =
+        writeFile("app.desktop", "[Desktop Entry]\nType=Application\nExec=true\nURL=" + address + "\n");
     const QByteArray linkWithout = writeFile("link.desktop", "[Desktop Entry]\nType=Link\nName=x\n");
     const QByteArray garbage = writeFile("garbage.url", QByteArray("\x00\x01\xFF junk", 8));
     const QByteArray shortcutWithout = writeFile("bare.url", "[InternetShortcut]\r\nIconIndex=1\r\n");
@@ -110,9 +113,9 @@ TEST_F(ShortcutIconTest, ItemsWithoutAnAddressAreRefused)
          garbage, shortcutWithout, huge, pipe});
 
     const QString notWeb = "This is not a web location file.", notFound = "This web location could not be found.";
-    EXPECT_EQ(desktop.alertMessages(), QStringList({notWeb, notWeb, notFound, notFound, notFound, notFound, notFound,
-                                                    notWeb, notFound, notWeb, notFound, notFound, notFound, notFound,
-                                                    notWeb}));
+    EXPECT_EQ(desktop.alertMessages(),
+              QStringList({notWeb, notWeb, notFound, notFound, notFound, notFound, notFound, notWeb, notFound, notWeb,
+                           notFound, notFound, notFound, notFound, notWeb}));
     EXPECT_TRUE(desktop.logLines.isEmpty());
 }
 
@@ -126,14 +129,16 @@ TEST_F(ShortcutIconTest, WebLocationsInEveryFormRealWritersMake)
     const QString page = server.base() + "/page.html";
     // Data-fork property lists as plistlib writes them (XML and binary) and
     // as plistutil converts them; a text file that holds a `url ` resource.
-    const ProcessResult r = RunPython("import plistlib, sys\n"
-                                      "plistlib.dump({'URL': sys.argv[2]}, open(sys.argv[1] + '/xml.webloc', 'wb'))\n"
-                                      "plistlib.dump({'URL': sys.argv[2]}, open(sys.argv[1] + '/binary.webloc', 'wb'),"
-                                      " fmt=plistlib.FMT_BINARY)\n",
-                                      {work(), page});
+    const ProcessResult r = RunPython(
+        "import plistlib, sys\n"
+        "plistlib.dump({'URL': sys.argv[2]}, open(sys.argv[1] + '/xml.webloc', 'wb'))\n"
+        "plistlib.dump({'URL': sys.argv[2]}, open(sys.argv[1] + '/binary.webloc', 'wb'),"
+        " fmt=plistlib.FMT_BINARY)\n",
+        {work(), page});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     ASSERT_EQ(RunProcess("plistutil", {"-i", work() + "/xml.webloc", "-o", work() + "/plistutil.webloc", "-f", "bin"})
-                  .exitCode, 0);
+                  .exitCode,
+              0);
     const QByteArray notes = writeFile("notes.txt", "");
     WriteWebLocation(notes, page.toUtf8(), Holder::AppleDouble);
     // Links of the Linux desktop and Windows, one saved without an extension.
@@ -141,8 +146,13 @@ TEST_F(ShortcutIconTest, WebLocationsInEveryFormRealWritersMake)
     const QByteArray dolphin = writeFile("Site", DolphinLink(page));
     const QByteArray windows = writeFile("Shortcut.URL", WindowsShortcut(page));
 
-    const QVector<QByteArray> items{QFile::encodeName(work() + "/xml.webloc"), QFile::encodeName(work() + "/binary.webloc"),
-                                    QFile::encodeName(work() + "/plistutil.webloc"), notes, chromium, dolphin, windows};
+    const QVector<QByteArray> items{QFile::encodeName(work() + "/xml.webloc"),
+                                    QFile::encodeName(work() + "/binary.webloc"),
+                                    QFile::encodeName(work() + "/plistutil.webloc"),
+                                    notes,
+                                    chromium,
+                                    dolphin,
+                                    windows};
     run(items);
 
     EXPECT_TRUE(desktop.alertMessages().isEmpty()) << desktop.alertMessages().join('|').toStdString();
@@ -169,7 +179,8 @@ TEST_F(ShortcutIconTest, WebLocationsInEveryFormRealWritersMake)
     desktop = RecordingDesktop();
     run({bare, linked});
     EXPECT_EQ(desktop.alertMessages(), QStringList{"The shortcut icon image could not be copied to the file."});
-    EXPECT_EQ(FileBytes(bare), "[Desktop Entry]\nType=Link\nURL=" + page.toUtf8() + "\nIcon=" + GioCustomIcon(bare) + "\n");
+    EXPECT_EQ(FileBytes(bare),
+              "[Desktop Entry]\nType=Link\nURL=" + page.toUtf8() + "\nIcon=" + GioCustomIcon(bare) + "\n");
     ASSERT_TRUE(CustomIcons::removeCustomIcon(FileRef(bare)));
     EXPECT_EQ(FileBytes(bare), "[Desktop Entry]\nType=Link\nURL=" + page.toUtf8() + "\n");
     EXPECT_EQ(FileBytes(chromium), ChromiumLink(page));
@@ -180,8 +191,9 @@ TEST_F(ShortcutIconTest, UndeclaredLatin1PageAndAddressEndingAtZeroByte)
 {
     NEED_METADATA();
     // é is 0xE9 in Latin-1, which Mac OS Roman reads as È.
-    writeFile(site + "/page.html", "<html><head><title>Caf\xE9</title>"
-                                   "<link rel=\"shortcut icon\" href=\"/ic\xE9.png\"></head></html>");
+    writeFile(site + "/page.html",
+              "<html><head><title>Caf\xE9</title>"
+              "<link rel=\"shortcut icon\" href=\"/ic\xE9.png\"></head></html>");
     picture("ic\u00C8.png", "(10, 120, 250, 255)");
     WebServer server(site);
     ASSERT_TRUE(server.started());
@@ -191,8 +203,8 @@ TEST_F(ShortcutIconTest, UndeclaredLatin1PageAndAddressEndingAtZeroByte)
 
     run({item});
 
-    EXPECT_EQ(desktop.events, QStringList({kLink + server.base() + "/page.html", kFound,
-                                           kAt + server.base() + "/ic%C3%88.png"}));
+    EXPECT_EQ(desktop.events,
+              QStringList({kLink + server.base() + "/page.html", kFound, kAt + server.base() + "/ic%C3%88.png"}));
     EXPECT_EQ(customIcon(item), "PNG 32 (10, 120, 250, 255)");
 }
 
@@ -217,19 +229,24 @@ TEST_F(ShortcutIconTest, PagesWrittenLikeRealSitesGiveTheirBestIcon)
     picture("static/touch-\u20AC.png", "(250, 200, 0, 255)", 180);
     // An SVG that is missing, then one that is no picture, then the icon file
     // whose declared 256 beats the apple-touch-icon: it gives its largest picture.
-    writeFile(site + "/svg.html", "<head><link rel=icon href=/missing.svg type=image/svg+xml>"
-                                  "<link rel=icon sizes=any href=/text.svg><link rel=apple-touch-icon href=/apple.png>"
-                                  "<link rel=icon sizes=\"48x48 256x256\" href=/multi.ico></head>");
+    writeFile(site + "/svg.html",
+              "<head><link rel=icon href=/missing.svg type=image/svg+xml>"
+              "<link rel=icon sizes=any href=/text.svg><link rel=apple-touch-icon href=/apple.png>"
+              "<link rel=icon sizes=\"48x48 256x256\" href=/multi.ico></head>");
     writeFile(site + "/text.svg", "not a picture");
     picture("apple.png");
     ASSERT_EQ(RunPython("import sys; from PIL import Image\n"
                         "Image.new('RGBA', (64, 64), (0, 90, 0, 255)).save(sys.argv[1], sizes=[(16, 16), (64, 64)])",
-                        {site + "/multi.ico"}).exitCode, 0);
+                        {site + "/multi.ico"})
+                  .exitCode,
+              0);
     // An SVG beats any size and is drawn at 1024.
-    writeFile(site + "/vector.html", "<head><link rel=icon sizes=192x192 href=/p192.png>"
-                                     "<link rel=icon href=/logo.svg type=\"image/svg+xml\"></head>");
-    writeFile(site + "/logo.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\">"
-                                  "<rect width=\"10\" height=\"10\" fill=\"#0000ff\"/></svg>");
+    writeFile(site + "/vector.html",
+              "<head><link rel=icon sizes=192x192 href=/p192.png>"
+              "<link rel=icon href=/logo.svg type=\"image/svg+xml\"></head>");
+    writeFile(site + "/logo.svg",
+              "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 10 10\">"
+              "<rect width=\"10\" height=\"10\" fill=\"#0000ff\"/></svg>");
     // No link at all: the favicon of the page's own origin, port included; the page itself comes gzip-encoded.
     writeFile(site + "/plain.html", "<html><head><title>x</title></head></html>");
     picture("favicon.ico", "(0, 200, 0, 255)");
@@ -249,10 +266,9 @@ TEST_F(ShortcutIconTest, PagesWrittenLikeRealSitesGiveTheirBestIcon)
                            kAt + b + "/multi.ico", kLink + b + "/vector.html", kFound, kAt + b + "/logo.svg",
                            kLink + b + "/gz/plain.html", kFound, kAt + b + "/favicon.ico"}));
     // One page fetch and one icon fetch where the first candidate works.
-    EXPECT_EQ(server.requests(),
-              QStringList({"/r/1/shop/index.html", "/shop/index.html", "/static/touch-%E2%82%AC.png", "/svg.html",
-                           "/missing.svg", "/text.svg", "/multi.ico", "/vector.html", "/logo.svg", "/gz/plain.html",
-                           "/favicon.ico"}));
+    EXPECT_EQ(server.requests(), QStringList({"/r/1/shop/index.html", "/shop/index.html", "/static/touch-%E2%82%AC.png",
+                                              "/svg.html", "/missing.svg", "/text.svg", "/multi.ico", "/vector.html",
+                                              "/logo.svg", "/gz/plain.html", "/favicon.ico"}));
     EXPECT_EQ(customIcon(shop), "PNG 180 (250, 200, 0, 255)");
     EXPECT_EQ(customIcon(svg), "PNG 64 (0, 90, 0, 255)");
     EXPECT_EQ(customIcon(vector), "PNG 1024 (0, 0, 255, 255)");
@@ -291,26 +307,30 @@ TEST_F(ShortcutIconTest, NoHeadFetchesNothingAndLocalPagesLeadToNoLocalFiles)
     writeFile(site + "/nohead.html", "<html><body><link rel=\"shortcut icon\" href=\"/favicon.ico\"></body></html>");
     picture("favicon.ico");
     // A web location may name a local page, but that page's links to local files are not read.
-    const QString local = QUrl::fromLocalFile(
-        writeFile(site + "/local.html", ("<head><title>x</title><link rel=\"shortcut icon\" href=\"favicon.ico\">"
-                                         "<link rel=icon href=\"" + QUrl::fromLocalFile(site + "/favicon.ico").toString()
-                                         + "\"></head>").toUtf8())).toString();
+    const QString local =
+        QUrl::fromLocalFile(
+            writeFile(site + "/local.html", ("<head><title>x</title><link rel=\"shortcut icon\" href=\"favicon.ico\">"
+                                             "<link rel=icon href=\""
+                                             + QUrl::fromLocalFile(site + "/favicon.ico").toString() + "\"></head>")
+                                                .toUtf8()))
+            .toString();
     WebServer server(site);
     ASSERT_TRUE(server.started());
 
     run({webloc("a.webloc", server.base() + "/nohead.html"), webloc("b.webloc", local)});
 
-    EXPECT_EQ(desktop.events,
-              QStringList({kLink + server.base() + "/nohead.html", "alert:The web page header could not be found.",
-                           "log:The header was not found.", kLink + local, kFound,
-                           "alert:The shortcut icon could not be found.", "log:The shortcut icon could not be found."}));
+    EXPECT_EQ(
+        desktop.events,
+        QStringList({kLink + server.base() + "/nohead.html", "alert:The web page header could not be found.",
+                     "log:The header was not found.", kLink + local, kFound,
+                     "alert:The shortcut icon could not be found.", "log:The shortcut icon could not be found."}));
     EXPECT_EQ(server.requests(), QStringList({"/nohead.html"}));
 }
 
 TEST_F(ShortcutIconTest, UnreachableFirstThenWorkingSecond)
 {
     NEED_METADATA();
-    QTcpServer closed;  // a port that was just free and now refuses
+    QTcpServer closed; // a port that was just free and now refuses
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     const QString dead = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
     closed.close();
@@ -322,10 +342,10 @@ TEST_F(ShortcutIconTest, UnreachableFirstThenWorkingSecond)
 
     run({webloc("1.webloc", dead), second});
 
-    EXPECT_EQ(desktop.events, QStringList({kLink + dead, "alert:The web page could not be downloaded.",
-                                           "log:The web page could not be downloaded.",
-                                           kLink + server.base() + "/index.html", kFound,
-                                           kAt + server.base() + "/i.gif"}));
+    EXPECT_EQ(desktop.events,
+              QStringList({kLink + dead, "alert:The web page could not be downloaded.",
+                           "log:The web page could not be downloaded.", kLink + server.base() + "/index.html", kFound,
+                           kAt + server.base() + "/i.gif"}));
     EXPECT_EQ(customIcon(second), "PNG 32 (255, 255, 0, 255)");
 }
 
@@ -348,7 +368,8 @@ TEST_F(ShortcutIconTest, CapsTimeOutsRedirectsStatusesAndNonPictures)
          webloc("file.webloc", base + "/to?" + toFile)});
     qunsetenv("PICTOMAT_HTTP_TIMEOUT_MS");
 
-    const QString page = "The web page could not be downloaded.", image = "The shortcut icon image could not be created.";
+    const QString page = "The web page could not be downloaded.",
+                  image = "The shortcut icon image could not be created.";
     EXPECT_EQ(desktop.alertMessages(), QStringList({page, page, image, image, page, page, page}));
     // A relative link resolves against where the redirects led; the icon that
     // is no picture is followed by the origin's favicon, missing here.
@@ -370,14 +391,15 @@ TEST(HtmlHeadTest, CharsetComesFromMarkThenServerThenMeta)
     EXPECT_EQ(href("\xEF\xBB\xBF<head><link href=\xD0\xB0>", "text/html; charset=iso-8859-1"), cyrillicA);
     // A page that says UTF-16 but was read as ASCII is UTF-8; an unknown name falls back to the old rule.
     EXPECT_EQ(href("<head><meta charset=utf-16><link href=\xD0\xB0>"), cyrillicA);
-    EXPECT_EQ(href("<head><meta charset=no-such-charset><link href=\xE9>"), QString(QChar(0x00C8)));  // Mac OS Roman
+    EXPECT_EQ(href("<head><meta charset=no-such-charset><link href=\xE9>"), QString(QChar(0x00C8))); // Mac OS Roman
 }
 
 TEST(ShortcutIconPictureTest, DecodesWhatTheImageLayerReads)
 {
-    const ProcessResult r = RunPython("import io, sys; from PIL import Image\n"
-                                      "b = io.BytesIO(); Image.new('RGBA', (64, 64), 'red').save(b, 'ICO', sizes=[(16, 16), (48, 48)])\n"
-                                      "sys.stdout.buffer.write(b.getvalue())");
+    const ProcessResult r = RunPython(
+        "import io, sys; from PIL import Image\n"
+        "b = io.BytesIO(); Image.new('RGBA', (64, 64), 'red').save(b, 'ICO', sizes=[(16, 16), (48, 48)])\n"
+        "sys.stdout.buffer.write(b.getvalue())");
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(DecodeShortcutIconPicture(r.out).width(), 48);
     const QByteArray svg =

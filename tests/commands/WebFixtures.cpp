@@ -11,8 +11,7 @@
 
 namespace pictomat::test {
 
-WebServer::WebServer(const QString& root, const QString& bind, int port)
-    : m_host(bind)
+WebServer::WebServer(const QString& root, const QString& bind, int port) : m_host(bind)
 {
     start(root, bind, port, {});
 }
@@ -28,8 +27,8 @@ void WebServer::start(const QString& root, const QString& bind, int port, const 
     static int serial = 0;
     m_log = root + QStringLiteral("/requests-%1.log").arg(++serial);
     m_process.start(QStringLiteral("/usr/bin/python3"),
-                    QStringList{QStringLiteral(PICTOMAT_SOURCE_DIR "/tests/commands/web_fixture_server.py"), root,
-                                bind, QString::number(port), m_log}
+                    QStringList{QStringLiteral(PICTOMAT_SOURCE_DIR "/tests/commands/web_fixture_server.py"), root, bind,
+                                QString::number(port), m_log}
                         + tls);
     if (!m_process.waitForStarted(10000) || !m_process.waitForReadyRead(10000))
         return;
@@ -62,8 +61,8 @@ QString MakeSelfSignedCertificate(const QString& folder)
     const QString certificate = folder + QStringLiteral("/cert.pem");
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days",
-                   "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout",
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
+                   "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout",
                    folder + "/key.pem", "-out", certificate});
     if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
         return QString();
@@ -83,14 +82,14 @@ void WriteFork(const QByteArray& path, const QByteArray& fork, Holder holder)
         sidecar.write(MakeAppleDouble(fork));
         return;
     }
-    const char* name = holder == Holder::AppleAttribute ? "user.com.apple.ResourceFork"
-                                                        : "user.org.netatalk.ResourceFork";
+    const char* name =
+        holder == Holder::AppleAttribute ? "user.com.apple.ResourceFork" : "user.org.netatalk.ResourceFork";
     ASSERT_EQ(::setxattr(path.constData(), name, fork.constData(), size_t(fork.size()), 0), 0);
 }
 
 void WriteWebLocation(const QByteArray& path, const QByteArray& address, Holder holder)
 {
-    const uint32_t text = 0x54455854;  // 'TEXT', kept before the address as real files do
+    const uint32_t text = 0x54455854; // 'TEXT', kept before the address as real files do
     WriteFork(path, MakeResourceFork({{text, address}, {0x75726C20, address}}), holder);
 }
 
@@ -130,10 +129,11 @@ void WebLocationTest::run(const QVector<QByteArray>& paths)
 QString WebLocationTest::customIcon(const QByteArray& path)
 {
     const QByteArray icon = GioCustomIcon(path);
-    const ProcessResult r = RunPython("import sys; from PIL import Image\n"
-                                      "im = Image.open(sys.argv[1])\n"
-                                      "print(im.format, im.size[0], im.convert('RGBA').getpixel((im.width // 2, im.height // 2)))",
-                                      {QFile::decodeName(icon)});
+    const ProcessResult r = RunPython(
+        "import sys; from PIL import Image\n"
+        "im = Image.open(sys.argv[1])\n"
+        "print(im.format, im.size[0], im.convert('RGBA').getpixel((im.width // 2, im.height // 2)))",
+        {QFile::decodeName(icon)});
     return QString::fromUtf8(r.out).trimmed();
 }
 

@@ -24,7 +24,8 @@ protected:
     void SetUp() override
     {
         TestEnv::SetUp();
-        m_saved = {{"XDG_RUNTIME_DIR", qgetenv("XDG_RUNTIME_DIR")}, {"TMPDIR", qgetenv("TMPDIR")},
+        m_saved = {{"XDG_RUNTIME_DIR", qgetenv("XDG_RUNTIME_DIR")},
+                   {"TMPDIR", qgetenv("TMPDIR")},
                    {"XDG_CACHE_HOME", qgetenv("XDG_CACHE_HOME")}};
         qunsetenv("XDG_RUNTIME_DIR");
         qputenv("TMPDIR", QFile::encodeName(tmp()));
@@ -55,16 +56,14 @@ protected:
 TEST_F(RuntimeFolder, OnlyAPrivateFolderOfOursIsUsedAndTheScriptAgrees)
 {
     EXPECT_EQ(XdgRuntimeDir(), shared());
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::lstat(QFile::encodeName(shared()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
     // Handed-over files that no longer exist are dropped, so these two do.
     const QByteArray ours = FileRef(test::TestEnv::writeFile("ours", "o")).uri();
     const QByteArray planted = FileRef(test::TestEnv::writeFile("planted", "p")).uri();
-    const auto handOver = [&] {
-        test::TestEnv::writeFile(XdgRuntimeDir() + "/pictomat/selection", ours + "\n");
-    };
+    const auto handOver = [&] { test::TestEnv::writeFile(XdgRuntimeDir() + "/pictomat/selection", ours + "\n"); };
     handOver();
     EXPECT_EQ(scriptSees(), ours + "\n");
 
@@ -73,8 +72,10 @@ TEST_F(RuntimeFolder, OnlyAPrivateFolderOfOursIsUsedAndTheScriptAgrees)
     const QList<std::function<bool()>> notOurs = {
         [&] { return ::chown(QFile::encodeName(shared()).constData(), 65534, 65534) == 0; },
         [&] { return QFile::setPermissions(shared(), QFileDevice::Permissions(0x7777)); },
-        [&] { return QDir(shared()).removeRecursively() && QDir().mkpath(root() + "/elsewhere") &&
-                     QFile::link(root() + "/elsewhere", shared()); },
+        [&] {
+            return QDir(shared()).removeRecursively() && QDir().mkpath(root() + "/elsewhere")
+                   && QFile::link(root() + "/elsewhere", shared());
+        },
     };
     // Only root can give a folder away.
     for (int i = ::geteuid() == 0 ? 0 : 1; i < notOurs.size(); ++i) {
@@ -83,8 +84,8 @@ TEST_F(RuntimeFolder, OnlyAPrivateFolderOfOursIsUsedAndTheScriptAgrees)
         QDir(shared()).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(shared() + "/pictomat")) << i;
         test::TestEnv::writeFile(shared() + "/pictomat/selection", planted + "\n");
-        ASSERT_TRUE(QFile::setPermissions(shared(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                        QFileDevice::ExeOwner));
+        ASSERT_TRUE(
+            QFile::setPermissions(shared(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
         ASSERT_TRUE(notOurs[i]()) << i;
         EXPECT_EQ(XdgRuntimeDir(), ownFallback()) << i;
         handOver();

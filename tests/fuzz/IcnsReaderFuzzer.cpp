@@ -31,15 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::optional<IconFamily> family = IconFamily::fromIcns(bytes);
     if (!family)
         return 0;
-    if (family->elements().size() > pictomat::icns::kMaxElements ||
-        pictomat::icns::ListElements(*family).size() != family->elements().size())
+    if (family->elements().size() > pictomat::icns::kMaxElements
+        || pictomat::icns::ListElements(*family).size() != family->elements().size())
         std::abort();
     for (const pictomat::icns::NamedPng& picture : pictomat::icns::IconsetPictures(*family))
         if (picture.png.isEmpty())
             std::abort();
     for (const IconFamily::Image& image : family->images()) {
-        if (image.image.isNull() || image.image.width() > pictomat::icns::kMaxDecodedEdge ||
-            image.image.height() > pictomat::icns::kMaxDecodedEdge)
+        if (image.image.isNull() || image.image.width() > pictomat::icns::kMaxDecodedEdge
+            || image.image.height() > pictomat::icns::kMaxDecodedEdge)
             std::abort();
     }
     family->bestImage(32);
@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!again || again->elements().size() != family->elements().size())
         std::abort();
     for (qsizetype i = 0; i < family->elements().size(); ++i)
-        if (again->elements()[i].type != family->elements()[i].type ||
-            again->elements()[i].data != family->elements()[i].data)
+        if (again->elements()[i].type != family->elements()[i].type
+            || again->elements()[i].data != family->elements()[i].data)
             std::abort();
     return 0;
 }

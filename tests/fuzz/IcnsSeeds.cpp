@@ -42,17 +42,26 @@ int main(int argc, char** argv)
     bool ok = true;
     IconFamily::WriteOptions legacy;
     legacy.legacy48 = legacy.legacy128 = true;
-    ok &= SaveSeed(dir, "legacy.icns", IconFamily::fromImages({{16, SeedPicture(16)}, {32, SeedPicture(32)},
-                                                           {48, SeedPicture(48)}, {128, SeedPicture(128)}}, legacy).toIcns());
-    ok &= SaveSeed(dir, "png-small.icns", IconFamily::fromImages({{32, SeedPicture(32)}, {64, SeedPicture(64)}}).toIcns());
+    ok &= SaveSeed(
+        dir, "legacy.icns",
+        IconFamily::fromImages(
+            {{16, SeedPicture(16)}, {32, SeedPicture(32)}, {48, SeedPicture(48)}, {128, SeedPicture(128)}}, legacy)
+            .toIcns());
+    ok &= SaveSeed(dir, "png-small.icns",
+                   IconFamily::fromImages({{32, SeedPicture(32)}, {64, SeedPicture(64)}}).toIcns());
     ok &= SaveSeed(dir, "png-256.icns", IconFamily::fromImages({{256, SeedPicture(256)}}).toIcns());
     ok &= SaveSeed(dir, "argb.icns",
-               QByteArray::fromHex("69636E7300000024696330340000001C41524742FFFFFBFFFF00FB00FF00FB00FFFFFBFF"));
+                   QByteArray::fromHex("69636E7300000024696330340000001C41524742FFFFFBFFFF00FB00FF00FB00FFFFFBFF"));
     QByteArray icn(256, '\x0F'), icl4(512, '\x36'), icl8(1024, '\xD7'), ics(64, '\xF0'), ics8(256, '\x05');
     ok &= SaveSeed(dir, "classic.icns",
-               handMade({{MakeOSType("ICN#"), icn}, {MakeOSType("icl4"), icl4}, {MakeOSType("icl8"), icl8},
-                         {MakeOSType("ics#"), ics}, {MakeOSType("ics8"), ics8}, {MakeOSType("ICON"), icn.left(128)},
-                         {MakeOSType("icm#"), QByteArray(48, '\x3C')}, {MakeOSType("icm4"), QByteArray(96, '\x21')}}));
+                   handMade({{MakeOSType("ICN#"), icn},
+                             {MakeOSType("icl4"), icl4},
+                             {MakeOSType("icl8"), icl8},
+                             {MakeOSType("ics#"), ics},
+                             {MakeOSType("ics8"), ics8},
+                             {MakeOSType("ICON"), icn.left(128)},
+                             {MakeOSType("icm#"), QByteArray(48, '\x3C')},
+                             {MakeOSType("icm4"), QByteArray(96, '\x21')}}));
     IconFamily withMeta = IconFamily::fromImages({{16, SeedPicture(16)}});
     withMeta.setElement(MakeOSType("info"), "<?xml version=\"1.0\"?><plist><dict/></plist>");
     withMeta.setElement(MakeOSType("icnV"), u32(0x42000000));

@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     qint64 pixels = 0;
     for (qsizetype i = 0; i < file->entries().size(); ++i) {
         const pictomat::ico::Entry& entry = file->entries()[i];
-        if (entry.width < 1 || entry.height < 1 || entry.width > pictomat::ico::kMaxEdge ||
-            entry.height > pictomat::ico::kMaxEdge || entry.offset + entry.bytes > bytes.size())
+        if (entry.width < 1 || entry.height < 1 || entry.width > pictomat::ico::kMaxEdge
+            || entry.height > pictomat::ico::kMaxEdge || entry.offset + entry.bytes > bytes.size())
             std::abort();
         pixels += qint64(entry.width) * entry.height;
         const QImage image = file->image(i);

@@ -66,11 +66,14 @@ int main(int argc, char** argv)
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
     bool ok = true;
-    ok &= SaveSeed(dir, "ours.ico", WriteIco({{SeedPicture(16), {}}, {SeedPicture(32), {}}, {SeedPicture(48), {}}, {SeedPicture(256), {}}}));
+    ok &= SaveSeed(
+        dir, "ours.ico",
+        WriteIco({{SeedPicture(16), {}}, {SeedPicture(32), {}}, {SeedPicture(48), {}}, {SeedPicture(256), {}}}));
     ok &= SaveSeed(dir, "small.ico", WriteIco({{SeedPicture(1), {}}, {SeedPicture(3), {}}}));
     for (int depth : {1, 4, 8, 16, 24, 32})
         for (bool mask : {true, false})
-            ok &= SaveSeed(dir, QStringLiteral("bitmap-%1%2.ico").arg(depth).arg(mask ? "-mask" : ""), bitmapIcon(depth, mask));
+            ok &= SaveSeed(dir, QStringLiteral("bitmap-%1%2.ico").arg(depth).arg(mask ? "-mask" : ""),
+                           bitmapIcon(depth, mask));
     QByteArray cursor = bitmapIcon(4, true);
     cursor[2] = 2;
     ok &= SaveSeed(dir, "cursor.cur", cursor);

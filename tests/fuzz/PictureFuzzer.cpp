@@ -19,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     const pictomat::PictureResult result = pictomat::DecodePictureBytes(bytes, pictomat::FitWithin(64));
-    if (result.ok() && (result.decoded.picture.width() > 64 || result.decoded.picture.height() > 64 ||
-                        result.decoded.picture.isNull()))
+    if (result.ok()
+        && (result.decoded.picture.width() > 64 || result.decoded.picture.height() > 64
+            || result.decoded.picture.isNull()))
         std::abort();
     return 0;
 }

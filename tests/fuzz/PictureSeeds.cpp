@@ -44,18 +44,19 @@ int main(int argc, char** argv)
         {"photo.heic", {"heif-enc", "-q", "60", "-t", "16", png, "-o", out}},
         {"deep.heic", {"heif-enc", "-b", "10", "-q", "60", deep, "-o", out}},
         {"turned.avif", {"avifenc", "--min", "30", "--max", "40", "--irot", "1", "--imir", "0", png, out}},
-        {"art.pdf", {"/usr/bin/python3", "-c",
-                     "import sys, cairo\n"
-                     "s = cairo.PDFSurface(sys.argv[1], 40, 30)\n"
-                     "c = cairo.Context(s)\n"
-                     "c.set_source_rgba(0.2, 0.4, 0.8, 0.6)\n"
-                     "c.arc(20, 15, 12, 0, 6.3)\n"
-                     "c.fill()\n"
-                     "c.select_font_face('Sans')\n"
-                     "c.move_to(4, 26)\n"
-                     "c.show_text('Ag')\n"
-                     "s.finish()\n",
-                     out}},
+        {"art.pdf",
+         {"/usr/bin/python3", "-c",
+          "import sys, cairo\n"
+          "s = cairo.PDFSurface(sys.argv[1], 40, 30)\n"
+          "c = cairo.Context(s)\n"
+          "c.set_source_rgba(0.2, 0.4, 0.8, 0.6)\n"
+          "c.arc(20, 15, 12, 0, 6.3)\n"
+          "c.fill()\n"
+          "c.select_font_face('Sans')\n"
+          "c.move_to(4, 26)\n"
+          "c.show_text('Ag')\n"
+          "s.finish()\n",
+          out}},
     };
     bool ok = true;
     for (const auto& [name, command] : writers) {

@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 std::abort();
             continue;
         }
-        const bool bothNan = before.typeId() == QMetaType::Double && std::isnan(before.toDouble())
-                             && std::isnan(after.toDouble());
+        const bool bothNan =
+            before.typeId() == QMetaType::Double && std::isnan(before.toDouble()) && std::isnan(after.toDouble());
         if (before != after && !bothNan)
             std::abort();
     }

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace pictomat::icns;
 using pictomat::test::HandMadeIcns;
 using pictomat::test::Hex;
@@ -43,8 +42,9 @@ TEST(IcnsRle, KnownVectorAndBounds)
 
 TEST(IcnsKnownAnswers, ArgbBlueSquare)
 {
-    const QByteArray file = Hex("69636E73 00000024 69633034 0000001C 41524742 FFFFFBFF FF00FB00 "
-                                "FF00FB00 FFFFFBFF");
+    const QByteArray file =
+        Hex("69636E73 00000024 69633034 0000001C 41524742 FFFFFBFF FF00FB00 "
+            "FF00FB00 FFFFFBFF");
     const auto family = IconFamily::fromIcns(file);
     ASSERT_TRUE(family);
     const auto images = family->images();
@@ -63,8 +63,8 @@ TEST(IcnsKnownAnswers, RawArgbAndRawRgbPayloads)
     QByteArray argb;
     for (int i = 0; i < 256; ++i)
         argb += Hex("80 10 20 30");
-    const auto family = IconFamily::fromIcns(HandMadeIcns({{MakeOSType("is32"), argb},
-                                                           {MakeOSType("il32"), QByteArray(1024 * 3, '\x7F')}}));
+    const auto family = IconFamily::fromIcns(
+        HandMadeIcns({{MakeOSType("is32"), argb}, {MakeOSType("il32"), QByteArray(1024 * 3, '\x7F')}}));
     ASSERT_TRUE(family);
     const auto images = family->images();
     ASSERT_EQ(images.size(), 2);

@@ -58,17 +58,17 @@ TEST(IcnsContents, ListsElementsAndSavesEveryPicture)
     QStringList rows;
     for (const ElementRow& row : ListElements(family))
         rows << QStringLiteral("%1 %2 %3").arg(OSTypeToString(row.type)).arg(row.bytes).arg(row.holds);
-    EXPECT_EQ(rows, QStringList({QStringLiteral("is32 %1 16x16").arg(family.element(MakeOSType("is32"))->size()),
-                                 "s8mk 256 mask",
-                                 QStringLiteral("ic12 %1 64x64 @2x").arg(family.element(MakeOSType("ic12"))->size()),
-                                 "info 8 -"}));
+    EXPECT_EQ(
+        rows,
+        QStringList({QStringLiteral("is32 %1 16x16").arg(family.element(MakeOSType("is32"))->size()), "s8mk 256 mask",
+                     QStringLiteral("ic12 %1 64x64 @2x").arg(family.element(MakeOSType("ic12"))->size()), "info 8 -"}));
 
     const QVector<NamedPng> pictures = PicturesAsPng(family);
     ASSERT_EQ(pictures.size(), 2);
     EXPECT_EQ(pictures[0].name, "is32-16x16.png");
     EXPECT_TRUE(SamePixels(TestPicture(16), decoded(pictures[0].png)));
     EXPECT_EQ(pictures[1].name, "ic12-64x64@2x.png");
-    EXPECT_EQ(pictures[1].png, *family.element(MakeOSType("ic12")));  // stored PNG, byte for byte
+    EXPECT_EQ(pictures[1].png, *family.element(MakeOSType("ic12"))); // stored PNG, byte for byte
 }
 
 TEST(IcnsContents, IconsetBecomesTheSlotsFinderReadsAndComesBackExactly)
@@ -98,8 +98,8 @@ TEST(IcnsContents, LoosePicturesArePlacedBySizeUnlessNamed)
     QString error;
     // 32 px fills both 32 px slots; a named file keeps its own.
     const QByteArray loose = png(TestPicture(32, 1)), named = png(TestPicture(32, 2));
-    const auto family = FamilyFromPngs({{"a.png", loose}, {"x/icon_16x16@2x.png", named},
-                                        {"b.png", png(TestPicture(1024))}}, false, &error);
+    const auto family = FamilyFromPngs(
+        {{"a.png", loose}, {"x/icon_16x16@2x.png", named}, {"b.png", png(TestPicture(1024))}}, false, &error);
     ASSERT_TRUE(family) << qPrintable(error);
     EXPECT_EQ(kinds(*family).join(' '), "ic11 il32 l8mk ic10");
     EXPECT_EQ(*family->element(MakeOSType("ic11")), named);
@@ -107,8 +107,8 @@ TEST(IcnsContents, LoosePicturesArePlacedBySizeUnlessNamed)
 
     // A family with a 48 px picture saves what it can under iconset names.
     QStringList skipped;
-    const auto pictures = IconsetPictures(IconFamily::fromImages({{48, TestPicture(48)}, {128, TestPicture(128)}},
-                                                                 {true, false}), &skipped);
+    const auto pictures = IconsetPictures(
+        IconFamily::fromImages({{48, TestPicture(48)}, {128, TestPicture(128)}}, {true, false}), &skipped);
     ASSERT_EQ(pictures.size(), 1);
     EXPECT_EQ(pictures[0].name, "icon_128x128.png");
     EXPECT_EQ(skipped, QStringList({"ih32 (48x48)"}));
@@ -121,12 +121,20 @@ TEST(IcnsContents, PicturesThatFitNoSlotAreRefusedByName)
         bool byNameOnly;
         const char* error;
     } cases[] = {
-        {{{"icon_32x32@2x.png", png(TestPicture(32))}}, true, "icon_32x32@2x.png: 32x32 pixels, but its name asks for 64x64"},
+        {{{"icon_32x32@2x.png", png(TestPicture(32))}},
+         true,
+         "icon_32x32@2x.png: 32x32 pixels, but its name asks for 64x64"},
         {{{"icon_16x16.png", "GIF89a"}}, true, "icon_16x16.png: not a PNG picture"},
         {{{"notes.png", png(TestPicture(16))}}, true, "notes.png: not an iconset name"},
-        {{{"a.png", png(TestPicture(48))}}, false, "a.png: 48x48 pixels is not an icon size (16, 32, 64, 128, 256, 512 or 1024)"},
-        {{{"wide.png", png(QImage(64, 32, QImage::Format_ARGB32))}}, false, "wide.png: 64x32 pixels; icon pictures are square"},
-        {{{"a.png", png(TestPicture(64))}, {"b.png", png(TestPicture(64, 1))}}, false, "a.png and b.png both give icon_32x32@2x.png"},
+        {{{"a.png", png(TestPicture(48))}},
+         false,
+         "a.png: 48x48 pixels is not an icon size (16, 32, 64, 128, 256, 512 or 1024)"},
+        {{{"wide.png", png(QImage(64, 32, QImage::Format_ARGB32))}},
+         false,
+         "wide.png: 64x32 pixels; icon pictures are square"},
+        {{{"a.png", png(TestPicture(64))}, {"b.png", png(TestPicture(64, 1))}},
+         false,
+         "a.png and b.png both give icon_32x32@2x.png"},
         {{{"cut.png", png(TestPicture(128)).left(200)}}, false, "cut.png: the PNG picture cannot be decoded"},
         {{}, false, "no pictures given"},
     };
@@ -169,7 +177,8 @@ row = bytes(17)
 open(d + '/bad-filter.bin', 'wb').write(png(row * 3 + b'\x07' + bytes(16)))
 open(d + '/short-rows.bin', 'wb').write(png(row * 3))
 open(d + '/long-rows.bin', 'wb').write(png(row * 5))
-)"), {dir.path()});
+)"),
+                                             {dir.path()});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     int checked = 0;
     for (const QString& name : QDir(dir.path()).entryList({"*.png"})) {

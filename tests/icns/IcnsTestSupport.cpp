@@ -17,14 +17,14 @@ QImage TestPicture(int size, int seed)
             noise = noise * 1664525u + 1013904223u;
             const double d = qSqrt((x - c) * (x - c) + (y - c) * (y - c)) / (size / 2.0);
             if (d > 1.0) {
-                line[x] = 0;  // clear corners: long runs
+                line[x] = 0; // clear corners: long runs
             } else if (d > 0.85) {
-                const int a = int((1.0 - d) / 0.15 * 255);  // soft edge
+                const int a = int((1.0 - d) / 0.15 * 255); // soft edge
                 line[x] = qRgba(200, 40 + seed, 90, a);
             } else if (y < size / 3) {
-                line[x] = qRgba(x * 255 / size, y * 255 / size, (seed * 40) & 0xFF, 255);  // gradient
+                line[x] = qRgba(x * 255 / size, y * 255 / size, (seed * 40) & 0xFF, 255); // gradient
             } else if (y < 2 * size / 3) {
-                line[x] = qRgba(20, 120, 220, 255);  // flat colour
+                line[x] = qRgba(20, 120, 220, 255); // flat colour
             } else {
                 line[x] = qRgba(noise >> 24, (noise >> 16) & 0xFF, (noise >> 8) & 0xFF, 128 + (noise & 0x7F));
             }
@@ -69,16 +69,15 @@ QByteArray Hex(const char* text)
     if (actual.isNull())
         return ::testing::AssertionFailure() << "no image";
     if (expected.size() != actual.size())
-        return ::testing::AssertionFailure() << "size " << actual.width() << "x" << actual.height()
-                                             << ", expected " << expected.width() << "x" << expected.height();
+        return ::testing::AssertionFailure() << "size " << actual.width() << "x" << actual.height() << ", expected "
+                                             << expected.width() << "x" << expected.height();
     const QImage e = expected.convertToFormat(QImage::Format_ARGB32);
     const QImage a = actual.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < e.height(); ++y)
         for (int x = 0; x < e.width(); ++x)
             if (e.pixel(x, y) != a.pixel(x, y))
-                return ::testing::AssertionFailure()
-                       << "pixel " << x << "," << y << " is " << std::hex << a.pixel(x, y) << ", expected "
-                       << e.pixel(x, y);
+                return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is " << std::hex << a.pixel(x, y)
+                                                     << ", expected " << e.pixel(x, y);
     return ::testing::AssertionSuccess();
 }
 

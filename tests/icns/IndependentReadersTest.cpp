@@ -67,7 +67,8 @@ for size in sizes:
     got = im.convert('RGBA')
     if got.size != src.size or got.tobytes() != src.tobytes():
         print('MISMATCH', size)
-)"), {m_file, work()});
+)"),
+                             {m_file, work()});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.out.trimmed(), QByteArray("[(16, 16, 1), (16, 16, 2), (32, 32, 1), (32, 32, 2), (48, 48, 1), "
                                           "(128, 128, 1), (128, 128, 2), (256, 256, 1), (256, 256, 2), "
@@ -78,10 +79,10 @@ TEST_F(IcnsReaders, IcnsutilsListsLegacyAndLargeElements)
 {
     const auto r = RunProcess(QStringLiteral("icns2png"), {QStringLiteral("-l"), m_file});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    for (const char* line : {"'is32' 16x16 32-bit", "'s8mk' 16x16 8-bit mask", "'il32' 32x32 32-bit",
-                             "'l8mk' 32x32 8-bit mask", "'ih32' 48x48 32-bit", "'h8mk' 48x48 8-bit mask",
-                             "'it32' 128x128 32-bit", "'t8mk' 128x128 8-bit mask", "'ic08' 256x256 32-bit",
-                             "'ic09' 512x512 32-bit", "'ic10' 1024x1024 32-bit"})
+    for (const char* line :
+         {"'is32' 16x16 32-bit", "'s8mk' 16x16 8-bit mask", "'il32' 32x32 32-bit", "'l8mk' 32x32 8-bit mask",
+          "'ih32' 48x48 32-bit", "'h8mk' 48x48 8-bit mask", "'it32' 128x128 32-bit", "'t8mk' 128x128 8-bit mask",
+          "'ic08' 256x256 32-bit", "'ic09' 512x512 32-bit", "'ic10' 1024x1024 32-bit"})
         EXPECT_TRUE(r.out.contains(line)) << line << "\n" << r.out.constData();
     EXPECT_TRUE(r.out.contains("17 elements total")) << r.out.constData();
 }
@@ -99,8 +100,8 @@ TEST_F(IcnsReaders, QtReadsEveryElement)
         ASSERT_FALSE(image.isNull()) << i << ": " << qPrintable(reader.errorString());
         // Qt hands the legacy RGB + mask pairs over premultiplied.
         const auto premultiplied = QImage::Format_ARGB32_Premultiplied;
-        EXPECT_TRUE(SamePixels(m_sources[image.width()].convertToFormat(premultiplied),
-                               image.convertToFormat(premultiplied)))
+        EXPECT_TRUE(
+            SamePixels(m_sources[image.width()].convertToFormat(premultiplied), image.convertToFormat(premultiplied)))
             << "image " << i;
         edges << image.width();
     }
@@ -118,8 +119,8 @@ TEST_F(IcnsReaders, GnomeThumbnailerAndFileAcceptTheFile)
 
     const auto f = RunProcess(QStringLiteral("file"), {QStringLiteral("-b"), m_file});
     ASSERT_EQ(f.exitCode, 0);
-    EXPECT_EQ(f.out.trimmed(), QStringLiteral("Mac OS X icon, %1 bytes, \"TOC \" type")
-                                   .arg(QFileInfo(m_file).size()).toUtf8());
+    EXPECT_EQ(f.out.trimmed(),
+              QStringLiteral("Mac OS X icon, %1 bytes, \"TOC \" type").arg(QFileInfo(m_file).size()).toUtf8());
 }
 
 TEST_F(IcnsReaders, FamiliesWrittenByPillowAndPng2icnsDecode)
@@ -136,7 +137,8 @@ TEST_F(IcnsReaders, FamiliesWrittenByPillowAndPng2icnsDecode)
     QStringList kinds;
     for (const auto& image : pillow->images())
         kinds << QStringLiteral("%1:%2").arg(OSTypeToString(image.type)).arg(image.pixelSize);
-    EXPECT_EQ(kinds.join(' '), QStringLiteral("ic07:128 ic08:256 ic09:512 ic10:1024 ic11:32 ic12:64 ic13:256 ic14:512"));
+    EXPECT_EQ(kinds.join(' '),
+              QStringLiteral("ic07:128 ic08:256 ic09:512 ic10:1024 ic11:32 ic12:64 ic13:256 ic14:512"));
     EXPECT_TRUE(SamePixels(m_sources[1024], pillow->bestImage(1024)));
 
     // png2icns stores 256 px and up as JPEG 2000, lossless.

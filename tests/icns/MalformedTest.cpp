@@ -59,9 +59,9 @@ QByteArray pngDeclaring(quint32 width, quint32 height)
 TEST(IcnsMalformed, HeadersThatAreNotIcns)
 {
     QString error;
-    for (const QByteArray& bytes : {QByteArray(), QByteArray("icns"), QByteArray("icnx\0\0\0\x08", 8),
-                                    QByteArray("icns\0\0\0\x04", 8), QByteArray("icns\0\0\0\x08", 8),
-                                    withHeaderLength(smallFamily(), 7)}) {
+    for (const QByteArray& bytes :
+         {QByteArray(), QByteArray("icns"), QByteArray("icnx\0\0\0\x08", 8), QByteArray("icns\0\0\0\x04", 8),
+          QByteArray("icns\0\0\0\x08", 8), withHeaderLength(smallFamily(), 7)}) {
         error.clear();
         EXPECT_FALSE(IconFamily::fromIcns(bytes, &error)) << bytes.toHex().constData();
         EXPECT_FALSE(error.isEmpty());
@@ -70,7 +70,7 @@ TEST(IcnsMalformed, HeadersThatAreNotIcns)
 
 TEST(IcnsMalformed, BadLengthsKeepTheElementsBeforeThem)
 {
-    const QByteArray good = smallFamily();  // TOC, is32, s8mk, info
+    const QByteArray good = smallFamily(); // TOC, is32, s8mk, info
     const QStringList all{"is32", "s8mk", "info"};
     QString error;
 
@@ -101,8 +101,9 @@ TEST(IcnsMalformed, BadLengthsKeepTheElementsBeforeThem)
     // Every truncation of a real family reads without fault and keeps a prefix.
     IconFamily::WriteOptions options;
     options.legacy128 = true;
-    const QByteArray full = IconFamily::fromImages({{16, TestPicture(16)}, {32, TestPicture(32)},
-                                                    {128, TestPicture(128)}}, options).toIcns();
+    const QByteArray full =
+        IconFamily::fromImages({{16, TestPicture(16)}, {32, TestPicture(32)}, {128, TestPicture(128)}}, options)
+            .toIcns();
     int previous = 0;
     for (qsizetype cut = 8; cut <= full.size(); cut += 97) {
         const auto family = IconFamily::fromIcns(full.left(cut));
@@ -117,8 +118,8 @@ TEST(IcnsMalformed, BadLengthsKeepTheElementsBeforeThem)
 TEST(IcnsMalformed, BrokenPayloadsLeaveTheOtherPicturesReadable)
 {
     // R plane: a literal of 255 bytes then a run of 3 that passes into G.
-    QByteArray crossing = QByteArray::fromHex("7F") + QByteArray(128, '\x01') + QByteArray::fromHex("7D") +
-                          QByteArray(126, '\x02') + QByteArray::fromHex("8105");
+    QByteArray crossing = QByteArray::fromHex("7F") + QByteArray(128, '\x01') + QByteArray::fromHex("7D")
+                          + QByteArray(126, '\x02') + QByteArray::fromHex("8105");
     crossing += QByteArray(600, '\x10');
     QByteArray png;
     QBuffer buffer(&png);
@@ -129,15 +130,15 @@ TEST(IcnsMalformed, BrokenPayloadsLeaveTheOtherPicturesReadable)
     ASSERT_TRUE(goodFamily);
 
     const QByteArray bytes = HandMadeIcns({
-        {MakeOSType("icp4"), crossing},                              // run crossing planes
-        {MakeOSType("is32"), png},                                   // PNG where RGB is expected
-        {MakeOSType("ic08"), pngDeclaring(100000, 100000)},          // decompression bomb
-        {MakeOSType("ic09"), QByteArray::fromHex("FF4FFF51002F0000") + QByteArray(16, '\xFF')},  // J2K, huge
-        {MakeOSType("ic10"), QByteArray("\x89PNG\r\n\x1a\n", 8)},    // PNG magic, nothing more
-        {MakeOSType("ic05"), QByteArray("ARGB\xFF\x00", 6)},         // ARGB cut short
-        {MakeOSType("icl8"), QByteArray(100, '\x05')},               // classic, too short
+        {MakeOSType("icp4"), crossing},                     // run crossing planes
+        {MakeOSType("is32"), png},                          // PNG where RGB is expected
+        {MakeOSType("ic08"), pngDeclaring(100000, 100000)}, // decompression bomb
+        {MakeOSType("ic09"), QByteArray::fromHex("FF4FFF51002F0000") + QByteArray(16, '\xFF')}, // J2K, huge
+        {MakeOSType("ic10"), QByteArray("\x89PNG\r\n\x1a\n", 8)}, // PNG magic, nothing more
+        {MakeOSType("ic05"), QByteArray("ARGB\xFF\x00", 6)},      // ARGB cut short
+        {MakeOSType("icl8"), QByteArray(100, '\x05')},            // classic, too short
         {MakeOSType("il32"), *goodFamily->element(MakeOSType("il32"))},
-        {MakeOSType("l8mk"), QByteArray(10, '\xFF')},                // mask too short: opaque
+        {MakeOSType("l8mk"), QByteArray(10, '\xFF')}, // mask too short: opaque
     });
     const auto family = IconFamily::fromIcns(bytes);
     ASSERT_TRUE(family);
@@ -155,9 +156,8 @@ TEST(IcnsMalformed, DuplicateKindsLastOneWins)
 {
     const QByteArray first = *IconFamily::fromImages({{16, TestPicture(16, 1)}}).element(MakeOSType("is32"));
     const QByteArray second = *IconFamily::fromImages({{16, TestPicture(16, 2)}}).element(MakeOSType("is32"));
-    const auto family = IconFamily::fromIcns(HandMadeIcns({{MakeOSType("is32"), first},
-                                                           {MakeOSType("info"), "x"},
-                                                           {MakeOSType("is32"), second}}));
+    const auto family = IconFamily::fromIcns(
+        HandMadeIcns({{MakeOSType("is32"), first}, {MakeOSType("info"), "x"}, {MakeOSType("is32"), second}}));
     ASSERT_TRUE(family);
     EXPECT_EQ(kindsOf(family), QStringList({"is32", "info"}));
     EXPECT_EQ(family->element(MakeOSType("is32")), second);
@@ -173,23 +173,23 @@ TEST(IcnsMalformed, ElementCountIsCapped)
             body += ElementBytes(0x61000000u + quint32(i), {});
         return body;
     };
-    QByteArray flood = HandMadeIcns({{MakeOSType("is32"), *IconFamily::fromImages({{16, TestPicture(16)}})
-                                                                .element(MakeOSType("is32"))}});
+    QByteArray flood = HandMadeIcns(
+        {{MakeOSType("is32"), *IconFamily::fromImages({{16, TestPicture(16)}}).element(MakeOSType("is32"))}});
     flood += emptyElements(200000);
     flood = withHeaderLength(flood, quint32(flood.size()));
     QString error;
     EXPECT_FALSE(IconFamily::fromIcns(flood, &error));
     EXPECT_EQ(error, QStringLiteral("more than %1 elements; no icon family holds that many").arg(kMaxElements));
 
-    QByteArray full = IconFamily::fromImages({{16, TestPicture(16)}}).toIcns();  // TOC, is32, s8mk
+    QByteArray full = IconFamily::fromImages({{16, TestPicture(16)}}).toIcns(); // TOC, is32, s8mk
     full += emptyElements(kMaxElements - 2);
     full = withHeaderLength(full, quint32(full.size()));
     const auto family = IconFamily::fromIcns(full, &error);
     ASSERT_TRUE(family) << qPrintable(error);
-    EXPECT_EQ(family->elements().size(), kMaxElements);  // the TOC does not count
+    EXPECT_EQ(family->elements().size(), kMaxElements); // the TOC does not count
     ASSERT_EQ(family->images().size(), 1);
     EXPECT_TRUE(SamePixels(TestPicture(16), family->bestImage(16)));
-    const auto rewritten = IconFamily::fromIcns(family->toIcns());  // with a TOC again
+    const auto rewritten = IconFamily::fromIcns(family->toIcns()); // with a TOC again
     ASSERT_TRUE(rewritten);
     EXPECT_EQ(rewritten->elements().size(), kMaxElements);
     const QByteArray over = full + ElementBytes(MakeOSType("info"), {});

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace pictomat::icns;
 using pictomat::test::FullSet;
 using pictomat::test::SamePixels;
@@ -76,8 +75,8 @@ TEST(IcnsWriter, FullFamilyHasEverySlotAndRoundTripsExactly)
     // Without the options no ih32 nor it32; pictures of another size or
     // format are brought to the slot's edge.
     const QImage premultiplied = TestPicture(64).convertToFormat(QImage::Format_RGBA8888_Premultiplied);
-    const auto plain = IconFamily::fromImages({{16, TestPicture(40)}, {48, TestPicture(48)}, {64, premultiplied},
-                                               {128, TestPicture(128)}});
+    const auto plain = IconFamily::fromImages(
+        {{16, TestPicture(40)}, {48, TestPicture(48)}, {64, premultiplied}, {128, TestPicture(128)}});
     EXPECT_FALSE(plain.element(MakeOSType("ih32")));
     EXPECT_FALSE(plain.element(MakeOSType("it32")));
     EXPECT_EQ(plain.bestImage(16).size(), QSize(16, 16));

@@ -40,14 +40,14 @@ QImage banded(int size, int colours)
 {
     const QImage a = expected.convertToFormat(QImage::Format_ARGB32), b = actual.convertToFormat(QImage::Format_ARGB32);
     if (a.size() != b.size())
-        return ::testing::AssertionFailure() << "size " << b.width() << "x" << b.height() << " instead of "
-                                             << a.width() << "x" << a.height();
+        return ::testing::AssertionFailure()
+               << "size " << b.width() << "x" << b.height() << " instead of " << a.width() << "x" << a.height();
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
             if (qAlpha(p) != qAlpha(q) || (qAlpha(p) != 0 && p != q))
-                return ::testing::AssertionFailure() << "pixel " << x << "," << y << " is " << std::hex << q
-                                                     << " instead of " << p;
+                return ::testing::AssertionFailure()
+                       << "pixel " << x << "," << y << " is " << std::hex << q << " instead of " << p;
         }
     return ::testing::AssertionSuccess();
 }
@@ -92,7 +92,7 @@ QByteArray oneBitmap(int w, int h, int depth, int paletteSize, const QByteArray&
     return file + body;
 }
 
-class IcoReader : public TestEnv {};
+class IcoReader : public TestEnv { };
 
 TEST_F(IcoReader, ReadsEveryDepthIcotoolWritesAsPillowDoes)
 {
@@ -123,11 +123,15 @@ TEST_F(IcoReader, ReadsEveryDepthIcotoolWritesAsPillowDoes)
     ASSERT_EQ(file->entries().size(), 6);
     QStringList described;
     for (const Entry& e : file->entries())
-        described << QStringLiteral("%1x%2/%3/%4/%5").arg(e.width).arg(e.height).arg(e.depth).arg(e.colours)
+        described << QStringLiteral("%1x%2/%3/%4/%5")
+                         .arg(e.width)
+                         .arg(e.height)
+                         .arg(e.depth)
+                         .arg(e.colours)
                          .arg(ico::StorageOf(e));
-    EXPECT_EQ(described, (QStringList{"32x32/1/2/bitmap + mask", "48x48/4/16/bitmap + mask",
-                                      "40x40/8/256/bitmap + mask", "24x24/24/0/bitmap + mask",
-                                      "20x20/32/0/bitmap + mask", "300x300/32/0/PNG"}));
+    EXPECT_EQ(described,
+              (QStringList{"32x32/1/2/bitmap + mask", "48x48/4/16/bitmap + mask", "40x40/8/256/bitmap + mask",
+                           "24x24/24/0/bitmap + mask", "20x20/32/0/bitmap + mask", "300x300/32/0/PNG"}));
 
     // Pillow's reading of each picture, told apart by where it lies in the file.
     r = RunPython(R"(
@@ -136,7 +140,8 @@ from PIL import Image
 ico = Image.open(sys.argv[1]).ico
 for i, entry in enumerate(ico.entry):
     ico.frame(i).convert('RGBA').save('%s/pillow-%d.png' % (sys.argv[2], entry['offset']))
-)", {work() + "/every.ico", work()});
+)",
+                  {work() + "/every.ico", work()});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     for (qsizetype i = 0; i < file->entries().size(); ++i)
         EXPECT_TRUE(sameVisiblePixels(QImage(work() + QStringLiteral("/pillow-%1.png").arg(file->entries()[i].offset)),
@@ -152,8 +157,10 @@ TEST_F(IcoReader, OlderBitmapsTakeTheirShapeAsWindowsGivesIt)
     // 16 bits (5-5-5) with a mask that clears the left column: Pillow agrees.
     QByteArray body;
     for (int y = 0; y < 2; ++y)
-        body += QByteArray::fromHex("1f00e003007cff7f");  // blue, green, red, white
-    body += QByteArray::fromHex("80000000" "80000000");
+        body += QByteArray::fromHex("1f00e003007cff7f"); // blue, green, red, white
+    body += QByteArray::fromHex(
+        "80000000"
+        "80000000");
     QByteArray file = oneBitmap(4, 2, 16, 0, body);
     const std::optional<IcoFile> sixteen = IcoFile::parse(file);
     ASSERT_TRUE(sixteen);
@@ -165,26 +172,37 @@ TEST_F(IcoReader, OlderBitmapsTakeTheirShapeAsWindowsGivesIt)
     QFile out(work() + "/sixteen.ico");
     ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
     out.close();
-    const ProcessResult r = RunPython("import sys\nfrom PIL import Image\n"
-                                      "print([p if p[3] else 'clear' for p in Image.open(sys.argv[1]).convert('RGBA').getdata()])",
-                                      {work() + "/sixteen.ico"});
-    EXPECT_EQ(r.out.trimmed(), "['clear', (0, 255, 0, 255), (255, 0, 0, 255), (255, 255, 255, 255), "
-                               "'clear', (0, 255, 0, 255), (255, 0, 0, 255), (255, 255, 255, 255)]")
+    const ProcessResult r = RunPython(
+        "import sys\nfrom PIL import Image\n"
+        "print([p if p[3] else 'clear' for p in Image.open(sys.argv[1]).convert('RGBA').getdata()])",
+        {work() + "/sixteen.ico"});
+    EXPECT_EQ(r.out.trimmed(),
+              "['clear', (0, 255, 0, 255), (255, 0, 0, 255), (255, 255, 255, 255), "
+              "'clear', (0, 255, 0, 255), (255, 0, 0, 255), (255, 255, 255, 255)]")
         << r.err.constData();
 
     // 32 bits with no alpha at all predate alpha: the mask gives the shape.
-    body = QByteArray::fromHex("ff000000" "00ff0000") + QByteArray::fromHex("40000000");
+    body = QByteArray::fromHex(
+               "ff000000"
+               "00ff0000")
+           + QByteArray::fromHex("40000000");
     const std::optional<IcoFile> noAlpha = IcoFile::parse(oneBitmap(2, 1, 32, 0, body));
     ASSERT_TRUE(noAlpha);
     EXPECT_EQ(noAlpha->image(0).pixel(0, 0), 0xFF0000FFu);
     EXPECT_EQ(qAlpha(noAlpha->image(0).pixel(1, 0)), 0);
 
     // Without the mask: 32 bits keep their alpha, fewer bits are opaque.
-    const std::optional<IcoFile> maskless = IcoFile::parse(oneBitmap(2, 1, 32, 0, QByteArray::fromHex("ff000080" "00ff0000")));
+    const std::optional<IcoFile> maskless = IcoFile::parse(oneBitmap(2, 1, 32, 0,
+                                                                     QByteArray::fromHex("ff000080"
+                                                                                         "00ff0000")));
     ASSERT_TRUE(maskless);
     EXPECT_FALSE(maskless->entries()[0].mask);
     EXPECT_EQ(maskless->image(0).pixel(0, 0), 0x800000FFu);
-    const std::optional<IcoFile> indexed = IcoFile::parse(oneBitmap(2, 1, 8, 2, QByteArray::fromHex("ff000000" "0000ff00" "0001" "0000")));
+    const std::optional<IcoFile> indexed = IcoFile::parse(oneBitmap(2, 1, 8, 2,
+                                                                    QByteArray::fromHex("ff000000"
+                                                                                        "0000ff00"
+                                                                                        "0001"
+                                                                                        "0000")));
     ASSERT_TRUE(indexed);
     EXPECT_EQ(indexed->image(0).pixel(0, 0), 0xFF0000FFu);
     EXPECT_EQ(indexed->image(0).pixel(1, 0), 0xFFFF0000u);
@@ -200,13 +218,13 @@ TEST_F(IcoReader, DamageCostsOnlyTheDamagedPicture)
     ASSERT_EQ(IcoFile::parse(good)->entries().size(), 3);
     const qsizetype record2 = 6 + 16, record3 = 6 + 32;
     const qsizetype bitmap2 = qsizetype(quint8(good[record2 + 12])) | (qsizetype(quint8(good[record2 + 13])) << 8);
-    const qsizetype png3 = qsizetype(quint32(quint8(good[record3 + 12])) | (quint32(quint8(good[record3 + 13])) << 8) |
-                                     (quint32(quint8(good[record3 + 14])) << 16));
+    const qsizetype png3 = qsizetype(quint32(quint8(good[record3 + 12])) | (quint32(quint8(good[record3 + 13])) << 8)
+                                     | (quint32(quint8(good[record3 + 14])) << 16));
 
     struct Case {
         const char* what;
         std::function<void(QByteArray&)> damage;
-        int entriesLeft;  // -1: nothing is read
+        int entriesLeft; // -1: nothing is read
     };
     const Case cases[] = {
         {"not an icon", [](QByteArray& b) { b[2] = 7; }, -1},
@@ -215,13 +233,28 @@ TEST_F(IcoReader, DamageCostsOnlyTheDamagedPicture)
         {"list cut short", [](QByteArray& b) { b.truncate(6 + 16 + 8); }, -1},
         {"cut in the last picture", [](QByteArray& b) { b.chop(100); }, 2},
         {"picture past the end", [](QByteArray& b) { putU32(&b, record2 + 8, 0x7FFFFFF0); }, 2},
-        {"offset wraps around", [](QByteArray& b) { putU32(&b, record2 + 12, 0xFFFFFFF0); putU32(&b, record2 + 8, 0x20); }, 2},
+        {"offset wraps around",
+         [](QByteArray& b) {
+             putU32(&b, record2 + 12, 0xFFFFFFF0);
+             putU32(&b, record2 + 8, 0x20);
+         },
+         2},
         {"picture inside the list", [](QByteArray& b) { putU32(&b, record2 + 12, 8); }, 2},
         {"bitmap wider than any icon", [&](QByteArray& b) { putU32(&b, bitmap2 + 4, 100000); }, 2},
         {"bitmap header of no known size", [&](QByteArray& b) { putU32(&b, bitmap2, 7); }, 2},
-        {"palette larger than its depth", [&](QByteArray& b) { putU16(&b, bitmap2 + 14, 8); putU32(&b, bitmap2 + 32, 1000); }, 2},
+        {"palette larger than its depth",
+         [&](QByteArray& b) {
+             putU16(&b, bitmap2 + 14, 8);
+             putU32(&b, bitmap2 + 32, 1000);
+         },
+         2},
         {"compressed bitmap", [&](QByteArray& b) { putU32(&b, bitmap2 + 16, 1); }, 2},
-        {"PNG declaring a bomb", [&](QByteArray& b) { b[png3 + 17] = char(0xC3); b[png3 + 21] = char(0xC3); }, 2},
+        {"PNG declaring a bomb",
+         [&](QByteArray& b) {
+             b[png3 + 17] = char(0xC3);
+             b[png3 + 21] = char(0xC3);
+         },
+         2},
     };
     for (const Case& c : cases) {
         QByteArray bytes = good;

@@ -17,7 +17,6 @@ namespace {
 
 class BackgroundBitmap : public test::TestEnv {
 protected:
-
     // Every pixel of the buffer, bytes in memory order (R, G, B, A).
     static void expectEveryPixel(const QImage& bitmap, std::array<int, 4> rgba, int tolerance = 0)
     {
@@ -51,7 +50,7 @@ TEST_F(BackgroundBitmap, IsTightPremultipliedRgbaFilledWithTheColour)
         EXPECT_EQ(bitmap->format(), QImage::Format_RGBA8888_Premultiplied);
         EXPECT_EQ(bitmap->size(), size);
         EXPECT_EQ(bitmap->bytesPerLine(), size.width() * 4);
-        expectEveryPixel(*bitmap, {255, 255, 255, 255});  // the default: opaque white
+        expectEveryPixel(*bitmap, {255, 255, 255, 255}); // the default: opaque white
     }
     std::optional<QImage> bitmap = CreateBackgroundBitmap(16, 24, {0.0f, 0.0f, 1.0f, 1.0f});
     ASSERT_TRUE(bitmap);
@@ -73,20 +72,20 @@ TEST_F(BackgroundBitmap, IsTightPremultipliedRgbaFilledWithTheColour)
 
 TEST_F(BackgroundBitmap, SizesThatCannotBeHadGiveNothing)
 {
-    for (auto [w, h] : {std::pair{0, 16}, {16, 0}, {-1, 16}, {16, -128}, {100000, 100000}, {INT32_MAX, INT32_MAX},
-                        {INT32_MAX, 1}})
+    for (auto [w, h] :
+         {std::pair{0, 16}, {16, 0}, {-1, 16}, {16, -128}, {100000, 100000}, {INT32_MAX, INT32_MAX}, {INT32_MAX, 1}})
         EXPECT_FALSE(CreateBackgroundBitmap(w, h, {})) << w << "x" << h;
 }
 
 TEST_F(BackgroundBitmap, IconIsCompositedOverTheWholeSquare)
 {
     const IconProvider::Icon icon = halfRedIcon();
-    for (int size : {32, 128}) {  // drawn down and scaled up
+    for (int size : {32, 128}) { // drawn down and scaled up
         std::optional<QImage> bitmap = CreateBackgroundBitmap(size, size, {0.0f, 0.0f, 1.0f, 1.0f});
         ASSERT_TRUE(bitmap);
         ASSERT_TRUE(DrawIconIntoBitmap(*bitmap, icon));
         const int q = size / 4;
-        EXPECT_TRUE(test::Near(bitmap->pixel(q, q), Qt::blue, 2)) << size;  // the background shows through
+        EXPECT_TRUE(test::Near(bitmap->pixel(q, q), Qt::blue, 2)) << size; // the background shows through
         EXPECT_TRUE(test::Near(bitmap->pixel(3 * q, q), Qt::red, 2)) << size;
         EXPECT_TRUE(test::Near(bitmap->pixel(size - 1, size - 1), Qt::red, 2)) << size;
     }

@@ -11,8 +11,8 @@ namespace {
 
 constexpr uint32_t code(const char (&c)[5])
 {
-    return (uint32_t(uint8_t(c[0])) << 24) | (uint32_t(uint8_t(c[1])) << 16) | (uint32_t(uint8_t(c[2])) << 8) |
-           uint32_t(uint8_t(c[3]));
+    return (uint32_t(uint8_t(c[0])) << 24) | (uint32_t(uint8_t(c[1])) << 16) | (uint32_t(uint8_t(c[2])) << 8)
+           | uint32_t(uint8_t(c[3]));
 }
 
 TEST(Exporters, OneEntryPerWritableMimeTypeWithItsCodeAndExtension)
@@ -25,7 +25,7 @@ TEST(Exporters, OneEntryPerWritableMimeTypeWithItsCodeAndExtension)
     QStringList mimes;
     for (const QByteArray& m : QImageWriter::supportedMimeTypes())
         mimes.append(QString::fromLatin1(m));
-    EXPECT_EQ(listed, mimes);  // the layer's order, one entry per MIME type
+    EXPECT_EQ(listed, mimes); // the layer's order, one entry per MIME type
 
     const struct {
         const char* mime;
@@ -33,8 +33,8 @@ TEST(Exporters, OneEntryPerWritableMimeTypeWithItsCodeAndExtension)
         const char* description;
         const char* extension;
     } expected[] = {
-        {"image/png", "PNGf", "PNG", "png"},   {"image/jpeg", "JPEG", "JPEG", "jpg"},
-        {"image/tiff", "TIFF", "TIFF", "tif"}, {"image/bmp", "BMPf", "BMP", "bmp"},
+        {"image/png", "PNGf", "PNG", "png"},    {"image/jpeg", "JPEG", "JPEG", "jpg"},
+        {"image/tiff", "TIFF", "TIFF", "tif"},  {"image/bmp", "BMPf", "BMP", "bmp"},
         {"image/webp", "WEBP", "WebP", "webp"},
     };
     for (const auto& e : expected) {
@@ -54,11 +54,11 @@ TEST(Exporters, EachLoadWritesTheConsoleLinesExactlyAndNothingWhenEmpty)
 {
     test::RecordingDesktop desktop;
     const qsizetype n = LoadExporterList(desktop.standardOutputWriter()).size();
-    const QByteArray once = "Pictomat: Loading " + QByteArray::number(n) + " Quicktime exporters" + QByteArray(n, '.') +
-                            "\nPictomat: Quicktime exporters successfully loaded.\n";
+    const QByteArray once = "Pictomat: Loading " + QByteArray::number(n) + " Quicktime exporters" + QByteArray(n, '.')
+                            + "\nPictomat: Quicktime exporters successfully loaded.\n";
     EXPECT_EQ(desktop.standardOutput, once);
     uint32_t type = 0;
-    EXPECT_TRUE(FindExporterTypeForExtension(desktop.standardOutputWriter(), "png", &type));  // a lookup reloads
+    EXPECT_TRUE(FindExporterTypeForExtension(desktop.standardOutputWriter(), "png", &type)); // a lookup reloads
     EXPECT_EQ(desktop.standardOutput, once + once);
 
     // An image layer that writes nothing lists nothing and says nothing.

@@ -19,7 +19,8 @@ edge = int(sys.argv[2])
 im.size = (edge, edge, 1) if (edge, edge, 1) in im.info['sizes'] else (edge // 2, edge // 2, 2)
 im.load()
 sys.stdout.write(im.convert('RGBA').tobytes().hex())
-)", {QFile::decodeName(icnsPath), QString::number(size)});
+)",
+                                      {QFile::decodeName(icnsPath), QString::number(size)});
     const QByteArray pixels = QByteArray::fromHex(r.out);
     if (r.exitCode != 0 || pixels.size() != qsizetype(size) * size * 4) {
         ADD_FAILURE() << "Pillow could not read size " << size << ": " << r.err.toStdString();
@@ -38,9 +39,8 @@ bool HaveFfmpeg()
 
 bool RunFfmpeg(const QStringList& arguments, const QString& output)
 {
-    const ProcessResult r =
-        RunProcess("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-y"} + arguments + QStringList{output},
-                   {}, 60000);
+    const ProcessResult r = RunProcess(
+        "ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-y"} + arguments + QStringList{output}, {}, 60000);
     EXPECT_EQ(r.exitCode, 0) << "ffmpeg failed: " << r.err.toStdString();
     return r.exitCode == 0 && QFile::exists(output);
 }
@@ -69,8 +69,9 @@ QVector<int> Range(int first, int last)
 
 bool Near(QRgb pixel, QColor colour, int tolerance)
 {
-    return std::abs(qRed(pixel) - colour.red()) <= tolerance && std::abs(qGreen(pixel) - colour.green()) <= tolerance &&
-           std::abs(qBlue(pixel) - colour.blue()) <= tolerance && std::abs(qAlpha(pixel) - colour.alpha()) <= tolerance;
+    return std::abs(qRed(pixel) - colour.red()) <= tolerance && std::abs(qGreen(pixel) - colour.green()) <= tolerance
+           && std::abs(qBlue(pixel) - colour.blue()) <= tolerance
+           && std::abs(qAlpha(pixel) - colour.alpha()) <= tolerance;
 }
 
 double Psnr(const QImage& a, const QImage& b)

@@ -20,7 +20,7 @@ bool RunFfmpeg(const QStringList& arguments, const QString& output);
 
 // The rows whose every pixel has the given alpha (255: opaque, 0: transparent).
 QVector<int> RowsWithAlpha(const QImage& image, int alpha);
-QVector<int> Range(int first, int last);  // first..last inclusive
+QVector<int> Range(int first, int last); // first..last inclusive
 
 bool Near(QRgb pixel, QColor colour, int tolerance);
 

@@ -49,7 +49,7 @@ TEST_F(MediaIcons, WidePictureIsFittedByWidthAndKeepsItsSizeWhereItFits)
     ASSERT_TRUE(family);
     const QByteArray icns = writeFamily(*family, "red.icns");
 
-    std::optional<QImage> row = test::PillowIcnsImage(icns, 16);  // h = 8, from row 4
+    std::optional<QImage> row = test::PillowIcnsImage(icns, 16); // h = 8, from row 4
     ASSERT_TRUE(row);
     EXPECT_EQ(RowsWithAlpha(*row, 255), Range(4, 11));
     EXPECT_EQ(RowsWithAlpha(*row, 0), Range(0, 3) + Range(12, 15));
@@ -58,14 +58,14 @@ TEST_F(MediaIcons, WidePictureIsFittedByWidthAndKeepsItsSizeWhereItFits)
     ASSERT_TRUE(row);
     EXPECT_EQ(RowsWithAlpha(*row, 255), Range(12, 35));
 
-    for (int m : {128, 512}) {  // smaller both ways: 64 x 32 at its own size, centred
+    for (int m : {128, 512}) { // smaller both ways: 64 x 32 at its own size, centred
         row = test::PillowIcnsImage(icns, m);
         ASSERT_TRUE(row);
         const int left = (m - 64) / 2, top = (m - 32) / 2;
         EXPECT_TRUE(test::Near(row->pixel(left, top), Qt::red, 0)) << m;
         EXPECT_TRUE(test::Near(row->pixel(left + 63, top + 31), Qt::red, 0)) << m;
-        EXPECT_EQ(qAlpha(row->pixel(left - 1, top)) + qAlpha(row->pixel(left + 64, top)) +
-                      qAlpha(row->pixel(left, top - 1)) + qAlpha(row->pixel(left, top + 32)),
+        EXPECT_EQ(qAlpha(row->pixel(left - 1, top)) + qAlpha(row->pixel(left + 64, top))
+                      + qAlpha(row->pixel(left, top - 1)) + qAlpha(row->pixel(left, top + 32)),
                   0)
             << m;
     }
@@ -79,9 +79,9 @@ TEST_F(MediaIcons, EveryRowHasItsOwnElementsAndASquareFillsThemAll)
     QMap<QString, int> edges;
     for (const icns::IconFamily::Image& image : family->images())
         edges[icns::OSTypeToString(image.type)] = image.image.width();
-    const QMap<QString, int> expected = {{"is32", 16},  {"il32", 32},  {"ih32", 48},  {"it32", 128}, {"ic11", 32},
-                                         {"ic12", 64},  {"ic07", 128}, {"ic08", 256}, {"ic13", 256}, {"ic09", 512},
-                                         {"ic14", 512}, {"ic10", 1024}};
+    const QMap<QString, int> expected = {{"is32", 16},  {"il32", 32},  {"ih32", 48},  {"it32", 128},
+                                         {"ic11", 32},  {"ic12", 64},  {"ic07", 128}, {"ic08", 256},
+                                         {"ic13", 256}, {"ic09", 512}, {"ic14", 512}, {"ic10", 1024}};
     for (auto it = expected.begin(); it != expected.end(); ++it)
         EXPECT_EQ(edges.value(it.key()), it.value()) << it.key().toStdString();
 
@@ -114,14 +114,15 @@ TEST_F(MediaIcons, MaskIsTheAlphaOfEachPixel)
 
 TEST_F(MediaIcons, PhotoIsDecodedOnceAtTwiceTheLargestRowsSizeAndUpright)
 {
-    const std::optional<DecodedPicture> photo = DecodeImageForIcon(save(solid(3000, 2000, QColor(200, 40, 40)), "p.jpg", 90));
+    const std::optional<DecodedPicture> photo =
+        DecodeImageForIcon(save(solid(3000, 2000, QColor(200, 40, 40)), "p.jpg", 90));
     ASSERT_TRUE(photo);
     EXPECT_EQ(photo->natural, QSize(3000, 2000));
-    EXPECT_EQ(photo->picture.size(), QSize(2250, 1500));  // libjpeg's 6/8: the first eighth at least 2 x 1024 wide
+    EXPECT_EQ(photo->picture.size(), QSize(2250, 1500)); // libjpeg's 6/8: the first eighth at least 2 x 1024 wide
     EXPECT_TRUE(test::Near(photo->picture.pixel(1125, 750), QColor(200, 40, 40), 6));
     const std::optional<DecodedPicture> small = DecodeImageForIcon(save(solid(40, 30, Qt::blue), "s.png"));
     ASSERT_TRUE(small);
-    EXPECT_EQ(small->picture.size(), QSize(40, 30));  // never scaled up
+    EXPECT_EQ(small->picture.size(), QSize(40, 30)); // never scaled up
 
     // 600 x 200, left half blue, stored "turn 90 degrees clockwise to display".
     const QString turned = work() + "/turned.jpg";
@@ -133,7 +134,8 @@ im.paste((0, 0, 255), (0, 0, 300, 200))
 exif = Image.Exif()
 exif[0x0112] = 6
 im.save(sys.argv[1], exif=exif.tobytes(), quality=95)
-)", {turned});
+)",
+                                                     {turned});
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     const std::optional<DecodedPicture> upright = DecodeImageForIcon(QFile::encodeName(turned));
     ASSERT_TRUE(upright);
@@ -157,7 +159,8 @@ rgba = rgb.copy()
 rgba.putalpha(Image.radial_gradient('L').resize((w, h)))
 rgba.save(sys.argv[1] + '/soft.png')
 rgb.resize((3001, 1999)).save(sys.argv[1] + '/photo.jpg', quality=90)
-)", {work()});
+)",
+                                                     {work()});
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     QImage adobe(QImage(work() + "/photo.jpg").convertToFormat(QImage::Format_RGB32));
     adobe.setColorSpace(QColorSpace::AdobeRgb);
@@ -214,7 +217,7 @@ TEST_F(MediaIcons, IcnsFilesKeepTheirOwnElementsAndOddNamesOpen)
     ASSERT_TRUE(made);
     for (const QString& name : {QString("Set.icns"), QString("Set.ICNS")}) {
         const QByteArray path = writeFamily(*made, name);
-        EXPECT_FALSE(HasImageImporter(path)) << name.toStdString();  // not read as a picture
+        EXPECT_FALSE(HasImageImporter(path)) << name.toStdString(); // not read as a picture
         const std::optional<icns::IconFamily> read = IconFamilyFromIcnsFile(path);
         ASSERT_TRUE(read);
         ASSERT_EQ(read->elements().size(), made->elements().size());
@@ -233,7 +236,7 @@ TEST_F(MediaIcons, IcnsFilesKeepTheirOwnElementsAndOddNamesOpen)
     ::close(fd);
     EXPECT_TRUE(HasImageImporter(name));
     EXPECT_TRUE(IconFamilyFromImage(name));
-    ::unlink(name.constData());  // the temporary folder cannot remove it by name
+    ::unlink(name.constData()); // the temporary folder cannot remove it by name
 }
 
 TEST_F(MediaIcons, IconsetFolderGivesItsPicturesAsTheFamily)

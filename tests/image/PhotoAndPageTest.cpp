@@ -56,10 +56,7 @@ protected:
         }
         return test::Psnr(row, QImage(path(resized)));
     }
-    PictureStatus statusOf(const QString& name)
-    {
-        return ReadPictureFile(FileRef(file(name)), FitWithin(64)).status;
-    }
+    PictureStatus statusOf(const QString& name) { return ReadPictureFile(FileRef(file(name)), FitWithin(64)).status; }
     void writeCut(const QString& from, const QString& to, double part)
     {
         QFile whole(path(from));
@@ -119,7 +116,7 @@ stored.transpose(Image.ROTATE_90).transpose(Image.FLIP_LEFT_RIGHT).save(sys.argv
     EXPECT_EQ(photo.decoded.picture.size(), QSize(600, 400));
     EXPECT_EQ(qAlpha(photo.decoded.picture.pixel(300, 2)), 0);
     EXPECT_EQ(qAlpha(photo.decoded.picture.pixel(300, 200)), 255);
-    EXPECT_EQ(PictureFileSize(file("turned.avif")), QSize(800, 1200));  // as shown, not as stored
+    EXPECT_EQ(PictureFileSize(file("turned.avif")), QSize(800, 1200)); // as shown, not as stored
 
     // A text file named as a photo is none; a cut photo is damaged.
     writeFile("notes.heic", "Notes for the trip: bring the camera.\n");
@@ -170,7 +167,7 @@ c.paint()
 s.show_page()
 s.finish()
 )");
-    QFile::copy(path("art.pdf"), path("art.ai"));  // Illustrator's files are PDF inside
+    QFile::copy(path("art.pdf"), path("art.ai")); // Illustrator's files are PDF inside
     // Against cairo's own drawing of the page, transparent: two rasterisers'
     // edges differ (poppler's align boxes to whole pixels), yet a picture one
     // pixel off scores 26 at this size.
@@ -189,7 +186,7 @@ s.finish()
     const PictureResult page = ReadPictureFile(FileRef(file("art.pdf")), FitWithin(400));
     ASSERT_TRUE(page.ok());
     EXPECT_EQ(page.decoded.picture.size(), QSize(400, 200));
-    EXPECT_EQ(qAlpha(page.decoded.picture.pixel(395, 5)), 0);  // no paper behind the art
+    EXPECT_EQ(qAlpha(page.decoded.picture.pixel(395, 5)), 0); // no paper behind the art
 
     writeFile("notes.pdf", "Notes for the print shop.\n");
     writeFile("broken.pdf", "%PDF-1.7\n" + QByteArray(4000, '\x9c') + "\n%%EOF\n");

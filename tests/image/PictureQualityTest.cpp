@@ -52,7 +52,8 @@ coarse = Image.effect_noise((w // 8, h // 8), 60).resize((w, h), Image.BILINEAR)
 fine = Image.effect_noise((w, h), 30)
 noise = Image.merge('RGB', [ImageChops.add(coarse, fine, 2.0, -64)] * 3)
 ImageChops.add(base, noise, 1.5, -32).save(sys.argv[1])
-)", {path("photo.png")});
+)",
+                                                     {path("photo.png")});
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
     for (int m : {32, 64}) {
         const QImage ours = size("photo.png", m);
@@ -106,7 +107,8 @@ TEST_F(PictureQuality, DrawingsAreDrawnAtEachSizeAsLibrsvgDrawsThem)
     for (int m : {16, 32, 256}) {
         const QImage ours = size("icon.svg", m);
         const QString reference = QStringLiteral("rsvg%1.png").arg(m);
-        run("rsvg-convert", {"-w", QString::number(m), "-h", QString::number(m), path("icon.svg"), "-o", path(reference)});
+        run("rsvg-convert",
+            {"-w", QString::number(m), "-h", QString::number(m), path("icon.svg"), "-o", path(reference)});
         EXPECT_GT(test::Psnr(ours, readPng(reference)), 45.0) << m;
     }
 }
@@ -117,7 +119,7 @@ TEST_F(PictureQuality, ALocalDrawingLoadsPicturesOnlyFromItsOwnFolderAndBytesLoa
     QImage red(8, 8, QImage::Format_ARGB32);
     red.fill(Qt::red);
     ASSERT_TRUE(red.save(path("art/img/red.png")));
-    ASSERT_TRUE(red.save(path("secret.png")));  // outside the drawing's folder
+    ASSERT_TRUE(red.save(path("secret.png"))); // outside the drawing's folder
     const QString secret = path("secret.png");
     const QByteArray svg = QStringLiteral(R"svg(<svg xmlns="http://www.w3.org/2000/svg"
   xmlns:xlink="http://www.w3.org/1999/xlink" width="40" height="10">
@@ -125,12 +127,15 @@ TEST_F(PictureQuality, ALocalDrawingLoadsPicturesOnlyFromItsOwnFolderAndBytesLoa
   <image x="10" y="0" width="10" height="10" xlink:href="../secret.png"/>
   <image x="20" y="0" width="10" height="10" xlink:href="%1"/>
   <image x="30" y="0" width="10" height="10" xlink:href="file://%1"/>
-</svg>)svg").arg(secret).toUtf8();
+</svg>)svg")
+                               .arg(secret)
+                               .toUtf8();
     writeFile("art/linked.svg", svg);
 
-    const std::optional<QMap<int, QImage>> sizes = RenderMediaIconSizes(QFile::encodeName(path("art/linked.svg")), {40});
+    const std::optional<QMap<int, QImage>> sizes =
+        RenderMediaIconSizes(QFile::encodeName(path("art/linked.svg")), {40});
     ASSERT_TRUE(sizes);
-    const QImage drawn = sizes->value(40);  // 40 x 10, centred at rows 15 to 24
+    const QImage drawn = sizes->value(40); // 40 x 10, centred at rows 15 to 24
     EXPECT_EQ(drawn.pixel(5, 20), qRgb(255, 0, 0));
     for (int x : {15, 25, 35})
         EXPECT_EQ(qAlpha(drawn.pixel(x, 20)), 0) << x;
@@ -153,7 +158,8 @@ TEST_F(PictureQuality, ColourProfilesAreConvertedToSrgbAsLittleCmsDoes)
     // The phone formats keep the profile of the picture they were made from.
     run("heif-enc", {"-q", "95", path("green.png"), "-o", path("green.heic")});
     run("avifenc", {path("green.png"), path("green.avif")});
-    const test::ProcessResult r = test::RunPython(R"(
+    const test::ProcessResult r =
+        test::RunPython(R"(
 import io, sys
 from PIL import Image, ImageCms
 for name in sys.argv[2:]:
@@ -165,7 +171,8 @@ for name in sys.argv[2:]:
     srgb = ImageCms.profileToProfile(im, ImageCms.ImageCmsProfile(io.BytesIO(icc)), ImageCms.createProfile('sRGB'),
                                      renderingIntent=ImageCms.Intent.PERCEPTUAL)
     print(name, *srgb.getpixel((32, 32)))
-)", {work(), "green.png", "green.jpg", "green.tif", "green.webp", "green.heic", "green.avif"});
+)",
+                        {work(), "green.png", "green.jpg", "green.tif", "green.webp", "green.heic", "green.avif"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     for (const QByteArray& line : r.out.trimmed().split('\n')) {
         const QList<QByteArray> words = line.split(' ');

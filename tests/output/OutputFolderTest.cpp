@@ -53,7 +53,7 @@ TEST_F(OutputFolderTest, VolumeRootsHaveNoParentFolder)
 {
     rule.useItemsFolder = true;
     EXPECT_TRUE(resolve(FileRef(QByteArray("/"))).isEmpty());
-    EXPECT_TRUE(resolve(FileRef(QByteArray("/proc"))).isEmpty());  // a mount point
+    EXPECT_TRUE(resolve(FileRef(QByteArray("/proc"))).isEmpty()); // a mount point
 
     FileRef parent(QByteArray("/sentinel"));
     EXPECT_EQ(GetParentFolder(FileRef(QByteArray("/")), &parent), kNoErr);
@@ -104,8 +104,8 @@ TEST_F(OutputFolderTest, PathLimitsSendLongPathsToTheNextRule)
 
     rule.useItemsFolder = true;
     const QByteArray deep = folderOfLength("c", 2044);
-    const QByteArray itemFits = deep + "/x";      // 2046 bytes
-    const QByteArray itemTooLong = deep + "/xy";  // 2047 bytes
+    const QByteArray itemFits = deep + "/x";     // 2046 bytes
+    const QByteArray itemTooLong = deep + "/xy"; // 2047 bytes
     for (const QByteArray& p : {itemFits, itemTooLong})
         QFile(QFile::decodeName(p)).open(QIODevice::WriteOnly);
     EXPECT_EQ(resolve(FileRef(itemFits)).path(), deep);
@@ -114,7 +114,7 @@ TEST_F(OutputFolderTest, PathLimitsSendLongPathsToTheNextRule)
 
 TEST_F(OutputFolderTest, DefaultFolderIsCreatedOnceAndReused)
 {
-    ASSERT_TRUE(QDir(dataHome()).removeRecursively());  // created with its parents
+    ASSERT_TRUE(QDir(dataHome()).removeRecursively()); // created with its parents
     const FileRef first = resolve(FileRef());
     ASSERT_EQ(first.path(), defaultFolder());
     ASSERT_TRUE(first.isDirectory());
@@ -150,12 +150,12 @@ TEST_F(OutputFolderTest, ChildNamesCannotReachOutOfTheParent)
 TEST_F(OutputFolderTest, RenameNeverReplacesAnotherFile)
 {
     FileRef item(writeFile("r/temp", "new"));
-    const QByteArray latin1Name("ic\xf4ne.icns");  // not UTF-8
+    const QByteArray latin1Name("ic\xf4ne.icns"); // not UTF-8
     ASSERT_EQ(RenameItem(&item, latin1Name), kNoErr);
     EXPECT_EQ(item.name(), latin1Name);
     EXPECT_TRUE(item.isRegularFile());
     EXPECT_FALSE(QFileInfo::exists(work() + "/r/temp"));
-    EXPECT_EQ(RenameItem(&item, latin1Name), kNoErr);  // its own name
+    EXPECT_EQ(RenameItem(&item, latin1Name), kNoErr); // its own name
 
     const QByteArray taken = writeFile("r/taken", "old");
     EXPECT_EQ(RenameItem(&item, "taken"), kDupFNErr);
@@ -174,7 +174,7 @@ TEST_F(OutputFolderTest, RenameNeverReplacesAnotherFile)
 TEST(OutputNames, AreTheItemNameWithTheirEndings)
 {
     EXPECT_EQ(IcnsOutputName("Icon.icns"), "Icon.icns.icns");
-    EXPECT_EQ(IcnsOutputName(" x \xff "), " x \xff .icns");  // nothing trimmed or replaced
+    EXPECT_EQ(IcnsOutputName(" x \xff "), " x \xff .icns"); // nothing trimmed or replaced
     EXPECT_EQ(ExportOutputName("a.b", "png", false, 128), "a.b.png");
     EXPECT_EQ(ExportOutputName("a.b", "png", true, 128), "a.b_128.png");
     EXPECT_EQ(ExportOutputName("\xe9", "tiff", true, -32768), "\xe9_-32768.tiff");

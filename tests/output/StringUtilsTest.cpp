@@ -8,10 +8,9 @@ using pictomat::stringWithFSRef;
 
 TEST(ExtractBetweenPattern, CutsAfterTheFirstStartUpToTheFirstEndAfterIt)
 {
-    const QString page = QStringLiteral(
-        "<!DOCTYPE html><HTML><HEAD profile=\"x\"><title>T</title></HEAD><body>b</body></html>");
-    EXPECT_EQ(extractBetweenPattern(page, "<head", "</head>"),
-              QStringLiteral(" profile=\"x\"><title>T</title>"));
+    const QString page =
+        QStringLiteral("<!DOCTYPE html><HTML><HEAD profile=\"x\"><title>T</title></HEAD><body>b</body></html>");
+    EXPECT_EQ(extractBetweenPattern(page, "<head", "</head>"), QStringLiteral(" profile=\"x\"><title>T</title>"));
 
     // The second start lies between the first start and the end; the cut
     // still begins after the first one.

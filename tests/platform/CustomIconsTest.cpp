@@ -93,7 +93,7 @@ TEST_F(CustomIconsTest, SetIconIsSeenByGioAndRemovedAgain)
     EXPECT_EQ(gioCustomIcon(latin1), icon);
     EXPECT_TRUE(CustomIcons::removeCustomIcon(FileRef(latin1)));
     EXPECT_TRUE(gioCustomIcon(latin1).isEmpty());
-    ::unlink(latin1.constData());  // Qt cannot clean up a name it cannot decode
+    ::unlink(latin1.constData()); // Qt cannot clean up a name it cannot decode
 
     EXPECT_FALSE(CustomIcons::setCustomIcon(FileRef(item + "-missing"), picture, &error));
     EXPECT_FALSE(CustomIcons::setCustomIcon(FileRef(item), QImage(), &error));
@@ -101,14 +101,15 @@ TEST_F(CustomIconsTest, SetIconIsSeenByGioAndRemovedAgain)
 
 TEST_F(CustomIconsTest, FolderIconMergesIntoTheDirectoryFile)
 {
-    const QByteArray original = "# written by hand\n"
-                                "[Desktop Entry]\n"
-                                "Name=Holiday\n"
-                                "Icon[de]=urlaub\n"
-                                "Comment=keep me\n"
-                                "\n"
-                                "[X-Other]\n"
-                                "Icon=other-icon\n";
+    const QByteArray original =
+        "# written by hand\n"
+        "[Desktop Entry]\n"
+        "Name=Holiday\n"
+        "Icon[de]=urlaub\n"
+        "Comment=keep me\n"
+        "\n"
+        "[X-Other]\n"
+        "Icon=other-icon\n";
     const QByteArray directoryFile = writeFile("album/.directory", original);
     const FileRef folder(QFile::encodeName(work() + "/album"));
 
@@ -134,7 +135,8 @@ TEST_F(CustomIconsTest, FolderIconMergesIntoTheDirectoryFile)
     const FileRef bare(QFile::encodeName(work() + "/bare"));
     ASSERT_TRUE(QDir().mkpath(work() + "/bare"));
     ASSERT_TRUE(CustomIcons::setCustomIcon(bare, halves(8, 8, Qt::red, Qt::red)));
-    EXPECT_TRUE(readAll(work() + "/bare/.directory").endsWith("[Desktop Entry]\nIcon=" + gioCustomIcon(bare.path()) + "\n"));
+    EXPECT_TRUE(
+        readAll(work() + "/bare/.directory").endsWith("[Desktop Entry]\nIcon=" + gioCustomIcon(bare.path()) + "\n"));
     ASSERT_TRUE(CustomIcons::removeCustomIcon(bare));
     EXPECT_FALSE(QFileInfo::exists(work() + "/bare/.directory"));
 
@@ -238,8 +240,8 @@ TEST_F(CustomIconsTest, WithoutMetadataServiceFilesFailAndFoldersUseDirectoryAlo
 
         const QString folder = work() + "/album";
         ASSERT_TRUE(QDir().mkpath(folder));
-        EXPECT_TRUE(CustomIcons::setCustomIcon(FileRef(QFile::encodeName(folder)), halves(8, 8, Qt::red, Qt::red),
-                                               &error))
+        EXPECT_TRUE(
+            CustomIcons::setCustomIcon(FileRef(QFile::encodeName(folder)), halves(8, 8, Qt::red, Qt::red), &error))
             << error.toStdString();
         const std::optional<IniGroups> directory = ReadIniFile(folder + "/.directory");
         ASSERT_TRUE(directory.has_value());
@@ -250,18 +252,18 @@ TEST_F(CustomIconsTest, WithoutMetadataServiceFilesFailAndFoldersUseDirectoryAlo
         EXPECT_FALSE(QFileInfo::exists(folder + "/.directory"));
         return;
     }
-    const test::ProcessResult child = test::RunProcess(
-        QCoreApplication::applicationFilePath(),
-        {"--gtest_filter=CustomIconsTest.WithoutMetadataServiceFilesFailAndFoldersUseDirectoryAlone"},
-        {QString::fromLatin1(kChildMarker) + "=1",
-         "DBUS_SESSION_BUS_ADDRESS=unix:path=" + root() + "/no-bus", "GIO_USE_VFS", "DISPLAY"},
-        60000);
+    const test::ProcessResult child =
+        test::RunProcess(QCoreApplication::applicationFilePath(),
+                         {"--gtest_filter=CustomIconsTest.WithoutMetadataServiceFilesFailAndFoldersUseDirectoryAlone"},
+                         {QString::fromLatin1(kChildMarker) + "=1",
+                          "DBUS_SESSION_BUS_ADDRESS=unix:path=" + root() + "/no-bus", "GIO_USE_VFS", "DISPLAY"},
+                         60000);
     EXPECT_FALSE(child.timedOut);
     EXPECT_EQ(child.exitCode, 0) << child.out.toStdString() << child.err.toStdString();
     EXPECT_TRUE(child.out.contains("[  PASSED  ] 1 test")) << child.out.toStdString();
 }
 
-class FinderInfoTest : public test::TestEnv {};
+class FinderInfoTest : public test::TestEnv { };
 
 TEST_F(FinderInfoTest, TypeThenCreatorClearOnlyTheirBytes)
 {
@@ -269,15 +271,18 @@ TEST_F(FinderInfoTest, TypeThenCreatorClearOnlyTheirBytes)
     QByteArray info = "TEXTttxt";
     for (char c = 8; c < 32; ++c)
         info += c;
-    const QString setter = "import os, sys; os.setxattr(sys.argv[1], 'user.com.apple.FinderInfo', bytes.fromhex(sys.argv[2]))";
-    const test::ProcessResult set = test::RunPython(setter, {QFile::decodeName(file), QString::fromLatin1(info.toHex())});
+    const QString setter =
+        "import os, sys; os.setxattr(sys.argv[1], 'user.com.apple.FinderInfo', bytes.fromhex(sys.argv[2]))";
+    const test::ProcessResult set =
+        test::RunPython(setter, {QFile::decodeName(file), QString::fromLatin1(info.toHex())});
     if (set.exitCode != 0)
         SERVICE_MISSING() << "no user extended attributes here: " << set.err.toStdString();
 
     EXPECT_TRUE(ClearFinderInfoBytes(FileRef(file), 0));
     EXPECT_TRUE(ClearFinderInfoBytes(FileRef(file), 4));
-    const test::ProcessResult get = test::RunPython(
-        "import os, sys; print(os.getxattr(sys.argv[1], 'user.com.apple.FinderInfo').hex())", {QFile::decodeName(file)});
+    const test::ProcessResult get =
+        test::RunPython("import os, sys; print(os.getxattr(sys.argv[1], 'user.com.apple.FinderInfo').hex())",
+                        {QFile::decodeName(file)});
     QByteArray expected = info;
     expected.replace(0, 8, QByteArray(8, '\0'));
     EXPECT_EQ(QByteArray::fromHex(get.out.trimmed()), expected);
@@ -305,7 +310,7 @@ TEST_F(FinderInfoTest, TouchIsAnAttributeChangeWatchersSee)
     const auto* event = reinterpret_cast<const inotify_event*>(buffer);
     EXPECT_TRUE(event->mask & IN_ATTRIB);
     EXPECT_STREQ(event->name, "watched.png");
-    EXPECT_EQ(n, ssize_t(sizeof(inotify_event) + event->len));  // no content change reported
+    EXPECT_EQ(n, ssize_t(sizeof(inotify_event) + event->len)); // no content change reported
 
     struct stat after;
     ASSERT_EQ(::stat(file.constData(), &after), 0);

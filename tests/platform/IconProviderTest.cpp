@@ -87,9 +87,10 @@ TEST_F(IconProviderTest, ItemsGetTheIconsAFileManagerShows)
     EXPECT_EQ(iconOf(QFile::encodeName(home())).name, "user-home");
 
     // A user folder named in user-dirs.dirs, quoted the way xdg-user-dirs writes it.
-    writeFile(configHome() + "/user-dirs.dirs", "# written by xdg-user-dirs-update\n"
-                                                "XDG_DOCUMENTS_DIR=\"$HOME/My Papers\"\n"
-                                                "XDG_DESKTOP_DIR=\"$HOME/\"\n");
+    writeFile(configHome() + "/user-dirs.dirs",
+              "# written by xdg-user-dirs-update\n"
+              "XDG_DOCUMENTS_DIR=\"$HOME/My Papers\"\n"
+              "XDG_DESKTOP_DIR=\"$HOME/\"\n");
     EXPECT_EQ(iconOf(makeDir(home() + "/My Papers")).name, "folder-documents");
     EXPECT_EQ(iconOf(makeDir(home() + "/Other")).name, "folder");
 
@@ -97,8 +98,9 @@ TEST_F(IconProviderTest, ItemsGetTheIconsAFileManagerShows)
     writeFile(dataHome() + "/icons/hicolor/48x48/apps/pictomat-test-app.png", pngOf(48, Qt::red));
     // Installed icons are noticed within seconds; the test does not wait.
     IconProvider::shared().reset();
-    const QByteArray launcher = writeFile("app.desktop", "[Desktop Entry]\nType=Application\nName=T\n"
-                                                         "Icon[de]=other\nIcon=pictomat-test-app\n");
+    const QByteArray launcher = writeFile("app.desktop",
+                                          "[Desktop Entry]\nType=Application\nName=T\n"
+                                          "Icon[de]=other\nIcon=pictomat-test-app\n");
     const IconProvider::Icon app = iconOf(launcher);
     EXPECT_EQ(app.name, "pictomat-test-app");
     EXPECT_TRUE(app.source.startsWith(dataHome())) << app.source.toStdString();
@@ -144,13 +146,15 @@ TEST_F(IconProviderTest, SpecialFilesNeverBlockTheLookup)
 TEST_F(IconProviderTest, TheUsersThemeComesFirstAndInheritsTheRest)
 {
     const QString theme = dataHome() + "/icons/Pictotest";
-    writeFile(theme + "/index.theme", "[Icon Theme]\nName=Pictotest\nInherits=Adwaita\n"
-                                      "Directories=32x32/places,scalable/places\n\n"
-                                      "[32x32/places]\nSize=32\nType=Fixed\n\n"
-                                      "[scalable/places]\nSize=64\nType=Scalable\nMinSize=8\nMaxSize=512\n");
+    writeFile(theme + "/index.theme",
+              "[Icon Theme]\nName=Pictotest\nInherits=Adwaita\n"
+              "Directories=32x32/places,scalable/places\n\n"
+              "[32x32/places]\nSize=32\nType=Fixed\n\n"
+              "[scalable/places]\nSize=64\nType=Scalable\nMinSize=8\nMaxSize=512\n");
     writeFile(theme + "/32x32/places/folder.png", pngOf(32, Qt::green));
-    writeFile(theme + "/scalable/places/folder.svg",
-              "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 10 10'><rect width='10' height='10' fill='blue'/></svg>");
+    writeFile(
+        theme + "/scalable/places/folder.svg",
+        "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 10 10'><rect width='10' height='10' fill='blue'/></svg>");
     writeFile(configHome() + "/gtk-3.0/settings.ini", "[Settings]\ngtk-icon-theme-name = Pictotest\n");
     IconProvider::shared().reset();
     EXPECT_EQ(IconProvider::userThemeName(), "Pictotest");
@@ -196,8 +200,9 @@ TEST_F(IconProviderTest, WithoutAChoiceTheDesktopsOwnDefaultCounts)
     const QByteArray number = xvfb.readLine().trimmed();
     qputenv("DISPLAY", ":" + number);
     QProcess manager;
-    const QByteArray config = writeFile("xsettingsd.conf", "Net/ThemeName \"Adwaita\"\nNet/IconThemeName \"Tango\"\n"
-                                                           "Xft/DPI 98304\nGtk/CursorThemeSize 24\n");
+    const QByteArray config = writeFile("xsettingsd.conf",
+                                        "Net/ThemeName \"Adwaita\"\nNet/IconThemeName \"Tango\"\n"
+                                        "Xft/DPI 98304\nGtk/CursorThemeSize 24\n");
     if (QStandardPaths::findExecutable("xsettingsd").isEmpty()) {
         qputenv("DISPLAY", display);
         SERVICE_MISSING() << "xsettingsd is not installed";
@@ -255,7 +260,8 @@ TEST_F(IconProviderTest, RenderGivesExactlyTheAskedSizeWithVisiblePixels)
     ASSERT_TRUE(themed.has_value());
     // A 32-pixel picture as a custom icon: larger sizes must be scaled up.
     writeFile(work() + "/d/.directory", "[Desktop Entry]\nIcon=" + small + "\n");
-    const std::optional<IconProvider::Icon> picture = IconProvider::shared().iconFor(FileRef(QFile::encodeName(work() + "/d")));
+    const std::optional<IconProvider::Icon> picture =
+        IconProvider::shared().iconFor(FileRef(QFile::encodeName(work() + "/d")));
     ASSERT_TRUE(picture.has_value());
     ASSERT_EQ(picture->source, QFile::decodeName(small));
 
@@ -286,9 +292,9 @@ TEST_F(IconProviderTest, CustomIconFromFileManagerMetadata)
     // GLib settles the data folder once per process; the writer must use the
     // same metadata store as this process reads.
     const QString gioDataHome = QString::fromUtf8(g_get_user_data_dir());
-    const test::ProcessResult set = test::RunProcess(
-        "gio", {"set", QFile::decodeName(item), "metadata::custom-icon", FileRef(png).uri()},
-        {"XDG_DATA_HOME=" + gioDataHome});
+    const test::ProcessResult set =
+        test::RunProcess("gio", {"set", QFile::decodeName(item), "metadata::custom-icon", FileRef(png).uri()},
+                         {"XDG_DATA_HOME=" + gioDataHome});
     if (set.exitCode != 0)
         SERVICE_MISSING() << "GIO metadata is not writable here: " << set.err.toStdString();
 
@@ -299,7 +305,9 @@ TEST_F(IconProviderTest, CustomIconFromFileManagerMetadata)
 
     // A theme icon name chosen by the user comes next.
     ASSERT_EQ(test::RunProcess("gio", {"set", QFile::decodeName(item), "metadata::custom-icon-name", "folder"},
-                               {"XDG_DATA_HOME=" + gioDataHome}).exitCode, 0);
+                               {"XDG_DATA_HOME=" + gioDataHome})
+                  .exitCode,
+              0);
     EXPECT_EQ(iconOf(item).source, QFile::decodeName(png));
 
     // A custom icon whose picture has gone falls back to the chosen name.

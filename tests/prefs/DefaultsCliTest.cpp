@@ -52,9 +52,10 @@ TEST_F(DefaultsCommand, BinaryListsThatWouldOverwhelmTheParserAreDamagedFiles)
         ASSERT_FALSE(r.timedOut);
         EXPECT_EQ(r.exitCode, 0) << r.err.constData();
         EXPECT_TRUE(r.err.contains("was kept as")) << r.err.constData();
-        const ProcessResult check = RunPython("import plistlib, sys\n"
-                                              "assert plistlib.load(open(sys.argv[1], 'rb')) == {'IconSize': 64}\n",
-                                              {plistPath()});
+        const ProcessResult check = RunPython(
+            "import plistlib, sys\n"
+            "assert plistlib.load(open(sys.argv[1], 'rb')) == {'IconSize': 64}\n",
+            {plistPath()});
         EXPECT_EQ(check.exitCode, 0) << check.err.constData();
         QFile kept(plistPath() + ".corrupt");
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));

@@ -47,11 +47,12 @@ TEST_F(DefaultsTool, WritesEveryKindAndReadsItBack)
 
     const ToolResult all = run({"read"});
     EXPECT_EQ(all.status, 0);
-    EXPECT_EQ(all.out, "AppendIconSize = false\n"
-                       "BackgroundColorRedComponent = 0.5\n"
-                       "IconSize = 256\n"
-                       "ImageFolderPathname = /tmp/My Icons\n"
-                       "Note = two\\nlines\n");
+    EXPECT_EQ(all.out,
+              "AppendIconSize = false\n"
+              "BackgroundColorRedComponent = 0.5\n"
+              "IconSize = 256\n"
+              "ImageFolderPathname = /tmp/My Icons\n"
+              "Note = two\\nlines\n");
 }
 
 TEST_F(DefaultsTool, RefusesBadFlagsValuesAndKindsWithoutWriting)

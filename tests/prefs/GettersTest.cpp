@@ -44,15 +44,15 @@ TEST_F(Getters, EmptyDomainGivesTheDocumentedBehaviourAndWritesNothing)
 
 TEST_F(Getters, ValuesOfTheWrongKindReadAsTheDefault)
 {
-    writeWithPlistlib(QStringLiteral(
-        "{'IncludeMakeIcons': 0, 'UseItemsFolder': 'yes', 'AppendIconSize': 1.0, 'IconSize': '256',"
-        " 'ImageQuality': True, 'ImageFolderPathname': 5, 'IncludeCopyIcon': False,"
-        " 'BackgroundColorRedComponent': 'zero', 'BackgroundColorGreenComponent': True,"
-        " 'BackgroundColorBlueComponent': [0]}"));
+    writeWithPlistlib(
+        QStringLiteral("{'IncludeMakeIcons': 0, 'UseItemsFolder': 'yes', 'AppendIconSize': 1.0, 'IconSize': '256',"
+                       " 'ImageQuality': True, 'ImageFolderPathname': 5, 'IncludeCopyIcon': False,"
+                       " 'BackgroundColorRedComponent': 'zero', 'BackgroundColorGreenComponent': True,"
+                       " 'BackgroundColorBlueComponent': [0]}"));
     EXPECT_TRUE(GetBooleanPreference(key::IncludeMakeIcons));
     EXPECT_FALSE(GetBooleanPreference(key::UseItemsFolder));
     EXPECT_FALSE(GetBooleanPreference(key::AppendIconSize));
-    EXPECT_FALSE(GetBooleanPreference(key::IncludeCopyIcon));  // the one that is a boolean
+    EXPECT_FALSE(GetBooleanPreference(key::IncludeCopyIcon)); // the one that is a boolean
     EXPECT_EQ(GetIconSizePreference(), 128);
     EXPECT_EQ(GetImageQualityPreference(), 1023);
     EXPECT_FALSE(GetStringPreference(key::ImageFolderPathname));
@@ -69,10 +69,16 @@ TEST_F(Getters, ImageQualityIndexIsLookedUpAndOutOfRangeGivesMaximum)
         QVariant stored;
         int expected;
     } cases[] = {
-        {qint64(0), 0},     {qint64(1), 256},    {qint64(3), 768},  {qint64(5), 1024},
-        {qint64(6), 1023},  {qint64(100), 1023}, {qint64(-1), 1023}, {QStringLiteral("2"), 1023},
-        {2.9, 512},         // a real loses its fraction
-        {qint64(65536 + 5), 1024},  // narrowed to 16 bits without a range check
+        {qint64(0), 0},
+        {qint64(1), 256},
+        {qint64(3), 768},
+        {qint64(5), 1024},
+        {qint64(6), 1023},
+        {qint64(100), 1023},
+        {qint64(-1), 1023},
+        {QStringLiteral("2"), 1023},
+        {2.9, 512},                // a real loses its fraction
+        {qint64(65536 + 5), 1024}, // narrowed to 16 bits without a range check
     };
     for (const auto& c : cases) {
         store(key::ImageQuality, c.stored);
@@ -86,9 +92,8 @@ TEST_F(Getters, IconSizeHasNoRangeCheckButMustFitSixteenBits)
         QVariant stored;
         int expected;
     } cases[] = {
-        {qint64(8), 8},          {qint64(1000), 1000},  {qint64(-4), -4},   {qint64(32767), 32767},
-        {qint64(70000), 128},    {qint64(32768), 128},  {256.0, 256},       {256.5, 128},
-        {QStringLiteral("64"), 128}, {true, 128},
+        {qint64(8), 8},       {qint64(1000), 1000}, {qint64(-4), -4}, {qint64(32767), 32767},      {qint64(70000), 128},
+        {qint64(32768), 128}, {256.0, 256},         {256.5, 128},     {QStringLiteral("64"), 128}, {true, 128},
     };
     for (const auto& c : cases) {
         store(key::IconSize, c.stored);
@@ -102,12 +107,12 @@ TEST_F(Getters, ColourComponentsAreReadOneByOneAndAlphaIsAlwaysOpaque)
     store(key::BackgroundColorAlphaComponent, 0.0);
     float r = -1, g = -1, b = -1, a = -1;
     GetBackgroundColorPreference(r, g, b, a);
-    EXPECT_EQ(r, 0.0f);  // red alone: a cyan background
+    EXPECT_EQ(r, 0.0f); // red alone: a cyan background
     EXPECT_EQ(g, 1.0f);
     EXPECT_EQ(b, 1.0f);
     EXPECT_EQ(a, 1.0f);
 
-    store(key::BackgroundColorGreenComponent, qint64(0));  // any number kind
+    store(key::BackgroundColorGreenComponent, qint64(0)); // any number kind
     store(key::BackgroundColorBlueComponent, 0.25);
     GetBackgroundColorPreference(r, g, b, a);
     EXPECT_EQ(g, 0.0f);

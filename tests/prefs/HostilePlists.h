@@ -26,8 +26,8 @@ inline QByteArray BinaryPlistOf(const QList<QByteArray>& objects)
         for (int shift = 24; shift >= 0; shift -= 8)
             file += char(offset >> shift);
     file += QByteArray(6, '\0');
-    file += char(4);  // offset size
-    file += char(3);  // reference size
+    file += char(4); // offset size
+    file += char(3); // reference size
     for (const quint64 n : {quint64(objects.size()), quint64(objects.size() - 1), table})
         for (int shift = 56; shift >= 0; shift -= 8)
             file += char(n >> shift);
@@ -52,7 +52,9 @@ inline QByteArray PlistArray(const QList<quint32>& refs)
 inline QByteArray UnderKeyA(QList<QByteArray> objects)
 {
     const quint32 key = quint32(objects.size());
-    objects.append("\x51" "A");
+    objects.append(
+        "\x51"
+        "A");
     objects.append(QByteArray("\xD1") + PlistReference(key) + PlistReference(0));
     return BinaryPlistOf(objects);
 }
@@ -74,7 +76,7 @@ inline QByteArray DoublingArraysPlist(int levels)
     QList<QByteArray> objects;
     for (int i = 0; i < levels; ++i)
         objects.append(PlistArray({quint32(i + 1), quint32(i + 1)}));
-    objects.append("\x09");  // true
+    objects.append("\x09"); // true
     return UnderKeyA(objects);
 }
 

@@ -36,11 +36,11 @@ protected:
     // Writes the domain with Python's plistlib; `dict` is a Python expression.
     void writeWithPlistlib(const QString& dict)
     {
-        const ProcessResult r = RunPython(
-            QStringLiteral("import plistlib, sys, datetime\n"
-                           "with open(sys.argv[1], 'wb') as f:\n"
-                           "    plistlib.dump(%1, f)\n").arg(dict),
-            {plistPath()});
+        const ProcessResult r = RunPython(QStringLiteral("import plistlib, sys, datetime\n"
+                                                         "with open(sys.argv[1], 'wb') as f:\n"
+                                                         "    plistlib.dump(%1, f)\n")
+                                              .arg(dict),
+                                          {plistPath()});
         ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     }
 

@@ -22,7 +22,8 @@ using Store = PrefsTest;
 void checkWithPlistlib(const QString& path, const QString& checks)
 {
     const ProcessResult r = RunPython(QStringLiteral("import plistlib, sys, datetime\n"
-                                                     "d = plistlib.load(open(sys.argv[1], 'rb'))\n") + checks,
+                                                     "d = plistlib.load(open(sys.argv[1], 'rb'))\n")
+                                          + checks,
                                       {path});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
 }
@@ -35,11 +36,11 @@ QByteArray readAll(const QString& path)
 
 TEST_F(Store, ReadsPlistlibFilesAndKeepsEveryKindWhenRewriting)
 {
-    writeWithPlistlib(QStringLiteral(
-        "{'Flag': True, 'Off': False, 'Count': -42, 'Big': 2**63 - 1, 'Huge': 2**64 - 1, 'Ratio': 0.1,"
-        " 'Text': 'a < b & c > d \\u00e9\\U0001F600\\n', 'Empty': '',"
-        " 'When': datetime.datetime(2020, 5, 17, 8, 30, 0), 'Blob': b'\\x00\\x01\\xff',"
-        " 'List': [1, 'two', {'three': 3.5}], 'Nested': {'inner': [True, b'x']}}"));
+    writeWithPlistlib(
+        QStringLiteral("{'Flag': True, 'Off': False, 'Count': -42, 'Big': 2**63 - 1, 'Huge': 2**64 - 1, 'Ratio': 0.1,"
+                       " 'Text': 'a < b & c > d \\u00e9\\U0001F600\\n', 'Empty': '',"
+                       " 'When': datetime.datetime(2020, 5, 17, 8, 30, 0), 'Blob': b'\\x00\\x01\\xff',"
+                       " 'List': [1, 'two', {'three': 3.5}], 'Nested': {'inner': [True, b'x']}}"));
     PreferenceStore s(plistPath());
     ASSERT_TRUE(s.synchronize());
     EXPECT_EQ(s.copyValue("Flag"), QVariant(true));
@@ -123,16 +124,16 @@ TEST_F(Store, BinaryListsFromPlistlibAndPlistutilAreReadAndRewrittenAsXmlWithEve
     for (const bool byPlistutil : {false, true}) {
         SCOPED_TRACE(byPlistutil ? "plistutil" : "plistlib");
         const QString original = work() + "/original.plist";
-        ProcessResult r = RunPython(
-            QStringLiteral("import plistlib, sys, datetime\n"
-                           "from plistlib import UID\n"
-                           "d = %1\n"
-                           "if sys.argv[2] == 'xml':\n"
-                           "    del d['Uid'], d['Nested']['deep']\n"
-                           "plistlib.dump(d, open(sys.argv[1], 'wb'),"
-                           " fmt=plistlib.FMT_XML if sys.argv[2] == 'xml' else plistlib.FMT_BINARY)\n")
-                .arg(QLatin1String(kBinaryValues)),
-            {original, byPlistutil ? "xml" : "binary"});
+        ProcessResult r =
+            RunPython(QStringLiteral("import plistlib, sys, datetime\n"
+                                     "from plistlib import UID\n"
+                                     "d = %1\n"
+                                     "if sys.argv[2] == 'xml':\n"
+                                     "    del d['Uid'], d['Nested']['deep']\n"
+                                     "plistlib.dump(d, open(sys.argv[1], 'wb'),"
+                                     " fmt=plistlib.FMT_XML if sys.argv[2] == 'xml' else plistlib.FMT_BINARY)\n")
+                          .arg(QLatin1String(kBinaryValues)),
+                      {original, byPlistutil ? "xml" : "binary"});
         ASSERT_EQ(r.exitCode, 0) << r.err.constData();
         if (byPlistutil) {
             r = RunProcess("plistutil", {"-i", original, "-o", original + ".bin", "-f", "bin"});
@@ -245,7 +246,7 @@ TEST_F(Store, DamagedFileGivesDefaultsAndIsKeptBeforeBeingReplaced)
     const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
     qunsetenv("PICTOMAT_LOG_STDERR");
     EXPECT_EQ(log.count("not a valid property list"), 1) << log.toStdString();
-    EXPECT_EQ(readAll(plistPath()), damaged);  // reading leaves it alone
+    EXPECT_EQ(readAll(plistPath()), damaged); // reading leaves it alone
 
     store(key::IconSize, qint64(256));
     EXPECT_EQ(readAll(plistPath() + ".corrupt"), damaged);
@@ -294,9 +295,10 @@ TEST_F(Store, TextThatIsNoPropertyListIsDamagedButAnEmptyFileIsAnEmptyDomain)
         EXPECT_TRUE(s.keptCopy().isEmpty());
     }
     // A key with a NUL in a binary list made libplist abort the program.
-    const ProcessResult r = RunPython("import plistlib, sys\n"
-                                      "plistlib.dump({'A\\0B': True}, open(sys.argv[1], 'wb'), fmt=plistlib.FMT_BINARY)\n",
-                                      {plistPath()});
+    const ProcessResult r = RunPython(
+        "import plistlib, sys\n"
+        "plistlib.dump({'A\\0B': True}, open(sys.argv[1], 'wb'), fmt=plistlib.FMT_BINARY)\n",
+        {plistPath()});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     {
         PreferenceStore s(plistPath());

@@ -58,8 +58,8 @@ public:
         env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
         m_sway.setProcessEnvironment(env);
         m_sway.setProcessChannelMode(QProcess::MergedChannels);
-        m_sway.start(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups", "sway", "-c",
-                                                 config.fileName()});
+        m_sway.start(QStringLiteral("setpriv"),
+                     {"--reuid=65534", "--regid=65534", "--clear-groups", "sway", "-c", config.fileName()});
         for (int waited = 0; waited < 10000; waited += 50) {
             if (QFileInfo::exists(socket()))
                 return true;

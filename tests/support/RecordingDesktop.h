@@ -21,10 +21,10 @@ public:
     QVector<QUrl> opened;
     QStringList logLines;
     QByteArray standardOutput;
-    QStringList events;  // "alert:MSG", "sound:NAME", "open:URL", "log:LINE"
+    QStringList events; // "alert:MSG", "sound:NAME", "open:URL", "log:LINE"
     bool openResult = true;
-    bool answerStop = false;  // what the user answers where an alert offers to stop
-    int stopOffers = 0;       // how many alerts offered to stop
+    bool answerStop = false; // what the user answers where an alert offers to stop
+    int stopOffers = 0;      // how many alerts offered to stop
 
     AlertAnswer showAlert(const QString& message, const QString& explanation = QString(),
                           bool offerStop = false) override

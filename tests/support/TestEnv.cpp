@@ -11,8 +11,7 @@
 namespace pictomat::test {
 
 namespace {
-void saveAndSet(QList<QPair<QByteArray, std::optional<QByteArray>>>& saved, const char* name,
-                const QString& value)
+void saveAndSet(QList<QPair<QByteArray, std::optional<QByteArray>>>& saved, const char* name, const QString& value)
 {
     std::optional<QByteArray> old;
     if (qEnvironmentVariableIsSet(name))
@@ -56,8 +55,8 @@ QByteArray TestEnv::writeFile(const QString& relativePath, const QByteArray& con
     return QFile::encodeName(path);
 }
 
-ProcessResult RunProcess(const QString& program, const QStringList& arguments,
-                         const QStringList& extraEnvironment, int timeoutMs, const QByteArray& standardInput)
+ProcessResult RunProcess(const QString& program, const QStringList& arguments, const QStringList& extraEnvironment,
+                         int timeoutMs, const QByteArray& standardInput)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

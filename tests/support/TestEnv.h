@@ -31,7 +31,7 @@ protected:
     QString configHome() const { return m_dir.path() + "/config"; }
     QString dataHome() const { return m_dir.path() + "/data"; }
     QString runtimeDir() const { return m_dir.path() + "/runtime"; }
-    QString work() const { return m_dir.path() + "/work"; }  // a scratch folder for inputs
+    QString work() const { return m_dir.path() + "/work"; } // a scratch folder for inputs
 
     // Writes a file (creating folders) and returns its path as bytes.
     QByteArray writeFile(const QString& relativePath, const QByteArray& contents);
@@ -59,9 +59,8 @@ QString PinnedMetadataHome();
 QByteArray GioCustomIcon(const QByteArray& item, const QString& metadataHome = PinnedMetadataHome());
 
 // Runs a program with the current environment plus the given variables.
-ProcessResult RunProcess(const QString& program, const QStringList& arguments,
-                         const QStringList& extraEnvironment = {}, int timeoutMs = 30000,
-                         const QByteArray& standardInput = {});
+ProcessResult RunProcess(const QString& program, const QStringList& arguments, const QStringList& extraEnvironment = {},
+                         int timeoutMs = 30000, const QByteArray& standardInput = {});
 // Runs the built pictomat executable.
 ProcessResult RunPictomat(const QStringList& arguments, const QStringList& extraEnvironment = {},
                           int timeoutMs = 30000);

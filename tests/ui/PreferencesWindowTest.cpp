@@ -60,9 +60,11 @@ protected:
     // dict literal, so the kinds (bool, int, float, str) are its own.
     void storeWithPython(const QString& dictLiteral)
     {
-        const auto r = test::RunPython("import plistlib,sys\n"
-                                       "plistlib.dump(" + dictLiteral + ", open(sys.argv[1], 'wb'))\n",
-                                       {plistPath()});
+        const auto r = test::RunPython(
+            "import plistlib,sys\n"
+            "plistlib.dump("
+                + dictLiteral + ", open(sys.argv[1], 'wb'))\n",
+            {plistPath()});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         PreferenceStore::resetShared();
     }
@@ -85,7 +87,8 @@ protected:
         return *m_pref;
     }
 
-    template <typename T> T* control(const char* name)
+    template <typename T>
+    T* control(const char* name)
     {
         T* found = m_pref->window()->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
@@ -104,7 +107,10 @@ protected:
     std::unique_ptr<PictomatPref> m_pref;
 };
 
-QJsonArray kInt(int value) { return QJsonArray{"int", value}; }
+QJsonArray kInt(int value)
+{
+    return QJsonArray{"int", value};
+}
 
 TEST_F(PreferencesWindowTest, AnEmptyDomainShowsTheDefaultsAndOpeningWritesNothing)
 {
@@ -127,8 +133,9 @@ TEST_F(PreferencesWindowTest, IconSizeFieldClampsAndSliderStores)
     const struct {
         const char* typed;
         int stored;
-    } cases[] = {{"1000", 512}, {"3", 16}, {"0", 16}, {"-5", 16}, {"abc", 16},
-                 {"70000", 512}, {"99999999999999999999", 512}, {"300", 300}};
+    } cases[] = {
+        {"1000", 512}, {"3", 16}, {"0", 16}, {"-5", 16}, {"abc", 16}, {"70000", 512}, {"99999999999999999999", 512},
+        {"300", 300}};
     for (const auto& c : cases) {
         type(QString::fromLatin1(c.typed));
         EXPECT_EQ(control<QLineEdit>("iconSizeEdit")->text(), QString::number(c.stored)) << c.typed;
@@ -186,7 +193,8 @@ TEST_F(PreferencesWindowTest, HexTextOfTheStoredColour)
     } cases[] = {
         {"{}", "#FFFFFF"},
         {"{'BackgroundColorRedComponent': 1.0, 'BackgroundColorGreenComponent': 0.5,"
-         " 'BackgroundColorBlueComponent': 0.0}", "#FF7F00"},
+         " 'BackgroundColorBlueComponent': 0.0}",
+         "#FF7F00"},
         {"{'BackgroundColorRedComponent': 0.0}", "#00FFFF"},
         {"{'BackgroundColorRedComponent': 0.01, 'BackgroundColorGreenComponent': 0.0625}", "#020FFF"},
         // Out of range: clamped, still two digits each.
@@ -208,8 +216,9 @@ TEST_F(PreferencesWindowTest, TheColourButtonShowsTheStoredColourOpaqueWhenNoAlp
         const QImage image = button->icon().pixmap(button->iconSize()).toImage();
         return image.pixelColor(image.width() / 2, image.height() / 2);
     };
-    storeWithPython("{'BackgroundColorRedComponent': 1.0, 'BackgroundColorGreenComponent': 0.5,"
-                    " 'BackgroundColorBlueComponent': 0.0}");
+    storeWithPython(
+        "{'BackgroundColorRedComponent': 1.0, 'BackgroundColorGreenComponent': 0.5,"
+        " 'BackgroundColorBlueComponent': 0.0}");
     open();
     EXPECT_EQ(control<QLineEdit>("hexValueEdit")->text(), "#FF7F00");
     const QColor orange = swatch();
@@ -218,8 +227,9 @@ TEST_F(PreferencesWindowTest, TheColourButtonShowsTheStoredColourOpaqueWhenNoAlp
     EXPECT_EQ(orange.blue(), 0);
     EXPECT_EQ(control<ColorButton>("backgroundColorButton")->color().alpha(), 255);
 
-    storeWithPython("{'BackgroundColorRedComponent': 0.0, 'BackgroundColorGreenComponent': 0.0,"
-                    " 'BackgroundColorBlueComponent': 1.0, 'BackgroundColorAlphaComponent': 0.5}");
+    storeWithPython(
+        "{'BackgroundColorRedComponent': 0.0, 'BackgroundColorGreenComponent': 0.0,"
+        " 'BackgroundColorBlueComponent': 1.0, 'BackgroundColorAlphaComponent': 0.5}");
     open();
     const QColor shown = control<ColorButton>("backgroundColorButton")->color();
     EXPECT_EQ(shown.rgb(), qRgb(0, 0, 255));
@@ -232,7 +242,7 @@ TEST_F(PreferencesWindowTest, ChoosingAColourStoresFourRealsAndTheHexText)
     open({}, [&asked](QWidget*, const QColor& current) -> std::optional<QColor> {
         ++asked;
         if (asked == 1)
-            return std::nullopt;  // cancelled
+            return std::nullopt; // cancelled
         EXPECT_EQ(current, QColor(Qt::white));
         return QColor(255, 0, 0, 128);
     });
@@ -281,7 +291,7 @@ TEST_F(PreferencesWindowTest, TheImageFolderLabelAndChooser)
     const QString kept = work() + "/kept folder";
     ASSERT_TRUE(QDir().mkpath(kept));
     storeWithPython("{'ImageFolderPathname': '" + kept + "'}");
-    std::optional<QString> answer;  // the user cancels first
+    std::optional<QString> answer; // the user cancels first
     open([&answer](QWidget*) { return answer; });
     auto* path = control<PathLabel>("imageFolderLabel");
     EXPECT_EQ(path->toolTip(), kept);
@@ -316,11 +326,21 @@ TEST_F(PreferencesWindowTest, ALongImageFolderKeepsItsStartAndEndInViewAndShowsW
 TEST_F(PreferencesWindowTest, EachCheckBoxShowsAndStoresItsOwnKey)
 {
     // Each box is named after its key.
-    const QStringList keys = {"OpenImageFolderForMe", "OpenImageFileForMe", "AddCustomIcon",
-                              "OverwriteFilesBySameName", "ImageICNS", "AppendIconSize", "IncludeMakeIcons",
-                              "IncludeCopyIcon", "IncludeAddCustomIcon", "IncludeRemoveCustomIcon",
-                              "IncludeClipToIcon", "IncludeWebIcon", "IncludeChangeIconSizes",
-                              "IncludeMakeWindowsIcon", "IncludeMakeLinuxIconSet"};
+    const QStringList keys = {"OpenImageFolderForMe",
+                              "OpenImageFileForMe",
+                              "AddCustomIcon",
+                              "OverwriteFilesBySameName",
+                              "ImageICNS",
+                              "AppendIconSize",
+                              "IncludeMakeIcons",
+                              "IncludeCopyIcon",
+                              "IncludeAddCustomIcon",
+                              "IncludeRemoveCustomIcon",
+                              "IncludeClipToIcon",
+                              "IncludeWebIcon",
+                              "IncludeChangeIconSizes",
+                              "IncludeMakeWindowsIcon",
+                              "IncludeMakeLinuxIconSet"};
     const auto box = [this](const QString& key) { return control<QCheckBox>(key.toLatin1().constData()); };
     const auto byDefault = [](const QString& key) { return prefs::FindKey(key)->defaultValue.toBool(); };
     // Every key stored as the opposite of its default, except one stored as a
@@ -358,8 +378,9 @@ TEST_F(PreferencesWindowTest, RunningTheWindowEndsWhenItIsClosed)
 
 TEST_F(PreferencesWindowTest, Screenshot)
 {
-    storeWithPython("{'BackgroundColorRedComponent': 0.2, 'BackgroundColorGreenComponent': 0.4,"
-                    " 'BackgroundColorBlueComponent': 0.8, 'BackgroundColorAlphaComponent': 1.0}");
+    storeWithPython(
+        "{'BackgroundColorRedComponent': 0.2, 'BackgroundColorGreenComponent': 0.4,"
+        " 'BackgroundColorBlueComponent': 0.8, 'BackgroundColorAlphaComponent': 1.0}");
     open();
     m_pref->window()->adjustSize();
     const QImage shot = m_pref->window()->grab().toImage();
