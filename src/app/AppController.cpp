@@ -32,9 +32,11 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
+#include <qpa/qplatformmenu.h>
 
 #include <cstdio>
 
@@ -77,6 +79,7 @@ const QString kStatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWat
 // copy offering several types): the menu is rebuilt once for each burst.
 constexpr int kTrayRefreshDelayMs = 200;
 constexpr int kTrayManagerPollMs = 2000;
+constexpr int kClosedMenuGraceMs = 300;
 
 // A StatusNotifier host that would show the item, or an XEmbed tray manager.
 bool trayHostPresent()
@@ -223,10 +226,14 @@ void AppController::setup()
 
 void AppController::refreshModel()
 {
-    m_model.graphicsAvailable = false;
-    if (LoadGraphicsLayer(m_context.graphics)) {
-        m_model.exporters = LoadExporterList(m_desktop.standardOutputWriter(), m_context.graphics);
-        m_model.graphicsAvailable = true;
+    // The image layer's plugins are found once per process, so the exporters
+    // they offer cannot change while it runs: they are listed at the first
+    // refresh, not at every opening.
+    if (!m_exportersLoaded) {
+        m_exportersLoaded = true;
+        m_model.graphicsAvailable = LoadGraphicsLayer(m_context.graphics);
+        if (m_model.graphicsAvailable)
+            m_model.exporters = LoadExporterList(m_desktop.standardOutputWriter(), m_context.graphics);
     }
     m_model.selection = Selection::AcquireFinderSelection(m_clipboardChangedNs);
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -264,26 +271,28 @@ void AppController::rebuildTrayMenu(bool force)
     }
     m_trayRebuildWaiting = false;
     m_trayState = state;
+    QMenu& menu = trayMenu();
     if (!trayMenuExported()) {
-        buildMenu(trayMenu(), TitleStyle::Widget);
+        buildMenu(menu, TitleStyle::Widget);
         return;
     }
-    // Rebuilt in place, the exported menu would tell the host of every item
-    // taken out and put in. A new menu is laid out unseen instead, and takes
-    // the old one's place with its last item still to come: adding that item
-    // is the one layout change the host hears of.
-    auto fresh = std::make_unique<QMenu>();
-    connectTrayMenu(*fresh);
-    buildMenu(*fresh, TitleStyle::DBusMenu);
-    QAction* last = fresh->actions().isEmpty() ? nullptr : fresh->actions().last();
+    // The exported menu is laid out again in place: the tray item keeps the
+    // one menu it was given, since handing it another makes Qt delete the
+    // D-Bus adaptor a host may be calling into at that moment (a rebuild
+    // starts inside a host's AboutToShow). Its layout signals are held back
+    // meanwhile, and the last item goes in once they flow again: that one
+    // change is all the host hears of.
+    QAction* last = nullptr;
+    {
+        const QSignalBlocker quiet(menu.platformMenu());
+        buildMenu(menu, TitleStyle::DBusMenu);
+        if (!menu.actions().isEmpty()) {
+            last = menu.actions().last();
+            menu.removeAction(last);
+        }
+    }
     if (last)
-        fresh->removeAction(last);
-    m_item->setContextMenu(fresh.get());
-    if (last)
-        fresh->addAction(last);
-    if (QMenu* old = m_menu.release())
-        old->deleteLater();
-    m_menu = std::move(fresh);
+        menu.addAction(last);
 }
 
 void AppController::scheduleTrayRefresh()
@@ -309,9 +318,11 @@ void AppController::connectTrayMenu(QMenu& menu)
     connect(&menu, &QMenu::aboutToShow, this, &AppController::menuNeedsUpdate);
     connect(&menu, &QMenu::aboutToHide, this, [this] {
         m_trayMenuOpen = false;
-        // What changed while the menu was open, once it has closed.
+        // What changed while the menu was open, once it has closed. A host
+        // may say that the menu closed before it sends the click on one of
+        // its items, so the items stay a moment longer for that click.
         if (m_trayRebuildWaiting)
-            QTimer::singleShot(0, this, [this] { rebuildTrayMenu(); });
+            QTimer::singleShot(kClosedMenuGraceMs, this, [this] { rebuildTrayMenu(); });
     });
 }
 

@@ -129,6 +129,7 @@ private:
     RoutedDesktop m_commandDesktop;
     CommandContext m_context;
     MenuModel m_model;
+    bool m_exportersLoaded = false;
     std::unique_ptr<QSystemTrayIcon> m_item;
     std::unique_ptr<QMenu> m_menu;            // the tray item's
     std::unique_ptr<QMenu> m_pointerMenu;     // shown at the pointer

@@ -100,7 +100,12 @@ QAction* MenuBuilder::addLabel(const QString& title)
 
 void MenuBuilder::layOutMenu()
 {
+    // The folded exporters' submenu of the last layout is the menu's child,
+    // which clearing its items leaves alive.
+    const QList<QMenu*> folded = m_menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
     m_menu.clear();
+    for (QMenu* submenu : folded)
+        submenu->deleteLater();
     // Tool tips are part of the menu: they say what each command does.
     m_menu.setToolTipsVisible(true);
 

@@ -11,6 +11,9 @@
 
 #include <cstdio>
 
+#include <poll.h>
+#include <unistd.h>
+
 #ifdef PICTOMAT_HAVE_CANBERRA
 #include <canberra.h>
 #include <dlfcn.h>
@@ -160,6 +163,14 @@ void SystemDesktop::log(const QString& line)
 
 void SystemDesktop::writeStandardOutput(const QByteArray& text)
 {
+    // The tray runs for days: output that nobody reads (a pipe whose reader
+    // stopped reading) must never stop it, so what would have to wait is
+    // dropped. A command keeps its output whole.
+    if (m_style == AlertStyle::Dialog) {
+        struct pollfd out = {STDOUT_FILENO, POLLOUT, 0};
+        if (::poll(&out, 1, 0) != 1 || (out.revents & POLLOUT) == 0)
+            return;
+    }
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     std::fflush(stdout);
 }

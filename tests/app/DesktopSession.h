@@ -104,7 +104,10 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.remove(QStringLiteral("PICTOMAT_SELECTION_SCRIPT"));
+        if (m_selectionScript.isEmpty())
+            env.remove(QStringLiteral("PICTOMAT_SELECTION_SCRIPT"));
+        else
+            env.insert(QStringLiteral("PICTOMAT_SELECTION_SCRIPT"), m_selectionScript);
         return env;
     }
 
@@ -146,6 +149,24 @@ protected:
         for (const QByteArray& f : m_files)
             args.append(QFile::decodeName(f));
         return args;
+    }
+
+    // Has the program run the shipped selection script through a wrapper
+    // that counts its runs (one per menu build), and returns the count.
+    std::function<int()> countSelectionRuns()
+    {
+        const QByteArray runs = QFile::encodeName(work()) + "/selection-runs";
+        const QByteArray script =
+            writeFile("count-selection", "#!/bin/sh\necho >> '" + runs + "'\nexec '"
+                                             + QByteArray(PICTOMAT_SOURCE_DIR "/data/selection") + "'\n");
+        QFile::setPermissions(QFile::decodeName(script), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_environment.removeAll(QStringLiteral("PICTOMAT_SELECTION_SCRIPT"));
+        m_environment.append(QStringLiteral("PICTOMAT_SELECTION_SCRIPT=") + QFile::decodeName(script));
+        m_selectionScript = QFile::decodeName(script);
+        return [runs] {
+            QFile file(QFile::decodeName(runs));
+            return file.open(QIODevice::ReadOnly) ? int(file.readAll().count('\n')) : 0;
+        };
     }
 
     // The tray item a host registered, and the object path of its menu.
@@ -206,6 +227,7 @@ protected:
     QStringList m_environment;
     QList<QByteArray> m_files;
     qint64 m_instancePid = 0;
+    QString m_selectionScript;
 };
 
 } // namespace pictomat::test

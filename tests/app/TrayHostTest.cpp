@@ -10,9 +10,14 @@
 
 #include "files/FileRef.h"
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 
 namespace pictomat::test {
 namespace {
@@ -108,6 +113,100 @@ TEST_F(TrayHostTest, HostsHearOfOneLayoutChangePerRebuildAndTheExportersFoldWher
     EXPECT_EQ(labels.at(submenu + 1), "b.txt.bmp (BMP)");
     EXPECT_TRUE(labels.contains("b.txt.png (PNG)"));
     EXPECT_EQ(labels.mid(labels.size() - 5).join('|'), "---|Go to Pictomat folder...|Preferences...|---|Quit");
+}
+
+// The ids of the submenus in a GetLayout reply, and the header's label.
+void readLayout(const QDBusArgument& argument, QList<int>& submenus, QStringList& labels)
+{
+    argument.beginStructure();
+    int id = 0;
+    QVariantMap properties;
+    argument >> id >> properties;
+    if (properties.value(QStringLiteral("children-display")).toString() == QLatin1String("submenu"))
+        submenus.append(id);
+    labels.append(properties.value(QStringLiteral("label")).toString());
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QDBusVariant child;
+        argument >> child;
+        readLayout(child.variant().value<QDBusArgument>(), submenus, labels);
+    }
+    argument.endArray();
+    argument.endStructure();
+}
+
+// A panel opens and closes the menu right after every hand-over, as fast as
+// it likes and without waiting for answers, on a screen too short for the
+// whole menu and with every command switched on (the folded exporters and
+// the icon sizes). The menu a host reads, or has just closed, is laid out
+// again in place; it is never deleted under the host's calls.
+TEST_F(TrayHostTest, HandOversAmongOpeningsAndClosingsNeverDeleteTheMenuUnderTheHost)
+{
+    ASSERT_TRUE(startOwnDisplay(600));
+    for (const char* key : {"IncludeChangeIconSizes", "IncludeMakeWindowsIcon", "IncludeMakeLinuxIconSet"})
+        ASSERT_EQ(RunPictomat({"defaults", "write", key, "-bool", "true"}, m_environment).exitCode, 0);
+    QList<QByteArray> files = m_files;
+    for (const char* name : {"c.png", "d.svg"})
+        files.append(writeFile(name, "x"));
+    OwnedProcess watcher;
+    start(watcher, QStringLiteral(WATCHER_STANDIN));
+    ASSERT_TRUE(watcher.process.waitForReadyRead(10000));
+    OwnedProcess tray;
+    start(tray, QStringLiteral(PICTOMAT_BINARY));
+    QString item;
+    QString menuPath;
+    ASSERT_TRUE(findTrayMenu(item, menuPath));
+
+    QDBusConnection host = QDBusConnection::connectToBus(m_address, QStringLiteral("panel"));
+    ASSERT_TRUE(host.isConnected());
+    const auto menuCall = [&](const char* method, const QVariantList& arguments) {
+        QDBusMessage call = QDBusMessage::createMethodCall(item, menuPath, QStringLiteral("com.canonical.dbusmenu"),
+                                                           QLatin1String(method));
+        call.setArguments(arguments);
+        return call;
+    };
+    const auto event = [&](int id, const char* what) {
+        host.send(menuCall("Event", {id, QLatin1String(what), QVariant::fromValue(QDBusVariant(0)), 0u}));
+    };
+    QRandomGenerator random(7);
+    QStringList labels;
+    int folded = 0;
+    for (int round = 0; round < 300; ++round) {
+        QStringList uris;
+        const int first = round % files.size();
+        for (int k = 0; k <= round % 3; ++k)
+            uris.append(QString::fromLatin1(FileRef(files.at((first + k) % files.size())).uri()));
+        QDBusMessage handOver = QDBusMessage::createMethodCall(
+            QStringLiteral("com.corvane.Pictomat"), QStringLiteral("/com/corvane/Pictomat"),
+            QStringLiteral("com.corvane.Pictomat"), QStringLiteral("SetSelection"));
+        handOver << uris;
+        host.send(handOver);
+        if (const int pause = int(random.bounded(4)))
+            QThread::msleep(pause * 10);
+        host.send(menuCall("AboutToShow", {0}));
+        const QDBusMessage layout = host.call(menuCall("GetLayout", {0, -1, QStringList()}), QDBus::Block, 10000);
+        ASSERT_EQ(layout.type(), QDBusMessage::ReplyMessage)
+            << "round " << round << ": " << layout.errorMessage().toStdString() << " tray " << int(tray.process.state())
+            << " " << tray.process.exitCode() << " " << tray.process.readAllStandardError().toStdString();
+        QList<int> submenus;
+        labels.clear();
+        readLayout(layout.arguments().at(1).value<QDBusArgument>(), submenus, labels);
+        folded += submenus.isEmpty() ? 0 : 1;
+        event(0, "opened");
+        for (int submenu : submenus) {
+            host.send(menuCall("AboutToShow", {submenu}));
+            event(submenu, "opened");
+            event(submenu, "closed");
+        }
+        if (round % 2)
+            QThread::msleep(int(random.bounded(20)));
+        event(0, "closed");
+    }
+    // Every round was answered, and the folded exporters were there to open.
+    EXPECT_GT(folded, 100);
+    EXPECT_EQ(tray.process.state(), QProcess::Running) << tray.process.readAllStandardError().toStdString();
+    EXPECT_TRUE(labels.contains("Icon Sizes")) << labels.join('|').toStdString();
+    EXPECT_TRUE(labels.contains("Export Icon")) << labels.join('|').toStdString();
 }
 
 // Where XWayland refuses connections the tray starts on Wayland itself; a
