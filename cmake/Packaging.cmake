@@ -89,7 +89,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # .directory alone); a Wayland session's clipboard is set and read through
 # wl-clipboard.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6, librsvg2-2 (>= 2.52), shared-mime-info, hicolor-icon-theme, gvfs, wl-clipboard, ${pictomat_heif_depends}, ${pictomat_ffmpeg_depends}")
+    "qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6, librsvg2-2 (>= 2.52), shared-mime-info, hicolor-icon-theme, gvfs, wl-clipboard, xclip, ${pictomat_heif_depends}, ${pictomat_ffmpeg_depends}")
 # What a desktop normally has and the program degrades without: Qt's Wayland
 # backend (XWayland serves otherwise), the Adwaita fallback icons, the "Ping"
 # sound, xdg-open, and a session bus for D-Bus activation.

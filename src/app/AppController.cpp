@@ -11,6 +11,7 @@
 #include "files/Paths.h"
 #include "image/Exporters.h"
 #include "platform/Clipboard.h"
+#include "platform/CopiedFiles.h"
 #include "prefs/PreferenceStore.h"
 
 #include <QAction>
@@ -24,6 +25,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -80,6 +82,8 @@ const QString kStatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWat
 constexpr int kTrayRefreshDelayMs = 200;
 constexpr int kTrayManagerPollMs = 2000;
 constexpr int kClosedMenuGraceMs = 300;
+// How long an opening waits for the files copied a moment ago.
+constexpr int kClipboardSettleMs = 500;
 
 // A StatusNotifier host that would show the item, or an XEmbed tray manager.
 bool trayHostPresent()
@@ -129,15 +133,22 @@ AppController::~AppController()
 
 void AppController::init()
 {
-    // Files copied after a hand-over are the newer selection; the clipboard
-    // says only that it changed, so the time is kept here for the script.
-    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+    // Files copied after a hand-over are the newer selection. Where the
+    // clipboard can be watched, its files are read once per change, in the
+    // background; elsewhere it says only that it changed, so the time is kept
+    // here for the script, which then asks the clipboard itself.
+    const QString runtime = XdgRuntimeDir() + QStringLiteral("/pictomat");
+    QDir().mkpath(runtime);
+    m_copiedFiles = std::make_unique<CopiedFiles>(runtime + QStringLiteral("/clipboard"));
+    if (m_copiedFiles->watching()) {
+        // Copied files may be the selection now: the menu is ready before it
+        // is next opened.
+        connect(m_copiedFiles.get(), &CopiedFiles::changed, this, &AppController::scheduleTrayRefresh);
+    } else if (QClipboard* clipboard = QGuiApplication::clipboard()) {
         connect(clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
             if (mode != QClipboard::Clipboard)
                 return;
             m_clipboardChangedNs = QDateTime::currentMSecsSinceEpoch() * 1000000;
-            // Copied files may be the selection now: the menu is ready before
-            // it is next opened.
             scheduleTrayRefresh();
         });
     }
@@ -155,7 +166,9 @@ void AppController::init()
     };
     connect(m_settingsWatcher.get(), &QFileSystemWatcher::fileChanged, this, settingsChanged);
     connect(m_settingsWatcher.get(), &QFileSystemWatcher::directoryChanged, this, settingsChanged);
-    setup();
+    // The item first, with the menu it has without a selection; what the
+    // selection and the image layer add comes right after.
+    QTimer::singleShot(0, this, &AppController::setup);
     if (trayHostPresent()) {
         createStatusItem();
         return;
@@ -226,16 +239,22 @@ void AppController::setup()
 
 void AppController::refreshModel()
 {
-    // The image layer's plugins are found once per process, so the exporters
-    // they offer cannot change while it runs: they are listed at the first
-    // refresh, not at every opening.
-    if (!m_exportersLoaded) {
+    if (m_copiedFiles && m_copiedFiles->watching()) {
+        // Files copied a moment ago are still being read.
+        m_copiedFiles->settle(kClipboardSettleMs);
+        m_model.selection = Selection::AcquireFinderSelection(m_copiedFiles->changedNs(), m_copiedFiles->filesFile());
+    } else {
+        m_model.selection = Selection::AcquireFinderSelection(m_clipboardChangedNs);
+    }
+    // The image layer's plugins are loaded with the first selection, not
+    // for a menu that has nothing to export; they are found once per process,
+    // so the exporters they offer are listed once.
+    if (!m_exportersLoaded && m_model.selection.hasSelection()) {
         m_exportersLoaded = true;
         m_model.graphicsAvailable = LoadGraphicsLayer(m_context.graphics);
         if (m_model.graphicsAvailable)
             m_model.exporters = LoadExporterList(m_desktop.standardOutputWriter(), m_context.graphics);
     }
-    m_model.selection = Selection::AcquireFinderSelection(m_clipboardChangedNs);
     const QScreen* screen = QGuiApplication::primaryScreen();
     m_model.availableHeight = screen ? screen->availableGeometry().height() : 0;
 }

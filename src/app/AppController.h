@@ -20,6 +20,7 @@ class QSystemTrayIcon;
 
 namespace pictomat {
 
+class CopiedFiles;
 class MenuWindow;
 
 // The application controller: the tray item, its menu rebuilt before every
@@ -156,7 +157,9 @@ private:
     // Watching for a tray host while there is none.
     std::unique_ptr<QDBusServiceWatcher> m_trayHostWatcher;
     QTimer m_trayManagerPoll;
-    // When the clipboard last changed (ns since 1970), for the selection.
+    // The files copied to the clipboard, where it can be watched; else when
+    // it last changed (ns since 1970), for the selection script.
+    std::unique_ptr<CopiedFiles> m_copiedFiles;
     qint64 m_clipboardChangedNs = 0;
 };
 

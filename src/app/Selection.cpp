@@ -11,6 +11,7 @@
 #include <QSaveFile>
 
 #include <sys/stat.h>
+#include <time.h>
 
 namespace pictomat {
 
@@ -21,6 +22,12 @@ QByteArray parseLineEnd(QByteArray line)
     if (line.endsWith('\r'))
         line.chop(1);
     return line;
+}
+
+// The bytes as one word of the shell, whatever they hold.
+QByteArray shellQuoted(QByteArray bytes)
+{
+    return '\'' + bytes.replace('\'', "'\\''") + '\'';
 }
 
 FileRef referenceFromLine(const QByteArray& line)
@@ -63,14 +70,24 @@ qint64 handOverLifetimeSeconds()
     return seconds >= 1 && seconds < 1e12 ? qint64(seconds) : 0;
 }
 
-SelectedItems AcquireFinderSelection(qint64 clipboardChangedNs)
+SelectedItems AcquireFinderSelection(qint64 clipboardChangedNs, const QString& clipboardFiles)
 {
     SelectedItems selection;
-    const QList<QByteArray> environment = {
-        "PICTOMAT_HANDED_OVER=" + QFile::encodeName(handedOverSelectionFile()),
+    // What the script would otherwise start programs to find out.
+    const QByteArray handedOver = QFile::encodeName(handedOverSelectionFile());
+    struct stat st = {};
+    const qint64 handedOverNs =
+        ::stat(handedOver.constData(), &st) == 0 ? qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : 0;
+    struct timespec now = {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    QList<QByteArray> environment = {
+        "PICTOMAT_HANDED_OVER=" + handedOver,
+        "PICTOMAT_HANDED_OVER_NS=" + (handedOverNs > 0 ? QByteArray::number(handedOverNs) : QByteArray()),
+        "PICTOMAT_NOW_NS=" + QByteArray::number(qint64(now.tv_sec) * 1000000000 + now.tv_nsec),
         "PICTOMAT_SELECTION_EXPIRY=" + QByteArray::number(handOverLifetimeSeconds()),
         "PICTOMAT_CLIPBOARD_CHANGED_NS="
             + (clipboardChangedNs > 0 ? QByteArray::number(clipboardChangedNs) : QByteArray()),
+        "PICTOMAT_CLIPBOARD_FILES=" + QFile::encodeName(clipboardFiles),
     };
     const std::optional<QByteArray> output =
         RunScriptWithTimeLimit(QFile::encodeName(selectionScriptPath()), kScriptTimeLimitMs, environment);
@@ -117,13 +134,15 @@ bool RecordHandedOverSelection(const QList<QByteArray>& localPathsOrUris, QStrin
     QByteArray text;
     for (const QByteArray& entry : entries) {
         const FileRef ref = entry.startsWith("file:") ? FileRef::fromUri(entry) : FileRef::fromLocalPath(entry);
-        if (!ref.isEmpty()) {
-            text += ref.uri();
+        if (ref.isEmpty()) {
+            // Still one entry: the reader counts it and resolves nothing.
+            text += "e '' " + shellQuoted("?" + entry.toPercentEncoding("/:")) + '\n';
+        } else if (ref.path().contains('\n') || ref.path().contains('\r')) {
+            // A name a line of output cannot hold goes out as a URI.
+            text += "e " + shellQuoted(ref.path()) + ' ' + shellQuoted(ref.uri()) + '\n';
         } else {
-            // Still one entry, one line: the reader counts it and resolves nothing.
-            text += "?" + entry.toPercentEncoding("/:");
+            text += "e " + shellQuoted(ref.path()) + '\n';
         }
-        text += '\n';
     }
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit()) {

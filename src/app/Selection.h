@@ -22,7 +22,9 @@ namespace Selection {
 // The script is told where the hand-over is, how long it lasts (the
 // preference below) and when the clipboard last changed (nanoseconds since
 // 1970, 0 for unknown), so that the more recent of the two wins.
-SelectedItems AcquireFinderSelection(qint64 clipboardChangedNs = 0);
+// `clipboardFiles` names a file of the URIs of the files the clipboard holds,
+// where the caller watches the clipboard; empty, the script asks it itself.
+SelectedItems AcquireFinderSelection(qint64 clipboardChangedNs = 0, const QString& clipboardFiles = QString());
 // The script that would run (PICTOMAT_SELECTION_SCRIPT overrides it, for tests).
 QString selectionScriptPath();
 inline constexpr int kScriptTimeLimitMs = 2000;

@@ -10,6 +10,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,7 +34,10 @@ qint64 nowMs()
 
 // The script runs as the leader of its own process group, so that at the time
 // limit it goes together with everything it started. Owning the child means
-// the group is killed and the leader reaped on every way out.
+// the group is killed and the leader reaped on every way out. It is started
+// with posix_spawn, which does not copy this (large) process's page tables
+// as fork does, and watched through a pidfd, so that its end wakes us at
+// once instead of at the next nap.
 class ScriptProcess {
 public:
     ScriptProcess() = default;
@@ -56,10 +61,6 @@ public:
             return false;
         UniqueFd readEnd(fds[0]);
         UniqueFd writeEnd(fds[1]);
-        const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        UniqueFd input(devNull);
-        // Everything the child needs is made before fork: after it, only
-        // async-signal-safe calls are allowed in a threaded process.
         char* const argv[] = {const_cast<char*>(program.constData()), nullptr};
         std::vector<char*> envp;
         for (const QByteArray& entry : environment)
@@ -73,26 +74,32 @@ public:
                 envp.push_back(*e);
         }
         envp.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawnattr_t attributes;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawnattr_init(&attributes);
+        ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        ::posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), STDOUT_FILENO);
+        // Its own process group, no signal blocked, and SIGPIPE as a
+        // program expects it (we ignore it ourselves).
         sigset_t none;
+        sigset_t defaults;
         sigemptyset(&none);
-        const pid_t pid = ::fork();
-        if (pid < 0)
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        ::posix_spawnattr_setpgroup(&attributes, 0);
+        ::posix_spawnattr_setsigmask(&attributes, &none);
+        ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        pid_t pid = -1;
+        const int spawned = ::posix_spawn(&pid, program.constData(), &actions, &attributes, argv, envp.data());
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
+        if (spawned != 0)
             return false;
-        if (pid == 0) {
-            ::setpgid(0, 0);
-            struct sigaction dfl = {};
-            dfl.sa_handler = SIG_DFL;
-            ::sigaction(SIGPIPE, &dfl, nullptr);
-            ::sigprocmask(SIG_SETMASK, &none, nullptr);
-            if (input.valid())
-                ::dup2(input.get(), STDIN_FILENO);
-            ::dup2(writeEnd.get(), STDOUT_FILENO);
-            ::execve(program.constData(), argv, envp.data());
-            ::_exit(127);
-        }
-        // Also from this side, so the group exists before any kill below.
-        ::setpgid(pid, pid);
         m_pid = pid;
+        m_exitFd = UniqueFd(int(::syscall(SYS_pidfd_open, pid, 0)));
         writeEnd.close();
         ::fcntl(readEnd.get(), F_SETFL, ::fcntl(readEnd.get(), F_GETFL) | O_NONBLOCK);
         *outputFd = readEnd.release();
@@ -111,9 +118,12 @@ public:
             return std::nullopt;
         return info.si_code == CLD_EXITED ? info.si_status : -1;
     }
+    // Readable once the script has ended; invalid where the kernel has no pidfd.
+    int exitFd() const { return m_exitFd.get(); }
 
 private:
     pid_t m_pid = -1;
+    UniqueFd m_exitFd;
 };
 
 enum class ReadState { More, End, Failed };
@@ -176,11 +186,14 @@ std::optional<QByteArray> RunScriptWithTimeLimit(const QByteArray& program, int 
         const qint64 left = deadline - nowMs();
         if (left <= 0)
             return std::nullopt;
-        struct pollfd pfd = {output.get(), POLLIN, 0};
-        // Short naps while the pipe is open too: the script's exit is not a
+        // The pipe, and the script's end where a pidfd tells of it; else short
+        // naps while the pipe is open too, since the script's exit is not a
         // pipe event when a child of it still holds the pipe.
-        const int nap = int(qMin<qint64>(left, open ? 20 : 5));
-        ::poll(open ? &pfd : nullptr, open ? 1 : 0, nap);
+        struct pollfd pfd[2] = {{output.get(), POLLIN, 0}, {process.exitFd(), POLLIN, 0}};
+        struct pollfd* first = open ? &pfd[0] : &pfd[1];
+        const int count = (open ? 1 : 0) + (process.exitFd() >= 0 ? 1 : 0);
+        const int nap = process.exitFd() >= 0 ? int(left) : int(qMin<qint64>(left, open ? 20 : 5));
+        ::poll(count ? first : nullptr, nfds_t(count), nap);
     }
 }
 

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace pictomat;
@@ -290,6 +291,30 @@ TEST_F(SelectionTest, AClipboardThatDoesNotAnswerLeavesTheHandOverStanding)
     qputenv("WAYLAND_DISPLAY", wayland);
     ASSERT_TRUE(s.hasSelection());
     EXPECT_EQ(*s.items, QVector<FileRef>{FileRef(handed)});
+}
+
+// A whole photo library handed over is a selection, read within the
+// script's limit, and a file deleted since is left out of it.
+TEST_F(SelectionTest, AWholePhotoLibraryHandedOverIsASelection)
+{
+    qunsetenv("PICTOMAT_SELECTION_SCRIPT");
+    const QString library = work() + "/library";
+    ASSERT_TRUE(QDir().mkpath(library));
+    QList<QByteArray> photos;
+    for (int i = 0; i < 30000; ++i) {
+        photos.append(QFile::encodeName(library) + "/IMG_" + QByteArray::number(i) + (i % 2 ? " it's.jpg" : ".heic"));
+        const int fd = ::open(photos.last().constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    ASSERT_TRUE(Selection::RecordHandedOverSelection(photos));
+    ASSERT_EQ(::unlink(photos.at(1).constData()), 0);
+    const SelectedItems selection = Selection::AcquireFinderSelection();
+    ASSERT_TRUE(selection.hasSelection());
+    EXPECT_EQ(selection.count, 29999);
+    EXPECT_EQ(selection.items->at(0), FileRef(photos.at(0)));
+    EXPECT_EQ(selection.items->at(1), FileRef(photos.at(2)));
+    EXPECT_EQ(selection.items->last(), FileRef(photos.last()));
 }
 
 TEST_F(SelectionTest, AHugeHandOverIsCutWithALogLine)

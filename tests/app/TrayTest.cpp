@@ -222,7 +222,7 @@ TEST_F(TrayTest, ABurstOfRequestsIsAnsweredOnce)
         QFile handed(runtimeDir() + "/pictomat/selection");
         return handed.open(QIODevice::ReadOnly) ? handed.readAll() : QByteArray();
     };
-    EXPECT_TRUE(waitUntil([&] { return handedOver() == FileRef(m_files.at(1)).uri() + "\n"; }, 10000))
+    EXPECT_TRUE(waitUntil([&] { return handedOver() == "e '" + m_files.at(1) + "'\n"; }, 10000))
         << handedOver().toStdString();
     // Built at start and once for the burst's opening: no more.
     QThread::msleep(1500);

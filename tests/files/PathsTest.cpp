@@ -61,9 +61,11 @@ TEST_F(RuntimeFolder, OnlyAPrivateFolderOfOursIsUsedAndTheScriptAgrees)
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
     // Handed-over files that no longer exist are dropped, so these two do.
-    const QByteArray ours = FileRef(test::TestEnv::writeFile("ours", "o")).uri();
-    const QByteArray planted = FileRef(test::TestEnv::writeFile("planted", "p")).uri();
-    const auto handOver = [&] { test::TestEnv::writeFile(XdgRuntimeDir() + "/pictomat/selection", ours + "\n"); };
+    const QByteArray ours = test::TestEnv::writeFile("ours", "o");
+    const QByteArray planted = test::TestEnv::writeFile("planted", "p");
+    const auto handOver = [&] {
+        test::TestEnv::writeFile(XdgRuntimeDir() + "/pictomat/selection", "e '" + ours + "'\n");
+    };
     handOver();
     EXPECT_EQ(scriptSees(), ours + "\n");
 
@@ -83,7 +85,7 @@ TEST_F(RuntimeFolder, OnlyAPrivateFolderOfOursIsUsedAndTheScriptAgrees)
         QFile::remove(shared());
         QDir(shared()).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(shared() + "/pictomat")) << i;
-        test::TestEnv::writeFile(shared() + "/pictomat/selection", planted + "\n");
+        test::TestEnv::writeFile(shared() + "/pictomat/selection", "e '" + planted + "'\n");
         ASSERT_TRUE(
             QFile::setPermissions(shared(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
         ASSERT_TRUE(notOurs[i]()) << i;
