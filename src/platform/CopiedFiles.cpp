@@ -57,8 +57,12 @@ CopiedFiles::CopiedFiles(const QString& file, QObject* parent) : QObject(parent)
         if (mode == QClipboard::Clipboard)
             clipboardChanged();
     });
-    // What the clipboard holds now counts once it is read, as a change.
-    QTimer::singleShot(0, this, &CopiedFiles::clipboardChanged);
+    // What the clipboard holds now is read too, as of unknown age: older
+    // than any hand-over, and not brought back by a restart after a clear.
+    QTimer::singleShot(0, this, [this] {
+        clipboardChanged();
+        m_readingNs = 0;
+    });
 }
 
 CopiedFiles::~CopiedFiles()
@@ -121,7 +125,14 @@ void CopiedFiles::readFinished()
             return;
         }
     }
-    store(m_step == Step::Targets ? QByteArray() : uriLines(output, m_step == Step::GnomeCopiedFiles));
+    const QByteArray uris = m_step == Step::Targets ? QByteArray() : uriLines(output, m_step == Step::GnomeCopiedFiles);
+    // The same files again are no new copy: a clipboard manager taking the
+    // clipboard over when its owner quits must not make files copied long
+    // ago newer than a later hand-over or clear.
+    if (uris == m_uris)
+        return;
+    m_uris = uris;
+    store(uris);
     m_changedNs = m_readingNs;
     Q_EMIT changed();
 }

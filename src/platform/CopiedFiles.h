@@ -47,6 +47,7 @@ private:
     bool m_watching = false;
     qint64 m_changedNs = 0;
     qint64 m_readingNs = 0;
+    QByteArray m_uris;
     // A read of the targets, then of one of them; a change meanwhile starts over.
     std::unique_ptr<QProcess> m_read;
     enum class Step { Targets, UriList, GnomeCopiedFiles } m_step = Step::Targets;

@@ -116,6 +116,16 @@ TEST_F(TrayTest, TrayHostReadsTheMenuAroundTheHandedOverSelectionAndQuitEndsTheP
     // clicked below are the ones built after that.
     QThread::msleep(300);
     EXPECT_EQ(header(), "The Finder has no active selection");
+    // A clipboard manager keeps what was copied when its owner quits: the
+    // same files again are no new copy.
+    xclip.process.kill();
+    xclip.process.waitForFinished(3000);
+    OwnedProcess manager;
+    startOwned(manager, QStringLiteral("xclip"),
+               {"-selection", "clipboard", "-t", "text/uri-list", "-quiet",
+                QFile::decodeName(writeFile("kept.uris", FileRef(m_files.at(1)).uri()))});
+    QThread::msleep(1000);
+    EXPECT_EQ(header(), "The Finder has no active selection");
 
     // "Preferences..." brings the preferences window up; "Quit" ends the program.
     const auto click = [&](int id) { return clickTrayMenuItem(item, menuPath, id); };
