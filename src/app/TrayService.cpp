@@ -1,6 +1,7 @@
 #include "app/TrayService.h"
 
 #include "app/AppController.h"
+#include "app/InstanceLock.h"
 #include "app/Selection.h"
 #include "commands/Command.h"
 #include "commands/ItemOperations.h"
@@ -187,7 +188,7 @@ bool waitForInstance(const QDBusConnection& bus)
     while (!instanceRunning(bus)) {
         if (deadline.hasExpired())
             return false;
-        QThread::msleep(50);
+        QThread::msleep(10);
     }
     return true;
 }
@@ -346,6 +347,13 @@ int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpene
                      "\"pictomat run COMMAND FILE...\" works without one\n");
         return 1;
     }
+    // One tray program per session, decided before Qt and the desktop are
+    // loaded: a second one leaves at once.
+    InstanceLock instance(InstanceLock::Role::Instance);
+    if (!instance.take()) {
+        std::fprintf(stderr, "pictomat: Pictomat is already running\n");
+        return 0;
+    }
     // Given as an argument, not in the environment the programs we start
     // inherit.
     std::vector<char*> arguments(argv, argv + argc);
@@ -406,6 +414,12 @@ bool reachInstance(QDBusConnection& bus, const QStringList& instanceArguments, c
         std::fprintf(stderr, "pictomat: no session bus, so %s cannot be reached\n", what);
         return false;
     }
+    if (instanceRunning(bus))
+        return true;
+    // Of the entries fired together, one starts the tray program and the
+    // others wait for it, then find it running.
+    InstanceLock starting(InstanceLock::Role::Starter);
+    starting.take(kInstanceStartLimitMs);
     if (!instanceRunning(bus) && !(startInstance(bus, instanceArguments) && waitForInstance(bus))) {
         std::fprintf(stderr, "pictomat: Pictomat could not be started\n");
         return false;

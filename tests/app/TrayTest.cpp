@@ -239,6 +239,49 @@ TEST_F(TrayTest, ABurstOfRequestsIsAnsweredOnce)
     EXPECT_EQ(builds(), 2);
 }
 
+// The tray programs running now with nothing on their command line.
+int trayPrograms()
+{
+    int count = 0;
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll() == QByteArray(PICTOMAT_BINARY) + '\0')
+            ++count;
+    }
+    return count;
+}
+
+// File-manager entries fired together with no tray running: one of them
+// starts the tray program, the others wait for it, and every command runs
+// there, each on its own file.
+TEST_F(TrayTest, EntriesFiredTogetherStartOneTrayAndAllRunThere)
+{
+    for (const QStringList& setting :
+         {QStringList{"UseItemsFolder", "-bool", "true"}, QStringList{"OpenImageFolderForMe", "-bool", "false"},
+          QStringList{"OpenImageFileForMe", "-bool", "false"}, QStringList{"AddCustomIcon", "-bool", "false"}})
+        ASSERT_EQ(RunPictomat(QStringList{"defaults", "write"} + setting, m_environment).exitCode, 0);
+    std::vector<std::unique_ptr<QProcess>> entries;
+    QStringList files;
+    for (int i = 0; i < 12; ++i) {
+        files.append(QFile::decodeName(writeFile(QStringLiteral("entry %1.txt").arg(i), "text\n")));
+        auto entry = std::make_unique<QProcess>();
+        entry->setProcessEnvironment(environment());
+        entry->start(QStringLiteral(PICTOMAT_BINARY), {"run", "--tray", "make-icon", "--", files.last()});
+        entries.push_back(std::move(entry));
+    }
+    for (size_t i = 0; i < entries.size(); ++i) {
+        ASSERT_TRUE(entries[i]->waitForFinished(60000)) << i;
+        EXPECT_EQ(entries[i]->exitCode(), 0) << i << entries[i]->readAllStandardError().toStdString();
+        EXPECT_GT(QFileInfo(files.at(int(i)) + ".icns").size(), 0) << i;
+    }
+    m_instancePid = pictomatInstancePid();
+    EXPECT_GT(m_instancePid, 0);
+    EXPECT_EQ(trayPrograms(), 1);
+    QFile log(runtimeDir() + QStringLiteral("/pictomat/instance.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(log.readAll().contains("already running"));
+}
+
 TEST_F(TrayTest, MenuActionWithoutTrayStartsPictomatAndShowsTheMenuAtThePointer)
 {
     const std::function<int()> builds = countSelectionRuns();
