@@ -85,6 +85,26 @@ constexpr int kClosedMenuGraceMs = 300;
 // How long an opening waits for the files copied a moment ago.
 constexpr int kClipboardSettleMs = 500;
 
+// The program that shows the tray's items over StatusNotifierItem, by its
+// process name (gnome-shell, plasmashell, xfce4-panel, ...): a host owns a
+// bus name "org.kde.StatusNotifierHost-PID". Empty when none is found.
+QByteArray trayHostProgram()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return {};
+    const QDBusReply<QStringList> names = bus.interface()->registeredServiceNames();
+    for (const QString& name : names.value()) {
+        if (!name.startsWith(QLatin1String("org.kde.StatusNotifierHost")))
+            continue;
+        const QDBusReply<uint> pid = bus.interface()->servicePid(name);
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid.value()));
+        if (pid.isValid() && comm.open(QIODevice::ReadOnly))
+            return comm.readAll().trimmed();
+    }
+    return {};
+}
+
 // A StatusNotifier host that would show the item, or an XEmbed tray manager.
 bool trayHostPresent()
 {
@@ -219,6 +239,9 @@ void AppController::createStatusItem()
         if (reason == QSystemTrayIcon::Trigger || (reason == QSystemTrayIcon::Context && trayMenuExported()))
             showMenuAtPointer();
     });
+    // GNOME Shell draws menu items half as tall again as a Qt menu: the
+    // exporters fold for it sooner than for the other hosts.
+    m_model.hostDrawsTallItems = trayHostProgram() == "gnome-shell";
     m_item->setContextMenu(&trayMenu());
     // The titles follow whoever draws them now.
     rebuildTrayMenu(true);
@@ -263,7 +286,7 @@ bool AppController::MenuState::operator==(const MenuState& other) const
 {
     return selection.count == other.selection.count && selection.items == other.selection.items
            && graphicsAvailable == other.graphicsAvailable && exporters == other.exporters && offered == other.offered
-           && availableHeight == other.availableHeight;
+           && availableHeight == other.availableHeight && hostDrawsTallItems == other.hostDrawsTallItems;
 }
 
 AppController::MenuState AppController::currentState() const
@@ -276,6 +299,7 @@ AppController::MenuState AppController::currentState() const
     for (const Command& command : Commands())
         state.offered.append(Offered(command));
     state.availableHeight = m_model.availableHeight;
+    state.hostDrawsTallItems = m_model.hostDrawsTallItems;
     return state;
 }
 

@@ -106,6 +106,7 @@ private:
         QStringList exporters;
         QList<bool> offered;
         int availableHeight = 0;
+        bool hostDrawsTallItems = false;
         bool operator==(const MenuState& other) const;
     };
     // Loads the exporters and takes the selection into the model.

@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QMenu>
 
+#include <array>
+
 namespace pictomat {
 
 namespace {
@@ -189,11 +191,30 @@ void MenuBuilder::addSelectionItems()
 
 int MenuBuilder::drawnHeight() const
 {
-    if (m_style == TitleStyle::Widget)
-        return m_menu.sizeHint().height();
+    int item = kHostItemHeight;
+    int separator = kHostSeparatorHeight;
     int height = kHostMenuPadding;
-    for (const QAction* item : m_menu.actions())
-        height += item->isSeparator() ? kHostSeparatorHeight : kHostItemHeight;
+    if (m_style == TitleStyle::Widget || !m_model.hostDrawsTallItems) {
+        // A menu's own size hint stops at the screen's height (it would
+        // scroll or take columns), so a Qt menu is measured once, item by
+        // item, on a menu of our own.
+        static const std::array<int, 3> measured = [] {
+            QMenu probe;
+            probe.addAction(QStringLiteral("1"));
+            const int one = probe.sizeHint().height();
+            probe.addAction(QStringLiteral("2"));
+            const int two = probe.sizeHint().height();
+            probe.addSeparator();
+            probe.addAction(QStringLiteral("3"));
+            const int three = probe.sizeHint().height();
+            return std::array<int, 3>{two - one, three - two - (two - one), one - (two - one)};
+        }();
+        item = measured[0];
+        separator = measured[1];
+        height = measured[2];
+    }
+    for (const QAction* action : m_menu.actions())
+        height += action->isSeparator() ? separator : item;
     return height;
 }
 

@@ -22,6 +22,10 @@ struct MenuModel {
     bool graphicsAvailable = false;
     // The height the screen has for the menu, in pixels; 0 when unknown.
     int availableHeight = 0;
+    // Whether the tray host that shows the menu over dbusmenu draws its items
+    // taller than a Qt menu does (GNOME Shell); other hosts (KDE Plasma,
+    // LXQt, XFCE, MATE) draw them about as Qt does.
+    bool hostDrawsTallItems = false;
 };
 
 // Who draws the titles: Qt's own menu, where '&' marks a mnemonic, or a tray
@@ -51,8 +55,8 @@ public:
     // screen cannot hold the whole menu, the exporter items go into one
     // "Export Icon" submenu, so that the fixed items stay within reach.
     void layOutMenu();
-    // How tall a tray host draws a menu: the tallest of them (GNOME Shell)
-    // gives each item and separator about this much.
+    // How tall GNOME Shell, the tallest of the tray hosts, draws a menu:
+    // each item and separator about this much.
     static constexpr int kHostItemHeight = 32;
     static constexpr int kHostSeparatorHeight = 12;
     static constexpr int kHostMenuPadding = 16;

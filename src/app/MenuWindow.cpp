@@ -20,8 +20,11 @@ MenuWindow::MenuWindow() : QWidget(nullptr, Qt::Dialog)
     m_menu->setWindowFlags(Qt::Widget);
     layout->addWidget(m_menu);
     // A chosen item or Escape closes the menu, and the window with it; a
-    // chosen command runs once the window is gone.
+    // chosen command runs once the window is gone. A menu drawn inside a
+    // window is no popup, so a click on an item does not hide it: the
+    // window goes when any of its items (or a submenu's) is chosen.
     connect(m_menu, &QMenu::aboutToHide, this, [this] { QTimer::singleShot(0, this, &QWidget::hide); });
+    connect(m_menu, &QMenu::triggered, this, [this] { QTimer::singleShot(0, this, &QWidget::hide); });
 }
 
 void MenuWindow::present()

@@ -152,12 +152,20 @@ QList<Entry> entriesFor(const QString& command, const QList<FileManagerAction>& 
     // Dolphin: one service menu whose actions form the "Pictomat" submenu.
     // KIO lists a service menu only as Type=Service, and only when the file
     // may be executed; X-KDE-ServiceTypes is what KIO before 5.85 looks for.
+    // Dolphin lists a service menu's actions by their ids, so the ids are
+    // ranked by title: the submenu reads alphabetically, as in the others.
+    QList<FileManagerAction> byTitle = actions;
+    std::stable_sort(byTitle.begin(), byTitle.end(), [](const FileManagerAction& a, const FileManagerAction& b) {
+        return a.title.compare(b.title, Qt::CaseInsensitive) < 0;
+    });
     QStringList ids;
     QString groups;
-    for (const FileManagerAction& action : actions) {
-        ids.append(QStringLiteral("pictomat-") + action.id);
-        groups += QStringLiteral("\n[Desktop Action pictomat-%1]\nName=%2\nIcon=%3\nExec=%4\n")
-                      .arg(action.id, action.title, kIconName, execLine(command, action));
+    for (qsizetype rank = 0; rank < byTitle.size(); ++rank) {
+        const FileManagerAction& action = byTitle.at(rank);
+        const QString id = QStringLiteral("pictomat-%1-%2").arg(rank + 1, 2, 10, QLatin1Char('0')).arg(action.id);
+        ids.append(id);
+        groups += QStringLiteral("\n[Desktop Action %1]\nName=%2\nIcon=%3\nExec=%4\n")
+                      .arg(id, action.title, kIconName, execLine(command, action));
     }
     entries.append(
         {.path = data + QStringLiteral("/kio/servicemenus/com.corvane.Pictomat.desktop"),

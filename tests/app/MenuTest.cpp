@@ -3,6 +3,7 @@
 
 #include "app/AppController.h"
 #include "app/MenuBuilder.h"
+#include "app/MenuWindow.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 #include "RecordingDesktop.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QTest>
 
 #include <cstdio>
 #include <unistd.h>
@@ -297,6 +299,35 @@ TEST_F(MenuTest, NamesWithAmpersandsAndPercentSignsShowAsTheyAre)
     const QString shown = QStringLiteral("my_file b\uFFFD.txt");
     EXPECT_EQ(menu.actions().at(3)->text(), "1 Item, First item: " + shown);
     EXPECT_NE(find(shown + ".png (PNG)"), nullptr);
+}
+
+// Where no popup can be placed at the pointer (Wayland), the menu is drawn
+// in a window of its own: a click on an item, in it or in a submenu, does
+// the item's work and closes the window as a menu closes.
+TEST_F(MenuTest, TheMenuWindowClosesWhenAnItemIsClicked)
+{
+    MenuWindow window;
+    QStringList chosen;
+    QAction* direct = window.menu().addAction(QStringLiteral("Make Icon for File"));
+    QMenu* exporters = window.menu().addMenu(QStringLiteral("Export Icon"));
+    QAction* nested = exporters->addAction(QStringLiteral("a.png (PNG)"));
+    for (QAction* item : {direct, nested})
+        QObject::connect(item, &QAction::triggered, [&chosen, item] { chosen << item->text(); });
+    for (QAction* item : {direct, nested}) {
+        window.present();
+        ASSERT_TRUE(window.isVisible());
+        QMenu* menu = item == direct ? &window.menu() : exporters;
+        if (menu == exporters) {
+            window.menu().setActiveAction(exporters->menuAction());
+            exporters->popup(window.mapToGlobal(QPoint(window.width(), 0)));
+            ASSERT_TRUE(exporters->isVisible());
+        }
+        const QPoint at = menu->actionGeometry(item).center();
+        QTest::mouseMove(menu, at);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, at);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 2000)) << item->text().toStdString();
+    }
+    EXPECT_EQ(chosen, (QStringList{"Make Icon for File", "a.png (PNG)"}));
 }
 
 TEST_F(MenuTest, ItemsSendTheirTagOrTheirOwnAction)

@@ -1,7 +1,8 @@
 // A stand-in for a desktop's tray host: owns org.kde.StatusNotifierWatcher on
 // the session bus and says a host is registered, so Qt exports its tray item
 // and the item's menu (com.canonical.dbusmenu) to the bus. Prints "ready" once
-// it owns the name.
+// it owns the name. With "--host NAME" it also stands for the host itself,
+// as a panel of that process name: it owns org.kde.StatusNotifierHost-PID.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -10,6 +11,9 @@
 #include <QStringList>
 
 #include <cstdio>
+
+#include <sys/prctl.h>
+#include <unistd.h>
 
 class Watcher : public QObject {
     Q_OBJECT
@@ -53,6 +57,11 @@ int main(int argc, char** argv)
         || !bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
         std::fprintf(stderr, "watcher: cannot own org.kde.StatusNotifierWatcher\n");
         return 1;
+    }
+    const QStringList arguments = QCoreApplication::arguments();
+    if (const qsizetype host = arguments.indexOf(QStringLiteral("--host")); host > 0 && host + 1 < arguments.size()) {
+        ::prctl(PR_SET_NAME, arguments.at(host + 1).toLocal8Bit().constData());
+        bus.registerService(QStringLiteral("org.kde.StatusNotifierHost-%1").arg(::getpid()));
     }
     std::printf("ready\n");
     std::fflush(stdout);

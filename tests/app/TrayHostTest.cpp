@@ -61,7 +61,7 @@ TEST_F(TrayHostTest, HostsHearOfOneLayoutChangePerRebuildAndTheExportersFoldWher
 {
     ASSERT_TRUE(startOwnDisplay(768));
     OwnedProcess watcher;
-    start(watcher, QStringLiteral(WATCHER_STANDIN));
+    start(watcher, QStringLiteral(WATCHER_STANDIN), {"--host", "gnome-shell"});
     ASSERT_TRUE(watcher.process.waitForReadyRead(10000));
     OwnedProcess tray;
     start(tray, QStringLiteral(PICTOMAT_BINARY));
@@ -113,6 +113,33 @@ TEST_F(TrayHostTest, HostsHearOfOneLayoutChangePerRebuildAndTheExportersFoldWher
     EXPECT_EQ(labels.at(submenu + 1), "b.txt.bmp (BMP)");
     EXPECT_TRUE(labels.contains("b.txt.png (PNG)"));
     EXPECT_EQ(labels.mid(labels.size() - 5).join('|'), "---|Go to Pictomat folder...|Preferences...|---|Quit");
+}
+
+// A host that draws its menus as Qt does (LXQt's panel; KDE's, XFCE's and
+// MATE's alike) shows the whole menu flat on the same screen, where it fits.
+TEST_F(TrayHostTest, TheExportersStayInTheMenuWhereItFits)
+{
+    ASSERT_TRUE(startOwnDisplay(768));
+    OwnedProcess watcher;
+    start(watcher, QStringLiteral(WATCHER_STANDIN), {"--host", "lxqt-panel"});
+    ASSERT_TRUE(watcher.process.waitForReadyRead(10000));
+    OwnedProcess tray;
+    start(tray, QStringLiteral(PICTOMAT_BINARY));
+    QString item;
+    QString menuPath;
+    ASSERT_TRUE(findTrayMenu(item, menuPath));
+    ASSERT_EQ(RunPictomat({"select", QFile::decodeName(m_files.at(0))}, m_environment).exitCode, 0);
+    QStringList labels;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            labels.clear();
+            for (const MenuItem& i : readTrayMenu(item, menuPath))
+                labels.append(i.label);
+            return labels.contains("a.txt.png (PNG)");
+        },
+        10000))
+        << labels.join('|').toStdString();
+    EXPECT_FALSE(labels.contains("Export Icon")) << labels.join('|').toStdString();
 }
 
 // The ids of the submenus in a GetLayout reply, and the header's label.

@@ -1,5 +1,5 @@
 # Status menu and tray tests (included from this folder's CMakeLists.txt).
-pictomat_add_test(test_menu SOURCES MenuTest.cpp LIBS pictomat_app)
+pictomat_add_test(test_menu SOURCES MenuTest.cpp LIBS pictomat_app Qt6::Test)
 
 add_executable(status_notifier_watcher_standin StatusNotifierWatcherStandIn.cpp)
 target_link_libraries(status_notifier_watcher_standin PRIVATE Qt6::DBus)
