@@ -46,10 +46,17 @@ namespace pictomat {
 
 namespace {
 
-// The tray picture; a plain drawn square when the data folder lacks it, so
-// the tray never shows an empty slot.
-QIcon trayIcon()
+// The tray picture by its icon name, which a panel looks up in the icon
+// theme at its own size (GNOME Shell, whose top bar is drawn in one colour,
+// gets the one-colour picture); where it is not installed, the picture in the
+// data folder; a plain drawn square when that is missing too, so the tray
+// never shows an empty slot.
+QIcon trayIcon(bool oneColour)
 {
+    const QString name =
+        oneColour ? QStringLiteral("com.corvane.Pictomat-tray-symbolic") : QStringLiteral("com.corvane.Pictomat-tray");
+    if (QIcon::hasThemeIcon(name))
+        return QIcon::fromTheme(name);
     const QString path = DataDirectory() + QStringLiteral("/icons/pictomat.svg");
     if (QFile::exists(path)) {
         QIcon icon(path);
@@ -229,7 +236,6 @@ void AppController::createStatusItem()
         m_trayHostWatcher.reset();
     }
     m_item = std::make_unique<QSystemTrayIcon>();
-    m_item->setIcon(trayIcon());
     m_item->setToolTip(QStringLiteral("Pictomat"));
     // A click on the item opens the menu, like the right button does. A host
     // that does not read menus over dbusmenu (swaybar) asks the item itself
@@ -241,7 +247,9 @@ void AppController::createStatusItem()
     });
     // GNOME Shell draws menu items half as tall again as a Qt menu: the
     // exporters fold for it sooner than for the other hosts.
-    m_model.hostDrawsTallItems = trayHostProgram() == "gnome-shell";
+    const bool gnomeShell = trayHostProgram() == "gnome-shell";
+    m_model.hostDrawsTallItems = gnomeShell;
+    m_item->setIcon(trayIcon(gnomeShell));
     m_item->setContextMenu(&trayMenu());
     // The titles follow whoever draws them now.
     rebuildTrayMenu(true);

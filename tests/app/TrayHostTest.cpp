@@ -19,6 +19,8 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 namespace pictomat::test {
 namespace {
 
@@ -234,6 +236,59 @@ TEST_F(TrayHostTest, HandOversAmongOpeningsAndClosingsNeverDeleteTheMenuUnderThe
     EXPECT_EQ(tray.process.state(), QProcess::Running) << tray.process.readAllStandardError().toStdString();
     EXPECT_TRUE(labels.contains("Icon Sizes")) << labels.join('|').toStdString();
     EXPECT_TRUE(labels.contains("Export Icon")) << labels.join('|').toStdString();
+}
+
+// Installed, the tray picture goes to panels by its icon name, which a panel
+// looks up in the icon theme at its own size, and as pictures drawn for the
+// sizes panels use; a GNOME Shell gets the picture in one colour.
+TEST_F(TrayHostTest, TheTrayPictureGoesByItsIconNameAtThePanelsSizes)
+{
+    const QString prefix = root() + "/prefix";
+    ASSERT_EQ(RunProcess("cmake", {"--install", PICTOMAT_BUILD_DIR, "--prefix", prefix}, {}, 120000).exitCode, 0);
+    m_environment.append("XDG_DATA_DIRS=" + prefix + "/share:/usr/share");
+    QDBusConnection host = QDBusConnection::connectToBus(m_address, QStringLiteral("panel"));
+    const auto trayPicture = [&](const QStringList& watcherArguments, QString* name, QList<int>* sizes) {
+        OwnedProcess watcher;
+        start(watcher, QStringLiteral(WATCHER_STANDIN), watcherArguments);
+        ASSERT_TRUE(watcher.process.waitForReadyRead(10000));
+        OwnedProcess tray;
+        QProcessEnvironment env = environment();
+        env.insert("XDG_DATA_DIRS", prefix + "/share:/usr/share");
+        tray.process.setProcessEnvironment(env);
+        tray.process.start(prefix + "/bin/pictomat", QStringList());
+        QString item;
+        QString menuPath;
+        ASSERT_TRUE(findTrayMenu(item, menuPath));
+        const auto get = [&](const char* property) {
+            QDBusMessage call =
+                QDBusMessage::createMethodCall(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get");
+            call << "org.kde.StatusNotifierItem" << QLatin1String(property);
+            return host.call(call).arguments().value(0).value<QDBusVariant>().variant();
+        };
+        *name = get("IconName").toString();
+        const QDBusArgument pictures = get("IconPixmap").value<QDBusArgument>();
+        pictures.beginArray();
+        while (!pictures.atEnd()) {
+            int width = 0;
+            int height = 0;
+            QByteArray argb;
+            pictures.beginStructure();
+            pictures >> width >> height >> argb;
+            pictures.endStructure();
+            if (width == height && argb.size() == width * height * 4)
+                sizes->append(width);
+        }
+        pictures.endArray();
+        std::sort(sizes->begin(), sizes->end());
+    };
+    QString name;
+    QList<int> sizes;
+    trayPicture({}, &name, &sizes);
+    EXPECT_EQ(name, "com.corvane.Pictomat-tray");
+    EXPECT_EQ(sizes, (QList<int>{16, 22, 24, 32, 48}));
+    sizes.clear();
+    trayPicture({"--host", "gnome-shell"}, &name, &sizes);
+    EXPECT_EQ(name, "com.corvane.Pictomat-tray-symbolic");
 }
 
 // Where XWayland refuses connections the tray starts on Wayland itself; a
