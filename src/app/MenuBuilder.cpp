@@ -103,11 +103,15 @@ QAction* MenuBuilder::addLabel(const QString& title)
 void MenuBuilder::layOutMenu()
 {
     // The folded exporters' submenu of the last layout is the menu's child,
-    // which clearing its items leaves alive.
+    // which clearing its items leaves alive. Its own items are taken out
+    // before it goes: a menu exported over dbusmenu frees the exported form
+    // of an item only when the item is taken out, never with the menu.
     const QList<QMenu*> folded = m_menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
     m_menu.clear();
-    for (QMenu* submenu : folded)
+    for (QMenu* submenu : folded) {
+        submenu->clear();
         submenu->deleteLater();
+    }
     // Tool tips are part of the menu: they say what each command does.
     m_menu.setToolTipsVisible(true);
 
