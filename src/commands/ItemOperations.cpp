@@ -1,6 +1,7 @@
 #include "commands/ItemOperations.h"
 
 #include "commands/CommandServices.h"
+#include "commands/Log.h"
 #include "files/FileIO.h"
 #include "files/FinderInfo.h"
 #include "image/MediaIcons.h"
@@ -62,9 +63,11 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
     if (picture.isNull() || !CustomIcons::setCustomIcon(item, picture, &error)) {
         const QString message = QStringLiteral("The files graphic image could not be copied to the file.");
         ShowStandardAlert(context, message);
-        context.desktop.log(message);
+        qCWarning(lcCommands).noquote() << message;
         if (picture.isNull())
-            context.desktop.log(QStringLiteral("The picture is %1.").arg(PictureStatusText(status)));
+            qCWarning(lcCommands).noquote() << QStringLiteral("The picture is %1.").arg(PictureStatusText(status));
+        else
+            qCDebug(lcCommands).noquote() << "The reason:" << error;
     }
 }
 
@@ -77,7 +80,8 @@ void RemoveCustomIcon(CommandContext& context, const FileRef& item)
     }
     const QString message = QStringLiteral("The custom icon could not be removed successfully.");
     ShowStandardAlert(context, message);
-    context.desktop.log(message);
+    qCWarning(lcCommands).noquote() << message;
+    qCDebug(lcCommands).noquote() << "The reason:" << error;
 }
 
 void ClearFinderFileType(const FileRef& item)

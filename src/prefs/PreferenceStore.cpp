@@ -4,7 +4,7 @@
 #include "files/UniqueFd.h"
 
 #include "files/Paths.h"
-#include "files/SystemLog.h"
+#include "prefs/Log.h"
 #include "prefs/FileLock.h"
 #include "prefs/PlistCodec.h"
 #include "prefs/Preferences.h"
@@ -194,11 +194,10 @@ void PreferenceStore::adopt(const Snapshot& snapshot)
     m_everRead = true;
     // One log line per damaged state of the file, not one per getter.
     if (!snapshot.problem.isEmpty() && snapshot.problem != m_readError) {
-        if (snapshot.state == ReadState::Corrupt)
-            SystemLog(snapshot.problem
-                      + QStringLiteral("; using the defaults and keeping the file until it is replaced"));
-        else
-            SystemLog(snapshot.problem + QStringLiteral("; using the defaults"));
+        const QString outcome = snapshot.state == ReadState::Corrupt
+                                    ? QStringLiteral("; using the defaults and keeping the file until it is replaced")
+                                    : QStringLiteral("; using the defaults");
+        qCWarning(lcPrefs).noquote() << snapshot.problem + outcome;
     }
     m_readError = snapshot.problem;
 }
@@ -246,7 +245,7 @@ bool PreferenceStore::writePending()
             return false;
         }
         m_keptCopy = *kept;
-        SystemLog(QStringLiteral("the damaged preferences file was kept as %1").arg(*kept));
+        qCWarning(lcPrefs).noquote() << QStringLiteral("the damaged preferences file was kept as %1").arg(*kept);
     } else if (!disk.lossy.isEmpty()) {
         // The XML that replaces a binary file cannot hold all of it: the
         // original stays beside it.
@@ -257,8 +256,8 @@ bool PreferenceStore::writePending()
             return false;
         }
         m_keptCopy = *kept;
-        SystemLog(QStringLiteral("the preferences file %1 holds %2; the binary original was kept as %3")
-                      .arg(m_filePath, disk.lossy, *kept));
+        const QString lossy = QStringLiteral("the preferences file %1 holds %2; the binary original was kept as %3");
+        qCWarning(lcPrefs).noquote() << lossy.arg(m_filePath, disk.lossy, *kept);
     }
     QString error;
     if (!WriteFileAtomically(FileRef(QFile::encodeName(target)), plist::Serialize(m_values), &error,
