@@ -1,5 +1,7 @@
 #include "files/TemporaryFile.h"
 
+#include "files/Log.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
@@ -163,8 +165,9 @@ void RemoveAbandonedTemporaryFiles(const QByteArray& folder)
             continue;
         struct stat named;
         if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == st.st_dev
-            && named.st_ino == st.st_ino)
-            ::unlinkat(dirFd, entry->d_name, 0);
+            && named.st_ino == st.st_ino && ::unlinkat(dirFd, entry->d_name, 0) == 0)
+            qCDebug(lcFiles, "removed %s/%s, left behind by a writer that was killed", folder.constData(),
+                    entry->d_name);
     }
 }
 

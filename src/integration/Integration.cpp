@@ -2,6 +2,7 @@
 
 #include "integration/FileManagerActions.h"
 #include "integration/IntegrationThunar.h"
+#include "integration/Log.h"
 #include "image/Exporters.h"
 #include "files/FileIO.h"
 #include "files/FileRef.h"
@@ -272,8 +273,10 @@ QByteArray systemThunarFile()
     for (const QString& dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
         if (!dir.startsWith(QLatin1Char('/')))
             continue;
-        if (const std::optional<QByteArray> contents = readFile(dir + QStringLiteral("/Thunar/uca.xml")))
+        if (const std::optional<QByteArray> contents = readFile(dir + QStringLiteral("/Thunar/uca.xml"))) {
+            qCDebug(lcIntegration).noquote() << "Thunar's actions start as a copy of" << dir + "/Thunar/uca.xml";
             return *contents;
+        }
     }
     return {};
 }
