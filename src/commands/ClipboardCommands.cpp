@@ -106,10 +106,10 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
         return;
     // A copy that did not reach the clipboard is a failure the user hears of,
     // never a silent success.
-    QString why;
+    Error why;
     if (!Clipboard::setPng(encoded, &why)) {
-        qCWarning(lcCommands).noquote() << QStringLiteral("The icon could not be put on the clipboard: ") + why;
-        ShowStandardAlert(context, QStringLiteral("The icon could not be put on the clipboard."), why);
+        qCWarning(lcCommands).noquote() << QStringLiteral("The icon could not be put on the clipboard: ") + why.message;
+        ShowStandardAlert(context, QStringLiteral("The icon could not be put on the clipboard."), why.message);
         return;
     }
     context.desktop.playSound(QStringLiteral("Ping"));

@@ -59,7 +59,7 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
     // hears of.
     if (status == PictureStatus::NotAPicture && !movie)
         return;
-    QString error;
+    Error error;
     if (picture.isNull() || !CustomIcons::setCustomIcon(item, picture, &error)) {
         const QString message = QStringLiteral("The files graphic image could not be copied to the file.");
         ShowStandardAlert(context, message);
@@ -67,13 +67,13 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
         if (picture.isNull())
             qCWarning(lcCommands).noquote() << QStringLiteral("The picture is %1.").arg(PictureStatusText(status));
         else
-            qCDebug(lcCommands).noquote() << "The reason:" << error;
+            qCDebug(lcCommands).noquote() << "The reason:" << error.message;
     }
 }
 
 void RemoveCustomIcon(CommandContext& context, const FileRef& item)
 {
-    QString error;
+    Error error;
     if (CustomIcons::removeCustomIcon(item, &error)) {
         context.desktop.playSound(QStringLiteral("Ping"));
         return;
@@ -81,7 +81,7 @@ void RemoveCustomIcon(CommandContext& context, const FileRef& item)
     const QString message = QStringLiteral("The custom icon could not be removed successfully.");
     ShowStandardAlert(context, message);
     qCWarning(lcCommands).noquote() << message;
-    qCDebug(lcCommands).noquote() << "The reason:" << error;
+    qCDebug(lcCommands).noquote() << "The reason:" << error.message;
 }
 
 void ClearFinderFileType(const FileRef& item)

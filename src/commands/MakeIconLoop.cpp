@@ -164,19 +164,20 @@ bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, 
                       const QByteArray& name, OutputFile* output)
 {
     const FileRef target = folder.child(name);
-    QString error;
+    Error error;
     const OutputFile::Begin begun = output->begin(target, settings.overwriteFilesBySameName, &error);
     if (begun == OutputFile::Begin::Fresh)
         NotifyFinderOfChange(target);
-    return outputBegun(context, target, name, begun, error);
+    return outputBegun(context, target, name, begun, error.message);
 }
 
 bool CreateOutputFolder(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
                         const QByteArray& name, OutputDirectory* output)
 {
     const FileRef target = folder.child(name);
-    QString error;
-    return outputBegun(context, target, name, output->begin(target, settings.overwriteFilesBySameName, &error), error);
+    Error error;
+    return outputBegun(context, target, name, output->begin(target, settings.overwriteFilesBySameName, &error),
+                       error.message);
 }
 
 bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& bytes)
@@ -186,13 +187,13 @@ bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& 
 
 bool WriteOutput(CommandContext& context, OutputFile& output, const QVector<QByteArrayView>& pieces)
 {
-    QString error;
+    Error error;
     return outputWritten(context, output.write(pieces, &error));
 }
 
 bool WriteOutputFolder(CommandContext& context, OutputDirectory& output, const QVector<OutputDirectory::File>& files)
 {
-    QString error;
+    Error error;
     return outputWritten(context, output.write(files, &error));
 }
 
