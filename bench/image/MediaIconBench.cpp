@@ -44,9 +44,9 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "no icon family from %s\n", input.constData());
             return 1;
         }
-        QString error;
+        pictomat::Error error;
         if (!pictomat::WriteFileAtomically(pictomat::FileRef::fromLocalPath(output), family->toIcns(), &error)) {
-            std::fprintf(stderr, "cannot write %s: %s\n", output.constData(), qPrintable(error));
+            std::fprintf(stderr, "cannot write %s: %s\n", output.constData(), qPrintable(error.message));
             return 1;
         }
     }

@@ -1,5 +1,6 @@
 #include "app/AppController.h"
 
+#include "app/Log.h"
 #include "app/MenuBuilder.h"
 #include "app/MenuWindow.h"
 #include "app/ProgressWindow.h"
@@ -492,7 +493,7 @@ void AppController::answerRequests()
     if (handedOver) {
         QString error;
         if (!Selection::RecordHandedOverSelection(*m_pendingHandOver, &error))
-            std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());
+            qCWarning(lcApp).noquote() << error;
         m_pendingHandOver.reset();
     }
     const bool show = m_menuRequested && !(m_pointerMenu && m_pointerMenu->isVisible())
@@ -517,7 +518,7 @@ void AppController::menuNeedsUpdate()
 void AppController::selItemPreferences()
 {
     if (!m_preferencesOpener) {
-        std::fprintf(stderr, "pictomat: the preferences window is not available\n");
+        qCWarning(lcApp, "the preferences window is not available");
         return;
     }
     m_preferencesOpener();

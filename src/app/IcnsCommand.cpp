@@ -61,12 +61,13 @@ Arguments parse(const QList<QByteArray>& words, bool iconsetAllowed)
 
 std::optional<icns::IconFamily> readFamily(const QByteArray& path)
 {
-    QString error;
-    const std::optional<QByteArray> bytes = ReadRegularFile(path, icns::kMaxIcnsFileSize, &error);
+    Error readError;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, icns::kMaxIcnsFileSize, &readError);
     if (!bytes) {
-        complain(path, QStringLiteral("cannot read: %1").arg(error));
+        complain(path, QStringLiteral("cannot read: %1").arg(readError.message));
         return std::nullopt;
     }
+    QString error;
     std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(*bytes, &error);
     if (!family)
         complain(path, error);
@@ -80,14 +81,14 @@ std::optional<icns::IconFamily> readFamily(const QByteArray& path)
 bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force)
 {
     const FileRef target = FileRef::fromLocalPath(path);
-    QString error;
+    Error error;
     bool existed = false;
     const bool written =
         force ? WriteFileAtomically(target, bytes, &error) : WriteNewFileAtomically(target, bytes, &error, &existed);
     if (existed)
         complain(path, QStringLiteral("already exists; not replaced (--force replaces it)"));
     else if (!written)
-        complain(path, error);
+        complain(path, error.message);
     return written;
 }
 
@@ -116,8 +117,7 @@ int extract(const Arguments& args)
     if (!family)
         return 1;
     if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
-        complain(folder,
-                 QStringLiteral("cannot create the folder: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        complain(folder, QStringLiteral("cannot create the folder: %1").arg(SystemErrorText(errno)));
         return 1;
     }
     if (!FileRef::fromLocalPath(folder).isDirectory()) {
@@ -160,9 +160,10 @@ int create(const Arguments& args)
     } else {
         QVector<icns::NamedPng> files;
         for (const QByteArray& input : inputs) {
-            const std::optional<QByteArray> bytes = ReadRegularFile(input, icns::kMaxIcnsFileSize, &error);
+            Error readError;
+            const std::optional<QByteArray> bytes = ReadRegularFile(input, icns::kMaxIcnsFileSize, &readError);
             if (!bytes) {
-                complain(input, QStringLiteral("cannot read: %1").arg(error));
+                complain(input, QStringLiteral("cannot read: %1").arg(readError.message));
                 return 1;
             }
             files.append(icns::NamedPng{input, *bytes});

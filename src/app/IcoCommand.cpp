@@ -35,19 +35,15 @@ int usage(const char* text)
     return 2;
 }
 
-QString systemError()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
 std::optional<ico::IcoFile> readIco(const QByteArray& path)
 {
-    QString error;
-    const std::optional<QByteArray> bytes = ReadRegularFile(path, ico::kMaxIcoFileSize, &error);
+    Error readError;
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, ico::kMaxIcoFileSize, &readError);
     if (!bytes) {
-        complain(path, QStringLiteral("cannot read: %1").arg(error));
+        complain(path, QStringLiteral("cannot read: %1").arg(readError.message));
         return std::nullopt;
     }
+    QString error;
     std::optional<ico::IcoFile> file = ico::IcoFile::parse(*bytes, &error);
     if (!file)
         complain(path, error);
@@ -60,7 +56,7 @@ std::optional<ico::IcoFile> readIco(const QByteArray& path)
 bool makeFolder(const QByteArray& folder)
 {
     if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
-        complain(folder, QStringLiteral("cannot create the folder: %1").arg(systemError()));
+        complain(folder, QStringLiteral("cannot create the folder: %1").arg(SystemErrorText(errno)));
         return false;
     }
     if (!FileRef::fromLocalPath(folder).isDirectory()) {
@@ -151,10 +147,10 @@ std::optional<QVector<ico::IcoImage>> pngPictures(const QList<QByteArray>& input
     QVector<ico::IcoImage> images;
     QMap<QPair<int, int>, QByteArray> bySize;
     for (const QByteArray& input : inputs) {
-        QString error;
+        Error error;
         const std::optional<QByteArray> bytes = ReadRegularFile(input, ico::kMaxIcoFileSize, &error);
         if (!bytes) {
-            complain(input, QStringLiteral("cannot read: %1").arg(error));
+            complain(input, QStringLiteral("cannot read: %1").arg(error.message));
             return std::nullopt;
         }
         const std::optional<QSize> size = icns::codec::IsPng(*bytes) ? icns::codec::PngSize(*bytes) : std::nullopt;

@@ -1,5 +1,6 @@
 #include "app/Selection.h"
 
+#include "app/Log.h"
 #include "files/Paths.h"
 #include "platform/Desktop.h"
 #include "platform/ScriptRunner.h"
@@ -124,9 +125,9 @@ bool RecordHandedOverSelection(const QList<QByteArray>& localPathsOrUris, QStrin
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QList<QByteArray> entries = localPathsOrUris;
     if (entries.size() > kMaxHandedOverItems) {
-        SystemLog(QStringLiteral("A hand-over of %1 items was cut to its first %2.")
-                      .arg(entries.size())
-                      .arg(kMaxHandedOverItems));
+        qCWarning(lcApp).noquote() << QStringLiteral("A hand-over of %1 items was cut to its first %2.")
+                                          .arg(entries.size())
+                                          .arg(kMaxHandedOverItems);
         entries.resize(kMaxHandedOverItems);
     }
     // Handing over nothing leaves an empty file: its time says when the

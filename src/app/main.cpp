@@ -1,8 +1,8 @@
 #include "app/CommandLine.h"
-#include "platform/Desktop.h"
+#include "files/Log.h"
 
 int main(int argc, char** argv)
 {
-    pictomat::KeepLibraryMessagesOutOfStandardError();
+    pictomat::InstallLogHandler();
     return pictomat::RunCommandLine(argc, argv);
 }

@@ -3,6 +3,7 @@
 #include "commands/CommandServices.h"
 #include "commands/ExportImage.h"
 #include "commands/ItemOperations.h"
+#include "commands/Log.h"
 #include "files/FileIO.h"
 #include "image/PictureFile.h"
 #include "output/StringUtils.h"
@@ -73,7 +74,8 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
         return;
     }
     const FileRef item = request.items.items ? request.items.items->value(0) : FileRef();
-    context.desktop.log(QStringLiteral("Copying icon for path \"%1\"").arg(stringWithFSRef(&item).value_or(QString())));
+    qCWarning(lcCommands).noquote()
+        << QStringLiteral("Copying icon for path \"%1\"").arg(stringWithFSRef(&item).value_or(QString()));
 
     const std::optional<IconProvider::Icon> icon = IconProvider::shared().iconFor(item);
     if (!icon) {
@@ -89,9 +91,10 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
         return;
     }
     if (picture.isNull()) {
-        context.desktop.log(QStringLiteral("Pictomat: no image is drawn at %1 pixels; icons are drawn from 1 to %2.")
-                                .arg(settings.iconSize)
-                                .arg(IconProvider::kLargestRenderEdge));
+        qCWarning(lcCommands).noquote()
+            << QStringLiteral("Pictomat: no image is drawn at %1 pixels; icons are drawn from 1 to %2.")
+                   .arg(settings.iconSize)
+                   .arg(IconProvider::kLargestRenderEdge);
         return;
     }
 
@@ -103,10 +106,10 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
         return;
     // A copy that did not reach the clipboard is a failure the user hears of,
     // never a silent success.
-    QString why;
+    Error why;
     if (!Clipboard::setPng(encoded, &why)) {
-        context.desktop.log(QStringLiteral("The icon could not be put on the clipboard: ") + why);
-        ShowStandardAlert(context, QStringLiteral("The icon could not be put on the clipboard."), why);
+        qCWarning(lcCommands).noquote() << QStringLiteral("The icon could not be put on the clipboard: ") + why.message;
+        ShowStandardAlert(context, QStringLiteral("The icon could not be put on the clipboard."), why.message);
         return;
     }
     context.desktop.playSound(QStringLiteral("Ping"));
@@ -129,7 +132,7 @@ void AddCustomIconFromClipboard(CommandContext& context, const CommandRequest& r
         if (!CustomIcons::setCustomIcon(item, picture)) {
             const QString message = QStringLiteral("The clipboard image could not be copied to the file.");
             ShowStandardAlert(context, message);
-            context.desktop.log(message);
+            qCWarning(lcCommands).noquote() << message;
         }
     });
 }

@@ -1,5 +1,6 @@
 #include "commands/CommandServices.h"
 
+#include "commands/Log.h"
 #include "output/OutputFolder.h"
 #include "platform/Reveal.h"
 
@@ -16,7 +17,7 @@ void ShowStandardAlert(CommandContext& context, const QString& message, const QS
 void ReportFailedOutput(CommandContext& context, const FileRef& output, const QString& reason, bool alerted)
 {
     const FailedOutput failed{output, reason};
-    context.desktop.log(QStringLiteral("Pictomat: ") + FailedOutputLine(failed));
+    qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: ") + FailedOutputLine(failed);
     if (!alerted)
         context.failedOutputs.append(failed);
 }

@@ -1,6 +1,7 @@
 #include "commands/ExportImage.h"
 
 #include "commands/ItemOperations.h"
+#include "commands/Log.h"
 #include "commands/MakeIconLoop.h"
 #include "image/BackgroundBitmap.h"
 #include "image/Encoders.h"
@@ -133,8 +134,9 @@ void exportIconImage(CommandContext& context, const CommandRequest& request, con
     if (HasImageImporter(written.path()) || HoldsIconFamily(written.path()))
         SetCustomIconFromImageFile(context, written);
     else
-        context.desktop.log(QStringLiteral("%1 gets no custom icon: %2 files cannot be read back as pictures.")
-                                .arg(QString::fromUtf8(written.name()), exporter.descriptionString));
+        qCWarning(lcCommands).noquote() << QStringLiteral(
+                                               "%1 gets no custom icon: %2 files cannot be read back as pictures.")
+                                               .arg(QString::fromUtf8(written.name()), exporter.descriptionString);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "commands/ItemOperations.h"
 
 #include "commands/CommandServices.h"
+#include "commands/Log.h"
 #include "files/FileIO.h"
 #include "files/FinderInfo.h"
 #include "image/MediaIcons.h"
@@ -58,26 +59,29 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
     // hears of.
     if (status == PictureStatus::NotAPicture && !movie)
         return;
-    QString error;
+    Error error;
     if (picture.isNull() || !CustomIcons::setCustomIcon(item, picture, &error)) {
         const QString message = QStringLiteral("The files graphic image could not be copied to the file.");
         ShowStandardAlert(context, message);
-        context.desktop.log(message);
+        qCWarning(lcCommands).noquote() << message;
         if (picture.isNull())
-            context.desktop.log(QStringLiteral("The picture is %1.").arg(PictureStatusText(status)));
+            qCWarning(lcCommands).noquote() << QStringLiteral("The picture is %1.").arg(PictureStatusText(status));
+        else
+            qCDebug(lcCommands).noquote() << "The reason:" << error.message;
     }
 }
 
 void RemoveCustomIcon(CommandContext& context, const FileRef& item)
 {
-    QString error;
+    Error error;
     if (CustomIcons::removeCustomIcon(item, &error)) {
         context.desktop.playSound(QStringLiteral("Ping"));
         return;
     }
     const QString message = QStringLiteral("The custom icon could not be removed successfully.");
     ShowStandardAlert(context, message);
-    context.desktop.log(message);
+    qCWarning(lcCommands).noquote() << message;
+    qCDebug(lcCommands).noquote() << "The reason:" << error.message;
 }
 
 void ClearFinderFileType(const FileRef& item)

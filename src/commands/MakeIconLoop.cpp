@@ -2,6 +2,7 @@
 
 #include "commands/CommandServices.h"
 #include "commands/ItemOperations.h"
+#include "commands/Log.h"
 #include "image/BackgroundBitmap.h"
 #include "image/MediaIcons.h"
 #include "output/OutputFolder.h"
@@ -68,7 +69,7 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
         QString why;
         family = IconFamilyFromIconsetFolder(item.path(), &why);
         if (!family)
-            context.desktop.log(QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why));
+            qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why);
     } else {
         family = IconFamilyFromMedia(item.path());
     }
@@ -120,13 +121,14 @@ bool outputBegun(CommandContext& context, const FileRef& target, const QByteArra
     case OutputFile::Begin::Replacing: return true;
     case OutputFile::Begin::Exists: fileExists(context); return false;
     case OutputFile::Begin::NoTrash:
-        context.desktop.log(QStringLiteral("Pictomat: %1 is kept: %2").arg(target.displayPath(), error));
+        qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1 is kept: %2").arg(target.displayPath(), error);
         fileExists(context);
         return false;
     case OutputFile::Begin::Failed: break;
     }
-    context.desktop.log(QStringLiteral("Pictomat: the output file %1 could not be created: %2")
-                            .arg(target.isEmpty() ? QString::fromUtf8(name) : target.displayPath(), error));
+    qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: the output file %1 could not be created: %2")
+                                           .arg(target.isEmpty() ? QString::fromUtf8(name) : target.displayPath(),
+                                                error);
     outputFileFailure(context);
     return false;
 }
@@ -162,19 +164,20 @@ bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, 
                       const QByteArray& name, OutputFile* output)
 {
     const FileRef target = folder.child(name);
-    QString error;
+    Error error;
     const OutputFile::Begin begun = output->begin(target, settings.overwriteFilesBySameName, &error);
     if (begun == OutputFile::Begin::Fresh)
         NotifyFinderOfChange(target);
-    return outputBegun(context, target, name, begun, error);
+    return outputBegun(context, target, name, begun, error.message);
 }
 
 bool CreateOutputFolder(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
                         const QByteArray& name, OutputDirectory* output)
 {
     const FileRef target = folder.child(name);
-    QString error;
-    return outputBegun(context, target, name, output->begin(target, settings.overwriteFilesBySameName, &error), error);
+    Error error;
+    return outputBegun(context, target, name, output->begin(target, settings.overwriteFilesBySameName, &error),
+                       error.message);
 }
 
 bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& bytes)
@@ -184,13 +187,13 @@ bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& 
 
 bool WriteOutput(CommandContext& context, OutputFile& output, const QVector<QByteArrayView>& pieces)
 {
-    QString error;
+    Error error;
     return outputWritten(context, output.write(pieces, &error));
 }
 
 bool WriteOutputFolder(CommandContext& context, OutputDirectory& output, const QVector<OutputDirectory::File>& files)
 {
-    QString error;
+    Error error;
     return outputWritten(context, output.write(files, &error));
 }
 

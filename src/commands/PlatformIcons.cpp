@@ -2,6 +2,7 @@
 
 #include "commands/CommandServices.h"
 #include "commands/ItemOperations.h"
+#include "commands/Log.h"
 #include "commands/MakeIconLoop.h"
 #include "files/FileIO.h"
 #include "icns/Contents.h"
@@ -49,7 +50,7 @@ std::optional<QMap<int, QImage>> picturesFor(CommandContext& context, const File
     std::optional<QMap<int, QImage>> pictures = item.exists() ? MediaPicturesAt(item, edges, &why) : std::nullopt;
     if (!pictures) {
         if (!why.isEmpty())
-            context.desktop.log(QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why));
+            qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why);
         ShowStandardAlert(context, QStringLiteral("The icon could not be obtained from the file."));
     }
     return pictures;

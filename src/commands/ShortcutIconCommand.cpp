@@ -1,6 +1,7 @@
 #include "commands/ShortcutIconCommand.h"
 
 #include "commands/CommandServices.h"
+#include "commands/Log.h"
 #include "commands/SiteIcon.h"
 #include "commands/WebLocationFile.h"
 #include "output/StringUtils.h"
@@ -37,7 +38,7 @@ bool HasUsablePath(const FileRef& item)
 void Fail(CommandContext& context, const QString& message)
 {
     ShowStandardAlert(context, message);
-    context.desktop.log(message);
+    qCWarning(lcCommands).noquote() << message;
 }
 
 // Fetches the page of one web location whose address has been read, finds its
@@ -47,7 +48,7 @@ void Fail(CommandContext& context, const QString& message)
 // without an alert: the user knows.
 void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString& address)
 {
-    context.desktop.log(QStringLiteral("Webloc Link = ") + address);
+    qCWarning(lcCommands).noquote() << QStringLiteral("Webloc Link = ") + address;
 
     const FetchBudget budget{QDeadlineTimer(HttpClient::webLocationDeadlineMs()),
                              [&context] { return !context.progress || context.progress->keepWaiting(); }};
@@ -64,10 +65,10 @@ void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString
     const HtmlHead head = ParseHtmlHead(page->body, page->contentType);
     if (!head.found) {
         ShowStandardAlert(context, kHeaderNotFound);
-        context.desktop.log(QStringLiteral("The header was not found."));
+        qCWarning(lcCommands).noquote() << QStringLiteral("The header was not found.");
         return;
     }
-    context.desktop.log(QStringLiteral("The header was found!"));
+    qCWarning(lcCommands).noquote() << QStringLiteral("The header was found!");
 
     const QVector<QUrl> iconAddresses = SiteIconAddresses(head, page->finalUrl);
     if (iconAddresses.isEmpty())
@@ -78,8 +79,8 @@ void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString
     for (const QUrl& iconAddress : iconAddresses) {
         if (budget.deadline.hasExpired())
             break;
-        context.desktop.log(QStringLiteral("The shortcut icon is located at: ")
-                            + iconAddress.toString(QUrl::FullyEncoded));
+        qCWarning(lcCommands).noquote() << QStringLiteral("The shortcut icon is located at: ")
+                                               + iconAddress.toString(QUrl::FullyEncoded);
         const std::optional<HttpResponse> icon = client.get(iconAddress, HttpClient::kIconCap, requester, budget);
         if (budget.stopped())
             return;

@@ -48,20 +48,19 @@ std::unique_ptr<QFile> OpenFileForReading(const FileRef& file, ReadableKind kind
     return wrapDescriptor(OpenDescriptorForReading(file.path(), kind).release(), QIODevice::ReadOnly);
 }
 
-std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxBytes, QString* error)
+std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxBytes, Error* error)
 {
-    auto fail = [&](const QString& why) -> std::optional<QByteArray> {
-        if (error)
-            *error = why;
+    auto fail = [&](Error why) -> std::optional<QByteArray> {
+        SetError(error, std::move(why));
         return std::nullopt;
     };
     const UniqueFd file = OpenDescriptorForReading(path);
     const int fd = file.get();
     struct stat st { };
     if (fd < 0 || ::fstat(fd, &st) != 0)
-        return fail(QStringLiteral("no such regular file"));
+        return fail({QStringLiteral("no such regular file")});
     if (st.st_size > maxBytes)
-        return fail(QStringLiteral("larger than %1 bytes").arg(maxBytes));
+        return fail({QStringLiteral("larger than %1 bytes").arg(maxBytes)});
     QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -69,7 +68,7 @@ std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxByte
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return fail(QStringLiteral("read error"));
+            return fail(Error::fromErrno(errno, QStringLiteral("read error")));
         if (n == 0)
             break;
         done += n;
@@ -84,7 +83,7 @@ namespace {
 // Made whole beside the target, then renamed onto it: the target is always
 // its old contents or the new ones. Without `replace` nothing that already
 // has the name (a file, a folder, a dangling link) is touched.
-bool writeAtomically(const FileRef& target, const QByteArray& bytes, QString* error, std::optional<unsigned> mode,
+bool writeAtomically(const FileRef& target, const QByteArray& bytes, Error* error, std::optional<unsigned> mode,
                      bool replace, bool* existed)
 {
     if (existed)
@@ -92,26 +91,23 @@ bool writeAtomically(const FileRef& target, const QByteArray& bytes, QString* er
     const QByteArray& path = target.path();
     const qsizetype slash = path.lastIndexOf('/');
     if (path.isEmpty() || slash < 0 || slash == path.size() - 1) {
-        if (error)
-            *error = QStringLiteral("no file to write");
+        SetError(error, QStringLiteral("no file to write"));
         return false;
     }
     TemporaryFile temp;
-    QString why;
+    Error why;
     if (!temp.create(slash == 0 ? QByteArray("/") : path.left(slash), error))
         return false;
     if (!temp.write(bytes, mode ? mode_t(*mode) : NewFileMode(), &why) || !temp.sync(&why)) {
-        if (error)
-            *error = QStringLiteral("cannot write %1: %2").arg(target.displayPath(), why);
+        SetError(error, Error{QStringLiteral("cannot write %1: %2").arg(target.displayPath(), why.message), why.code});
         return false;
     }
     if (!temp.renameOnto(path, replace, &why)) {
         if (existed)
-            *existed = errno == EEXIST;
-        if (error)
-            *error =
-                QStringLiteral("cannot %1 %2: %3")
-                    .arg(replace ? QStringLiteral("replace") : QStringLiteral("create"), target.displayPath(), why);
+            *existed = why.code == EEXIST;
+        const QString doing = replace ? QStringLiteral("replace") : QStringLiteral("create");
+        SetError(error,
+                 Error{QStringLiteral("cannot %1 %2: %3").arg(doing, target.displayPath(), why.message), why.code});
         return false;
     }
     return true;
@@ -119,12 +115,12 @@ bool writeAtomically(const FileRef& target, const QByteArray& bytes, QString* er
 
 } // namespace
 
-bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error, std::optional<unsigned> mode)
+bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, Error* error, std::optional<unsigned> mode)
 {
     return writeAtomically(target, bytes, error, mode, true, nullptr);
 }
 
-bool WriteNewFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error, bool* existed)
+bool WriteNewFileAtomically(const FileRef& target, const QByteArray& bytes, Error* error, bool* existed)
 {
     return writeAtomically(target, bytes, error, std::nullopt, false, existed);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/Error.h"
 #include "files/FileRef.h"
 #include "files/UniqueFd.h"
 
@@ -29,18 +30,18 @@ UniqueFd OpenDescriptorForReading(const QByteArray& path, ReadableKind kind = Re
 
 // A regular file's bytes when it holds at most maxBytes. Anything else (a
 // FIFO, a device, a folder, a larger file) gives nothing, and never blocks.
-std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxBytes, QString* error = nullptr);
+std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxBytes, Error* error = nullptr);
 
 // Writes bytes atomically beside the target (a TemporaryFile, fsync, rename,
 // fsync of the folder), so the target is always either its old contents or
 // the new ones; on failure the target is untouched and error says why. A link
 // at the target's name is replaced, never written through. The file gets
 // `mode`, or the usual 0666 less the umask.
-bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error = nullptr,
+bool WriteFileAtomically(const FileRef& target, const QByteArray& bytes, Error* error = nullptr,
                          std::optional<unsigned> mode = std::nullopt);
 // The same for a name that must not exist yet: fails, touching nothing, when
 // anything has the name (even a dangling symbolic link); existed then says so.
-bool WriteNewFileAtomically(const FileRef& target, const QByteArray& bytes, QString* error = nullptr,
+bool WriteNewFileAtomically(const FileRef& target, const QByteArray& bytes, Error* error = nullptr,
                             bool* existed = nullptr);
 
 } // namespace pictomat

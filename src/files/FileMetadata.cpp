@@ -39,12 +39,6 @@ private:
     GError* m_error = nullptr;
 };
 
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 FilePtr fileFor(const FileRef& item)
 {
     return FilePtr(g_file_new_for_path(item.c_path()));
@@ -65,32 +59,32 @@ bool writable(const FileRef& item)
     return list && g_file_attribute_info_list_lookup(list.get(), "metadata") != nullptr;
 }
 
-bool checkWritable(const FileRef& item, QString* error)
+bool checkWritable(const FileRef& item, Error* error)
 {
     if (writable(item))
         return true;
-    setError(error, kNoMetadataService);
+    SetError(error, kNoMetadataService);
     return false;
 }
 
-bool setString(const FileRef& item, const char* key, const QByteArray& value, QString* error)
+bool setString(const FileRef& item, const char* key, const QByteArray& value, Error* error)
 {
     const FilePtr file = fileFor(item);
     ErrorSlot err;
     if (g_file_set_attribute_string(file.get(), key, value.constData(), G_FILE_QUERY_INFO_NONE, nullptr, err.out()))
         return true;
-    setError(error, err.message());
+    SetError(error, err.message());
     return false;
 }
 
-bool unset(const FileRef& item, const char* key, QString* error)
+bool unset(const FileRef& item, const char* key, Error* error)
 {
     const FilePtr file = fileFor(item);
     ErrorSlot err;
     if (g_file_set_attribute(file.get(), key, G_FILE_ATTRIBUTE_TYPE_INVALID, nullptr, G_FILE_QUERY_INFO_NONE, nullptr,
                              err.out()))
         return true;
-    setError(error, err.message());
+    SetError(error, err.message());
     return false;
 }
 
@@ -107,7 +101,7 @@ std::optional<QByteArray> string(const FileRef& item, const char* key)
 
 } // namespace FileMetadata
 
-bool ClearCustomIconMetadata(const FileRef& item, QString* error)
+bool ClearCustomIconMetadata(const FileRef& item, Error* error)
 {
     if (!FileMetadata::checkWritable(item, error))
         return false;

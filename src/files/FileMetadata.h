@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/Error.h"
 #include "files/FileRef.h"
 
 #include <QByteArray>
@@ -22,9 +23,9 @@ inline constexpr const char* kCustomIconName = "metadata::custom-icon-name";
 // and GVfs up).
 bool writable(const FileRef& item);
 // The same, with the reason in error when it cannot.
-bool checkWritable(const FileRef& item, QString* error);
-bool setString(const FileRef& item, const char* key, const QByteArray& value, QString* error = nullptr);
-bool unset(const FileRef& item, const char* key, QString* error = nullptr);
+bool checkWritable(const FileRef& item, Error* error);
+bool setString(const FileRef& item, const char* key, const QByteArray& value, Error* error = nullptr);
+bool unset(const FileRef& item, const char* key, Error* error = nullptr);
 // The value of a string attribute; nothing when it is unset or empty.
 std::optional<QByteArray> string(const FileRef& item, const char* key);
 
@@ -33,6 +34,6 @@ std::optional<QByteArray> string(const FileRef& item, const char* key);
 // Unsets both custom-icon keys (the picture and the themed name), so that no
 // earlier icon shows for the item. False, error saying why, when the metadata
 // service is missing or refuses.
-bool ClearCustomIconMetadata(const FileRef& item, QString* error = nullptr);
+bool ClearCustomIconMetadata(const FileRef& item, Error* error = nullptr);
 
 } // namespace pictomat

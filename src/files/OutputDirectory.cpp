@@ -30,12 +30,6 @@ const QString kNotReplaceable = QStringLiteral("a file or special file has that 
 const QString kNoTrash =
     QStringLiteral("a folder that Pictomat did not make has that name, and its file system has no Trash");
 
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 // The mode a new folder gets: 0777 less the umask.
 mode_t folderMode()
 {
@@ -163,7 +157,7 @@ void OutputDirectory::discard()
     m_lock.close();
 }
 
-bool OutputDirectory::makeTemporary(QString* error)
+bool OutputDirectory::makeTemporary(Error* error)
 {
     discard();
     removeAbandonedFolders(m_folder);
@@ -177,8 +171,9 @@ bool OutputDirectory::makeTemporary(QString* error)
         if (::mkdir(path.constData(), 0700) != 0) {
             if (errno == EEXIST)
                 continue;
-            setError(error, QStringLiteral("cannot create a folder in %1: %2")
-                                .arg(QFile::decodeName(m_folder), SystemErrorText(errno)));
+            SetError(error,
+                     Error::fromErrno(errno,
+                                      QStringLiteral("cannot create a folder in %1").arg(QFile::decodeName(m_folder))));
             return false;
         }
         UniqueFd fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -191,32 +186,32 @@ bool OutputDirectory::makeTemporary(QString* error)
         m_lock = std::move(fd);
         return true;
     }
-    setError(error, QStringLiteral("cannot create a folder in %1").arg(QFile::decodeName(m_folder)));
+    SetError(error, QStringLiteral("cannot create a folder in %1").arg(QFile::decodeName(m_folder)));
     return false;
 }
 
-OutputFile::Begin OutputDirectory::begin(const FileRef& target, bool mayReplace, QString* error)
+OutputFile::Begin OutputDirectory::begin(const FileRef& target, bool mayReplace, Error* error)
 {
     m_target = target;
     m_folder = target.parent().path();
     if (target.isEmpty() || m_folder.isEmpty()) {
-        setError(error, QStringLiteral("there is no folder to write into"));
+        SetError(error, QStringLiteral("there is no folder to write into"));
         return OutputFile::Begin::Failed;
     }
     struct stat st;
     const bool taken = ::lstat(target.c_path(), &st) == 0;
     if (!taken && errno != ENOENT) {
-        setError(error, SystemErrorText(errno));
+        SetError(error, Error::fromErrno(errno));
         return OutputFile::Begin::Failed;
     }
     if (taken && !mayReplace)
         return OutputFile::Begin::Exists;
     if (taken && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) {
-        setError(error, kNotReplaceable);
+        SetError(error, kNotReplaceable);
         return OutputFile::Begin::Failed;
     }
     if (taken && !IsPictomatOutputFolder(target.path()) && !CanMoveToTrash(target.path())) {
-        setError(error, kNoTrash);
+        SetError(error, kNoTrash);
         return OutputFile::Begin::NoTrash;
     }
     // Made now, so that a folder that takes nothing new fails before the work.
@@ -225,7 +220,7 @@ OutputFile::Begin OutputDirectory::begin(const FileRef& target, bool mayReplace,
     return taken ? OutputFile::Begin::Replacing : OutputFile::Begin::Fresh;
 }
 
-bool OutputDirectory::fill(const QVector<File>& files, QString* error)
+bool OutputDirectory::fill(const QVector<File>& files, Error* error)
 {
     QList<QByteArray> folders; // made inside, parents first
     std::vector<UniqueFd> written;
@@ -233,7 +228,7 @@ bool OutputDirectory::fill(const QVector<File>& files, QString* error)
         const QList<QByteArray> parts = file.path.split('/');
         for (const QByteArray& part : parts) {
             if (part.isEmpty() || part == "." || part == "..") {
-                setError(error, QStringLiteral("no file can be named %1").arg(QFile::decodeName(file.path)));
+                SetError(error, QStringLiteral("no file can be named %1").arg(QFile::decodeName(file.path)));
                 return false;
             }
         }
@@ -257,7 +252,7 @@ bool OutputDirectory::fill(const QVector<File>& files, QString* error)
         QFile out;
         if (!fd.valid() || !out.open(fd.get(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)
             || out.write(file.bytes) != file.bytes.size() || !out.flush()) {
-            setError(error, QStringLiteral("%1: %2").arg(QFile::decodeName(file.path),
+            SetError(error, QStringLiteral("%1: %2").arg(QFile::decodeName(file.path),
                                                          out.isOpen() ? out.errorString() : SystemErrorText(errno)));
             return false;
         }
@@ -270,7 +265,7 @@ bool OutputDirectory::fill(const QVector<File>& files, QString* error)
     // rather than one commit each.
     for (UniqueFd& fd : written) {
         if (::fsync(fd.get()) != 0 || !fd.close()) {
-            setError(error, SystemErrorText(errno));
+            SetError(error, Error::fromErrno(errno));
             return false;
         }
     }
@@ -282,7 +277,7 @@ bool OutputDirectory::fill(const QVector<File>& files, QString* error)
             i < 0 ? ::dup(m_lock.get())
                   : ::openat(m_lock.get(), folders[i].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!fd.valid() || ::fchmod(fd.get(), folderMode()) != 0 || (i < 0 && ::fsync(fd.get()) != 0)) {
-            setError(error, SystemErrorText(errno));
+            SetError(error, Error::fromErrno(errno));
             return false;
         }
         MarkAsPictomatOutput(fd.get());
@@ -290,15 +285,15 @@ bool OutputDirectory::fill(const QVector<File>& files, QString* error)
     return true;
 }
 
-OutputFile::Result OutputDirectory::write(const QVector<File>& files, QString* error)
+OutputFile::Result OutputDirectory::write(const QVector<File>& files, Error* error)
 {
-    QString why;
+    Error why;
     OutputFile::Result result = OutputFile::Result::Failed;
     if ((m_lock.valid() || makeTemporary(&why)) && fill(files, &why))
         result = commit(&why);
     if (result != OutputFile::Result::Written) {
-        m_failure = why;
-        setError(error, why);
+        m_failure = why.message;
+        SetError(error, why);
         discard();
         return result;
     }
@@ -307,14 +302,14 @@ OutputFile::Result OutputDirectory::write(const QVector<File>& files, QString* e
     return result;
 }
 
-OutputFile::Result OutputDirectory::commit(QString* error)
+OutputFile::Result OutputDirectory::commit(Error* error)
 {
     const QByteArray& path = m_target.path();
     for (int attempt = 0; attempt < 4; ++attempt) {
         struct stat st;
         if (::lstat(path.constData(), &st) != 0) {
             if (errno != ENOENT) {
-                setError(error, SystemErrorText(errno));
+                SetError(error, Error::fromErrno(errno));
                 return OutputFile::Result::Failed;
             }
             if (RenameNoReplace(m_temp.constData(), path.constData()) == 0) {
@@ -325,11 +320,11 @@ OutputFile::Result OutputDirectory::commit(QString* error)
             }
             if (errno == EEXIST)
                 continue; // something took the name meanwhile: look again
-            setError(error, SystemErrorText(errno));
+            SetError(error, Error::fromErrno(errno));
             return OutputFile::Result::Failed;
         }
         if (!S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) {
-            setError(error, kNotReplaceable);
+            SetError(error, kNotReplaceable);
             return OutputFile::Result::Failed;
         }
         // An earlier output folder of ours that nobody changed since holds
@@ -344,23 +339,22 @@ OutputFile::Result OutputDirectory::commit(QString* error)
             // No exchange on this file system: the old one goes first.
             const UniqueFd folder(::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             if (!folder.valid() || !removeTree(folder.get(), m_target.name())) {
-                setError(error, QStringLiteral("the earlier folder could not be removed"));
+                SetError(error, QStringLiteral("the earlier folder could not be removed"));
                 return OutputFile::Result::Failed;
             }
             continue;
         }
-        QString trashError;
+        Error trashError;
         const TrashResult trashed = MoveToTrash(path, &trashError);
         if (trashed == TrashResult::Moved)
             continue; // the name is free now
-        setError(
-            error,
-            trashed == TrashResult::NotSupported
-                ? kNoTrash
-                : QStringLiteral("the folder that has that name could not be moved to the Trash: %1").arg(trashError));
+        SetError(error, trashed == TrashResult::NotSupported
+                            ? kNoTrash
+                            : QStringLiteral("the folder that has that name could not be moved to the Trash: %1")
+                                  .arg(trashError.message));
         return trashed == TrashResult::NotSupported ? OutputFile::Result::NoTrash : OutputFile::Result::NotTrashed;
     }
-    setError(error, QStringLiteral("the name keeps changing"));
+    SetError(error, QStringLiteral("the name keeps changing"));
     return OutputFile::Result::Failed;
 }
 

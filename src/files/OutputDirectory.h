@@ -27,7 +27,7 @@ public:
 
     // As OutputFile::begin, except that a fresh start leaves the name free
     // until the folder is written.
-    OutputFile::Begin begin(const FileRef& target, bool mayReplace, QString* error);
+    OutputFile::Begin begin(const FileRef& target, bool mayReplace, Error* error);
 
     // A file of the folder: its path inside it ("16x16/apps/NAME.png"),
     // folders made as needed, and its contents.
@@ -37,7 +37,7 @@ public:
     };
     // Makes the folder hold exactly these files. On any failure the name
     // keeps what it held and nothing of the new folder is left.
-    OutputFile::Result write(const QVector<File>& files, QString* error);
+    OutputFile::Result write(const QVector<File>& files, Error* error);
 
     const FileRef& target() const { return m_target; }
     bool isWritten() const { return m_written; }
@@ -46,9 +46,9 @@ public:
     void setFailure(const QString& why) { m_failure = why; }
 
 private:
-    bool makeTemporary(QString* error);
-    bool fill(const QVector<File>& files, QString* error);
-    OutputFile::Result commit(QString* error);
+    bool makeTemporary(Error* error);
+    bool fill(const QVector<File>& files, Error* error);
+    OutputFile::Result commit(Error* error);
     void discard();
 
     FileRef m_target;

@@ -20,12 +20,6 @@ constexpr int kAttempts = 16;
 const QString kNoTrash =
     QStringLiteral("a file that Pictomat did not write has that name, and its file system has no Trash");
 
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 } // namespace
 
 bool IsPictomatOutput(const QByteArray& path)
@@ -50,19 +44,19 @@ bool IsPictomatOutput(const QByteArray& path)
     return false;
 }
 
-OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QString* error)
+OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, Error* error)
 {
     m_target = target;
     m_folder = target.parent().path();
     if (target.isEmpty() || m_folder.isEmpty()) {
-        setError(error, QStringLiteral("there is no folder to write into"));
+        SetError(error, QStringLiteral("there is no folder to write into"));
         return Begin::Failed;
     }
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         struct stat st;
         if (::lstat(target.c_path(), &st) != 0) {
             if (errno != ENOENT) {
-                setError(error, SystemErrorText(errno));
+                SetError(error, Error::fromErrno(errno));
                 return Begin::Failed;
             }
             // The empty output takes the name already marked as ours, so that
@@ -74,9 +68,11 @@ OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QStr
                 return Begin::Failed;
             MarkAsPictomatOutput(fresh.fd());
             const bool known = ::fstat(fresh.fd(), &made) == 0;
-            if (!fresh.renameOnto(target.path(), false, error)) {
-                if (errno == EEXIST)
+            Error taken;
+            if (!fresh.renameOnto(target.path(), false, &taken)) {
+                if (taken.code == EEXIST)
                     continue;
+                SetError(error, taken);
                 return Begin::Failed;
             }
             m_fresh = known;
@@ -87,11 +83,11 @@ OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QStr
         if (!mayReplace)
             return Begin::Exists;
         if (!IsReplaceable(st.st_mode)) {
-            setError(error, NotReplaceableReason());
+            SetError(error, NotReplaceableReason());
             return Begin::Failed;
         }
         if (!IsPictomatOutput(target.path()) && !CanMoveToTrash(target.path())) {
-            setError(error, kNoTrash);
+            SetError(error, kNoTrash);
             return Begin::NoTrash;
         }
         // Made now, so that a folder that takes no new file fails before the work.
@@ -99,40 +95,40 @@ OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QStr
             return Begin::Failed;
         return Begin::Replacing;
     }
-    setError(error, QStringLiteral("the name keeps changing"));
+    SetError(error, QStringLiteral("the name keeps changing"));
     return Begin::Failed;
 }
 
-OutputFile::Result OutputFile::write(const QByteArray& bytes, QString* error)
+OutputFile::Result OutputFile::write(const QByteArray& bytes, Error* error)
 {
     return write(QVector<QByteArrayView>{QByteArrayView(bytes)}, error);
 }
 
-OutputFile::Result OutputFile::write(const QVector<QByteArrayView>& pieces, QString* error)
+OutputFile::Result OutputFile::write(const QVector<QByteArrayView>& pieces, Error* error)
 {
-    QString why;
+    Error why;
     if (!m_temp.isOpen() && !m_temp.create(m_folder, &why)) {
-        m_failure = why;
-        setError(error, why);
+        m_failure = why.message;
+        SetError(error, why);
         return Result::Failed;
     }
     if (!m_temp.write(pieces, NewFileMode(), &why)) {
-        m_failure = why;
-        setError(error, why);
+        m_failure = why.message;
+        SetError(error, why);
         m_temp.discard();
         return Result::Failed;
     }
     MarkAsPictomatOutput(m_temp.fd());
     if (!m_temp.sync(&why)) {
-        m_failure = why;
-        setError(error, why);
+        m_failure = why.message;
+        SetError(error, why);
         m_temp.discard();
         return Result::Failed;
     }
     const Result result = commit(&why);
     if (result != Result::Written) {
-        m_failure = why;
-        setError(error, why);
+        m_failure = why.message;
+        SetError(error, why);
         m_temp.discard();
         return result;
     }
@@ -141,7 +137,7 @@ OutputFile::Result OutputFile::write(const QVector<QByteArrayView>& pieces, QStr
     return result;
 }
 
-OutputFile::Result OutputFile::commit(QString* error)
+OutputFile::Result OutputFile::commit(Error* error)
 {
     const QByteArray& path = m_target.path();
     bool displaced = false;
@@ -149,17 +145,19 @@ OutputFile::Result OutputFile::commit(QString* error)
         struct stat st;
         if (::lstat(path.constData(), &st) != 0) {
             if (errno != ENOENT) {
-                setError(error, SystemErrorText(errno));
+                SetError(error, Error::fromErrno(errno));
                 return Result::Failed;
             }
-            if (m_temp.renameOnto(path, false, error))
+            Error taken;
+            if (m_temp.renameOnto(path, false, &taken))
                 break;
-            if (errno == EEXIST)
+            if (taken.code == EEXIST)
                 continue; // something took the name meanwhile: look again
+            SetError(error, taken);
             return Result::Failed;
         }
         if (!IsReplaceable(st.st_mode)) {
-            setError(error, NotReplaceableReason());
+            SetError(error, NotReplaceableReason());
             return Result::Failed;
         }
         const bool ourFreshFile = m_fresh && st.st_dev == m_freshDevice && st.st_ino == m_freshInode;
@@ -173,20 +171,21 @@ OutputFile::Result OutputFile::commit(QString* error)
                 return Result::Failed;
             break;
         }
-        QString trashError;
+        Error trashError;
         const TrashResult trashed = MoveToTrash(path, &trashError);
         if (trashed == TrashResult::Moved)
             continue; // the name is free now
         if (trashed == TrashResult::NotSupported) {
-            setError(error, kNoTrash);
+            SetError(error, kNoTrash);
             return Result::NoTrash;
         }
-        setError(error,
-                 QStringLiteral("the file that has that name could not be moved to the Trash: %1").arg(trashError));
+        SetError(
+            error,
+            QStringLiteral("the file that has that name could not be moved to the Trash: %1").arg(trashError.message));
         return Result::NotTrashed;
     }
     if (m_temp.isOpen()) {
-        setError(error, QStringLiteral("the name keeps changing"));
+        SetError(error, QStringLiteral("the name keeps changing"));
         return Result::Failed;
     }
     // A custom icon is recorded by path, and unless it went to the Trash with

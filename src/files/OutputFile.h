@@ -32,7 +32,7 @@ public:
         NoTrash,   // the name is taken by a file that is not ours, with no Trash to move it to
         Failed,    // no file can be made there; error says why
     };
-    Begin begin(const FileRef& target, bool mayReplace, QString* error);
+    Begin begin(const FileRef& target, bool mayReplace, Error* error);
 
     enum class Result {
         Written,
@@ -42,9 +42,9 @@ public:
     };
     // Makes the output hold `bytes`. On any failure the name keeps what it
     // held: the empty file of a fresh start, or the file that was there.
-    Result write(const QByteArray& bytes, QString* error);
+    Result write(const QByteArray& bytes, Error* error);
     // The same for bytes in pieces.
-    Result write(const QVector<QByteArrayView>& pieces, QString* error);
+    Result write(const QVector<QByteArrayView>& pieces, Error* error);
 
     const FileRef& target() const { return m_target; }
     bool isWritten() const { return m_written; }
@@ -57,7 +57,7 @@ public:
     void setFailure(const QString& why) { m_failure = why; }
 
 private:
-    Result commit(QString* error);
+    Result commit(Error* error);
 
     FileRef m_target;
     QByteArray m_folder;

@@ -1,5 +1,7 @@
 #include "files/TemporaryFile.h"
 
+#include "files/Log.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
@@ -105,11 +107,6 @@ int RenameNoReplace(const char* from, const char* to)
     return ::rename(from, to);
 }
 
-QString SystemErrorText(int code)
-{
-    return QString::fromLocal8Bit(std::strerror(code));
-}
-
 bool IsReplaceable(mode_t mode)
 {
     return S_ISREG(mode) || S_ISLNK(mode);
@@ -163,12 +160,13 @@ void RemoveAbandonedTemporaryFiles(const QByteArray& folder)
             continue;
         struct stat named;
         if (::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == st.st_dev
-            && named.st_ino == st.st_ino)
-            ::unlinkat(dirFd, entry->d_name, 0);
+            && named.st_ino == st.st_ino && ::unlinkat(dirFd, entry->d_name, 0) == 0)
+            qCDebug(lcFiles, "removed %s/%s, left behind by a writer that was killed", folder.constData(),
+                    entry->d_name);
     }
 }
 
-bool TemporaryFile::create(const QByteArray& folder, QString* error)
+bool TemporaryFile::create(const QByteArray& folder, Error* error)
 {
     discard();
     RemoveAbandonedTemporaryFiles(folder);
@@ -178,9 +176,8 @@ bool TemporaryFile::create(const QByteArray& folder, QString* error)
         // mkostemps creates with O_EXCL, which never follows a link in the name's place.
         UniqueFd fd(::mkostemps(path.data(), int(sizeof kSuffix - 1), O_CLOEXEC));
         if (!fd.valid()) {
-            if (error)
-                *error = QStringLiteral("cannot create a file in %1: %2")
-                             .arg(QFile::decodeName(folder), SystemErrorText(errno));
+            SetError(error, Error::fromErrno(
+                                errno, QStringLiteral("cannot create a file in %1").arg(QFile::decodeName(folder))));
             return false;
         }
         // Another Pictomat sweeping the folder may have taken the lock in the
@@ -196,52 +193,47 @@ bool TemporaryFile::create(const QByteArray& folder, QString* error)
         m_path = path;
         return true;
     }
-    if (error)
-        *error = QStringLiteral("cannot create a file in %1").arg(QFile::decodeName(folder));
+    SetError(error, QStringLiteral("cannot create a file in %1").arg(QFile::decodeName(folder)));
     return false;
 }
 
-bool TemporaryFile::write(const QByteArray& bytes, mode_t mode, QString* error)
+bool TemporaryFile::write(const QByteArray& bytes, mode_t mode, Error* error)
 {
     return write(QVector<QByteArrayView>{QByteArrayView(bytes)}, mode, error);
 }
 
-bool TemporaryFile::write(const QVector<QByteArrayView>& pieces, mode_t mode, QString* error)
+bool TemporaryFile::write(const QVector<QByteArrayView>& pieces, mode_t mode, Error* error)
 {
     const bool written = m_fd.valid() && std::all_of(pieces.begin(), pieces.end(), [this](QByteArrayView piece) {
                              return writeAll(m_fd.get(), piece);
                          });
     if (!written || ::fchmod(m_fd.get(), mode & 07777) != 0) {
-        if (error)
-            *error = SystemErrorText(errno);
+        SetError(error, Error::fromErrno(errno));
         return false;
     }
     return true;
 }
 
-bool TemporaryFile::sync(QString* error)
+bool TemporaryFile::sync(Error* error)
 {
     if (!m_fd.valid() || ::fsync(m_fd.get()) != 0) {
-        if (error)
-            *error = SystemErrorText(errno);
+        SetError(error, Error::fromErrno(errno));
         return false;
     }
     return true;
 }
 
-bool TemporaryFile::renameOnto(const QByteArray& target, bool replace, QString* error)
+bool TemporaryFile::renameOnto(const QByteArray& target, bool replace, Error* error)
 {
     if (m_path.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("nothing was written");
+        SetError(error, QStringLiteral("nothing was written"));
         return false;
     }
     // rename(2) takes the place of a device node or a FIFO as readily as of
     // a file: run as root against /dev/null it would replace the machine's.
     struct stat st;
     if (replace && ::lstat(target.constData(), &st) == 0 && !IsReplaceable(st.st_mode)) {
-        if (error)
-            *error = NotReplaceableReason();
+        SetError(error, Error{NotReplaceableReason(), EEXIST});
         errno = EEXIST;
         return false;
     }
@@ -250,8 +242,7 @@ bool TemporaryFile::renameOnto(const QByteArray& target, bool replace, QString* 
                                : RenameNoReplace(m_path.constData(), target.constData());
     if (result != 0) {
         const int code = errno;
-        if (error)
-            *error = SystemErrorText(code);
+        SetError(error, Error::fromErrno(code));
         errno = code;
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/Error.h"
 #include "files/UniqueFd.h"
 
 #include <QByteArray>
@@ -26,23 +27,23 @@ public:
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     // Makes it in `folder`, first clearing what crashed writers left there.
-    bool create(const QByteArray& folder, QString* error);
+    bool create(const QByteArray& folder, Error* error);
     bool isOpen() const { return m_fd.valid(); }
     int fd() const { return m_fd.get(); }
     const QByteArray& path() const { return m_path; }
 
     // Writes every byte and sets the mode.
-    bool write(const QByteArray& bytes, mode_t mode, QString* error);
+    bool write(const QByteArray& bytes, mode_t mode, Error* error);
     // The same for bytes in pieces, written one after another.
-    bool write(const QVector<QByteArrayView>& pieces, mode_t mode, QString* error);
+    bool write(const QVector<QByteArrayView>& pieces, mode_t mode, Error* error);
     // Flushes the file's contents and attributes to the disk.
-    bool sync(QString* error);
+    bool sync(Error* error);
     // Gives the file the name `target`. With `replace`, a regular file or a
     // symbolic link that has the name goes (the link itself, never what it
     // points to), while a folder, FIFO, device or socket stays and the rename
-    // fails (errno EEXIST, error NotReplaceableReason()); without `replace`,
-    // any taken name fails with errno EEXIST and is left alone.
-    bool renameOnto(const QByteArray& target, bool replace, QString* error);
+    // fails (code EEXIST, message NotReplaceableReason()); without `replace`,
+    // any taken name fails with code EEXIST and is left alone.
+    bool renameOnto(const QByteArray& target, bool replace, Error* error);
     // Removes the file now.
     void discard();
 
@@ -71,8 +72,5 @@ void SyncFolder(const QByteArray& folder);
 
 // The file-creation mode a new file gets: 0666 less the umask.
 mode_t NewFileMode();
-
-// strerror(3) as text.
-QString SystemErrorText(int code);
 
 } // namespace pictomat

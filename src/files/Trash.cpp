@@ -22,14 +22,14 @@ QByteArray markFor(const struct stat& st)
 
 } // namespace
 
-TrashResult MoveToTrash(const QByteArray& path, QString* error)
+TrashResult MoveToTrash(const QByteArray& path, Error* error)
 {
     const GObjectPtr<GFile> file(g_file_new_for_path(path.constData()));
     GError* failure = nullptr;
     if (g_file_trash(file.get(), nullptr, &failure))
         return TrashResult::Moved;
     const bool unsupported = g_error_matches(failure, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED);
-    *error = failure ? QString::fromUtf8(failure->message) : QStringLiteral("unknown error");
+    SetError(error, failure ? QString::fromUtf8(failure->message) : QStringLiteral("unknown error"));
     if (failure)
         g_error_free(failure);
     return unsupported ? TrashResult::NotSupported : TrashResult::Failed;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/Error.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -13,7 +15,7 @@ namespace pictomat {
 enum class TrashResult { Moved, NotSupported, Failed };
 // Moves the file or folder at `path` (a link itself, never what it names) to
 // the freedesktop Trash through GIO, so that file managers can restore it.
-TrashResult MoveToTrash(const QByteArray& path, QString* error);
+TrashResult MoveToTrash(const QByteArray& path, Error* error);
 // GIO's own answer to whether it could go to a Trash; unknown counts as yes,
 // and the move itself decides.
 bool CanMoveToTrash(const QByteArray& path);

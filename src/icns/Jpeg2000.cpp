@@ -1,4 +1,5 @@
 #include "icns/IcnsCodec.h"
+#include "icns/Log.h"
 
 #include <openjpeg.h>
 
@@ -101,7 +102,11 @@ OPJ_BOOL seekStream(OPJ_OFF_T n, void* user)
     return OPJ_TRUE;
 }
 
-void quiet(const char*, void*) { }
+// What the decoder says of a damaged stream is for the log, never the terminal.
+void decoderMessage(const char* text, void*)
+{
+    qCDebug(lcIcns, "OpenJPEG: %s", QByteArray(text).trimmed().constData());
+}
 
 struct CodecDeleter {
     void operator()(opj_codec_t* c) const { opj_destroy_codec(c); }
@@ -169,9 +174,9 @@ QImage DecodeJpeg2000(const QByteArray& data)
     opj_stream_set_read_function(stream.get(), readStream);
     opj_stream_set_skip_function(stream.get(), skipStream);
     opj_stream_set_seek_function(stream.get(), seekStream);
-    opj_set_info_handler(codec.get(), quiet, nullptr);
-    opj_set_warning_handler(codec.get(), quiet, nullptr);
-    opj_set_error_handler(codec.get(), quiet, nullptr);
+    opj_set_info_handler(codec.get(), decoderMessage, nullptr);
+    opj_set_warning_handler(codec.get(), decoderMessage, nullptr);
+    opj_set_error_handler(codec.get(), decoderMessage, nullptr);
 
     opj_dparameters_t parameters;
     opj_set_default_decoder_parameters(&parameters);

@@ -1,6 +1,7 @@
 #include "ico/IcoFile.h"
 
 #include "icns/Png.h"
+#include "ico/Log.h"
 
 #include <cstring>
 
@@ -260,10 +261,12 @@ std::optional<IcoFile> IcoFile::parse(const QByteArray& bytes, QString* error)
             why = QStringLiteral("past the %1 pixels read from one file").arg(kMaxTotalPixels);
             entry.reset();
         }
-        if (entry)
+        if (entry) {
             file.m_entries.append(*entry);
-        else
+        } else {
             damage << QStringLiteral("picture %1: %2").arg(i + 1).arg(why);
+            qCDebug(lcIco).noquote() << "picture" << i + 1 << "of" << count << "is left out:" << why;
+        }
     }
     if (error)
         *error = damage.join(QStringLiteral("; "));

@@ -1,5 +1,7 @@
 #include "image/PictureStreams.h"
 
+#include "image/Log.h"
+
 #include <QIODevice>
 #include <QImageIOHandler>
 #include <QTransform>
@@ -29,7 +31,16 @@ struct JpegErrors {
     std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
 }
 
-void onJpegMessage(j_common_ptr, int) { }
+// A damaged picture's warnings are for the log, never the terminal; the
+// decoder's trace is for nobody.
+void onJpegMessage(j_common_ptr info, int level)
+{
+    if (level >= 0 || !lcImage().isDebugEnabled())
+        return;
+    char text[JMSG_LENGTH_MAX];
+    info->err->format_message(info, text);
+    qCDebug(lcImage, "libjpeg: %s", text);
+}
 
 struct JpegDecoder {
     jpeg_decompress_struct info{};

@@ -428,10 +428,10 @@ std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& pa
         const FileRef file = folder.child(slot.name);
         if (!file.exists())
             continue;
-        QString why;
+        Error why;
         const std::optional<QByteArray> bytes = ReadRegularFile(file.path(), icns::kMaxIcnsFileSize, &why);
         if (!bytes)
-            return fail(QStringLiteral("%1: cannot read: %2").arg(QLatin1String(slot.name), why));
+            return fail(QStringLiteral("%1: cannot read: %2").arg(QLatin1String(slot.name), why.message));
         files.append(icns::NamedPng{slot.name, *bytes});
     }
     if (files.isEmpty())

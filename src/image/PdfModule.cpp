@@ -2,6 +2,7 @@
 // its own (pictomat-pdf.so) that the image layer loads with the first PDF.
 
 #include "image/Drawing.h"
+#include "image/Log.h"
 
 #include <QIODevice>
 #include <QVariant>
@@ -17,8 +18,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Damaged files are ordinary input here; poppler's complaints are not ours to print.
-void quiet(const QString&, const QVariant&) { }
+// Damaged files are ordinary input here: what poppler says of them is for
+// the log, never the terminal.
+void popplerMessage(const QString& message, const QVariant&)
+{
+    qCDebug(lcImage).noquote() << "poppler:" << message;
+}
 
 // Asked between drawing operations: past the deadline poppler stops drawing.
 bool pastDeadline(const QVariant& deadline)
@@ -89,7 +94,7 @@ extern "C" __attribute__((visibility("default"))) pictomat::Drawing* pictomat_op
 {
     using namespace pictomat;
     std::unique_ptr<QIODevice> holder(owned);
-    static const bool quieted = (Poppler::setDebugErrorFunction(quiet, QVariant()), true);
+    static const bool quieted = (Poppler::setDebugErrorFunction(popplerMessage, QVariant()), true);
     (void)quieted;
     std::unique_ptr<Poppler::Document> document = Poppler::Document::load(device);
     // A document locked by a password cannot be drawn without it.

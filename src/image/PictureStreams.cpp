@@ -1,6 +1,7 @@
 #include "image/PictureStreams.h"
 
 #include "image/ColourProfile.h"
+#include "image/Log.h"
 #include "resample/RowPipe.h"
 
 #include <QIODevice>
@@ -238,12 +239,17 @@ void readFromDevice(png_structp png, png_bytep data, size_t length)
     }
 }
 
-[[noreturn]] void onPngError(png_structp png, png_const_charp)
+// What libpng says of a damaged picture is for the log, never the terminal.
+[[noreturn]] void onPngError(png_structp png, png_const_charp text)
 {
+    qCDebug(lcImage, "libpng: %s", text);
     png_longjmp(png, 1);
 }
 
-void onPngWarning(png_structp, png_const_charp) { }
+void onPngWarning(png_structp, png_const_charp text)
+{
+    qCDebug(lcImage, "libpng: %s", text);
+}
 
 struct PngHandles {
     png_structp png = nullptr;

@@ -1,5 +1,7 @@
 #include "image/PictureStreams.h"
 
+#include "image/Log.h"
+
 #include <QIODevice>
 
 #include <tiffio.h>
@@ -27,7 +29,14 @@ struct TiffLibrary {
     decltype(&::TIFFSetWarningHandler) setWarningHandler = nullptr;
 };
 
-void quiet(const char*, const char*, va_list) { }
+// Damaged files are ordinary input here: what libtiff says of them is for
+// the log, never the terminal.
+void tiffMessage(const char* module, const char* format, va_list arguments)
+{
+    if (lcImage().isDebugEnabled())
+        qCDebug(lcImage, "libtiff: %s: %s", module ? module : "",
+                qUtf8Printable(QString::vasprintf(format, arguments)));
+}
 
 const TiffLibrary* tiffLibrary()
 {
@@ -52,9 +61,8 @@ const TiffLibrary* tiffLibrary()
         resolve(l->setWarningHandler, "TIFFSetWarningHandler");
         if (!complete)
             return nullptr;
-        // Damaged files are ordinary input here; their complaints are not ours to print.
-        l->setErrorHandler(quiet);
-        l->setWarningHandler(quiet);
+        l->setErrorHandler(tiffMessage);
+        l->setWarningHandler(tiffMessage);
         return l;
     }();
     return library.get();

@@ -2,6 +2,7 @@
 
 #include "integration/FileManagerActions.h"
 #include "integration/IntegrationThunar.h"
+#include "integration/Log.h"
 #include "image/Exporters.h"
 #include "files/FileIO.h"
 #include "files/FileRef.h"
@@ -247,9 +248,9 @@ bool writeFile(const QString& path, const QByteArray& contents, bool executable,
         result.errors.append(QStringLiteral("cannot create the folder of %1").arg(path));
         return false;
     }
-    QString error;
+    Error error;
     if (!WriteFileAtomically(FileRef(QFile::encodeName(path)), contents, &error, executable ? 0755 : 0644)) {
-        result.errors.append(QStringLiteral("cannot write %1: %2").arg(path, error));
+        result.errors.append(QStringLiteral("cannot write %1: %2").arg(path, error.message));
         return false;
     }
     return true;
@@ -280,8 +281,10 @@ QByteArray systemThunarFile()
     for (const QString& dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
         if (!dir.startsWith(QLatin1Char('/')))
             continue;
-        if (const std::optional<QByteArray> contents = readFile(dir + QStringLiteral("/Thunar/uca.xml")))
+        if (const std::optional<QByteArray> contents = readFile(dir + QStringLiteral("/Thunar/uca.xml"))) {
+            qCDebug(lcIntegration).noquote() << "Thunar's actions start as a copy of" << dir + "/Thunar/uca.xml";
             return *contents;
+        }
     }
     return {};
 }
@@ -481,12 +484,12 @@ IntegrationResult RemoveFileManagerActions()
     return result;
 }
 
-bool SetAutostart(bool on, const QString& command, QString* error)
+bool SetAutostart(bool on, const QString& command, Error* error)
 {
     const QString path = XdgConfigHome() + QStringLiteral("/autostart/com.corvane.Pictomat.desktop");
     if (!on) {
         if (QFile::exists(path) && !QFile::remove(path)) {
-            *error = QStringLiteral("cannot remove %1").arg(path);
+            SetError(error, QStringLiteral("cannot remove %1").arg(path));
             return false;
         }
         return true;
@@ -501,7 +504,7 @@ bool SetAutostart(bool on, const QString& command, QString* error)
         return true;
     IntegrationResult result;
     if (!writeFile(path, contents, false, result)) {
-        *error = result.errors.join('\n');
+        SetError(error, result.errors.join('\n'));
         return false;
     }
     return true;
@@ -546,9 +549,9 @@ int RunAutostartCommand(const QStringList& arguments)
         std::fprintf(stderr, "usage: pictomat autostart on|off\n");
         return 2;
     }
-    QString error;
+    Error error;
     if (!SetAutostart(arguments.first() == QLatin1String("on"), ownCommand(), &error)) {
-        std::fprintf(stderr, "pictomat: %s\n", qPrintable(error));
+        std::fprintf(stderr, "pictomat: %s\n", qPrintable(error.message));
         return 1;
     }
     return 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/Error.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -26,7 +28,7 @@ IntegrationResult AddFileManagerActions(const QString& pictomatCommand);
 IntegrationResult RemoveFileManagerActions();
 
 // The XDG autostart entry.
-bool SetAutostart(bool on, const QString& pictomatCommand, QString* error);
+bool SetAutostart(bool on, const QString& pictomatCommand, Error* error);
 
 // "pictomat integrate [--remove]" and "pictomat autostart on|off".
 int RunIntegrateCommand(const QStringList& arguments);

@@ -1,6 +1,7 @@
 #include "output/OutputFolder.h"
 
 #include "files/Paths.h"
+#include "output/Log.h"
 
 #include <QFile>
 #include <QStorageInfo>
@@ -119,6 +120,7 @@ FileRef ResolveOutputFolder(const FileRef& item, const OutputFolderRule& rule)
         if (stored->isValidUtf16() && path.startsWith('/') && path.size() + 1 <= kImageFolderBufferBytes
             && ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode))
             return FileRef(path);
+        qCDebug(lcOutput).noquote() << "the image folder" << *stored << "is no folder here; outputs go elsewhere";
     }
     // A failure leaves the empty reference; creating the output file fails then.
     FileRef folder;

@@ -116,23 +116,22 @@ bool waylandSession()
     return QFileInfo::exists(QFile::decodeName(socket));
 }
 
-bool setPng(const QByteArray& png, QString* error)
+bool setPng(const QByteArray& png, Error* error)
 {
     if (Clipboard::waylandSession()) {
         // Neither Qt's own Wayland connection (refused in silence without
         // focus) nor XWayland (X programs only) reaches what users paste.
         if (!useWlClipboard()) {
-            *error = QStringLiteral(
-                "The clipboard of a Wayland session is set with wl-clipboard (wl-copy and "
-                "wl-paste), which is not installed.");
+            SetError(error, QStringLiteral("The clipboard of a Wayland session is set with wl-clipboard (wl-copy and "
+                                           "wl-paste), which is not installed."));
             return false;
         }
         if (!runHelper(helper("wl-copy"), {QStringLiteral("--type"), QStringLiteral("image/png")}, png, false)) {
-            *error = QStringLiteral("wl-copy could not set the clipboard.");
+            SetError(error, QStringLiteral("wl-copy could not set the clipboard."));
             return false;
         }
         if (!waylandHolds(png)) {
-            *error = QStringLiteral("The clipboard does not hold the picture after wl-copy set it.");
+            SetError(error, QStringLiteral("The clipboard does not hold the picture after wl-copy set it."));
             return false;
         }
         return true;
@@ -140,7 +139,7 @@ bool setPng(const QByteArray& png, QString* error)
     QClipboard* clipboard =
         qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard() : nullptr;
     if (!clipboard) {
-        *error = QStringLiteral("There is no clipboard without a graphical session.");
+        SetError(error, QStringLiteral("There is no clipboard without a graphical session."));
         return false;
     }
     clipboard->clear();
@@ -151,7 +150,7 @@ bool setPng(const QByteArray& png, QString* error)
     // was just set while nobody else has taken it.
     if (clipboard->ownsClipboard() || clipboard->mimeData() == mime)
         return true;
-    *error = QStringLiteral("Another program took the clipboard at once.");
+    SetError(error, QStringLiteral("Another program took the clipboard at once."));
     return false;
 }
 

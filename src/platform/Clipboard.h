@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/Error.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -24,7 +26,7 @@ bool waylandSession();
 // Puts exactly one image/png entry holding `png` on the clipboard, then
 // checks that the clipboard holds those bytes. False, with why, when it was
 // refused or does not hold them: the caller must not report success.
-bool setPng(const QByteArray& png, QString* error);
+bool setPng(const QByteArray& png, Error* error);
 
 // What the clipboard holds now: its picture types, image data and file
 // lists. Never null; empty when the clipboard holds nothing or cannot be read

@@ -27,12 +27,6 @@ namespace {
 
 constexpr int kMaxIconEdge = CustomIcons::kLargestEdge;
 
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 QString iconsFolder()
 {
     return XdgDataHome() + QStringLiteral("/pictomat/icons");
@@ -58,7 +52,7 @@ QImage iconSized(const QImage& picture)
 }
 
 // Stores the picture once per content; returns the file's path.
-std::optional<QString> storeIcon(const QImage& picture, QString* error)
+std::optional<QString> storeIcon(const QImage& picture, Error* error)
 {
     QByteArray png;
     {
@@ -66,13 +60,13 @@ std::optional<QString> storeIcon(const QImage& picture, QString* error)
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "png");
         if (!writer.canWrite() || !writer.write(iconSized(picture))) {
-            setError(error, QStringLiteral("The picture could not be encoded as PNG: ") + writer.errorString());
+            SetError(error, QStringLiteral("The picture could not be encoded as PNG: ") + writer.errorString());
             return std::nullopt;
         }
     }
     const QString folder = iconsFolder();
     if (!QDir().mkpath(folder)) {
-        setError(error, QStringLiteral("The folder %1 could not be created.").arg(folder));
+        SetError(error, QStringLiteral("The folder %1 could not be created.").arg(folder));
         return std::nullopt;
     }
     const QString hash = QString::fromLatin1(QCryptographicHash::hash(png, QCryptographicHash::Sha256).toHex());
@@ -80,9 +74,9 @@ std::optional<QString> storeIcon(const QImage& picture, QString* error)
     QFile existing(path);
     if (existing.open(QIODevice::ReadOnly) && existing.size() == png.size() && existing.readAll() == png)
         return path;
-    QString why;
+    Error why;
     if (!WriteFileAtomically(FileRef(QFile::encodeName(path)), png, &why)) {
-        setError(error, QStringLiteral("The icon file %1 could not be written: %2").arg(path, why));
+        SetError(error, QStringLiteral("The icon file %1 could not be written: %2").arg(path, why.message));
         return std::nullopt;
     }
     return path;
@@ -109,21 +103,21 @@ bool metadataAvailable()
     return FileMetadata::writable(FileRef(QByteArray("/")));
 }
 
-bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
+bool setCustomIcon(const FileRef& item, const QImage& picture, Error* error)
 {
     bool isFolder = false;
     if (!itemExists(item, &isFolder)) {
-        setError(error, QStringLiteral("The item does not exist."));
+        SetError(error, QStringLiteral("The item does not exist."));
         return false;
     }
     if (picture.isNull()) {
-        setError(error, QStringLiteral("There is no picture to use as the icon."));
+        SetError(error, QStringLiteral("There is no picture to use as the icon."));
         return false;
     }
     // Checked first, so that a folder whose .directory (or a desktop link
     // that) cannot be edited gets nothing at all.
     if (isFolder && !FolderIconKeyEditable(item)) {
-        setError(error, kDirectoryNotEditable);
+        SetError(error, kDirectoryNotEditable);
         return false;
     }
     if (!isFolder && DesktopLinkIcon::check(item, error) == DesktopLinkIcon::Edit::Failed)
@@ -155,15 +149,15 @@ bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error)
     return true;
 }
 
-bool removeCustomIcon(const FileRef& item, QString* error)
+bool removeCustomIcon(const FileRef& item, Error* error)
 {
     bool isFolder = false;
     if (!itemExists(item, &isFolder)) {
-        setError(error, QStringLiteral("The item does not exist."));
+        SetError(error, QStringLiteral("The item does not exist."));
         return false;
     }
     if (isFolder && !FolderIconKeyEditable(item)) {
-        setError(error, kDirectoryNotEditable);
+        SetError(error, kDirectoryNotEditable);
         return false;
     }
     if (!isFolder && DesktopLinkIcon::check(item, error) == DesktopLinkIcon::Edit::Failed)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/Error.h"
 #include "files/FileRef.h"
 
 #include <QByteArray>
@@ -24,8 +25,8 @@ constexpr int kLargestEdge = 1024;
 // True when GIO can write the "metadata" namespace (session bus and GVfs up).
 bool metadataAvailable();
 
-bool setCustomIcon(const FileRef& item, const QImage& picture, QString* error = nullptr);
-bool removeCustomIcon(const FileRef& item, QString* error = nullptr);
+bool setCustomIcon(const FileRef& item, const QImage& picture, Error* error = nullptr);
+bool removeCustomIcon(const FileRef& item, Error* error = nullptr);
 // The picture file the item's custom icon points at, if any.
 std::optional<QByteArray> customIconPath(const FileRef& item);
 

@@ -20,12 +20,6 @@ const QByteArray kDesktopEntryGroup("[" + kDesktopEntry + "]");
 // The first line of a .directory file that exists only for our icon.
 const QByteArray kMadeHereMark("# Made by Pictomat for this folder's custom icon\n");
 
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 QByteArray withIconKey(const QByteArray& content, const QByteArray& iconPath, bool newFile)
 {
     if (const std::optional<QByteArray> edited = DesktopEntryText::WithValue(content, kDesktopEntry, "Icon", iconPath))
@@ -97,25 +91,25 @@ bool FolderIconKeyEditable(const FileRef& folder)
     return S_ISREG(st.st_mode);
 }
 
-bool SetFolderIconKey(const FileRef& folder, const QByteArray& iconPath, QString* error)
+bool SetFolderIconKey(const FileRef& folder, const QByteArray& iconPath, Error* error)
 {
     const QByteArray path = directoryFilePath(folder);
     bool missing = false;
     mode_t mode = 0644;
     const std::optional<QByteArray> old = readDirectoryFile(path, true, &missing, &mode);
     if (!old && !missing) {
-        setError(error, QStringLiteral("The folder's .directory is not a regular file that can be read."));
+        SetError(error, QStringLiteral("The folder's .directory is not a regular file that can be read."));
         return false;
     }
     // Replaced by a rename: a link put in its place meanwhile is replaced, not written through.
     if (!WriteFileAtomically(FileRef(path), withIconKey(old.value_or(QByteArray()), iconPath, !old), nullptr, mode)) {
-        setError(error, QStringLiteral("The folder's .directory file could not be written."));
+        SetError(error, QStringLiteral("The folder's .directory file could not be written."));
         return false;
     }
     return true;
 }
 
-bool RemoveFolderIconKey(const FileRef& folder, QString* error)
+bool RemoveFolderIconKey(const FileRef& folder, Error* error)
 {
     const QByteArray path = directoryFilePath(folder);
     bool missing = false;
@@ -123,7 +117,7 @@ bool RemoveFolderIconKey(const FileRef& folder, QString* error)
     const std::optional<QByteArray> old = readDirectoryFile(path, true, &missing, &mode);
     if (!old) {
         if (!missing)
-            setError(error, QStringLiteral("The folder's .directory is not a regular file that can be read."));
+            SetError(error, QStringLiteral("The folder's .directory is not a regular file that can be read."));
         return missing;
     }
     const std::optional<QByteArray> updated = DesktopEntryText::WithoutKey(*old, kDesktopEntry, "Icon");
@@ -134,7 +128,7 @@ bool RemoveFolderIconKey(const FileRef& folder, QString* error)
     if (updated->startsWith(kMadeHereMark) && updated->mid(kMadeHereMark.size()).trimmed() == kDesktopEntryGroup)
         return ::unlink(path.constData()) == 0 || errno == ENOENT;
     if (!WriteFileAtomically(FileRef(path), *updated, nullptr, mode)) {
-        setError(error, QStringLiteral("The folder's .directory file could not be written."));
+        SetError(error, QStringLiteral("The folder's .directory file could not be written."));
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/Error.h"
 #include "files/FileRef.h"
 
 #include <QByteArray>
@@ -20,12 +21,12 @@ bool FolderIconKeyEditable(const FileRef& folder);
 
 // Sets Icon to the picture's path, creating the file or the group if needed.
 // A file made here says so in a comment, so removal knows it may go.
-bool SetFolderIconKey(const FileRef& folder, const QByteArray& iconPath, QString* error);
+bool SetFolderIconKey(const FileRef& folder, const QByteArray& iconPath, Error* error);
 // Takes out the Icon key of [Desktop Entry], whoever set it (the command
 // means "this folder's custom icon goes"); every other key, group and comment
 // stays. A file made here and left with nothing else goes away. No file or no
 // such key: success.
-bool RemoveFolderIconKey(const FileRef& folder, QString* error);
+bool RemoveFolderIconKey(const FileRef& folder, Error* error);
 // The Icon value of the [Desktop Entry] group, unescaped.
 std::optional<QByteArray> FolderIconKey(const FileRef& folder);
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "files/SystemLog.h"
-
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -31,8 +29,6 @@ public:
     virtual void playSound(const QString& name) = 0;
     // Opens a file or folder as if double-clicked in the file manager.
     virtual bool openUrl(const QUrl& url) = 0;
-    // One line in the system log.
-    virtual void log(const QString& line) = 0;
     // Diagnostic text on standard output, written exactly as given.
     virtual void writeStandardOutput(const QByteArray& text) = 0;
 
@@ -45,7 +41,7 @@ public:
 };
 
 // What a real session uses: QMessageBox or standard error for alerts,
-// libcanberra for sounds, QDesktopServices for opening, syslog(3).
+// libcanberra for sounds, QDesktopServices for opening.
 class SystemDesktop : public Desktop {
 public:
     enum class AlertStyle { Dialog, StandardError };
@@ -55,7 +51,6 @@ public:
     AlertAnswer showAlert(const QString& message, const QString& explanation, bool offerStop) override;
     void playSound(const QString& name) override;
     bool openUrl(const QUrl& url) override;
-    void log(const QString& line) override;
     void writeStandardOutput(const QByteArray& text) override;
 
     // How many alerts this desktop has shown; the command line's exit status.
@@ -92,7 +87,6 @@ public:
     AlertAnswer showAlert(const QString& message, const QString& explanation, bool offerStop) override;
     void playSound(const QString& name) override { m_inner.playSound(name); }
     bool openUrl(const QUrl& url) override { return m_inner.openUrl(url); }
-    void log(const QString& line) override { m_inner.log(line); }
     void writeStandardOutput(const QByteArray& text) override;
 
     // The kept alerts: the message, and its explanation after a line break
@@ -111,10 +105,5 @@ private:
     Routes m_routes;
     QStringList m_alerts;
 };
-
-// A user sees only the program's own messages on standard error: what Qt
-// says goes to the system log (and to standard error as well with
-// PICTOMAT_LOG_STDERR), fatal errors excepted.
-void KeepLibraryMessagesOutOfStandardError();
 
 } // namespace pictomat

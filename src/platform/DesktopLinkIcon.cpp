@@ -20,12 +20,6 @@ const QByteArray kKey("Icon");
 // when the file had no Icon.
 constexpr const char* kReplacedIcon = "metadata::pictomat-replaced-icon";
 
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 struct LinkFile {
     QByteArray text;
     mode_t mode = 0644;
@@ -34,7 +28,7 @@ struct LinkFile {
 // The item's text when it is a desktop link; Failed when it is one that may
 // not be edited: a symbolic link (what it leads to is not the item) or
 // something that cannot be read as a file.
-Edit read(const FileRef& item, LinkFile* file, QString* error)
+Edit read(const FileRef& item, LinkFile* file, Error* error)
 {
     struct stat st;
     if (item.isEmpty() || ::lstat(item.c_path(), &st) != 0)
@@ -43,7 +37,7 @@ Edit read(const FileRef& item, LinkFile* file, QString* error)
     if (!text || !IsDesktopLink(*text))
         return Edit::NotALink;
     if (!S_ISREG(st.st_mode)) {
-        setError(error, QStringLiteral("The desktop link is a symbolic link, which is never edited."));
+        SetError(error, QStringLiteral("The desktop link is a symbolic link, which is never edited."));
         return Edit::Failed;
     }
     file->text = *text;
@@ -51,12 +45,12 @@ Edit read(const FileRef& item, LinkFile* file, QString* error)
     return Edit::Done;
 }
 
-Edit write(const FileRef& item, const LinkFile& file, const QByteArray& text, QString* error)
+Edit write(const FileRef& item, const LinkFile& file, const QByteArray& text, Error* error)
 {
-    QString why;
+    Error why;
     // Replaced by a rename: a link put in its place meanwhile is replaced, not written through.
     if (!WriteFileAtomically(item, text, &why, file.mode)) {
-        setError(error, QStringLiteral("The desktop link could not be written: %1").arg(why));
+        SetError(error, QStringLiteral("The desktop link could not be written: %1").arg(why.message));
         return Edit::Failed;
     }
     return Edit::Done;
@@ -75,13 +69,13 @@ bool IsDesktopLink(const QByteArray& text)
            && DesktopEntryText::Value(text, kGroup, "Type") == QByteArray("Link");
 }
 
-Edit check(const FileRef& item, QString* error)
+Edit check(const FileRef& item, Error* error)
 {
     LinkFile file;
     return read(item, &file, error);
 }
 
-Edit set(const FileRef& item, const QByteArray& iconPath, const QByteArray& iconsFolder, QString* error)
+Edit set(const FileRef& item, const QByteArray& iconPath, const QByteArray& iconsFolder, Error* error)
 {
     LinkFile file;
     const Edit kind = read(item, &file, error);
@@ -95,13 +89,13 @@ Edit set(const FileRef& item, const QByteArray& iconPath, const QByteArray& icon
         return Edit::Failed;
     const std::optional<QByteArray> edited = DesktopEntryText::WithValue(file.text, kGroup, kKey, iconPath);
     if (!edited) {
-        setError(error, QStringLiteral("The desktop link has no [Desktop Entry] group."));
+        SetError(error, QStringLiteral("The desktop link has no [Desktop Entry] group."));
         return Edit::Failed;
     }
     return write(item, file, *edited, error);
 }
 
-Edit remove(const FileRef& item, const QByteArray& iconsFolder, QString* error)
+Edit remove(const FileRef& item, const QByteArray& iconsFolder, Error* error)
 {
     LinkFile file;
     const Edit kind = read(item, &file, error);

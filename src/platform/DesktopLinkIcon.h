@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/Error.h"
 #include "files/FileRef.h"
 
 #include <QByteArray>
@@ -26,13 +27,13 @@ enum class Edit {
 };
 // Whether the item is a desktop link whose Icon can be edited: Failed for a
 // link that is a symbolic link or cannot be read as a file of its own.
-Edit check(const FileRef& item, QString* error);
+Edit check(const FileRef& item, Error* error);
 // Sets its Icon to the picture at `iconPath`, a file of `iconsFolder`.
-Edit set(const FileRef& item, const QByteArray& iconPath, const QByteArray& iconsFolder, QString* error);
+Edit set(const FileRef& item, const QByteArray& iconPath, const QByteArray& iconsFolder, Error* error);
 // Gives its Icon back the value it had before a picture of `iconsFolder`
 // took its place (or takes the key out when it had none). An Icon set since
 // by someone else stays.
-Edit remove(const FileRef& item, const QByteArray& iconsFolder, QString* error);
+Edit remove(const FileRef& item, const QByteArray& iconsFolder, Error* error);
 
 } // namespace DesktopLinkIcon
 

@@ -1,5 +1,7 @@
 #include "platform/Desktop.h"
 
+#include "platform/Log.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -9,6 +11,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <cstdarg>
 #include <cstdio>
 
 #include <poll.h>
@@ -22,15 +25,6 @@
 namespace pictomat {
 
 namespace {
-
-void libraryMessage(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    const QByteArray text = message.toLocal8Bit();
-    if (type == QtFatalMsg || qEnvironmentVariableIsSet("PICTOMAT_LOG_STDERR"))
-        std::fprintf(stderr, "%s\n", text.constData());
-    if (type != QtFatalMsg)
-        LibraryLog("Qt", text);
-}
 
 #ifdef PICTOMAT_HAVE_CANBERRA
 // Where nothing can play, the sound library would only complain: no sound
@@ -46,10 +40,20 @@ bool soundOutputPresent()
     return !devices.isEmpty();
 }
 
-extern "C" void quietAlsa(const char*, int, const char*, int, const char*, ...) { }
+extern "C" void alsaMessage(const char*, int, const char*, int, const char* format, ...)
+{
+    if (!lcPlatform().isDebugEnabled())
+        return;
+    va_list arguments;
+    va_start(arguments, format);
+    const QString text = QString::vasprintf(format, arguments);
+    va_end(arguments);
+    qCDebug(lcPlatform).noquote() << "ALSA:" << text;
+}
 
 // ALSA reports a card it cannot open on standard error; the sound simply
-// does not play. Its library is there whenever the sound library can use it.
+// does not play, and the log has it for whoever looks. Its library is there
+// whenever the sound library can use it.
 void silenceAlsa()
 {
     using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
@@ -57,16 +61,11 @@ void silenceAlsa()
     if (!alsa)
         return;
     if (auto set = reinterpret_cast<int (*)(Handler)>(::dlsym(alsa, "snd_lib_error_set_handler")))
-        set(&quietAlsa);
+        set(&alsaMessage);
 }
 #endif
 
 } // namespace
-
-void KeepLibraryMessagesOutOfStandardError()
-{
-    qInstallMessageHandler(&libraryMessage);
-}
 
 struct SystemDesktop::Sound {
 #ifdef PICTOMAT_HAVE_CANBERRA
@@ -154,11 +153,6 @@ bool SystemDesktop::openUrl(const QUrl& url)
     if (platformOpens && QDesktopServices::openUrl(url))
         return true;
     return QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromLatin1(url.toEncoded())});
-}
-
-void SystemDesktop::log(const QString& line)
-{
-    SystemLog(line);
 }
 
 void SystemDesktop::writeStandardOutput(const QByteArray& text)

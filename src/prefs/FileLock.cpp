@@ -1,10 +1,11 @@
 #include "prefs/FileLock.h"
 
+#include "files/Error.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,21 +13,12 @@
 
 namespace pictomat::prefs {
 
-namespace {
-
-QString systemError()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-} // namespace
-
 FileLock::FileLock(const QString& lockPath)
 {
     const QByteArray name = QFile::encodeName(lockPath);
     const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
-        m_error = QStringLiteral("cannot open the lock file %1: %2").arg(lockPath, systemError());
+        m_error = QStringLiteral("cannot open the lock file %1: %2").arg(lockPath, SystemErrorText(errno));
         return;
     }
     int rc;
@@ -34,7 +26,7 @@ FileLock::FileLock(const QString& lockPath)
         rc = ::flock(fd, LOCK_EX);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-        m_error = QStringLiteral("cannot lock %1: %2").arg(lockPath, systemError());
+        m_error = QStringLiteral("cannot lock %1: %2").arg(lockPath, SystemErrorText(errno));
         ::close(fd);
         return;
     }

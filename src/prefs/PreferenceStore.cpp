@@ -4,8 +4,8 @@
 #include "files/UniqueFd.h"
 
 #include "files/Paths.h"
-#include "files/SystemLog.h"
 #include "prefs/FileLock.h"
+#include "prefs/Log.h"
 #include "prefs/PlistCodec.h"
 #include "prefs/Preferences.h"
 
@@ -14,7 +14,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -53,15 +52,10 @@ PreferenceStore::FileStamp statPath(const QString& path)
     return stampOf(st);
 }
 
-QString systemError(int code)
-{
-    return QString::fromLocal8Bit(std::strerror(code));
-}
-
 // Keeps a preference file under a name of its own before it is replaced:
 // "<file><suffix>", or "<file><suffix>.N" when an older, different copy
 // already holds that name. Called under the lock.
-std::optional<QString> keepCopy(const QString& filePath, const char* suffix, const QByteArray& bytes, QString* error)
+std::optional<QString> keepCopy(const QString& filePath, const char* suffix, const QByteArray& bytes, Error* error)
 {
     for (int n = 0; n < 100; ++n) {
         const QString name = filePath + QLatin1String(suffix) + (n ? QStringLiteral(".%1").arg(n) : QString());
@@ -75,7 +69,7 @@ std::optional<QString> keepCopy(const QString& filePath, const char* suffix, con
             return std::nullopt;
         return name;
     }
-    *error = QStringLiteral("too many copies of %1 are kept already").arg(filePath);
+    SetError(error, QStringLiteral("too many copies of %1 are kept already").arg(filePath));
     return std::nullopt;
 }
 
@@ -121,7 +115,8 @@ PreferenceStore::Snapshot PreferenceStore::readDisk() const
         const int code = errno;
         if (code != ENOENT) {
             s.state = ReadState::Unreadable;
-            s.problem = QStringLiteral("cannot read the preferences file %1: %2").arg(m_filePath, systemError(code));
+            s.problem =
+                QStringLiteral("cannot read the preferences file %1: %2").arg(m_filePath, SystemErrorText(code));
         }
         s.stamp = statPath(m_filePath);
         return s;
@@ -146,7 +141,8 @@ PreferenceStore::Snapshot PreferenceStore::readDisk() const
             if (errno == EINTR)
                 continue;
             s.state = ReadState::Unreadable;
-            s.problem = QStringLiteral("cannot read the preferences file %1: %2").arg(m_filePath, systemError(errno));
+            s.problem =
+                QStringLiteral("cannot read the preferences file %1: %2").arg(m_filePath, SystemErrorText(errno));
             return s;
         }
         s.bytes.append(buffer, n);
@@ -194,11 +190,10 @@ void PreferenceStore::adopt(const Snapshot& snapshot)
     m_everRead = true;
     // One log line per damaged state of the file, not one per getter.
     if (!snapshot.problem.isEmpty() && snapshot.problem != m_readError) {
-        if (snapshot.state == ReadState::Corrupt)
-            SystemLog(snapshot.problem
-                      + QStringLiteral("; using the defaults and keeping the file until it is replaced"));
-        else
-            SystemLog(snapshot.problem + QStringLiteral("; using the defaults"));
+        const QString outcome = snapshot.state == ReadState::Corrupt
+                                    ? QStringLiteral("; using the defaults and keeping the file until it is replaced")
+                                    : QStringLiteral("; using the defaults");
+        qCWarning(lcPrefs).noquote() << snapshot.problem + outcome;
     }
     m_readError = snapshot.problem;
 }
@@ -239,31 +234,33 @@ bool PreferenceStore::writePending()
         return false;
     }
     if (disk.state == ReadState::Corrupt) {
-        QString error;
+        Error error;
         const std::optional<QString> kept = keepCopy(target, ".corrupt", disk.bytes, &error);
         if (!kept) {
-            m_lastError = QStringLiteral("cannot save preferences: the damaged file could not be kept: %1").arg(error);
+            m_lastError =
+                QStringLiteral("cannot save preferences: the damaged file could not be kept: %1").arg(error.message);
             return false;
         }
         m_keptCopy = *kept;
-        SystemLog(QStringLiteral("the damaged preferences file was kept as %1").arg(*kept));
+        qCWarning(lcPrefs).noquote() << QStringLiteral("the damaged preferences file was kept as %1").arg(*kept);
     } else if (!disk.lossy.isEmpty()) {
         // The XML that replaces a binary file cannot hold all of it: the
         // original stays beside it.
-        QString error;
+        Error error;
         const std::optional<QString> kept = keepCopy(target, ".binary", disk.bytes, &error);
         if (!kept) {
-            m_lastError = QStringLiteral("cannot save preferences: the binary file could not be kept: %1").arg(error);
+            m_lastError =
+                QStringLiteral("cannot save preferences: the binary file could not be kept: %1").arg(error.message);
             return false;
         }
         m_keptCopy = *kept;
-        SystemLog(QStringLiteral("the preferences file %1 holds %2; the binary original was kept as %3")
-                      .arg(m_filePath, disk.lossy, *kept));
+        const QString lossy = QStringLiteral("the preferences file %1 holds %2; the binary original was kept as %3");
+        qCWarning(lcPrefs).noquote() << lossy.arg(m_filePath, disk.lossy, *kept);
     }
-    QString error;
+    Error error;
     if (!WriteFileAtomically(FileRef(QFile::encodeName(target)), plist::Serialize(m_values), &error,
                              disk.stamp.exists ? disk.mode : 0600u)) {
-        m_lastError = QStringLiteral("cannot save preferences: %1").arg(error);
+        m_lastError = QStringLiteral("cannot save preferences: %1").arg(error.message);
         return false;
     }
     m_pending.clear();

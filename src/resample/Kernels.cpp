@@ -1,4 +1,5 @@
 #include "resample/Kernels.h"
+#include "resample/Log.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,7 +52,11 @@ void lanczosRun(double x0, double step, int count, std::vector<double>* out)
 bool wide()
 {
 #if defined(PICTOMAT_WIDE)
-    static const bool supported = __builtin_cpu_supports("avx2");
+    static const bool supported = [] {
+        const bool avx2 = __builtin_cpu_supports("avx2");
+        qCDebug(lcResample, "the reducer uses its %s kernels", avx2 ? "AVX2" : "SSE2");
+        return avx2;
+    }();
     return supported;
 #else
     return false;

@@ -1,5 +1,6 @@
 #include "ui/PreferencesWindow.h"
 
+#include "ui/Log.h"
 #include "output/OutputFolder.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
@@ -37,19 +38,19 @@ PreferenceStore& Store()
 }
 
 // The window has no place for messages; a change that cannot be kept is at
-// least reported on standard error instead of passing silently.
+// least logged instead of passing silently.
 bool Write(const char* name, const QVariant& value)
 {
     if (Store().setValue(QString::fromLatin1(name), value))
         return true;
-    qWarning("Pictomat: cannot store %s: %s", name, qPrintable(Store().lastError()));
+    qCWarning(lcUi, "Pictomat: cannot store %s: %s", name, qUtf8Printable(Store().lastError()));
     return false;
 }
 
 void Synchronize()
 {
     if (!Store().synchronize())
-        qWarning("Pictomat: cannot save the preferences: %s", qPrintable(Store().lastError()));
+        qCWarning(lcUi, "Pictomat: cannot save the preferences: %s", qUtf8Printable(Store().lastError()));
 }
 
 // The leading integer of what was typed, the way a number field reads it:

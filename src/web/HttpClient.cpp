@@ -2,6 +2,7 @@
 
 #include "files/FileIO.h"
 #include "web/HttpExchange.h"
+#include "web/Log.h"
 #include "web/NetworkAddress.h"
 
 #include <QEventLoop>
@@ -15,19 +16,13 @@ namespace {
 constexpr int kDefaultDeadlineMs = 20000;
 const QByteArray kUserAgent = QByteArrayLiteral("Pictomat/1.0");
 
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 bool IsWebScheme(const QUrl& url)
 {
     return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
 }
 
 // The addresses a host name stands for, as the resolver gives them.
-std::optional<QList<QHostAddress>> Resolve(const QString& host, const FetchBudget& budget, QString* error)
+std::optional<QList<QHostAddress>> Resolve(const QString& host, const FetchBudget& budget, Error* error)
 {
     QHostAddress literal;
     if (literal.setAddress(host))
@@ -42,12 +37,12 @@ std::optional<QList<QHostAddress>> Resolve(const QString& host, const FetchBudge
     if (!WaitWithin(
             budget, [&] { return answer.has_value(); }, loop)) {
         QHostInfo::abortHostLookup(id);
-        setError(error,
+        SetError(error,
                  budget.stopped() ? QStringLiteral("stopped") : QStringLiteral("no address for %1 in time").arg(host));
         return std::nullopt;
     }
     if (answer->error() != QHostInfo::NoError || answer->addresses().isEmpty()) {
-        setError(error, answer->errorString());
+        SetError(error, answer->errorString());
         return std::nullopt;
     }
     return answer->addresses();
@@ -68,10 +63,25 @@ int HttpClient::webLocationDeadlineMs()
 }
 
 std::optional<HttpResponse> HttpClient::get(const QUrl& url, qint64 maxBytes, Requester requester,
-                                            const FetchBudget& budget, QString* error) const
+                                            const FetchBudget& budget, Error* error) const
+{
+    Error why;
+    std::optional<HttpResponse> response = fetch(url, maxBytes, requester, budget, &why);
+    if (response) {
+        qCDebug(lcWeb).noquote() << url.toString(QUrl::FullyEncoded) << "gave" << response->body.size() << "bytes from"
+                                 << response->finalUrl.toString(QUrl::FullyEncoded);
+        return response;
+    }
+    qCDebug(lcWeb).noquote() << url.toString(QUrl::FullyEncoded) << "gave nothing:" << why.message;
+    SetError(error, std::move(why));
+    return std::nullopt;
+}
+
+std::optional<HttpResponse> HttpClient::fetch(const QUrl& url, qint64 maxBytes, Requester requester,
+                                              const FetchBudget& budget, Error* error) const
 {
     if (!url.isValid() || url.isRelative()) {
-        setError(error, QStringLiteral("not an absolute address"));
+        SetError(error, QStringLiteral("not an absolute address"));
         return std::nullopt;
     }
     // Only the user may point at a local file; a page may not.
@@ -79,14 +89,14 @@ std::optional<HttpResponse> HttpClient::get(const QUrl& url, qint64 maxBytes, Re
         return getFile(url, maxBytes, error);
     if (IsWebScheme(url))
         return getNetwork(url, maxBytes, requester, budget, error);
-    setError(error, QStringLiteral("refused scheme ") + url.scheme());
+    SetError(error, QStringLiteral("refused scheme ") + url.scheme());
     return std::nullopt;
 }
 
-std::optional<HttpResponse> HttpClient::getFile(const QUrl& url, qint64 maxBytes, QString* error) const
+std::optional<HttpResponse> HttpClient::getFile(const QUrl& url, qint64 maxBytes, Error* error) const
 {
     if (!url.host().isEmpty() && url.host() != QLatin1String("localhost")) {
-        setError(error, QStringLiteral("file address on another host"));
+        SetError(error, QStringLiteral("file address on another host"));
         return std::nullopt;
     }
     // The path's own bytes, percent-decoded: names need not be UTF-8.
@@ -98,7 +108,7 @@ std::optional<HttpResponse> HttpClient::getFile(const QUrl& url, qint64 maxBytes
 }
 
 std::optional<HttpResponse> HttpClient::getNetwork(const QUrl& url, qint64 maxBytes, Requester requester,
-                                                   const FetchBudget& budget, QString* error) const
+                                                   const FetchBudget& budget, Error* error) const
 {
     // Once a hop is served from the public internet, nothing after it may
     // lead back inside.
@@ -121,13 +131,15 @@ std::optional<HttpResponse> HttpClient::getNetwork(const QUrl& url, qint64 maxBy
             HttpExchange attempt = ExchangeOnce(current, address, maxBytes, budget, kUserAgent, error);
             if (!attempt.reached)
                 continue;
+            qCDebug(lcWeb).noquote() << "GET" << current.toString(QUrl::FullyEncoded) << "at" << address.toString()
+                                     << "answered" << attempt.status;
             mayReachLocal = mayReachLocal && local;
             hop = std::move(attempt);
             break;
         }
         if (!hop) {
             if (refused)
-                setError(error, QStringLiteral("%1 leads to a local address").arg(current.host()));
+                SetError(error, QStringLiteral("%1 leads to a local address").arg(current.host()));
             return std::nullopt;
         }
         if (!hop->ok)
@@ -135,22 +147,22 @@ std::optional<HttpResponse> HttpClient::getNetwork(const QUrl& url, qint64 maxBy
         if (IsRedirect(hop->status) && !hop->location.isEmpty()) {
             const QUrl next = current.resolved(QUrl::fromEncoded(hop->location));
             if (redirects >= kMaxRedirects) {
-                setError(error, QStringLiteral("more than %1 redirects").arg(kMaxRedirects));
+                SetError(error, QStringLiteral("more than %1 redirects").arg(kMaxRedirects));
                 return std::nullopt;
             }
             if (!next.isValid() || !IsWebScheme(next) || next.host().isEmpty()) {
-                setError(error, QStringLiteral("refused redirect to ") + next.toString());
+                SetError(error, QStringLiteral("refused redirect to ") + next.toString());
                 return std::nullopt;
             }
             if (current.scheme() == QLatin1String("https") && next.scheme() == QLatin1String("http")) {
-                setError(error, QStringLiteral("refused redirect from https to http"));
+                SetError(error, QStringLiteral("refused redirect from https to http"));
                 return std::nullopt;
             }
             current = next;
             continue;
         }
         if (hop->status < 200 || hop->status > 299) {
-            setError(error, QStringLiteral("HTTP status %1").arg(hop->status));
+            SetError(error, QStringLiteral("HTTP status %1").arg(hop->status));
             return std::nullopt;
         }
         return HttpResponse{std::move(hop->body), current, hop->contentType, mayReachLocal};

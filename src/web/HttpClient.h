@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "files/Error.h"
 #include "web/FetchBudget.h"
 
 #include <optional>
@@ -51,14 +52,17 @@ public:
     // together: 20 s, or the milliseconds in PICTOMAT_HTTP_TIMEOUT_MS.
     static int webLocationDeadlineMs();
 
-    // The response, or nothing; `error` says why, for diagnostics.
+    // The response, or nothing; `error` says why, for diagnostics. Every
+    // fetch and every hop is a debug line of "pictomat.web".
     std::optional<HttpResponse> get(const QUrl& url, qint64 maxBytes, Requester requester, const FetchBudget& budget,
-                                    QString* error = nullptr) const;
+                                    Error* error = nullptr) const;
 
 private:
-    std::optional<HttpResponse> getFile(const QUrl& url, qint64 maxBytes, QString* error) const;
+    std::optional<HttpResponse> fetch(const QUrl& url, qint64 maxBytes, Requester requester, const FetchBudget& budget,
+                                      Error* error) const;
+    std::optional<HttpResponse> getFile(const QUrl& url, qint64 maxBytes, Error* error) const;
     std::optional<HttpResponse> getNetwork(const QUrl& url, qint64 maxBytes, Requester requester,
-                                           const FetchBudget& budget, QString* error) const;
+                                           const FetchBudget& budget, Error* error) const;
 };
 
 } // namespace pictomat

@@ -207,16 +207,10 @@ private:
     QString m_failure;
 };
 
-void SetError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 } // namespace
 
 HttpExchange ExchangeOnce(const QUrl& url, const QHostAddress& address, qint64 maxBytes, const FetchBudget& budget,
-                          const QByteArray& userAgent, QString* error)
+                          const QByteArray& userAgent, Error* error)
 {
     HttpExchange out;
     const bool secure = url.scheme() == QLatin1String("https");

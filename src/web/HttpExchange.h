@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/Error.h"
 #include "web/FetchBudget.h"
 
 #include <QByteArray>
@@ -27,6 +28,6 @@ struct HttpExchange {
 // Qt's HTTP stack is not used for this: its HTTP thread drains the socket into
 // its own buffers while one large chunk lasts, whatever read buffer is set.
 HttpExchange ExchangeOnce(const QUrl& url, const QHostAddress& address, qint64 maxBytes, const FetchBudget& budget,
-                          const QByteArray& userAgent, QString* error);
+                          const QByteArray& userAgent, Error* error);
 
 } // namespace pictomat

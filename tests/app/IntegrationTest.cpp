@@ -380,9 +380,9 @@ TEST_F(IntegrationTest, TheCommandTellsWhichRunningFileManagerNeedsARestart)
 
 TEST_F(IntegrationTest, AutostartEntryIsAddedAndRemoved)
 {
-    QString error;
+    Error error;
     const QString entry = configHome() + "/autostart/com.corvane.Pictomat.desktop";
-    ASSERT_TRUE(SetAutostart(true, "/usr/bin/pictomat", &error)) << error.toStdString();
+    ASSERT_TRUE(SetAutostart(true, "/usr/bin/pictomat", &error)) << error.message.toStdString();
     EXPECT_EQ(test::RunProcess("desktop-file-validate", {entry}).exitCode, 0);
     ASSERT_TRUE(SetAutostart(false, QString(), &error));
     EXPECT_FALSE(QFile::exists(entry));

@@ -58,8 +58,8 @@ TEST_F(CustomIconsTest, SetIconIsSeenByGioAndRemovedAgain)
 {
     const QByteArray item = writeFile("photo.txt", "not a picture, it gets one anyway");
     const QImage picture = halves(2048, 1024, Qt::red, Qt::blue);
-    QString error;
-    ASSERT_TRUE(CustomIcons::setCustomIcon(FileRef(item), picture, &error)) << error.toStdString();
+    Error error;
+    ASSERT_TRUE(CustomIcons::setCustomIcon(FileRef(item), picture, &error)) << error.message.toStdString();
 
     const QByteArray icon = gioCustomIcon(item);
     ASSERT_TRUE(icon.startsWith(QFile::encodeName(dataHome() + "/pictomat/icons/"))) << icon.constData();
@@ -77,7 +77,7 @@ TEST_F(CustomIconsTest, SetIconIsSeenByGioAndRemovedAgain)
     EXPECT_EQ(gioCustomIcon(twin), icon);
     EXPECT_EQ(QDir(dataHome() + "/pictomat/icons").entryList(QDir::Files).size(), 1);
 
-    ASSERT_TRUE(CustomIcons::removeCustomIcon(FileRef(item), &error)) << error.toStdString();
+    ASSERT_TRUE(CustomIcons::removeCustomIcon(FileRef(item), &error)) << error.message.toStdString();
     EXPECT_TRUE(gioCustomIcon(item).isEmpty());
     EXPECT_EQ(CustomIcons::customIconPath(FileRef(item)), std::nullopt);
     EXPECT_EQ(gioCustomIcon(twin), icon);
@@ -211,9 +211,9 @@ TEST_F(CustomIconsTest, ALinkedOrSpecialDirectoryFileIsNeverEdited)
     ASSERT_EQ(::mkfifo(QFile::encodeName(work() + "/piped/.directory").constData(), 0600), 0);
     for (const char* name : {"downloaded", "piped"}) {
         const FileRef folder(QFile::encodeName(work() + "/" + name));
-        QString error;
+        Error error;
         EXPECT_FALSE(CustomIcons::setCustomIcon(folder, halves(8, 8, Qt::red, Qt::red), &error)) << name;
-        EXPECT_TRUE(error.contains(".directory")) << error.toStdString();
+        EXPECT_TRUE(error.message.contains(".directory")) << error.message.toStdString();
         EXPECT_TRUE(gioCustomIcon(folder.path()).isEmpty()) << name;
         EXPECT_FALSE(CustomIcons::removeCustomIcon(folder, &error)) << name;
     }
@@ -230,25 +230,26 @@ TEST_F(CustomIconsTest, WithoutMetadataServiceFilesFailAndFoldersUseDirectoryAlo
     const QByteArray item = writeFile("lonely.txt", "x");
     if (qEnvironmentVariableIsSet(kChildMarker)) {
         EXPECT_FALSE(CustomIcons::metadataAvailable());
-        QString error;
+        Error error;
         EXPECT_FALSE(CustomIcons::setCustomIcon(FileRef(item), halves(8, 8, Qt::red, Qt::red), &error));
-        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(error.message.isEmpty());
         EXPECT_FALSE(QFileInfo::exists(dataHome() + "/pictomat/icons"));
-        error.clear();
+        error = {};
         EXPECT_FALSE(CustomIcons::removeCustomIcon(FileRef(item), &error));
-        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(error.message.isEmpty());
 
         const QString folder = work() + "/album";
         ASSERT_TRUE(QDir().mkpath(folder));
         EXPECT_TRUE(
             CustomIcons::setCustomIcon(FileRef(QFile::encodeName(folder)), halves(8, 8, Qt::red, Qt::red), &error))
-            << error.toStdString();
+            << error.message.toStdString();
         const std::optional<IniGroups> directory = ReadIniFile(folder + "/.directory");
         ASSERT_TRUE(directory.has_value());
         const QString icon = directory->value("Desktop Entry").value("Icon");
         EXPECT_TRUE(icon.startsWith(dataHome() + "/pictomat/icons/")) << icon.toStdString();
         EXPECT_TRUE(QFileInfo::exists(icon));
-        EXPECT_TRUE(CustomIcons::removeCustomIcon(FileRef(QFile::encodeName(folder)), &error)) << error.toStdString();
+        EXPECT_TRUE(CustomIcons::removeCustomIcon(FileRef(QFile::encodeName(folder)), &error))
+            << error.message.toStdString();
         EXPECT_FALSE(QFileInfo::exists(folder + "/.directory"));
         return;
     }

@@ -1,3 +1,5 @@
+#include "files/Log.h"
+
 #include <QApplication>
 #include <QByteArray>
 
@@ -48,6 +50,8 @@ static void pinGLibDataFolder()
 
 int main(int argc, char** argv)
 {
+    // Tests log as the program does.
+    pictomat::InstallLogHandler();
     pictomat::test::pinGLibDataFolder();
     ::testing::InitGoogleTest(&argc, argv);
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())
