@@ -1,7 +1,7 @@
 #include "app/RunVerb.h"
 
 #include "app/TerminalProgress.h"
-#include "app/TrayService.h"
+#include "app/ClientVerbs.h"
 #include "app/XSelections.h"
 #include "commands/Command.h"
 #include "commands/CommandServices.h"

@@ -7,16 +7,10 @@
 #include <QStringList>
 #include <QVariantMap>
 
-#include <functional>
-
 namespace pictomat {
 
 class AppController;
 struct Command;
-
-inline constexpr const char* kBusName = "com.corvane.Pictomat";
-inline constexpr const char* kObjectPath = "/com/corvane/Pictomat";
-inline constexpr const char* kBusInterface = "com.corvane.Pictomat";
 
 // The running instance on the session bus: the file-manager actions reach its
 // menu through it, and any program can run a command. The interface is
@@ -59,21 +53,5 @@ private:
     AppController& m_controller;
     bool m_registered = false;
 };
-
-// "pictomat": the tray program. Exits 0 at once when an instance already runs.
-int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpener);
-// "pictomat select FILE...": records the files (none: ends the hand-over); a
-// running instance rebuilds its menu.
-int RunSelectVerb(int argc, char** argv, const QList<QByteArray>& files);
-// "pictomat menu [FILE...]": records the files, starts the instance when none
-// runs and asks it to show its menu at the pointer. `instanceArguments` are
-// passed to an instance started here.
-int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QStringList& instanceArguments);
-// "pictomat run --tray COMMAND [OPERAND] FILE...": runs the command on
-// exactly these files in the running instance (started when none runs), as
-// if chosen from its menu: its alerts, progress window and Stop are the
-// tray's. The exit status is the command's, as "pictomat run" gives it.
-int RunInTrayVerb(int argc, char** argv, const Command& command, const QString& operand, const QList<QByteArray>& files,
-                  const QStringList& instanceArguments);
 
 } // namespace pictomat

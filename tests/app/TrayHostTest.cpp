@@ -39,7 +39,12 @@ protected:
         if (!m_xvfb.process.waitForStarted(5000))
             return false;
         m_environment.append(QStringLiteral("DISPLAY=") + m_display);
-        return waitUntil([&] { return QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)); }, 10000);
+        // Its socket appears before it takes clients: ready when one is served.
+        return waitUntil(
+            [&] {
+                return RunProcess(QStringLiteral("xdpyinfo"), {"-display", m_display}).exitCode == 0;
+            },
+            10000);
     }
     QProcessEnvironment environment() const
     {

@@ -1,0 +1,85 @@
+#include "app/ClientVerbs.h"
+
+#include "app/Instance.h"
+#include "app/Selection.h"
+#include "commands/Command.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QVariantMap>
+
+#include <cstdio>
+#include <limits>
+
+namespace pictomat {
+
+int RunSelectVerb(int argc, char** argv, const QList<QByteArray>& files)
+{
+    QCoreApplication app(argc, argv);
+    QString error;
+    if (!Selection::RecordHandedOverSelection(files, &error)) {
+        std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());
+        return 1;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && InstanceRunning(bus)) {
+        QDBusMessage call = InstanceCall("SetSelection");
+        call << BusUris(files);
+        bus.call(call, QDBus::Block, kCallTimeoutMs);
+    }
+    return 0;
+}
+
+int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QStringList& instanceArguments)
+{
+    QCoreApplication app(argc, argv);
+    if (!files.isEmpty()) {
+        QString error;
+        if (!Selection::RecordHandedOverSelection(files, &error)) {
+            std::fprintf(stderr, "pictomat: %s\n", error.toUtf8().constData());
+            return 1;
+        }
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!ReachInstance(bus, instanceArguments, "the Pictomat menu"))
+        return 1;
+    // The opening rebuilds the menu from the files recorded above.
+    const QDBusMessage reply = bus.call(InstanceCall("ShowMenu"), QDBus::Block, kCallTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        std::fprintf(stderr, "pictomat: %s\n", reply.errorMessage().toUtf8().constData());
+        return 1;
+    }
+    return 0;
+}
+
+int RunInTrayVerb(int argc, char** argv, const Command& command, const QString& operand, const QList<QByteArray>& files,
+                  const QStringList& instanceArguments)
+{
+    QCoreApplication app(argc, argv);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!ReachInstance(bus, instanceArguments, "the running Pictomat"))
+        return 1;
+    QVariantMap options{{QStringLiteral("interactive"), true}};
+    if (command.operand == Operand::Exporter)
+        options.insert(QStringLiteral("extension"), operand);
+    else if (command.operand == Operand::IconSize)
+        options.insert(QStringLiteral("size"), operand.toInt());
+    if (const qsizetype alpha = instanceArguments.indexOf(QStringLiteral("-alpha")); alpha >= 0)
+        options.insert(QStringLiteral("alpha"), instanceArguments.value(alpha + 1).toDouble());
+    QDBusMessage call = InstanceCall("Run");
+    call << QString::fromLatin1(command.verb) << BusUris(files) << options;
+    // The answer comes when the command has ended, however long it works.
+    const QDBusMessage reply = bus.call(call, QDBus::Block, std::numeric_limits<int>::max());
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        std::fprintf(stderr, "pictomat: %s\n", reply.errorMessage().toUtf8().constData());
+        return reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs") ? 2 : 1;
+    }
+    const QList<QVariant> answer = reply.arguments();
+    // The alerts were shown by the tray; they are said here too, for a shell.
+    for (const QString& message : answer.value(1).toStringList())
+        std::fprintf(stderr, "pictomat: %s\n", message.toUtf8().constData());
+    return answer.value(0).toInt();
+}
+
+} // namespace pictomat
