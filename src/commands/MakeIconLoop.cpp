@@ -90,8 +90,9 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
 template <class Output>
 bool openStep(CommandContext& context, const CommandSettings& settings, const Output& output)
 {
-    // A name that still holds what was there before is not this item's output.
-    if (!output.holdsOutput())
+    // A name that still holds what was there before, or nothing, is not
+    // this item's output.
+    if (!output.isWritten())
         return false;
     context.lastOutputFile = output.target();
     if (settings.openImageFile)
@@ -136,6 +137,7 @@ bool outputWritten(CommandContext& context, OutputFile::Result result)
 {
     switch (result) {
     case OutputFile::Result::Written: return true;
+    case OutputFile::Result::Exists:
     case OutputFile::Result::NoTrash: fileExists(context); break;
     case OutputFile::Result::NotTrashed:
         ShowStandardAlert(
@@ -163,10 +165,7 @@ bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, 
 {
     const FileRef target = folder.child(name);
     QString error;
-    const OutputFile::Begin begun = output->begin(target, settings.overwriteFilesBySameName, &error);
-    if (begun == OutputFile::Begin::Fresh)
-        NotifyFinderOfChange(target);
-    return outputBegun(context, target, name, begun, error);
+    return outputBegun(context, target, name, output->begin(target, settings.overwriteFilesBySameName, &error), error);
 }
 
 bool CreateOutputFolder(CommandContext& context, const CommandSettings& settings, const FileRef& folder,

@@ -48,9 +48,9 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
 void MakeIconForFile(CommandContext& context, const CommandRequest& request, const CommandSettings& settings);
 void MakeIconForMedia(CommandContext& context, const CommandRequest& request, const CommandSettings& settings);
 
-// Begins the output `name` in `folder`: a free name gets the empty output
-// file at once; a taken one is replaced only when overwriting is on, and only
-// once the new contents are whole. Shows its own alerts; false skips the item.
+// Begins the output `name` in `folder`: nothing takes the name until the new
+// contents are whole, and a taken name is replaced only when overwriting is
+// on. Shows its own alerts; false skips the item.
 bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
                       const QByteArray& name, OutputFile* output);
 // The same for an output folder.

@@ -41,7 +41,6 @@ public:
 
     const FileRef& target() const { return m_target; }
     bool isWritten() const { return m_written; }
-    bool holdsOutput() const { return m_written; }
     const QString& failure() const { return m_failure; }
     void setFailure(const QString& why) { m_failure = why; }
 

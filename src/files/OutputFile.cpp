@@ -54,53 +54,32 @@ OutputFile::Begin OutputFile::begin(const FileRef& target, bool mayReplace, QStr
 {
     m_target = target;
     m_folder = target.parent().path();
+    m_mayReplace = mayReplace;
     if (target.isEmpty() || m_folder.isEmpty()) {
         setError(error, QStringLiteral("there is no folder to write into"));
         return Begin::Failed;
     }
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        struct stat st;
-        if (::lstat(target.c_path(), &st) != 0) {
-            if (errno != ENOENT) {
-                setError(error, SystemErrorText(errno));
-                return Begin::Failed;
-            }
-            // The empty output takes the name already marked as ours, so that
-            // a writer of the same name meanwhile never takes it for the
-            // user's; and never through a link or file put there meanwhile.
-            TemporaryFile fresh;
-            struct stat made;
-            if (!fresh.create(m_folder, error) || !fresh.write(QByteArray(), NewFileMode(), error))
-                return Begin::Failed;
-            MarkAsPictomatOutput(fresh.fd());
-            const bool known = ::fstat(fresh.fd(), &made) == 0;
-            if (!fresh.renameOnto(target.path(), false, error)) {
-                if (errno == EEXIST)
-                    continue;
-                return Begin::Failed;
-            }
-            m_fresh = known;
-            m_freshDevice = made.st_dev;
-            m_freshInode = made.st_ino;
-            return Begin::Fresh;
-        }
-        if (!mayReplace)
-            return Begin::Exists;
-        if (!IsReplaceable(st.st_mode)) {
-            setError(error, NotReplaceableReason());
-            return Begin::Failed;
-        }
-        if (!IsPictomatOutput(target.path()) && !CanMoveToTrash(target.path())) {
-            setError(error, kNoTrash);
-            return Begin::NoTrash;
-        }
-        // Made now, so that a folder that takes no new file fails before the work.
-        if (!m_temp.create(m_folder, error))
-            return Begin::Failed;
-        return Begin::Replacing;
+    struct stat st;
+    const bool taken = ::lstat(target.c_path(), &st) == 0;
+    if (!taken && errno != ENOENT) {
+        setError(error, SystemErrorText(errno));
+        return Begin::Failed;
     }
-    setError(error, QStringLiteral("the name keeps changing"));
-    return Begin::Failed;
+    if (taken && !mayReplace)
+        return Begin::Exists;
+    if (taken && !IsReplaceable(st.st_mode)) {
+        setError(error, NotReplaceableReason());
+        return Begin::Failed;
+    }
+    if (taken && !IsPictomatOutput(target.path()) && !CanMoveToTrash(target.path())) {
+        setError(error, kNoTrash);
+        return Begin::NoTrash;
+    }
+    // Made now, so that a folder that takes no new file fails before the
+    // work; the name itself stays as it is until the output is whole.
+    if (!m_temp.create(m_folder, error))
+        return Begin::Failed;
+    return taken ? Begin::Replacing : Begin::Fresh;
 }
 
 OutputFile::Result OutputFile::write(const QByteArray& bytes, QString* error)
@@ -158,17 +137,21 @@ OutputFile::Result OutputFile::commit(QString* error)
                 continue; // something took the name meanwhile: look again
             return Result::Failed;
         }
+        // Taken since the start, where nothing was to be replaced.
+        if (!m_mayReplace) {
+            setError(error, QStringLiteral("another file took the name meanwhile"));
+            return Result::Exists;
+        }
         if (!IsReplaceable(st.st_mode)) {
             setError(error, NotReplaceableReason());
             return Result::Failed;
         }
-        const bool ourFreshFile = m_fresh && st.st_dev == m_freshDevice && st.st_ino == m_freshInode;
-        displaced = displaced || !ourFreshFile;
+        displaced = true;
         // An output of ours that nobody changed since (an earlier run's, or
         // one that another writer of the same name just finished) is
         // replaced in one step: nothing of the user's is in it, and it
         // deserves no place in the Trash.
-        if (ourFreshFile || IsPictomatOutput(path)) {
+        if (IsPictomatOutput(path)) {
             if (!m_temp.renameOnto(path, true, error))
                 return Result::Failed;
             break;
@@ -194,14 +177,6 @@ OutputFile::Result OutputFile::commit(QString* error)
     if (displaced && ClearCustomIconMetadata(m_target))
         TouchForFileManagers(m_target);
     return Result::Written;
-}
-
-bool OutputFile::holdsOutput() const
-{
-    if (m_written)
-        return true;
-    struct stat st;
-    return m_fresh && ::lstat(m_target.c_path(), &st) == 0 && st.st_dev == m_freshDevice && st.st_ino == m_freshInode;
 }
 
 } // namespace pictomat

@@ -12,7 +12,9 @@ namespace pictomat {
 
 // One output file of a command, written so that nothing of the user's is
 // lost: the new contents are made whole in a TemporaryFile beside the name,
-// and only then take the name. Pictomat's own outputs carry the extended
+// and only then take the name: until then the name keeps what it held, and a
+// name that was free stays free, so an output that fails leaves nothing
+// under it. Pictomat's own outputs carry the extended
 // attribute "user.pictomat.output" recording their inode, size and
 // modification time, so a file edited since no longer counts as ours. Such an
 // output of ours is replaced in one step, without a Trash entry (so re-runs
@@ -26,7 +28,7 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     enum class Begin {
-        Fresh,     // the name was free and now holds an empty file of ours
+        Fresh,     // the name is free; it stays so until the output is written
         Replacing, // the name is taken; what holds it stays until the output is written
         Exists,    // the name is taken and replacing was not asked for
         NoTrash,   // the name is taken by a file that is not ours, with no Trash to move it to
@@ -37,20 +39,18 @@ public:
     enum class Result {
         Written,
         Failed,     // the contents could not be written; error says why
+        Exists,     // a name that was free is taken now, and replacing was not asked for
         NoTrash,    // as Begin::NoTrash, found only now
         NotTrashed, // the file in the way could not be moved to the Trash
     };
     // Makes the output hold `bytes`. On any failure the name keeps what it
-    // held: the empty file of a fresh start, or the file that was there.
+    // held, the file that was there or nothing.
     Result write(const QByteArray& bytes, QString* error);
     // The same for bytes in pieces.
     Result write(const QVector<QByteArrayView>& pieces, QString* error);
 
     const FileRef& target() const { return m_target; }
     bool isWritten() const { return m_written; }
-    // True when the name holds what this output made: its contents, or the
-    // empty file of a fresh start.
-    bool holdsOutput() const;
 
     // Why this output was not written, for whoever reports it.
     const QString& failure() const { return m_failure; }
@@ -62,9 +62,7 @@ private:
     FileRef m_target;
     QByteArray m_folder;
     TemporaryFile m_temp;
-    bool m_fresh = false;
-    dev_t m_freshDevice = 0;
-    ino_t m_freshInode = 0;
+    bool m_mayReplace = false;
     bool m_written = false;
     QString m_failure;
 };
