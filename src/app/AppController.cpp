@@ -99,8 +99,10 @@ bool trayHostPresent()
 
 } // namespace
 
-AppController::AppController(Desktop& desktop, QObject* parent)
-    : QObject(parent), m_desktop(desktop), m_commandDesktop(desktop, {}), m_context(m_commandDesktop)
+AppController::AppController(Desktop& desktop, prefs::PreferenceStore& preferences, IconProvider& icons,
+                             QObject* parent)
+    : QObject(parent), m_desktop(desktop), m_commandDesktop(desktop, {}),
+      m_context(m_commandDesktop, preferences, icons)
 {
     m_requestTimer.setSingleShot(true);
     m_requestTimer.setInterval(kRequestBurstMs);
@@ -143,7 +145,7 @@ void AppController::init()
     }
     // Settings changed by the preferences window or another process: the
     // file is replaced, so its folder is watched as well.
-    const QString settings = prefs::PreferenceStore::shared().filePath();
+    const QString settings = m_context.preferences.filePath();
     m_settingsWatcher = std::make_unique<QFileSystemWatcher>();
     m_settingsWatcher->addPath(QFileInfo(settings).absolutePath());
     if (QFileInfo::exists(settings))
@@ -235,7 +237,7 @@ void AppController::refreshModel()
         if (m_model.graphicsAvailable)
             m_model.exporters = LoadExporterList(m_desktop.standardOutputWriter(), m_context.graphics);
     }
-    m_model.selection = Selection::AcquireFinderSelection(m_clipboardChangedNs);
+    m_model.selection = Selection::AcquireFinderSelection(m_context.preferences, m_clipboardChangedNs);
     const QScreen* screen = QGuiApplication::primaryScreen();
     m_model.availableHeight = screen ? screen->availableGeometry().height() : 0;
 }
@@ -255,7 +257,7 @@ AppController::MenuState AppController::currentState() const
     for (const ExporterInfo& exporter : m_model.exporters)
         state.exporters.append(exporter.extensionString + QLatin1Char(' ') + exporter.descriptionString);
     for (const Command& command : Commands())
-        state.offered.append(Offered(command));
+        state.offered.append(Offered(m_context.preferences, command));
     state.availableHeight = m_model.availableHeight;
     return state;
 }
@@ -338,7 +340,7 @@ void AppController::buildMenu(QMenu& menu, TitleStyle style)
     actions.goToMAS = [this] { goToMAS(); };
     actions.preferences = [this] { selItemPreferences(); };
     actions.quit = [this] { selItemQuit(); };
-    MenuBuilder(menu, m_model, std::move(actions), style).layOutMenu();
+    MenuBuilder(menu, m_model, m_context.preferences, m_context.icons, std::move(actions), style).layOutMenu();
 }
 
 void AppController::runCommand(const CommandRequest& request, Alerts alerts, Finished finished)

@@ -49,9 +49,8 @@ QString selectionScriptPath()
     return DataDirectory() + QStringLiteral("/selection");
 }
 
-qint64 handOverLifetimeSeconds()
+qint64 handOverLifetimeSeconds(prefs::PreferenceStore& store)
 {
-    prefs::PreferenceStore& store = prefs::PreferenceStore::shared();
     store.synchronize();
     QVariant value = store.copyValue(QString::fromLatin1(kExpiryKey));
     if (value.typeId() != QMetaType::LongLong && value.typeId() != QMetaType::Double) {
@@ -63,12 +62,12 @@ qint64 handOverLifetimeSeconds()
     return seconds >= 1 && seconds < 1e12 ? qint64(seconds) : 0;
 }
 
-SelectedItems AcquireFinderSelection(qint64 clipboardChangedNs)
+SelectedItems AcquireFinderSelection(prefs::PreferenceStore& store, qint64 clipboardChangedNs)
 {
     SelectedItems selection;
     const QList<QByteArray> environment = {
         "PICTOMAT_HANDED_OVER=" + QFile::encodeName(handedOverSelectionFile()),
-        "PICTOMAT_SELECTION_EXPIRY=" + QByteArray::number(handOverLifetimeSeconds()),
+        "PICTOMAT_SELECTION_EXPIRY=" + QByteArray::number(handOverLifetimeSeconds(store)),
         "PICTOMAT_CLIPBOARD_CHANGED_NS="
             + (clipboardChangedNs > 0 ? QByteArray::number(clipboardChangedNs) : QByteArray()),
     };

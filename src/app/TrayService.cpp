@@ -8,6 +8,7 @@
 #include "files/Paths.h"
 #include "platform/Clipboard.h"
 #include "platform/Desktop.h"
+#include "platform/IconProvider.h"
 #include "platform/QuitOnSignals.h"
 #include "prefs/StoredValue.h"
 
@@ -330,7 +331,7 @@ int TrayService::Run(const QString& command, const QStringList& uris, const QVar
     return 0;
 }
 
-int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpener)
+int RunTrayProgram(int argc, char** argv, prefs::PreferenceStore& preferences, std::function<void()> preferencesOpener)
 {
     if (qEnvironmentVariableIsSet("PICTOMAT_DETACHED")) {
         // Started by a file-manager action: outlive the action's session.
@@ -362,7 +363,8 @@ int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpene
     QGuiApplication::setDesktopFileName(QStringLiteral("com.corvane.Pictomat"));
 
     SystemDesktop desktop(SystemDesktop::AlertStyle::Dialog);
-    AppController controller(desktop);
+    IconProvider icons;
+    AppController controller(desktop, preferences, icons);
     controller.setPreferencesOpener(std::move(preferencesOpener));
     TrayService service(controller);
     switch (service.registerOnBus()) {

@@ -13,6 +13,9 @@ namespace pictomat {
 
 class AppController;
 struct Command;
+namespace prefs {
+class PreferenceStore;
+}
 
 inline constexpr const char* kBusName = "com.corvane.Pictomat";
 inline constexpr const char* kObjectPath = "/com/corvane/Pictomat";
@@ -60,8 +63,9 @@ private:
     bool m_registered = false;
 };
 
-// "pictomat": the tray program. Exits 0 at once when an instance already runs.
-int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpener);
+// "pictomat": the tray program, on the preference domain it is given. Exits 0
+// at once when an instance already runs.
+int RunTrayProgram(int argc, char** argv, prefs::PreferenceStore& preferences, std::function<void()> preferencesOpener);
 // "pictomat select FILE...": records the files (none: ends the hand-over); a
 // running instance rebuilds its menu.
 int RunSelectVerb(int argc, char** argv, const QList<QByteArray>& files);

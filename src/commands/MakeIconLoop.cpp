@@ -206,8 +206,8 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         context.currentItem = item;
         std::optional<IconProvider::Icon> icon;
         if (work.usesIcon)
-            icon = IconProvider::shared().iconFor(item);
-        else if (IconProvider::shared().hasIcon(item))
+            icon = context.icons.iconFor(item);
+        else if (context.icons.hasIcon(item))
             icon = IconProvider::Icon();
         if (!icon) {
             ShowStandardAlert(context, QStringLiteral("An icon for the file could not be found."));

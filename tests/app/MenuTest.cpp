@@ -3,6 +3,7 @@
 
 #include "app/AppController.h"
 #include "app/MenuBuilder.h"
+#include "platform/IconProvider.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 #include "RecordingDesktop.h"
@@ -80,14 +81,8 @@ protected:
     void SetUp() override
     {
         TestEnv::SetUp();
-        prefs::PreferenceStore::resetShared();
         model.graphicsAvailable = true;
         model.exporters = {exporter("png", "PNG"), exporter("jpg", "JPEG"), exporter("tiff", "TIFF")};
-    }
-    void TearDown() override
-    {
-        prefs::PreferenceStore::resetShared();
-        TestEnv::TearDown();
     }
 
     void setInclusions(bool value)
@@ -97,8 +92,8 @@ protected:
     }
     void setPreference(const char* key, bool value)
     {
-        ASSERT_TRUE(prefs::PreferenceStore::shared().setValue(QString::fromLatin1(key), value));
-        ASSERT_TRUE(prefs::PreferenceStore::shared().synchronize());
+        ASSERT_TRUE(preferences.setValue(QString::fromLatin1(key), value));
+        ASSERT_TRUE(preferences.synchronize());
     }
 
     // count files named name0.txt, name1.txt, ... selected, all resolvable.
@@ -115,7 +110,7 @@ protected:
 
     QStringList build(MenuActions actions = {})
     {
-        MenuBuilder(menu, model, std::move(actions)).layOutMenu();
+        MenuBuilder(menu, model, preferences, icons, std::move(actions)).layOutMenu();
         return readBack(menu);
     }
 
@@ -134,6 +129,8 @@ protected:
     }
 
     RecordingDesktop desktop;
+    prefs::PreferenceStore preferences{preferenceFile()};
+    IconProvider icons;
     MenuModel model;
     QMenu menu;
 };
@@ -363,7 +360,7 @@ private:
 
 TEST_F(AppControllerTest, EveryOpeningRefreshesTheSelectionAndTheExportersAreListedOnce)
 {
-    AppController controller(desktop);
+    AppController controller(desktop, preferences, icons);
     controller.setup();
     ASSERT_NE(controller.menu(), nullptr);
     const qsizetype count = controller.model().exporters.size();
@@ -393,7 +390,7 @@ TEST_F(AppControllerTest, EveryOpeningRefreshesTheSelectionAndTheExportersAreLis
 
 TEST_F(AppControllerTest, NoExportersWritesNothingAndListsNone)
 {
-    AppController controller(desktop);
+    AppController controller(desktop, preferences, icons);
     controller.context().graphics.writerMimeTypes = [] { return QList<QByteArray>(); };
     controller.setup();
     Q_EMIT controller.menu()->aboutToShow();
@@ -405,7 +402,7 @@ TEST_F(AppControllerTest, NoExportersWritesNothingAndListsNone)
 
 TEST_F(AppControllerTest, WithoutGraphicsOnlyTheFixedItemsRemain)
 {
-    AppController controller(desktop);
+    AppController controller(desktop, preferences, icons);
     controller.context().graphics.load = [] { return false; };
     controller.setup();
     EXPECT_FALSE(controller.model().graphicsAvailable);
