@@ -131,8 +131,10 @@ bool trayHostPresent()
 
 } // namespace
 
-AppController::AppController(Desktop& desktop, QObject* parent)
-    : QObject(parent), m_desktop(desktop), m_commandDesktop(desktop, {}), m_context(m_commandDesktop)
+AppController::AppController(Desktop& desktop, prefs::PreferenceStore& preferences, IconProvider& icons,
+                             QObject* parent)
+    : QObject(parent), m_desktop(desktop), m_commandDesktop(desktop, {}),
+      m_context(m_commandDesktop, preferences, icons)
 {
     m_requestTimer.setSingleShot(true);
     m_requestTimer.setInterval(kRequestBurstMs);
@@ -182,7 +184,7 @@ void AppController::init()
     }
     // Settings changed by the preferences window or another process: the
     // file is replaced, so its folder is watched as well.
-    const QString settings = prefs::PreferenceStore::shared().filePath();
+    const QString settings = m_context.preferences.filePath();
     m_settingsWatcher = std::make_unique<QFileSystemWatcher>();
     m_settingsWatcher->addPath(QFileInfo(settings).absolutePath());
     if (QFileInfo::exists(settings))
@@ -274,9 +276,10 @@ void AppController::refreshModel()
     if (m_copiedFiles && m_copiedFiles->watching()) {
         // Files copied a moment ago are still being read.
         m_copiedFiles->settle(kClipboardSettleMs);
-        m_model.selection = Selection::AcquireFinderSelection(m_copiedFiles->changedNs(), m_copiedFiles->filesFile());
+        m_model.selection = Selection::AcquireFinderSelection(m_context.preferences, m_copiedFiles->changedNs(),
+                                                              m_copiedFiles->filesFile());
     } else {
-        m_model.selection = Selection::AcquireFinderSelection(m_clipboardChangedNs);
+        m_model.selection = Selection::AcquireFinderSelection(m_context.preferences, m_clipboardChangedNs);
     }
     // The image layer's plugins are loaded with the first selection, not
     // for a menu that has nothing to export; they are found once per process,
@@ -306,7 +309,7 @@ AppController::MenuState AppController::currentState() const
     for (const ExporterInfo& exporter : m_model.exporters)
         state.exporters.append(exporter.extensionString + QLatin1Char(' ') + exporter.descriptionString);
     for (const Command& command : Commands())
-        state.offered.append(Offered(command));
+        state.offered.append(Offered(m_context.preferences, command));
     state.availableHeight = m_model.availableHeight;
     state.hostDrawsTallItems = m_model.hostDrawsTallItems;
     return state;
@@ -390,7 +393,7 @@ void AppController::buildMenu(QMenu& menu, TitleStyle style)
     actions.goToMAS = [this] { goToMAS(); };
     actions.preferences = [this] { selItemPreferences(); };
     actions.quit = [this] { selItemQuit(); };
-    MenuBuilder(menu, m_model, std::move(actions), style).layOutMenu();
+    MenuBuilder(menu, m_model, m_context.preferences, m_context.icons, std::move(actions), style).layOutMenu();
 }
 
 void AppController::runCommand(const CommandRequest& request, Alerts alerts, Finished finished)

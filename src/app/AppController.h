@@ -25,11 +25,13 @@ class MenuWindow;
 
 // The application controller: the tray item, its menu rebuilt before every
 // opening, the actions of the menu's fixed items, and the queue every command
-// of the tray runs through. There is exactly one.
+// of the tray runs through. There is exactly one. Its commands reach the
+// desktop, the preference domain and the icon lookup it is given.
 class AppController : public QObject {
     Q_OBJECT
 public:
-    explicit AppController(Desktop& desktop, QObject* parent = nullptr);
+    AppController(Desktop& desktop, prefs::PreferenceStore& preferences, IconProvider& icons,
+                  QObject* parent = nullptr);
     ~AppController() override;
 
     // Runs the first refresh and creates the tray item. Where no tray host

@@ -22,7 +22,7 @@ int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QSt
 // exactly these files in the running instance (started when none runs), as
 // if chosen from its menu: its alerts, progress window and Stop are the
 // tray's. The exit status is the command's, as "pictomat run" gives it.
-int RunInTrayVerb(int argc, char** argv, const Command& command, const QString& operand,
-                  const QList<QByteArray>& files, const QStringList& instanceArguments);
+int RunInTrayVerb(int argc, char** argv, const Command& command, const QString& operand, const QList<QByteArray>& files,
+                  const QStringList& instanceArguments);
 
 } // namespace pictomat

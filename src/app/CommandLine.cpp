@@ -9,6 +9,7 @@
 #include "image/Exporters.h"
 #include "platform/Desktop.h"
 #include "prefs/DefaultsTool.h"
+#include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 #include "ui/PreferencesWindow.h"
 
@@ -29,12 +30,12 @@ namespace {
 // The tray's "Preferences...": the window is made at the first use and lives
 // as long as the opener, which the controller owns, so it goes before the
 // application object does.
-std::function<void()> makeTrayPreferencesOpener()
+std::function<void()> makeTrayPreferencesOpener(prefs::PreferenceStore& preferences)
 {
     auto controller = std::make_shared<std::unique_ptr<PictomatPref>>();
-    return [controller] {
+    return [controller, &preferences] {
         if (!*controller)
-            *controller = std::make_unique<PictomatPref>();
+            *controller = std::make_unique<PictomatPref>(preferences);
         (*controller)->showWindow();
     };
 }
@@ -162,13 +163,15 @@ int RunCommandLine(int argc, char** argv)
     for (int i = 0; i < optionsEnd; ++i)
         all.append(QString::fromLocal8Bit(argv[i]));
     prefs::SetCommandLineArguments(all);
+    // The preference domain every verb of this process reads and writes.
+    prefs::PreferenceStore preferences;
     // The verbs that take files make their application object without the
     // files: Qt reads options such as "-platform" or "-reverse" from the
     // words it is given, and a file may be named like one.
     int programOnly = 1;
 
     if (rest.isEmpty())
-        return RunTrayProgram(argc, argv, makeTrayPreferencesOpener());
+        return RunTrayProgram(argc, argv, preferences, makeTrayPreferencesOpener(preferences));
 
     const QByteArray verb = rest.first();
     const QList<QByteArray> operands = rest.mid(1);
@@ -191,21 +194,21 @@ int RunCommandLine(int argc, char** argv)
     if (verb == "menu")
         return RunMenuVerb(programOnly, argv, withoutEndOfOptions(operands), instanceArguments);
     if (verb == "run")
-        return RunVerbCommand(programOnly, argv, operands, instanceArguments);
+        return RunVerbCommand(programOnly, argv, preferences, operands, instanceArguments);
     if (verb == "formats") {
         if (!operands.isEmpty())
             return usageError("formats takes no arguments");
         return listFormats(argc, argv);
     }
     if (verb == "preferences")
-        return RunPreferencesWindow(argc, argv);
+        return RunPreferencesWindow(argc, argv, preferences);
     if (verb == "defaults") {
         QCoreApplication app(argc, argv);
-        return prefs::RunDefaultsTool(toStrings(operands));
+        return prefs::RunDefaultsTool(preferences, toStrings(operands));
     }
     if (verb == "integrate") {
         QCoreApplication app(argc, argv);
-        return RunIntegrateCommand(toStrings(operands));
+        return RunIntegrateCommand(preferences, toStrings(operands));
     }
     if (verb == "autostart") {
         QCoreApplication app(argc, argv);

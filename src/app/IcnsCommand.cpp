@@ -1,5 +1,6 @@
 #include "app/IcnsCommand.h"
 
+#include "app/IconVerbs.h"
 #include "files/FileIO.h"
 #include "files/FileRef.h"
 #include "icns/Contents.h"
@@ -23,41 +24,7 @@ const char kUsage[] =
     "       pictomat icns extract --iconset [--force] FILE DIR\n"
     "       pictomat icns create [--force] OUT.icns (FOLDER.iconset | PNG...)\n";
 
-int usage()
-{
-    std::fputs(kUsage, stderr);
-    return 2;
-}
-
-} // namespace
-
-namespace iconverbs {
-
-// "pictomat: NAME: message", the name as the shell gave it.
-void complain(const QByteArray& name, const QString& message)
-{
-    std::fprintf(stderr, "pictomat: %s: %s\n", name.constData(), message.toLocal8Bit().constData());
-}
-
-// Options may stand anywhere after the verb; "--" ends them.
-Arguments parse(const QList<QByteArray>& words, bool iconsetAllowed)
-{
-    Arguments args;
-    bool options = true;
-    for (const QByteArray& word : words) {
-        if (options && word == "--")
-            options = false;
-        else if (options && word == "--force")
-            args.force = true;
-        else if (options && iconsetAllowed && word == "--iconset")
-            args.iconset = true;
-        else if (options && word.startsWith('-') && word.size() > 1)
-            args.valid = false;
-        else
-            args.operands.append(word);
-    }
-    return args;
-}
+using namespace iconverbs;
 
 std::optional<icns::IconFamily> readFamily(const QByteArray& path)
 {
@@ -75,28 +42,6 @@ std::optional<icns::IconFamily> readFamily(const QByteArray& path)
         complain(path, QStringLiteral("warning: %1").arg(error));
     return family;
 }
-
-// Never through what has the name: a new file is renamed into place, and
-// without force nothing that exists is replaced.
-bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force)
-{
-    const FileRef target = FileRef::fromLocalPath(path);
-    Error error;
-    bool existed = false;
-    const bool written =
-        force ? WriteFileAtomically(target, bytes, &error) : WriteNewFileAtomically(target, bytes, &error, &existed);
-    if (existed)
-        complain(path, QStringLiteral("already exists; not replaced (--force replaces it)"));
-    else if (!written)
-        complain(path, error.message);
-    return written;
-}
-
-} // namespace iconverbs
-
-namespace {
-
-using namespace iconverbs;
 
 int list(const QByteArray& path)
 {
@@ -186,17 +131,18 @@ int create(const Arguments& args)
 
 int RunIcnsCommand(const QList<QByteArray>& operands)
 {
-    const QByteArray verb = operands.value(0);
-    const Arguments args = parse(operands.mid(1), verb == "extract");
-    if (!args.valid)
-        return usage();
-    if (verb == "list" && args.operands.size() == 1 && !args.force)
-        return list(args.operands[0]);
-    if (verb == "extract" && args.operands.size() == 2)
-        return extract(args);
-    if (verb == "create" && args.operands.size() >= 2)
-        return create(args);
-    return usage();
+    const std::optional<Arguments> args = parse(operands,
+                                                {{.word = "list", .operands = 1, .force = false},
+                                                 {.word = "extract", .operands = 2, .iconset = true},
+                                                 {.word = "create", .operands = 2, .moreOperands = true}},
+                                                kUsage);
+    if (!args)
+        return 2;
+    if (args->form == "list")
+        return list(args->operands[0]);
+    if (args->form == "extract")
+        return extract(*args);
+    return create(*args);
 }
 
 } // namespace pictomat

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QString>
 
 namespace pictomat {
 
@@ -14,29 +13,5 @@ namespace pictomat {
 // existing output is refused unless --force is given. Returns the exit
 // status: 0, 1 when anything failed, 2 for usage errors.
 int RunIcnsCommand(const QList<QByteArray>& operands);
-
-// What the icon-file verbs share: their options, their messages and their
-// outputs' rules.
-namespace iconverbs {
-
-// "pictomat: NAME: message", the name as the shell gave it.
-void complain(const QByteArray& name, const QString& message);
-
-struct Arguments {
-    bool force = false;
-    bool iconset = false;
-    QList<QByteArray> operands;
-    bool valid = true;
-};
-// Options may stand anywhere after the verb; "--" ends them. --iconset only
-// where allowed; any other option makes the arguments invalid.
-Arguments parse(const QList<QByteArray>& words, bool iconsetAllowed);
-
-// Writes `bytes` as `path`, never through what has the name: a new file is
-// renamed into place, and without force nothing that exists is replaced.
-// Says why on standard error when it fails.
-bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force);
-
-} // namespace iconverbs
 
 } // namespace pictomat

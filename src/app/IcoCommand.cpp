@@ -1,6 +1,6 @@
 #include "app/IcoCommand.h"
 
-#include "app/IcnsCommand.h"
+#include "app/IconVerbs.h"
 #include "commands/PlatformIcons.h"
 #include "files/FileIO.h"
 #include "files/FileRef.h"
@@ -28,12 +28,6 @@ const char kIcoUsage[] =
     "       pictomat ico create [--force] OUT.ico (PICTURE | PNG...)\n";
 const char kIconsetUsage[] = "usage: pictomat iconset create [--force] DIR PICTURE\n";
 const char kHicolorUsage[] = "usage: pictomat hicolor create [--force] [--name NAME] DIR PICTURE\n";
-
-int usage(const char* text)
-{
-    std::fputs(text, stderr);
-    return 2;
-}
 
 std::optional<ico::IcoFile> readIco(const QByteArray& path)
 {
@@ -213,53 +207,44 @@ int createIco(const Arguments& args)
 
 int RunIcoCommand(const QList<QByteArray>& operands)
 {
-    const QByteArray verb = operands.value(0);
-    const Arguments args = parse(operands.mid(1), false);
-    if (!args.valid)
-        return usage(kIcoUsage);
-    if (verb == "list" && args.operands.size() == 1 && !args.force)
-        return list(args.operands[0]);
-    if (verb == "extract" && args.operands.size() == 2)
-        return extract(args);
-    if (verb == "create" && args.operands.size() >= 2)
-        return createIco(args);
-    return usage(kIcoUsage);
+    const std::optional<Arguments> args = parse(operands,
+                                                {{.word = "list", .operands = 1, .force = false},
+                                                 {.word = "extract", .operands = 2},
+                                                 {.word = "create", .operands = 2, .moreOperands = true}},
+                                                kIcoUsage);
+    if (!args)
+        return 2;
+    if (args->form == "list")
+        return list(args->operands[0]);
+    if (args->form == "extract")
+        return extract(*args);
+    return createIco(*args);
 }
 
 int RunIconsetCommand(const QList<QByteArray>& operands)
 {
-    const Arguments args = parse(operands.mid(1), false);
-    if (!args.valid || operands.value(0) != "create" || args.operands.size() != 2)
-        return usage(kIconsetUsage);
-    const std::optional<QMap<int, QImage>> pictures = picturesOf(args.operands[1], IconsetPixelSizes());
+    const std::optional<Arguments> args = parse(operands, {{.word = "create", .operands = 2}}, kIconsetUsage);
+    if (!args)
+        return 2;
+    const std::optional<QMap<int, QImage>> pictures = picturesOf(args->operands[1], IconsetPixelSizes());
     if (!pictures)
         return 1;
     const QVector<OutputDirectory::File> files = IconsetFiles(*pictures);
     if (files.isEmpty()) {
-        complain(args.operands[1], QStringLiteral("the pictures could not be encoded"));
+        complain(args->operands[1], QStringLiteral("the pictures could not be encoded"));
         return 1;
     }
-    return writeFiles(args.operands[0], files, args.force);
+    return writeFiles(args->operands[0], files, args->force);
 }
 
 int RunHicolorCommand(const QList<QByteArray>& operands)
 {
-    // --name takes a value, which the shared options do not.
-    QList<QByteArray> words = operands.mid(1);
-    std::optional<QByteArray> name;
-    for (qsizetype i = 0; i < words.size() && words[i] != "--"; ++i) {
-        if (words[i] != "--name")
-            continue;
-        if (i + 1 >= words.size() || name)
-            return usage(kHicolorUsage);
-        name = words[i + 1];
-        words.remove(i, 2);
-        break;
-    }
-    const Arguments args = parse(words, false);
-    if (!args.valid || operands.value(0) != "create" || args.operands.size() != 2)
-        return usage(kHicolorUsage);
-    const QByteArray& picture = args.operands[1];
+    const std::optional<Arguments> args =
+        parse(operands, {{.word = "create", .operands = 2, .name = true}}, kHicolorUsage);
+    if (!args)
+        return 2;
+    const std::optional<QByteArray>& name = args->name;
+    const QByteArray& picture = args->operands[1];
     const FileRef item = FileRef::fromLocalPath(picture);
     if (name && SafeIconName(*name) != *name) {
         std::fprintf(stderr, "pictomat: \"%s\" is no icon name (letters, digits, '-', '_' and '.'; \"%s\" would be)\n",
@@ -275,7 +260,7 @@ int RunHicolorCommand(const QList<QByteArray>& operands)
         complain(picture, QStringLiteral("the pictures could not be encoded"));
         return 1;
     }
-    return writeFiles(args.operands[0], files, args.force);
+    return writeFiles(args->operands[0], files, args->force);
 }
 
 } // namespace pictomat

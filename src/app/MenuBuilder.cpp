@@ -18,8 +18,10 @@ constexpr qsizetype kPathBufferSize = 4096;
 
 } // namespace
 
-MenuBuilder::MenuBuilder(QMenu& menu, const MenuModel& model, MenuActions actions, TitleStyle style)
-    : m_menu(menu), m_model(model), m_actions(std::move(actions)), m_style(style)
+MenuBuilder::MenuBuilder(QMenu& menu, const MenuModel& model, prefs::PreferenceStore& preferences,
+                         const IconProvider& icons, MenuActions actions, TitleStyle style)
+    : m_menu(menu), m_model(model), m_preferences(preferences), m_icons(icons), m_actions(std::move(actions)),
+      m_style(style)
 {
 }
 
@@ -142,7 +144,7 @@ void MenuBuilder::addSelectionItems()
     const SelectedItems& selection = m_model.selection;
     const qint32 count = selection.count;
     const FileRef first = selection.items->value(0);
-    const std::optional<IconProvider::Icon> firstIcon = IconProvider::shared().iconFor(first);
+    const std::optional<IconProvider::Icon> firstIcon = m_icons.iconFor(first);
 
     if (std::optional<QString> name = DisplayName(first)) {
         // A name that is not UTF-8 shows as the exporter items show it.
@@ -166,12 +168,12 @@ void MenuBuilder::addSelectionItems()
         openGroup = nullptr;
     };
     for (const Command& command : commands) {
-        if (command.place == MenuPlace::IconSizes && Offered(command)) {
+        if (command.place == MenuPlace::IconSizes && Offered(m_preferences, command)) {
             closeGroup();
             addIconSizeItems(command);
             m_menu.addSeparator();
         }
-        if (command.place != MenuPlace::SelectionCommands || !Offered(command))
+        if (command.place != MenuPlace::SelectionCommands || !Offered(m_preferences, command))
             continue;
         const char* group = command.menuGroup ? command.menuGroup : command.offeredBy ? command.offeredBy : "";
         if (openGroup && qstrcmp(openGroup, group) != 0)

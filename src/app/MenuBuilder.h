@@ -14,6 +14,11 @@ class QMenu;
 
 namespace pictomat {
 
+class IconProvider;
+namespace prefs {
+class PreferenceStore;
+}
+
 // What the menu is built from: the selection taken when it opened and the
 // image exporters loaded then.
 struct MenuModel {
@@ -46,10 +51,12 @@ struct MenuActions {
 // Lays the status menu out around the selection, from the command table. The
 // menu is rebuilt from nothing at every opening, so preference changes and a
 // new selection show at once. Kept apart from the tray so the layout can be
-// read back in tests.
+// read back in tests. The preferences say which commands are offered, and the
+// icons give the header its first item's icon.
 class MenuBuilder {
 public:
-    MenuBuilder(QMenu& menu, const MenuModel& model, MenuActions actions, TitleStyle style = TitleStyle::Widget);
+    MenuBuilder(QMenu& menu, const MenuModel& model, prefs::PreferenceStore& preferences, const IconProvider& icons,
+                MenuActions actions, TitleStyle style = TitleStyle::Widget);
 
     // Discards every item and lays the menu out from the model. Where the
     // screen cannot hold the whole menu, the exporter items go into one
@@ -89,6 +96,8 @@ private:
     QMenu& m_menu;
     QList<QAction*> m_exporterItems;
     const MenuModel& m_model;
+    prefs::PreferenceStore& m_preferences;
+    const IconProvider& m_icons;
     MenuActions m_actions;
     TitleStyle m_style;
 };

@@ -8,6 +8,7 @@
 #include "commands/Dispatcher.h"
 #include "commands/ItemOperations.h"
 #include "image/Exporters.h"
+#include "platform/IconProvider.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -47,13 +48,15 @@ bool haveDisplay()
 }
 
 // Runs the command in this process; returns the exit status.
-int runHere(const Command& command, const QString& operand, const QList<QByteArray>& files)
+int runHere(prefs::PreferenceStore& preferences, const Command& command, const QString& operand,
+            const QList<QByteArray>& files)
 {
     SystemDesktop desktop(SystemDesktop::AlertStyle::StandardError);
     // The exporter lines belong to the menu's console; a shell command keeps
     // its standard output for what the command itself says.
     RoutedDesktop quiet(desktop, {.dropStandardOutput = true});
-    CommandContext context(desktop);
+    IconProvider icons;
+    CommandContext context(desktop, preferences, icons);
     context.exporterConsole = &quiet;
     CommandRequest request;
     request.command = &command;
@@ -86,7 +89,8 @@ int runHere(const Command& command, const QString& operand, const QList<QByteArr
 // A copy must outlive the command, as xclip's does: the work and the serving
 // happen in a child that keeps the clipboard until another program takes it;
 // the parent returns the command's status as soon as the copy is made.
-int runServingClipboard(int argc, char** argv, const Command& command, const QList<QByteArray>& files)
+int runServingClipboard(int argc, char** argv, prefs::PreferenceStore& preferences, const Command& command,
+                        const QList<QByteArray>& files)
 {
     int status[2];
     if (::pipe2(status, O_CLOEXEC) != 0)
@@ -111,7 +115,7 @@ int runServingClipboard(int argc, char** argv, const Command& command, const QLi
     ::setsid();
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    const int code = runHere(command, QString(), files);
+    const int code = runHere(preferences, command, QString(), files);
     QClipboard* clipboard = QGuiApplication::clipboard();
     const bool serving = clipboard && clipboard->ownsClipboard();
     const unsigned char byte = (unsigned char)code;
@@ -151,7 +155,8 @@ int runServingClipboard(int argc, char** argv, const Command& command, const QLi
 
 } // namespace
 
-int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands, const QStringList& instanceArguments)
+int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, const QList<QByteArray>& operands,
+                   const QStringList& instanceArguments)
 {
     // The files stay as the bytes the shell gave: names need not be UTF-8.
     // After "--" every word is a file; before it, the command and its
@@ -195,7 +200,7 @@ int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands, con
         return 1;
     }
     if (command->id == CommandId::CopyIconForFile)
-        return runServingClipboard(argc, argv, *command, args);
+        return runServingClipboard(argc, argv, preferences, *command, args);
     if (!command->needsDisplay) {
         // Nothing of these commands shows on the screen: connecting to the
         // display and setting up widgets (styles, fonts) would be most of a
@@ -209,7 +214,7 @@ int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands, con
         int count = int(arguments.size());
         arguments.push_back(nullptr);
         QGuiApplication app(count, arguments.data());
-        const int code = runHere(*command, operand, args);
+        const int code = runHere(preferences, *command, operand, args);
         // Everything the command does is done and on disk by now. Tearing the
         // application down would only load the font configuration in order to
         // free it (Qt's font database does that on exit), a tenth of a short
@@ -220,7 +225,7 @@ int RunVerbCommand(int argc, char** argv, const QList<QByteArray>& operands, con
     if (!haveDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    return runHere(*command, operand, args);
+    return runHere(preferences, *command, operand, args);
 }
 
 } // namespace pictomat

@@ -57,9 +57,8 @@ QString selectionScriptPath()
     return DataDirectory() + QStringLiteral("/selection");
 }
 
-qint64 handOverLifetimeSeconds()
+qint64 handOverLifetimeSeconds(prefs::PreferenceStore& store)
 {
-    prefs::PreferenceStore& store = prefs::PreferenceStore::shared();
     store.synchronize();
     QVariant value = store.copyValue(QString::fromLatin1(kExpiryKey));
     if (value.typeId() != QMetaType::LongLong && value.typeId() != QMetaType::Double) {
@@ -71,27 +70,33 @@ qint64 handOverLifetimeSeconds()
     return seconds >= 1 && seconds < 1e12 ? qint64(seconds) : 0;
 }
 
-SelectedItems AcquireFinderSelection(qint64 clipboardChangedNs, const QString& clipboardFiles)
+SelectedItems AcquireFinderSelection(prefs::PreferenceStore& store, qint64 clipboardChangedNs,
+                                     const QString& clipboardFiles)
 {
     SelectedItems selection;
     // What the script would otherwise start programs to find out.
     const QByteArray handedOver = QFile::encodeName(handedOverSelectionFile());
     struct stat st = {};
-    const qint64 handedOverNs =
-        ::stat(handedOver.constData(), &st) == 0 ? qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : 0;
+    const bool handedOverExists = ::stat(handedOver.constData(), &st) == 0;
+    if (!handedOverExists)
+        st = {};
+    const qint64 handedOverNs = handedOverExists ? qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : 0;
     struct timespec now = {};
     ::clock_gettime(CLOCK_REALTIME, &now);
     QList<QByteArray> environment = {
         "PICTOMAT_HANDED_OVER=" + handedOver,
         "PICTOMAT_HANDED_OVER_NS=" + (handedOverNs > 0 ? QByteArray::number(handedOverNs) : QByteArray()),
         "PICTOMAT_NOW_NS=" + QByteArray::number(qint64(now.tv_sec) * 1000000000 + now.tv_nsec),
-        "PICTOMAT_SELECTION_EXPIRY=" + QByteArray::number(handOverLifetimeSeconds()),
+        "PICTOMAT_SELECTION_EXPIRY=" + QByteArray::number(handOverLifetimeSeconds(store)),
         "PICTOMAT_CLIPBOARD_CHANGED_NS="
             + (clipboardChangedNs > 0 ? QByteArray::number(clipboardChangedNs) : QByteArray()),
         "PICTOMAT_CLIPBOARD_FILES=" + QFile::encodeName(clipboardFiles),
     };
+    // A long hand-over (a whole photo library) takes the script longer to
+    // look through: its limit grows with it.
+    const int limitMs = kScriptTimeLimitMs + int(qMin<qint64>(qint64(st.st_size) / 1024, kMaxHandedOverItems));
     const std::optional<QByteArray> output =
-        RunScriptWithTimeLimit(QFile::encodeName(selectionScriptPath()), kScriptTimeLimitMs, environment);
+        RunScriptWithTimeLimit(QFile::encodeName(selectionScriptPath()), limitMs, environment);
     if (!output)
         return selection;
     QVector<FileRef> items;

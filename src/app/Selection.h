@@ -20,13 +20,16 @@ namespace Selection {
 // Runs the script and returns what it reported. No output, failure or time-out
 // means no selection; a line naming nothing that exists is an empty entry.
 // The script is told where the hand-over is, how long it lasts (the
-// preference below) and when the clipboard last changed (nanoseconds since
-// 1970, 0 for unknown), so that the more recent of the two wins.
-// `clipboardFiles` names a file of the URIs of the files the clipboard holds,
-// where the caller watches the clipboard; empty, the script asks it itself.
-SelectedItems AcquireFinderSelection(qint64 clipboardChangedNs = 0, const QString& clipboardFiles = QString());
+// preference below, as `store` holds it) and when the clipboard last changed
+// (nanoseconds since 1970, 0 for unknown), so that the more recent of the two
+// wins. `clipboardFiles` names a file of the URIs of the files the clipboard
+// holds, where the caller watches the clipboard; empty, the script asks it
+// itself.
+SelectedItems AcquireFinderSelection(prefs::PreferenceStore& store, qint64 clipboardChangedNs = 0,
+                                     const QString& clipboardFiles = QString());
 // The script that would run (PICTOMAT_SELECTION_SCRIPT overrides it, for tests).
 QString selectionScriptPath();
+// The script's time limit; a millisecond longer for each KiB of hand-over.
 inline constexpr int kScriptTimeLimitMs = 2000;
 
 // Records the files handed over by "pictomat select"/"pictomat menu" under
@@ -39,7 +42,7 @@ inline constexpr qsizetype kMaxHandedOverItems = 100000;
 
 // How long a hand-over lasts, in seconds (0: until the next one or a clear).
 inline constexpr const char* kExpiryKey = prefs::key::SelectionExpirySeconds;
-qint64 handOverLifetimeSeconds();
+qint64 handOverLifetimeSeconds(prefs::PreferenceStore& store);
 
 } // namespace Selection
 

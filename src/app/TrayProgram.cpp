@@ -5,6 +5,7 @@
 #include "app/InstanceLock.h"
 #include "app/TrayService.h"
 #include "platform/Desktop.h"
+#include "platform/IconProvider.h"
 #include "platform/QuitOnSignals.h"
 
 #include <QApplication>
@@ -16,7 +17,7 @@
 
 namespace pictomat {
 
-int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpener)
+int RunTrayProgram(int argc, char** argv, prefs::PreferenceStore& preferences, std::function<void()> preferencesOpener)
 {
     if (qEnvironmentVariableIsSet("PICTOMAT_DETACHED")) {
         // Started by a file-manager action: outlive the action's session.
@@ -55,7 +56,8 @@ int RunTrayProgram(int argc, char** argv, std::function<void()> preferencesOpene
     QGuiApplication::setDesktopFileName(QStringLiteral("com.corvane.Pictomat"));
 
     SystemDesktop desktop(SystemDesktop::AlertStyle::Dialog);
-    AppController controller(desktop);
+    IconProvider icons;
+    AppController controller(desktop, preferences, icons);
     controller.setPreferencesOpener(std::move(preferencesOpener));
     TrayService service(controller);
     switch (service.registerOnBus()) {

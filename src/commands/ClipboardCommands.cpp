@@ -77,7 +77,7 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
     qCWarning(lcCommands).noquote()
         << QStringLiteral("Copying icon for path \"%1\"").arg(stringWithFSRef(&item).value_or(QString()));
 
-    const std::optional<IconProvider::Icon> icon = IconProvider::shared().iconFor(item);
+    const std::optional<IconProvider::Icon> icon = context.icons.iconFor(item);
     if (!icon) {
         ShowStandardAlert(context, QStringLiteral("The file's icon could not be found."));
         return;

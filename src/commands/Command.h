@@ -14,6 +14,9 @@ namespace pictomat {
 struct CommandContext;
 struct CommandRequest;
 struct CommandSettings;
+namespace prefs {
+class PreferenceStore;
+}
 
 // The commands' identifiers. The named commands keep the numbers their menu
 // items have always been tagged with.
@@ -88,7 +91,7 @@ const Command* FindCommand(CommandId id);
 const Command* FindCommandByVerb(QStringView verb);
 // Whether the menu offers the command now: its preference as stored, or what
 // an unset one means.
-bool Offered(const Command& command);
+bool Offered(prefs::PreferenceStore& store, const Command& command);
 
 // Fills the command's operand from its text form (an exporter's extension,
 // an icon size), as the command line and D-Bus give it. False, with a message

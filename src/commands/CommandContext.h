@@ -10,18 +10,26 @@
 
 namespace pictomat {
 
+class IconProvider;
+namespace prefs {
+class PreferenceStore;
+}
+
 // An output the running command set out to make and could not, and why.
 struct FailedOutput {
     FileRef file;
     QString reason;
 };
 
-// What commands share across runs: the desktop services and the little that
+// What commands share across runs: the services the application hands down
+// (the desktop, the preference domain, the icon lookup) and the little that
 // one command leaves for the next.
 struct CommandContext {
-    explicit CommandContext(Desktop& d) : desktop(d) { }
+    CommandContext(Desktop& d, prefs::PreferenceStore& p, IconProvider& i) : desktop(d), preferences(p), icons(i) { }
 
     Desktop& desktop;
+    prefs::PreferenceStore& preferences;
+    IconProvider& icons;
     // The image layer the exporters come from; tests hand in a stand-in.
     GraphicsLayer graphics;
     // The item the make-icon loop worked on last: "Go to Pictomat folder..."

@@ -8,6 +8,9 @@
 namespace pictomat {
 
 struct CommandOptions;
+namespace prefs {
+class PreferenceStore;
+}
 
 // The preferences a command works with, read once when it starts, so that
 // every item of one run is treated alike and the layers below take values
@@ -26,7 +29,7 @@ struct CommandSettings {
 
     // From the preference domain; the alpha of the options wins over the
     // "alpha" default, which wins over an opaque background.
-    static CommandSettings Read(const CommandOptions& options);
+    static CommandSettings Read(prefs::PreferenceStore& store, const CommandOptions& options);
 };
 
 } // namespace pictomat

@@ -21,11 +21,11 @@ void goToFolder(CommandContext& context, const CommandRequest&, const CommandSet
     OpenOutputFolder(context, context.currentItem, settings.folders);
 }
 
-void setIconSize(CommandContext&, const CommandRequest& request, const CommandSettings&)
+void setIconSize(CommandContext& context, const CommandRequest& request, const CommandSettings&)
 {
     if (!request.options.iconSize)
         return;
-    prefs::PreferenceStore& store = prefs::PreferenceStore::shared();
+    prefs::PreferenceStore& store = context.preferences;
     store.setValue(QString::fromLatin1(prefs::key::IconSize), QVariant::fromValue(qint64(*request.options.iconSize)));
     store.synchronize();
 }
@@ -169,11 +169,11 @@ const Command* FindCommand(CommandId id)
     return nullptr;
 }
 
-bool Offered(const Command& command)
+bool Offered(prefs::PreferenceStore& store, const Command& command)
 {
     if (!command.offeredBy)
         return true;
-    return prefs::GetBooleanPreference(command.offeredBy, command.offeredWhenUnset);
+    return prefs::GetBooleanPreference(store, command.offeredBy, command.offeredWhenUnset);
 }
 
 const Command* FindCommandByVerb(QStringView verb)

@@ -16,7 +16,7 @@ void Dispatch(CommandContext& context, const CommandRequest& request)
         return;
     if (command->operand == Operand::IconSize && !request.options.iconSize)
         return;
-    const CommandSettings settings = CommandSettings::Read(request.options);
+    const CommandSettings settings = CommandSettings::Read(context.preferences, request.options);
     context.itemsRemaining = 0;
     command->handler(context, request, settings);
     context.itemsRemaining = 0;

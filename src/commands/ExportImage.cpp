@@ -113,17 +113,16 @@ void exportIconImage(CommandContext& context, const CommandRequest& request, con
     case RenderedIcon::Status::Made: break;
     case RenderedIcon::Status::NoBitmap:
         context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
-        job.output.setFailure(QStringLiteral("no image is drawn at %1 pixels; icons are drawn from 1 to %2")
-                                  .arg(settings.iconSize)
-                                  .arg(kMaxBitmapEdge));
+        job.output.fail(QStringLiteral("no image is drawn at %1 pixels; icons are drawn from 1 to %2")
+                            .arg(settings.iconSize)
+                            .arg(kMaxBitmapEdge));
         return;
     case RenderedIcon::Status::DrawsNothing:
         context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
-        job.output.setFailure(QStringLiteral("the icon data could not be loaded"));
+        job.output.fail(QStringLiteral("the icon data could not be loaded"));
         return;
     case RenderedIcon::Status::EncoderFailed:
-        job.output.setFailure(
-            QStringLiteral("the %1 exporter failed: %2").arg(exporter.descriptionString, rendered.error));
+        job.output.fail(QStringLiteral("the %1 exporter failed: %2").arg(exporter.descriptionString, rendered.error));
         return;
     }
     if (!WriteOutput(context, job.output, rendered.encoded))

@@ -3,10 +3,14 @@
 #include "commands/CommandServices.h"
 #include "commands/ItemOperations.h"
 #include "commands/Log.h"
+#include "files/OutputDirectory.h"
+#include "files/OutputFile.h"
 #include "image/BackgroundBitmap.h"
 #include "image/MediaIcons.h"
 #include "output/OutputFolder.h"
 #include "platform/ItemIcon.h"
+
+#include <memory>
 
 namespace pictomat {
 
@@ -33,7 +37,7 @@ QByteArray icnsOutputName(const QByteArray& itemName, const CommandRequest&, con
 void fillFromItemIcon(CommandContext& context, const CommandRequest&, const CommandSettings&, const MakeIconItem& job)
 {
     if (!job.item.exists()) {
-        job.output.setFailure(QStringLiteral("the item is gone"));
+        job.output.fail(QStringLiteral("the item is gone"));
         return;
     }
     // The family does not depend on the background: one per icon.
@@ -87,44 +91,34 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
     WriteIconFamilyToOutput(context, *family, job.output);
 }
 
-// True when the name holds this item's output, to be revealed.
-template <class Output>
-bool openStep(CommandContext& context, const CommandSettings& settings, const Output& output)
+// After the work: an output left unwritten is given up and reported; a
+// written one is this item's, to be opened and revealed (true).
+bool finishItem(CommandContext& context, const CommandSettings& settings, Output& output, int alertsBefore)
 {
-    // A name that still holds what was there before is not this item's output.
-    if (!output.holdsOutput())
+    if (!output.isWritten()) {
+        output.fail(output.failure().isEmpty() ? QStringLiteral("nothing could be made for it") : output.failure());
+        ReportFailedOutput(context, output.target(), output.failure(), context.alertsShown != alertsBefore);
         return false;
+    }
     context.lastOutputFile = output.target();
     if (settings.openImageFile)
         OpenWithLaunchServices(context, context.lastOutputFile);
     return true;
 }
 
-// After the work: an output left unwritten is reported, then the open step.
-template <class Output>
-bool finishItem(CommandContext& context, const CommandSettings& settings, const Output& output, int alertsBefore)
-{
-    if (!output.isWritten())
-        ReportFailedOutput(context, output.target(),
-                           output.failure().isEmpty() ? QStringLiteral("nothing could be made for it")
-                                                      : output.failure(),
-                           context.alertsShown != alertsBefore);
-    return openStep(context, settings, output);
-}
-
 // The alerts and log lines of an output's start; true when the work may go on.
-bool outputBegun(CommandContext& context, const FileRef& target, const QByteArray& name, OutputFile::Begin begun,
+bool outputBegun(CommandContext& context, const FileRef& target, const QByteArray& name, Output::Begin begun,
                  const QString& error)
 {
     switch (begun) {
-    case OutputFile::Begin::Fresh:
-    case OutputFile::Begin::Replacing: return true;
-    case OutputFile::Begin::Exists: fileExists(context); return false;
-    case OutputFile::Begin::NoTrash:
+    case Output::Begin::Fresh:
+    case Output::Begin::Replacing: return true;
+    case Output::Begin::Exists: fileExists(context); return false;
+    case Output::Begin::NoTrash:
         qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1 is kept: %2").arg(target.displayPath(), error);
         fileExists(context);
         return false;
-    case OutputFile::Begin::Failed: break;
+    case Output::Begin::Failed: break;
     }
     qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: the output file %1 could not be created: %2")
                                            .arg(target.isEmpty() ? QString::fromUtf8(name) : target.displayPath(),
@@ -134,17 +128,18 @@ bool outputBegun(CommandContext& context, const FileRef& target, const QByteArra
 }
 
 // The alert of an output that could not take its name; true when written.
-bool outputWritten(CommandContext& context, OutputFile::Result result)
+bool outputWritten(CommandContext& context, Output::Result result)
 {
     switch (result) {
-    case OutputFile::Result::Written: return true;
-    case OutputFile::Result::NoTrash: fileExists(context); break;
-    case OutputFile::Result::NotTrashed:
+    case Output::Result::Written: return true;
+    case Output::Result::Exists:
+    case Output::Result::NoTrash: fileExists(context); break;
+    case Output::Result::NotTrashed:
         ShowStandardAlert(
             context, QStringLiteral("The output file could not be created."),
             QStringLiteral("The old file of the same name could not be moved to the Trash and was kept."));
         break;
-    case OutputFile::Result::Failed: break;
+    case Output::Result::Failed: break;
     }
     return false;
 }
@@ -160,50 +155,38 @@ bool CurrentItemIsIcnsFile(const FileRef& item)
     return name.mid(dot + 1).toLower() == "icns";
 }
 
-bool CreateOutputFile(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
-                      const QByteArray& name, OutputFile* output)
+bool BeginOutput(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
+                 const QByteArray& name, Output& output)
 {
     const FileRef target = folder.child(name);
     Error error;
-    const OutputFile::Begin begun = output->begin(target, settings.overwriteFilesBySameName, &error);
-    if (begun == OutputFile::Begin::Fresh)
-        NotifyFinderOfChange(target);
-    return outputBegun(context, target, name, begun, error.message);
-}
-
-bool CreateOutputFolder(CommandContext& context, const CommandSettings& settings, const FileRef& folder,
-                        const QByteArray& name, OutputDirectory* output)
-{
-    const FileRef target = folder.child(name);
-    Error error;
-    return outputBegun(context, target, name, output->begin(target, settings.overwriteFilesBySameName, &error),
+    return outputBegun(context, target, name, output.begin(target, settings.overwriteFilesBySameName, &error),
                        error.message);
 }
 
-bool WriteOutput(CommandContext& context, OutputFile& output, const QByteArray& bytes)
+bool WriteOutput(CommandContext& context, Output& output, const QVector<Output::Part>& parts)
+{
+    Error error;
+    return outputWritten(context, output.write(parts, &error));
+}
+
+bool WriteOutput(CommandContext& context, Output& output, const QByteArray& bytes)
 {
     return WriteOutput(context, output, QVector<QByteArrayView>{QByteArrayView(bytes)});
 }
 
-bool WriteOutput(CommandContext& context, OutputFile& output, const QVector<QByteArrayView>& pieces)
+bool WriteOutput(CommandContext& context, Output& output, const QVector<QByteArrayView>& pieces)
 {
-    Error error;
-    return outputWritten(context, output.write(pieces, &error));
+    return WriteOutput(context, output, QVector<Output::Part>{Output::Part{{}, pieces}});
 }
 
-bool WriteOutputFolder(CommandContext& context, OutputDirectory& output, const QVector<OutputDirectory::File>& files)
-{
-    Error error;
-    return outputWritten(context, output.write(files, &error));
-}
-
-bool WriteIconFamilyToOutput(CommandContext& context, const icns::IconFamily& family, OutputFile& output)
+bool WriteIconFamilyToOutput(CommandContext& context, const icns::IconFamily& family, Output& output)
 {
     // Written in pieces: joined, a family of large pictures would be made a
     // second time in memory only to be written.
     const icns::IconFamily::IcnsPieces file = family.toIcnsPieces();
     if (file.pieces.isEmpty()) {
-        output.setFailure(QStringLiteral("the icon family holds nothing that can be written"));
+        output.fail(QStringLiteral("the icon family holds nothing that can be written"));
         return false;
     }
     if (!WriteOutput(context, output, file.pieces))
@@ -226,8 +209,8 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         context.currentItem = item;
         std::optional<IconProvider::Icon> icon;
         if (work.usesIcon)
-            icon = IconProvider::shared().iconFor(item);
-        else if (IconProvider::shared().hasIcon(item))
+            icon = context.icons.iconFor(item);
+        else if (context.icons.hasIcon(item))
             icon = IconProvider::Icon();
         if (!icon) {
             ShowStandardAlert(context, QStringLiteral("An icon for the file could not be found."));
@@ -239,16 +222,16 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
             return;
         }
         const FileRef folder = ResolveOutputFolder(item, settings.folders);
-        OutputFile output;
-        OutputDirectory folderOutput;
-        if (work.makesFolder ? !CreateOutputFolder(context, settings, folder, outputName, &folderOutput)
-                             : !CreateOutputFile(context, settings, folder, outputName, &output))
+        std::unique_ptr<Output> output;
+        if (work.makesFolder)
+            output = std::make_unique<OutputDirectory>();
+        else
+            output = std::make_unique<OutputFile>();
+        if (!BeginOutput(context, settings, folder, outputName, *output))
             return;
         const int alertsBefore = context.alertsShown;
-        work.fill(context, request, settings,
-                  MakeIconItem{item, *icon, output, rendered, work.makesFolder ? &folderOutput : nullptr});
-        const bool made = work.makesFolder ? finishItem(context, settings, folderOutput, alertsBefore)
-                                           : finishItem(context, settings, output, alertsBefore);
+        work.fill(context, request, settings, MakeIconItem{item, *icon, *output, rendered});
+        const bool made = finishItem(context, settings, *output, alertsBefore);
         wroteOutput = made || wroteOutput;
     });
     // One file-manager window: the reveal opens the folder with the last

@@ -73,7 +73,7 @@ void fillIco(CommandContext& context, const CommandRequest&, const CommandSettin
         return;
     const QByteArray bytes = IcoFromPictures(*pictures);
     if (bytes.isEmpty()) {
-        job.output.setFailure(QStringLiteral("the pictures make no icon file"));
+        job.output.fail(QStringLiteral("the pictures make no icon file"));
         return;
     }
     if (WriteOutput(context, job.output, bytes))
@@ -88,11 +88,11 @@ void fillIconSet(CommandContext& context, const CommandRequest&, const CommandSe
     const QVector<OutputDirectory::File> files =
         LinuxIconSetFiles(*pictures, IconThemeName(job.item.name()), SvgSourceOf(job.item));
     if (files.size() < kLinuxIconSetSizes.size()) {
-        job.folder->setFailure(QStringLiteral("the pictures could not be encoded"));
+        job.output.fail(QStringLiteral("the pictures could not be encoded"));
         return;
     }
-    if (WriteOutputFolder(context, *job.folder, files))
-        NotifyFinderOfChange(job.folder->target());
+    if (WriteOutput(context, job.output, OutputDirectory::partsOf(files)))
+        NotifyFinderOfChange(job.output.target());
 }
 
 } // namespace

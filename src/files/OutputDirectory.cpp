@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
@@ -25,10 +26,6 @@ namespace {
 // are two levels deep and hold a few dozen items.
 constexpr int kMaxDepth = 8;
 constexpr int kMaxItems = 4096;
-
-const QString kNotReplaceable = QStringLiteral("a file or special file has that name");
-const QString kNoTrash =
-    QStringLiteral("a folder that Pictomat did not make has that name, and its file system has no Trash");
 
 // The mode a new folder gets: 0777 less the umask.
 mode_t folderMode()
@@ -143,37 +140,45 @@ bool IsPictomatOutputFolder(const QByteArray& path)
 
 OutputDirectory::~OutputDirectory()
 {
-    discard();
+    discardTemporary();
 }
 
-void OutputDirectory::discard()
+QVector<Output::Part> OutputDirectory::partsOf(const QVector<File>& files)
+{
+    QVector<Part> parts;
+    parts.reserve(files.size());
+    for (const File& file : files)
+        parts.append(Part{file.path, {QByteArrayView(file.bytes)}});
+    return parts;
+}
+
+void OutputDirectory::discardTemporary()
 {
     if (!m_temp.isEmpty()) {
-        const UniqueFd folder(::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (folder.valid())
-            removeTree(folder.get(), m_temp.mid(m_temp.lastIndexOf('/') + 1));
+        const UniqueFd parent(::open(folder().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (parent.valid())
+            removeTree(parent.get(), m_temp.mid(m_temp.lastIndexOf('/') + 1));
     }
     m_temp.clear();
     m_lock.close();
 }
 
-bool OutputDirectory::makeTemporary(Error* error)
+bool OutputDirectory::makeTemporary(const QByteArray& folder, Error* error)
 {
-    discard();
-    removeAbandonedFolders(m_folder);
+    discardTemporary();
+    removeAbandonedFolders(folder);
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 8; ++attempt) {
         QByteArray name = ".pictomat-";
         for (int i = 0; i < 6; ++i)
             name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
         name += ".tmp";
-        const QByteArray path = m_folder + (m_folder.endsWith('/') ? "" : "/") + name;
+        const QByteArray path = folder + (folder.endsWith('/') ? "" : "/") + name;
         if (::mkdir(path.constData(), 0700) != 0) {
             if (errno == EEXIST)
                 continue;
-            SetError(error,
-                     Error::fromErrno(errno,
-                                      QStringLiteral("cannot create a folder in %1").arg(QFile::decodeName(m_folder))));
+            SetError(error, QStringLiteral("cannot create a folder in %1: %2")
+                                .arg(QFile::decodeName(folder), SystemErrorText(errno)));
             return false;
         }
         UniqueFd fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -186,45 +191,15 @@ bool OutputDirectory::makeTemporary(Error* error)
         m_lock = std::move(fd);
         return true;
     }
-    SetError(error, QStringLiteral("cannot create a folder in %1").arg(QFile::decodeName(m_folder)));
+    SetError(error, QStringLiteral("cannot create a folder in %1").arg(QFile::decodeName(folder)));
     return false;
 }
 
-OutputFile::Begin OutputDirectory::begin(const FileRef& target, bool mayReplace, Error* error)
-{
-    m_target = target;
-    m_folder = target.parent().path();
-    if (target.isEmpty() || m_folder.isEmpty()) {
-        SetError(error, QStringLiteral("there is no folder to write into"));
-        return OutputFile::Begin::Failed;
-    }
-    struct stat st;
-    const bool taken = ::lstat(target.c_path(), &st) == 0;
-    if (!taken && errno != ENOENT) {
-        SetError(error, Error::fromErrno(errno));
-        return OutputFile::Begin::Failed;
-    }
-    if (taken && !mayReplace)
-        return OutputFile::Begin::Exists;
-    if (taken && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) {
-        SetError(error, kNotReplaceable);
-        return OutputFile::Begin::Failed;
-    }
-    if (taken && !IsPictomatOutputFolder(target.path()) && !CanMoveToTrash(target.path())) {
-        SetError(error, kNoTrash);
-        return OutputFile::Begin::NoTrash;
-    }
-    // Made now, so that a folder that takes nothing new fails before the work.
-    if (!makeTemporary(error))
-        return OutputFile::Begin::Failed;
-    return taken ? OutputFile::Begin::Replacing : OutputFile::Begin::Fresh;
-}
-
-bool OutputDirectory::fill(const QVector<File>& files, Error* error)
+bool OutputDirectory::fillTemporary(const QVector<Part>& files, Error* error)
 {
     QList<QByteArray> folders; // made inside, parents first
     std::vector<UniqueFd> written;
-    for (const File& file : files) {
+    for (const Part& file : files) {
         const QList<QByteArray> parts = file.path.split('/');
         for (const QByteArray& part : parts) {
             if (part.isEmpty() || part == "." || part == "..") {
@@ -250,8 +225,13 @@ bool OutputDirectory::fill(const QVector<File>& files, Error* error)
                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, NewFileMode())
                         : -1);
         QFile out;
-        if (!fd.valid() || !out.open(fd.get(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)
-            || out.write(file.bytes) != file.bytes.size() || !out.flush()) {
+        const auto writeAll = [&out, &file] {
+            return std::all_of(file.pieces.begin(), file.pieces.end(), [&out](QByteArrayView piece) {
+                return out.write(piece.data(), piece.size()) == piece.size();
+            });
+        };
+        if (!fd.valid() || !out.open(fd.get(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle) || !writeAll()
+            || !out.flush()) {
             SetError(error, QStringLiteral("%1: %2").arg(QFile::decodeName(file.path),
                                                          out.isOpen() ? out.errorString() : SystemErrorText(errno)));
             return false;
@@ -285,77 +265,54 @@ bool OutputDirectory::fill(const QVector<File>& files, Error* error)
     return true;
 }
 
-OutputFile::Result OutputDirectory::write(const QVector<File>& files, Error* error)
+bool OutputDirectory::takeFreeName(const QByteArray& path, Error* error)
 {
-    Error why;
-    OutputFile::Result result = OutputFile::Result::Failed;
-    if ((m_lock.valid() || makeTemporary(&why)) && fill(files, &why))
-        result = commit(&why);
-    if (result != OutputFile::Result::Written) {
-        m_failure = why.message;
-        SetError(error, why);
-        discard();
-        return result;
+    if (RenameNoReplace(m_temp.constData(), path.constData()) != 0) {
+        const int code = errno;
+        SetError(error, SystemErrorText(code));
+        errno = code;
+        return false;
     }
-    m_written = true;
-    m_failure.clear();
-    return result;
+    m_temp.clear();
+    m_lock.close();
+    SyncFolder(folder());
+    return true;
 }
 
-OutputFile::Result OutputDirectory::commit(Error* error)
+Output::Swap OutputDirectory::replaceOurs(const QByteArray& path, Error* error)
 {
-    const QByteArray& path = m_target.path();
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        struct stat st;
-        if (::lstat(path.constData(), &st) != 0) {
-            if (errno != ENOENT) {
-                SetError(error, Error::fromErrno(errno));
-                return OutputFile::Result::Failed;
-            }
-            if (RenameNoReplace(m_temp.constData(), path.constData()) == 0) {
-                m_temp.clear();
-                m_lock.close();
-                SyncFolder(m_folder);
-                return OutputFile::Result::Written;
-            }
-            if (errno == EEXIST)
-                continue; // something took the name meanwhile: look again
-            SetError(error, Error::fromErrno(errno));
-            return OutputFile::Result::Failed;
-        }
-        if (!S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) {
-            SetError(error, kNotReplaceable);
-            return OutputFile::Result::Failed;
-        }
-        // An earlier output folder of ours that nobody changed since holds
-        // nothing of the user's: it is swapped for the new one in one step
-        // and removed, with no Trash entry for every run.
-        if (S_ISDIR(st.st_mode) && IsPictomatOutputFolder(path)) {
-            if (::renameat2(AT_FDCWD, m_temp.constData(), AT_FDCWD, path.constData(), RENAME_EXCHANGE) == 0) {
-                discard(); // the old folder has the temporary name now
-                SyncFolder(m_folder);
-                return OutputFile::Result::Written;
-            }
-            // No exchange on this file system: the old one goes first.
-            const UniqueFd folder(::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (!folder.valid() || !removeTree(folder.get(), m_target.name())) {
-                SetError(error, QStringLiteral("the earlier folder could not be removed"));
-                return OutputFile::Result::Failed;
-            }
-            continue;
-        }
-        Error trashError;
-        const TrashResult trashed = MoveToTrash(path, &trashError);
-        if (trashed == TrashResult::Moved)
-            continue; // the name is free now
-        SetError(error, trashed == TrashResult::NotSupported
-                            ? kNoTrash
-                            : QStringLiteral("the folder that has that name could not be moved to the Trash: %1")
-                                  .arg(trashError.message));
-        return trashed == TrashResult::NotSupported ? OutputFile::Result::NoTrash : OutputFile::Result::NotTrashed;
+    if (::renameat2(AT_FDCWD, m_temp.constData(), AT_FDCWD, path.constData(), RENAME_EXCHANGE) == 0) {
+        discardTemporary(); // the old folder has the temporary name now
+        SyncFolder(folder());
+        return Swap::Done;
     }
-    SetError(error, QStringLiteral("the name keeps changing"));
-    return OutputFile::Result::Failed;
+    // No exchange on this file system: the old one goes first.
+    const UniqueFd parent(::open(folder().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!parent.valid() || !removeTree(parent.get(), target().name())) {
+        SetError(error, QStringLiteral("the earlier folder could not be removed"));
+        return Swap::Failed;
+    }
+    return Swap::NameFreed;
+}
+
+bool OutputDirectory::replaceable(mode_t mode) const
+{
+    return S_ISDIR(mode) || S_ISLNK(mode);
+}
+
+bool OutputDirectory::isOurs(const QByteArray& path) const
+{
+    return IsPictomatOutputFolder(path);
+}
+
+const Output::Reasons& OutputDirectory::reasons() const
+{
+    static const Reasons kReasons{
+        QStringLiteral("a file or special file has that name"),
+        QStringLiteral("a folder that Pictomat did not make has that name, and its file system has no Trash"),
+        QStringLiteral("the folder that has that name could not be moved to the Trash: %1"),
+    };
+    return kReasons;
 }
 
 } // namespace pictomat

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "files/FileRef.h"
-#include "files/OutputFile.h"
+#include "files/Output.h"
 #include "files/UniqueFd.h"
 
 #include <QByteArray>
@@ -10,53 +9,39 @@
 
 namespace pictomat {
 
-// One output folder of a command, made as OutputFile makes a file: the whole
-// folder is written beside its name under a temporary name
-// (".pictomat-XXXXXX.tmp", locked while it is being made) and takes the name
-// only once every file in it is whole. A folder (or link) that held the name
+// An output that is a folder: its files are its Parts, each by its path
+// inside it, folders made as needed. A folder (or link) that held the name
 // goes to the Trash first, as one item, so a file manager restores it whole;
 // where there is no Trash, only a folder Pictomat made, holding nothing but
-// what it made and changed since by no one, is replaced. Nothing else is
-// ever replaced: a file of that name stays and the output fails.
-class OutputDirectory {
+// what it made and changed since by no one, is replaced. A file of that name
+// is never replaced.
+class OutputDirectory : public Output {
 public:
     OutputDirectory() = default;
-    ~OutputDirectory();
-    OutputDirectory(const OutputDirectory&) = delete;
-    OutputDirectory& operator=(const OutputDirectory&) = delete;
+    ~OutputDirectory() override;
 
-    // As OutputFile::begin, except that a fresh start leaves the name free
-    // until the folder is written.
-    OutputFile::Begin begin(const FileRef& target, bool mayReplace, Error* error);
-
-    // A file of the folder: its path inside it ("16x16/apps/NAME.png"),
-    // folders made as needed, and its contents.
+    // A file of a folder with bytes of its own, as the folder's makers give them.
     struct File {
         QByteArray path;
         QByteArray bytes;
     };
-    // Makes the folder hold exactly these files. On any failure the name
-    // keeps what it held and nothing of the new folder is left.
-    OutputFile::Result write(const QVector<File>& files, Error* error);
+    // The files as the output's parts; they refer to the files' bytes.
+    static QVector<Part> partsOf(const QVector<File>& files);
 
-    const FileRef& target() const { return m_target; }
-    bool isWritten() const { return m_written; }
-    bool holdsOutput() const { return m_written; }
-    const QString& failure() const { return m_failure; }
-    void setFailure(const QString& why) { m_failure = why; }
+protected:
+    bool makeTemporary(const QByteArray& folder, Error* error) override;
+    bool hasTemporary() const override { return m_lock.valid(); }
+    void discardTemporary() override;
+    bool fillTemporary(const QVector<Part>& parts, Error* error) override;
+    bool takeFreeName(const QByteArray& path, Error* error) override;
+    Swap replaceOurs(const QByteArray& path, Error* error) override;
+    bool replaceable(mode_t mode) const override;
+    bool isOurs(const QByteArray& path) const override;
+    const Reasons& reasons() const override;
 
 private:
-    bool makeTemporary(Error* error);
-    bool fill(const QVector<File>& files, Error* error);
-    OutputFile::Result commit(Error* error);
-    void discard();
-
-    FileRef m_target;
-    QByteArray m_folder;
     QByteArray m_temp; // the folder being made, while it is
     UniqueFd m_lock;   // its descriptor, holding the lock
-    bool m_written = false;
-    QString m_failure;
 };
 
 // True when the folder at `path` (not followed through a link) is one that

@@ -1,72 +1,32 @@
 #pragma once
 
-#include "files/FileRef.h"
+#include "files/Output.h"
 #include "files/TemporaryFile.h"
 
 #include <QByteArray>
-#include <QString>
-
-#include <sys/types.h>
 
 namespace pictomat {
 
-// One output file of a command, written so that nothing of the user's is
-// lost: the new contents are made whole in a TemporaryFile beside the name,
-// and only then take the name. Pictomat's own outputs carry the extended
-// attribute "user.pictomat.output" recording their inode, size and
-// modification time, so a file edited since no longer counts as ours. Such an
-// output of ours is replaced in one step, without a Trash entry (so re-runs
-// and concurrent writers of the same name never fill the Trash or fail); any
-// other file that held the name goes to the user's Trash (GIO, so file
-// managers can restore it), and where its file system has no Trash it stays.
-class OutputFile {
+// An output that is one file, made in a TemporaryFile beside its name. It
+// holds one Part, with an empty path. A folder, FIFO, device or socket that
+// has its name is never replaced.
+class OutputFile : public Output {
 public:
     OutputFile() = default;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
 
-    enum class Begin {
-        Fresh,     // the name was free and now holds an empty file of ours
-        Replacing, // the name is taken; what holds it stays until the output is written
-        Exists,    // the name is taken and replacing was not asked for
-        NoTrash,   // the name is taken by a file that is not ours, with no Trash to move it to
-        Failed,    // no file can be made there; error says why
-    };
-    Begin begin(const FileRef& target, bool mayReplace, Error* error);
-
-    enum class Result {
-        Written,
-        Failed,     // the contents could not be written; error says why
-        NoTrash,    // as Begin::NoTrash, found only now
-        NotTrashed, // the file in the way could not be moved to the Trash
-    };
-    // Makes the output hold `bytes`. On any failure the name keeps what it
-    // held: the empty file of a fresh start, or the file that was there.
-    Result write(const QByteArray& bytes, Error* error);
-    // The same for bytes in pieces.
-    Result write(const QVector<QByteArrayView>& pieces, Error* error);
-
-    const FileRef& target() const { return m_target; }
-    bool isWritten() const { return m_written; }
-    // True when the name holds what this output made: its contents, or the
-    // empty file of a fresh start.
-    bool holdsOutput() const;
-
-    // Why this output was not written, for whoever reports it.
-    const QString& failure() const { return m_failure; }
-    void setFailure(const QString& why) { m_failure = why; }
+protected:
+    bool makeTemporary(const QByteArray& folder, Error* error) override;
+    bool hasTemporary() const override { return m_temp.isOpen(); }
+    void discardTemporary() override { m_temp.discard(); }
+    bool fillTemporary(const QVector<Part>& parts, Error* error) override;
+    bool takeFreeName(const QByteArray& path, Error* error) override;
+    Swap replaceOurs(const QByteArray& path, Error* error) override;
+    bool replaceable(mode_t mode) const override;
+    bool isOurs(const QByteArray& path) const override;
+    const Reasons& reasons() const override;
 
 private:
-    Result commit(Error* error);
-
-    FileRef m_target;
-    QByteArray m_folder;
     TemporaryFile m_temp;
-    bool m_fresh = false;
-    dev_t m_freshDevice = 0;
-    ino_t m_freshInode = 0;
-    bool m_written = false;
-    QString m_failure;
 };
 
 // True when the file at `path` (not followed through a link) is one that

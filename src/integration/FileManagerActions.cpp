@@ -8,7 +8,7 @@ namespace {
 const QString kMenuId = QStringLiteral("menu");
 } // namespace
 
-QList<FileManagerAction> FileManagerActions(const ExporterList& exporters)
+QList<FileManagerAction> FileManagerActions(prefs::PreferenceStore& store, const ExporterList& exporters)
 {
     QList<FileManagerAction> actions;
     actions.append({.id = kMenuId,
@@ -17,7 +17,7 @@ QList<FileManagerAction> FileManagerActions(const ExporterList& exporters)
                     .arguments = {QStringLiteral("menu")}});
     for (const Command& command : Commands()) {
         // Only what works on the selected files and is offered in the menu.
-        if (!command.needsFiles || !Offered(command))
+        if (!command.needsFiles || !Offered(store, command))
             continue;
         const QStringList run = {QStringLiteral("run"), QStringLiteral("--tray"), QString::fromLatin1(command.verb)};
         if (command.operand == Operand::None && command.place == MenuPlace::SelectionCommands) {

@@ -8,6 +8,10 @@
 
 namespace pictomat {
 
+namespace prefs {
+class PreferenceStore;
+}
+
 // One entry the file managers show for the selected files.
 struct FileManagerAction {
     QString id;            // "menu", "make-icon", "export-png": names the entry's files and ids
@@ -17,11 +21,11 @@ struct FileManagerAction {
 };
 
 // The entry that shows the whole menu, then one per command the menu offers
-// now (its inclusion preference, as stored), in the table's order, with an
-// export entry for each of the command's file-manager formats that an
+// now (its inclusion preference, as `store` holds it), in the table's order,
+// with an export entry for each of the command's file-manager formats that an
 // exporter writes. Each command entry runs in the running Pictomat ("run
 // --tray"), so its alerts, its progress window and Stop are the tray's.
-QList<FileManagerAction> FileManagerActions(const ExporterList& exporters);
+QList<FileManagerAction> FileManagerActions(prefs::PreferenceStore& store, const ExporterList& exporters);
 
 // The title where the file manager cannot nest the entries under "Pictomat":
 // "Pictomat: Make Icon for File", and the menu's own entry "Pictomat", as it

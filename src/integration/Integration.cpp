@@ -390,10 +390,10 @@ ExporterList exporters()
 
 } // namespace
 
-IntegrationResult AddFileManagerActions(const QString& command)
+IntegrationResult AddFileManagerActions(prefs::PreferenceStore& store, const QString& command)
 {
     IntegrationResult result;
-    const QList<FileManagerAction> actions = FileManagerActions(exporters());
+    const QList<FileManagerAction> actions = FileManagerActions(store, exporters());
     const QList<Entry> entries = entriesFor(command, actions);
     QStringList paths;
     for (const Entry& e : entries)
@@ -532,10 +532,10 @@ int report(const IntegrationResult& result)
 }
 } // namespace
 
-int RunIntegrateCommand(const QStringList& arguments)
+int RunIntegrateCommand(prefs::PreferenceStore& store, const QStringList& arguments)
 {
     if (arguments.isEmpty())
-        return report(AddFileManagerActions(ownCommand()));
+        return report(AddFileManagerActions(store, ownCommand()));
     if (arguments == QStringList{QStringLiteral("--remove")})
         return report(RemoveFileManagerActions());
     std::fprintf(stderr, "usage: pictomat integrate [--remove]\n");

@@ -7,6 +7,10 @@
 
 namespace pictomat {
 
+namespace prefs {
+class PreferenceStore;
+}
+
 // The file-manager entries for the current user, one per command the menu
 // offers (FileManagerActions) beside the one that shows the whole menu:
 // Nautilus and Caja scripts in a "Pictomat" folder, Nemo actions, Thunar
@@ -24,14 +28,15 @@ struct IntegrationResult {
     QStringList notes;   // what the user should know or do next
     QStringList errors;
 };
-IntegrationResult AddFileManagerActions(const QString& pictomatCommand);
+// The commands offered are those the preference domain `store` offers.
+IntegrationResult AddFileManagerActions(prefs::PreferenceStore& store, const QString& pictomatCommand);
 IntegrationResult RemoveFileManagerActions();
 
 // The XDG autostart entry.
 bool SetAutostart(bool on, const QString& pictomatCommand, Error* error);
 
 // "pictomat integrate [--remove]" and "pictomat autostart on|off".
-int RunIntegrateCommand(const QStringList& arguments);
+int RunIntegrateCommand(prefs::PreferenceStore& store, const QStringList& arguments);
 int RunAutostartCommand(const QStringList& arguments);
 
 } // namespace pictomat

@@ -126,14 +126,15 @@ void CopiedFiles::readFinished()
         }
     }
     const QByteArray uris = m_step == Step::Targets ? QByteArray() : uriLines(output, m_step == Step::GnomeCopiedFiles);
-    // The same files again are no new copy: a clipboard manager taking the
-    // clipboard over when its owner quits must not make files copied long
-    // ago newer than a later hand-over or clear.
-    if (uris == m_uris)
-        return;
-    m_uris = uris;
     store(uris);
-    m_changedNs = m_readingNs;
+    // The same files again are no new copy: a clipboard manager taking the
+    // clipboard over when its owner quits (the clipboard is empty for a
+    // moment in between) must not make files copied long ago newer than a
+    // later hand-over or clear.
+    if (!uris.isEmpty() && uris != m_uris) {
+        m_uris = uris;
+        m_changedNs = m_readingNs;
+    }
     Q_EMIT changed();
 }
 

@@ -47,6 +47,7 @@ private:
     bool m_watching = false;
     qint64 m_changedNs = 0;
     qint64 m_readingNs = 0;
+    // The files last copied, kept while the clipboard holds none.
     QByteArray m_uris;
     // A read of the targets, then of one of them; a change meanwhile starts over.
     std::unique_ptr<QProcess> m_read;

@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace pictomat {
 
@@ -35,8 +36,6 @@ struct SettingsValue {
     QString defaultValue;
 };
 
-// The settings objects live as long as the process: making one subscribes to
-// change notices on the session bus, too much to repeat for every icon.
 GSettings* settingsFor(const char* schemaId)
 {
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
@@ -60,18 +59,6 @@ SettingsValue iconThemeSetting(GSettings* settings)
     if (current && g_variant_is_of_type(current.get(), G_VARIANT_TYPE_STRING))
         result.defaultValue = QString::fromUtf8(g_variant_get_string(current.get(), nullptr));
     return result;
-}
-
-SettingsValue gnomeIconTheme()
-{
-    static const GObjectPtr<GSettings> settings(settingsFor("org.gnome.desktop.interface"));
-    return iconThemeSetting(settings.get());
-}
-
-SettingsValue mateIconTheme()
-{
-    static const GObjectPtr<GSettings> settings(settingsFor("org.mate.interface"));
-    return iconThemeSetting(settings.get());
 }
 
 QString iniValue(const QString& path, const QString& group, const QString& key)
@@ -244,7 +231,23 @@ QString XSettingsIconTheme()
     return {};
 }
 
-QString DetectUserIconTheme()
+// Each made at its first use, which some desktops never come to.
+struct DesktopIconTheme::Settings {
+    std::optional<GObjectPtr<GSettings>> gnome;
+    std::optional<GObjectPtr<GSettings>> mate;
+
+    static SettingsValue iconTheme(std::optional<GObjectPtr<GSettings>>& held, const char* schemaId)
+    {
+        if (!held)
+            held.emplace(settingsFor(schemaId));
+        return iconThemeSetting(held->get());
+    }
+};
+
+DesktopIconTheme::DesktopIconTheme() : m_settings(std::make_unique<Settings>()) { }
+DesktopIconTheme::~DesktopIconTheme() = default;
+
+QString DesktopIconTheme::detect() const
 {
     // KDE and its programs keep their choice in kdeglobals and default to
     // Breeze: Dolphin shows Breeze wherever it runs.
@@ -256,7 +259,7 @@ QString DetectUserIconTheme()
         if (const QString lxqt = lxqtIconTheme(); !lxqt.isEmpty())
             return lxqt;
     }
-    const SettingsValue gnome = gnomeIconTheme();
+    const SettingsValue gnome = Settings::iconTheme(m_settings->gnome, "org.gnome.desktop.interface");
     if (desktopIs("GNOME"))
         return !gnome.userValue.isEmpty()      ? gnome.userValue
                : !gnome.defaultValue.isEmpty() ? gnome.defaultValue
@@ -266,7 +269,7 @@ QString DetectUserIconTheme()
     if (const QString published = XSettingsIconTheme(); !published.isEmpty())
         return published;
     if (desktopIs("MATE")) {
-        const SettingsValue mate = mateIconTheme();
+        const SettingsValue mate = Settings::iconTheme(m_settings->mate, "org.mate.interface");
         if (!mate.userValue.isEmpty() || !mate.defaultValue.isEmpty())
             return !mate.userValue.isEmpty() ? mate.userValue : mate.defaultValue;
     }

@@ -268,18 +268,12 @@ IconProvider::Icon themedIcon(const IconThemeSet::Found& found)
 
 } // namespace
 
-IconProvider::IconProvider() = default;
+IconProvider::IconProvider() : m_desktopTheme(std::make_unique<DesktopIconTheme>()) { }
 IconProvider::~IconProvider() = default;
 
-IconProvider& IconProvider::shared()
+QString IconProvider::userThemeName() const
 {
-    static IconProvider provider;
-    return provider;
-}
-
-QString IconProvider::userThemeName()
-{
-    return DetectUserIconTheme();
+    return m_desktopTheme->detect();
 }
 
 void IconProvider::reset()

@@ -16,6 +16,7 @@
 
 namespace pictomat {
 
+class DesktopIconTheme;
 class IconThemeSet;
 
 // One picture of an icon: a bitmap of a given edge length, or a scalable
@@ -31,7 +32,8 @@ struct IconFile {
 // generic icon, else application-x-generic; looked up in the user's icon
 // theme, then Adwaita, then hicolor, then the icons bundled with Pictomat.
 // It does not depend on the Qt platform plugin: the theme search paths and the
-// theme name are found here.
+// theme name are found here. The application makes one and hands it down,
+// with what it learnt of the themes; a test or a second caller makes its own.
 class IconProvider {
 public:
     // A resolved icon: either a picture file (custom icon) or a themed icon.
@@ -42,8 +44,6 @@ public:
         QVector<IconFile> files; // every picture behind it, which render() chooses from
         bool isNull() const { return icon.isNull() && files.isEmpty(); }
     };
-
-    static IconProvider& shared();
 
     // The largest edge an icon is drawn at. Beyond it an icon is no longer an
     // icon but a memory exhaustion: a few bitmaps of this size stay well
@@ -71,17 +71,18 @@ public:
     QStringList iconNamesFor(const FileRef& item) const;
 
     // The user's icon theme name as the desktop configures it.
-    static QString userThemeName();
+    QString userThemeName() const;
     // Re-reads the theme settings and search paths (tests change HOME).
     void reset();
 
+    IconProvider();
     ~IconProvider();
     IconProvider(const IconProvider&) = delete;
     IconProvider& operator=(const IconProvider&) = delete;
 
 private:
-    IconProvider();
     void setUp() const;
+    std::unique_ptr<DesktopIconTheme> m_desktopTheme;
     mutable bool m_ready = false;
     mutable std::unique_ptr<IconThemeSet> m_themes;
     mutable QString m_themeName;

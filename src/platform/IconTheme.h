@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
 #include <optional>
 
 namespace pictomat {
@@ -27,8 +28,23 @@ QStringList IconThemeSearchPaths();
 // KDE's kdeglobals (Breeze by default; so for Dolphin outside any desktop),
 // LXQt's lxqt.conf, GNOME's GSettings key (Adwaita by default), the theme an
 // XSettings manager publishes (XFCE, MATE), MATE's GSettings key, XFCE's
-// xfconf store, GTK's settings.ini.
-QString DetectUserIconTheme();
+// xfconf store, GTK's settings.ini. The GSettings objects it reads are made
+// at the first look and kept as long as this: making one subscribes to change
+// notices on the session bus, too much to repeat for every icon.
+class DesktopIconTheme {
+public:
+    DesktopIconTheme();
+    ~DesktopIconTheme();
+    DesktopIconTheme(const DesktopIconTheme&) = delete;
+    DesktopIconTheme& operator=(const DesktopIconTheme&) = delete;
+
+    QString detect() const;
+
+private:
+    struct Settings;
+    std::unique_ptr<Settings> m_settings;
+};
+
 // Net/IconThemeName as the XSettings manager of the X display publishes it;
 // empty when none runs.
 QString XSettingsIconTheme();

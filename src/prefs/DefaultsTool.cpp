@@ -170,11 +170,10 @@ int deleteKey(PreferenceStore& store, const QStringList& args)
 
 } // namespace
 
-int RunDefaultsTool(const QStringList& arguments)
+int RunDefaultsTool(PreferenceStore& store, const QStringList& arguments)
 {
     const QString verb = arguments.value(0);
     const QStringList rest = arguments.mid(1);
-    PreferenceStore& store = PreferenceStore::shared();
     if (verb == QLatin1String("read"))
         return readDomain(store, rest);
     if (verb == QLatin1String("write"))

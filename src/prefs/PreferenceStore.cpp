@@ -26,12 +26,6 @@ namespace {
 // Far beyond any real settings file; more is not read into memory.
 constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
 
-std::unique_ptr<PreferenceStore>& sharedSlot()
-{
-    static std::unique_ptr<PreferenceStore> store;
-    return store;
-}
-
 PreferenceStore::FileStamp stampOf(const struct stat& st)
 {
     PreferenceStore::FileStamp s;
@@ -75,19 +69,9 @@ std::optional<QString> keepCopy(const QString& filePath, const char* suffix, con
 
 } // namespace
 
-PreferenceStore& PreferenceStore::shared()
+QString PreferenceStore::standardPath()
 {
-    // The place follows XDG_CONFIG_HOME, which only tests change while running.
-    const QString path = XdgConfigHome() + QLatin1Char('/') + QLatin1String(kDomain) + QStringLiteral(".plist");
-    auto& slot = sharedSlot();
-    if (!slot || slot->filePath() != path)
-        slot = std::make_unique<PreferenceStore>(path);
-    return *slot;
-}
-
-void PreferenceStore::resetShared()
-{
-    sharedSlot().reset();
+    return XdgConfigHome() + QLatin1Char('/') + QLatin1String(kDomain) + QStringLiteral(".plist");
 }
 
 PreferenceStore::PreferenceStore(QString filePath) : m_filePath(std::move(filePath)) { }

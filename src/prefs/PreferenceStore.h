@@ -6,7 +6,6 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <memory>
 #include <optional>
 
 namespace pictomat::prefs {
@@ -18,15 +17,16 @@ namespace pictomat::prefs {
 // file (dates, data, arrays, dictionaries, uids) are kept verbatim and
 // reported as absent by copyValue of a typed caller, but never lost on
 // rewrite.
+//
+// The application makes one for its domain and hands it down to whatever
+// reads or writes settings; a test or a second caller makes its own.
 class PreferenceStore {
 public:
-    // The application's domain, at its standard place under XDG_CONFIG_HOME as it
-    // stands at the call (a new instance when that changed).
-    static PreferenceStore& shared();
-    // Forget the shared instance (tests change XDG_CONFIG_HOME between cases).
-    static void resetShared();
+    // The application's domain at its standard place under XDG_CONFIG_HOME,
+    // as that stands at the call.
+    static QString standardPath();
 
-    explicit PreferenceStore(QString filePath);
+    explicit PreferenceStore(QString filePath = standardPath());
 
     QString filePath() const { return m_filePath; }
 

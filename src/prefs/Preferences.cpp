@@ -59,9 +59,8 @@ namespace {
 
 // Every reader synchronises first, so that a change written by the window or
 // by another process is seen at the next read without any notification.
-QVariant readValue(const char* key)
+QVariant readValue(PreferenceStore& store, const char* key)
 {
-    PreferenceStore& store = PreferenceStore::shared();
     store.synchronize();
     return store.copyValue(QString::fromLatin1(key));
 }
@@ -89,33 +88,33 @@ std::optional<float> alphaFrom(const QVariant& v)
 
 } // namespace
 
-bool GetBooleanPreference(const char* key, bool defaultValue)
+bool GetBooleanPreference(PreferenceStore& store, const char* key, bool defaultValue)
 {
-    const QVariant v = readValue(key);
+    const QVariant v = readValue(store, key);
     // A number 0 or 1 written by another tool is of the wrong kind: default.
     if (v.typeId() != QMetaType::Bool)
         return defaultValue;
     return v.toBool();
 }
 
-bool GetBooleanPreference(const char* key)
+bool GetBooleanPreference(PreferenceStore& store, const char* key)
 {
     const KeyInfo* info = FindKey(QString::fromLatin1(key));
     const bool fallback = info && info->kind == Kind::Boolean && info->defaultValue.toBool();
-    return GetBooleanPreference(key, fallback);
+    return GetBooleanPreference(store, key, fallback);
 }
 
-int16_t GetIconSizePreference()
+int16_t GetIconSizePreference(PreferenceStore& store)
 {
     // No range check: a stored 1000 is used as 1000; only a value that is no
     // 16-bit integer falls back to the default.
-    return ExactInt16(readValue(key::IconSize)).value_or(int16_t(128));
+    return ExactInt16(readValue(store, key::IconSize)).value_or(int16_t(128));
 }
 
-int GetImageQualityPreference()
+int GetImageQualityPreference(PreferenceStore& store)
 {
     int16_t index = 4;
-    if (const std::optional<int16_t> stored = WrappedInt16(readValue(key::ImageQuality)))
+    if (const std::optional<int16_t> stored = WrappedInt16(readValue(store, key::ImageQuality)))
         index = *stored;
     // Compared unsigned, so a negative index counts as too large.
     if (uint16_t(index) > 5)
@@ -123,9 +122,8 @@ int GetImageQualityPreference()
     return kImageQualityTable[index];
 }
 
-void GetBackgroundColorPreference(float& red, float& green, float& blue, float& alpha)
+void GetBackgroundColorPreference(PreferenceStore& store, float& red, float& green, float& blue, float& alpha)
 {
-    PreferenceStore& store = PreferenceStore::shared();
     store.synchronize();
     // Any number kind counts; a component stored as something else (a string,
     // a date) is treated like an absent one.
@@ -138,15 +136,15 @@ void GetBackgroundColorPreference(float& red, float& green, float& blue, float& 
     alpha = 1.0f;
 }
 
-std::optional<QString> GetStringPreference(const char* key)
+std::optional<QString> GetStringPreference(PreferenceStore& store, const char* key)
 {
-    const QVariant v = readValue(key);
+    const QVariant v = readValue(store, key);
     if (v.typeId() != QMetaType::QString)
         return std::nullopt;
     return v.toString();
 }
 
-std::optional<float> GetStandardAlphaDefault()
+std::optional<float> GetStandardAlphaDefault(PreferenceStore& store)
 {
     // Arguments come first, as "-alpha VALUE"; argument 0 is the program.
     for (qsizetype i = 1; i + 1 < g_arguments.size(); ++i) {
@@ -156,7 +154,7 @@ std::optional<float> GetStandardAlphaDefault()
             break;
         }
     }
-    return alphaFrom(readValue("alpha"));
+    return alphaFrom(readValue(store, "alpha"));
 }
 
 } // namespace pictomat::prefs

@@ -69,21 +69,23 @@ const KeyInfo* FindKey(const QString& name);
 // Codec qualities by the stored ImageQuality index.
 inline constexpr int kImageQualityTable[6] = {0, 256, 512, 768, 1023, 1024};
 
-// Getters: each synchronises the domain, copies the value, checks its kind and
+class PreferenceStore;
+
+// Getters: each synchronises the store, copies the value, checks its kind and
 // falls back to the key's default. How a stored value counts as a number, a
 // 16-bit integer or a float is decided once, in prefs/StoredValue.h.
-bool GetBooleanPreference(const char* key, bool defaultValue);
+bool GetBooleanPreference(PreferenceStore& store, const char* key, bool defaultValue);
 // Uses the declared default of a boolean key.
-bool GetBooleanPreference(const char* key);
-int16_t GetIconSizePreference();
-int GetImageQualityPreference();
-void GetBackgroundColorPreference(float& red, float& green, float& blue, float& alpha);
+bool GetBooleanPreference(PreferenceStore& store, const char* key);
+int16_t GetIconSizePreference(PreferenceStore& store);
+int GetImageQualityPreference(PreferenceStore& store);
+void GetBackgroundColorPreference(PreferenceStore& store, float& red, float& green, float& blue, float& alpha);
 // The string stored under a key, when the key holds a string.
-std::optional<QString> GetStringPreference(const char* key);
+std::optional<QString> GetStringPreference(PreferenceStore& store, const char* key);
 
 // The standard user default "alpha": the command-line argument "-alpha VALUE"
 // first, then the key "alpha" in the domain (any number kind).
-std::optional<float> GetStandardAlphaDefault();
+std::optional<float> GetStandardAlphaDefault(PreferenceStore& store);
 // The process arguments the "alpha" default is looked up in.
 void SetCommandLineArguments(const QStringList& arguments);
 

@@ -32,25 +32,20 @@ constexpr int kFallbackIconSize = 128;
 // A path handed to the file system holds at most 1023 bytes and its terminator.
 constexpr qsizetype kMaxPathBytes = 1023;
 
-PreferenceStore& Store()
-{
-    return PreferenceStore::shared();
-}
-
 // The window has no place for messages; a change that cannot be kept is at
 // least logged instead of passing silently.
-bool Write(const char* name, const QVariant& value)
+bool Write(PreferenceStore& store, const char* name, const QVariant& value)
 {
-    if (Store().setValue(QString::fromLatin1(name), value))
+    if (store.setValue(QString::fromLatin1(name), value))
         return true;
-    qCWarning(lcUi, "Pictomat: cannot store %s: %s", name, qUtf8Printable(Store().lastError()));
+    qCWarning(lcUi, "Pictomat: cannot store %s: %s", name, qUtf8Printable(store.lastError()));
     return false;
 }
 
-void Synchronize()
+void Synchronize(PreferenceStore& store)
 {
-    if (!Store().synchronize())
-        qCWarning(lcUi, "Pictomat: cannot save the preferences: %s", qUtf8Printable(Store().lastError()));
+    if (!store.synchronize())
+        qCWarning(lcUi, "Pictomat: cannot save the preferences: %s", qUtf8Printable(store.lastError()));
 }
 
 // The leading integer of what was typed, the way a number field reads it:
@@ -84,13 +79,13 @@ bool IsExistingFolder(const QString& path)
 
 } // namespace
 
-std::optional<QString> FormatBackgroundColorHex()
+std::optional<QString> FormatBackgroundColorHex(PreferenceStore& store)
 {
     float red = 1.0f;
     float green = 1.0f;
     float blue = 1.0f;
     float alpha = 1.0f;
-    prefs::GetBackgroundColorPreference(red, green, blue, alpha);
+    prefs::GetBackgroundColorPreference(store, red, green, blue, alpha);
     int digits[3] = {0, 0, 0};
     const float components[3] = {red, green, blue};
     for (int i = 0; i < 3; ++i) {
@@ -105,7 +100,7 @@ std::optional<QString> FormatBackgroundColorHex()
 
 // ---------------------------------------------------------- PictomatLitePref
 
-PictomatLitePref::PictomatLitePref(QObject* parent) : QObject(parent) { }
+PictomatLitePref::PictomatLitePref(PreferenceStore& store, QObject* parent) : QObject(parent), m_store(store) { }
 
 PictomatLitePref::~PictomatLitePref() = default;
 
@@ -143,7 +138,7 @@ void PictomatLitePref::initControls()
     // The window may open long after start-up: the getter takes what other
     // processes wrote since this process last looked. A size beyond the
     // slider is shown as stored in the field, with the slider at its end.
-    const int16_t size = prefs::GetIconSizePreference();
+    const int16_t size = prefs::GetIconSizePreference(m_store);
     const QSignalBlocker blocker(m_iconSizeSlider); // filling in is not a change
     m_iconSizeSlider->setValue(size);
     m_iconSizeEdit->setText(QString::number(size));
@@ -160,22 +155,24 @@ void PictomatLitePref::iconSizeEditingFinished()
         const QSignalBlocker blocker(m_iconSizeSlider);
         m_iconSizeSlider->setValue(size);
     }
-    Write(key::IconSize, QVariant::fromValue<qlonglong>(size));
-    Synchronize();
+    Write(m_store, key::IconSize, QVariant::fromValue<qlonglong>(size));
+    Synchronize(m_store);
 }
 
 void PictomatLitePref::iconSizeChanged()
 {
     const auto size = static_cast<int16_t>(m_iconSizeSlider->value());
     m_iconSizeEdit->setText(QString::number(size));
-    Write(key::IconSize, QVariant::fromValue<qlonglong>(size));
-    Synchronize();
+    Write(m_store, key::IconSize, QVariant::fromValue<qlonglong>(size));
+    Synchronize(m_store);
 }
 
 // -------------------------------------------------------------- PictomatPref
 
-PictomatPref::PictomatPref(FolderChooser folderChooser, ColorChooser colorChooser, QObject* parent)
-    : PictomatLitePref(parent), m_folderChooser(std::move(folderChooser)), m_colorChooser(std::move(colorChooser))
+PictomatPref::PictomatPref(PreferenceStore& store, FolderChooser folderChooser, ColorChooser colorChooser,
+                           QObject* parent)
+    : PictomatLitePref(store, parent), m_folderChooser(std::move(folderChooser)),
+      m_colorChooser(std::move(colorChooser))
 {
     buildWindow();
     bindControls();
@@ -195,19 +192,19 @@ void PictomatPref::initControls()
     PictomatLitePref::initControls();
 
     for (const auto& [box, name] : m_checkBoxes)
-        box->setChecked(prefs::GetBooleanPreference(name));
+        box->setChecked(prefs::GetBooleanPreference(m_store, name));
 
     // The image folder matters only while output does not go beside each item.
-    enableImageFolderControls(!prefs::GetBooleanPreference(key::UseItemsFolder));
+    enableImageFolderControls(!prefs::GetBooleanPreference(m_store, key::UseItemsFolder));
 
     // An index outside the items keeps the current one.
-    const std::optional<int16_t> quality = prefs::ExactInt16(Store().copyValue(QString::fromLatin1(key::ImageQuality)));
+    const std::optional<int16_t> quality = prefs::ExactInt16(m_store.copyValue(QString::fromLatin1(key::ImageQuality)));
     if (quality && *quality >= 0 && *quality < m_imageQualityComboBox->count())
         m_imageQualityComboBox->setCurrentIndex(*quality);
 
     // A folder that no longer exists is replaced for display only; the stored
     // key stays as the user left it.
-    const std::optional<QString> folder = prefs::GetStringPreference(key::ImageFolderPathname);
+    const std::optional<QString> folder = prefs::GetStringPreference(m_store, key::ImageFolderPathname);
     FileRef fallback;
     if (folder && IsExistingFolder(*folder))
         m_imageFolderLabel->setPath(*folder);
@@ -220,7 +217,7 @@ void PictomatPref::initControls()
 
 void PictomatPref::showHexValue()
 {
-    if (const std::optional<QString> hex = FormatBackgroundColorHex())
+    if (const std::optional<QString> hex = FormatBackgroundColorHex(m_store))
         m_hexValueEdit->setText(*hex);
 }
 
@@ -229,9 +226,9 @@ void PictomatPref::SetBackgroundColorPreference()
     // The colour icons are drawn over, so that the button, the hex text and
     // the icons agree; the alpha is the window's own.
     float components[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    prefs::GetBackgroundColorPreference(components[0], components[1], components[2], components[3]);
+    prefs::GetBackgroundColorPreference(m_store, components[0], components[1], components[2], components[3]);
     components[3] =
-        prefs::NumberAsFloat(Store().copyValue(QString::fromLatin1(key::BackgroundColorAlphaComponent))).value_or(1.0f);
+        prefs::NumberAsFloat(m_store.copyValue(QString::fromLatin1(key::BackgroundColorAlphaComponent))).value_or(1.0f);
     for (float& component : components) {
         if (std::isnan(component))
             return; // no colour at all: the button stays as it is
@@ -252,8 +249,8 @@ void PictomatPref::SaveBackgroundColorPreference()
         {key::BackgroundColorAlphaComponent, color.alphaF()},
     };
     for (const auto& [name, value] : components)
-        Write(name, QVariant(static_cast<double>(value)));
-    Synchronize();
+        Write(m_store, name, QVariant(static_cast<double>(value)));
+    Synchronize(m_store);
 }
 
 void PictomatPref::backgroundColorButtonClicked()
@@ -278,17 +275,17 @@ void PictomatPref::imageQualityChanged()
     const int index = m_imageQualityComboBox->currentIndex();
     if (index < 0)
         return; // no item selected: nothing to store
-    Write(key::ImageQuality, QVariant::fromValue<qlonglong>(index));
-    Synchronize();
+    Write(m_store, key::ImageQuality, QVariant::fromValue<qlonglong>(index));
+    Synchronize(m_store);
 }
 
 void PictomatPref::checkBoxClicked(QCheckBox* box, const char* name)
 {
     const bool on = box->checkState() != Qt::Unchecked;
-    Write(name, QVariant(on));
+    Write(m_store, name, QVariant(on));
     if (QLatin1String(name) == QLatin1String(key::UseItemsFolder))
         enableImageFolderControls(!on);
-    Synchronize();
+    Synchronize(m_store);
 }
 
 void PictomatPref::enableImageFolderControls(bool enabled)
@@ -305,10 +302,10 @@ void PictomatPref::chooseImageFolderButtonClicked()
     if (!chosen || chosen->isEmpty())
         return;
     // A name the store cannot hold is not shown as if it were kept.
-    if (!Write(key::ImageFolderPathname, QVariant(*chosen)))
+    if (!Write(m_store, key::ImageFolderPathname, QVariant(*chosen)))
         return;
     m_imageFolderLabel->setPath(*chosen);
-    Synchronize();
+    Synchronize(m_store);
 }
 
 } // namespace pictomat

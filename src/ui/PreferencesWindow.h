@@ -19,16 +19,20 @@ class QWidget;
 
 namespace pictomat {
 
+namespace prefs {
+class PreferenceStore;
+}
+
 // The stored background colour as "#RRGGBB", each component clamped to 0..1
 // and truncated to 0..255; unset components count as 1.0. Nothing when a
 // component is not a number at all (NaN).
-std::optional<QString> FormatBackgroundColorHex();
+std::optional<QString> FormatBackgroundColorHex(prefs::PreferenceStore& store);
 
-// The icon-size controls and their two actions.
+// The icon-size controls and their two actions, on the settings of `store`.
 class PictomatLitePref : public QObject {
     Q_OBJECT
 public:
-    explicit PictomatLitePref(QObject* parent = nullptr);
+    explicit PictomatLitePref(prefs::PreferenceStore& store, QObject* parent = nullptr);
     ~PictomatLitePref() override;
 
 public Q_SLOTS:
@@ -47,6 +51,7 @@ protected:
     // placed in).
     void createIconSizeControls(QWidget* parent);
 
+    prefs::PreferenceStore& m_store;
     QLineEdit* m_iconSizeEdit = nullptr;
     QSlider* m_iconSizeSlider = nullptr;
 };
@@ -57,7 +62,7 @@ protected:
 class PictomatPref : public PictomatLitePref {
     Q_OBJECT
 public:
-    explicit PictomatPref(FolderChooser folderChooser = StandardFolderChooser(),
+    explicit PictomatPref(prefs::PreferenceStore& store, FolderChooser folderChooser = StandardFolderChooser(),
                           ColorChooser colorChooser = StandardColorChooser(), QObject* parent = nullptr);
     ~PictomatPref() override;
 
@@ -106,6 +111,6 @@ private:
 
 // "pictomat preferences": shows the window and runs the event loop until the
 // window is closed. Makes the application object when there is none yet.
-int RunPreferencesWindow(int argc, char** argv);
+int RunPreferencesWindow(int argc, char** argv, prefs::PreferenceStore& store);
 
 } // namespace pictomat

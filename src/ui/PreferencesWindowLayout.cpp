@@ -207,7 +207,7 @@ void PictomatPref::buildWindow()
 
 // ------------------------------------------------------------------ the verb
 
-int RunPreferencesWindow(int argc, char** argv)
+int RunPreferencesWindow(int argc, char** argv, prefs::PreferenceStore& store)
 {
     std::unique_ptr<QApplication> ownApplication;
     if (QCoreApplication::instance() == nullptr)
@@ -216,7 +216,7 @@ int RunPreferencesWindow(int argc, char** argv)
         std::fputs("pictomat: the preferences window needs a graphical session\n", stderr);
         return 1;
     }
-    PictomatPref controller;
+    PictomatPref controller(store);
     QEventLoop loop;
     CloseWatcher watcher(&loop);
     controller.window()->installEventFilter(&watcher);

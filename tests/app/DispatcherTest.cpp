@@ -3,6 +3,7 @@
 #include "commands/Dispatcher.h"
 #include "image/Exporters.h"
 #include "output/OutputFolder.h"
+#include "platform/IconProvider.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 #include "ui/PreferencesWindow.h"
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 using namespace pictomat;
 
@@ -22,18 +24,12 @@ protected:
     void SetUp() override
     {
         test::TestEnv::SetUp();
-        prefs::PreferenceStore::resetShared();
         desktop.standardOutput.clear();
-    }
-    void TearDown() override
-    {
-        prefs::PreferenceStore::resetShared();
-        test::TestEnv::TearDown();
     }
 
     void set(const char* key, const QVariant& value)
     {
-        auto& store = prefs::PreferenceStore::shared();
+        auto& store = preferences;
         store.setValue(QString::fromLatin1(key), value);
         ASSERT_TRUE(store.synchronize());
     }
@@ -73,7 +69,9 @@ protected:
     }
 
     test::RecordingDesktop desktop;
-    CommandContext context{desktop};
+    prefs::PreferenceStore preferences{preferenceFile()};
+    IconProvider icons;
+    CommandContext context{desktop, preferences, icons};
     SelectedItems selection;
 };
 
@@ -100,10 +98,10 @@ TEST_F(DispatcherTest, IconSizeItemsStoreTheSizeAndDoNothingElse)
     select({writeFile("a.txt", "text")});
     for (int size : {16, 48, 512}) {
         run(CommandId::SetIconSize, size);
-        EXPECT_EQ(prefs::GetIconSizePreference(), size);
+        EXPECT_EQ(prefs::GetIconSizePreference(preferences), size);
     }
     EXPECT_TRUE(desktop.events.isEmpty());
-    EXPECT_EQ(prefs::PreferenceStore::shared().keys(), QStringList{QStringLiteral("IconSize")});
+    EXPECT_EQ(preferences.keys(), QStringList{QStringLiteral("IconSize")});
     EXPECT_TRUE(QDir(dataHome()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
 }
 
@@ -125,7 +123,7 @@ TEST_F(DispatcherTest, NothingRunsWithoutASelection)
     for (CommandId id : {CommandId::MakeIconForFile, CommandId::ExportImage, CommandId::RemoveCustomIcon})
         run(id);
     EXPECT_TRUE(desktop.events.isEmpty());
-    EXPECT_TRUE(prefs::PreferenceStore::shared().keys().isEmpty());
+    EXPECT_TRUE(preferences.keys().isEmpty());
 }
 
 TEST_F(DispatcherTest, MakeIconReportsEveryFailurePerItemAndOpensTheFolderWhenNothingWasWritten)
@@ -140,6 +138,40 @@ TEST_F(DispatcherTest, MakeIconReportsEveryFailurePerItemAndOpensTheFolderWhenNo
                            "alert:An icon for the file could not be found.", "open:" + defaultFolderUrl()}));
 }
 
+// A second caller hands its commands a domain of its own: they read and
+// write that one, and the user's stays as it was.
+TEST_F(DispatcherTest, CommandsKeepToTheDomainTheyAreHanded)
+{
+    set(prefs::key::UseItemsFolder, false);
+    set(prefs::key::OpenImageFolderForMe, true);
+    const QString ownFile = root() + "/own/domain.plist";
+    prefs::PreferenceStore own(ownFile);
+    for (const char* key : {prefs::key::OpenImageFolderForMe, prefs::key::OpenImageFileForMe})
+        own.setValue(QString::fromLatin1(key), false);
+    own.setValue(QString::fromLatin1(prefs::key::UseItemsFolder), true);
+    ASSERT_TRUE(own.synchronize()) << own.lastError().toStdString();
+    IconProvider ownIcons;
+    CommandContext ownContext(desktop, own, ownIcons);
+
+    select({writeFile("notes.txt", "text")});
+    for (CommandId id : {CommandId::SetIconSize, CommandId::MakeIconForFile}) {
+        CommandRequest request;
+        request.command = FindCommand(id);
+        request.items = selection;
+        request.options.iconSize = 48;
+        Dispatch(ownContext, request);
+    }
+    EXPECT_TRUE(desktop.events.isEmpty()) << desktop.events.join(' ').toStdString();
+    EXPECT_TRUE(QFileInfo::exists(work() + "/notes.txt.icns"));
+    const test::ProcessResult r = test::RunPython(
+        "import plistlib, sys\n"
+        "own = plistlib.load(open(sys.argv[1], 'rb'))\n"
+        "user = plistlib.load(open(sys.argv[2], 'rb'))\n"
+        "print(own['IconSize'], 'IconSize' in user, user['UseItemsFolder'])\n",
+        {ownFile, preferenceFile()});
+    EXPECT_EQ(r.out, "48 False False\n") << r.err.constData();
+}
+
 TEST_F(DispatcherTest, AChangeInThePreferencesWindowCountsAtTheNextCommand)
 {
     set(prefs::key::OpenImageFolderForMe, false);
@@ -148,7 +180,7 @@ TEST_F(DispatcherTest, AChangeInThePreferencesWindowCountsAtTheNextCommand)
     run(CommandId::MakeIconForFile);
     ASSERT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('|').toStdString();
 
-    PictomatPref window;
+    PictomatPref window(preferences);
     QCheckBox* overwrite = window.window()->findChild<QCheckBox*>(prefs::key::OverwriteFilesBySameName);
     ASSERT_NE(overwrite, nullptr);
     ASSERT_TRUE(overwrite->isChecked());
@@ -163,7 +195,7 @@ TEST_F(DispatcherTest, SettingsTakeTheBackgroundFromTheDomainAndTheAlphaFromTheC
     set(prefs::key::BackgroundColorRedComponent, 0.0);
     set(prefs::key::BackgroundColorBlueComponent, 0.5);
     set(prefs::key::BackgroundColorAlphaComponent, 0.25);
-    CommandSettings settings = CommandSettings::Read({});
+    CommandSettings settings = CommandSettings::Read(preferences, {});
     EXPECT_EQ(settings.background.red, 0.0f);
     EXPECT_EQ(settings.background.green, 1.0f);
     EXPECT_EQ(settings.background.blue, 0.5f);
@@ -172,12 +204,12 @@ TEST_F(DispatcherTest, SettingsTakeTheBackgroundFromTheDomainAndTheAlphaFromTheC
     // The alpha: the command's own option, else "-alpha" on the command line,
     // else the domain's "alpha".
     set("alpha", 0.0);
-    EXPECT_EQ(CommandSettings::Read({}).background.alpha, 0.0f);
+    EXPECT_EQ(CommandSettings::Read(preferences, {}).background.alpha, 0.0f);
     prefs::SetCommandLineArguments({"pictomat", "-alpha", "0.5"});
-    EXPECT_EQ(CommandSettings::Read({}).background.alpha, 0.5f);
+    EXPECT_EQ(CommandSettings::Read(preferences, {}).background.alpha, 0.5f);
     CommandOptions options;
     options.alpha = 0.75f;
-    EXPECT_EQ(CommandSettings::Read(options).background.alpha, 0.75f);
+    EXPECT_EQ(CommandSettings::Read(preferences, options).background.alpha, 0.75f);
     prefs::SetCommandLineArguments({});
 }
 

@@ -1,5 +1,6 @@
 #include "integration/Integration.h"
 #include "DesktopSession.h"
+#include "prefs/PreferenceStore.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -101,6 +102,7 @@ protected:
         test::TestEnv::TearDown();
     }
     QByteArray m_savedConfigDirs;
+    prefs::PreferenceStore preferences{preferenceFile()};
 };
 
 TEST_F(IntegrationTest, ThunarActionsAreMergedAndRemovedLeavingTheUsersOwn)
@@ -109,7 +111,7 @@ TEST_F(IntegrationTest, ThunarActionsAreMergedAndRemovedLeavingTheUsersOwn)
     writeFile(uca, kUsersUca);
     const QString command = "/opt/my apps/pictomat";
 
-    IntegrationResult added = AddFileManagerActions(command);
+    IntegrationResult added = AddFileManagerActions(preferences, command);
     EXPECT_TRUE(added.errors.isEmpty()) << added.errors.join('\n').toStdString();
     EXPECT_EQ(added.updated, QStringList{uca});
     // The user's actions first, as they were, then ours, the menu's first.
@@ -120,7 +122,7 @@ TEST_F(IntegrationTest, ThunarActionsAreMergedAndRemovedLeavingTheUsersOwn)
 
     // A second run changes nothing at all.
     const auto before = snapshot(root());
-    const IntegrationResult again = AddFileManagerActions(command);
+    const IntegrationResult again = AddFileManagerActions(preferences, command);
     EXPECT_TRUE(again.added.isEmpty() && again.updated.isEmpty());
     EXPECT_EQ(snapshot(root()), before);
 
@@ -146,7 +148,7 @@ TEST_F(IntegrationTest, WithoutAUcaFileThunarKeepsTheSystemActionsAndRemovalRest
     const QString uca = configHome() + "/Thunar/uca.xml";
     const auto before = snapshot(root());
 
-    ASSERT_TRUE(AddFileManagerActions("/usr/bin/pictomat").errors.isEmpty());
+    ASSERT_TRUE(AddFileManagerActions(preferences, "/usr/bin/pictomat").errors.isEmpty());
     EXPECT_EQ(actionIds(uca).mid(0, 2).join(' ').toStdString(), "1-1 com.corvane.Pictomat.menu");
     EXPECT_EQ(test::RunProcess("xmllint", {"--noout", uca}).exitCode, 0);
 
@@ -160,7 +162,7 @@ TEST_F(IntegrationTest, WithoutAUcaFileThunarKeepsTheSystemActionsAndRemovalRest
     EXPECT_FALSE(QFileInfo::exists(dataHome() + "/kio"));
 
     // An action the user added in Thunar meanwhile makes the file theirs: it stays.
-    ASSERT_TRUE(AddFileManagerActions("/usr/bin/pictomat").errors.isEmpty());
+    ASSERT_TRUE(AddFileManagerActions(preferences, "/usr/bin/pictomat").errors.isEmpty());
     QFile f(uca);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     QByteArray edited = f.readAll();
@@ -191,7 +193,7 @@ TEST_F(IntegrationTest, EveryFileManagerGetsAnEntryPerOfferedCommandAndOnlyOursI
     // With Copy Icon for File switched off, it has no entries.
     ASSERT_EQ(test::RunPictomat({"defaults", "write", "IncludeCopyIcon", "-bool", "false"}).exitCode, 0);
 
-    const IntegrationResult added = AddFileManagerActions(command);
+    const IntegrationResult added = AddFileManagerActions(preferences, command);
     ASSERT_EQ(added.errors.size(), 1) << added.errors.join('\n').toStdString();
     EXPECT_TRUE(added.errors.first().contains(nemoMenu));
     EXPECT_TRUE(added.removed.contains(oldScript));
@@ -314,7 +316,7 @@ TEST_F(IntegrationTest, EveryFileManagerGetsAnEntryPerOfferedCommandAndOnlyOursI
     QFile::setPermissions(bin + "/pictomat", QFile::permissions(bin + "/pictomat") | QFileDevice::ExeOwner);
     // Switched on again, Copy Icon for File gets its entries.
     ASSERT_EQ(test::RunPictomat({"defaults", "write", "IncludeCopyIcon", "-bool", "true"}).exitCode, 0);
-    const IntegrationResult moved = AddFileManagerActions(bin + "/pictomat");
+    const IntegrationResult moved = AddFileManagerActions(preferences, bin + "/pictomat");
     const QString makeIcon = dataHome() + "/nautilus/scripts/Pictomat/Make Icon for File";
     EXPECT_TRUE(moved.updated.contains(makeIcon));
     EXPECT_TRUE(moved.added.contains(dataHome() + "/nautilus/scripts/Pictomat/Copy Icon for File"));
@@ -393,7 +395,7 @@ TEST_F(IntegrationTest, AnUnreadableUcaFileIsLeftAlone)
 {
     const QString uca = configHome() + "/Thunar/uca.xml";
     writeFile(uca, "<actions><action>broken");
-    IntegrationResult r = AddFileManagerActions("/usr/bin/pictomat");
+    IntegrationResult r = AddFileManagerActions(preferences, "/usr/bin/pictomat");
     EXPECT_FALSE(r.errors.isEmpty());
     QFile f(uca);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

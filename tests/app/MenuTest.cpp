@@ -4,6 +4,7 @@
 #include "app/AppController.h"
 #include "app/MenuBuilder.h"
 #include "app/MenuWindow.h"
+#include "platform/IconProvider.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 #include "RecordingDesktop.h"
@@ -82,14 +83,8 @@ protected:
     void SetUp() override
     {
         TestEnv::SetUp();
-        prefs::PreferenceStore::resetShared();
         model.graphicsAvailable = true;
         model.exporters = {exporter("png", "PNG"), exporter("jpg", "JPEG"), exporter("tiff", "TIFF")};
-    }
-    void TearDown() override
-    {
-        prefs::PreferenceStore::resetShared();
-        TestEnv::TearDown();
     }
 
     void setInclusions(bool value)
@@ -99,8 +94,8 @@ protected:
     }
     void setPreference(const char* key, bool value)
     {
-        ASSERT_TRUE(prefs::PreferenceStore::shared().setValue(QString::fromLatin1(key), value));
-        ASSERT_TRUE(prefs::PreferenceStore::shared().synchronize());
+        ASSERT_TRUE(preferences.setValue(QString::fromLatin1(key), value));
+        ASSERT_TRUE(preferences.synchronize());
     }
 
     // count files named name0.txt, name1.txt, ... selected, all resolvable.
@@ -117,7 +112,7 @@ protected:
 
     QStringList build(MenuActions actions = {})
     {
-        MenuBuilder(menu, model, std::move(actions)).layOutMenu();
+        MenuBuilder(menu, model, preferences, icons, std::move(actions)).layOutMenu();
         return readBack(menu);
     }
 
@@ -136,6 +131,8 @@ protected:
     }
 
     RecordingDesktop desktop;
+    prefs::PreferenceStore preferences{preferenceFile()};
+    IconProvider icons;
     MenuModel model;
     QMenu menu;
 };
@@ -394,7 +391,7 @@ private:
 
 TEST_F(AppControllerTest, EveryOpeningRefreshesTheSelectionAndTheExportersAreListedOnce)
 {
-    AppController controller(desktop);
+    AppController controller(desktop, preferences, icons);
     controller.setup();
     ASSERT_NE(controller.menu(), nullptr);
     const qsizetype count = controller.model().exporters.size();
@@ -424,7 +421,7 @@ TEST_F(AppControllerTest, EveryOpeningRefreshesTheSelectionAndTheExportersAreLis
 
 TEST_F(AppControllerTest, NoExportersWritesNothingAndListsNone)
 {
-    AppController controller(desktop);
+    AppController controller(desktop, preferences, icons);
     controller.context().graphics.writerMimeTypes = [] { return QList<QByteArray>(); };
     controller.setup();
     Q_EMIT controller.menu()->aboutToShow();
@@ -436,7 +433,7 @@ TEST_F(AppControllerTest, NoExportersWritesNothingAndListsNone)
 
 TEST_F(AppControllerTest, WithoutGraphicsOnlyTheFixedItemsRemain)
 {
-    AppController controller(desktop);
+    AppController controller(desktop, preferences, icons);
     controller.context().graphics.load = [] { return false; };
     controller.setup();
     EXPECT_FALSE(controller.model().graphicsAvailable);

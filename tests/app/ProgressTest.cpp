@@ -5,6 +5,7 @@
 #include "app/AppController.h"
 #include "commands/Command.h"
 #include "files/FileRef.h"
+#include "platform/IconProvider.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 #include "RecordingDesktop.h"
@@ -29,17 +30,11 @@ protected:
     void SetUp() override
     {
         TestEnv::SetUp();
-        prefs::PreferenceStore::resetShared();
-        auto& store = prefs::PreferenceStore::shared();
+        auto& store = preferences;
         store.setValue(QString::fromLatin1(prefs::key::UseItemsFolder), true);
         store.setValue(QString::fromLatin1(prefs::key::OpenImageFolderForMe), false);
         store.setValue(QString::fromLatin1(prefs::key::OpenImageFileForMe), false);
         ASSERT_TRUE(store.synchronize());
-    }
-    void TearDown() override
-    {
-        prefs::PreferenceStore::resetShared();
-        TestEnv::TearDown();
     }
     // Items that each show an icon of their own, a large picture: a command
     // renders every distinct icon once, so only distinct icons keep it busy
@@ -79,6 +74,9 @@ protected:
         request.items = items;
         return request;
     }
+
+    prefs::PreferenceStore preferences{preferenceFile()};
+    IconProvider icons;
 };
 
 TEST_F(ProgressTest, TheTrayWindowShowsTheCommandAndStopLeavesExactlyTheFinishedOutputs)
@@ -86,7 +84,7 @@ TEST_F(ProgressTest, TheTrayWindowShowsTheCommandAndStopLeavesExactlyTheFinished
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         SERVICE_MISSING() << "needs the X server (scripts/test runs one)";
     RecordingDesktop desktop;
-    AppController controller(desktop);
+    AppController controller(desktop, preferences, icons);
     QString label;
     int finished = -1;
     bool stopped = false;
@@ -150,7 +148,7 @@ TEST_F(ProgressTest, StopInTheWindowEndsADownloadAtOnce)
     request.items = items;
     qputenv("PICTOMAT_HTTP_TIMEOUT_MS", "60000");
     RecordingDesktop desktop;
-    AppController controller(desktop);
+    AppController controller(desktop, preferences, icons);
     QString label;
     QTimer watcher;
     watcher.setInterval(10);
@@ -184,7 +182,7 @@ TEST_F(ProgressTest, AlertsOfferStopWhileItemsRemainAndStopEndsTheCommand)
     missing.items = QVector<FileRef>(5);
     missing.count = 5;
     RecordingDesktop desktop;
-    AppController controller(desktop);
+    AppController controller(desktop, preferences, icons);
     controller.runCommand(makeIcon(missing));
     EXPECT_EQ(desktop.alerts.size(), 5);
     EXPECT_EQ(desktop.stopOffers, 4);

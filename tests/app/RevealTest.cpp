@@ -1,6 +1,7 @@
 #include "commands/Command.h"
 #include "commands/Dispatcher.h"
 #include "image/Exporters.h"
+#include "platform/IconProvider.h"
 #include "prefs/PreferenceStore.h"
 #include "RecordingDesktop.h"
 #include "platform/Reveal.h"
@@ -65,16 +66,10 @@ protected:
         test::TestEnv::SetUp();
         if (!QDBusConnection::sessionBus().isConnected())
             SERVICE_MISSING() << "no session bus";
-        prefs::PreferenceStore::resetShared();
-        auto& store = prefs::PreferenceStore::shared();
+        auto& store = preferences;
         store.setValue(QStringLiteral("OpenImageFileForMe"), false);
         store.setValue(QStringLiteral("UseItemsFolder"), true);
         ASSERT_TRUE(store.synchronize());
-    }
-    void TearDown() override
-    {
-        prefs::PreferenceStore::resetShared();
-        test::TestEnv::TearDown();
     }
     void makeIconFor(const QList<QByteArray>& paths)
     {
@@ -89,7 +84,9 @@ protected:
     }
 
     test::RecordingDesktop desktop;
-    CommandContext context{desktop};
+    prefs::PreferenceStore preferences{preferenceFile()};
+    IconProvider icons;
+    CommandContext context{desktop, preferences, icons};
 };
 
 TEST_F(RevealTest, TheLastOutputIsShownByUriWhateverItsNameHolds)

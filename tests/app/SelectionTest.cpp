@@ -50,6 +50,8 @@ protected:
         useScript("cat '" + out + "'\n");
     }
 
+    prefs::PreferenceStore preferences{preferenceFile()};
+
 private:
     std::optional<QByteArray> m_savedScript;
 };
@@ -72,7 +74,7 @@ TEST_F(SelectionTest, ItemsComeInTheProvidersOrderAsUrisOrPaths)
     const QByteArray c = writeFile("dir/c", "c");
     // Windows line ends and blank lines, as a clipboard may carry them.
     useOutput(FileRef(c).uri() + "\r\n\r\n" + b + "\n   \n" + FileRef(a).url().toEncoded() + "\r\n");
-    const SelectedItems selection = Selection::AcquireFinderSelection();
+    const SelectedItems selection = Selection::AcquireFinderSelection(preferences);
     ASSERT_TRUE(selection.hasSelection());
     EXPECT_EQ(selection.count, 3);
     EXPECT_EQ(*selection.items, (QVector<FileRef>{FileRef(c), FileRef(b), FileRef(a)}));
@@ -95,14 +97,14 @@ TEST_F(SelectionTest, AnEntryThatNamesNothingStaysEmptyButCounts)
     };
     for (const QByteArray& middle : unresolvable) {
         useOutput(a + "\n" + middle + "\n" + c + "\n");
-        const SelectedItems selection = Selection::AcquireFinderSelection();
+        const SelectedItems selection = Selection::AcquireFinderSelection(preferences);
         ASSERT_TRUE(selection.items.has_value()) << middle.constData();
         EXPECT_EQ(selection.count, 3) << middle.constData();
         EXPECT_EQ(*selection.items, (QVector<FileRef>{FileRef(a), FileRef(), FileRef(c)})) << middle.constData();
     }
     // A link that points nowhere is still an item the user selected.
     useOutput(dangling + "\n");
-    const SelectedItems withLink = Selection::AcquireFinderSelection();
+    const SelectedItems withLink = Selection::AcquireFinderSelection(preferences);
     ASSERT_TRUE(withLink.hasSelection());
     EXPECT_EQ(withLink.items->first(), FileRef(dangling));
 }
@@ -122,16 +124,16 @@ TEST_F(SelectionTest, FailingProvidersMeanNoSelection)
     };
     for (const Case& c : cases) {
         useScript(c.script);
-        const SelectedItems selection = Selection::AcquireFinderSelection();
+        const SelectedItems selection = Selection::AcquireFinderSelection(preferences);
         EXPECT_FALSE(selection.items.has_value()) << c.what;
         EXPECT_FALSE(selection.hasSelection()) << c.what;
     }
     qputenv("PICTOMAT_SELECTION_SCRIPT", QFile::encodeName(work() + "/no-such-script"));
-    EXPECT_FALSE(Selection::AcquireFinderSelection().items.has_value());
+    EXPECT_FALSE(Selection::AcquireFinderSelection(preferences).items.has_value());
     // A script that may not be run is no provider either.
     useScript("echo '" + a + "'\n");
     QFile::setPermissions(QFile::decodeName(qgetenv("PICTOMAT_SELECTION_SCRIPT")), QFile::ReadOwner);
-    EXPECT_FALSE(Selection::AcquireFinderSelection().items.has_value());
+    EXPECT_FALSE(Selection::AcquireFinderSelection(preferences).items.has_value());
 }
 
 TEST_F(SelectionTest, AHangingProviderAndItsChildrenAreStoppedAtTheLimit)
@@ -142,7 +144,7 @@ TEST_F(SelectionTest, AHangingProviderAndItsChildrenAreStoppedAtTheLimit)
               "sleep 30\n");
     QElapsedTimer timer;
     timer.start();
-    const SelectedItems selection = Selection::AcquireFinderSelection();
+    const SelectedItems selection = Selection::AcquireFinderSelection(preferences);
     const qint64 elapsed = timer.elapsed();
     EXPECT_FALSE(selection.items.has_value());
     EXPECT_GE(elapsed, Selection::kScriptTimeLimitMs - 100);
@@ -164,7 +166,7 @@ TEST_F(SelectionTest, AProviderThatLeavesAChildBehindIsNotWaitedFor)
     useScript("echo '" + a + "'\n(sleep 30) &\nexit 0\n");
     QElapsedTimer timer;
     timer.start();
-    const SelectedItems selection = Selection::AcquireFinderSelection();
+    const SelectedItems selection = Selection::AcquireFinderSelection(preferences);
     EXPECT_LT(timer.elapsed(), Selection::kScriptTimeLimitMs);
     ASSERT_TRUE(selection.hasSelection());
     EXPECT_EQ(*selection.items, QVector<FileRef>{FileRef(a)});
@@ -191,7 +193,7 @@ TEST_F(SelectionTest, HandedOverFilesRoundTripThroughTheShippedScript)
     ASSERT_TRUE(recorded) << error.toStdString();
     EXPECT_TRUE(Selection::handedOverSelectionFile().startsWith(runtimeDir()));
 
-    const SelectedItems selection = Selection::AcquireFinderSelection();
+    const SelectedItems selection = Selection::AcquireFinderSelection(preferences);
     ASSERT_TRUE(selection.hasSelection());
     // What names no file that exists is left out.
     EXPECT_EQ(selection.count, 3);
@@ -200,7 +202,7 @@ TEST_F(SelectionTest, HandedOverFilesRoundTripThroughTheShippedScript)
 
     // Handing over nothing ends the earlier hand-over.
     ASSERT_TRUE(Selection::RecordHandedOverSelection({}));
-    EXPECT_FALSE(Selection::AcquireFinderSelection().items.has_value());
+    EXPECT_FALSE(Selection::AcquireFinderSelection(preferences).items.has_value());
 }
 
 // The shipped script reports the newer of the hand-over and the files copied
@@ -218,8 +220,8 @@ TEST_F(SelectionTest, TheNewerOfHandOverAndCopiedFilesWinsAndAStaleHandOverEnds)
     test::OwnedProcess xclip;
     xclip.process.start("xclip", {"-selection", "clipboard", "-t", "text/uri-list", "-quiet", uriList});
     ASSERT_TRUE(xclip.process.waitForStarted(5000));
-    const auto firstItem = [](qint64 clipboardNs) {
-        const SelectedItems s = Selection::AcquireFinderSelection(clipboardNs);
+    const auto firstItem = [this](qint64 clipboardNs) {
+        const SelectedItems s = Selection::AcquireFinderSelection(preferences, clipboardNs);
         return s.hasSelection() ? s.items->first().path() : QByteArray("none");
     };
     ASSERT_TRUE(test::waitUntil([&] { return firstItem(0) == copied; }, 5000));
@@ -230,7 +232,7 @@ TEST_F(SelectionTest, TheNewerOfHandOverAndCopiedFilesWinsAndAStaleHandOverEnds)
     const qint64 after = QDateTime::currentMSecsSinceEpoch() * 1000000 + 1000000;
     // Files copied before the hand-over lose, files copied after it win; a
     // handed-over file that is gone is left out.
-    const SelectedItems current = Selection::AcquireFinderSelection(before);
+    const SelectedItems current = Selection::AcquireFinderSelection(preferences, before);
     ASSERT_TRUE(current.hasSelection());
     EXPECT_EQ(*current.items, (QVector<FileRef>{FileRef(handed), FileRef(other)}));
     EXPECT_EQ(firstItem(after), copied);
@@ -251,15 +253,13 @@ TEST_F(SelectionTest, TheNewerOfHandOverAndCopiedFilesWinsAndAStaleHandOverEnds)
     EXPECT_EQ(firstItem(0), kept);
     age("11 minutes ago");
     EXPECT_EQ(firstItem(0), copied);
-    prefs::PreferenceStore::resetShared();
-    ASSERT_TRUE(prefs::PreferenceStore::shared().setValue(Selection::kExpiryKey, 0));
-    ASSERT_TRUE(prefs::PreferenceStore::shared().synchronize());
+    ASSERT_TRUE(preferences.setValue(Selection::kExpiryKey, 0));
+    ASSERT_TRUE(preferences.synchronize());
     EXPECT_EQ(firstItem(0), kept);
-    ASSERT_TRUE(prefs::PreferenceStore::shared().setValue(Selection::kExpiryKey, 30));
-    ASSERT_TRUE(prefs::PreferenceStore::shared().synchronize());
+    ASSERT_TRUE(preferences.setValue(Selection::kExpiryKey, 30));
+    ASSERT_TRUE(preferences.synchronize());
     age("1 minute ago");
     EXPECT_EQ(firstItem(0), copied);
-    prefs::PreferenceStore::resetShared();
 
     // "select --clear" ends it, and files copied before the clear stay hidden.
     ASSERT_TRUE(Selection::RecordHandedOverSelection({kept}));
@@ -286,7 +286,8 @@ TEST_F(SelectionTest, AClipboardThatDoesNotAnswerLeavesTheHandOverStanding)
     ASSERT_TRUE(Selection::RecordHandedOverSelection({handed}));
     // The clipboard changed after the hand-over, so it is asked; a script
     // still waiting at its limit would mean no selection at all.
-    const SelectedItems s = Selection::AcquireFinderSelection(QDateTime::currentMSecsSinceEpoch() * 1000000 + 1000000);
+    const SelectedItems s =
+        Selection::AcquireFinderSelection(preferences, QDateTime::currentMSecsSinceEpoch() * 1000000 + 1000000);
     qputenv("PATH", path);
     qputenv("WAYLAND_DISPLAY", wayland);
     ASSERT_TRUE(s.hasSelection());
@@ -309,7 +310,7 @@ TEST_F(SelectionTest, AWholePhotoLibraryHandedOverIsASelection)
     }
     ASSERT_TRUE(Selection::RecordHandedOverSelection(photos));
     ASSERT_EQ(::unlink(photos.at(1).constData()), 0);
-    const SelectedItems selection = Selection::AcquireFinderSelection();
+    const SelectedItems selection = Selection::AcquireFinderSelection(preferences);
     ASSERT_TRUE(selection.hasSelection());
     EXPECT_EQ(selection.count, 29999);
     EXPECT_EQ(selection.items->at(0), FileRef(photos.at(0)));

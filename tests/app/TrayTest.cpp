@@ -239,13 +239,17 @@ TEST_F(TrayTest, ABurstOfRequestsIsAnsweredOnce)
     EXPECT_EQ(builds(), 2);
 }
 
-// The tray programs running now with nothing on their command line.
-int trayPrograms()
+// The tray programs running now on the session bus at `address`: nothing
+// on their command line, the bus in their environment.
+int trayPrograms(const QString& address)
 {
     int count = 0;
     for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll() == QByteArray(PICTOMAT_BINARY) + '\0')
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll() == QByteArray(PICTOMAT_BINARY) + '\0'
+            && environ.open(QIODevice::ReadOnly)
+            && environ.readAll().split('\0').contains("DBUS_SESSION_BUS_ADDRESS=" + address.toUtf8()))
             ++count;
     }
     return count;
@@ -276,7 +280,7 @@ TEST_F(TrayTest, EntriesFiredTogetherStartOneTrayAndAllRunThere)
     }
     m_instancePid = pictomatInstancePid();
     EXPECT_GT(m_instancePid, 0);
-    EXPECT_EQ(trayPrograms(), 1);
+    EXPECT_EQ(trayPrograms(m_address), 1);
     QFile log(runtimeDir() + QStringLiteral("/pictomat/instance.log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_FALSE(log.readAll().contains("already running"));

@@ -2,6 +2,7 @@
 #include "commands/CommandSettings.h"
 #include "CustomIconCommandsSupport.h"
 #include "platform/CustomIcons.h"
+#include "platform/IconProvider.h"
 #include "prefs/PreferenceStore.h"
 #include "RecordingDesktop.h"
 #include "HeadlessWayland.h"
@@ -43,7 +44,6 @@ protected:
     void SetUp() override
     {
         test::TestEnv::SetUp();
-        prefs::PreferenceStore::resetShared();
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             SERVICE_MISSING() << "no X server (DISPLAY is not set)";
         if (!CustomIcons::metadataAvailable())
@@ -72,7 +72,6 @@ protected:
     {
         for (pid_t pid : processesWithToken())
             ::kill(pid, SIGTERM);
-        prefs::PreferenceStore::resetShared();
         test::TestEnv::TearDown();
     }
 
@@ -352,22 +351,18 @@ protected:
     void SetUp() override
     {
         test::TestEnv::SetUp();
-        prefs::PreferenceStore::resetShared();
         desktop = test::RecordingDesktop();
-    }
-    void TearDown() override
-    {
-        prefs::PreferenceStore::resetShared();
-        test::TestEnv::TearDown();
     }
     void select(const QVector<FileRef>& items)
     {
         request.items.count = qint32(items.size());
         request.items.items = items;
     }
-    void copy() { CopyIconForFile(context, request, CommandSettings::Read({})); }
+    void copy() { CopyIconForFile(context, request, CommandSettings::Read(preferences, {})); }
     test::RecordingDesktop desktop;
-    CommandContext context{desktop};
+    prefs::PreferenceStore preferences{preferenceFile()};
+    IconProvider icons;
+    CommandContext context{desktop, preferences, icons};
     CommandRequest request;
 };
 

@@ -2,6 +2,7 @@
 #include "CustomIconCommandsSupport.h"
 #include "commands/Dispatcher.h"
 #include "platform/CustomIcons.h"
+#include "platform/IconProvider.h"
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 #include "RecordingDesktop.h"
@@ -26,11 +27,10 @@ protected:
     void SetUp() override
     {
         test::TestEnv::SetUp();
-        prefs::PreferenceStore::resetShared();
         if (!CustomIcons::metadataAvailable())
             SERVICE_MISSING() << "no GVfs metadata service on a session bus";
         // Whatever these say, the custom-icon commands open and reveal nothing.
-        auto& store = prefs::PreferenceStore::shared();
+        auto& store = preferences;
         store.setValue(QString::fromLatin1(prefs::key::OpenImageFolderForMe), true);
         store.setValue(QString::fromLatin1(prefs::key::OpenImageFileForMe), true);
         ASSERT_TRUE(store.synchronize());
@@ -38,12 +38,6 @@ protected:
         red = QFile::encodeName(work() + "/left-red.png");
         quadrants = QFile::encodeName(work() + "/quadrants.bmp");
     }
-    void TearDown() override
-    {
-        prefs::PreferenceStore::resetShared();
-        test::TestEnv::TearDown();
-    }
-
     void run(CommandId id, const QVector<FileRef>& items)
     {
         CommandRequest request;
@@ -59,7 +53,9 @@ protected:
     QStringList dataHomeEntries() const { return QDir(dataHome()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries); }
 
     test::RecordingDesktop desktop;
-    CommandContext context{desktop};
+    prefs::PreferenceStore preferences{preferenceFile()};
+    IconProvider icons;
+    CommandContext context{desktop, preferences, icons};
     QByteArray red;
     QByteArray quadrants;
 };

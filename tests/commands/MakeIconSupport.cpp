@@ -20,9 +20,7 @@ namespace pictomat::test {
 void MakeIconFixture::SetUp()
 {
     TestEnv::SetUp();
-    prefs::PreferenceStore::resetShared();
     exporters = LoadExporterList(desktop.standardOutputWriter());
-    IconProvider::shared().reset();
     desktop.standardOutput.clear();
     set(prefs::key::UseItemsFolder, true);
     set(prefs::key::OpenImageFolderForMe, false);
@@ -31,15 +29,9 @@ void MakeIconFixture::SetUp()
     set(prefs::key::IconSize, qint64(64));
 }
 
-void MakeIconFixture::TearDown()
-{
-    prefs::PreferenceStore::resetShared();
-    TestEnv::TearDown();
-}
-
 void MakeIconFixture::set(const char* key, const QVariant& value)
 {
-    auto& store = prefs::PreferenceStore::shared();
+    auto& store = preferences;
     store.setValue(QString::fromLatin1(key), value);
     ASSERT_TRUE(store.synchronize());
 }

@@ -2,6 +2,8 @@
 
 #include "commands/Command.h"
 #include "commands/CommandContext.h"
+#include "platform/IconProvider.h"
+#include "prefs/PreferenceStore.h"
 #include "RecordingDesktop.h"
 #include "TestEnv.h"
 
@@ -17,7 +19,6 @@ namespace pictomat::test {
 class MakeIconFixture : public TestEnv {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     void set(const char* key, const QVariant& value);
     // A file in the work folder, where outputs beside the items land.
@@ -38,7 +39,9 @@ protected:
     QByteArray icnsFile(const QString& name, QColor colour);
 
     RecordingDesktop desktop;
-    CommandContext context{desktop};
+    prefs::PreferenceStore preferences{preferenceFile()};
+    IconProvider icons;
+    CommandContext context{desktop, preferences, icons};
     ExporterList exporters;
     SelectedItems selection;
 };

@@ -272,23 +272,24 @@ TEST_F(MakeIcon, BackgroundShowsThroughTheIconsTransparentParts)
         << half.constData();
 }
 
-TEST_F(MakeIcon, IconThatCannotBeLoadedLeavesAnEmptyOutputThatIsStillOpened)
+TEST_F(MakeIcon, IconThatCannotBeLoadedLeavesNoOutputAndOpensNothing)
 {
     const QByteArray broken = writeFile("Broken.icns", "icns but not really an icon file");
     set(prefs::key::ImageICNS, true);
     set(prefs::key::OpenImageFileForMe, true);
     select({broken});
     runExport(*exporterFor("png"));
-    const QByteArray output = out("Broken.icns.png");
-    EXPECT_TRUE(QFileInfo::exists(QFile::decodeName(output)));
-    EXPECT_EQ(QFileInfo(QFile::decodeName(output)).size(), 0);
-    EXPECT_EQ(context.lastOutputFile, FileRef(output));
+    EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(out("Broken.icns.png"))));
+    EXPECT_EQ(FolderEntries(work()), QStringList{"Broken.icns"});
+    EXPECT_TRUE(context.lastOutputFile.isEmpty());
     EXPECT_EQ(desktop.standardOutput, "Pictomat: An error occurred loading the icon data.");
     EXPECT_TRUE(desktop.alerts.isEmpty());
-    EXPECT_EQ(desktop.opened, QVector<QUrl>{FileRef(output).url()});
+    EXPECT_TRUE(desktop.opened.isEmpty());
+    ASSERT_EQ(context.failedOutputs.size(), 1);
+    EXPECT_EQ(context.failedOutputs.first().file, FileRef(out("Broken.icns.png")));
 }
 
-TEST_F(MakeIcon, UnusableIconSizesLeaveTheEmptyOutput)
+TEST_F(MakeIcon, UnusableIconSizesLeaveNoOutput)
 {
     const QByteArray item = writeFile("notes.txt", "words");
     select({item});
@@ -297,10 +298,8 @@ TEST_F(MakeIcon, UnusableIconSizesLeaveTheEmptyOutput)
         desktop.standardOutput.clear();
         set(prefs::key::IconSize, size);
         runExport(*exporterFor("png"));
-        const QString output = work() + "/notes.txt.png";
-        EXPECT_TRUE(QFileInfo::exists(output)) << size;
-        EXPECT_EQ(QFileInfo(output).size(), 0) << size;
-        EXPECT_EQ(context.lastOutputFile, FileRef(QFile::encodeName(output)));
+        EXPECT_EQ(FolderEntries(work()), QStringList{"notes.txt"}) << size;
+        EXPECT_TRUE(context.lastOutputFile.isEmpty());
         EXPECT_EQ(desktop.standardOutput, "Pictomat: An error occurred loading the icon data.") << size;
     }
     EXPECT_TRUE(desktop.alerts.isEmpty());
@@ -331,7 +330,7 @@ private:
     bool m_ok = false;
 };
 
-TEST_F(MakeIcon, OutputIsCompleteOrEmptyWhenWritingFails)
+TEST_F(MakeIcon, OutputIsCompleteOrAbsentWhenWritingFails)
 {
     const QByteArray item = writeFile("notes.txt", "words");
     set(prefs::key::IconSize, qint64(256));
@@ -342,12 +341,8 @@ TEST_F(MakeIcon, OutputIsCompleteOrEmptyWhenWritingFails)
         run(CommandId::MakeIconForFile);
         runExport(*exporterFor("png"));
     }
-    for (const char* name : {"notes.txt.icns", "notes.txt.png"}) {
-        EXPECT_TRUE(QFileInfo::exists(work() + "/" + name)) << name;
-        EXPECT_EQ(QFileInfo(work() + "/" + name).size(), 0) << name;
-    }
-    EXPECT_EQ(FolderEntries(work()), (QStringList{"notes.txt", "notes.txt.icns", "notes.txt.png"}));
-    EXPECT_EQ(context.lastOutputFile, FileRef(out("notes.txt.png")));
+    EXPECT_EQ(FolderEntries(work()), QStringList{"notes.txt"});
+    EXPECT_TRUE(context.lastOutputFile.isEmpty());
 }
 
 TEST_F(MakeIcon, ExportedImagesCarryTheirOwnPictureAsCustomIcon)

@@ -28,7 +28,6 @@ protected:
         const test::ProcessResult r = test::RunPython(script, {work()}, 120000);
         ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     }
-    qint64 sizeOf(const QByteArray& path) const { return QFileInfo(QFile::decodeName(path)).size(); }
 };
 
 TEST_F(MediaInput, FortyEightMegapixelPhotoGetsItsIconAndABombItsMessage)
@@ -56,7 +55,7 @@ open(sys.argv[1] + '/bomb.png', 'wb').write(png)
                     .match(pixels)
                     .hasMatch())
         << pixels.toStdString();
-    EXPECT_EQ(sizeOf(out("bomb.png.icns")), 0);
+    EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(out("bomb.png.icns"))));
 
     desktop.alerts.clear();
     run(CommandId::AddCustomIconToMedia);
@@ -176,19 +175,16 @@ open(sys.argv[1] + '/bomb.svgz', 'wb').write(gzip.compress(body, 9))
     select({broken, bomb});
     run(CommandId::MakeIconForFile);
     EXPECT_EQ(desktop.alertMessages(), (QStringList{kNoFamily, kNoFamily}));
-    EXPECT_EQ(sizeOf(out("Broken.desktop.icns")), 0);
+    EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(out("Broken.desktop.icns"))));
 
     desktop.alerts.clear();
     set(prefs::key::AddCustomIcon, true);
     runExport(*exporterFor("png"));
-    EXPECT_EQ(sizeOf(out("Broken.desktop.png")), 0);
-    EXPECT_EQ(sizeOf(out("Bomb.desktop.png")), 0);
+    EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(out("Broken.desktop.png"))));
+    EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(out("Bomb.desktop.png"))));
     EXPECT_EQ(desktop.standardOutput,
               "Pictomat: An error occurred loading the icon data."
               "Pictomat: An error occurred loading the icon data.");
-    if (CustomIcons::metadataAvailable()) {
-        EXPECT_TRUE(test::GioCustomIcon(out("Broken.desktop.png")).isEmpty());
-    }
 }
 
 TEST_F(MediaInput, IconSharedByManyItemsIsRenderedOnce)

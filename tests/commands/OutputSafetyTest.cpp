@@ -212,8 +212,8 @@ TEST_F(OutputSafety, WithoutATrashOnlyOurOwnUnchangedOutputsAreReplaced)
 
 TEST_F(OutputSafety, WritesThatFailAreReportedAndLongNamesWork)
 {
-    // Past the file-size limit (as on a full disk) the write fails: the
-    // process lives, the fresh output stays empty and is named as failed.
+    // Past the file-size limit the write fails: the process lives, the
+    // output is named as failed and nothing takes its name.
     writeFile("notes.txt", "plain text");
     test::ProcessResult r =
         test::RunProcess(QStringLiteral("/bin/bash"), {"-c", "ulimit -f 1 && exec \"$@\"", "bash", PICTOMAT_BINARY,
@@ -221,8 +221,7 @@ TEST_F(OutputSafety, WritesThatFailAreReportedAndLongNamesWork)
     EXPECT_EQ(r.exitCode, 1) << r.err.constData();
     EXPECT_TRUE(r.err.contains(QFile::encodeName(work() + "/notes.txt.icns could not be written: File too large")))
         << r.err.constData();
-    EXPECT_EQ(QFileInfo(work() + "/notes.txt.icns").size(), 0);
-    EXPECT_TRUE(QFileInfo(work() + "/notes.txt.icns").isFile());
+    EXPECT_FALSE(QFileInfo::exists(work() + "/notes.txt.icns"));
     EXPECT_EQ(leftovers(work()), QStringList{});
 
     // Names up to the file system's limit with the extension; past it, a clear failure.
@@ -236,6 +235,45 @@ TEST_F(OutputSafety, WritesThatFailAreReportedAndLongNamesWork)
     r = pictomat({"run", "make-icon", work() + "/" + tooLong});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("The output file could not be created.")) << r.err.constData();
+}
+
+TEST_F(OutputSafety, AFailedItemLeavesNothingUnderItsName)
+{
+    // A damaged picture gives no icon, and no empty icon file that a file
+    // manager would show as a broken one beside it.
+    const QByteArray png = test::PngBytes(test::SolidImage(256, Qt::blue));
+    writeFile("damaged.png", png.left(png.size() / 2));
+    for (const QString verb : {"make-media-icon", "make-media-ico"}) {
+        const test::ProcessResult r = pictomat({"run", verb, work() + "/damaged.png"});
+        EXPECT_EQ(r.exitCode, 1) << verb.toStdString();
+        EXPECT_TRUE(r.err.contains("The icon could not be obtained from the file.")) << r.err.constData();
+    }
+    EXPECT_EQ(test::FolderEntries(work()), QStringList{"damaged.png"});
+
+    // A full disk: a small file system of its own, in a mount namespace of
+    // this test's own (as any user may make one), filled to its last block
+    // around a good picture. The listing is taken inside, before the file
+    // system goes with the namespace.
+    const QString disk = work() + "/disk";
+    ASSERT_TRUE(QDir().mkpath(disk));
+    writeFile("photo.png", png);
+    const QString script =
+        "mount -t tmpfs -o size=256k pictomat-full \"$1\" || exit 77\n"
+        "cp \"$2\" \"$1/photo.png\" || exit 77\n"
+        "dd if=/dev/zero of=\"$1/filler\" bs=4096 2>/dev/null\n"
+        "for verb in make-media-icon make-media-ico; do\n"
+        "  \"$3\" run $verb \"$1/photo.png\"; echo \"$verb $?\"\n"
+        "done\n"
+        "ls -A \"$1\"\n";
+    const test::ProcessResult r =
+        test::RunProcess(QStringLiteral("unshare"), {"--map-root-user", "--mount", "/bin/sh", "-c", script, "sh", disk,
+                                                     work() + "/photo.png", PICTOMAT_BINARY});
+    if (r.exitCode == 77 || r.exitCode < 0)
+        SERVICE_MISSING() << "no private mount namespace with a tmpfs: " << r.err.constData();
+    EXPECT_EQ(r.out, "make-media-icon 1\nmake-media-ico 1\nfiller\nphoto.png\n") << r.err.constData();
+    for (const char* name : {"/photo.png.icns", "/photo.png.ico"})
+        EXPECT_TRUE(r.err.contains(QFile::encodeName(disk + name) + " could not be written: No space left on device"))
+            << r.err.constData();
 }
 
 TEST_F(OutputSafety, WhatAKilledWriterLeftGoesAwayAndLiveWritersKeepTheirs)

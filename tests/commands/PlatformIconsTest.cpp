@@ -119,8 +119,8 @@ for i in range(struct.unpack('<H', data[4:6])[0]):
 
     // Made again, the earlier icon is replaced without a Trash entry; once
     // the user changed it, it goes to the Trash. What is no medium gets the
-    // alert, and its output stays the empty file it began as, as with "Make
-    // Icon for Media".
+    // alert, and nothing takes its output's name, as with "Make Icon for
+    // Media".
     r = test::RunPictomat({"run", "make-media-ico", work() + "/Photo.jpg"});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_FALSE(QFileInfo::exists(dataHome() + "/Trash/files/Photo.jpg.ico"));
@@ -136,7 +136,8 @@ for i in range(struct.unpack('<H', data[4:6])[0]):
     r = test::RunPictomat({"run", "make-media-ico", work() + "/notes.txt"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("The icon could not be obtained from the file.")) << r.err.constData();
-    EXPECT_EQ(QFileInfo(outputFolder() + "/notes.txt.ico").size(), 0);
+    EXPECT_FALSE(QFileInfo::exists(outputFolder() + "/notes.txt.ico"));
+    EXPECT_EQ(QDir(outputFolder()).entryList({".pictomat-*"}, QDir::Files | QDir::Hidden), QStringList{});
 }
 
 TEST_F(PlatformIcons, LinuxIconSetInstallsAsItIsAndGtkFindsEverySize)

@@ -2,6 +2,8 @@
 
 #include "commands/ShortcutIconCommand.h"
 #include "files/FileRef.h"
+#include "platform/IconProvider.h"
+#include "prefs/PreferenceStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,7 +119,9 @@ void WebLocationTest::picture(const QString& name, const QString& colour, int ed
 
 void WebLocationTest::run(const QVector<QByteArray>& paths)
 {
-    CommandContext context(desktop);
+    prefs::PreferenceStore preferences;
+    IconProvider icons;
+    CommandContext context(desktop, preferences, icons);
     SelectedItems selection;
     selection.items.emplace();
     for (const QByteArray& p : paths)

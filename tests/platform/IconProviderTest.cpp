@@ -47,7 +47,6 @@ protected:
             m_saved.append({name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
         }
         qunsetenv("XDG_CURRENT_DESKTOP");
-        IconProvider::shared().reset();
     }
     void TearDown() override
     {
@@ -57,12 +56,11 @@ protected:
             else
                 qunsetenv(name);
         }
-        IconProvider::shared().reset();
         test::TestEnv::TearDown();
     }
     IconProvider::Icon iconOf(const QByteArray& path)
     {
-        const std::optional<IconProvider::Icon> icon = IconProvider::shared().iconFor(FileRef(path));
+        const std::optional<IconProvider::Icon> icon = icons.iconFor(FileRef(path));
         EXPECT_TRUE(icon.has_value()) << path.constData();
         return icon.value_or(IconProvider::Icon{});
     }
@@ -71,6 +69,8 @@ protected:
         QDir().mkpath(path);
         return QFile::encodeName(path);
     }
+
+    IconProvider icons;
 
 private:
     QList<QPair<const char*, std::optional<QByteArray>>> m_saved;
@@ -97,7 +97,7 @@ TEST_F(IconProviderTest, ItemsGetTheIconsAFileManagerShows)
     // A launcher shows its application's icon, installed in the user's hicolor.
     writeFile(dataHome() + "/icons/hicolor/48x48/apps/pictomat-test-app.png", pngOf(48, Qt::red));
     // Installed icons are noticed within seconds; the test does not wait.
-    IconProvider::shared().reset();
+    icons.reset();
     const QByteArray launcher = writeFile("app.desktop",
                                           "[Desktop Entry]\nType=Application\nName=T\n"
                                           "Icon[de]=other\nIcon=pictomat-test-app\n");
@@ -112,16 +112,16 @@ TEST_F(IconProviderTest, ItemsGetTheIconsAFileManagerShows)
     EXPECT_EQ(iconOf(marked).source, QFile::decodeName(picture));
 
     // The names tried run from most specific to the last resort.
-    const QStringList names = IconProvider::shared().iconNamesFor(FileRef(text));
+    const QStringList names = icons.iconNamesFor(FileRef(text));
     ASSERT_FALSE(names.isEmpty());
     EXPECT_EQ(names.last(), "application-x-generic");
 }
 
 TEST_F(IconProviderTest, NothingForTheEmptyReferenceOrAMissingItem)
 {
-    EXPECT_FALSE(IconProvider::shared().iconFor(FileRef()).has_value());
-    EXPECT_FALSE(IconProvider::shared().iconFor(FileRef(QFile::encodeName(work() + "/gone.txt"))).has_value());
-    EXPECT_TRUE(IconProvider::shared().iconNamesFor(FileRef()).isEmpty());
+    EXPECT_FALSE(icons.iconFor(FileRef()).has_value());
+    EXPECT_FALSE(icons.iconFor(FileRef(QFile::encodeName(work() + "/gone.txt"))).has_value());
+    EXPECT_TRUE(icons.iconNamesFor(FileRef()).isEmpty());
     EXPECT_TRUE(IconProvider::render(IconProvider::Icon{}, 64).isNull());
 }
 
@@ -156,8 +156,8 @@ TEST_F(IconProviderTest, TheUsersThemeComesFirstAndInheritsTheRest)
         theme + "/scalable/places/folder.svg",
         "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 10 10'><rect width='10' height='10' fill='blue'/></svg>");
     writeFile(configHome() + "/gtk-3.0/settings.ini", "[Settings]\ngtk-icon-theme-name = Pictotest\n");
-    IconProvider::shared().reset();
-    EXPECT_EQ(IconProvider::userThemeName(), "Pictotest");
+    icons.reset();
+    EXPECT_EQ(icons.userThemeName(), "Pictotest");
 
     const IconProvider::Icon folder = iconOf(makeDir(work() + "/f"));
     EXPECT_TRUE(folder.source.startsWith(theme)) << folder.source.toStdString();
@@ -170,7 +170,7 @@ TEST_F(IconProviderTest, TheUsersThemeComesFirstAndInheritsTheRest)
     // KDE keeps its own setting.
     qputenv("XDG_CURRENT_DESKTOP", "KDE");
     writeFile(configHome() + "/kdeglobals", "[General]\nName=x\n\n[Icons]\nTheme=breeze-dark\n");
-    EXPECT_EQ(IconProvider::userThemeName(), "breeze-dark");
+    EXPECT_EQ(icons.userThemeName(), "breeze-dark");
 }
 
 // With no theme chosen, the desktop's own default is what its file managers
@@ -180,7 +180,7 @@ TEST_F(IconProviderTest, TheUsersThemeComesFirstAndInheritsTheRest)
 TEST_F(IconProviderTest, WithoutAChoiceTheDesktopsOwnDefaultCounts)
 {
     qputenv("XDG_CURRENT_DESKTOP", "KDE");
-    EXPECT_EQ(IconProvider::userThemeName(), "breeze");
+    EXPECT_EQ(icons.userThemeName(), "breeze");
 
     qputenv("XDG_CURRENT_DESKTOP", "XFCE");
     writeFile(configHome() + "/xfce4/xfconf/xfce-perchannel-xml/xsettings.xml",
@@ -191,7 +191,7 @@ TEST_F(IconProviderTest, WithoutAChoiceTheDesktopsOwnDefaultCounts)
               "  </property>\n</channel>\n");
     const QByteArray display = qgetenv("DISPLAY");
     qunsetenv("DISPLAY");
-    EXPECT_EQ(IconProvider::userThemeName(), "elementary-xfce");
+    EXPECT_EQ(icons.userThemeName(), "elementary-xfce");
 
     // A display of the test's own: the server picks a free number and says it.
     QProcess xvfb;
@@ -213,9 +213,9 @@ TEST_F(IconProviderTest, WithoutAChoiceTheDesktopsOwnDefaultCounts)
             manager.start("xsettingsd", {"-c", QFile::decodeName(config)});
         QThread::msleep(50);
     }
-    EXPECT_EQ(IconProvider::userThemeName(), "Tango");
+    EXPECT_EQ(icons.userThemeName(), "Tango");
     qputenv("XDG_CURRENT_DESKTOP", "MATE");
-    EXPECT_EQ(IconProvider::userThemeName(), "Tango");
+    EXPECT_EQ(icons.userThemeName(), "Tango");
     manager.terminate();
     manager.waitForFinished();
     // Asked to end, the server takes its socket and lock file with it.
@@ -242,7 +242,7 @@ TEST_F(IconProviderTest, APictureGetsItsTypesIconNotItsThumbnail)
 TEST_F(IconProviderTest, BundledIconsStandInWhenNoThemeIsInstalled)
 {
     qputenv("XDG_DATA_DIRS", QFile::encodeName(root() + "/no-such-share"));
-    IconProvider::shared().reset();
+    icons.reset();
     const QString bundled = DataDirectory() + "/icons";
     for (const QByteArray& path : {writeFile("a.txt", "words"), writeFile("b.bin", QByteArray("\x00\x01\x02", 3)),
                                    makeDir(work() + "/folder"), QFile::encodeName(home())}) {
@@ -256,12 +256,11 @@ TEST_F(IconProviderTest, BundledIconsStandInWhenNoThemeIsInstalled)
 TEST_F(IconProviderTest, RenderGivesExactlyTheAskedSizeWithVisiblePixels)
 {
     const QByteArray small = writeFile("small.png", pngOf(32, Qt::red));
-    const std::optional<IconProvider::Icon> themed = IconProvider::shared().iconFor(FileRef(writeFile("a.txt", "x")));
+    const std::optional<IconProvider::Icon> themed = icons.iconFor(FileRef(writeFile("a.txt", "x")));
     ASSERT_TRUE(themed.has_value());
     // A 32-pixel picture as a custom icon: larger sizes must be scaled up.
     writeFile(work() + "/d/.directory", "[Desktop Entry]\nIcon=" + small + "\n");
-    const std::optional<IconProvider::Icon> picture =
-        IconProvider::shared().iconFor(FileRef(QFile::encodeName(work() + "/d")));
+    const std::optional<IconProvider::Icon> picture = icons.iconFor(FileRef(QFile::encodeName(work() + "/d")));
     ASSERT_TRUE(picture.has_value());
     ASSERT_EQ(picture->source, QFile::decodeName(small));
 

@@ -17,7 +17,7 @@ TEST_F(DefaultsCommand, WriteThenReadFromTheShell)
     r = RunPictomat({"defaults", "read", "IconSize"});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.out, "256\n");
-    EXPECT_EQ(GetIconSizePreference(), 256);
+    EXPECT_EQ(GetIconSizePreference(domain()), 256);
 
     r = RunPictomat({"defaults", "write", "IconSize", "-bool", "yes"});
     EXPECT_EQ(r.exitCode, 2);

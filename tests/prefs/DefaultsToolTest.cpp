@@ -19,12 +19,12 @@ protected:
     // Runs the tool as a fresh process would: with a store that has read nothing yet.
     ToolResult run(const QStringList& args)
     {
-        PreferenceStore::resetShared();
+        renewDomain();
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        const int status = RunDefaultsTool(args);
+        const int status = RunDefaultsTool(domain(), args);
         ToolResult r{status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-        PreferenceStore::resetShared();
+        renewDomain();
         return r;
     }
 };
@@ -32,17 +32,17 @@ protected:
 TEST_F(DefaultsTool, WritesEveryKindAndReadsItBack)
 {
     EXPECT_EQ(run({"write", "IconSize", "-int", "256"}).status, 0);
-    EXPECT_EQ(GetIconSizePreference(), 256);
+    EXPECT_EQ(GetIconSizePreference(domain()), 256);
     EXPECT_EQ(run({"read", "IconSize"}).out, "256\n");
 
     for (const auto& [text, expected] : {std::pair{"yes", true}, {"0", false}, {"TRUE", true}, {"no", false}}) {
         EXPECT_EQ(run({"write", "AppendIconSize", "-bool", text}).status, 0) << text;
-        EXPECT_EQ(GetBooleanPreference(key::AppendIconSize), expected) << text;
+        EXPECT_EQ(GetBooleanPreference(domain(), key::AppendIconSize), expected) << text;
     }
     EXPECT_EQ(run({"write", "BackgroundColorRedComponent", "-float", "0.5"}).status, 0);
     EXPECT_EQ(run({"write", "ImageFolderPathname", "-string", "/tmp/My Icons"}).status, 0);
     EXPECT_EQ(run({"write", "Note", "-string", "two\nlines"}).status, 0);
-    EXPECT_EQ(GetStringPreference(key::ImageFolderPathname), QStringLiteral("/tmp/My Icons"));
+    EXPECT_EQ(GetStringPreference(domain(), key::ImageFolderPathname), QStringLiteral("/tmp/My Icons"));
     EXPECT_EQ(run({"read", "ImageFolderPathname"}).out, "/tmp/My Icons\n");
 
     const ToolResult all = run({"read"});
@@ -87,9 +87,9 @@ TEST_F(DefaultsTool, RefusesBadFlagsValuesAndKindsWithoutWriting)
 
     // "alpha" and keys of no one's declaration take any kind.
     EXPECT_EQ(run({"write", "alpha", "-string", "0.5"}).status, 0);
-    EXPECT_EQ(GetStandardAlphaDefault(), 0.5f);
+    EXPECT_EQ(GetStandardAlphaDefault(domain()), 0.5f);
     EXPECT_EQ(run({"write", "alpha", "-int", "0"}).status, 0);
-    EXPECT_EQ(GetStandardAlphaDefault(), 0.0f);
+    EXPECT_EQ(GetStandardAlphaDefault(domain()), 0.0f);
     EXPECT_EQ(run({"write", "SomethingElse", "-bool", "1"}).status, 0);
 }
 
@@ -105,8 +105,8 @@ TEST_F(DefaultsTool, MissingKeysDeletionAndDamagedFiles)
     ASSERT_EQ(run({"write", "IconSize", "-int", "300"}).status, 0);
     ASSERT_EQ(run({"write", "ImageQuality", "-int", "2"}).status, 0);
     EXPECT_EQ(run({"delete", "IconSize"}).status, 0);
-    EXPECT_EQ(GetIconSizePreference(), 128);
-    EXPECT_EQ(GetImageQualityPreference(), 512);
+    EXPECT_EQ(GetIconSizePreference(domain()), 128);
+    EXPECT_EQ(GetImageQualityPreference(domain()), 512);
     EXPECT_EQ(run({"read", "IconSize"}).status, 1);
 
     // A damaged domain is reported, not shown as empty; a write keeps it aside.

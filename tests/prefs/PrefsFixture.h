@@ -6,24 +6,37 @@
 
 #include <QFile>
 
+#include <optional>
+
 namespace pictomat::test {
 
-// A private configuration folder per test, and a shared store that forgets
-// the previous test's domain.
+// A private configuration folder per test, and the test's own store of the
+// domain there.
 class PrefsTest : public TestEnv {
 protected:
     void SetUp() override
     {
         TestEnv::SetUp();
-        prefs::PreferenceStore::resetShared();
+        renewDomain();
         prefs::SetCommandLineArguments({QStringLiteral("pictomat")});
     }
     void TearDown() override
     {
-        prefs::PreferenceStore::resetShared();
+        renewDomain();
         prefs::SetCommandLineArguments({});
         TestEnv::TearDown();
     }
+
+    // The domain as the program opens it now (under XDG_CONFIG_HOME as it
+    // stands), made at the first use. renewDomain() forgets it, so that the
+    // next use reads the file afresh, as a new process would.
+    prefs::PreferenceStore& domain()
+    {
+        if (!m_domain)
+            m_domain.emplace(prefs::PreferenceStore::standardPath());
+        return *m_domain;
+    }
+    void renewDomain() { m_domain.reset(); }
 
     QString plistPath() const { return configHome() + QStringLiteral("/com.corvane.Pictomat.plist"); }
 
@@ -47,10 +60,13 @@ protected:
     // Stores one value through the store, as the preferences window does.
     void store(const char* key, const QVariant& value)
     {
-        prefs::PreferenceStore& s = prefs::PreferenceStore::shared();
+        prefs::PreferenceStore& s = domain();
         ASSERT_TRUE(s.setValue(QString::fromLatin1(key), value));
         ASSERT_TRUE(s.synchronize()) << s.lastError().toStdString();
     }
+
+private:
+    std::optional<prefs::PreferenceStore> m_domain;
 };
 
 } // namespace pictomat::test

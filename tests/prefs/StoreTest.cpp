@@ -143,19 +143,19 @@ TEST_F(Store, BinaryListsFromPlistlibAndPlistutilAreReadAndRewrittenAsXmlWithEve
         QFile::remove(plistPath());
         ASSERT_TRUE(QFile::copy(original, plistPath()));
         ASSERT_TRUE(plistBytes().startsWith("bplist00"));
-        PreferenceStore::resetShared();
+        renewDomain();
 
-        EXPECT_EQ(GetIconSizePreference(), 256);
-        EXPECT_FALSE(GetBooleanPreference(key::IncludeMakeIcons));
+        EXPECT_EQ(GetIconSizePreference(domain()), 256);
+        EXPECT_FALSE(GetBooleanPreference(domain(), key::IncludeMakeIcons));
         float red = 0, green = 0, blue = 0, alpha = 0;
-        GetBackgroundColorPreference(red, green, blue, alpha);
+        GetBackgroundColorPreference(domain(), red, green, blue, alpha);
         EXPECT_EQ(red, 0.25f);
-        EXPECT_EQ(GetStringPreference(key::ImageFolderPathname), QStringLiteral("/tmp/\u00e9 & <x>\n"));
-        EXPECT_EQ(PreferenceStore::shared().copyValue("Neg"), QVariant(std::numeric_limits<qint64>::min()));
-        EXPECT_TRUE(PreferenceStore::shared().readError().isEmpty());
+        EXPECT_EQ(GetStringPreference(domain(), key::ImageFolderPathname), QStringLiteral("/tmp/\u00e9 & <x>\n"));
+        EXPECT_EQ(domain().copyValue("Neg"), QVariant(std::numeric_limits<qint64>::min()));
+        EXPECT_TRUE(domain().readError().isEmpty());
 
         store(key::ImageQuality, qint64(2));
-        EXPECT_TRUE(PreferenceStore::shared().keptCopy().isEmpty()) << "nothing was lost, so nothing is kept";
+        EXPECT_TRUE(domain().keptCopy().isEmpty()) << "nothing was lost, so nothing is kept";
         r = RunPython(compare, {plistPath(), original});
         EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     }
@@ -172,17 +172,17 @@ TEST_F(Store, WhatXmlCannotHoldKeepsTheBinaryOriginalAndUidElementsStayAsTheyAre
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     const QByteArray binary = plistBytes();
     store(key::IconSize, qint64(64));
-    EXPECT_EQ(PreferenceStore::shared().keptCopy(), plistPath() + ".binary");
+    EXPECT_EQ(domain().keptCopy(), plistPath() + ".binary");
     EXPECT_EQ(readAll(plistPath() + ".binary"), binary);
     checkWithPlistlib(plistPath(), "assert d == {'IconSize': 64, 'Frac': datetime.datetime(2020, 5, 17, 8, 30)}, d\n");
 
     // Another tool's <uid> element is no damage and comes back unchanged.
     writeFile(plistPath(), "<plist><dict><key>U</key><uid>5</uid><key>A</key><true/></dict></plist>");
-    PreferenceStore::resetShared();
+    renewDomain();
     store(key::IconSize, qint64(32));
-    EXPECT_TRUE(PreferenceStore::shared().keptCopy().isEmpty());
+    EXPECT_TRUE(domain().keptCopy().isEmpty());
     EXPECT_TRUE(plistBytes().contains("<key>U</key>\n\t<uid>5</uid>\n")) << plistBytes().constData();
-    EXPECT_EQ(PreferenceStore::shared().copyValue("A"), QVariant(true));
+    EXPECT_EQ(domain().copyValue("A"), QVariant(true));
 }
 
 TEST_F(Store, MergesKeyByKeyWithWhatAnotherWriterStored)
@@ -240,9 +240,9 @@ TEST_F(Store, DamagedFileGivesDefaultsAndIsKeptBeforeBeingReplaced)
     const QByteArray damaged = "<?xml version=\"1.0\"?><plist><dict><key>IconSize</key><integer>64";
     writeFile(plistPath(), damaged);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(GetIconSizePreference(), 128);
-    EXPECT_TRUE(GetBooleanPreference(key::IncludeMakeIcons));
-    EXPECT_EQ(GetImageQualityPreference(), 1023);
+    EXPECT_EQ(GetIconSizePreference(domain()), 128);
+    EXPECT_TRUE(GetBooleanPreference(domain(), key::IncludeMakeIcons));
+    EXPECT_EQ(GetImageQualityPreference(domain()), 1023);
     const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
     qunsetenv("PICTOMAT_LOG_STDERR");
     EXPECT_EQ(log.count("not a valid property list"), 1) << log.toStdString();
@@ -250,8 +250,8 @@ TEST_F(Store, DamagedFileGivesDefaultsAndIsKeptBeforeBeingReplaced)
 
     store(key::IconSize, qint64(256));
     EXPECT_EQ(readAll(plistPath() + ".corrupt"), damaged);
-    EXPECT_EQ(PreferenceStore::shared().keptCopy(), plistPath() + ".corrupt");
-    EXPECT_EQ(GetIconSizePreference(), 256);
+    EXPECT_EQ(domain().keptCopy(), plistPath() + ".corrupt");
+    EXPECT_EQ(GetIconSizePreference(domain()), 256);
     checkWithPlistlib(plistPath(), "assert d == {'IconSize': 256}, d\n");
 
     // A second, different damage does not replace the first copy.
@@ -320,19 +320,19 @@ TEST_F(Store, UnusableFolderOrFileGivesDefaultsAndWritesFailClearly)
     // holds for every user, root included.
     writeFile(QStringLiteral("blocker"), "x");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(work() + "/blocker/config"));
-    PreferenceStore::resetShared();
-    EXPECT_EQ(GetIconSizePreference(), 128);
-    PreferenceStore& shared = PreferenceStore::shared();
-    ASSERT_TRUE(shared.setValue(key::IconSize, 256));
-    EXPECT_FALSE(shared.synchronize());
-    EXPECT_TRUE(shared.lastError().contains(work() + "/blocker/config")) << shared.lastError().toStdString();
+    renewDomain();
+    EXPECT_EQ(GetIconSizePreference(domain()), 128);
+    PreferenceStore& blocked = domain();
+    ASSERT_TRUE(blocked.setValue(key::IconSize, 256));
+    EXPECT_FALSE(blocked.synchronize());
+    EXPECT_TRUE(blocked.lastError().contains(work() + "/blocker/config")) << blocked.lastError().toStdString();
 
     // A preference "file" that cannot be read is never replaced unseen.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
-    PreferenceStore::resetShared();
+    renewDomain();
     ASSERT_TRUE(QDir().mkpath(plistPath()));
-    EXPECT_TRUE(GetBooleanPreference(key::AddCustomIcon));
-    PreferenceStore& s = PreferenceStore::shared();
+    EXPECT_TRUE(GetBooleanPreference(domain(), key::AddCustomIcon));
+    PreferenceStore& s = domain();
     EXPECT_FALSE(s.readError().isEmpty());
     ASSERT_TRUE(s.setValue(key::AddCustomIcon, false));
     EXPECT_FALSE(s.synchronize());
@@ -342,9 +342,9 @@ TEST_F(Store, UnusableFolderOrFileGivesDefaultsAndWritesFailClearly)
     // A pipe in its place must not hang the reader.
     ASSERT_TRUE(QDir().rmdir(plistPath()));
     ASSERT_EQ(::mkfifo(QFile::encodeName(plistPath()).constData(), 0600), 0);
-    PreferenceStore::resetShared();
-    EXPECT_EQ(GetImageQualityPreference(), 1023);
-    EXPECT_FALSE(PreferenceStore::shared().readError().isEmpty());
+    renewDomain();
+    EXPECT_EQ(GetImageQualityPreference(domain()), 1023);
+    EXPECT_FALSE(domain().readError().isEmpty());
 }
 
 TEST_F(Store, ALinkedPreferenceFileStaysALink)
@@ -363,11 +363,11 @@ TEST_F(Store, ALinkedPreferenceFileStaysALink)
     checkWithPlistlib(real, "assert d == {'IconSize': 48}, d\n");
     ASSERT_TRUE(QFile::remove(plistPath()));
     ASSERT_TRUE(QFile::link(work() + "/gone/deeper/pictomat.plist", plistPath()));
-    PreferenceStore::resetShared();
-    auto& shared = PreferenceStore::shared();
-    shared.setValue(QString::fromLatin1(key::IconSize), qint64(64));
-    EXPECT_FALSE(shared.synchronize());
-    EXPECT_TRUE(shared.lastError().contains(work() + "/gone/deeper")) << shared.lastError().toStdString();
+    renewDomain();
+    auto& linked = domain();
+    linked.setValue(QString::fromLatin1(key::IconSize), qint64(64));
+    EXPECT_FALSE(linked.synchronize());
+    EXPECT_TRUE(linked.lastError().contains(work() + "/gone/deeper")) << linked.lastError().toStdString();
     EXPECT_FALSE(QFileInfo::exists(work() + "/gone"));
     EXPECT_TRUE(QFileInfo(plistPath()).isSymLink());
 }

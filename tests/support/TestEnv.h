@@ -32,6 +32,9 @@ protected:
     QString dataHome() const { return m_dir.path() + "/data"; }
     QString runtimeDir() const { return m_dir.path() + "/runtime"; }
     QString work() const { return m_dir.path() + "/work"; } // a scratch folder for inputs
+    // The preference domain's file under this test's XDG_CONFIG_HOME, known
+    // before SetUp sets that, so that a fixture can make its store as a member.
+    QString preferenceFile() const { return configHome() + "/com.corvane.Pictomat.plist"; }
 
     // Writes a file (creating folders) and returns its path as bytes.
     QByteArray writeFile(const QString& relativePath, const QByteArray& contents);

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <ostream>
 
 // Readable failure messages for Qt values.
@@ -43,18 +44,25 @@ protected:
     void SetUp() override
     {
         TestEnv::SetUp();
-        PreferenceStore::resetShared();
+        m_domain.reset();
         m_defaultFolder = dataHome() + "/Corvane Software/Pictomat";
         ASSERT_TRUE(QDir().mkpath(m_defaultFolder));
     }
     void TearDown() override
     {
         m_pref.reset();
-        PreferenceStore::resetShared();
+        m_domain.reset();
         TestEnv::TearDown();
     }
 
-    QString plistPath() const { return PreferenceStore::shared().filePath(); }
+    // The test's own store of the domain, made at the first use.
+    PreferenceStore& domain()
+    {
+        if (!m_domain)
+            m_domain.emplace(PreferenceStore::standardPath());
+        return *m_domain;
+    }
+    QString plistPath() { return domain().filePath(); }
 
     // Another program writes the domain: Python's plistlib, from a Python
     // dict literal, so the kinds (bool, int, float, str) are its own.
@@ -66,7 +74,9 @@ protected:
                 + dictLiteral + ", open(sys.argv[1], 'wb'))\n",
             {plistPath()});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-        PreferenceStore::resetShared();
+        // Read afresh, as by a new process; a window open on the old store goes first.
+        m_pref.reset();
+        m_domain.reset();
     }
 
     // What another program reads back: key -> [python type name, value].
@@ -83,7 +93,7 @@ protected:
 
     PictomatPref& open(FolderChooser folders = {}, ColorChooser colors = {})
     {
-        m_pref = std::make_unique<PictomatPref>(std::move(folders), std::move(colors));
+        m_pref = std::make_unique<PictomatPref>(domain(), std::move(folders), std::move(colors));
         return *m_pref;
     }
 
@@ -104,6 +114,7 @@ protected:
     }
 
     QString m_defaultFolder;
+    std::optional<PreferenceStore> m_domain;
     std::unique_ptr<PictomatPref> m_pref;
 };
 
@@ -202,7 +213,7 @@ TEST_F(PreferencesWindowTest, HexTextOfTheStoredColour)
     };
     for (const auto& c : cases) {
         storeWithPython(QString::fromLatin1(c.stored));
-        EXPECT_EQ(FormatBackgroundColorHex().value_or("none"), QString::fromLatin1(c.hex)) << c.stored;
+        EXPECT_EQ(FormatBackgroundColorHex(domain()).value_or("none"), QString::fromLatin1(c.hex)) << c.stored;
     }
     open();
     EXPECT_EQ(control<QLineEdit>("hexValueEdit")->text(), "#FF00FF");
@@ -372,7 +383,7 @@ TEST_F(PreferencesWindowTest, RunningTheWindowEndsWhenItIsClosed)
     });
     char name[] = "pictomat";
     char* argv[] = {name, nullptr};
-    EXPECT_EQ(RunPreferencesWindow(1, argv), 0);
+    EXPECT_EQ(RunPreferencesWindow(1, argv, domain()), 0);
     EXPECT_TRUE(closed);
 }
 

@@ -1,0 +1,78 @@
+#include "app/IconVerbs.h"
+
+#include "files/FileIO.h"
+#include "files/FileRef.h"
+
+#include <cstdio>
+
+namespace pictomat::iconverbs {
+
+namespace {
+
+// The options and operands after the form's word, or nothing when an option
+// is not the form's or lacks its value.
+std::optional<Arguments> readOptions(const QList<QByteArray>& words, const Form& form)
+{
+    Arguments args;
+    args.form = form.word;
+    bool options = true;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QByteArray& word = words[i];
+        if (options && word == "--") {
+            options = false;
+        } else if (options && form.force && word == "--force") {
+            args.force = true;
+        } else if (options && form.iconset && word == "--iconset") {
+            args.iconset = true;
+        } else if (options && form.name && word == "--name") {
+            // Its value is the next word, whatever it looks like.
+            if (args.name || i + 1 >= words.size())
+                return std::nullopt;
+            args.name = words[++i];
+        } else if (options && word.startsWith('-') && word.size() > 1) {
+            return std::nullopt;
+        } else {
+            args.operands.append(word);
+        }
+    }
+    const qsizetype count = args.operands.size();
+    if (count < form.operands || (count > form.operands && !form.moreOperands))
+        return std::nullopt;
+    return args;
+}
+
+} // namespace
+
+std::optional<Arguments> parse(const QList<QByteArray>& words, const QVector<Form>& forms, const char* usage)
+{
+    for (const Form& form : forms) {
+        if (words.isEmpty() || words.first() != form.word)
+            continue;
+        if (std::optional<Arguments> args = readOptions(words.mid(1), form))
+            return args;
+        break;
+    }
+    std::fputs(usage, stderr);
+    return std::nullopt;
+}
+
+void complain(const QByteArray& name, const QString& message)
+{
+    std::fprintf(stderr, "pictomat: %s: %s\n", name.constData(), message.toLocal8Bit().constData());
+}
+
+bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force)
+{
+    const FileRef target = FileRef::fromLocalPath(path);
+    Error error;
+    bool existed = false;
+    const bool written =
+        force ? WriteFileAtomically(target, bytes, &error) : WriteNewFileAtomically(target, bytes, &error, &existed);
+    if (existed)
+        complain(path, QStringLiteral("already exists; not replaced (--force replaces it)"));
+    else if (!written)
+        complain(path, error.message);
+    return written;
+}
+
+} // namespace pictomat::iconverbs
