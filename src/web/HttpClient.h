@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include "web/FetchBudget.h"
@@ -51,14 +52,20 @@ public:
     // together: 20 s, or the milliseconds in PICTOMAT_HTTP_TIMEOUT_MS.
     static int webLocationDeadlineMs();
 
-    // The response, or nothing; `error` says why, for diagnostics.
+    // The response, or nothing; `error` says why, for diagnostics. The web
+    // itself is reached through a module (HttpModule.h) opened with the
+    // first fetch; without it nothing is fetched from there.
     std::optional<HttpResponse> get(const QUrl& url, qint64 maxBytes, Requester requester, const FetchBudget& budget,
                                     QString* error = nullptr) const;
 
 private:
     std::optional<HttpResponse> getFile(const QUrl& url, qint64 maxBytes, QString* error) const;
-    std::optional<HttpResponse> getNetwork(const QUrl& url, qint64 maxBytes, Requester requester,
-                                           const FetchBudget& budget, QString* error) const;
 };
+
+// Tests serve "public" pages from loopback addresses; the addresses listed
+// here (IPv4 or IPv6, as text) count as public for the rest of the process.
+// Only code can set this; nothing a page, a file or the environment holds
+// reaches it.
+void TreatAsPublicAddressesForTesting(const QStringList& addresses);
 
 } // namespace pictomat

@@ -11,3 +11,9 @@
     X(htmlParseChunk)                                                                                                  \
     X(htmlFreeParserCtxt)                                                                                              \
     X(xmlStopParser)
+
+// Our module over Qt's network library (HttpModule.h): the HTTP exchange,
+// opened with the first fetch from the web.
+#define PICTOMAT_WEB_FUNCTIONS(X)                                                                                      \
+    X(pictomat_http_get)                                                                                               \
+    X(pictomat_http_treat_as_public)
