@@ -15,30 +15,38 @@ string(REGEX MATCH "\\(([^)]+)-([^-)]+)\\)" _ "${pictomat_deb_top}")
 set(PICTOMAT_DEB_UPSTREAM_VERSION "${CMAKE_MATCH_1}")
 set(CPACK_DEBIAN_PACKAGE_RELEASE "${CMAKE_MATCH_2}")
 
-# FFmpeg is opened with dlopen by its sonames, so dpkg-shlibdeps never sees it:
-# name the packages that ship those sonames, with the versions their shlibs
-# files ask for.
-set(pictomat_ffmpeg_depends)
-foreach(lib avformat avcodec avutil swscale)
-  string(REGEX MATCH "^[0-9]+" major "${FFMPEG_lib${lib}_VERSION}")
-  set(pkg lib${lib}${major})
-  set(dep ${pkg})
-  execute_process(COMMAND dpkg-query --control-show ${pkg} shlibs
-                  OUTPUT_VARIABLE shlibs ERROR_QUIET RESULT_VARIABLE failed)
-  if(NOT failed AND shlibs MATCHES "(^|\n)lib${lib} ${major} ([^\n]+)")
-    set(dep "${CMAKE_MATCH_2}")
+# The libraries opened with dlopen when first needed (cmake/LazyLibraries.cmake)
+# are invisible to dpkg-shlibdeps: each soname's package goes into Depends,
+# with the version its shlibs file asks for. What our modules link (poppler,
+# Qt's network library) dpkg-shlibdeps reads from the modules themselves.
+set(pictomat_lazy_depends)
+get_property(pictomat_lazy GLOBAL PROPERTY PICTOMAT_LAZY_LIBRARIES)
+foreach(entry ${pictomat_lazy})
+  string(REPLACE "|" ";" parts "${entry}")
+  list(GET parts 1 soname)
+  list(GET parts 2 folder)
+  execute_process(COMMAND dpkg-query --search "${folder}/${soname}" OUTPUT_VARIABLE owner ERROR_QUIET
+                  RESULT_VARIABLE failed)
+  if(failed OR NOT owner MATCHES "^([^:,\n]+)")
+    message(WARNING "no Debian package ships ${folder}/${soname}: the package's Depends will lack it")
+    continue()
   endif()
-  list(APPEND pictomat_ffmpeg_depends "${dep}")
+  set(pkg "${CMAKE_MATCH_1}")
+  set(dep "${pkg}")
+  execute_process(COMMAND dpkg-query --control-show ${pkg} shlibs OUTPUT_VARIABLE shlibs ERROR_QUIET
+                  RESULT_VARIABLE failed)
+  if(NOT failed AND soname MATCHES "^(.+)\\.so\\.([^.]+)")
+    set(major "${CMAKE_MATCH_2}")
+    string(REPLACE "+" "\\+" name "${CMAKE_MATCH_1}")
+    string(REPLACE "." "\\." name "${name}")
+    if(shlibs MATCHES "(^|\n)${name} ${major} ([^\n]+)")
+      set(dep "${CMAKE_MATCH_2}")
+    endif()
+  endif()
+  list(APPEND pictomat_lazy_depends "${dep}")
 endforeach()
-list(JOIN pictomat_ffmpeg_depends ", " pictomat_ffmpeg_depends)
-# libheif too (HEIC and AVIF photos); Debian's carries its HEVC and AV1
-# decoders. poppler is linked by our PDF module, which dpkg-shlibdeps reads.
-set(pictomat_heif_depends libheif1)
-execute_process(COMMAND dpkg-query --control-show libheif1 shlibs
-                OUTPUT_VARIABLE shlibs ERROR_QUIET RESULT_VARIABLE failed)
-if(NOT failed AND shlibs MATCHES "(^|\n)libheif 1 ([^\n]+)")
-  set(pictomat_heif_depends "${CMAKE_MATCH_2}")
-endif()
+list(REMOVE_DUPLICATES pictomat_lazy_depends)
+list(JOIN pictomat_lazy_depends ", " pictomat_lazy_depends)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pictomat)
@@ -81,15 +89,12 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.corvane.com/pictomat/")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Without these the program cannot start on a display, tell file types apart,
-# export beyond the formats built into Qt, draw SVG pictures and icons
-# (librsvg, loaded with the first drawing, so dpkg-shlibdeps cannot see it;
-# Qt's SVG plugins for the program's own tray icon), read phone photos
-# (libheif, loaded with the first one) or read movies. Custom
-# icons of files need the GVfs metadata daemon (folders get theirs through
-# .directory alone); a Wayland session's clipboard is set and read through
-# wl-clipboard.
+# export beyond the formats built into Qt or draw its own tray icon (Qt's SVG
+# plugins). Custom icons of files need the GVfs metadata daemon (folders get
+# theirs through .directory alone); a Wayland session's clipboard is set and
+# read through wl-clipboard.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6, librsvg2-2 (>= 2.52), shared-mime-info, hicolor-icon-theme, gvfs, wl-clipboard, xclip, ${pictomat_heif_depends}, ${pictomat_ffmpeg_depends}")
+    "qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6, shared-mime-info, hicolor-icon-theme, gvfs, wl-clipboard, xclip, ${pictomat_lazy_depends}")
 # What a desktop normally has and the program degrades without: Qt's Wayland
 # backend (XWayland serves otherwise), the Adwaita fallback icons, the "Ping"
 # sound, xdg-open, and a session bus for D-Bus activation.

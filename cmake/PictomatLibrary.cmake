@@ -1,14 +1,18 @@
-# pictomat_library(NAME [DEPS targets...] [PRIVATE_DEPS targets...])
+# pictomat_library(NAME [DEPS targets...] [PRIVATE_DEPS targets...] [MODULE_SOURCES files...])
 # One static library per folder under src/, made of every source in the
-# folder but main.cpp and *Module.cpp (a module loaded at run time, which the
-# folder builds as a target of its own). Sources include each other by layer ("files/FileRef.h"), so the
+# folder but main.cpp, *Module.cpp and the MODULE_SOURCES (a module loaded at
+# run time, which the folder builds as a target of its own, pictomat_module).
+# Sources include each other by layer ("files/FileRef.h"), so the
 # include root is src/ for every library; which folder may include which is
 # the list of our libraries in DEPS and PRIVATE_DEPS, recorded here for the
 # layering check (tests/layers).
 function(pictomat_library name)
-  cmake_parse_arguments(L "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  cmake_parse_arguments(L "" "" "DEPS;PRIVATE_DEPS;MODULE_SOURCES" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   list(FILTER sources EXCLUDE REGEX "/(main|[A-Za-z]+Module)\\.cpp$")
+  foreach(source ${L_MODULE_SOURCES})
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${source})
+  endforeach()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${L_DEPS} PRIVATE ${L_PRIVATE_DEPS})

@@ -1,6 +1,9 @@
 #include "icns/IcnsCodec.h"
 #include "icns/Log.h"
 
+#include "files/SharedLibrary.h"
+#include "icns/IcnsLibraries.h"
+
 #include <openjpeg.h>
 
 #include <cstring>
@@ -9,6 +12,11 @@
 namespace pictomat::icns::codec {
 
 namespace {
+
+// OpenJPEG is opened with the first JPEG 2000 picture: few icon families hold one.
+struct OpenJpegLibrary {
+    PICTOMAT_LIBRARY_TABLE(PICTOMAT_OPENJP2_FUNCTIONS)
+};
 
 constexpr uchar kJp2Signature[12] = {0x00, 0x00, 0x00, 0x0C, 0x6A, 0x50, 0x20, 0x20, 0x0D, 0x0A, 0x87, 0x0A};
 constexpr uchar kJ2kSignature[4] = {0xFF, 0x4F, 0xFF, 0x51};
@@ -109,13 +117,16 @@ void decoderMessage(const char* text, void*)
 }
 
 struct CodecDeleter {
-    void operator()(opj_codec_t* c) const { opj_destroy_codec(c); }
+    const OpenJpegLibrary* lib;
+    void operator()(opj_codec_t* c) const { lib->opj_destroy_codec(c); }
 };
 struct StreamDeleter {
-    void operator()(opj_stream_t* s) const { opj_stream_destroy(s); }
+    const OpenJpegLibrary* lib;
+    void operator()(opj_stream_t* s) const { lib->opj_stream_destroy(s); }
 };
 struct ImageDeleter {
-    void operator()(opj_image_t* i) const { opj_image_destroy(i); }
+    const OpenJpegLibrary* lib;
+    void operator()(opj_image_t* i) const { lib->opj_image_destroy(i); }
 };
 
 int to8Bit(OPJ_INT32 v, const opj_image_comp_t& comp)
@@ -162,29 +173,33 @@ QImage DecodeJpeg2000(const QByteArray& data)
     if (!declared || !acceptableSize(quint32(declared->width()), quint32(declared->height())))
         return {};
     const bool isCodestream = startsWith(data, kJ2kSignature, 4);
+    const OpenJpegLibrary* lib = LoadLibrary<OpenJpegLibrary>(PICTOMAT_LIBRARY_OPENJP2);
+    if (!lib)
+        return {};
 
     MemoryStream source{reinterpret_cast<const uchar*>(data.constData()), OPJ_SIZE_T(data.size()), 0};
-    std::unique_ptr<opj_stream_t, StreamDeleter> stream(opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_TRUE));
+    std::unique_ptr<opj_stream_t, StreamDeleter> stream(lib->opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_TRUE),
+                                                        {lib});
     std::unique_ptr<opj_codec_t, CodecDeleter> codec(
-        opj_create_decompress(isCodestream ? OPJ_CODEC_J2K : OPJ_CODEC_JP2));
+        lib->opj_create_decompress(isCodestream ? OPJ_CODEC_J2K : OPJ_CODEC_JP2), {lib});
     if (!stream || !codec)
         return {};
-    opj_stream_set_user_data(stream.get(), &source, nullptr);
-    opj_stream_set_user_data_length(stream.get(), source.size);
-    opj_stream_set_read_function(stream.get(), readStream);
-    opj_stream_set_skip_function(stream.get(), skipStream);
-    opj_stream_set_seek_function(stream.get(), seekStream);
-    opj_set_info_handler(codec.get(), decoderMessage, nullptr);
-    opj_set_warning_handler(codec.get(), decoderMessage, nullptr);
-    opj_set_error_handler(codec.get(), decoderMessage, nullptr);
+    lib->opj_stream_set_user_data(stream.get(), &source, nullptr);
+    lib->opj_stream_set_user_data_length(stream.get(), source.size);
+    lib->opj_stream_set_read_function(stream.get(), readStream);
+    lib->opj_stream_set_skip_function(stream.get(), skipStream);
+    lib->opj_stream_set_seek_function(stream.get(), seekStream);
+    lib->opj_set_info_handler(codec.get(), decoderMessage, nullptr);
+    lib->opj_set_warning_handler(codec.get(), decoderMessage, nullptr);
+    lib->opj_set_error_handler(codec.get(), decoderMessage, nullptr);
 
     opj_dparameters_t parameters;
-    opj_set_default_decoder_parameters(&parameters);
-    if (!opj_setup_decoder(codec.get(), &parameters))
+    lib->opj_set_default_decoder_parameters(&parameters);
+    if (!lib->opj_setup_decoder(codec.get(), &parameters))
         return {};
     opj_image_t* rawImage = nullptr;
-    const bool headerRead = opj_read_header(stream.get(), codec.get(), &rawImage);
-    std::unique_ptr<opj_image_t, ImageDeleter> image(rawImage);
+    const bool headerRead = lib->opj_read_header(stream.get(), codec.get(), &rawImage);
+    std::unique_ptr<opj_image_t, ImageDeleter> image(rawImage, {lib});
     if (!headerRead || !image)
         return {};
     // The codestream may declare another size than the JP2 header did.
@@ -199,7 +214,7 @@ QImage DecodeJpeg2000(const QByteArray& data)
         if (comp.dx != 1 || comp.dy != 1 || comp.prec < 1 || comp.prec > 16)
             return {};
     }
-    if (!opj_decode(codec.get(), stream.get(), image.get()) || !opj_end_decompress(codec.get(), stream.get()))
+    if (!lib->opj_decode(codec.get(), stream.get(), image.get()) || !lib->opj_end_decompress(codec.get(), stream.get()))
         return {};
     for (OPJ_UINT32 c = 0; c < image->numcomps; ++c) {
         const opj_image_comp_t& comp = image->comps[c];

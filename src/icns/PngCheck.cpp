@@ -1,6 +1,6 @@
 #include "icns/IcnsCodec.h"
 
-#include <libdeflate.h>
+#include "icns/Deflate.h"
 
 #include <cstring>
 #include <memory>
@@ -10,7 +10,8 @@ namespace pictomat::icns::codec {
 namespace {
 
 struct DecompressorDeleter {
-    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+    const DeflateLibrary* lib;
+    void operator()(libdeflate_decompressor* d) const { lib->libdeflate_free_decompressor(d); }
 };
 
 // One Adam7 pass, or the whole image when not interlaced.
@@ -45,6 +46,9 @@ bool PngIsWhole(const QByteArray& data)
     const std::optional<QSize> size = PngSize(data);
     if (!size || size->width() > kMaxDecodedEdge || size->height() > kMaxDecodedEdge)
         return false;
+    const DeflateLibrary* deflate = Deflate();
+    if (!deflate)
+        return false;
     const auto* p = reinterpret_cast<const uchar*>(data.constData());
     const qsizetype n = data.size();
     const int depth = p[24], colourType = p[25], interlace = p[28];
@@ -63,7 +67,7 @@ bool PngIsWhole(const QByteArray& data)
         if (length > 0x7FFFFFFFu || qsizetype(length) > n - at - 12)
             return false;
         const quint32 crc = ReadU32(p + at + 8 + length);
-        if (quint32(libdeflate_crc32(0, type, size_t(length) + 4)) != crc)
+        if (quint32(deflate->libdeflate_crc32(0, type, size_t(length) + 4)) != crc)
             return false;
         const bool ihdr = std::memcmp(type, "IHDR", 4) == 0;
         if ((at == 8) != ihdr)
@@ -100,13 +104,14 @@ bool PngIsWhole(const QByteArray& data)
         if (pw > 0 && ph > 0)
             expected += qsizetype(ph) * (1 + rowBytes(pw));
     }
-    const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(libdeflate_alloc_decompressor());
+    const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(
+        deflate->libdeflate_alloc_decompressor(), {deflate});
     const std::unique_ptr<uchar[]> rows(new (std::nothrow) uchar[size_t(expected)]);
     if (!inflater || !rows)
         return false;
     size_t produced = 0;
-    if (libdeflate_zlib_decompress(inflater.get(), zlib.constData(), size_t(zlib.size()), rows.get(), size_t(expected),
-                                   &produced)
+    if (deflate->libdeflate_zlib_decompress(inflater.get(), zlib.constData(), size_t(zlib.size()), rows.get(),
+                                            size_t(expected), &produced)
             != LIBDEFLATE_SUCCESS
         || produced != size_t(expected))
         return false;

@@ -1,8 +1,9 @@
 #include "icns/IcnsCodec.h"
 
-#include <libdeflate.h>
+#include "icns/Deflate.h"
+
 #include <zlib.h>
-#if PICTOMAT_HAVE_ISAL
+#ifdef PICTOMAT_LIBRARY_ISAL
 #include <isa-l/igzip_lib.h>
 #endif
 
@@ -24,8 +25,9 @@ namespace {
 // overlaps making it instead of following it. ISA-L's level 2 makes the
 // filtered rows of a photo as small as zlib's fastest level does (within a
 // thousandth) in a quarter of its time; zlib's fastest level stands in where
-// ISA-L is not built.
-#if PICTOMAT_HAVE_ISAL
+// ISA-L is not built. Both libraries are opened with the first PNG picture
+// written.
+#ifdef PICTOMAT_LIBRARY_ISAL
 constexpr int kDeflateLevel = 2;
 #else
 constexpr int kDeflateLevel = 1;
@@ -33,13 +35,13 @@ constexpr int kDeflateLevel = 1;
 // Rows compressed in one call.
 constexpr int kBandRows = 32;
 
-void appendChunk(QByteArray* out, const char type[4], const uchar* data, size_t size)
+void appendChunk(const DeflateLibrary& deflate, QByteArray* out, const char type[4], const uchar* data, size_t size)
 {
     AppendU32(out, quint32(size));
     const qsizetype start = out->size();
     out->append(type, 4);
     out->append(reinterpret_cast<const char*>(data), qsizetype(size));
-    AppendU32(out, libdeflate_crc32(0, out->constData() + start, size_t(4 + size)));
+    AppendU32(out, deflate.libdeflate_crc32(0, out->constData() + start, size_t(4 + size)));
 }
 
 // One ARGB32 row (premultiplied or not) as the RGBA bytes PNG stores;
@@ -167,7 +169,11 @@ void appendZeros(QByteArray* out, qint64 count)
 
 } // namespace
 
-#if PICTOMAT_HAVE_ISAL
+#ifdef PICTOMAT_LIBRARY_ISAL
+struct IsalLibrary {
+    PICTOMAT_LIBRARY_TABLE(PICTOMAT_ISAL_FUNCTIONS)
+};
+
 // ISA-L's working memory, a third of a megabyte a stream, passes from one
 // stream to the next instead of being made afresh for each picture of a
 // family: memory first touched costs more than the compression of a small
@@ -206,6 +212,7 @@ LevelBuffers& levelBuffers()
 }
 
 struct PngWriter::Stream {
+    const IsalLibrary* lib = nullptr;
     isal_zstream isal{};
     std::unique_ptr<uint8_t[]> levelBuffer;
     bool open = false;
@@ -213,10 +220,13 @@ struct PngWriter::Stream {
 
     bool begin()
     {
+        lib = LoadLibrary<IsalLibrary>(PICTOMAT_LIBRARY_ISAL);
+        if (!lib)
+            return false;
         levelBuffer = levelBuffers().take();
         if (!levelBuffer)
             return false;
-        isal_deflate_init(&isal);
+        lib->isal_deflate_init(&isal);
         isal.level = kDeflateLevel;
         isal.level_buf = levelBuffer.get();
         isal.level_buf_size = uint32_t(LevelBuffers::kSize);
@@ -237,7 +247,7 @@ struct PngWriter::Stream {
             out->resize(at + qsizetype(room));
             isal.next_out = reinterpret_cast<uint8_t*>(out->data() + at);
             isal.avail_out = uint32_t(room);
-            if (isal_deflate(&isal) != COMP_OK)
+            if (lib->isal_deflate(&isal) != COMP_OK)
                 return false;
             out->resize(out->size() - qsizetype(isal.avail_out));
             // Room left over means every byte given (and, for a flush, the
@@ -293,7 +303,8 @@ constexpr qsizetype kPngHead = kIdatAt + 8 + 2;
 PngWriter::PngWriter(int width, int height)
     : m_width(width), m_height(height), m_stride(size_t(std::max(width, 0)) * 4), m_stream(std::make_unique<Stream>())
 {
-    if (width <= 0 || height <= 0 || width > (1 << 24))
+    const DeflateLibrary* deflate = Deflate();
+    if (!deflate || width <= 0 || height <= 0 || width > (1 << 24))
         return;
     m_band.resize((m_stride + 1) * kBandRows);
     m_rows.assign(2 * m_stride, 0);
@@ -309,7 +320,7 @@ PngWriter::PngWriter(int width, int height)
     header[8] = 8; // bits per channel
     header[9] = 6; // RGBA
     m_deflated.append("\x89PNG\r\n\x1a\n", 8);
-    appendChunk(&m_deflated, "IHDR", header, sizeof header);
+    appendChunk(*deflate, &m_deflated, "IHDR", header, sizeof header);
     m_deflated.append("\0\0\0\0IDAT\x78\x01", 10); // the length is known at the end
     m_valid = true;
 }
@@ -382,8 +393,10 @@ QByteArray PngWriter::finish()
     const quint32 idatLength = quint32(m_deflated.size() - kIdatAt - 8);
     for (int i = 0; i < 4; ++i)
         m_deflated[kIdatAt + i] = char(idatLength >> (24 - 8 * i));
-    AppendU32(&m_deflated, libdeflate_crc32(0, m_deflated.constData() + kIdatAt + 4, size_t(idatLength) + 4));
-    appendChunk(&m_deflated, "IEND", nullptr, 0);
+    // libdeflate was open when this writer was made, or it would not be valid.
+    const DeflateLibrary& deflate = *Deflate();
+    AppendU32(&m_deflated, deflate.libdeflate_crc32(0, m_deflated.constData() + kIdatAt + 4, size_t(idatLength) + 4));
+    appendChunk(deflate, &m_deflated, "IEND", nullptr, 0);
     m_valid = false;
     return std::move(m_deflated);
 }

@@ -13,6 +13,9 @@ namespace pictomat {
 // with one that is not for RGB or cannot be read is left as it is.
 void ConvertToSrgb(QImage& picture, const QByteArray& iccProfile);
 
+// Little CMS, opened with the first picture whose profile is not sRGB's.
+struct LcmsLibrary;
+
 // The same conversion made once for a picture whose rows come one by one.
 class SrgbConversion {
 public:
@@ -27,6 +30,7 @@ public:
 
 private:
     struct Deleter {
+        const LcmsLibrary* lib;
         void operator()(void* transform) const;
     };
     std::unique_ptr<void, Deleter> m_transform;
@@ -34,5 +38,9 @@ private:
 
 // Whether the profile describes sRGB itself (nothing to convert).
 bool IsSrgbProfile(const QByteArray& iccProfile);
+
+// The sRGB profile as ICC bytes, for formats that are tagged by a profile;
+// empty when Little CMS cannot be opened.
+QByteArray SrgbIccProfile();
 
 } // namespace pictomat

@@ -1,6 +1,9 @@
 #include "image/Drawing.h"
 
 #include "files/FileIO.h"
+#include "files/SharedLibrary.h"
+#include "image/ImageLibraries.h"
+#include "image/PdfModule.h"
 #include "resample/Reducer.h"
 
 #include <QFile>
@@ -8,9 +11,6 @@
 #include <cairo.h>
 #include <gio/gio.h>
 #include <librsvg/rsvg.h>
-
-#include <dlfcn.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -22,51 +22,25 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// librsvg and cairo are loaded with the first drawing, not at every start
+// librsvg and cairo are opened with the first drawing, not at every start
 // of the program: together they bring in a dozen libraries that pictures,
 // movies and icon files never need.
-#define PICTOMAT_DRAWING_FUNCTIONS(X)                                                                                  \
-    X(rsvg, rsvg_handle_new_from_stream_sync)                                                                          \
-    X(rsvg, rsvg_handle_get_intrinsic_size_in_pixels)                                                                  \
-    X(rsvg, rsvg_handle_get_intrinsic_dimensions)                                                                      \
-    X(rsvg, rsvg_handle_render_document)                                                                               \
-    X(cairo, cairo_image_surface_create_for_data)                                                                      \
-    X(cairo, cairo_surface_create_observer)                                                                            \
-    X(cairo, cairo_surface_observer_add_fill_callback)                                                                 \
-    X(cairo, cairo_surface_observer_add_stroke_callback)                                                               \
-    X(cairo, cairo_surface_observer_add_paint_callback)                                                                \
-    X(cairo, cairo_surface_observer_add_mask_callback)                                                                 \
-    X(cairo, cairo_surface_observer_add_glyphs_callback)                                                               \
-    X(cairo, cairo_surface_finish)                                                                                     \
-    X(cairo, cairo_surface_flush)                                                                                      \
-    X(cairo, cairo_surface_destroy)                                                                                    \
-    X(cairo, cairo_surface_status)                                                                                     \
-    X(cairo, cairo_create)                                                                                             \
-    X(cairo, cairo_destroy)
-
-struct DrawingLibrary {
-#define PICTOMAT_DRAWING_POINTER(lib, name) decltype(&::name) name = nullptr;
-    PICTOMAT_DRAWING_FUNCTIONS(PICTOMAT_DRAWING_POINTER)
-#undef PICTOMAT_DRAWING_POINTER
+struct RsvgLibrary {
+    PICTOMAT_LIBRARY_TABLE(PICTOMAT_RSVG_FUNCTIONS)
 };
+struct CairoLibrary {
+    PICTOMAT_LIBRARY_TABLE(PICTOMAT_CAIRO_FUNCTIONS)
+};
+struct DrawingLibrary : RsvgLibrary, CairoLibrary { };
 
 const DrawingLibrary* drawingLibrary()
 {
-    static const std::unique_ptr<DrawingLibrary> library = []() -> std::unique_ptr<DrawingLibrary> {
-        void* rsvg = dlopen("librsvg-2.so.2", RTLD_NOW | RTLD_NODELETE);
-        void* cairo = rsvg ? dlopen("libcairo.so.2", RTLD_NOW | RTLD_NODELETE) : nullptr;
+    static const std::unique_ptr<const DrawingLibrary> library = []() -> std::unique_ptr<const DrawingLibrary> {
+        const RsvgLibrary* rsvg = LoadLibrary<RsvgLibrary>(PICTOMAT_LIBRARY_RSVG);
+        const CairoLibrary* cairo = rsvg ? LoadLibrary<CairoLibrary>(PICTOMAT_LIBRARY_CAIRO) : nullptr;
         if (!rsvg || !cairo)
             return nullptr;
-        auto l = std::make_unique<DrawingLibrary>();
-        bool complete = true;
-        auto resolve = [&](void* handle, auto& pointer, const char* name) {
-            pointer = reinterpret_cast<std::remove_reference_t<decltype(pointer)>>(dlsym(handle, name));
-            complete = complete && pointer;
-        };
-#define PICTOMAT_DRAWING_RESOLVE(lib, name) resolve(lib, l->name, #name);
-        PICTOMAT_DRAWING_FUNCTIONS(PICTOMAT_DRAWING_RESOLVE)
-#undef PICTOMAT_DRAWING_RESOLVE
-        return complete ? std::move(l) : nullptr;
+        return std::make_unique<const DrawingLibrary>(DrawingLibrary{*rsvg, *cairo});
     }();
     return library.get();
 }
@@ -190,27 +164,10 @@ std::unique_ptr<Drawing> fail(PictureStatus* status, PictureStatus why)
     return nullptr;
 }
 
-// PDF pages are drawn by poppler in a module of ours, loaded with the first
-// PDF: poppler and the libraries behind it (NSS among them) would add a
-// seventh to every start of the program. The module lies in
-// PICTOMAT_MODULE_DIR beside the program's bin folder, in the build tree as
-// once installed.
-using OpenPdf = Drawing* (*)(QIODevice* device, QIODevice* owned, Clock::time_point deadline, PictureStatus* status);
-
-OpenPdf pdfModule()
-{
-    static const OpenPdf open = []() -> OpenPdf {
-        char program[4096] = {};
-        const ssize_t n = ::readlink("/proc/self/exe", program, sizeof program - 1);
-        if (n <= 0)
-            return nullptr;
-        QByteArray path(program, qsizetype(n));
-        path = path.left(path.lastIndexOf('/')) + "/../" PICTOMAT_MODULE_DIR "/pictomat-pdf.so";
-        void* module = dlopen(path.constData(), RTLD_NOW | RTLD_NODELETE);
-        return module ? reinterpret_cast<OpenPdf>(dlsym(module, "pictomat_open_pdf")) : nullptr;
-    }();
-    return open;
-}
+// PDF pages are drawn by poppler in a module of ours (PdfModule.h).
+struct PdfModule {
+    PICTOMAT_LIBRARY_TABLE(PICTOMAT_PDF_FUNCTIONS)
+};
 
 bool isPdf(QIODevice& device)
 {
@@ -228,11 +185,11 @@ std::unique_ptr<Drawing> openDrawing(QIODevice& device, std::unique_ptr<QIODevic
     }
     if (device.size() > kMaxPdfFileBytes)
         return fail(status, PictureStatus::TooLarge);
-    const OpenPdf open = pdfModule();
-    if (!open)
+    const PdfModule* pdf = LoadModule<PdfModule>(PICTOMAT_MODULE_PDF);
+    if (!pdf)
         return fail(status, PictureStatus::NotAPicture);
     PictureStatus why = PictureStatus::Damaged;
-    std::unique_ptr<Drawing> drawing(open(&device, owned.release(), deadline, &why));
+    std::unique_ptr<Drawing> drawing(pdf->pictomat_open_pdf(&device, owned.release(), deadline, &why));
     return drawing ? std::move(drawing) : fail(status, why);
 }
 

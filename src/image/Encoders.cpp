@@ -1,14 +1,13 @@
 #include "image/Encoders.h"
 
 #include "icns/IconFamily.h"
+#include "image/ColourProfile.h"
 
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-
-#include <lcms2.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -72,25 +71,6 @@ QByteArray wbmp(const QImage& opaquePicture)
     return out;
 }
 
-// The sRGB profile as ICC bytes, for formats that are tagged by a profile.
-QByteArray srgbProfile()
-{
-    static const QByteArray profile = [] {
-        cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-        cmsUInt32Number size = 0;
-        QByteArray bytes;
-        if (srgb && cmsSaveProfileToMem(srgb, nullptr, &size) && size > 0) {
-            bytes.resize(qsizetype(size));
-            if (!cmsSaveProfileToMem(srgb, bytes.data(), &size))
-                bytes.clear();
-        }
-        if (srgb)
-            cmsCloseProfile(srgb);
-        return bytes;
-    }();
-    return profile;
-}
-
 struct JpegErrors {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
@@ -148,7 +128,7 @@ std::optional<QByteArray> jpeg(const QImage& rgb, int quality)
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     const bool done = compressJpeg(&info, &errors, rgb, quality < 0 ? 90 : std::clamp(quality, 1, 100), &buffer, &size,
-                                   srgbProfile());
+                                   SrgbIccProfile());
     std::optional<QByteArray> out;
     if (done && buffer)
         out = QByteArray(reinterpret_cast<const char*>(buffer), qsizetype(size));

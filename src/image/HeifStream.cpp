@@ -1,11 +1,12 @@
 #include "image/PictureStreams.h"
 
+#include "files/SharedLibrary.h"
+#include "image/ImageLibraries.h"
+
 #include <QColorSpace>
 #include <QIODevice>
 
 #include <libheif/heif.h>
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,58 +16,16 @@ namespace pictomat {
 
 namespace {
 
-// libheif and the HEVC and AV1 decoders behind it are loaded when a HEIF or
+// libheif and the HEVC and AV1 decoders behind it are opened when a HEIF or
 // AVIF picture is read: linked, they would add a fifth to every start of the
 // program.
-#define PICTOMAT_HEIF_FUNCTIONS(X)                                                                                     \
-    X(heif_context_alloc)                                                                                              \
-    X(heif_context_free)                                                                                               \
-    X(heif_context_read_from_reader)                                                                                   \
-    X(heif_context_set_maximum_image_size_limit)                                                                       \
-    X(heif_context_get_primary_image_handle)                                                                           \
-    X(heif_image_handle_release)                                                                                       \
-    X(heif_image_handle_get_width)                                                                                     \
-    X(heif_image_handle_get_height)                                                                                    \
-    X(heif_image_handle_has_alpha_channel)                                                                             \
-    X(heif_image_handle_is_premultiplied_alpha)                                                                        \
-    X(heif_image_handle_get_number_of_thumbnails)                                                                      \
-    X(heif_image_handle_get_list_of_thumbnail_IDs)                                                                     \
-    X(heif_image_handle_get_thumbnail)                                                                                 \
-    X(heif_image_handle_get_color_profile_type)                                                                        \
-    X(heif_image_handle_get_raw_color_profile_size)                                                                    \
-    X(heif_image_handle_get_raw_color_profile)                                                                         \
-    X(heif_image_handle_get_nclx_color_profile)                                                                        \
-    X(heif_nclx_color_profile_free)                                                                                    \
-    X(heif_decoding_options_alloc)                                                                                     \
-    X(heif_decoding_options_free)                                                                                      \
-    X(heif_decode_image)                                                                                               \
-    X(heif_image_get_plane_readonly)                                                                                   \
-    X(heif_image_get_width)                                                                                            \
-    X(heif_image_get_height)                                                                                           \
-    X(heif_image_release)
-
 struct HeifLibrary {
-#define PICTOMAT_HEIF_POINTER(name) decltype(&::name) name = nullptr;
-    PICTOMAT_HEIF_FUNCTIONS(PICTOMAT_HEIF_POINTER)
-#undef PICTOMAT_HEIF_POINTER
+    PICTOMAT_LIBRARY_TABLE(PICTOMAT_HEIF_FUNCTIONS)
 };
 
 const HeifLibrary* heifLibrary()
 {
-    static const std::unique_ptr<HeifLibrary> library = []() -> std::unique_ptr<HeifLibrary> {
-        void* handle = dlopen("libheif.so.1", RTLD_NOW | RTLD_NODELETE);
-        if (!handle)
-            return nullptr;
-        auto l = std::make_unique<HeifLibrary>();
-        bool complete = true;
-#define PICTOMAT_HEIF_RESOLVE(name)                                                                                    \
-    l->name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                               \
-    complete = complete && l->name;
-        PICTOMAT_HEIF_FUNCTIONS(PICTOMAT_HEIF_RESOLVE)
-#undef PICTOMAT_HEIF_RESOLVE
-        return complete ? std::move(l) : nullptr;
-    }();
-    return library.get();
+    return LoadLibrary<HeifLibrary>(PICTOMAT_LIBRARY_HEIF);
 }
 
 // libheif reads the boxes it needs from the device, never the whole file at once.

@@ -3,6 +3,7 @@
 
 #include "image/Drawing.h"
 #include "image/Log.h"
+#include "image/PdfModule.h"
 
 #include <QIODevice>
 #include <QVariant>
@@ -85,12 +86,8 @@ Drawing* fail(PictureStatus* status, PictureStatus why)
 
 } // namespace pictomat
 
-// The module's one entry point. `owned`, when given, is `device` and goes with
-// the drawing. The document is read from the device alone, so nothing it
-// names elsewhere (another file, an address) is ever loaded.
-extern "C" __attribute__((visibility("default"))) pictomat::Drawing* pictomat_open_pdf(
-    QIODevice* device, QIODevice* owned, std::chrono::steady_clock::time_point deadline,
-    pictomat::PictureStatus* status)
+pictomat::Drawing* pictomat_open_pdf(QIODevice* device, QIODevice* owned,
+                                     std::chrono::steady_clock::time_point deadline, pictomat::PictureStatus* status)
 {
     using namespace pictomat;
     std::unique_ptr<QIODevice> holder(owned);

@@ -1,12 +1,12 @@
 #include "image/PictureStreams.h"
 
+#include "files/SharedLibrary.h"
+#include "image/ImageLibraries.h"
 #include "image/Log.h"
 
 #include <QIODevice>
 
 #include <tiffio.h>
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <memory>
@@ -15,18 +15,10 @@ namespace pictomat {
 
 namespace {
 
-// libtiff and the codecs behind it are loaded when a TIFF is read, not at
+// libtiff and the codecs behind it are opened when a TIFF is read, not at
 // every start of the program.
 struct TiffLibrary {
-    decltype(&::TIFFClientOpen) clientOpen = nullptr;
-    decltype(&::TIFFClose) close = nullptr;
-    decltype(&::TIFFGetField) getField = nullptr;
-    decltype(&::TIFFRGBAImageOK) imageOk = nullptr;
-    decltype(&::TIFFRGBAImageBegin) imageBegin = nullptr;
-    decltype(&::TIFFRGBAImageGet) imageGet = nullptr;
-    decltype(&::TIFFRGBAImageEnd) imageEnd = nullptr;
-    decltype(&::TIFFSetErrorHandler) setErrorHandler = nullptr;
-    decltype(&::TIFFSetWarningHandler) setWarningHandler = nullptr;
+    PICTOMAT_LIBRARY_TABLE(PICTOMAT_TIFF_FUNCTIONS)
 };
 
 // Damaged files are ordinary input here: what libtiff says of them is for
@@ -40,32 +32,15 @@ void tiffMessage(const char* module, const char* format, va_list arguments)
 
 const TiffLibrary* tiffLibrary()
 {
-    static const std::unique_ptr<TiffLibrary> library = []() -> std::unique_ptr<TiffLibrary> {
-        void* handle = dlopen("libtiff.so.6", RTLD_NOW | RTLD_NODELETE);
-        if (!handle)
-            return nullptr;
-        auto l = std::make_unique<TiffLibrary>();
-        bool complete = true;
-        auto resolve = [&](auto& pointer, const char* name) {
-            pointer = reinterpret_cast<std::remove_reference_t<decltype(pointer)>>(dlsym(handle, name));
-            complete = complete && pointer;
-        };
-        resolve(l->clientOpen, "TIFFClientOpen");
-        resolve(l->close, "TIFFClose");
-        resolve(l->getField, "TIFFGetField");
-        resolve(l->imageOk, "TIFFRGBAImageOK");
-        resolve(l->imageBegin, "TIFFRGBAImageBegin");
-        resolve(l->imageGet, "TIFFRGBAImageGet");
-        resolve(l->imageEnd, "TIFFRGBAImageEnd");
-        resolve(l->setErrorHandler, "TIFFSetErrorHandler");
-        resolve(l->setWarningHandler, "TIFFSetWarningHandler");
-        if (!complete)
-            return nullptr;
-        l->setErrorHandler(tiffMessage);
-        l->setWarningHandler(tiffMessage);
+    static const TiffLibrary* const library = [] {
+        const TiffLibrary* l = LoadLibrary<TiffLibrary>(PICTOMAT_LIBRARY_TIFF);
+        if (l) {
+            l->TIFFSetErrorHandler(tiffMessage);
+            l->TIFFSetWarningHandler(tiffMessage);
+        }
         return l;
     }();
-    return library.get();
+    return library;
 }
 
 tsize_t readDevice(thandle_t handle, tdata_t buffer, tsize_t size)
@@ -113,26 +88,26 @@ std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& 
     const TiffLibrary* tiff = tiffLibrary();
     if (!tiff)
         return std::nullopt;
-    const auto closer = [tiff](TIFF* t) { tiff->close(t); };
-    const std::unique_ptr<TIFF, decltype(closer)> file(tiff->clientOpen("picture", "rm", &device, readDevice,
-                                                                        writeNothing, seekDevice, closeNothing,
-                                                                        sizeOfDevice, mapNothing, unmapNothing),
+    const auto closer = [tiff](TIFF* t) { tiff->TIFFClose(t); };
+    const std::unique_ptr<TIFF, decltype(closer)> file(tiff->TIFFClientOpen("picture", "rm", &device, readDevice,
+                                                                            writeNothing, seekDevice, closeNothing,
+                                                                            sizeOfDevice, mapNothing, unmapNothing),
                                                        closer);
     if (!file)
         return PictureFailure(PictureStatus::Damaged);
     uint32_t width = 0, height = 0;
-    if (!tiff->getField(file.get(), TIFFTAG_IMAGEWIDTH, &width)
-        || !tiff->getField(file.get(), TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0)
+    if (!tiff->TIFFGetField(file.get(), TIFFTAG_IMAGEWIDTH, &width)
+        || !tiff->TIFFGetField(file.get(), TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0)
         return PictureFailure(PictureStatus::Damaged);
     if (qint64(width) * qint64(height) > kMaxPicturePixels || width > (1u << 20) || height > (1u << 20))
         return PictureFailure(PictureStatus::TooLarge);
     char message[1024] = {};
-    if (!tiff->imageOk(file.get(), message))
+    if (!tiff->TIFFRGBAImageOK(file.get(), message))
         return std::nullopt; // a layout the RGBA reader does not take: Qt's reader decodes it whole
     TIFFRGBAImage image{};
-    if (!tiff->imageBegin(&image, file.get(), 0, message))
+    if (!tiff->TIFFRGBAImageBegin(&image, file.get(), 0, message))
         return PictureFailure(PictureStatus::Damaged);
-    const auto ender = [tiff](TIFFRGBAImage* i) { tiff->imageEnd(i); };
+    const auto ender = [tiff](TIFFRGBAImage* i) { tiff->TIFFRGBAImageEnd(i); };
     const std::unique_ptr<TIFFRGBAImage, decltype(ender)> ending(&image, ender);
     image.req_orientation = ORIENTATION_TOPLEFT;
 
@@ -142,7 +117,7 @@ std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& 
     QByteArray icc;
     uint32_t profileLength = 0;
     void* profile = nullptr;
-    if (tiff->getField(file.get(), TIFFTAG_ICCPROFILE, &profileLength, &profile) && profile)
+    if (tiff->TIFFGetField(file.get(), TIFFTAG_ICCPROFILE, &profileLength, &profile) && profile)
         icc = QByteArray(static_cast<const char*>(profile), qsizetype(profileLength));
     // Rows are read a band at a time; only one band is ever held.
     constexpr uint32_t kBandRows = 64;
@@ -152,7 +127,7 @@ std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& 
         const uint32_t rows = std::min(kBandRows, height - top);
         image.row_offset = int(top);
         image.col_offset = 0;
-        if (!tiff->imageGet(&image, band.data(), width, rows))
+        if (!tiff->TIFFRGBAImageGet(&image, band.data(), width, rows))
             return PictureFailure(PictureStatus::Damaged);
         // Top row first (as asked above), premultiplied, as A B G R in one word.
         for (uint32_t r = 0; r < rows; ++r) {

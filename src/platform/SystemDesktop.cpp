@@ -1,6 +1,8 @@
 #include "platform/Desktop.h"
 
+#include "files/SharedLibrary.h"
 #include "platform/Log.h"
+#include "platform/PlatformLibraries.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -17,16 +19,22 @@
 #include <poll.h>
 #include <unistd.h>
 
-#ifdef PICTOMAT_HAVE_CANBERRA
+#ifdef PICTOMAT_LIBRARY_CANBERRA
 #include <canberra.h>
-#include <dlfcn.h>
+#endif
+#ifdef PICTOMAT_LIBRARY_ASOUND
+#include <alsa/error.h>
 #endif
 
 namespace pictomat {
 
 namespace {
 
-#ifdef PICTOMAT_HAVE_CANBERRA
+#ifdef PICTOMAT_LIBRARY_CANBERRA
+struct CanberraLibrary {
+    PICTOMAT_LIBRARY_TABLE(PICTOMAT_CANBERRA_FUNCTIONS)
+};
+
 // Where nothing can play, the sound library would only complain: no sound
 // server to talk to and no playback device.
 bool soundOutputPresent()
@@ -40,6 +48,11 @@ bool soundOutputPresent()
     return !devices.isEmpty();
 }
 
+#ifdef PICTOMAT_LIBRARY_ASOUND
+struct AlsaLibrary {
+    PICTOMAT_LIBRARY_TABLE(PICTOMAT_ASOUND_FUNCTIONS)
+};
+
 extern "C" void alsaMessage(const char*, int, const char*, int, const char* format, ...)
 {
     if (!lcPlatform().isDebugEnabled())
@@ -50,50 +63,60 @@ extern "C" void alsaMessage(const char*, int, const char*, int, const char* form
     va_end(arguments);
     qCDebug(lcPlatform).noquote() << "ALSA:" << text;
 }
+#endif
 
 // ALSA reports a card it cannot open on standard error; the sound simply
 // does not play, and the log has it for whoever looks. Its library is there
 // whenever the sound library can use it.
 void silenceAlsa()
 {
-    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
-    static void* alsa = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-    if (!alsa)
-        return;
-    if (auto set = reinterpret_cast<int (*)(Handler)>(::dlsym(alsa, "snd_lib_error_set_handler")))
-        set(&alsaMessage);
+#ifdef PICTOMAT_LIBRARY_ASOUND
+    if (const AlsaLibrary* alsa = LoadLibrary<AlsaLibrary>(PICTOMAT_LIBRARY_ASOUND))
+        alsa->snd_lib_error_set_handler(&alsaMessage);
+#endif
 }
 #endif
 
 } // namespace
 
+// The sound library is opened with the first sound, not at every start: the
+// tray at rest and most commands never play one.
 struct SystemDesktop::Sound {
-#ifdef PICTOMAT_HAVE_CANBERRA
+#ifdef PICTOMAT_LIBRARY_CANBERRA
+    const CanberraLibrary* lib = nullptr;
     ca_context* context = nullptr;
-    Sound()
-    {
-        if (!soundOutputPresent())
-            return;
-        silenceAlsa();
-        if (ca_context_create(&context) != CA_SUCCESS)
-            context = nullptr;
-        else
-            ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Pictomat", CA_PROP_APPLICATION_ID,
-                                    "com.corvane.Pictomat", nullptr);
-    }
+    bool tried = false;
     ~Sound()
     {
         if (context)
-            ca_context_destroy(context);
+            lib->ca_context_destroy(context);
+    }
+    bool open()
+    {
+        if (tried)
+            return context;
+        tried = true;
+        if (!soundOutputPresent())
+            return false;
+        lib = LoadLibrary<CanberraLibrary>(PICTOMAT_LIBRARY_CANBERRA);
+        if (!lib)
+            return false;
+        silenceAlsa();
+        if (lib->ca_context_create(&context) != CA_SUCCESS)
+            context = nullptr;
+        else
+            lib->ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Pictomat", CA_PROP_APPLICATION_ID,
+                                         "com.corvane.Pictomat", nullptr);
+        return context;
     }
     void play(const QString& name)
     {
-        if (!context)
+        if (!open())
             return;
         // The freedesktop theme has no "Ping"; its nearest event is the short
         // completion chime.
         const QByteArray id = name == QLatin1String("Ping") ? QByteArray("complete") : name.toUtf8().toLower();
-        ca_context_play(context, 0, CA_PROP_EVENT_ID, id.constData(), nullptr);
+        lib->ca_context_play(context, 0, CA_PROP_EVENT_ID, id.constData(), nullptr);
     }
 #else
     void play(const QString&) { }

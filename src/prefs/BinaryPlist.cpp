@@ -1,6 +1,8 @@
 #include "prefs/PlistCodec.h"
 
+#include "files/SharedLibrary.h"
 #include "prefs/PreferenceStore.h"
+#include "prefs/PrefsLibraries.h"
 
 #include <plist/plist.h>
 
@@ -21,8 +23,13 @@ namespace {
 
 using Opaque = PreferenceStore::OpaqueValue;
 
+struct PlistLibrary {
+    PICTOMAT_LIBRARY_TABLE(PICTOMAT_PLIST_FUNCTIONS)
+};
+
 struct PlistDeleter {
-    void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+    const PlistLibrary* lib;
+    void operator()(void* node) const { lib->plist_free(static_cast<plist_t>(node)); }
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
@@ -33,7 +40,8 @@ template <typename T>
 using Malloced = std::unique_ptr<T, FreeDeleter>;
 
 struct XmlTextDeleter {
-    void operator()(char* text) const { plist_to_xml_free(text); }
+    const PlistLibrary* lib;
+    void operator()(char* text) const { lib->plist_to_xml_free(text); }
 };
 
 // The kind of an opaque value: the name of the XML element that holds it.
@@ -54,13 +62,13 @@ const char* kindName(plist_type type)
 // Used where its getters say less than its writer: a 64-bit integer with the
 // top bit set may be negative or an unsigned value beyond 2^63, and a date
 // more than 68 years from 2001 does not fit the getter's seconds.
-QByteArray libplistElement(plist_t node)
+QByteArray libplistElement(const PlistLibrary& lib, plist_t node)
 {
-    const PlistPtr copy(plist_copy(node));
+    const PlistPtr copy(lib.plist_copy(node), {&lib});
     char* raw = nullptr;
     uint32_t length = 0;
-    plist_to_xml(copy.get(), &raw, &length);
-    const std::unique_ptr<char, XmlTextDeleter> text(raw);
+    lib.plist_to_xml(copy.get(), &raw, &length);
+    const std::unique_ptr<char, XmlTextDeleter> text(raw, {&lib});
     if (!raw)
         return {};
     const QByteArray xml(raw, qsizetype(length));
@@ -74,6 +82,8 @@ QByteArray libplistElement(plist_t node)
 
 class BinaryReader {
 public:
+    explicit BinaryReader(const PlistLibrary& lib) : m_lib(lib) { }
+
     ParseResult run(const QByteArray& bytes)
     {
         ParseResult result;
@@ -87,13 +97,13 @@ public:
             return result;
         }
         plist_t raw = nullptr;
-        plist_from_bin(bytes.constData(), uint32_t(bytes.size()), &raw);
-        const PlistPtr root(raw);
+        m_lib.plist_from_bin(bytes.constData(), uint32_t(bytes.size()), &raw);
+        const PlistPtr root(raw, {&m_lib});
         if (!raw) {
             result.error = QStringLiteral("the binary property list is damaged");
             return result;
         }
-        if (plist_get_node_type(raw) != PLIST_DICT) {
+        if (m_lib.plist_get_node_type(raw) != PLIST_DICT) {
             result.error = QStringLiteral("the top object of the binary property list is not a dictionary");
             return result;
         }
@@ -116,12 +126,12 @@ private:
     void forEachEntry(plist_t dict, Visit visit)
     {
         plist_dict_iter raw = nullptr;
-        plist_dict_new_iter(dict, &raw);
+        m_lib.plist_dict_new_iter(dict, &raw);
         const Malloced<void> iter(raw);
         for (;;) {
             char* rawKey = nullptr;
             plist_t value = nullptr;
-            plist_dict_next_item(dict, raw, &rawKey, &value);
+            m_lib.plist_dict_next_item(dict, raw, &rawKey, &value);
             const Malloced<char> key(rawKey);
             if (!value)
                 return;
@@ -164,23 +174,23 @@ private:
 
     bool readTopValue(const QString& key, plist_t node, QMap<QString, QVariant>& values)
     {
-        switch (plist_get_node_type(node)) {
-        case PLIST_BOOLEAN: values.insert(key, plist_bool_val_is_true(node) != 0); return true;
+        switch (m_lib.plist_get_node_type(node)) {
+        case PLIST_BOOLEAN: values.insert(key, m_lib.plist_bool_val_is_true(node) != 0); return true;
         case PLIST_REAL: {
             double d = 0;
-            plist_get_real_val(node, &d);
+            m_lib.plist_get_real_val(node, &d);
             values.insert(key, d);
             return true;
         }
         case PLIST_STRING: values.insert(key, string(node)); return true;
         case PLIST_UINT: {
             uint64_t u = 0;
-            plist_get_uint_val(node, &u);
+            m_lib.plist_get_uint_val(node, &u);
             if (u <= uint64_t(std::numeric_limits<qint64>::max())) {
                 values.insert(key, qint64(u));
                 return true;
             }
-            const QByteArray element = libplistElement(node);
+            const QByteArray element = libplistElement(m_lib, node);
             if (element.startsWith("<integer>-")) {
                 values.insert(key, qint64(u)); // a negative number, as two's complement
                 return true;
@@ -192,14 +202,15 @@ private:
         QByteArray xml;
         if (!appendElement(xml, node, 0))
             return false;
-        values.insert(key, QVariant::fromValue(Opaque{xml, QString::fromLatin1(kindName(plist_get_node_type(node)))}));
+        values.insert(key,
+                      QVariant::fromValue(Opaque{xml, QString::fromLatin1(kindName(m_lib.plist_get_node_type(node)))}));
         return true;
     }
 
     QString string(plist_t node)
     {
         uint64_t length = 0;
-        const char* text = plist_get_string_ptr(node, &length);
+        const char* text = m_lib.plist_get_string_ptr(node, &length);
         return storableText(text ? QString::fromUtf8(text, qsizetype(length)) : QString());
     }
 
@@ -208,16 +219,16 @@ private:
     bool appendElement(QByteArray& out, plist_t node, int depth)
     {
         const QByteArray indent(depth + 1, '\t');
-        switch (plist_get_node_type(node)) {
-        case PLIST_BOOLEAN: out += plist_bool_val_is_true(node) ? "<true/>" : "<false/>"; return true;
+        switch (m_lib.plist_get_node_type(node)) {
+        case PLIST_BOOLEAN: out += m_lib.plist_bool_val_is_true(node) ? "<true/>" : "<false/>"; return true;
         case PLIST_UINT: {
             uint64_t u = 0;
-            plist_get_uint_val(node, &u);
+            m_lib.plist_get_uint_val(node, &u);
             if (u <= uint64_t(std::numeric_limits<qint64>::max())) {
                 out += "<integer>" + QByteArray::number(qulonglong(u)) + "</integer>";
                 return true;
             }
-            const QByteArray element = libplistElement(node);
+            const QByteArray element = libplistElement(m_lib, node);
             if (!element.startsWith("<integer>"))
                 return fail(QStringLiteral("an integer in the binary property list cannot be read"));
             out += element;
@@ -225,7 +236,7 @@ private:
         }
         case PLIST_REAL: {
             double d = 0;
-            plist_get_real_val(node, &d);
+            m_lib.plist_get_real_val(node, &d);
             out += "<real>" + RealText(d) + "</real>";
             return true;
         }
@@ -237,11 +248,11 @@ private:
         case PLIST_DATE: {
             int32_t seconds = 0;
             int32_t micro = 0;
-            plist_get_date_val(node, &seconds, &micro);
+            m_lib.plist_get_date_val(node, &seconds, &micro);
             // XML dates hold whole seconds; every reader agrees on no finer form.
             if (micro != 0)
                 note(QStringLiteral("a date with a fraction of a second"));
-            const QByteArray element = libplistElement(node);
+            const QByteArray element = libplistElement(m_lib, node);
             if (!element.startsWith("<date>"))
                 return fail(QStringLiteral("a date in the binary property list cannot be read"));
             out += element;
@@ -249,7 +260,7 @@ private:
         }
         case PLIST_DATA: {
             uint64_t length = 0;
-            const char* bytes = plist_get_data_ptr(node, &length);
+            const char* bytes = m_lib.plist_get_data_ptr(node, &length);
             out += "<data>" + QByteArray(bytes, qsizetype(length)).toBase64() + "</data>";
             return true;
         }
@@ -258,13 +269,13 @@ private:
             // element for it that plistlib reads; the one-key dictionary is
             // the form keyed archives and plistutil use there.
             uint64_t uid = 0;
-            plist_get_uid_val(node, &uid);
+            m_lib.plist_get_uid_val(node, &uid);
             out += "<dict>\n" + indent + "\t<key>CF$UID</key>\n" + indent + "\t<integer>"
                    + QByteArray::number(qulonglong(uid)) + "</integer>\n" + indent + "</dict>";
             return true;
         }
         case PLIST_ARRAY: {
-            const uint32_t size = plist_array_get_size(node);
+            const uint32_t size = m_lib.plist_array_get_size(node);
             if (size == 0) {
                 out += "<array/>";
                 return true;
@@ -273,11 +284,11 @@ private:
             // By iterator: libplist finds an item by index only by walking
             // the items before it, which made a long array take seconds.
             plist_array_iter raw = nullptr;
-            plist_array_new_iter(node, &raw);
+            m_lib.plist_array_new_iter(node, &raw);
             const Malloced<void> iter(raw);
             for (uint32_t i = 0; i < size; ++i) {
                 plist_t item = nullptr;
-                plist_array_next_item(node, raw, &item);
+                m_lib.plist_array_next_item(node, raw, &item);
                 out += indent + '\t';
                 if (!item || !appendElement(out, item, depth + 1))
                     return item ? false : fail(QStringLiteral("the binary property list is damaged"));
@@ -287,7 +298,7 @@ private:
             return true;
         }
         case PLIST_DICT: {
-            if (plist_dict_get_size(node) == 0) {
+            if (m_lib.plist_dict_get_size(node) == 0) {
                 out += "<dict/>";
                 return true;
             }
@@ -309,6 +320,7 @@ private:
         }
     }
 
+    const PlistLibrary& m_lib;
     QString m_error;
     QString m_lossy;
 };
@@ -322,7 +334,14 @@ bool IsBinary(const QByteArray& bytes)
 
 ParseResult ParseBinary(const QByteArray& bytes)
 {
-    return BinaryReader().run(bytes);
+    // libplist is opened with the first binary property list: most users never meet one.
+    const PlistLibrary* lib = LoadLibrary<PlistLibrary>(PICTOMAT_LIBRARY_PLIST);
+    if (!lib) {
+        ParseResult result;
+        result.error = QStringLiteral("binary property lists cannot be read here (libplist is missing)");
+        return result;
+    }
+    return BinaryReader(*lib).run(bytes);
 }
 
 } // namespace pictomat::prefs::plist

@@ -1,6 +1,8 @@
 #include "web/HtmlHead.h"
 
 #include "files/MacRoman.h"
+#include "files/SharedLibrary.h"
+#include "web/WebLibraries.h"
 
 #include <QStringDecoder>
 
@@ -91,7 +93,13 @@ std::optional<QStringDecoder> DecoderFor(QByteArray label, bool fromMeta)
     return decoder;
 }
 
+// libxml2 is opened with the first page read.
+struct XmlLibrary {
+    PICTOMAT_LIBRARY_TABLE(PICTOMAT_XML2_FUNCTIONS)
+};
+
 struct Scan {
+    const XmlLibrary* lib = nullptr;
     htmlParserCtxtPtr context = nullptr;
     enum { BeforeHead, InHead, AfterHead, Done } state = BeforeHead;
     int depth = 0; // elements open inside a head element
@@ -102,7 +110,7 @@ struct Scan {
 void Finish(Scan& scan)
 {
     scan.state = Scan::Done;
-    xmlStopParser(scan.context);
+    scan.lib->xmlStopParser(scan.context);
 }
 
 const xmlChar* Attribute(const xmlChar** attributes, const char* name)
@@ -205,27 +213,33 @@ void OnText(void* data, const xmlChar* text, int length)
 }
 
 struct ContextDeleter {
-    void operator()(htmlParserCtxt* context) const { htmlFreeParserCtxt(context); }
+    const XmlLibrary* lib;
+    void operator()(htmlParserCtxt* context) const { lib->htmlFreeParserCtxt(context); }
 };
 
+// Nothing found, too, when libxml2 cannot be opened.
 Scan ScanHead(const QByteArray& utf8)
 {
     Scan scan;
+    scan.lib = LoadLibrary<XmlLibrary>(PICTOMAT_LIBRARY_XML2);
+    if (!scan.lib)
+        return scan;
+    const XmlLibrary& lib = *scan.lib;
     htmlSAXHandler handler{};
     handler.startElement = OnStart;
     handler.endElement = OnEnd;
     handler.characters = OnText;
     handler.ignorableWhitespace = OnText;
     const std::unique_ptr<htmlParserCtxt, ContextDeleter> context(
-        htmlCreatePushParserCtxt(&handler, &scan, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8));
+        lib.htmlCreatePushParserCtxt(&handler, &scan, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8), {&lib});
     if (!context)
         return scan;
     scan.context = context.get();
-    htmlCtxtUseOptions(context.get(), HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET
-                                          | HTML_PARSE_IGNORE_ENC);
+    lib.htmlCtxtUseOptions(context.get(), HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING
+                                              | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
     for (qsizetype offset = 0; offset < utf8.size(); offset += kFeedBytes) {
         const qsizetype length = std::min(kFeedBytes, utf8.size() - offset);
-        htmlParseChunk(context.get(), utf8.constData() + offset, int(length), 0);
+        lib.htmlParseChunk(context.get(), utf8.constData() + offset, int(length), 0);
         if (scan.state == Scan::Done)
             return scan;
         const xmlParserInputPtr input = context->input;
@@ -233,7 +247,7 @@ Scan ScanHead(const QByteArray& utf8)
             && ((input->cur[1] | 0x20) >= 'a' && (input->cur[1] | 0x20) <= 'z'))
             return scan; // waiting for the end of a tag too long to be worth parsing
     }
-    htmlParseChunk(context.get(), nullptr, 0, 1);
+    lib.htmlParseChunk(context.get(), nullptr, 0, 1);
     return scan;
 }
 

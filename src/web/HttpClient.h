@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include "files/Error.h"
@@ -53,7 +54,9 @@ public:
     static int webLocationDeadlineMs();
 
     // The response, or nothing; `error` says why, for diagnostics. Every
-    // fetch and every hop is a debug line of "pictomat.web".
+    // fetch and every hop is a debug line of "pictomat.web". The web itself
+    // is reached through a module (HttpModule.h) opened with the first
+    // fetch; without it nothing is fetched from there.
     std::optional<HttpResponse> get(const QUrl& url, qint64 maxBytes, Requester requester, const FetchBudget& budget,
                                     Error* error = nullptr) const;
 
@@ -61,8 +64,12 @@ private:
     std::optional<HttpResponse> fetch(const QUrl& url, qint64 maxBytes, Requester requester, const FetchBudget& budget,
                                       Error* error) const;
     std::optional<HttpResponse> getFile(const QUrl& url, qint64 maxBytes, Error* error) const;
-    std::optional<HttpResponse> getNetwork(const QUrl& url, qint64 maxBytes, Requester requester,
-                                           const FetchBudget& budget, Error* error) const;
 };
+
+// Tests serve "public" pages from loopback addresses; the addresses listed
+// here (IPv4 or IPv6, as text) count as public for the rest of the process.
+// Only code can set this; nothing a page, a file or the environment holds
+// reaches it.
+void TreatAsPublicAddressesForTesting(const QStringList& addresses);
 
 } // namespace pictomat

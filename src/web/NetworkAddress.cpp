@@ -62,7 +62,7 @@ bool IsLocalNetworkAddress(const QHostAddress& address)
            || address.isUniqueLocalUnicast() || address.isMulticast();
 }
 
-void TreatAsPublicAddressesForTesting(const QList<QHostAddress>& addresses)
+void SetAddressesPublicForTesting(const QList<QHostAddress>& addresses)
 {
     PublicForTesting() = addresses;
 }

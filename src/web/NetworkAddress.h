@@ -11,9 +11,7 @@ namespace pictomat {
 // A page served from the public internet may not send us to such an address.
 bool IsLocalNetworkAddress(const QHostAddress& address);
 
-// Tests serve "public" pages from loopback addresses; the addresses listed
-// here count as public for the rest of the process. Only code can set this;
-// nothing a page, a file or the environment holds reaches it.
-void TreatAsPublicAddressesForTesting(const QList<QHostAddress>& addresses);
+// The web module's side of TreatAsPublicAddressesForTesting (HttpClient.h).
+void SetAddressesPublicForTesting(const QList<QHostAddress>& addresses);
 
 } // namespace pictomat

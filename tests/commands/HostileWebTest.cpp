@@ -1,11 +1,10 @@
 #include "platform/CustomIcons.h"
-#include "web/NetworkAddress.h"
+#include "web/HttpClient.h"
 #include "WebFixtures.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHostAddress>
 #include <QProcess>
 #include <QThread>
 
@@ -63,7 +62,7 @@ TEST_F(HostileWebTest, PublicPagesLeadNeitherToLocalFilesNorToLocalPorts)
 {
     NEED_METADATA();
     // The "public" site is served from 127.0.0.2, which this process counts as public.
-    TreatAsPublicAddressesForTesting({QHostAddress(QStringLiteral("127.0.0.2"))});
+    TreatAsPublicAddressesForTesting({QStringLiteral("127.0.0.2")});
     const QString secret = site + "/local/secret.png";
     ASSERT_TRUE(QDir().mkpath(site + "/local"));
     picture("local/secret.png", "(255, 0, 0, 255)", 64);

@@ -51,21 +51,22 @@ execs="$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$inst"/usr/share/applications/*.desk
   "$inst"/usr/share/dbus-1/services/*.service | sort -u)"
 [ "$execs" = /usr/bin/pictomat ] || fail "launcher or D-Bus service starts $execs"
 
-# FFmpeg and libheif are opened by soname at run time: the package that
-# ships each soname (or one it provides) must be among the Depends.
+# The libraries opened with dlopen when first needed are named by the sonames
+# the build read (lazy-libraries.txt): the program carries each, and the
+# package that ships each (or one it provides) is among the Depends.
 depends=" $(field Depends | sed 's/([^)]*)//g; s/[,|]/ /g') "
-multiarch="$(dpkg-architecture -qDEB_HOST_MULTIARCH)"
-sonames="$(grep -aoE 'lib(avformat|avcodec|avutil|swscale|heif)\.so\.[0-9]+' "$inst/usr/bin/pictomat" | sort -u)"
-[ "$(echo "$sonames" | wc -l)" -eq 5 ] || fail "expected four FFmpeg sonames and libheif's in the program, found: $sonames"
-for so in $sonames; do
-  owner="$(dpkg -S "/usr/lib/$multiarch/$so" | cut -d: -f1)"
+sonames="$(cut -d' ' -f1 "$pkgbuild/lazy-libraries.txt")"
+[ "$(echo "$sonames" | wc -l)" -ge 13 ] || fail "too few libraries opened when first needed: $sonames"
+while read -r so folder; do
+  grep -qaF "$so" "$inst/usr/bin/pictomat" || fail "the program does not name $so"
+  owner="$(dpkg -S "$folder/$so" | cut -d: -f1)"
   provided="$(dpkg-query -W -f='${Provides}' "$owner" | sed 's/([^)]*)//g; s/,/ /g')"
   covered=""
   for name in $owner $provided; do
     [[ "$depends" == *" $name "* ]] && covered=1
   done
   [ -n "$covered" ] || fail "$so comes from $owner, which the package does not depend on"
-done
+done <"$pkgbuild/lazy-libraries.txt"
 
 # The installed program runs with its installed data.
 export HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/home/.config" XDG_DATA_HOME="$tmp/home/.local/share" \
@@ -85,6 +86,31 @@ s = cairo.PDFSurface(sys.argv[1], 40, 40); c = cairo.Context(s); c.rectangle(5, 
   "$tmp/page.pdf" || fail "python3-cairo could not write a PDF"
 "$inst/usr/bin/pictomat" iconset create "$tmp/page-icons" "$tmp/page.pdf" >/dev/null ||
   fail "the installed program does not draw a PDF"
+
+# Web pages are fetched by the module installed beside the program: a web
+# location's page is read (the icon it names is asked for) from a server on
+# this machine.
+mkdir -p "$tmp/site"
+printf '<html><head><link rel="icon" href="/icon.png"></head></html>' >"$tmp/site/page.html"
+/usr/bin/python3 - "$tmp/site" "$tmp/port" "$tmp/requests" <<'PY' &
+import functools, http.server, os, sys
+class Handler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, format, *args):
+        with open(sys.argv[3], "a") as f:
+            f.write(self.path + "\n")
+server = http.server.HTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=sys.argv[1]))
+with open(sys.argv[2] + ".part", "w") as f:
+    f.write(str(server.server_address[1]))
+os.rename(sys.argv[2] + ".part", sys.argv[2])
+server.serve_forever()
+PY
+server=$!
+for _ in $(seq 50); do [ -s "$tmp/port" ] && break; sleep 0.1; done
+printf '[InternetShortcut]\r\nURL=http://127.0.0.1:%s/page.html\r\n' "$(cat "$tmp/port")" >"$tmp/site.url"
+"$inst/usr/bin/pictomat" run add-shortcut-icon "$tmp/site.url" >/dev/null 2>"$tmp/web.err" || true
+kill "$server"
+grep -qx /icon.png "$tmp/requests" 2>/dev/null ||
+  { cat "$tmp/web.err"; fail "the installed program does not fetch from the web"; }
 
 "${dpkg[@]}" --purge pictomat >"$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log"; fail "dpkg could not remove the package"; }
 left="$(find "$inst" -mindepth 1)"

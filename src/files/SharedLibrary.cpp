@@ -1,0 +1,64 @@
+#include "files/SharedLibrary.h"
+
+#include "files/Log.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace pictomat {
+
+void* OpenLibrary(const char* soname)
+{
+    // Asked once per name, so that a missing library is logged once however
+    // many tables want it.
+    static std::mutex mutex;
+    static std::map<std::string, void*> opened;
+    const std::lock_guard<std::mutex> lock(mutex);
+    const auto known = opened.find(soname);
+    if (known != opened.end())
+        return known->second;
+    // Local: the libraries' symbols stay out of the way of everything else
+    // the process loads. Never closed: the tables keep pointers into it.
+    void* handle = ::dlopen(soname, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    if (!handle) {
+        const QString why = QString::fromLocal8Bit(::dlerror());
+        qCWarning(lcFiles).noquote() << QStringLiteral("Cannot load %1: %2").arg(QString::fromLocal8Bit(soname), why);
+    }
+    opened.emplace(soname, handle);
+    return handle;
+}
+
+void* OpenModule(const char* file)
+{
+    char program[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", program, sizeof program - 1);
+    if (n <= 0) {
+        qCWarning(lcFiles).noquote()
+            << QStringLiteral("Cannot load %1: where the program lies is unknown").arg(QLatin1String(file));
+        return nullptr;
+    }
+    QByteArray path(program, qsizetype(n));
+    path = path.left(path.lastIndexOf('/')) + "/../" PICTOMAT_MODULE_DIR "/" + file;
+    return OpenLibrary(path.constData());
+}
+
+void* LibraryFunction(void* library, const char* function)
+{
+    return ::dlsym(library, function);
+}
+
+void LogMissingFunctions(const char* libraryName, const std::string& functions)
+{
+    const QString lacking = QString::fromStdString(functions);
+    qCWarning(lcFiles).noquote()
+        << QStringLiteral("Cannot load %1: it has no %2").arg(QString::fromLocal8Bit(libraryName), lacking);
+}
+
+} // namespace pictomat
