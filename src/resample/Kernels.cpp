@@ -1,13 +1,19 @@
 #include "resample/Kernels.h"
 #include "resample/Log.h"
 
+#include <QByteArray>
+#include <QtGlobal>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The wide kernels are built for every x86-64 processor and chosen at run
+// time by the one they run on.
+#if defined(__SSE2__) && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define PICTOMAT_WIDE 1
 #define PICTOMAT_WIDE_TARGET __attribute__((target("avx2")))
@@ -47,22 +53,6 @@ void lanczosRun(double x0, double step, int count, std::vector<double>* out)
     }
 }
 
-// Eight pixels at a time where the processor has the instructions: the
-// sums are the same integers in another order, so the pixels are the same.
-bool wide()
-{
-#if defined(PICTOMAT_WIDE)
-    static const bool supported = [] {
-        const bool avx2 = __builtin_cpu_supports("avx2");
-        qCDebug(lcResample, "the reducer uses its %s kernels", avx2 ? "AVX2" : "SSE2");
-        return avx2;
-    }();
-    return supported;
-#else
-    return false;
-#endif
-}
-
 inline uint32_t clampedPixel(int b, int g, int r, int a)
 {
     a = std::clamp(a, 0, 255);
@@ -70,6 +60,36 @@ inline uint32_t clampedPixel(int b, int g, int r, int a)
     g = std::clamp(g, 0, a);
     r = std::clamp(r, 0, a);
     return uint32_t(b) | uint32_t(g) << 8 | uint32_t(r) << 16 | uint32_t(a) << 24;
+}
+
+// The kernels in plain C++, on any processor. Pixels [x, width) of the
+// columns pass, the rest of what a wider kernel began.
+void columnsPlain(const uint32_t* const* rows, const int16_t* w, int n, uint32_t* dst, int x, int width)
+{
+    for (; x < width; ++x) {
+        int sum[4] = {kHalf, kHalf, kHalf, kHalf};
+        for (int i = 0; i < n; ++i) {
+            const uint32_t p = rows[i][x];
+            for (int c = 0; c < 4; ++c)
+                sum[c] += int((p >> (8 * c)) & 0xff) * w[i];
+        }
+        dst[x] = clampedPixel(sum[0] >> kBits, sum[1] >> kBits, sum[2] >> kBits, sum[3] >> kBits);
+    }
+}
+
+void rowsPlain(const uint32_t* src, const Taps& taps, uint32_t* dst)
+{
+    const int width = int(taps.start.size());
+    for (int x = 0; x < width; ++x) {
+        const int16_t* w = taps.weights.data() + taps.offset[size_t(x)];
+        const uint32_t* p = src + taps.start[size_t(x)];
+        const int n = taps.count[size_t(x)];
+        int sum[4] = {kHalf, kHalf, kHalf, kHalf};
+        for (int i = 0; i < n; ++i)
+            for (int c = 0; c < 4; ++c)
+                sum[c] += int((p[i] >> (8 * c)) & 0xff) * w[i];
+        dst[x] = clampedPixel(sum[0] >> kBits, sum[1] >> kBits, sum[2] >> kBits, sum[3] >> kBits);
+    }
 }
 
 #if defined(__SSE2__)
@@ -91,6 +111,58 @@ inline __m128i clampToAlpha(__m128i pixels)
 inline __m128i weightPair(int16_t a, int16_t b)
 {
     return _mm_set1_epi32(int32_t(uint16_t(a)) | int32_t(uint32_t(uint16_t(b)) << 16));
+}
+
+// Pixels [x, width) of the columns pass, four at a time; returns where it stopped.
+int columnsSse2(const uint32_t* const* rows, const int16_t* w, int n, uint32_t* dst, int x, int width)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i half = _mm_set1_epi32(kHalf);
+    for (; x + 4 <= width; x += 4) {
+        __m128i acc0 = half, acc1 = half, acc2 = half, acc3 = half;
+        for (int i = 0; i < n; i += 2) {
+            const bool pair = i + 1 < n;
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[i] + x));
+            const __m128i b = pair ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[i + 1] + x)) : zero;
+            const __m128i ww = weightPair(w[i], pair ? w[i + 1] : 0);
+            const __m128i alo = _mm_unpacklo_epi8(a, zero), blo = _mm_unpacklo_epi8(b, zero);
+            const __m128i ahi = _mm_unpackhi_epi8(a, zero), bhi = _mm_unpackhi_epi8(b, zero);
+            acc0 = _mm_add_epi32(acc0, _mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), ww));
+            acc1 = _mm_add_epi32(acc1, _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), ww));
+            acc2 = _mm_add_epi32(acc2, _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), ww));
+            acc3 = _mm_add_epi32(acc3, _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), ww));
+        }
+        const __m128i pixels = _mm_packus_epi16(roundedPixels(acc0, acc1), roundedPixels(acc2, acc3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), clampToAlpha(pixels));
+    }
+    return x;
+}
+
+// The rows pass, a pair of taps at a time.
+void rowsSse2(const uint32_t* src, const Taps& taps, uint32_t* dst)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const int width = int(taps.start.size());
+    for (int x = 0; x < width; ++x) {
+        const int16_t* w = taps.weights.data() + taps.offset[size_t(x)];
+        const uint32_t* p = src + taps.start[size_t(x)];
+        const int n = taps.count[size_t(x)];
+        __m128i acc = _mm_set1_epi32(kHalf);
+        int i = 0;
+        for (; i + 1 < n; i += 2) {
+            __m128i px = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i));
+            px = _mm_unpacklo_epi8(px, zero);
+            px = _mm_unpacklo_epi16(px, _mm_srli_si128(px, 8));
+            acc = _mm_add_epi32(acc, _mm_madd_epi16(px, weightPair(w[i], w[i + 1])));
+        }
+        if (i < n) {
+            __m128i px = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(p[i])), zero);
+            px = _mm_unpacklo_epi16(px, zero);
+            acc = _mm_add_epi32(acc, _mm_madd_epi16(px, weightPair(w[i], 0)));
+        }
+        const __m128i packed = roundedPixels(acc, acc);
+        dst[x] = uint32_t(_mm_cvtsi128_si32(clampToAlpha(_mm_packus_epi16(packed, packed))));
+    }
 }
 #endif
 
@@ -160,7 +232,63 @@ PICTOMAT_WIDE_TARGET void rowsWide(const uint32_t* src, const Taps& taps, uint32
 }
 #endif
 
+// What reductions start with; tests compare the paths by changing it.
+std::atomic<Vector>& active()
+{
+    static std::atomic<Vector> vector = [] {
+        const Vector chosen = VectorFor(qgetenv("PICTOMAT_VECTOR"));
+        qCDebug(lcResample, "the reducer uses its %s kernels",
+                chosen == Vector::Avx2   ? "AVX2"
+                : chosen == Vector::Sse2 ? "SSE2"
+                                         : "plain C++");
+        return chosen;
+    }();
+    return vector;
+}
+
 } // namespace
+
+Vector WidestVector()
+{
+#if defined(PICTOMAT_WIDE)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        return Vector::Avx2;
+#endif
+#if defined(__SSE2__)
+    return Vector::Sse2;
+#else
+    return Vector::Plain;
+#endif
+}
+
+Vector VectorFor(const QByteArray& setting)
+{
+    const QByteArray asked = setting.trimmed().toLower();
+    Vector vector = WidestVector();
+    if (asked == "plain")
+        vector = Vector::Plain;
+    else if (asked == "sse2")
+        vector = Vector::Sse2;
+    else if (asked == "avx2")
+        vector = Vector::Avx2;
+    else if (!asked.isEmpty())
+        qCWarning(lcResample, "PICTOMAT_VECTOR=%s is none of plain, sse2 and avx2: the widest kernels run",
+                  setting.constData());
+    return std::min(vector, WidestVector());
+}
+
+Vector ActiveVector()
+{
+    return active().load(std::memory_order_relaxed);
+}
+
+Vector UseVector(Vector vector)
+{
+    vector = std::min(vector, WidestVector());
+    active().store(vector, std::memory_order_relaxed);
+    return vector;
+}
 
 int LevelFor(QSize source, QSize size)
 {
@@ -182,6 +310,7 @@ QSize LevelSize(QSize source, int level)
 Taps TapsFor(int length, double span, int out, Pass pass)
 {
     Taps taps;
+    taps.vector = ActiveVector();
     taps.start.resize(size_t(out));
     taps.count.resize(size_t(out));
     taps.offset.resize(size_t(out));
@@ -226,7 +355,7 @@ Taps TapsFor(int length, double span, int out, Pass pass)
         }
         taps.weights[size_t(taps.offset[size_t(j)]) + largest] += int16_t(kOne - total);
     }
-    if (pass == Pass::Rows && wide()) {
+    if (pass == Pass::Rows && taps.vector == Vector::Avx2) {
         taps.quadOffset.resize(size_t(out));
         taps.quadCount.resize(size_t(out));
         size_t quads = 0;
@@ -256,79 +385,31 @@ void ColumnsPass(const uint32_t* const* rows, const Taps& taps, int y, uint32_t*
     const int n = taps.count[size_t(y)];
     int x = 0;
 #if defined(PICTOMAT_WIDE)
-    if (wide())
+    if (taps.vector == Vector::Avx2)
         x = columnsWide(rows, w, n, dst, width);
 #endif
 #if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i half = _mm_set1_epi32(kHalf);
-    for (; x + 4 <= width; x += 4) {
-        __m128i acc0 = half, acc1 = half, acc2 = half, acc3 = half;
-        for (int i = 0; i < n; i += 2) {
-            const bool pair = i + 1 < n;
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[i] + x));
-            const __m128i b = pair ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[i + 1] + x)) : zero;
-            const __m128i ww = weightPair(w[i], pair ? w[i + 1] : 0);
-            const __m128i alo = _mm_unpacklo_epi8(a, zero), blo = _mm_unpacklo_epi8(b, zero);
-            const __m128i ahi = _mm_unpackhi_epi8(a, zero), bhi = _mm_unpackhi_epi8(b, zero);
-            acc0 = _mm_add_epi32(acc0, _mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), ww));
-            acc1 = _mm_add_epi32(acc1, _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), ww));
-            acc2 = _mm_add_epi32(acc2, _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), ww));
-            acc3 = _mm_add_epi32(acc3, _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), ww));
-        }
-        const __m128i pixels = _mm_packus_epi16(roundedPixels(acc0, acc1), roundedPixels(acc2, acc3));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), clampToAlpha(pixels));
-    }
+    if (taps.vector >= Vector::Sse2)
+        x = columnsSse2(rows, w, n, dst, x, width);
 #endif
-    for (; x < width; ++x) {
-        int sum[4] = {kHalf, kHalf, kHalf, kHalf};
-        for (int i = 0; i < n; ++i) {
-            const uint32_t p = rows[i][x];
-            for (int c = 0; c < 4; ++c)
-                sum[c] += int((p >> (8 * c)) & 0xff) * w[i];
-        }
-        dst[x] = clampedPixel(sum[0] >> kBits, sum[1] >> kBits, sum[2] >> kBits, sum[3] >> kBits);
-    }
+    columnsPlain(rows, w, n, dst, x, width);
 }
 
 void RowsPass(const uint32_t* src, const Taps& taps, uint32_t* dst)
 {
 #if defined(PICTOMAT_WIDE)
-    if (!taps.quads.empty()) {
+    if (taps.vector == Vector::Avx2) {
         rowsWide(src, taps, dst);
         return;
     }
 #endif
-    const int width = int(taps.start.size());
-    for (int x = 0; x < width; ++x) {
-        const int16_t* w = taps.weights.data() + taps.offset[size_t(x)];
-        const uint32_t* p = src + taps.start[size_t(x)];
-        const int n = taps.count[size_t(x)];
 #if defined(__SSE2__)
-        const __m128i zero = _mm_setzero_si128();
-        __m128i acc = _mm_set1_epi32(kHalf);
-        int i = 0;
-        for (; i + 1 < n; i += 2) {
-            __m128i px = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i));
-            px = _mm_unpacklo_epi8(px, zero);
-            px = _mm_unpacklo_epi16(px, _mm_srli_si128(px, 8));
-            acc = _mm_add_epi32(acc, _mm_madd_epi16(px, weightPair(w[i], w[i + 1])));
-        }
-        if (i < n) {
-            __m128i px = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(p[i])), zero);
-            px = _mm_unpacklo_epi16(px, zero);
-            acc = _mm_add_epi32(acc, _mm_madd_epi16(px, weightPair(w[i], 0)));
-        }
-        const __m128i packed = roundedPixels(acc, acc);
-        dst[x] = uint32_t(_mm_cvtsi128_si32(clampToAlpha(_mm_packus_epi16(packed, packed))));
-#else
-        int sum[4] = {kHalf, kHalf, kHalf, kHalf};
-        for (int i = 0; i < n; ++i)
-            for (int c = 0; c < 4; ++c)
-                sum[c] += int((p[i] >> (8 * c)) & 0xff) * w[i];
-        dst[x] = clampedPixel(sum[0] >> kBits, sum[1] >> kBits, sum[2] >> kBits, sum[3] >> kBits);
-#endif
+    if (taps.vector >= Vector::Sse2) {
+        rowsSse2(src, taps, dst);
+        return;
     }
+#endif
+    rowsPlain(src, taps, dst);
 }
 
 void HalveRows(const uint32_t* a, const uint32_t* b, int width, uint32_t* dst)

@@ -5,12 +5,28 @@
 // the same pixels: whole-factor 2 x 2 box means, and a separable Lanczos
 // filter (three lobes) in 14-bit fixed point on premultiplied ARGB32 pixels.
 
+#include <QByteArray>
 #include <QSize>
 
 #include <cstdint>
 #include <vector>
 
 namespace pictomat::resample {
+
+// The instructions the kernels run on, narrowest first. Every one gives the
+// same pixels: the sums are the same integers in another order.
+enum class Vector { Plain, Sse2, Avx2 };
+// The widest this build and this processor run.
+Vector WidestVector();
+// The widest that PICTOMAT_VECTOR (`plain`, `sse2` or `avx2`, any case)
+// allows, within WidestVector(); unset, empty or unknown: WidestVector().
+Vector VectorFor(const QByteArray& setting);
+// What the kernels use from now on: VectorFor(PICTOMAT_VECTOR), read once.
+Vector ActiveVector();
+// Has reductions started from now on use `vector` (or the widest there is,
+// when it is wider), on every thread; returns what they use. For comparing
+// the paths: a reduction under way keeps its own.
+Vector UseVector(Vector vector);
 
 // The box averages stop at sixteen times the size asked for: below that the
 // Lanczos filter does the rest, which keeps small sizes as sharp as a Lanczos
@@ -29,6 +45,7 @@ QSize LevelSize(QSize source, int level);
 // picture the input stands for; it differs from `length` by less than one
 // when box averaging left a partial box at the end.
 struct Taps {
+    Vector vector = Vector::Plain; // the kernels these taps are passed through
     std::vector<int> start, count, offset;
     std::vector<int16_t> weights;
     int widest = 0; // the largest count
@@ -39,6 +56,7 @@ struct Taps {
 };
 // Which pass the taps are for: only the rows pass reads them in quads.
 enum class Pass { Columns, Rows };
+// Taps for the ActiveVector() kernels.
 Taps TapsFor(int length, double span, int out, Pass pass);
 
 // Pixels a row handed to RowsPass must hold past its width: the wide pass

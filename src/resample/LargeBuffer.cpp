@@ -22,14 +22,14 @@ LargeBuffer::LargeBuffer(size_t bytes)
         const size_t mapped = rounded + kHugePage;
         void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p != MAP_FAILED) {
-            const auto start = reinterpret_cast<uintptr_t>(p);
-            const uintptr_t aligned = (start + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
+            uint8_t* aligned =
+                static_cast<uint8_t*>(p) + (kHugePage - reinterpret_cast<uintptr_t>(p) % kHugePage) % kHugePage;
             // Where the kernel has no large pages to give this is only advice
             // not taken, and the memory is ordinary.
-            ::madvise(reinterpret_cast<void*>(aligned), rounded, MADV_HUGEPAGE);
+            ::madvise(aligned, rounded, MADV_HUGEPAGE);
             m_mapping = p;
             m_mapped = mapped;
-            m_data = reinterpret_cast<uint8_t*>(aligned);
+            m_data = aligned;
             return;
         }
     }

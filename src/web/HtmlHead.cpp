@@ -266,7 +266,6 @@ QString DecodeUndeclared(const QByteArray& bytes)
 HtmlHead ParseHtmlHead(const QByteArray& body, const QByteArray& contentType)
 {
     std::optional<QStringDecoder> decoder;
-    QByteArray bytes = body;
     if (body.startsWith("\xEF\xBB\xBF")) {
         decoder.emplace(QStringDecoder::Utf8);
     } else if (body.startsWith("\xFE\xFF")) {
@@ -282,7 +281,7 @@ HtmlHead ParseHtmlHead(const QByteArray& body, const QByteArray& contentType)
         const Scan look = ScanHead(QString::fromLatin1(body).toUtf8());
         decoder = DecoderFor(look.charset, true);
     }
-    const QString text = decoder ? decoder->decode(bytes) : DecodeUndeclared(bytes);
+    const QString text = decoder ? decoder->decode(body) : DecodeUndeclared(body);
     return ScanHead(text.toUtf8()).head;
 }
 

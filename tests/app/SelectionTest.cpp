@@ -93,7 +93,7 @@ TEST_F(SelectionTest, AnEntryThatNamesNothingStaysEmptyButCounts)
         "file://otherhost/x",
         QFile::encodeName(work() + "/missing"),
         FileRef(QFile::encodeName(work() + "/gone")).uri(),
-        "/nul\0byte" + a,
+        a + QByteArray("\0byte", 5), // a file's name, and a NUL byte no name holds
     };
     for (const QByteArray& middle : unresolvable) {
         useOutput(a + "\n" + middle + "\n" + c + "\n");
