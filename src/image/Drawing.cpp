@@ -1,9 +1,11 @@
 #include "image/Drawing.h"
 
+#include "checks/PdfCheck.h"
 #include "files/FileIO.h"
 #include "files/SharedLibrary.h"
 #include "image/ImageLibraries.h"
 #include "image/PdfModule.h"
+#include "image/PictureStreams.h"
 #include "resample/Reducer.h"
 
 #include <QFile>
@@ -185,6 +187,12 @@ std::unique_ptr<Drawing> openDrawing(QIODevice& device, std::unique_ptr<QIODevic
     }
     if (device.size() > kMaxPdfFileBytes)
         return fail(status, PictureStatus::TooLarge);
+    // poppler cannot be stopped once it reads: the way to the first page is looked at first.
+    if (const PictureStatus checked = CheckStructure(
+            device, "PDF",
+            [](const ByteSource& bytes, Error* why) { return CheckPdfStructure(bytes, kMaxWholePicturePixels, why); });
+        checked != PictureStatus::Decoded)
+        return fail(status, checked);
     const PdfModule* pdf = LoadModule<PdfModule>(PICTOMAT_MODULE_PDF);
     if (!pdf)
         return fail(status, PictureStatus::NotAPicture);

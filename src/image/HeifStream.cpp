@@ -2,6 +2,7 @@
 
 #include "files/SharedLibrary.h"
 #include "image/ImageLibraries.h"
+#include "checks/HeifCheck.h"
 
 #include <QColorSpace>
 #include <QIODevice>
@@ -72,6 +73,12 @@ PictureStatus openHeif(QIODevice& device, HeifFile& file)
     file.lib = heifLibrary();
     if (!file.lib)
         return PictureStatus::NotAPicture;
+    // libheif cannot be stopped once it reads: the boxes are looked at first.
+    if (const PictureStatus checked = CheckStructure(
+            device, "HEIF",
+            [](const ByteSource& bytes, Error* why) { return CheckHeifStructure(bytes, kMaxWholePicturePixels, why); });
+        checked != PictureStatus::Decoded)
+        return checked;
     file.context = file.lib->heif_context_alloc();
     if (!file.context)
         return PictureStatus::TooLarge;

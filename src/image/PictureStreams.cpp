@@ -31,6 +31,19 @@ PictureResult PictureFailure(PictureStatus status)
     return result;
 }
 
+PictureStatus CheckStructure(QIODevice& device, const char* kind, const StructureCheck& check)
+{
+    const std::optional<ByteSource> bytes = ByteSourceOf(device);
+    if (!bytes)
+        return PictureStatus::Decoded;
+    Error why;
+    const Soundness verdict = check(*bytes, &why);
+    if (verdict == Soundness::Sound)
+        return PictureStatus::Decoded;
+    qCDebug(lcImage).noquote() << kind << "refused before it is read:" << why.message;
+    return verdict == Soundness::TooLarge ? PictureStatus::TooLarge : PictureStatus::Damaged;
+}
+
 PictureResult PictureDecoded(QImage picture, QSize natural)
 {
     if (picture.isNull())

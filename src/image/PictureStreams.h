@@ -1,5 +1,7 @@
 #pragma once
 
+#include "checks/ByteSource.h"
+#include "files/Error.h"
 #include "image/PictureFile.h"
 
 #include <QByteArray>
@@ -70,6 +72,12 @@ PictureResult PictureStreamed(PictureStatus status, QSize natural);
 QSize WantedPictureSize(const PictureTarget& target, QSize natural);
 PictureResult PictureFailure(PictureStatus status);
 PictureResult PictureDecoded(QImage picture, QSize natural);
+
+// What a check of the structure under `device` (a file or a buffer) makes
+// of it, before a library that cannot be stopped reads it: Decoded when the
+// library may go ahead, else why not, with the reason in the log.
+using StructureCheck = std::function<Soundness(const ByteSource& bytes, Error* why)>;
+PictureStatus CheckStructure(QIODevice& device, const char* kind, const StructureCheck& check);
 
 // The shrink factor that keeps a picture at least `want` in both directions.
 int ShrinkFactor(QSize natural, QSize want);

@@ -12,3 +12,6 @@ pictomat_add_test(test_media_input NEEDS_BINARY SOURCES MediaInputTest.cpp MakeI
 # Inputs that cost far more than their size: many-element drawings on every
 # path that draws one, cut interlaced pictures.
 pictomat_add_test(test_hostile_drawing NEEDS_BINARY SOURCES HostileDrawingTest.cpp LIBS pictomat_commands)
+# Photos and pages whose structure promises more than they hold, refused
+# before libheif or poppler reads them, through the command and the reader.
+pictomat_add_test(test_hostile_picture NEEDS_BINARY SOURCES HostilePictureTest.cpp LIBS pictomat_commands)

@@ -1,7 +1,9 @@
-// Writes the seed corpus for fuzz_picture: phone photos and page artwork as
-// their real writers make them (heif-enc, avifenc with a turn and a mirror,
-// a 10-bit HEIC, cairo's PDF surface), so that mutations start inside the
-// boxes and streams those readers walk.
+// Writes the seed corpus for fuzz_picture and fuzz_structure: phone photos
+// and page artwork as their real writers make them (heif-enc, avifenc with a
+// turn and a mirror, a 10-bit HEIC, cairo's PDF surface), and the layouts
+// the structure checks look at as containers.py writes them (phone grids,
+// object and cross-reference streams, forms, a damaged cross-reference), so
+// that mutations start inside the boxes and streams those readers walk.
 
 #include "Seeds.h"
 
@@ -62,6 +64,25 @@ int main(int argc, char** argv)
     for (const auto& [name, command] : writers) {
         QFile::remove(out);
         ok &= runs(command.first(), command.mid(1)) && SaveSeed(dir, name, bytesOf(out));
+    }
+    const QString containers = QStringLiteral(PICTOMAT_SOURCE_DIR "/tests/checks/containers.py");
+    const QString photo = dir + "/photo.heic", turned = dir + "/turned.avif";
+    const QList<std::pair<QString, QStringList>> layouts{
+        {"grid.heic", {"heif-grid", photo, out, "2", "2", "90", "90", "distinct", "thumb", photo, "exif"}},
+        {"grid.avif", {"heif-grid", turned, out, "1", "2", "60", "48"}},
+        {"shared-grid.heic", {"heif-grid", photo, out, "3", "3", "144", "144", "shared"}},
+        {"declares.heic", {"heif-resize", photo, out, "4000", "3000"}},
+        {"declares.avif", {"heif-resize", turned, out, "4000", "3000"}},
+        {"nested.heic", {"heif-nest", photo, out, "6"}},
+        {"table.pdf", {"pdf", "art", out}},
+        {"streams.pdf", {"pdf", "art", out, "objstm", "form"}},
+        {"damaged.pdf", {"pdf", "art", out, "broken-xref"}},
+        {"tall.pdf", {"pdf", "deep", out, "20", "objstm"}},
+        {"thin-image.pdf", {"pdf", "image", out, "3000,3000,200"}},
+    };
+    for (const auto& [name, arguments] : layouts) {
+        QFile::remove(out);
+        ok &= runs("/usr/bin/python3", QStringList{containers} + arguments) && SaveSeed(dir, name, bytesOf(out));
     }
     return ok ? 0 : 1;
 }
