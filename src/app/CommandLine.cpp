@@ -63,6 +63,8 @@ const char kUsage[] =
     "                              picture or from PNG files\n"
     "  iconset create DIR PICTURE  a picture as an .iconset folder's ten pictures\n"
     "  hicolor create DIR PICTURE  a picture as a Linux icon theme's files\n"
+    "  appicons SOURCE OUTDIR      a picture as the app icons of macOS, Windows,\n"
+    "                              Linux, iOS, Android and the web\n"
     "  integrate [--remove]        add (or take out) the file-manager actions\n"
     "  autostart on|off            start Pictomat with the desktop session, or not\n"
     "\n"
@@ -224,6 +226,8 @@ int RunCommandLine(int argc, char** argv)
         return runDrawingVerb(argv[0], &RunIconsetCommand, operands);
     if (verb == "hicolor")
         return runDrawingVerb(argv[0], &RunHicolorCommand, operands);
+    if (verb == "appicons")
+        return runDrawingVerb(argv[0], &RunAppIconsCommand, operands);
     return usageError(("unknown command \"" + verb + "\"").constData());
 }
 

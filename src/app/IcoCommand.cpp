@@ -65,29 +65,6 @@ QByteArray inFolder(const QByteArray& folder, const QByteArray& name)
     return folder + (folder.endsWith('/') ? "" : "/") + name;
 }
 
-// Each file under the folder, its own folders made as needed, and its path
-// printed once written.
-int writeFiles(const QByteArray& folder, const QVector<OutputDirectory::File>& files, bool force)
-{
-    if (!makeFolder(folder))
-        return 1;
-    int status = 0;
-    for (const OutputDirectory::File& file : files) {
-        const QList<QByteArray> parts = file.path.split('/');
-        QByteArray at = folder;
-        bool placed = true;
-        for (qsizetype i = 0; i + 1 < parts.size() && placed; ++i)
-            placed = makeFolder(at = inFolder(at, parts[i]));
-        const QByteArray target = inFolder(folder, file.path);
-        if (!placed || !writeOutput(target, file.bytes, force)) {
-            status = 1;
-            continue;
-        }
-        std::printf("%s\n", target.constData());
-    }
-    return status;
-}
-
 // The pictures of a picture, movie or icon file at the edges, or nothing,
 // and said why.
 std::optional<QMap<int, QImage>> picturesOf(const QByteArray& input, const QList<int>& edges)
@@ -204,6 +181,27 @@ int createIco(const Arguments& args)
 }
 
 } // namespace
+
+int iconverbs::writeFiles(const QByteArray& folder, const QVector<OutputDirectory::File>& files, bool force)
+{
+    if (!makeFolder(folder))
+        return 1;
+    int status = 0;
+    for (const OutputDirectory::File& file : files) {
+        const QList<QByteArray> parts = file.path.split('/');
+        QByteArray at = folder;
+        bool placed = true;
+        for (qsizetype i = 0; i + 1 < parts.size() && placed; ++i)
+            placed = makeFolder(at = inFolder(at, parts[i]));
+        const QByteArray target = inFolder(folder, file.path);
+        if (!placed || !writeOutput(target, file.bytes, force)) {
+            status = 1;
+            continue;
+        }
+        std::printf("%s\n", target.constData());
+    }
+    return status;
+}
 
 int RunIcoCommand(const QList<QByteArray>& operands)
 {

@@ -20,5 +20,9 @@ int RunIconsetCommand(const QList<QByteArray>& operands);
 // "pictomat hicolor create": a picture as a freedesktop icon theme's files,
 // laid out to be copied into (or made straight in) a hicolor folder.
 int RunHicolorCommand(const QList<QByteArray>& operands);
+// "pictomat appicons": a picture as the app icons of every platform, each set
+// in the layout its build tool takes (commands/AppIcons.h), under OUTDIR.
+// Operands start after "appicons".
+int RunAppIconsCommand(const QList<QByteArray>& operands);
 
 } // namespace pictomat

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/OutputDirectory.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -45,6 +47,10 @@ void complain(const QByteArray& name, const QString& message);
 // renamed into place, and without force nothing that exists is replaced.
 // Says why on standard error when it fails.
 bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force);
+
+// Each file under the folder by writeOutput, the folders on its path made as
+// needed, and its path printed once written; 1 when any failed, else 0.
+int writeFiles(const QByteArray& folder, const QVector<OutputDirectory::File>& files, bool force);
 
 } // namespace iconverbs
 

@@ -2,6 +2,7 @@
 
 #include "app/AppController.h"
 #include "app/Instance.h"
+#include "commands/AppIcons.h"
 #include "commands/Command.h"
 #include "commands/ItemOperations.h"
 #include "files/FileRef.h"
@@ -56,6 +57,14 @@ std::optional<CommandRequest> requestFromBus(const QString& verb, const QStringL
             request.options.alpha = float(value.toDouble());
         } else if (it.key() == QLatin1String("interactive") && value.typeId() == QMetaType::Bool) {
             *interactive = value.toBool();
+        } else if (command->id == CommandId::MakeAppIconsForMedia && it.key() == QLatin1String("platforms")
+                   && value.typeId() == QMetaType::QString) {
+            request.options.platforms = value.toString().toUtf8();
+            if (!ParseAppPlatforms(*request.options.platforms, error))
+                return std::nullopt;
+        } else if (command->id == CommandId::MakeAppIconsForMedia && it.key() == QLatin1String("macos-shape")
+                   && value.typeId() == QMetaType::Bool) {
+            request.options.macosShape = value.toBool();
         } else {
             *error = QStringLiteral("option \"%1\" is unknown or of the wrong type").arg(it.key());
             return std::nullopt;

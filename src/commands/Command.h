@@ -32,6 +32,7 @@ enum class CommandId : int {
     RemoveCustomIcon = 1016,
     MakeWindowsIconForMedia = 1017,
     MakeLinuxIconSetForMedia = 1018,
+    MakeAppIconsForMedia = 1019,
     SetIconSize = 2001,
 };
 
@@ -83,6 +84,10 @@ struct CommandOptions {
     std::optional<int> iconSize;          // Operand::IconSize
     // The background's alpha for this command, before the "alpha" default.
     std::optional<float> alpha;
+    // For the app icons, before what the preferences say: the platforms
+    // (as ParseAppPlatforms takes them) and the macOS shape.
+    std::optional<QByteArray> platforms;
+    std::optional<bool> macosShape;
 };
 
 // Every command, in menu order.

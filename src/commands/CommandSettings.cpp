@@ -25,6 +25,7 @@ CommandSettings CommandSettings::Read(prefs::PreferenceStore& store, const Comma
     s.overwriteFilesBySameName = prefs::GetBooleanPreference(store, key::OverwriteFilesBySameName);
     s.appendIconSize = prefs::GetBooleanPreference(store, key::AppendIconSize);
     s.imageIcns = prefs::GetBooleanPreference(store, key::ImageICNS);
+    s.macosShape = options.macosShape.value_or(prefs::GetBooleanPreference(store, key::AppIconsMacOSShape, false));
     return s;
 }
 

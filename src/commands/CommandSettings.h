@@ -26,6 +26,7 @@ struct CommandSettings {
     bool overwriteFilesBySameName = true;
     bool appendIconSize = false;
     bool imageIcns = false;
+    bool macosShape = false; // app icons for macOS on Apple's grid
 
     // From the preference domain; the alpha of the options wins over the
     // "alpha" default, which wins over an opaque background.

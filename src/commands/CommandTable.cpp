@@ -1,5 +1,6 @@
 #include "commands/Command.h"
 
+#include "commands/AppIcons.h"
 #include "commands/ClipboardCommands.h"
 #include "commands/CommandServices.h"
 #include "commands/ExportImage.h"
@@ -68,6 +69,15 @@ const QVector<Command>& Commands()
          .menuGroup = key::IncludeMakeIcons,
          .needsFiles = true,
          .handler = &MakeLinuxIconSetForMedia},
+        {.id = CommandId::MakeAppIconsForMedia,
+         .verb = "make-media-app-icons",
+         .title = "Make App Icons for Media",
+         .toolTip = "Make the app icons of every platform for the file's data.",
+         .offeredBy = key::IncludeMakeAppIcons,
+         .offeredWhenUnset = false,
+         .menuGroup = key::IncludeMakeIcons,
+         .needsFiles = true,
+         .handler = &MakeAppIconsForMedia},
         {.id = CommandId::CopyIconForFile,
          .verb = "copy-icon",
          .title = "Copy Icon for File",

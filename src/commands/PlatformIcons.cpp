@@ -39,6 +39,7 @@ QString statusText(PictureStatus status)
     switch (status) {
     case PictureStatus::TooLarge: return QStringLiteral("the picture is past the size limits");
     case PictureStatus::Damaged: return QStringLiteral("the picture is damaged");
+    case PictureStatus::TooCostly: return PictureStatusText(status);
     default: return QStringLiteral("no picture, movie or icon file");
     }
 }

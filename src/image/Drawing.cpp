@@ -22,8 +22,6 @@ namespace pictomat {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // librsvg and cairo are opened with the first drawing, not at every start
 // of the program: together they bring in a dozen libraries that pictures,
 // movies and icon files never need.
@@ -66,19 +64,19 @@ double pixels(const RsvgLength& length, double reference)
     }
 }
 
-// Drawing is stopped at the deadline: every operation that reaches the
-// picture passes this check, and a finished surface makes librsvg give up
-// at its next operation, however many elements are left.
+// Drawing is stopped once the budget is spent: every operation that reaches
+// the picture passes this check, and a finished surface makes librsvg give
+// up at its next operation, however many elements are left.
 struct Watch {
     const DrawingLibrary* lib;
-    Clock::time_point deadline;
+    const DrawingBudget& budget;
     bool late = false;
 };
 
 void checkDeadline(cairo_surface_t* observer, cairo_surface_t*, void* data)
 {
     auto* watch = static_cast<Watch*>(data);
-    if (!watch->late && Clock::now() > watch->deadline) {
+    if (!watch->late && watch->budget.spent()) {
         watch->late = true;
         watch->lib->cairo_surface_finish(observer);
     }
@@ -86,8 +84,8 @@ void checkDeadline(cairo_surface_t* observer, cairo_surface_t*, void* data)
 
 class SvgDrawing : public Drawing {
 public:
-    SvgDrawing(const DrawingLibrary* lib, RsvgHandle* handle, Clock::time_point deadline)
-        : m_lib(lib), m_handle(handle), m_deadline(deadline)
+    SvgDrawing(const DrawingLibrary* lib, RsvgHandle* handle, const DrawingBudget& budget)
+        : m_lib(lib), m_handle(handle), m_budget(budget)
     {
         gdouble w = 0, h = 0;
         if (m_lib->rsvg_handle_get_intrinsic_size_in_pixels(m_handle.get(), &w, &h) && w > 0 && h > 0) {
@@ -111,9 +109,13 @@ public:
 
     QSizeF naturalSize() const override { return m_natural; }
 
-    QImage draw(QSize size) override
+    QImage draw(QSize size) override { return render(size, QRectF(QPointF(0, 0), QSizeF(size))); }
+    QImage drawAt(QSize canvas, QRectF where) override { return render(canvas, where); }
+
+private:
+    QImage render(QSize size, QRectF where)
     {
-        if (!mayDraw(size, m_deadline))
+        if (!mayDraw(size, m_budget))
             return {};
         QImage out(size, QImage::Format_ARGB32_Premultiplied);
         if (out.isNull()) {
@@ -125,16 +127,18 @@ public:
         cairo_surface_t* surface = m_lib->cairo_image_surface_create_for_data(
             out.bits(), CAIRO_FORMAT_ARGB32, out.width(), out.height(), int(out.bytesPerLine()));
         cairo_surface_t* observer = m_lib->cairo_surface_create_observer(surface, CAIRO_SURFACE_OBSERVER_NORMAL);
-        Watch watch{m_lib, m_deadline};
+        Watch watch{m_lib, m_budget};
+        m_budget.start();
         m_lib->cairo_surface_observer_add_fill_callback(observer, checkDeadline, &watch);
         m_lib->cairo_surface_observer_add_stroke_callback(observer, checkDeadline, &watch);
         m_lib->cairo_surface_observer_add_paint_callback(observer, checkDeadline, &watch);
         m_lib->cairo_surface_observer_add_mask_callback(observer, checkDeadline, &watch);
         m_lib->cairo_surface_observer_add_glyphs_callback(observer, checkDeadline, &watch);
         cairo_t* cr = m_lib->cairo_create(observer);
-        const RsvgRectangle viewport{0, 0, double(size.width()), double(size.height())};
+        const RsvgRectangle viewport{where.x(), where.y(), where.width(), where.height()};
         GError* error = nullptr;
         const bool drawn = m_lib->rsvg_handle_render_document(m_handle.get(), cr, &viewport, &error);
+        m_budget.stop();
         if (error)
             g_error_free(error);
         m_lib->cairo_destroy(cr);
@@ -152,10 +156,9 @@ public:
         return out;
     }
 
-private:
     const DrawingLibrary* m_lib;
     std::unique_ptr<RsvgHandle, GObjectUnref> m_handle;
-    Clock::time_point m_deadline;
+    DrawingBudget m_budget;
     QSizeF m_natural;
 };
 
@@ -176,14 +179,18 @@ bool isPdf(QIODevice& device)
     return device.peek(5) == "%PDF-";
 }
 
+std::unique_ptr<Drawing> openSvg(const QByteArray& bytes, DrawingLinks links, const QByteArray& ownFile,
+                                 PictureStatus* status, DrawingBudget budget);
+
 std::unique_ptr<Drawing> openDrawing(QIODevice& device, std::unique_ptr<QIODevice> owned, DrawingLinks links,
                                      const QByteArray& ownFile, PictureStatus* status)
 {
-    const Clock::time_point deadline = Clock::now() + kDrawingBudget;
+    DrawingBudget budget;
+    budget.start();
     if (!isPdf(device)) {
         if (device.size() > kMaxSvgDocumentBytes)
             return fail(status, PictureStatus::TooLarge);
-        return OpenDrawing(device.readAll(), links, ownFile, status);
+        return openSvg(device.readAll(), links, ownFile, status, budget);
     }
     if (device.size() > kMaxPdfFileBytes)
         return fail(status, PictureStatus::TooLarge);
@@ -197,21 +204,13 @@ std::unique_ptr<Drawing> openDrawing(QIODevice& device, std::unique_ptr<QIODevic
     if (!pdf)
         return fail(status, PictureStatus::NotAPicture);
     PictureStatus why = PictureStatus::Damaged;
-    std::unique_ptr<Drawing> drawing(pdf->pictomat_open_pdf(&device, owned.release(), deadline, &why));
+    std::unique_ptr<Drawing> drawing(pdf->pictomat_open_pdf(&device, owned.release(), budget, &why));
     return drawing ? std::move(drawing) : fail(status, why);
 }
 
-} // namespace
-
-bool IsDrawingFormat(const QByteArray& format)
+std::unique_ptr<Drawing> openSvg(const QByteArray& bytes, DrawingLinks links, const QByteArray& ownFile,
+                                 PictureStatus* status, DrawingBudget budget)
 {
-    return format == "svg" || format == "svgz" || format == "pdf";
-}
-
-std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links, const QByteArray& ownFile,
-                                     PictureStatus* status)
-{
-    const Clock::time_point deadline = Clock::now() + kDrawingBudget;
     const std::optional<QByteArray> document = SvgDocument(bytes);
     if (!document)
         return fail(status, PictureStatus::TooLarge);
@@ -234,11 +233,12 @@ std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links
     GError* error = nullptr;
     RsvgHandle* handle =
         lib->rsvg_handle_new_from_stream_sync(stream.get(), base.get(), RSVG_HANDLE_FLAGS_NONE, nullptr, &error);
+    budget.stop();
     if (error)
         g_error_free(error);
     if (!handle)
         return fail(status, PictureStatus::Damaged);
-    auto drawing = std::make_unique<SvgDrawing>(lib, handle, deadline);
+    auto drawing = std::make_unique<SvgDrawing>(lib, handle, budget);
     const QSizeF natural = drawing->naturalSize();
     if (!(natural.width() > 0 && natural.height() > 0) || !std::isfinite(natural.width())
         || !std::isfinite(natural.height()))
@@ -246,6 +246,21 @@ std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links
     if (status)
         *status = PictureStatus::Decoded;
     return drawing;
+}
+
+} // namespace
+
+bool IsDrawingFormat(const QByteArray& format)
+{
+    return format == "svg" || format == "svgz" || format == "pdf";
+}
+
+std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links, const QByteArray& ownFile,
+                                     PictureStatus* status)
+{
+    DrawingBudget budget;
+    budget.start();
+    return openSvg(bytes, links, ownFile, status, budget);
 }
 
 std::unique_ptr<Drawing> OpenDrawingDevice(QIODevice& device, DrawingLinks links, const QByteArray& ownFile,

@@ -51,8 +51,11 @@ void appendMultiByte(QByteArray& out, quint32 value)
         out.append(char(groups[n] | (n > 0 ? 0x80 : 0)));
 }
 
-QByteArray wbmp(const QImage& opaquePicture)
+// Dithered as Qt dithers the other one-bit formats (PBM, XBM): a threshold
+// at middle grey would leave light lines on white, a page's text, blank.
+QByteArray wbmp(const QImage& opaque)
 {
+    const QImage opaquePicture = opaque.convertToFormat(QImage::Format_Mono, Qt::DiffuseDither);
     QByteArray out;
     out.append('\0');
     out.append('\0');
@@ -60,10 +63,9 @@ QByteArray wbmp(const QImage& opaquePicture)
     appendMultiByte(out, quint32(opaquePicture.height()));
     const int rowBytes = (opaquePicture.width() + 7) / 8;
     for (int y = 0; y < opaquePicture.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(opaquePicture.constScanLine(y));
         QByteArray bits(rowBytes, '\0');
         for (int x = 0; x < opaquePicture.width(); ++x) {
-            if (qGray(row[x]) >= 128)
+            if (qGray(opaquePicture.pixel(x, y)) >= 128)
                 bits[x / 8] = char(bits[x / 8] | (0x80 >> (x % 8)));
         }
         out.append(bits);

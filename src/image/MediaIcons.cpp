@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <thread>
 
@@ -91,16 +90,14 @@ QList<int> sortedEdges(const QList<int>& edges)
     return sorted;
 }
 
-// One size of the picture in its square: `draw` makes the picture at the
-// fitted rectangle's size, which is then placed where the rule puts it.
-using DrawAtSize = std::function<QImage(QSize)>;
-
-QImage squareRow(int m, QSize natural, const DrawAtSize& draw)
+// Where a drawing goes in an m x m square: fitted and centred as the fitting
+// rule puts a picture, its edges where they fall rather than on whole
+// pixels (as the reducer maps a bitmap's edges), so a drawing 512.4 x 512
+// fills the square instead of leaving a clear row under it.
+QRectF placedDrawing(QSizeF natural, int m)
 {
-    const Rect16 r = FitRectInSquare(natural.width(), natural.height(), int16_t(m));
-    if (r.width() <= 0 || r.height() <= 0)
-        return {};
-    return PlacedInBox(draw(QSize(r.width(), r.height())), QSize(m, m), QPoint(r.left, r.top));
+    const QSizeF fitted = natural.scaled(m, m, Qt::KeepAspectRatio);
+    return QRectF(QPointF((m - fitted.width()) / 2, (m - fitted.height()) / 2), fitted);
 }
 
 // Every square of a picture made while its rows are decoded, each as
@@ -199,7 +196,7 @@ struct MediaSource {
         if (streamed)
             return streamedRows.value(m);
         if (drawing) {
-            QImage drawn = squareRow(m, natural, [this](QSize size) { return drawing->draw(size); });
+            QImage drawn = drawing->drawAt(QSize(m, m), placedDrawing(drawing->naturalSize(), m));
             if (drawn.isNull())
                 status = drawing->status();
             return drawn;

@@ -17,8 +17,6 @@ namespace pictomat {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Damaged files are ordinary input here: what poppler says of them is for
 // the log, never the terminal.
 void popplerMessage(const QString& message, const QVariant&)
@@ -26,18 +24,18 @@ void popplerMessage(const QString& message, const QVariant&)
     qCDebug(lcImage).noquote() << "poppler:" << message;
 }
 
-// Asked between drawing operations: past the deadline poppler stops drawing.
-bool pastDeadline(const QVariant& deadline)
+// Asked between drawing operations: once the budget is spent poppler stops drawing.
+bool pastDeadline(const QVariant& budget)
 {
-    return Clock::now().time_since_epoch().count() > deadline.toLongLong();
+    return static_cast<const DrawingBudget*>(budget.value<void*>())->spent();
 }
 
 class PdfDrawing : public Drawing {
 public:
     PdfDrawing(std::unique_ptr<QIODevice> owned, std::unique_ptr<Poppler::Document> document,
-               std::unique_ptr<Poppler::Page> page, QSizeF points, Clock::time_point deadline)
+               std::unique_ptr<Poppler::Page> page, QSizeF points, DrawingBudget budget)
         : m_owned(std::move(owned)), m_document(std::move(document)), m_page(std::move(page)), m_points(points),
-          m_deadline(deadline)
+          m_budget(budget)
     {
     }
 
@@ -46,15 +44,18 @@ public:
 
     QImage draw(QSize size) override
     {
-        if (!mayDraw(size, m_deadline))
+        if (!mayDraw(size, m_budget))
             return {};
+        m_budget.start();
         // The resolution at which the page is exactly `size`, each way.
         const double xres = 72.0 * size.width() / m_points.width();
         const double yres = 72.0 * size.height() / m_points.height();
         QImage out =
             m_page->renderToImage(xres, yres, 0, 0, size.width(), size.height(), Poppler::Page::Rotate0, nullptr,
-                                  nullptr, pastDeadline, QVariant(qint64(m_deadline.time_since_epoch().count())));
-        if (Clock::now() > m_deadline) {
+                                  nullptr, pastDeadline, QVariant::fromValue(static_cast<void*>(&m_budget)));
+        const bool late = m_budget.spent();
+        m_budget.stop();
+        if (late) {
             m_status = PictureStatus::TooCostly;
             return {};
         }
@@ -73,7 +74,7 @@ private:
     std::unique_ptr<Poppler::Document> m_document;
     std::unique_ptr<Poppler::Page> m_page;
     QSizeF m_points;
-    Clock::time_point m_deadline;
+    DrawingBudget m_budget;
 };
 
 Drawing* fail(PictureStatus* status, PictureStatus why)
@@ -86,8 +87,8 @@ Drawing* fail(PictureStatus* status, PictureStatus why)
 
 } // namespace pictomat
 
-pictomat::Drawing* pictomat_open_pdf(QIODevice* device, QIODevice* owned,
-                                     std::chrono::steady_clock::time_point deadline, pictomat::PictureStatus* status)
+pictomat::Drawing* pictomat_open_pdf(QIODevice* device, QIODevice* owned, pictomat::DrawingBudget budget,
+                                     pictomat::PictureStatus* status)
 {
     using namespace pictomat;
     std::unique_ptr<QIODevice> holder(owned);
@@ -103,6 +104,7 @@ pictomat::Drawing* pictomat_open_pdf(QIODevice* device, QIODevice* owned,
     // The page's own transparency, not composed over white paper.
     document->setRenderHint(Poppler::Document::IgnorePaperColor);
     std::unique_ptr<Poppler::Page> page = document->page(0);
+    budget.stop();
     if (!page)
         return fail(status, PictureStatus::Damaged);
     const QSizeF points = page->pageSizeF();
@@ -110,5 +112,5 @@ pictomat::Drawing* pictomat_open_pdf(QIODevice* device, QIODevice* owned,
         || !std::isfinite(points.height()) || points.width() > 1e6 || points.height() > 1e6)
         return fail(status, PictureStatus::Damaged);
     *status = PictureStatus::Decoded;
-    return new PdfDrawing(std::move(holder), std::move(document), std::move(page), points, deadline);
+    return new PdfDrawing(std::move(holder), std::move(document), std::move(page), points, budget);
 }

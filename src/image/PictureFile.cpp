@@ -1,6 +1,7 @@
 #include "image/PictureFile.h"
 
 #include "files/FileIO.h"
+#include "ico/IcoFile.h"
 #include "image/ColourProfile.h"
 #include "image/Drawing.h"
 #include "image/PictureStreams.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 namespace pictomat {
 
@@ -122,6 +124,34 @@ PictureResult decodeWithQt(QIODevice& device, const QByteArray& format, qint64 f
     return result;
 }
 
+// A Windows icon holds a picture per size and depth, smallest first as a
+// rule: the largest, deepest one is the icon at its best, as an icon
+// family's largest element is (Qt's reader gives the first, a 16 pixel one).
+PictureResult decodeIco(QIODevice& device, qint64 fileBytes)
+{
+    if (fileBytes > ico::kMaxIcoFileSize)
+        return PictureFailure(PictureStatus::TooLarge);
+    const std::optional<ico::IcoFile> file = ico::IcoFile::parse(device.readAll());
+    if (!file)
+        return PictureFailure(PictureStatus::Damaged);
+    const QVector<ico::Entry>& entries = file->entries();
+    QVector<qsizetype> order(entries.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&entries](qsizetype a, qsizetype b) {
+        const ico::Entry &x = entries[a], &y = entries[b];
+        return std::pair(qint64(x.width) * x.height, x.depth) > std::pair(qint64(y.width) * y.height, y.depth);
+    });
+    // A picture that does not decode gives way to the next best.
+    for (qsizetype i : order) {
+        QImage picture = file->image(i);
+        if (!picture.isNull()) {
+            const QSize natural = picture.size();
+            return PictureDecoded(std::move(picture), natural);
+        }
+    }
+    return PictureFailure(PictureStatus::Damaged);
+}
+
 // A drawing is drawn at the size wanted, never scaled: it counts as large
 // as the largest bitmap we make, its own aspect kept.
 PictureResult decodeDrawing(QIODevice& device, const QByteArray& ownFile, const PictureTarget& target)
@@ -148,6 +178,8 @@ PictureResult decodeRaster(QIODevice& device, const QByteArray& format, qint64 f
         return DecodeHeif(device, target);
     if (format == "png")
         return DecodePng(device, fileBytes, target, sink);
+    if (format == "ico")
+        return decodeIco(device, fileBytes);
     if (format == "jpeg") {
         if (std::optional<PictureResult> scaled = DecodeJpeg(device, fileBytes, target, sink))
             return *scaled;
@@ -219,7 +251,7 @@ QString PictureStatusText(PictureStatus status)
     case PictureStatus::TooLarge: return QStringLiteral("past the picture size limits");
     case PictureStatus::Damaged: return QStringLiteral("damaged");
     case PictureStatus::TooCostly:
-        return QStringLiteral("a drawing that takes longer than %1 seconds to draw")
+        return QStringLiteral("a drawing that takes more than %1 seconds of processor time to draw")
             .arg(double(kDrawingBudget.count()) / 1000.0);
     }
     return {};

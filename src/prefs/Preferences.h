@@ -46,6 +46,9 @@ enum class Kind { Boolean, Integer, Real, String };
     /* Commands for other platforms' icons, offered only when asked for. */                                            \
     X(IncludeMakeWindowsIcon, Boolean, false)                                                                          \
     X(IncludeMakeLinuxIconSet, Boolean, false)                                                                         \
+    X(IncludeMakeAppIcons, Boolean, false)                                                                             \
+    /* The macOS app icon on Apple's grid, shaped and shadowed. */                                                     \
+    X(AppIconsMacOSShape, Boolean, false)                                                                              \
     /* How long a hand-over lasts, in seconds; 0: until the next one. */                                               \
     X(SelectionExpirySeconds, Integer, 600)
 

@@ -64,6 +64,7 @@ constexpr ControlRow kControls[] = {
      Group::Menu},
     {key::IncludeMakeLinuxIconSet, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Make Linux Icon Set for Media"),
      Group::Menu},
+    {key::IncludeMakeAppIcons, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Make App Icons for Media"), Group::Menu},
     {key::IncludeCopyIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Copy Icon for File"), Group::Menu},
     {key::IncludeClipToIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Add Custom Icon from Clipboard"),
      Group::Menu},
@@ -85,6 +86,8 @@ constexpr ControlRow kControls[] = {
     {key::AddCustomIcon, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Give image files their own picture as icon"),
      Group::Output},
     {key::ImageICNS, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Draw .icns files from the icon they hold"),
+     Group::Output},
+    {key::AppIconsMacOSShape, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Shape macOS app icons on Apple's grid"),
      Group::Output},
 
     {key::IconSize, QT_TRANSLATE_NOOP("pictomat::PictomatPref", "Icon size:"), Group::Image},

@@ -9,6 +9,7 @@
 
 #include <QDomDocument>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -99,6 +100,16 @@ TEST_F(DBusRunTest, RunsEveryKindOfCommandWithTheSameMessagesAndRefusesGarbage)
     EXPECT_EQ(r.out.trimmed(), "(0, @as [])") << r.err.toStdString();
     EXPECT_TRUE(RunPictomat({"defaults", "read", "IconSize"}).out.contains("256"));
 
+    // A build script picks the app icons' platforms and the macOS shape.
+    const QByteArray logo = writeFile("logo.svg", R"(<svg xmlns="http://www.w3.org/2000/svg" width="64" height="64">)"
+                                                  R"(<rect width="64" height="64" fill="#c33"/></svg>)");
+    r = run({"make-media-app-icons", QStringLiteral("['%1']").arg(uri(logo)),
+             "{'platforms': <'macos,web'>, 'macos-shape': <true>}"});
+    EXPECT_EQ(r.out.trimmed(), "(0, @as [])") << r.err.toStdString();
+    EXPECT_EQ(QDir(work() + "/logo.svg-app-icons").entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              (QStringList{"macos", "web"}));
+    EXPECT_EQ(qAlpha(QImage(work() + "/logo.svg-app-icons/macos/logo.iconset/icon_512x512@2x.png").pixel(0, 0)), 0);
+
     // Failures come back as the alerts the menu shows, in order, and a name
     // that names nothing gets its command's own message.
     r = run(
@@ -130,6 +141,8 @@ TEST_F(DBusRunTest, RunsEveryKindOfCommandWithTheSameMessagesAndRefusesGarbage)
         {"make-icon", "['relative/path']", "{}"},
         {"make-icon", "[]", "{}"},
         {"set-icon-size", "[]", "{'size': <100000>}"},
+        {"make-media-app-icons", QStringLiteral("['%1']").arg(uri(notes)), "{'platforms': <'macos,amiga'>}"},
+        {"make-icon", QStringLiteral("['%1']").arg(uri(notes)), "{'macos-shape': <true>}"},
     };
     for (const QStringList& arguments : garbage) {
         r = run(arguments);

@@ -222,16 +222,20 @@ TEST_F(MenuTest, OtherPlatformsIconsJoinTheMakeIconGroupOnlyWhenSwitchedOn)
                                       ".tiff (TIFF) #3"};
     setPreference(prefs::key::IncludeMakeWindowsIcon, true);
     setPreference(prefs::key::IncludeMakeLinuxIconSet, true);
-    const QStringList both = {"Make Icon for File #1009", "Make Icon for Media #1010",
-                              "Make Windows Icon for Media #1017", "Make Linux Icon Set for Media #1018", "---"};
+    setPreference(prefs::key::IncludeMakeAppIcons, true);
+    const QStringList both = {"Make Icon for File #1009",          "Make Icon for Media #1010",
+                              "Make Windows Icon for Media #1017", "Make Linux Icon Set for Media #1018",
+                              "Make App Icons for Media #1019",    "---"};
     EXPECT_EQ(build(), (kTop + QStringList{header(2), "---"} + both + kAllGroups.mid(3) + exporterRows + kBottom));
     EXPECT_EQ(find("Make Windows Icon for Media")->toolTip(), "Make a Windows ICO file for the file's data.");
     EXPECT_EQ(find("Make Linux Icon Set for Media")->toolTip(),
               "Make a folder of Linux icon theme pictures for the file's data.");
+    EXPECT_EQ(find("Make App Icons for Media")->toolTip(), "Make the app icons of every platform for the file's data.");
 
     // Without the rest of the group, one stands in its place alone.
     setPreference(prefs::key::IncludeMakeIcons, false);
     setPreference(prefs::key::IncludeMakeLinuxIconSet, false);
+    setPreference(prefs::key::IncludeMakeAppIcons, false);
     EXPECT_EQ(build().mid(5, 3), (QStringList{"Make Windows Icon for Media #1017", "---", "Copy Icon for File #1013"}));
 }
 

@@ -177,7 +177,8 @@ void readLayout(const QDBusArgument& argument, QList<int>& submenus, QStringList
 TEST_F(TrayHostTest, HandOversAmongOpeningsAndClosingsNeverDeleteTheMenuUnderTheHost)
 {
     ASSERT_TRUE(startOwnDisplay(600));
-    for (const char* key : {"IncludeChangeIconSizes", "IncludeMakeWindowsIcon", "IncludeMakeLinuxIconSet"})
+    for (const char* key :
+         {"IncludeChangeIconSizes", "IncludeMakeWindowsIcon", "IncludeMakeLinuxIconSet", "IncludeMakeAppIcons"})
         ASSERT_EQ(RunPictomat({"defaults", "write", key, "-bool", "true"}, m_environment).exitCode, 0);
     QList<QByteArray> files = m_files;
     for (const char* name : {"c.png", "d.svg"})

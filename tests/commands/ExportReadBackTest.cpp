@@ -8,6 +8,7 @@
 #include "prefs/Preferences.h"
 
 #include <QImageReader>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -87,6 +88,47 @@ TEST_F(ExportReadBack, ExportedIconFilesAndWbmpPicturesGetTheirOwnCustomIcon)
         EXPECT_TRUE(PillowDescribe(icon).startsWith("PNG 64x64"))
             << extension.toStdString() << ": " << icon.constData();
     }
+    EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('\n').toStdString();
+}
+
+// A page of light grey lines on white, as a text file's icon shows, comes
+// out in the one-bit formats as lines, not as a white square: WBMP is
+// dithered as Qt dithers PBM, pixel for pixel, read back by ImageMagick and
+// Pillow.
+TEST_F(ExportReadBack, OneBitFormatsShowALightPageAlike)
+{
+    QImage page(128, 128, QImage::Format_ARGB32);
+    page.fill(Qt::white);
+    for (int y = 20; y < 110; y += 6)
+        for (int x = 20; x < 108; ++x)
+            page.setPixelColor(x, y, QColor(190, 190, 190));
+    const QByteArray item = itemShowing("notes.desktop", page);
+    set(prefs::key::IconSize, qint64(128));
+    select({item});
+    QMap<QString, QString> bits;
+    for (const QString& extension : {QStringLiteral("wbmp"), QStringLiteral("pbm")}) {
+        const std::optional<ExporterInfo> exporter = exporterFor(extension);
+        if (!exporter)
+            GTEST_SKIP() << "no " << extension.toStdString() << " exporter";
+        runExport(*exporter);
+        // Plain PBM text from ImageMagick for WBMP, Pillow's reading for PBM.
+        const QString path = QFile::decodeName(out("notes.desktop." + extension));
+        const test::ProcessResult r =
+            extension == "wbmp" ? test::RunProcess("convert", {path, "-compress", "none", "pbm:-"}, {}, 30000)
+                                : test::RunPython(
+                                    "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('1')\n"
+                                    "print(''.join('1' if v == 0 else '0' for v in im.getdata()))",
+                                    {path});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        QString text = QString::fromLatin1(r.out);
+        if (extension == "wbmp")
+            text.remove(QRegularExpression("^P1\\s+(#[^\\n]*\\n\\s*)*\\d+\\s+\\d+"));
+        text.remove(QRegularExpression("[^01]"));
+        ASSERT_EQ(text.size(), 128 * 128) << extension.toStdString();
+        bits.insert(extension, text);
+    }
+    EXPECT_GT(bits["wbmp"].count('1'), 200) << "the page's lines are gone";
+    EXPECT_EQ(bits["wbmp"], bits["pbm"]);
     EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.alertMessages().join('\n').toStdString();
 }
 

@@ -227,6 +227,35 @@ if sys.argv[1].endswith('copy'):
     EXPECT_EQ(QDir(dataHome() + "/Trash/info").entryList(QDir::Files), QStringList{"My Logo.svg-icons.trashinfo"});
 }
 
+// "Make App Icons for Media": every platform's set in one folder beside the
+// others' outputs, the macOS icon shaped when the preference says so, the
+// preferences' background where no transparency may be.
+TEST_F(PlatformIcons, AppIconsForEveryPlatformAreOneFolderFollowingThePreferences)
+{
+    ASSERT_TRUE(widePicture().save(work() + "/Photo.jpg", "JPEG", 95));
+    setting("AppIconsMacOSShape", {"-bool", "true"});
+    setting("BackgroundColorRedComponent", {"-float", "0"});
+    setting("BackgroundColorGreenComponent", {"-float", "0"});
+    setting("BackgroundColorBlueComponent", {"-float", "0"});
+    test::ProcessResult r = test::RunPictomat({"run", "make-media-app-icons", work() + "/Photo.jpg"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QString set = outputFolder() + "/Photo.jpg-app-icons";
+    QStringList top = QDir(set).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    EXPECT_EQ(top, (QStringList{"android", "ios", "linux", "macos", "web", "windows"}));
+    EXPECT_EQ(filesUnder(set).size(), 11 + 1 + 10 + 2 + 3 + 5 * 4 + 6) << filesUnder(set).join('\n').toStdString();
+    EXPECT_EQ(leftovers(outputFolder()), QStringList{});
+    // Shaped: the corners are clear; the iOS icon has the wide picture over
+    // black above and below it, opaque.
+    const QImage mac(set + "/macos/Photo.iconset/icon_512x512@2x.png");
+    EXPECT_EQ(mac.pixelColor(0, 0).alpha(), 0);
+    const QColor middle = mac.pixelColor(512, 512);
+    EXPECT_TRUE(std::abs(middle.red() - 250) < 8 && std::abs(middle.green() - 200) < 8 && middle.blue() < 30)
+        << middle.name().toStdString();
+    const QImage ios(set + "/ios/AppIcon.appiconset/AppIcon.png");
+    EXPECT_FALSE(ios.hasAlphaChannel());
+    EXPECT_EQ(ios.pixelColor(512, 2), QColor(0, 0, 0));
+}
+
 TEST_F(PlatformIcons, WithoutATrashOnlyOurOwnUnchangedIconSetIsReplaced)
 {
     // GIO keeps no Trash on tmpfs.

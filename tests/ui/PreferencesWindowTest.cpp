@@ -351,7 +351,9 @@ TEST_F(PreferencesWindowTest, EachCheckBoxShowsAndStoresItsOwnKey)
                               "IncludeWebIcon",
                               "IncludeChangeIconSizes",
                               "IncludeMakeWindowsIcon",
-                              "IncludeMakeLinuxIconSet"};
+                              "IncludeMakeLinuxIconSet",
+                              "IncludeMakeAppIcons",
+                              "AppIconsMacOSShape"};
     const auto box = [this](const QString& key) { return control<QCheckBox>(key.toLatin1().constData()); };
     const auto byDefault = [](const QString& key) { return prefs::FindKey(key)->defaultValue.toBool(); };
     // Every key stored as the opposite of its default, except one stored as a
