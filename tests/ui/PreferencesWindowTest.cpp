@@ -3,7 +3,11 @@
 #include "ui/PreferencesWindow.h"
 #include "TestEnv.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMap>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -409,6 +413,39 @@ TEST_F(PreferencesWindowTest, EachCheckBoxShowsAndStoresItsOwnKey)
     }
     // A key the menu does not read has no box to click in vain.
     EXPECT_EQ(m_pref->window()->findChild<QCheckBox*>("MakeAsSubmenu"), nullptr);
+}
+
+// Alt and a letter reaches every control the keyboard can reach, each by a
+// letter of its own: its own label's, or that of the label that names it.
+TEST_F(PreferencesWindowTest, EveryControlHasAnAccessKeyOfItsOwn)
+{
+    PictomatPref& pref = open();
+    pref.showWindow();
+    const auto accessKey = [](const QString& text) {
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        return key.isEmpty() ? QString() : key.toString();
+    };
+    QMap<QString, QString> owners; // access key -> the control's object name
+    int controls = 0;
+    for (QWidget* widget : pref.window()->findChildren<QWidget*>()) {
+        if (!(widget->focusPolicy() & Qt::TabFocus) || !widget->isVisibleTo(pref.window()))
+            continue;
+        ++controls;
+        QStringList keys;
+        if (auto* button = qobject_cast<QAbstractButton*>(widget); button && !accessKey(button->text()).isEmpty())
+            keys << accessKey(button->text());
+        for (QLabel* label : pref.window()->findChildren<QLabel*>())
+            if (label->buddy() == widget && !accessKey(label->text()).isEmpty())
+                keys << accessKey(label->text());
+        EXPECT_EQ(keys.size(), 1) << widget->objectName().toStdString() << " " << widget->metaObject()->className();
+        for (const QString& key : keys) {
+            EXPECT_FALSE(owners.contains(key))
+                << key.toStdString() << " is taken by " << owners.value(key).toStdString() << " and by "
+                << widget->objectName().toStdString();
+            owners.insert(key, widget->objectName());
+        }
+    }
+    EXPECT_EQ(controls, 22);
 }
 
 TEST_F(PreferencesWindowTest, RunningTheWindowEndsWhenItIsClosed)
