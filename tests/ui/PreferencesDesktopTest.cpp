@@ -158,10 +158,13 @@ TEST_F(PreferencesDesktopTest, AScreenReaderHearsWhatEveryControlIsAndDoes)
     preferences.process.start(QStringLiteral(PICTOMAT_BINARY), {QStringLiteral("preferences")});
     ASSERT_TRUE(preferences.process.waitForStarted(5000));
 
-    const ProcessResult read = RunProcess(QStringLiteral("/usr/bin/python3"),
-                                          {QStringLiteral(PICTOMAT_SOURCE_DIR "/tests/ui/accessible-controls.py"),
-                                           kTitle, QString::number(preferences.process.processId())},
-                                          m_environment + QStringList{QStringLiteral("DISPLAY")}, 60000);
+    const auto readControls = [&] {
+        return RunProcess(QStringLiteral("/usr/bin/python3"),
+                          {QStringLiteral(PICTOMAT_SOURCE_DIR "/tests/ui/accessible-controls.py"), kTitle,
+                           QString::number(preferences.process.processId())},
+                          m_environment + QStringList{QStringLiteral("DISPLAY")}, 60000);
+    };
+    const ProcessResult read = readControls();
     ASSERT_EQ(read.exitCode, 0) << read.err.constData();
     const QJsonArray controls = QJsonDocument::fromJson(read.out).array();
     ASSERT_EQ(controls.size(), 22) << read.out.constData();
@@ -195,6 +198,16 @@ TEST_F(PreferencesDesktopTest, AScreenReaderHearsWhatEveryControlIsAndDoes)
     EXPECT_EQ(byName.value("Icon size").value("shown").toString(), "128");
     EXPECT_EQ(byName.value("Quality:").value("name").toString(), "Maximum");
     EXPECT_EQ(byName.value("Background color in hexadecimal").value("shown").toString(), "#FFFFFF");
+
+    // A size written from a shell is what the open window shows and says.
+    ASSERT_EQ(RunPictomat({"defaults", "write", "IconSize", "-int", "640"}, m_environment).exitCode, 0);
+    const auto sizeShown = [&] {
+        for (const QJsonValue& value : QJsonDocument::fromJson(readControls().out).array())
+            if (value.toObject().value("name").toString() == "Icon size in pixels")
+                return value.toObject().value("shown").toString();
+        return QString();
+    };
+    EXPECT_TRUE(waitUntil([&] { return sizeShown() == "640"; }, 5000)) << sizeShown().toStdString();
 }
 
 } // namespace
