@@ -171,7 +171,7 @@ TEST_F(PreferencesDesktopTest, AScreenReaderHearsWhatEveryControlIsAndDoes)
 
     const QStringList groups{"Menu", "Output", "Image"};
     QMap<QString, QJsonObject> byName;
-    for (const QJsonValue& value : controls) {
+    for (const QJsonValue value : controls) {
         const QJsonObject control = value.toObject();
         const QString name = control.value("name").toString();
         const QString shown = control.value("shown").toString();
@@ -202,7 +202,7 @@ TEST_F(PreferencesDesktopTest, AScreenReaderHearsWhatEveryControlIsAndDoes)
     // A size written from a shell is what the open window shows and says.
     ASSERT_EQ(RunPictomat({"defaults", "write", "IconSize", "-int", "640"}, m_environment).exitCode, 0);
     const auto sizeShown = [&] {
-        for (const QJsonValue& value : QJsonDocument::fromJson(readControls().out).array())
+        for (const QJsonValue value : QJsonDocument::fromJson(readControls().out).array())
             if (value.toObject().value("name").toString() == "Icon size in pixels")
                 return value.toObject().value("shown").toString();
         return QString();
