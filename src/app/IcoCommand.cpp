@@ -1,6 +1,7 @@
 #include "app/IcoCommand.h"
 
 #include "app/IconVerbs.h"
+#include "commands/FailureCause.h"
 #include "commands/PlatformIcons.h"
 #include "files/FileIO.h"
 #include "files/FileRef.h"
@@ -95,7 +96,7 @@ std::optional<QMap<int, QImage>> picturesOf(const QByteArray& input, const QList
     QString why;
     std::optional<QMap<int, QImage>> pictures = MediaPicturesAt(FileRef::fromLocalPath(input), edges, &why);
     if (!pictures)
-        complain(input, why.isEmpty() ? QStringLiteral("no picture, movie or icon file") : why);
+        complain(input, why.isEmpty() ? cause::ofPicture(PictureStatus::NotAPicture) : why);
     return pictures;
 }
 
