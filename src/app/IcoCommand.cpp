@@ -215,6 +215,8 @@ int RunIcoCommand(const QList<QByteArray>& operands)
                                                 kIcoUsage);
     if (!args)
         return 2;
+    if (args->help)
+        return 0;
     if (args->form == "list")
         return list(args->operands[0]);
     if (args->form == "extract")
@@ -227,6 +229,8 @@ int RunIconsetCommand(const QList<QByteArray>& operands)
     const std::optional<Arguments> args = parse(operands, {{.word = "create", .operands = 2}}, kIconsetUsage);
     if (!args)
         return 2;
+    if (args->help)
+        return 0;
     const std::optional<QMap<int, QImage>> pictures = picturesOf(args->operands[1], IconsetPixelSizes());
     if (!pictures)
         return 1;
@@ -244,6 +248,8 @@ int RunHicolorCommand(const QList<QByteArray>& operands)
         parse(operands, {{.word = "create", .operands = 2, .name = true}}, kHicolorUsage);
     if (!args)
         return 2;
+    if (args->help)
+        return 0;
     const std::optional<QByteArray>& name = args->name;
     const QByteArray& picture = args->operands[1];
     const FileRef item = FileRef::fromLocalPath(picture);

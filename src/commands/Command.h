@@ -83,6 +83,11 @@ struct CommandOptions {
     std::optional<int> iconSize;          // Operand::IconSize
     // The background's alpha for this command, before the "alpha" default.
     std::optional<float> alpha;
+    // A shell's choices for this run, over the preferences: whether outputs
+    // are opened and revealed, and an absolute folder they all go to.
+    std::optional<bool> openImageFile;
+    std::optional<bool> openImageFolder;
+    std::optional<QString> outputFolder;
 };
 
 // Every command, in menu order.

@@ -55,6 +55,9 @@ struct CommandContext {
     // Told of every icon a command renders (once for all the items that
     // share it); tests count renders here.
     std::function<void(const QString& iconSource)> iconRendered;
+    // Told of every output as soon as it is written; the command line prints
+    // its path.
+    std::function<void(const FileRef& output)> onOutputWritten;
     // Where reloading the exporter list reports; the desktop unless set.
     Desktop* exporterConsole = nullptr;
     Desktop& exporterDesktop() { return exporterConsole ? *exporterConsole : desktop; }

@@ -113,6 +113,8 @@ bool finishItem(CommandContext& context, const CommandSettings& settings, Output
         return false;
     }
     context.lastOutputFile = output.target();
+    if (context.onOutputWritten)
+        context.onOutputWritten(output.target());
     if (settings.openImageFile)
         OpenWithLaunchServices(context, context.lastOutputFile);
     return true;
