@@ -240,7 +240,8 @@ TEST_F(Shell, CompletionOffersCommandsAfterRunOptionsWithOrWithoutBashCompletion
     };
     for (const bool withHelpers : {true, false}) {
         const QByteArray afterTray = complete(withHelpers, "pictomat run --tray make-media-");
-        EXPECT_EQ(afterTray, "make-media-ico\nmake-media-icon\nmake-media-icon-set\n") << withHelpers;
+        EXPECT_EQ(afterTray, "make-media-app-icons\nmake-media-ico\nmake-media-icon\nmake-media-icon-set\n")
+            << withHelpers;
         EXPECT_EQ(complete(withHelpers, "pictomat run --output /tmp --quiet remove"), "remove-icon\n") << withHelpers;
         EXPECT_EQ(complete(withHelpers, "pictomat run --tray make-icon "), "a.png\n") << withHelpers;
         EXPECT_EQ(complete(withHelpers, "pictomat run --re"), "--reveal\n") << withHelpers;
