@@ -4,7 +4,7 @@
 #include "files/FileRef.h"
 #include "icns/Contents.h"
 #include "icns/Png.h"
-#include "image/Drawing.h"
+#include "read/Drawing.h"
 #include "resample/Reducer.h"
 #include "resample/RowReducer.h"
 
@@ -55,10 +55,8 @@ bool HoldsIconFamily(const QByteArray& path)
     return head && isIconFamilyHead(*head);
 }
 
-namespace {
-
 // The largest edge's fitted rectangle; the decoder keeps twice that where it can.
-PictureTarget iconTarget(int largestEdge)
+PictureTarget IconFitTarget(int largestEdge)
 {
     return [largestEdge](QSize natural) {
         const Rect16 largest = FitRectInSquare(natural.width(), natural.height(), int16_t(largestEdge));
@@ -66,11 +64,9 @@ PictureTarget iconTarget(int largestEdge)
     };
 }
 
-} // namespace
-
 std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status, int largestEdge)
 {
-    PictureResult result = ReadPictureFile(FileRef(path), iconTarget(largestEdge), PictureFit::ShrunkOnLoad);
+    PictureResult result = ReadPictureFile(FileRef(path), IconFitTarget(largestEdge), PictureFit::ShrunkOnLoad);
     if (status)
         *status = result.status;
     if (!result.ok())
@@ -244,7 +240,7 @@ MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges, con
     }
     if (!format.isEmpty()) {
         SquaresFromRows squares(edges, compressed);
-        PictureResult result = StreamPictureFile(FileRef(path), iconTarget(largestEdge), squares);
+        PictureResult result = StreamPictureFile(FileRef(path), IconFitTarget(largestEdge), squares);
         source.status = result.status;
         if (!result.ok())
             return source;
@@ -260,7 +256,7 @@ MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges, con
         source.natural = result.decoded.natural;
         return source;
     }
-    std::optional<MoviePoster> poster = ReadMoviePoster(path, 2 * largestEdge);
+    std::optional<MoviePoster> poster = ReadMoviePoster(path, IconFitTarget(2 * largestEdge));
     if (poster)
         return bitmapSource(std::move(poster->frame), poster->displaySize);
     return source;
@@ -390,7 +386,7 @@ std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
 
 std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path)
 {
-    std::optional<MoviePoster> poster = ReadMoviePoster(path, 2 * kLargestIconRow);
+    std::optional<MoviePoster> poster = ReadMoviePoster(path, IconFitTarget(2 * kLargestIconRow));
     if (!poster)
         return std::nullopt;
     MediaSource source = bitmapSource(std::move(poster->frame), poster->displaySize);

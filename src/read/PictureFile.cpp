@@ -1,10 +1,10 @@
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include "files/FileIO.h"
 #include "ico/IcoFile.h"
-#include "image/ColourProfile.h"
-#include "image/Drawing.h"
-#include "image/PictureStreams.h"
+#include "read/ColourProfile.h"
+#include "read/Drawing.h"
+#include "read/PictureStreams.h"
 #include "resample/Reducer.h"
 
 #include <QBuffer>
@@ -69,7 +69,7 @@ bool looksLikeSvgText(const QByteArray& head)
     return text.contains("<svg") || text.startsWith("<?xml") || text.startsWith("<!DOCTYPE svg");
 }
 
-// The image layer's own limit on what one whole decode may allocate, set on
+// The readers' own limit on what one whole decode may allocate, set on
 // purpose rather than left at Qt's default (which refuses ordinary photos):
 // a whole picture at our limit, with room for one converted copy.
 void setAllocationLimit()

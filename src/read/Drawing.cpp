@@ -1,11 +1,11 @@
-#include "image/Drawing.h"
+#include "read/Drawing.h"
 
 #include "checks/PdfCheck.h"
 #include "files/FileIO.h"
 #include "files/SharedLibrary.h"
-#include "image/ImageLibraries.h"
-#include "image/PdfModule.h"
-#include "image/PictureStreams.h"
+#include "read/ReaderLibraries.h"
+#include "read/PdfModule.h"
+#include "read/PictureStreams.h"
 #include "resample/Reducer.h"
 
 #include <QFile>

@@ -1,7 +1,8 @@
+#include "read/MoviePoster.h"
+
 #include "files/FileIO.h"
 #include "files/UniqueFd.h"
-#include "image/MediaIcons.h"
-#include "image/MovieLibrary.h"
+#include "read/MovieLibrary.h"
 
 #include <QTransform>
 
@@ -320,7 +321,7 @@ std::optional<double> ReadQuickTimePosterTime(const QByteArray& path)
     return quickTimePosterTime(file.get());
 }
 
-std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge)
+std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, const PictureTarget& fit)
 {
     const UniqueFd file = OpenDescriptorForReading(path);
     if (!file.valid() || !movie::Load())
@@ -415,7 +416,7 @@ std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge)
     if (quarterTurn)
         display.transpose();
 
-    const Rect16 fitted = FitRectInSquare(display.width(), display.height(), int16_t(std::clamp(maxEdge, 1, 32767)));
+    const QSize fitted = fit(display);
     QSize size(std::min(display.width(), std::max(fitted.width(), 1)),
                std::min(display.height(), std::max(fitted.height(), 1)));
     QImage image = convertFrame(frame.get(), quarterTurn ? size.transposed() : size);

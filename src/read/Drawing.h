@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include <QByteArray>
 #include <QImage>
