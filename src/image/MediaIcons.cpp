@@ -5,13 +5,12 @@
 #include "icns/Contents.h"
 #include "icns/Png.h"
 #include "read/Drawing.h"
+#include "read/Source.h"
 #include "resample/Reducer.h"
 #include "resample/RowReducer.h"
 
 #include <QFile>
 #include <QPainter>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <deque>
@@ -20,39 +19,15 @@
 
 namespace pictomat {
 
-namespace {
-
-// The first bytes of a regular file; nothing for anything else.
-std::optional<QByteArray> headOf(const QByteArray& path)
-{
-    const UniqueFd fd = OpenDescriptorForReading(path);
-    if (!fd.valid())
-        return std::nullopt;
-    QByteArray head(1024, Qt::Uninitialized);
-    const ssize_t n = ::pread(fd.get(), head.data(), size_t(head.size()), 0);
-    if (n < 0)
-        return std::nullopt;
-    head.truncate(qsizetype(n));
-    return head;
-}
-
-bool isIconFamilyHead(const QByteArray& head)
-{
-    return head.startsWith("icns");
-}
-
-} // namespace
-
 bool HasImageImporter(const QByteArray& path)
 {
-    const std::optional<QByteArray> head = headOf(path);
-    return head && !SniffPictureFormat(*head, path).isEmpty();
+    const Content content = PictureSource::open(FileRef(path)).content();
+    return content == Content::Picture || content == Content::Drawing;
 }
 
 bool HoldsIconFamily(const QByteArray& path)
 {
-    const std::optional<QByteArray> head = headOf(path);
-    return head && isIconFamilyHead(*head);
+    return PictureSource::open(FileRef(path)).content() == Content::IconFamily;
 }
 
 // The largest edge's fitted rectangle; the decoder keeps twice that where it can.
@@ -221,26 +196,23 @@ MediaSource bitmapSource(QImage picture, QSize natural)
 
 // `edges` sorted, as sortedEdges gives them; the squares of `compressed`
 // are compressed as PNG while they are made, where the picture streams.
-MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges, const QList<int>& compressed = {})
+MediaSource openMediaSource(PictureSource file, const QList<int>& edges, const QList<int>& compressed = {})
 {
     const int largestEdge = edges.isEmpty() ? kLargestIconRow : edges.last();
     MediaSource source;
-    const std::optional<QByteArray> head = headOf(path);
-    if (!head || isIconFamilyHead(*head))
-        return source;
-    const QByteArray format = SniffPictureFormat(*head, path);
-    if (IsDrawingFormat(format)) {
-        source.drawing = OpenDrawingFile(path, &source.status);
+    switch (file.content()) {
+    case Content::IconFamily: return source;
+    case Content::Drawing:
+        source.drawing = OpenDrawingSource(std::move(file), &source.status);
         if (source.drawing)
             source.natural = source.drawing->naturalSize()
                                  .scaled(kLargestDrawnEdge, kLargestDrawnEdge, Qt::KeepAspectRatio)
                                  .toSize()
                                  .expandedTo(QSize(1, 1));
         return source;
-    }
-    if (!format.isEmpty()) {
+    case Content::Picture: {
         SquaresFromRows squares(edges, compressed);
-        PictureResult result = StreamPictureFile(FileRef(path), IconFitTarget(largestEdge), squares);
+        PictureResult result = ReadPicture(file, IconFitTarget(largestEdge), PictureFit::ShrunkOnLoad, &squares);
         source.status = result.status;
         if (!result.ok())
             return source;
@@ -256,7 +228,9 @@ MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges, con
         source.natural = result.decoded.natural;
         return source;
     }
-    std::optional<MoviePoster> poster = ReadMoviePoster(path, IconFitTarget(2 * largestEdge));
+    case Content::Unknown: break;
+    }
+    std::optional<MoviePoster> poster = ReadMoviePoster(file, IconFitTarget(2 * largestEdge));
     if (poster)
         return bitmapSource(std::move(poster->frame), poster->displaySize);
     return source;
@@ -336,7 +310,13 @@ std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, co
                                                       PictureStatus* status)
 {
     const QList<int> sizes = sortedEdges(edges);
-    MediaSource source = openMediaSource(path, sizes);
+    PictureSource file = PictureSource::open(FileRef(path));
+    if (!file.isOpen()) {
+        if (status)
+            *status = PictureStatus::NotAPicture;
+        return std::nullopt;
+    }
+    MediaSource source = openMediaSource(std::move(file), sizes);
     auto fail = [&](PictureStatus why) -> std::optional<QMap<int, QImage>> {
         if (status)
             *status = why == PictureStatus::Decoded ? PictureStatus::Damaged : why;
@@ -375,22 +355,45 @@ icns::IconFamily IconFamilyFromRows(const QMap<int, QImage>& rows)
     return icns::IconFamily::fromImages(rows, familyOptions());
 }
 
-std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
+namespace {
+
+std::optional<icns::IconFamily> familyFromImage(PictureSource file)
 {
-    const std::optional<QByteArray> head = headOf(path);
-    if (!head || SniffPictureFormat(*head, path).isEmpty())
+    if (file.content() != Content::Picture && file.content() != Content::Drawing)
         return std::nullopt;
-    MediaSource source = openMediaSource(path, sortedEdges({}), {kLargestIconRow, kLargestIconRow / 2});
+    MediaSource source = openMediaSource(std::move(file), sortedEdges({}), {kLargestIconRow, kLargestIconRow / 2});
     return familyFromSource(source);
 }
 
-std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path)
+std::optional<icns::IconFamily> familyFromMoviePoster(const PictureSource& file)
 {
-    std::optional<MoviePoster> poster = ReadMoviePoster(path, IconFitTarget(2 * kLargestIconRow));
+    std::optional<MoviePoster> poster = ReadMoviePoster(file, IconFitTarget(2 * kLargestIconRow));
     if (!poster)
         return std::nullopt;
     MediaSource source = bitmapSource(std::move(poster->frame), poster->displaySize);
     return familyFromSource(source);
+}
+
+std::optional<icns::IconFamily> familyFromIcns(PictureSource& file)
+{
+    if (file.size() > icns::kMaxIcnsFileSize)
+        return std::nullopt;
+    std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(file.device().readAll());
+    if (!family || family->isEmpty())
+        return std::nullopt;
+    return family;
+}
+
+} // namespace
+
+std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
+{
+    return familyFromImage(PictureSource::open(FileRef(path)));
+}
+
+std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path)
+{
+    return familyFromMoviePoster(PictureSource::open(FileRef(path)));
 }
 
 std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path)
@@ -434,14 +437,14 @@ std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& pa
 
 std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path)
 {
-    const std::optional<QByteArray> head = headOf(path);
-    if (!head)
-        return std::nullopt;
-    if (isIconFamilyHead(*head))
-        return IconFamilyFromIcnsFile(path);
-    if (!SniffPictureFormat(*head, path).isEmpty())
-        return IconFamilyFromImage(path);
-    return IconFamilyFromMoviePoster(path);
+    PictureSource file = PictureSource::open(FileRef(path));
+    switch (file.content()) {
+    case Content::IconFamily: return familyFromIcns(file);
+    case Content::Picture:
+    case Content::Drawing: return familyFromImage(std::move(file));
+    case Content::Unknown: break;
+    }
+    return familyFromMoviePoster(file);
 }
 
 } // namespace pictomat

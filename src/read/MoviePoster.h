@@ -1,6 +1,7 @@
 #pragma once
 
 #include "read/PictureFile.h"
+#include "read/Source.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -21,7 +22,10 @@ struct MoviePoster {
     QSize displaySize;
     double time = 0; // seconds into the movie of the frame taken
 };
-std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, const PictureTarget& target = FitWithin(kPosterEdge));
+std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path,
+                                           const PictureTarget& target = FitWithin(kPosterEdge));
+// The same from a file already opened (by its descriptor; not from bytes).
+std::optional<MoviePoster> ReadMoviePoster(const PictureSource& source, const PictureTarget& target);
 
 // The poster time a QuickTime or MPEG-4 file records in its movie header, in
 // seconds; nothing when the file has no readable movie header. Zero means the
