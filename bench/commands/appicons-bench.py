@@ -28,17 +28,17 @@ Usage: bench/commands/appicons-bench.py [BUILD_DIR] [--runs N]
 import os
 import runpy
 import shutil
-import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 TAURI_CLI_VERSION = "2.12.6"
 ICON_GEN_VERSION = "5.0.0"
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 draw_icon = runpy.run_path(os.path.join(HERE, "..", "icns", "iconset-bench.py"))["draw"]
+# Whole runs timed as the platform-icons benchmark times them.
+measure = runpy.run_path(os.path.join(HERE, "platform-icons-bench.py"))["measure"]
 
 
 def write_svg(path):
@@ -76,23 +76,6 @@ def install_peers(build):
         subprocess.run(["npm", "install", "--prefix", prefix, "--no-audit", "--no-fund", "--loglevel=error",
                         "@tauri-apps/cli@" + TAURI_CLI_VERSION, "icon-gen@" + ICON_GEN_VERSION], check=True)
     return tauri, icon_gen
-
-
-def measure(command, env, runs, clean):
-    """Median wall and CPU seconds of whole runs, `clean` called before each."""
-    walls, cpus = [], []
-    for _ in range(runs):
-        clean()
-        start = time.perf_counter()
-        child = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        err = child.stderr.read()
-        _, status, usage = os.wait4(child.pid, 0)
-        walls.append(time.perf_counter() - start)
-        cpus.append(usage.ru_utime + usage.ru_stime)
-        child.stderr.close()
-        if os.waitstatus_to_exitcode(status) != 0:
-            raise RuntimeError("%s failed: %s" % (" ".join(command), err.decode(errors="replace")[-2000:]))
-    return statistics.median(walls), statistics.median(cpus)
 
 
 def main():

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include <optional>
 
@@ -12,6 +13,20 @@ namespace pictomat {
 // structure promises more than the limits (or than its bytes can hold), and
 // one whose structure does not hold together.
 enum class Soundness { Sound, TooLarge, Damaged };
+
+// For a check that reads its way down a file: what it found wrong, kept as
+// it unwinds, to tell its caller once.
+class Finding {
+protected:
+    Soundness fail(Soundness verdict, const QString& why)
+    {
+        m_why = why;
+        return verdict;
+    }
+    Soundness damaged(const QString& why) { return fail(Soundness::Damaged, why); }
+    Soundness tooLarge(const QString& why) { return fail(Soundness::TooLarge, why); }
+    QString m_why;
+};
 
 // The bytes of a file that a check reads here and there, never whole: held
 // in memory, or read by position from a file descriptor (whose own offset is

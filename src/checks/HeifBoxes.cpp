@@ -54,7 +54,7 @@ std::optional<Box> boxAt(QByteArrayView head, qint64 at, qint64 limit)
     return Box{type, at + header, at + qint64(size)};
 }
 
-class BoxReader {
+class BoxReader : Finding {
 public:
     BoxReader(const ByteSource& file, Boxes& out) : m_file(file), m_out(out) { }
 
@@ -69,14 +69,6 @@ public:
     }
 
 private:
-    Soundness fail(Soundness verdict, const QString& why)
-    {
-        m_why = why;
-        return verdict;
-    }
-    Soundness damaged(const QString& why) { return fail(Soundness::Damaged, why); }
-    Soundness tooLarge(const QString& why) { return fail(Soundness::TooLarge, why); }
-
     // Every box at the top of the file. libheif reads each one that is a
     // list of boxes, and stops at the first that runs past the end.
     Soundness topLevel()
@@ -337,7 +329,6 @@ private:
 
     const ByteSource& m_file;
     Boxes& m_out;
-    QString m_why;
     int m_count = 0;
     int m_itemCount = 0;
     qint64 m_associated = 0;

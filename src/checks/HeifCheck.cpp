@@ -44,7 +44,7 @@ struct Tally {
     qint64 pixelsPerByte = kHevcPixelsPerByte;
 };
 
-class Checker {
+class Checker : Finding {
 public:
     Checker(const ByteSource& file, qint64 maxPixels) : m_file(file), m_maxPixels(maxPixels) { }
 
@@ -62,14 +62,6 @@ public:
     }
 
 private:
-    Soundness fail(Soundness verdict, const QString& why)
-    {
-        m_why = why;
-        return verdict;
-    }
-    Soundness damaged(const QString& why) { return fail(Soundness::Damaged, why); }
-    Soundness tooLarge(const QString& why) { return fail(Soundness::TooLarge, why); }
-
     std::optional<CodedSize> spatialExtent(uint32_t id) const
     {
         const std::optional<QByteArrayView> ispe = m_boxes.property(id, FourCC("ispe"));
@@ -332,7 +324,6 @@ private:
 
     const ByteSource& m_file;
     const qint64 m_maxPixels;
-    QString m_why;
     heif::Boxes m_boxes;
 };
 

@@ -52,7 +52,7 @@ double expansion(const QByteArray& filter)
     return INFINITY;
 }
 
-class Checker {
+class Checker : Finding {
 public:
     Checker(const ByteSource& file, qint64 maxPixels) : m_document(file), m_maxPixels(maxPixels) { }
 
@@ -67,12 +67,6 @@ public:
     }
 
 private:
-    Soundness tooLarge(const QString& why)
-    {
-        m_why = why;
-        return Soundness::TooLarge;
-    }
-
     Soundness check()
     {
         if (!m_document.open())
@@ -349,7 +343,6 @@ private:
 
     pdf::Document m_document;
     const qint64 m_maxPixels;
-    QString m_why;
     qint64 m_content = 0;
     std::unordered_set<uint32_t> m_seen; // images and forms looked at
 };
