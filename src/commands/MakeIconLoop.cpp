@@ -7,6 +7,7 @@
 #include "files/OutputFile.h"
 #include "image/BackgroundBitmap.h"
 #include "image/MediaIcons.h"
+#include "worker/ReadingWorker.h"
 #include "output/OutputFolder.h"
 #include "platform/ItemIcon.h"
 
@@ -75,7 +76,7 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
         if (!family)
             qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why);
     } else {
-        family = IconFamilyFromMedia(item.path());
+        family = ReadIconFamilyFromMedia(item.path());
     }
     if (!family) {
         ShowStandardAlert(context, QStringLiteral("The icon family could not be created."));

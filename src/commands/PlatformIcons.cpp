@@ -9,6 +9,7 @@
 #include "icns/Png.h"
 #include "ico/IcoFile.h"
 #include "image/MediaIcons.h"
+#include "worker/ReadingWorker.h"
 #include "resample/Reducer.h"
 #include "output/OutputFolder.h"
 
@@ -118,7 +119,7 @@ std::optional<QMap<int, QImage>> MediaPicturesAt(const FileRef& item, const QLis
         family = IconFamilyFromIcnsFile(item.path());
     else {
         PictureStatus status = PictureStatus::NotAPicture;
-        std::optional<QMap<int, QImage>> pictures = RenderMediaIconSizes(item.path(), edges, &status);
+        std::optional<QMap<int, QImage>> pictures = ReadMediaIconSizes(item.path(), edges, &status);
         if (!pictures && why)
             *why = statusText(status);
         return pictures;

@@ -4,6 +4,7 @@
 #include "image/FitRect.h"
 #include "read/MoviePoster.h"
 #include "read/PictureFile.h"
+#include "read/Source.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -36,6 +37,8 @@ bool HoldsIconFamily(const QByteArray& path);
 // (by content), movie posters; nothing (status says why) when the file is none of these.
 std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, const QList<int>& edges,
                                                       PictureStatus* status = nullptr);
+std::optional<QMap<int, QImage>> RenderMediaIconSizes(PictureSource file, const QList<int>& edges,
+                                                      PictureStatus* status = nullptr);
 
 // The size a picture of a given natural size takes in a largestEdge square,
 // fitted as the fitting rule puts it (at least a pixel each way).
@@ -66,6 +69,7 @@ std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path);
 // family an icon file holds, a picture, else a movie's poster frame. Nothing
 // when it is none of these (special files included, never read).
 std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path);
+std::optional<icns::IconFamily> IconFamilyFromMedia(PictureSource file);
 
 // The family of the frame shown at the movie's poster time (the first frame
 // when the movie records none), fitted by the movie's display size. Nothing
