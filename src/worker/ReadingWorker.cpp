@@ -19,7 +19,6 @@
 #include <spawn.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -31,8 +30,17 @@ namespace worker {
 
 namespace {
 
-std::atomic<std::chrono::milliseconds::rep> g_deadline{kReadingDeadline.count()};
-std::atomic<Ending> g_lastEnding{Ending::Answered};
+enum class Ending { Answered, Stopped, OutOfMemory, Crashed, Unavailable };
+
+std::chrono::milliseconds readingDeadline()
+{
+    static const std::chrono::milliseconds deadline = [] {
+        const QByteArray tests = qgetenv(kTestEnvironment);
+        const qint64 asked = qEnvironmentVariableIntValue("PICTOMAT_READER_DEADLINE_MS");
+        return tests == "1" && asked > 0 ? std::chrono::milliseconds(asked) : kReadingDeadline;
+    }();
+    return deadline;
+}
 
 QByteArray workerProgram()
 {
@@ -48,7 +56,9 @@ QByteArray workerProgram()
 // is gone. One request at a time; each is read by a child of its own.
 class Worker {
 public:
-    ~Worker() { stop(); }
+    // The worker ends by itself once its socket closes; it is not waited
+    // for, so that what its children used is not counted as the program's.
+    ~Worker() = default;
 
     struct Answer {
         Ending ending = Ending::Unavailable;
@@ -97,8 +107,9 @@ private:
         const int failed = ::posix_spawn(&pid, program.constData(), &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         if (failed != 0) {
-            qCWarning(lcWorker).noquote() << QStringLiteral("Cannot start the reading worker %1: %2")
-                                                 .arg(QString::fromLocal8Bit(program), QString::fromLocal8Bit(std::strerror(failed)));
+            qCWarning(lcWorker).noquote()
+                << QStringLiteral("Cannot start the reading worker %1: %2")
+                       .arg(QString::fromLocal8Bit(program), QString::fromLocal8Bit(std::strerror(failed)));
             return false;
         }
         m_pid = pid;
@@ -111,7 +122,8 @@ private:
         m_control = UniqueFd();
         if (m_pid > 0) {
             ::kill(m_pid, SIGKILL);
-            while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) { }
+            while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
             m_pid = 0;
         }
     }
@@ -168,28 +180,29 @@ private:
                 ::close(fd);
         }
         const double seconds = double(deadline.count()) / 1000.0;
+        QString cause;
         if (!ended) {
             stop();
             answer.ending = Ending::Stopped;
-            qCWarning(lcWorker).noquote() << QStringLiteral("The reading worker did not answer within %1 s and was replaced").arg(seconds);
+            cause = QStringLiteral("the reading worker did not answer within %1 s and was replaced").arg(seconds);
         } else if (stopped) {
             answer.ending = Ending::Stopped;
-            qCWarning(lcWorker).noquote() << QStringLiteral("The reading worker was stopped after %1 s").arg(seconds);
-        } else if (outOfMemory || (answer.ending != Ending::Answered && answer.signal == 0)) {
-            answer.ending = outOfMemory ? Ending::OutOfMemory : Ending::Crashed;
-            qCWarning(lcWorker).noquote()
-                << (outOfMemory ? QStringLiteral("The reading worker ran out of memory")
-                                : QStringLiteral("The reading worker ended without an answer"));
-        } else if (answer.signal != 0 && answer.ending != Ending::Answered) {
-            answer.ending = answer.signal == SIGXCPU || answer.signal == SIGKILL ? Ending::Stopped : Ending::Crashed;
-            qCWarning(lcWorker).noquote()
-                << (answer.ending == Ending::Stopped
-                        ? QStringLiteral("The reading worker was stopped after its processor time ran out (signal %1)").arg(answer.signal)
-                        : QStringLiteral("The reading worker crashed (signal %1)").arg(answer.signal));
+            cause = QStringLiteral("the reading worker was stopped after %1 s").arg(seconds);
+        } else if (outOfMemory) {
+            answer.ending = Ending::OutOfMemory;
+            cause = QStringLiteral("the reading worker ran out of memory");
+        } else if (answer.ending != Ending::Answered && answer.signal == SIGXCPU) {
+            answer.ending = Ending::Stopped;
+            cause = QStringLiteral("the reading worker was stopped when its processor time ran out");
+        } else if (answer.ending != Ending::Answered) {
+            answer.ending = Ending::Crashed;
+            cause = answer.signal ? QStringLiteral("the reading worker crashed (signal %1)").arg(answer.signal)
+                                  : QStringLiteral("the reading worker ended without an answer");
         }
+        if (!cause.isEmpty())
+            qCWarning(lcWorker).noquote() << QStringLiteral("Pictomat: %1").arg(cause);
         if (answer.ending != Ending::Answered)
             answer.memfd = UniqueFd();
-        g_lastEnding = answer.ending;
         return answer;
     }
 
@@ -213,7 +226,8 @@ public:
     {
         struct stat st { };
         const int seals = ::fcntl(fd, F_GET_SEALS);
-        if (seals < 0 || !(seals & F_SEAL_SHRINK) || ::fstat(fd, &st) != 0 || uint64_t(st.st_size) < bytes || bytes == 0)
+        if (seals < 0 || !(seals & F_SEAL_SHRINK) || ::fstat(fd, &st) != 0 || uint64_t(st.st_size) < bytes
+            || bytes == 0)
             return;
         void* at = ::mmap(nullptr, size_t(bytes), PROT_READ, MAP_PRIVATE, fd, 0);
         if (at == MAP_FAILED)
@@ -242,28 +256,10 @@ std::optional<Worker::Answer> askAbout(const QByteArray& path, Request request, 
     if (!file->valid())
         return std::nullopt;
     request.path = path.size() <= kMaxPathBytes ? path : QByteArray();
-    return theWorker().ask(request, file->get(), std::chrono::milliseconds(g_deadline.load()));
+    return theWorker().ask(request, file->get(), readingDeadline());
 }
 
 } // namespace
-
-Ending LastEnding()
-{
-    return g_lastEnding;
-}
-
-Ending AskForTest(uint16_t kind, std::chrono::milliseconds deadline)
-{
-    Request request;
-    request.kind = RequestKind(kind);
-    const UniqueFd nothing(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-    return theWorker().ask(request, nothing.get(), deadline).ending;
-}
-
-void SetReadingDeadline(std::chrono::milliseconds deadline)
-{
-    g_deadline = deadline.count();
-}
 
 } // namespace worker
 
@@ -275,8 +271,9 @@ std::optional<icns::IconFamily> ReadIconFamilyFromMedia(const QByteArray& path)
     request.kind = RequestKind::IconFamily;
     UniqueFd file;
     const std::optional<Worker::Answer> answer = askAbout(path, request, &file);
-    if (!answer || answer->ending != Ending::Answered || PictureStatus(answer->finished.status) != PictureStatus::Decoded
-        || !answer->memfd.valid() || answer->finished.bytes > icns::kMaxIcnsFileSize)
+    if (!answer || answer->ending != Ending::Answered
+        || PictureStatus(answer->finished.status) != PictureStatus::Decoded || !answer->memfd.valid()
+        || answer->finished.bytes > icns::kMaxIcnsFileSize)
         return std::nullopt;
     const Mapped bytes(answer->memfd.get(), answer->finished.bytes);
     if (!bytes.data())

@@ -25,17 +25,4 @@ std::optional<icns::IconFamily> ReadIconFamilyFromMedia(const QByteArray& path);
 std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, const QList<int>& edges,
                                                     PictureStatus* status = nullptr);
 
-namespace worker {
-
-// For the tests: what the last request's child came to, beside its result.
-enum class Ending { Answered, Stopped, OutOfMemory, Crashed, Unavailable };
-Ending LastEnding();
-// For the tests: asks the worker for a test request (answered only when
-// kTestEnvironment is set), with this deadline.
-Ending AskForTest(uint16_t kind, std::chrono::milliseconds deadline);
-// For the tests: the deadline every request is held to from now on.
-void SetReadingDeadline(std::chrono::milliseconds deadline);
-
-} // namespace worker
-
 } // namespace pictomat

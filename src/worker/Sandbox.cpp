@@ -20,13 +20,12 @@ namespace pictomat::worker {
 namespace {
 
 // Everything Landlock's first version can allow or deny of files.
-constexpr uint64_t kAllFileAccess = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE
-                                    | LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR
-                                    | LANDLOCK_ACCESS_FS_REMOVE_DIR | LANDLOCK_ACCESS_FS_REMOVE_FILE
-                                    | LANDLOCK_ACCESS_FS_MAKE_CHAR | LANDLOCK_ACCESS_FS_MAKE_DIR
-                                    | LANDLOCK_ACCESS_FS_MAKE_REG | LANDLOCK_ACCESS_FS_MAKE_SOCK
-                                    | LANDLOCK_ACCESS_FS_MAKE_FIFO | LANDLOCK_ACCESS_FS_MAKE_BLOCK
-                                    | LANDLOCK_ACCESS_FS_MAKE_SYM;
+constexpr uint64_t kAllFileAccess =
+    LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE | LANDLOCK_ACCESS_FS_READ_FILE
+    | LANDLOCK_ACCESS_FS_READ_DIR | LANDLOCK_ACCESS_FS_REMOVE_DIR | LANDLOCK_ACCESS_FS_REMOVE_FILE
+    | LANDLOCK_ACCESS_FS_MAKE_CHAR | LANDLOCK_ACCESS_FS_MAKE_DIR | LANDLOCK_ACCESS_FS_MAKE_REG
+    | LANDLOCK_ACCESS_FS_MAKE_SOCK | LANDLOCK_ACCESS_FS_MAKE_FIFO | LANDLOCK_ACCESS_FS_MAKE_BLOCK
+    | LANDLOCK_ACCESS_FS_MAKE_SYM;
 constexpr uint64_t kReadAccess = LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR;
 
 void allowBeneath(int ruleset, const char* path, uint64_t access)
@@ -79,9 +78,19 @@ void restrictFiles(const QByteArray& ownFolder, const QByteArray& ownModules)
 // was handed), no running programs, no reaching into other processes.
 bool forbidCalls()
 {
-    const int forbidden[] = {SYS_socket, SYS_connect, SYS_bind, SYS_listen, SYS_accept, SYS_accept4,
-                             SYS_execve, SYS_execveat, SYS_ptrace, SYS_process_vm_readv, SYS_process_vm_writev,
-                             SYS_kill, SYS_tkill};
+    const int forbidden[] = {SYS_socket,
+                             SYS_connect,
+                             SYS_bind,
+                             SYS_listen,
+                             SYS_accept,
+                             SYS_accept4,
+                             SYS_execve,
+                             SYS_execveat,
+                             SYS_ptrace,
+                             SYS_process_vm_readv,
+                             SYS_process_vm_writev,
+                             SYS_kill,
+                             SYS_tkill};
     std::vector<sock_filter> program;
     program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)));
     program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0));

@@ -14,7 +14,8 @@ namespace {
 
 class Writer {
 public:
-    template <typename T> void put(T value)
+    template <typename T>
+    void put(T value)
     {
         char bytes[sizeof(T)];
         qToLittleEndian(value, bytes);
@@ -34,7 +35,8 @@ private:
 class Reader {
 public:
     Reader(const char* data, size_t size) : m_data(data), m_size(size) { }
-    template <typename T> std::optional<T> get()
+    template <typename T>
+    std::optional<T> get()
     {
         if (m_size - m_at < sizeof(T))
             return std::nullopt;
@@ -119,10 +121,7 @@ std::optional<Request> ParseRequest(const char* data, size_t size)
     request.kind = RequestKind(*kind);
     switch (request.kind) {
     case RequestKind::IconFamily:
-    case RequestKind::IconSizes:
-    case RequestKind::CrashForTest:
-    case RequestKind::SpinForTest:
-    case RequestKind::AllocateForTest: break;
+    case RequestKind::IconSizes: break;
     default: return std::nullopt;
     }
     std::optional<QList<int>> edges = getEdges(in);

@@ -22,15 +22,15 @@ inline constexpr int kMaxMessageBytes = 8192;
 enum class RequestKind : uint16_t {
     IconFamily = 1, // the family made from a file's contents, as .icns bytes
     IconSizes = 2,  // squares of the edges asked, premultiplied ARGB32
-    // Answered only when the worker runs for the tests (kTestEnvironment).
-    CrashForTest = 0x7f01,
-    SpinForTest = 0x7f02,
-    AllocateForTest = 0x7f03,
 };
 
-// The worker answers these test requests only when this is set to 1 in its
-// environment: no file can make it crash, spin or allocate on purpose.
+// Only when this is set to 1 in the environment does the worker take a file
+// that begins with kTestHead and a word (crash, spin, allocate, hang) as an
+// order to fail that way, and the program take PICTOMAT_READER_DEADLINE_MS
+// as its deadline: the tests reach the worker's failures through the real
+// commands, and no file can order them otherwise.
 inline constexpr char kTestEnvironment[] = "PICTOMAT_READER_TESTS";
+inline constexpr char kTestHead[] = "PICTOMAT-READER-TEST:";
 
 struct Request {
     RequestKind kind = RequestKind::IconFamily;
