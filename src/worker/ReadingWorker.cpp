@@ -19,6 +19,7 @@
 #include <spawn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -259,6 +260,55 @@ std::optional<Worker::Answer> askAbout(const QByteArray& path, Request request, 
     return theWorker().ask(request, file->get(), readingDeadline());
 }
 
+// What a reader that did not answer stands for, for the command's failure.
+PictureStatus statusOf(const Worker::Answer& answer)
+{
+    switch (answer.ending) {
+    case Ending::Answered: break;
+    case Ending::Stopped: return PictureStatus::TooCostly;
+    case Ending::OutOfMemory: return PictureStatus::TooLarge;
+    case Ending::Crashed:
+    case Ending::Unavailable: return PictureStatus::Damaged;
+    }
+    const uint8_t told = answer.finished.status;
+    return told > uint8_t(PictureStatus::TooCostly) ? PictureStatus::Damaged : PictureStatus(told);
+}
+
+PictureResult pictureOf(const Worker::Answer& answer)
+{
+    PictureResult result;
+    result.status = statusOf(answer);
+    if (result.status != PictureStatus::Decoded)
+        return result;
+    const QSize size = answer.finished.size;
+    const uint64_t bytes = uint64_t(size.width()) * uint64_t(size.height()) * 4;
+    result.status = PictureStatus::Damaged;
+    if (size.isEmpty() || size.width() > 65536 || size.height() > 65536 || bytes != answer.finished.bytes
+        || !answer.memfd.valid())
+        return result;
+    const Mapped pixels(answer.memfd.get(), bytes);
+    if (!pixels.data())
+        return result;
+    QImage picture(size, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull()) {
+        result.status = PictureStatus::TooLarge;
+        return result;
+    }
+    std::memcpy(picture.bits(), pixels.data(), size_t(bytes));
+    result.status = PictureStatus::Decoded;
+    result.decoded.picture = std::move(picture);
+    result.decoded.natural = answer.finished.natural.isEmpty() ? size : answer.finished.natural;
+    return result;
+}
+
+Request pictureRequest(int maxEdge)
+{
+    Request request;
+    request.kind = RequestKind::Picture;
+    request.edges = {std::clamp(maxEdge, 1, 4096)};
+    return request;
+}
+
 } // namespace
 
 } // namespace worker
@@ -285,6 +335,40 @@ std::optional<icns::IconFamily> ReadIconFamilyFromMedia(const QByteArray& path)
     return family;
 }
 
+PictureResult ReadPictureInWorker(const FileRef& file, int maxEdge)
+{
+    UniqueFd opened;
+    const std::optional<Worker::Answer> answer = askAbout(file.path(), pictureRequest(maxEdge), &opened);
+    if (!answer)
+        return PictureResult{};
+    return pictureOf(*answer);
+}
+
+PictureResult DecodePictureBytesInWorker(const QByteArray& bytes, int maxEdge)
+{
+    // The bytes are the worker's file: a memfd of them, sealed.
+    const UniqueFd memfd(::memfd_create("pictomat-bytes", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    if (!memfd.valid())
+        return PictureResult{};
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(memfd.get(), bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            return PictureResult{};
+        done += n;
+    }
+    ::fcntl(memfd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
+    ::lseek(memfd.get(), 0, SEEK_SET);
+    return pictureOf(theWorker().ask(pictureRequest(maxEdge), memfd.get(), readingDeadline()));
+}
+
+QImage ReadImageInWorker(const FileRef& file, int maxEdge, PictureStatus* status)
+{
+    PictureResult result = ReadPictureInWorker(file, maxEdge);
+    if (status)
+        *status = result.status;
+    return std::move(result.decoded.picture);
+}
+
 std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, const QList<int>& edges,
                                                     PictureStatus* status)
 {
@@ -304,16 +388,8 @@ std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, cons
     const std::optional<Worker::Answer> answer = askAbout(path, request, &file);
     if (!answer)
         return fail(PictureStatus::NotAPicture);
-    switch (answer->ending) {
-    case Ending::Answered: break;
-    case Ending::Stopped: return fail(PictureStatus::TooCostly);
-    case Ending::OutOfMemory: return fail(PictureStatus::TooLarge);
-    case Ending::Crashed:
-    case Ending::Unavailable: return fail(PictureStatus::Damaged);
-    }
-    const PictureStatus told = PictureStatus(answer->finished.status);
-    if (told != PictureStatus::Decoded)
-        return fail(told > PictureStatus::TooCostly ? PictureStatus::Damaged : told);
+    if (const PictureStatus told = statusOf(*answer); told != PictureStatus::Decoded)
+        return fail(told);
     uint64_t expected = 0;
     for (int edge : answer->finished.edges) {
         if (!request.edges.contains(edge))

@@ -25,4 +25,14 @@ std::optional<icns::IconFamily> ReadIconFamilyFromMedia(const QByteArray& path);
 std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, const QList<int>& edges,
                                                     PictureStatus* status = nullptr);
 
+// A picture file, or picture bytes (the clipboard's), decoded in the worker
+// at no more than maxEdge along its longer edge, as ReadPictureFile and
+// DecodePictureBytes decode them; a reader that fails to answer counts as
+// a damaged picture (TooCostly when it was stopped, TooLarge when it ran out
+// of memory).
+PictureResult ReadPictureInWorker(const FileRef& file, int maxEdge);
+PictureResult DecodePictureBytesInWorker(const QByteArray& bytes, int maxEdge);
+// As ReadImageFile, in the worker.
+QImage ReadImageInWorker(const FileRef& file, int maxEdge, PictureStatus* status = nullptr);
+
 } // namespace pictomat

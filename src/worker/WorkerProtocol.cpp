@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -122,13 +123,15 @@ std::optional<Request> ParseRequest(const char* data, size_t size)
     switch (request.kind) {
     case RequestKind::IconFamily:
     case RequestKind::IconSizes: break;
+    case RequestKind::Picture: break;
     default: return std::nullopt;
     }
     std::optional<QList<int>> edges = getEdges(in);
     std::optional<QByteArray> path = in.getBytes(kMaxPathBytes);
     if (!edges || !path || !in.atEnd() || path->contains('\0'))
         return std::nullopt;
-    if (request.kind == RequestKind::IconSizes && edges->isEmpty())
+    if ((request.kind == RequestKind::IconSizes && edges->isEmpty())
+        || (request.kind == RequestKind::Picture && edges->size() != 1))
         return std::nullopt;
     request.edges = std::move(*edges);
     request.path = std::move(*path);
@@ -145,6 +148,9 @@ QByteArray EncodeReply(const Reply& reply)
         out.put<uint8_t>(reply.status);
         out.put<uint64_t>(reply.bytes);
         putEdges(out, reply.edges);
+        // No size (a family, squares) goes as 0 x 0.
+        for (int value : {reply.size.width(), reply.size.height(), reply.natural.width(), reply.natural.height()})
+            out.put<int32_t>(std::max(value, 0));
         break;
     case ReplyKind::Ended: out.put<int32_t>(reply.waitStatus); break;
     case ReplyKind::OutOfMemory: break;
@@ -174,6 +180,15 @@ std::optional<Reply> ParseReply(const char* data, size_t size)
         std::optional<QList<int>> edges = getEdges(in);
         if (!status || !bytes || !edges)
             return std::nullopt;
+        int32_t sides[4];
+        for (int32_t& side : sides) {
+            const std::optional<int32_t> value = in.get<int32_t>();
+            if (!value || *value < 0)
+                return std::nullopt;
+            side = *value;
+        }
+        reply.size = QSize(sides[0], sides[1]);
+        reply.natural = QSize(sides[2], sides[3]);
         reply.status = *status;
         reply.bytes = *bytes;
         reply.edges = std::move(*edges);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSize>
 
 #include <cstdint>
 #include <optional>
@@ -22,6 +23,7 @@ inline constexpr int kMaxMessageBytes = 8192;
 enum class RequestKind : uint16_t {
     IconFamily = 1, // the family made from a file's contents, as .icns bytes
     IconSizes = 2,  // squares of the edges asked, premultiplied ARGB32
+    Picture = 3,    // the picture within edges[0] along its longer edge, premultiplied ARGB32
 };
 
 // Only when this is set to 1 in the environment does the worker take a file
@@ -51,6 +53,7 @@ struct Reply {
     uint8_t status = 0;     // Finished: a PictureStatus
     uint64_t bytes = 0;     // Finished: what the memfd holds (at least)
     QList<int> edges;       // Finished, IconSizes: the squares in the memfd, in order
+    QSize size, natural;    // Finished, Picture: the picture in the memfd, and as the file declares it
     int32_t waitStatus = 0; // Ended
 };
 

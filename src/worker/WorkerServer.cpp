@@ -127,12 +127,14 @@ int sealedMemfd(const std::vector<std::pair<const char*, size_t>>& pieces, uint6
 }
 
 void finish(int reply, PictureStatus status, const std::vector<std::pair<const char*, size_t>>& pieces = {},
-            const QList<int>& edges = {})
+            const QList<int>& edges = {}, QSize size = {}, QSize natural = {})
 {
     Reply answer;
     answer.kind = ReplyKind::Finished;
     answer.status = uint8_t(status);
     answer.edges = edges;
+    answer.size = size.isValid() ? size : QSize(0, 0);
+    answer.natural = natural.isValid() ? natural : QSize(0, 0);
     int memfd = -1;
     if (!pieces.empty()) {
         memfd = sealedMemfd(pieces, &answer.bytes);
@@ -191,6 +193,17 @@ void finish(int reply, PictureStatus status, const std::vector<std::pair<const c
             }
             finish(reply, PictureStatus::Decoded, pieces, edges);
         }
+    } else if (request.kind == RequestKind::Picture) {
+        PictureResult result = ReadPicture(source, FitWithin(request.edges.value(0)), PictureFit::Exact);
+        QImage& picture = result.decoded.picture;
+        if (result.ok() && picture.format() != QImage::Format_ARGB32_Premultiplied)
+            picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (!result.ok() || picture.isNull() || picture.bytesPerLine() != picture.width() * 4)
+            finish(reply, result.ok() ? PictureStatus::Damaged : result.status);
+        else
+            finish(reply, PictureStatus::Decoded,
+                   {{reinterpret_cast<const char*>(picture.constBits()), size_t(picture.sizeInBytes())}}, {},
+                   picture.size(), result.decoded.natural);
     }
     ::_exit(0);
 }

@@ -79,7 +79,8 @@ TEST(WorkerProtocol, DescriptorsCrossTheSocketAsTheSameFilesAndACutMessageIsNone
     const std::optional<Received> received = ReceiveMessage(pair[1]);
     ASSERT_TRUE(received);
     ASSERT_EQ(received->fds.size(), 2);
-    struct stat sent{}, arrived{};
+    struct stat sent {
+    }, arrived{};
     ASSERT_EQ(::fstat(file, &sent), 0);
     ASSERT_EQ(::fstat(received->fds[0], &arrived), 0);
     EXPECT_EQ(sent.st_ino, arrived.st_ino);
