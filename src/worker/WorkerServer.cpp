@@ -1,6 +1,7 @@
 #include "worker/WorkerServer.h"
 
 #include "image/MediaIcons.h"
+#include "read/Preload.h"
 #include "read/Source.h"
 #include "worker/Sandbox.h"
 #include "files/LibraryNames.h"
@@ -28,7 +29,19 @@ namespace {
 
 // About a gigabyte of address space beside what the program's own libraries
 // map: a picture within the reading limits fits, a bomb does not.
+// AddressSanitizer reserves terabytes of address space for its shadow, so a
+// sanitized build is held by the processor time and the deadline alone.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kAddressSpaceBytes = 0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr qint64 kAddressSpaceBytes = 0;
+#else
 constexpr qint64 kAddressSpaceBytes = 1536LL * 1024 * 1024;
+#endif
+#else
+constexpr qint64 kAddressSpaceBytes = 1536LL * 1024 * 1024;
+#endif
 // Processor time of one request: the drawing budget is the real rule, this
 // only catches a decoder that spins.
 constexpr int kCpuSeconds = 20;
@@ -216,6 +229,7 @@ int ServeRequests(int control)
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() == 1)
         return 0;
+    PreloadReaderLibraries();
     for (;;) {
         const std::optional<Received> received = ReceiveMessage(control);
         if (!received)
