@@ -169,6 +169,8 @@ private:
                 answer.ending = Ending::Answered;
                 if (!received->fds.isEmpty())
                     answer.memfd = UniqueFd(received->fds.takeFirst());
+                // The answer is whole: the child's exit is not waited for.
+                ended = true;
                 break;
             case ReplyKind::OutOfMemory: outOfMemory = true; break;
             case ReplyKind::Ended:
