@@ -145,5 +145,27 @@ TEST_F(ReadingWorker, AReaderOrAWorkerKilledWhileItReadsIsReplacedForTheNextFile
     EXPECT_FALSE(made("hangs.png"));
 }
 
+// A reader that tries to read a file beside the one it was handed, write a
+// file, open a connection or run a program is refused each of them (were it
+// not, it would crash, and the log would say so): it goes on to find no
+// picture, and the file fails with the command's message alone.
+TEST_F(ReadingWorker, AReaderCanReadNothingButItsFileConnectNowhereAndRunNothing)
+{
+    QFile secret(path("secret.txt"));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("not for the reader\n");
+    secret.close();
+    QFile escape(path("escapes.png"));
+    ASSERT_TRUE(escape.open(QIODevice::WriteOnly));
+    escape.write(QByteArray(worker::kTestHead) + "escape " + QFile::encodeName(path("secret.txt")) + "\n");
+    escape.close();
+    const Run run = makeMediaIcons({"escapes.png", "honest.png"});
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_TRUE(run.err.contains("The icon family could not be created.")) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains("the reading worker")) << run.err.toStdString();
+    EXPECT_FALSE(made("escapes.png"));
+    EXPECT_TRUE(made("honest.png"));
+}
+
 } // namespace
 } // namespace pictomat
