@@ -1,12 +1,13 @@
 // Makes an .icns file from a picture or a movie's poster frame the way "Make
-// Icon for Media" renders it, as a process of its own so that a benchmark can
+// Icon for Media" renders it (in the reading worker; --movie is kept for the
+// scripts, the file's bytes tell a movie), as a process of its own so that a benchmark can
 // time it whole against other tools.
 //
 //   bench_media_icon [--movie] [--repeat N] INPUT OUTPUT.icns
 
 #include "files/FileIO.h"
 #include "icns/IconFamily.h"
-#include "image/MediaIcons.h"
+#include "worker/ReadingWorker.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,13 +20,12 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    bool movie = false;
     int repeat = 1;
     int first = 1;
     for (; first < argc && argv[first][0] == '-'; ++first) {
         if (std::strcmp(argv[first], "--movie") == 0)
-            movie = true;
-        else if (std::strcmp(argv[first], "--repeat") == 0 && first + 1 < argc)
+            continue;
+        if (std::strcmp(argv[first], "--repeat") == 0 && first + 1 < argc)
             repeat = std::max(1, std::atoi(argv[++first]));
     }
     if (argc - first != 2) {
@@ -38,8 +38,7 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < repeat; ++i) {
-        const std::optional<pictomat::icns::IconFamily> family =
-            movie ? pictomat::IconFamilyFromMoviePoster(input) : pictomat::IconFamilyFromImage(input);
+        const std::optional<pictomat::icns::IconFamily> family = pictomat::ReadIconFamilyFromMedia(input);
         if (!family) {
             std::fprintf(stderr, "no icon family from %s\n", input.constData());
             return 1;

@@ -19,9 +19,9 @@ foreach(f "${doc}/changelog.Debian" ${pages})
 endforeach()
 
 # As Debian's own packages are stripped: no symbols, no compiler notes; the
-# modules loaded at run time as well (a shared object keeps the symbols it
-# exports).
-file(GLOB programs "${root}/bin/*")
+# reading worker (libexec) and the modules loaded at run time as well (a
+# shared object keeps the symbols it exports).
+file(GLOB programs "${root}/bin/*" "${root}/libexec/*")
 file(GLOB modules "${root}/${CPACK_PICTOMAT_MODULE_DIR}/*.so")
 foreach(f ${programs} ${modules})
   file(READ "${f}" magic LIMIT 4 HEX)

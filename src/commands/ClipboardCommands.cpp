@@ -7,6 +7,7 @@
 #include "commands/Log.h"
 #include "files/FileIO.h"
 #include "read/PictureFile.h"
+#include "worker/ReadingWorker.h"
 #include "output/StringUtils.h"
 #include "platform/Clipboard.h"
 #include "platform/CustomIcons.h"
@@ -50,7 +51,7 @@ QImage clipboardPicture(const QMimeData* mime)
     for (const QString& format : mime->formats()) {
         if (!format.startsWith(QLatin1String("image/")))
             continue;
-        PictureResult picture = DecodePictureBytes(mime->data(format), FitWithin(kCustomIconEdge));
+        PictureResult picture = DecodePictureBytesInWorker(mime->data(format), kCustomIconEdge);
         if (picture.ok())
             return std::move(picture.decoded.picture);
     }
@@ -60,7 +61,7 @@ QImage clipboardPicture(const QMimeData* mime)
             return image;
     }
     if (mime->hasUrls() && mime->urls().size() == 1)
-        return ReadImageFile(FileRef::fromUri(mime->urls().first().toEncoded()), kCustomIconEdge);
+        return ReadImageInWorker(FileRef::fromUri(mime->urls().first().toEncoded()), kCustomIconEdge);
     return {};
 }
 } // namespace

@@ -7,6 +7,7 @@
 #include "files/FinderInfo.h"
 #include "image/MediaIcons.h"
 #include "read/PictureFile.h"
+#include "worker/ReadingWorker.h"
 #include "platform/CustomIcons.h"
 
 #include <QMimeDatabase>
@@ -42,7 +43,7 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
     // decoded at that scale.
     constexpr int kCustomIconEdge = 1024;
     PictureStatus status = PictureStatus::NotAPicture;
-    QImage picture = ReadImageFile(item, kCustomIconEdge, &status);
+    QImage picture = ReadImageInWorker(item, kCustomIconEdge, &status);
     // An icon file's picture is the best of the icons it holds.
     if (status == PictureStatus::NotAPicture && HoldsIconFamily(item.path())) {
         const std::optional<icns::IconFamily> family = IconFamilyFromIcnsFile(item.path(), &status);

@@ -8,6 +8,7 @@
 #include "files/OutputFile.h"
 #include "image/BackgroundBitmap.h"
 #include "image/MediaIcons.h"
+#include "worker/ReadingWorker.h"
 #include "output/OutputFolder.h"
 #include "platform/ItemIcon.h"
 
@@ -86,7 +87,7 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
             qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why);
     } else {
         PictureStatus status = PictureStatus::NotAPicture;
-        family = IconFamilyFromMedia(item.path(), &status);
+        family = ReadIconFamilyFromMedia(item.path(), &status);
         why = cause::ofPicture(status);
     }
     if (!family) {

@@ -10,6 +10,7 @@
 #include "icns/Png.h"
 #include "ico/IcoFile.h"
 #include "image/MediaIcons.h"
+#include "worker/ReadingWorker.h"
 #include "resample/Reducer.h"
 #include "output/OutputFolder.h"
 
@@ -113,7 +114,7 @@ std::optional<QMap<int, QImage>> MediaPicturesAt(const FileRef& item, const QLis
             *why = cause::ofPicture(status);
     } else {
         PictureStatus status = PictureStatus::NotAPicture;
-        std::optional<QMap<int, QImage>> pictures = RenderMediaIconSizes(item.path(), edges, &status);
+        std::optional<QMap<int, QImage>> pictures = ReadMediaIconSizes(item.path(), edges, &status);
         if (!pictures && why)
             *why = cause::ofPicture(status);
         return pictures;

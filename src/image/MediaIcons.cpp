@@ -309,8 +309,13 @@ std::optional<icns::IconFamily> familyFromSource(MediaSource& source)
 std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, const QList<int>& edges,
                                                       PictureStatus* status)
 {
+    return RenderMediaIconSizes(PictureSource::open(FileRef(path)), edges, status);
+}
+
+std::optional<QMap<int, QImage>> RenderMediaIconSizes(PictureSource file, const QList<int>& edges,
+                                                      PictureStatus* status)
+{
     const QList<int> sizes = sortedEdges(edges);
-    PictureSource file = PictureSource::open(FileRef(path));
     if (!file.isOpen()) {
         if (status)
             *status = PictureStatus::NotAPicture;
@@ -462,7 +467,11 @@ std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& pa
 
 std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path, PictureStatus* status)
 {
-    PictureSource file = PictureSource::open(FileRef(path));
+    return IconFamilyFromMedia(PictureSource::open(FileRef(path)), status);
+}
+
+std::optional<icns::IconFamily> IconFamilyFromMedia(PictureSource file, PictureStatus* status)
+{
     switch (file.content()) {
     case Content::IconFamily: return familyFromIcns(file, status);
     case Content::Picture:

@@ -4,6 +4,7 @@
 #include "image/FitRect.h"
 #include "read/MoviePoster.h"
 #include "read/PictureFile.h"
+#include "read/Source.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -35,6 +36,8 @@ bool HoldsIconFamily(const QByteArray& path);
 // fitted and centred as the fitting rule puts it, never upscaled past the source. Picture files
 // (by content), movie posters; nothing (status says why) when the file is none of these.
 std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, const QList<int>& edges,
+                                                      PictureStatus* status = nullptr);
+std::optional<QMap<int, QImage>> RenderMediaIconSizes(PictureSource file, const QList<int>& edges,
                                                       PictureStatus* status = nullptr);
 
 // The size a picture of a given natural size takes in a largestEdge square,
@@ -68,6 +71,7 @@ std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path, Pict
 // when it is none of these (special files included, never read), or when it
 // cannot be used: *status says why.
 std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path, PictureStatus* status = nullptr);
+std::optional<icns::IconFamily> IconFamilyFromMedia(PictureSource file, PictureStatus* status = nullptr);
 
 // The family of the frame shown at the movie's poster time (the first frame
 // when the movie records none), fitted by the movie's display size. Nothing

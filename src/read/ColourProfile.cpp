@@ -125,4 +125,9 @@ QByteArray SrgbIccProfile()
     return profile;
 }
 
+void PreloadColourLibrary()
+{
+    lcms();
+}
+
 } // namespace pictomat

@@ -289,4 +289,10 @@ QImage DrawIntoBox(Drawing& drawing, QSize box)
     return PlacedInBox(drawing.draw(size), box);
 }
 
+void PreloadDrawingLibraries()
+{
+    drawingLibrary();
+    LoadModule<PdfModule>(PICTOMAT_MODULE_PDF);
+}
+
 } // namespace pictomat

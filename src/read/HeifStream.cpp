@@ -219,4 +219,9 @@ PictureResult DecodeHeif(QIODevice& device, const PictureTarget& target)
     return result;
 }
 
+void PreloadHeifLibrary()
+{
+    heifLibrary();
+}
+
 } // namespace pictomat

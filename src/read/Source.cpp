@@ -5,6 +5,8 @@
 #include <QBuffer>
 #include <QFile>
 
+#include <unistd.h>
+
 namespace pictomat {
 
 PictureSource PictureSource::open(const FileRef& file)
@@ -16,6 +18,23 @@ PictureSource PictureSource::open(const FileRef& file)
     source.m_fd = device->handle();
     source.m_path = file.path();
     source.m_sniffed = SniffContent(device->peek(kSniffBytes), file.name());
+    source.m_device = std::move(device);
+    return source;
+}
+
+PictureSource PictureSource::fromDescriptor(int fd, const QByteArray& path)
+{
+    PictureSource source;
+    auto device = std::make_unique<QFile>();
+    if (fd < 0)
+        return source;
+    if (!device->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return source;
+    }
+    source.m_fd = fd;
+    source.m_path = path;
+    source.m_sniffed = SniffContent(device->peek(kSniffBytes), FileRef(path).name());
     source.m_device = std::move(device);
     return source;
 }

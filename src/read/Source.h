@@ -19,6 +19,10 @@ public:
     // Through OpenFileForReading: regular files only, never blocking. Not
     // open when the file is missing or of another kind.
     static PictureSource open(const FileRef& file);
+    // A descriptor handed over (the reading worker's), owned from here on;
+    // `path` is the file's name, for a drawing's links and formats known by
+    // their extension.
+    static PictureSource fromDescriptor(int fd, const QByteArray& path);
     // Bytes held in memory (the clipboard's), known by their content alone.
     static PictureSource fromBytes(const QByteArray& bytes);
 

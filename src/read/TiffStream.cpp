@@ -142,4 +142,9 @@ std::optional<PictureResult> DecodeTiff(QIODevice& device, const PictureTarget& 
     return result;
 }
 
+void PreloadTiffLibrary()
+{
+    tiffLibrary();
+}
+
 } // namespace pictomat

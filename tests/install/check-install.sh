@@ -8,7 +8,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-for f in bin/pictomat share/pictomat/selection share/applications/com.corvane.Pictomat.desktop \
+for f in bin/pictomat libexec/pictomat-reader share/pictomat/selection share/applications/com.corvane.Pictomat.desktop \
          share/dbus-1/services/com.corvane.Pictomat.service share/metainfo/com.corvane.Pictomat.metainfo.xml \
          share/man/man1/pictomat.1 share/bash-completion/completions/pictomat \
          share/icons/hicolor/scalable/apps/com.corvane.Pictomat.svg \

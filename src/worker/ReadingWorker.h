@@ -1,0 +1,38 @@
+#pragma once
+
+#include "icns/IconFamily.h"
+#include "read/PictureFile.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QMap>
+
+#include <chrono>
+#include <optional>
+
+namespace pictomat {
+
+// How long one file may be read by the worker before its reader is stopped.
+inline constexpr std::chrono::milliseconds kReadingDeadline{15000};
+
+// Media read in the sandboxed reading worker: the same results as
+// IconFamilyFromMedia and RenderMediaIconSizes, but a file that makes a
+// decoder spin, allocate without bound or crash takes down only the child
+// that read it. The reason for a failure (the reader stopped, out of memory,
+// crashed) goes to the log; the caller gives its command's own message.
+std::optional<icns::IconFamily> ReadIconFamilyFromMedia(const QByteArray& path, PictureStatus* status = nullptr);
+std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, const QList<int>& edges,
+                                                    PictureStatus* status = nullptr);
+
+// A picture file, or picture bytes (the clipboard's), decoded in the worker
+// at no more than maxEdge along its longer edge, as ReadPictureFile and
+// DecodePictureBytes decode them; a reader that fails to answer counts as
+// a damaged picture (TooCostly when it was stopped, TooLarge when it ran out
+// of memory).
+PictureResult ReadPictureInWorker(const FileRef& file, int maxEdge);
+PictureResult DecodePictureBytesInWorker(const QByteArray& bytes, int maxEdge);
+// As ReadImageFile, in the worker.
+QImage ReadImageInWorker(const FileRef& file, int maxEdge, PictureStatus* status = nullptr);
+
+} // namespace pictomat
