@@ -1,0 +1,648 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="fr">
+<context>
+    <name>Clipboard</name>
+    <message>
+        <source>The clipboard of a Wayland session is set with wl-clipboard (wl-copy and wl-paste), which is not installed.</source>
+        <translation>Le presse-papiers d’une session Wayland se remplit avec wl-clipboard (wl-copy et wl-paste), qui n’est pas installé.</translation>
+    </message>
+    <message>
+        <source>wl-copy could not set the clipboard.</source>
+        <translation>wl-copy n’a pas pu remplir le presse-papiers.</translation>
+    </message>
+    <message>
+        <source>The clipboard does not hold the picture after wl-copy set it.</source>
+        <translation>Le presse-papiers ne contient pas l’image après que wl-copy l’y a mise.</translation>
+    </message>
+    <message>
+        <source>There is no clipboard without a graphical session.</source>
+        <translation>Il n’y a pas de presse-papiers sans session graphique.</translation>
+    </message>
+    <message>
+        <source>Another program took the clipboard at once.</source>
+        <translation>Un autre programme a aussitôt pris le presse-papiers.</translation>
+    </message>
+</context>
+<context>
+    <name>Command</name>
+    <message>
+        <source>Make Icon for File</source>
+        <translation>Créer l’icône du fichier</translation>
+    </message>
+    <message>
+        <source>Make an ICNS file for the file&apos;s icon.</source>
+        <translation>Crée un fichier ICNS à partir de l’icône du fichier.</translation>
+    </message>
+    <message>
+        <source>Make Icon for Media</source>
+        <translation>Créer une icône depuis le média</translation>
+    </message>
+    <message>
+        <source>Make an ICNS file for the file&apos;s data.</source>
+        <translation>Crée un fichier ICNS à partir du contenu du fichier.</translation>
+    </message>
+    <message>
+        <source>Make Windows Icon for Media</source>
+        <translation>Créer une icône Windows depuis le média</translation>
+    </message>
+    <message>
+        <source>Make a Windows ICO file for the file&apos;s data.</source>
+        <translation>Crée un fichier ICO Windows à partir du contenu du fichier.</translation>
+    </message>
+    <message>
+        <source>Make Linux Icon Set for Media</source>
+        <translation>Créer un jeu d’icônes Linux depuis le média</translation>
+    </message>
+    <message>
+        <source>Make a folder of Linux icon theme pictures for the file&apos;s data.</source>
+        <translation>Crée à partir du contenu du fichier un dossier d’images pour un thème d’icônes Linux.</translation>
+    </message>
+    <message>
+        <source>Make App Icons for Media</source>
+        <translation>Créer les icônes d’application depuis le média</translation>
+    </message>
+    <message>
+        <source>Make the app icons of every platform for the file&apos;s data.</source>
+        <translation>Crée à partir du contenu du fichier les icônes d’application de toutes les plateformes.</translation>
+    </message>
+    <message>
+        <source>Copy Icon for File</source>
+        <translation>Copier l’icône du fichier</translation>
+    </message>
+    <message>
+        <source>Copy the file&apos;s icon image to the clipboard.</source>
+        <translation>Copie l’image de l’icône du fichier dans le presse-papiers.</translation>
+    </message>
+    <message>
+        <source>Add Shortcut Icon</source>
+        <translation>Ajouter l’icône du raccourci</translation>
+    </message>
+    <message>
+        <source>Add an icon to the web location&apos;s file using its associated &quot;favicon&quot;.</source>
+        <translation>Ajoute au fichier du lien web son « favicon » associé comme icône.</translation>
+    </message>
+    <message>
+        <source>Add Custom Icon from Clipboard</source>
+        <translation>Ajouter une icône personnalisée depuis le presse-papiers</translation>
+    </message>
+    <message>
+        <source>Add a custom icon to the file from an image on the clipboard.</source>
+        <translation>Ajoute au fichier une icône personnalisée à partir d’une image du presse-papiers.</translation>
+    </message>
+    <message>
+        <source>Add Custom Icon to Media</source>
+        <translation>Ajouter une icône personnalisée depuis le média</translation>
+    </message>
+    <message>
+        <source>Add a custom icon to the file from the file&apos;s image data.</source>
+        <translation>Ajoute au fichier une icône personnalisée à partir de ses propres données d’image.</translation>
+    </message>
+    <message>
+        <source>Remove Custom Icon</source>
+        <translation>Supprimer l’icône personnalisée</translation>
+    </message>
+    <message>
+        <source>Removes any custom icon for the file.</source>
+        <translation>Supprime toute icône personnalisée du fichier.</translation>
+    </message>
+    <message>
+        <source>Icon Sizes</source>
+        <translation>Tailles d’icône</translation>
+    </message>
+    <message>
+        <source>Go to Pictomat folder...</source>
+        <translation>Ouvrir le dossier Pictomat…</translation>
+    </message>
+    <message>
+        <source>Open the output folder in the Finder.</source>
+        <translation>Ouvre le dossier de sortie dans le gestionnaire de fichiers.</translation>
+    </message>
+</context>
+<context>
+    <name>CustomIcons</name>
+    <message>
+        <source>The folder %1 could not be created.</source>
+        <translation>Le dossier %1 n’a pas pu être créé.</translation>
+    </message>
+    <message>
+        <source>The icon file %1 could not be written: %2</source>
+        <translation>Le fichier d’icône %1 n’a pas pu être écrit : %2</translation>
+    </message>
+    <message>
+        <source>The folder&apos;s .directory is a link or a special file, which is never edited.</source>
+        <translation>Le fichier .directory du dossier est un lien ou un fichier spécial, qui n’est jamais modifié.</translation>
+    </message>
+    <message>
+        <source>The item does not exist.</source>
+        <translation>L’élément n’existe pas.</translation>
+    </message>
+    <message>
+        <source>There is no picture to use as the icon.</source>
+        <translation>Il n’y a aucune image à utiliser comme icône.</translation>
+    </message>
+    <message>
+        <source>The folder&apos;s .directory is not a regular file that can be read.</source>
+        <translation>Le fichier .directory du dossier n’est pas un fichier ordinaire lisible.</translation>
+    </message>
+    <message>
+        <source>The folder&apos;s .directory file could not be written.</source>
+        <translation>Le fichier .directory du dossier n’a pas pu être écrit.</translation>
+    </message>
+    <message>
+        <source>The desktop link is a symbolic link, which is never edited.</source>
+        <translation>Le lien de bureau est un lien symbolique, qui n’est jamais modifié.</translation>
+    </message>
+    <message>
+        <source>The desktop link could not be written: %1</source>
+        <translation>Le lien de bureau n’a pas pu être écrit : %1</translation>
+    </message>
+    <message>
+        <source>The desktop link has no [Desktop Entry] group.</source>
+        <translation>Le lien de bureau n’a pas de groupe [Desktop Entry].</translation>
+    </message>
+    <message>
+        <source>The picture could not be encoded as PNG: %1</source>
+        <translation>L’image n’a pas pu être encodée en PNG : %1</translation>
+    </message>
+</context>
+<context>
+    <name>Files</name>
+    <message>
+        <source>The file manager&apos;s metadata service (GVfs on the session bus) is not available.</source>
+        <translation>Le service de métadonnées du gestionnaire de fichiers (GVfs sur le bus de session) n’est pas disponible.</translation>
+    </message>
+    <message>
+        <source>no such regular file</source>
+        <translation>aucun fichier ordinaire de ce nom</translation>
+    </message>
+    <message>
+        <source>larger than %1 bytes</source>
+        <translation>plus de %1 octets</translation>
+    </message>
+    <message>
+        <source>read error</source>
+        <translation>erreur de lecture</translation>
+    </message>
+    <message>
+        <source>no file to write</source>
+        <translation>aucun fichier à écrire</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>impossible d’écrire %1 : %2</translation>
+    </message>
+    <message>
+        <source>unknown error</source>
+        <translation>erreur inconnue</translation>
+    </message>
+    <message>
+        <source>there is no folder to write into</source>
+        <translation>il n’y a aucun dossier où écrire</translation>
+    </message>
+    <message>
+        <source>nothing was written</source>
+        <translation>rien n’a été écrit</translation>
+    </message>
+    <message>
+        <source>something else took the name meanwhile</source>
+        <translation>autre chose a pris le nom entre-temps</translation>
+    </message>
+    <message>
+        <source>the name keeps changing</source>
+        <translation>le nom ne cesse de changer</translation>
+    </message>
+    <message>
+        <source>cannot create a folder in %1: %2</source>
+        <translation>impossible de créer un dossier dans %1 : %2</translation>
+    </message>
+    <message>
+        <source>cannot create a folder in %1</source>
+        <translation>impossible de créer un dossier dans %1</translation>
+    </message>
+    <message>
+        <source>no file can be named %1</source>
+        <translation>aucun fichier ne peut s’appeler %1</translation>
+    </message>
+    <message>
+        <source>the earlier folder could not be removed</source>
+        <translation>l’ancien dossier n’a pas pu être supprimé</translation>
+    </message>
+    <message>
+        <source>a file or special file has that name</source>
+        <translation>un fichier ou un fichier spécial porte ce nom</translation>
+    </message>
+    <message>
+        <source>a folder that Pictomat did not make has that name, and its file system has no Trash</source>
+        <translation>un dossier que Pictomat n’a pas créé porte ce nom, et son système de fichiers n’a pas de corbeille</translation>
+    </message>
+    <message>
+        <source>the folder that has that name could not be moved to the Trash: %1</source>
+        <translation>le dossier qui porte ce nom n’a pas pu être mis à la corbeille : %1</translation>
+    </message>
+    <message>
+        <source>an output file holds one file, itself</source>
+        <translation>un fichier de sortie ne contient qu’un fichier, lui-même</translation>
+    </message>
+    <message>
+        <source>a file that Pictomat did not write has that name, and its file system has no Trash</source>
+        <translation>un fichier que Pictomat n’a pas écrit porte ce nom, et son système de fichiers n’a pas de corbeille</translation>
+    </message>
+    <message>
+        <source>the file that has that name could not be moved to the Trash: %1</source>
+        <translation>le fichier qui porte ce nom n’a pas pu être mis à la corbeille : %1</translation>
+    </message>
+    <message>
+        <source>a folder or special file has that name</source>
+        <translation>un dossier ou un fichier spécial porte ce nom</translation>
+    </message>
+    <message>
+        <source>cannot create a file in %1</source>
+        <translation>impossible de créer un fichier dans %1</translation>
+    </message>
+</context>
+<context>
+    <name>Integration</name>
+    <message>
+        <source>Pictomat Menu...</source>
+        <translation>Menu Pictomat…</translation>
+    </message>
+    <message>
+        <source>Show the Pictomat menu for the selected files</source>
+        <translation>Afficher le menu Pictomat pour les fichiers sélectionnés</translation>
+    </message>
+    <message>
+        <source>Export Icon as %1</source>
+        <translation>Exporter l’icône en %1</translation>
+    </message>
+    <message>
+        <source>Save the icon of each file as a %1 image.</source>
+        <translation>Enregistrer l’icône de chaque fichier comme image au format %1.</translation>
+    </message>
+    <message>
+        <source>cannot create the folder of %1</source>
+        <translation>impossible de créer le dossier de %1</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>impossible d’écrire %1 : %2</translation>
+    </message>
+    <message>
+        <source>%1 is not the XML of Thunar&apos;s actions; it was left as it is</source>
+        <translation>%1 n’est pas le XML des actions de Thunar ; le fichier est resté tel quel</translation>
+    </message>
+    <message>
+        <source>Thunar reads its actions only when it starts: quit it with &quot;thunar -q&quot;; its next window starts it afresh.</source>
+        <translation>Thunar ne lit ses actions qu’à son démarrage : quittez-le avec « thunar -q » ; sa prochaine fenêtre le relance.</translation>
+    </message>
+    <message>
+        <source>PCManFM-Qt reads its actions at its first right-click: if you have right-clicked in the running PCManFM-Qt, quit it with &quot;pcmanfm-qt --quit&quot; and start it again.</source>
+        <translation>PCManFM-Qt lit ses actions à son premier clic droit : si vous avez déjà cliqué droit dans le PCManFM-Qt ouvert, quittez-le avec « pcmanfm-qt --quit » et relancez-le.</translation>
+    </message>
+    <message>
+        <source>cannot remove %1</source>
+        <translation>impossible de supprimer %1</translation>
+    </message>
+    <message>
+        <source>%1 is not Pictomat&apos;s; it was left as it is</source>
+        <translation>%1 n’appartient pas à Pictomat ; le fichier est resté tel quel</translation>
+    </message>
+    <message>
+        <source>Thunar shows no custom icons: &quot;Add Custom Icon from Clipboard&quot;, &quot;Add Custom Icon to Media&quot;, &quot;Remove Custom Icon&quot; and &quot;Add Shortcut Icon&quot; change what Nautilus, Nemo, Caja, Dolphin and PCManFM-Qt show, not what Thunar shows.</source>
+        <translation>Thunar n’affiche pas les icônes personnalisées : « Ajouter une icône personnalisée depuis le presse-papiers », « Ajouter une icône personnalisée depuis le média », « Supprimer l’icône personnalisée » et « Ajouter l’icône du raccourci » changent ce qu’affichent Nautilus, Nemo, Caja, Dolphin et PCManFM-Qt, pas ce qu’affiche Thunar.</translation>
+    </message>
+</context>
+<context>
+    <name>Menu</name>
+    <message>
+        <source>%1 Item, First item: %2</source>
+        <translation>%1 élément, premier élément : %2</translation>
+    </message>
+    <message>
+        <source>%1 Items, First item: %2</source>
+        <translation>%1 éléments, premier élément : %2</translation>
+    </message>
+    <message>
+        <source>View in Corvane Website...</source>
+        <translation>Voir sur le site de Corvane…</translation>
+    </message>
+    <message>
+        <source>View in Mac App Store...</source>
+        <translation>Voir dans le Mac App Store…</translation>
+    </message>
+    <message>
+        <source>The Finder has no active selection</source>
+        <translation>Rien n’est sélectionné dans le gestionnaire de fichiers</translation>
+    </message>
+    <message>
+        <source>Preferences...</source>
+        <translation>Préférences…</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Quitter</translation>
+    </message>
+    <message>
+        <source>Multiple Selection (%1 items)</source>
+        <translation>Sélection multiple (%1 éléments)</translation>
+    </message>
+    <message>
+        <source>Export Icon</source>
+        <translation>Exporter l’icône</translation>
+    </message>
+</context>
+<context>
+    <name>Picture</name>
+    <message>
+        <source>there is no picture to write</source>
+        <translation>il n’y a aucune image à écrire</translation>
+    </message>
+    <message>
+        <source>out of memory</source>
+        <translation>mémoire insuffisante</translation>
+    </message>
+    <message>
+        <source>an icon file holds only pictures of 16, 32, 48, 64, 128, 256, 512 or 1024 pixels, not %1 x %2</source>
+        <translation>un fichier d’icône ne contient que des images de 16, 32, 48, 64, 128, 256, 512 ou 1024 pixels, pas %1 × %2</translation>
+    </message>
+    <message>
+        <source>the JPEG encoder failed</source>
+        <translation>l’encodeur JPEG a échoué</translation>
+    </message>
+    <message>
+        <source>what the writer made does not read back as a %1 x %2 picture</source>
+        <translation>ce que l’encodeur a produit ne se relit pas comme une image de %1 × %2</translation>
+    </message>
+</context>
+<context>
+    <name>Progress</name>
+    <message>
+        <source>Stop</source>
+        <translation>Arrêter</translation>
+    </message>
+    <message>
+        <source>%1
+%2 of %3
+%4</source>
+        <translation>%1
+%2 sur %3
+%4</translation>
+    </message>
+</context>
+<context>
+    <name>Tray</name>
+    <message>
+        <source>the tray needs a graphical session and no display can be reached here; &quot;pictomat run COMMAND FILE...&quot; works without one</source>
+        <translation>la zone de notification a besoin d’une session graphique et aucun affichage n’est joignable ici ; « pictomat run COMMAND FILE... » fonctionne sans</translation>
+    </message>
+    <message>
+        <source>Pictomat is already running</source>
+        <translation>Pictomat est déjà lancé</translation>
+    </message>
+    <message>
+        <source>no session bus; the file-manager actions cannot reach this Pictomat</source>
+        <translation>pas de bus de session ; les actions du gestionnaire de fichiers ne peuvent pas joindre ce Pictomat</translation>
+    </message>
+</context>
+<context>
+    <name>Web</name>
+    <message>
+        <source>not an absolute address</source>
+        <translation>pas une adresse absolue</translation>
+    </message>
+    <message>
+        <source>refused scheme %1</source>
+        <translation>schéma %1 refusé</translation>
+    </message>
+    <message>
+        <source>the web module cannot be loaded</source>
+        <translation>le module web ne peut pas être chargé</translation>
+    </message>
+    <message>
+        <source>file address on another host</source>
+        <translation>adresse de fichier sur un autre hôte</translation>
+    </message>
+    <message>
+        <source>the answer was cut short</source>
+        <translation>la réponse a été tronquée</translation>
+    </message>
+    <message>
+        <source>a line of the answer is too long</source>
+        <translation>une ligne de la réponse est trop longue</translation>
+    </message>
+    <message>
+        <source>larger than %1 bytes</source>
+        <translation>plus de %1 octets</translation>
+    </message>
+    <message>
+        <source>damaged compressed body</source>
+        <translation>corps compressé endommagé</translation>
+    </message>
+    <message>
+        <source>the answer&apos;s headers are too long</source>
+        <translation>les en-têtes de la réponse sont trop longs</translation>
+    </message>
+    <message>
+        <source>not an HTTP answer</source>
+        <translation>pas une réponse HTTP</translation>
+    </message>
+    <message>
+        <source>unknown content encoding %1</source>
+        <translation>encodage de contenu %1 inconnu</translation>
+    </message>
+    <message>
+        <source>a broken chunk size</source>
+        <translation>une taille de bloc erronée</translation>
+    </message>
+    <message>
+        <source>a chunk longer than it said</source>
+        <translation>un bloc plus long qu’annoncé</translation>
+    </message>
+    <message>
+        <source>too many trailer lines</source>
+        <translation>trop de lignes de fin</translation>
+    </message>
+    <message>
+        <source>stopped</source>
+        <translation>arrêté</translation>
+    </message>
+    <message>
+        <source>no answer in time</source>
+        <translation>pas de réponse à temps</translation>
+    </message>
+    <message>
+        <source>no address for %1 in time</source>
+        <translation>pas d’adresse pour %1 à temps</translation>
+    </message>
+    <message>
+        <source>%1 leads to a local address</source>
+        <translation>%1 mène à une adresse locale</translation>
+    </message>
+    <message>
+        <source>more than %1 redirects</source>
+        <translation>plus de %1 redirections</translation>
+    </message>
+    <message>
+        <source>refused redirect to %1</source>
+        <translation>redirection vers %1 refusée</translation>
+    </message>
+    <message>
+        <source>refused redirect from https to http</source>
+        <translation>redirection de https vers http refusée</translation>
+    </message>
+</context>
+<context>
+    <name>pictomat::AppController</name>
+    <message>
+        <source>Export as %1</source>
+        <translation>Exporter en %1</translation>
+    </message>
+    <message>
+        <source>no system tray is available yet; the tray item appears when one starts, and meanwhile the Pictomat menu is reached through the file-manager actions (&quot;pictomat menu&quot;)</source>
+        <translation>aucune zone de notification n’est encore disponible ; l’icône apparaît dès qu’une zone démarre et, en attendant, le menu Pictomat s’ouvre par les actions du gestionnaire de fichiers (« pictomat menu »)</translation>
+    </message>
+    <message>
+        <source>Pictomat: %1, %2 of %3</source>
+        <translation>Pictomat : %1, %2 sur %3</translation>
+    </message>
+</context>
+<context>
+    <name>pictomat::PictomatPref</name>
+    <message>
+        <source>Menu</source>
+        <translation>Menu</translation>
+    </message>
+    <message>
+        <source>Offer these commands:</source>
+        <translation>Proposer ces commandes :</translation>
+    </message>
+    <message>
+        <source>Output</source>
+        <translation>Sortie</translation>
+    </message>
+    <message>
+        <source>Image</source>
+        <translation>Image</translation>
+    </message>
+    <message>
+        <source>Make Icon for File and for Media</source>
+        <translation>Créer l’icône du fichier et depuis le média</translation>
+    </message>
+    <message>
+        <source>Make Windows Icon for Media</source>
+        <translation>Créer une icône Windows depuis le média</translation>
+    </message>
+    <message>
+        <source>Make Linux Icon Set for Media</source>
+        <translation>Créer un jeu d’icônes Linux depuis le média</translation>
+    </message>
+    <message>
+        <source>Make App Icons for Media</source>
+        <translation>Créer les icônes d’application depuis le média</translation>
+    </message>
+    <message>
+        <source>Copy Icon for File</source>
+        <translation>Copier l’icône du fichier</translation>
+    </message>
+    <message>
+        <source>Add Custom Icon from Clipboard</source>
+        <translation>Ajouter une icône personnalisée depuis le presse-papiers</translation>
+    </message>
+    <message>
+        <source>Add Custom Icon to Media</source>
+        <translation>Ajouter une icône personnalisée depuis le média</translation>
+    </message>
+    <message>
+        <source>Remove Custom Icon</source>
+        <translation>Supprimer l’icône personnalisée</translation>
+    </message>
+    <message>
+        <source>Add Shortcut Icon</source>
+        <translation>Ajouter l’icône du raccourci</translation>
+    </message>
+    <message>
+        <source>Icon Sizes</source>
+        <translation>Tailles d’icône</translation>
+    </message>
+    <message>
+        <source>Save next to each selected item</source>
+        <translation>Enregistrer à côté de chaque élément sélectionné</translation>
+    </message>
+    <message>
+        <source>Otherwise save in this folder:</source>
+        <translation>Sinon, enregistrer dans ce dossier :</translation>
+    </message>
+    <message>
+        <source>Show the output folder</source>
+        <translation>Afficher le dossier de sortie</translation>
+    </message>
+    <message>
+        <source>Open each output file</source>
+        <translation>Ouvrir chaque fichier créé</translation>
+    </message>
+    <message>
+        <source>Replace files with the same name</source>
+        <translation>Remplacer les fichiers du même nom</translation>
+    </message>
+    <message>
+        <source>Add the icon size to image file names</source>
+        <translation>Ajouter la taille de l’icône aux noms des fichiers image</translation>
+    </message>
+    <message>
+        <source>Give image files their own picture as icon</source>
+        <translation>Donner aux fichiers image leur propre image comme icône</translation>
+    </message>
+    <message>
+        <source>Draw .icns files from the icon they hold</source>
+        <translation>Dessiner les fichiers .icns à partir de l’icône qu’ils contiennent</translation>
+    </message>
+    <message>
+        <source>Shape macOS app icons on Apple&apos;s grid</source>
+        <translation>Former les icônes d’application macOS sur la grille d’Apple</translation>
+    </message>
+    <message>
+        <source>Icon size:</source>
+        <translation>Taille d’icône :</translation>
+    </message>
+    <message>
+        <source>Quality:</source>
+        <translation>Qualité :</translation>
+    </message>
+    <message>
+        <source>Background:</source>
+        <translation>Arrière-plan :</translation>
+    </message>
+    <message>
+        <source>pixels</source>
+        <translation>pixels</translation>
+    </message>
+    <message>
+        <source>Minimum</source>
+        <translation>Minimale</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Basse</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>Normale</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Haute</translation>
+    </message>
+    <message>
+        <source>Maximum</source>
+        <translation>Maximale</translation>
+    </message>
+    <message>
+        <source>Lossless</source>
+        <translation>Sans perte</translation>
+    </message>
+    <message>
+        <source>Choose...</source>
+        <translation>Choisir…</translation>
+    </message>
+</context>
+</TS>
