@@ -375,6 +375,49 @@
     </message>
 </context>
 <context>
+    <name>Preferences</name>
+    <message>
+        <source>too many copies of %1 are kept already</source>
+        <translation>von %1 werden bereits zu viele Kopien aufbewahrt</translation>
+    </message>
+    <message>
+        <source>the preferences file links into %1, which does not exist</source>
+        <translation>die Einstellungsdatei verweist nach %1, das nicht existiert</translation>
+    </message>
+    <message>
+        <source>cannot create the preferences folder %1</source>
+        <translation>der Einstellungsordner %1 kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>cannot save preferences: %1</source>
+        <translation>die Einstellungen können nicht gespeichert werden: %1</translation>
+    </message>
+    <message>
+        <source>cannot save preferences: the damaged file could not be kept: %1</source>
+        <translation>die Einstellungen können nicht gespeichert werden: die beschädigte Datei konnte nicht aufbewahrt werden: %1</translation>
+    </message>
+    <message>
+        <source>cannot save preferences: the binary file could not be kept: %1</source>
+        <translation>die Einstellungen können nicht gespeichert werden: die Binärdatei konnte nicht aufbewahrt werden: %1</translation>
+    </message>
+    <message>
+        <source>a preference key must be non-empty text without control characters</source>
+        <translation>ein Einstellungsschlüssel muss ein nicht leerer Text ohne Steuerzeichen sein</translation>
+    </message>
+    <message>
+        <source>the number is too large to store</source>
+        <translation>die Zahl ist zu groß zum Speichern</translation>
+    </message>
+    <message>
+        <source>the text holds control characters that a property list cannot store</source>
+        <translation>der Text enthält Steuerzeichen, die eine Property-Liste nicht speichern kann</translation>
+    </message>
+    <message>
+        <source>values of kind %1 cannot be stored</source>
+        <translation>Werte der Art %1 können nicht gespeichert werden</translation>
+    </message>
+</context>
+<context>
     <name>Progress</name>
     <message>
         <source>Stop</source>
@@ -387,6 +430,17 @@
         <translation>%1
 %2 von %3
 %4</translation>
+    </message>
+</context>
+<context>
+    <name>Selection</name>
+    <message>
+        <source>Could not create %1.</source>
+        <translation>%1 konnte nicht angelegt werden.</translation>
+    </message>
+    <message>
+        <source>Could not write %1: %2</source>
+        <translation>%1 konnte nicht geschrieben werden: %2</translation>
     </message>
 </context>
 <context>

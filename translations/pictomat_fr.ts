@@ -375,6 +375,49 @@
     </message>
 </context>
 <context>
+    <name>Preferences</name>
+    <message>
+        <source>too many copies of %1 are kept already</source>
+        <translation>trop de copies de %1 sont déjà conservées</translation>
+    </message>
+    <message>
+        <source>the preferences file links into %1, which does not exist</source>
+        <translation>le fichier de préférences pointe vers %1, qui n’existe pas</translation>
+    </message>
+    <message>
+        <source>cannot create the preferences folder %1</source>
+        <translation>impossible de créer le dossier de préférences %1</translation>
+    </message>
+    <message>
+        <source>cannot save preferences: %1</source>
+        <translation>impossible d’enregistrer les préférences : %1</translation>
+    </message>
+    <message>
+        <source>cannot save preferences: the damaged file could not be kept: %1</source>
+        <translation>impossible d’enregistrer les préférences : le fichier endommagé n’a pas pu être conservé : %1</translation>
+    </message>
+    <message>
+        <source>cannot save preferences: the binary file could not be kept: %1</source>
+        <translation>impossible d’enregistrer les préférences : le fichier binaire n’a pas pu être conservé : %1</translation>
+    </message>
+    <message>
+        <source>a preference key must be non-empty text without control characters</source>
+        <translation>une clé de préférence doit être un texte non vide sans caractères de contrôle</translation>
+    </message>
+    <message>
+        <source>the number is too large to store</source>
+        <translation>le nombre est trop grand pour être enregistré</translation>
+    </message>
+    <message>
+        <source>the text holds control characters that a property list cannot store</source>
+        <translation>le texte contient des caractères de contrôle qu’une liste de propriétés ne peut pas enregistrer</translation>
+    </message>
+    <message>
+        <source>values of kind %1 cannot be stored</source>
+        <translation>les valeurs de type %1 ne peuvent pas être enregistrées</translation>
+    </message>
+</context>
+<context>
     <name>Progress</name>
     <message>
         <source>Stop</source>
@@ -387,6 +430,17 @@
         <translation>%1
 %2 sur %3
 %4</translation>
+    </message>
+</context>
+<context>
+    <name>Selection</name>
+    <message>
+        <source>Could not create %1.</source>
+        <translation>%1 n’a pas pu être créé.</translation>
+    </message>
+    <message>
+        <source>Could not write %1: %2</source>
+        <translation>%1 n’a pas pu être écrit : %2</translation>
     </message>
 </context>
 <context>

@@ -68,8 +68,7 @@ TEST_F(TranslationTest, TrayMenuSpeaksTheUsersLanguageAndEnglishStaysAsItWas)
     EXPECT_FALSE(german.contains(QStringLiteral("Make Icon for File")));
 
     // LANGUAGE ranks the languages over LANG, as gettext does.
-    const QStringList french =
-        trayMenuIn(speaking(QStringLiteral("de_DE.UTF-8"), QStringLiteral("fr_FR:fr:de")));
+    const QStringList french = trayMenuIn(speaking(QStringLiteral("de_DE.UTF-8"), QStringLiteral("fr_FR:fr:de")));
     for (const char* title : {"Créer l’icône du fichier", "Supprimer l’icône personnalisée", "Préférences…", "Quitter"})
         EXPECT_TRUE(french.contains(QString::fromUtf8(title))) << title << "\n" << french.join('\n').toStdString();
 
@@ -87,9 +86,10 @@ TEST_F(TranslationTest, MessagesSaidBeforeAndAfterTheApplicationStartsAreTransla
                                    QStringLiteral("QT_QPA_PLATFORM")};
     const ProcessResult de = RunPictomat({}, noDisplay + speaking(QStringLiteral("de_DE.UTF-8")));
     EXPECT_EQ(de.exitCode, 1);
-    EXPECT_EQ(QString::fromUtf8(de.err),
-              QString::fromUtf8("pictomat: der Systembereich braucht eine grafische Sitzung, und hier ist keine Anzeige "
-                                "erreichbar; „pictomat run COMMAND FILE...“ funktioniert ohne\n"));
+    EXPECT_EQ(
+        QString::fromUtf8(de.err),
+        QString::fromUtf8("pictomat: der Systembereich braucht eine grafische Sitzung, und hier ist keine Anzeige "
+                          "erreichbar; „pictomat run COMMAND FILE...“ funktioniert ohne\n"));
     const ProcessResult fr = RunPictomat({}, noDisplay + speaking(QStringLiteral("fr_FR.UTF-8")));
     EXPECT_TRUE(fr.err.startsWith("pictomat: la zone de notification a besoin d’une session graphique"))
         << fr.err.toStdString();
@@ -109,7 +109,10 @@ TEST_F(TranslationTest, MessagesSaidBeforeAndAfterTheApplicationStartsAreTransla
     EXPECT_EQ(QString::fromUtf8(second.err), QString::fromUtf8("pictomat: Pictomat läuft bereits\n"));
 }
 
-TEST_F(TranslationTest, LauncherIsReadInTheUsersLanguageByGLib)
+// The launcher and the catalogues need no display and no bus.
+using CatalogueTest = TestEnv;
+
+TEST_F(CatalogueTest, LauncherIsReadInTheUsersLanguageByGLib)
 {
     // The launcher as the build writes it and installing completes it (GLib
     // takes only a launcher whose program exists), read by GLib as a
@@ -129,8 +132,8 @@ for action in info.list_actions():
     print(action + "=" + info.get_action_name(action))
 )");
     auto read = [&](const QStringList& language) {
-        const ProcessResult r = RunProcess(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, launcher},
-                                           language);
+        const ProcessResult r =
+            RunProcess(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, launcher}, language);
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         return QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     };
@@ -151,7 +154,7 @@ for action in info.list_actions():
 // mark is in every language's file with a finished translation that keeps
 // the text's placeholders, and nothing is left there that the sources no
 // longer say.
-TEST_F(TranslationTest, EveryMarkedTextHasAFinishedTranslationThatKeepsItsPlaceholders)
+TEST_F(CatalogueTest, EveryMarkedTextHasAFinishedTranslationThatKeepsItsPlaceholders)
 {
     const QString shipped = QStringLiteral(PICTOMAT_SOURCE_DIR "/translations");
     const QStringList files = QDir(shipped).entryList({QStringLiteral("pictomat_*.ts")});
@@ -160,11 +163,10 @@ TEST_F(TranslationTest, EveryMarkedTextHasAFinishedTranslationThatKeepsItsPlaceh
         SCOPED_TRACE(name.toStdString());
         const QString copy = work() + QLatin1Char('/') + name;
         ASSERT_TRUE(QFile::copy(shipped + QLatin1Char('/') + name, copy));
-        const ProcessResult update =
-            RunProcess(QStringLiteral(PICTOMAT_LUPDATE),
-                       {QStringLiteral("-locations"), QStringLiteral("none"), QStringLiteral("-no-obsolete"),
-                        QStringLiteral("-no-ui-lines"), QStringLiteral(PICTOMAT_SOURCE_DIR "/src"), QStringLiteral("-ts"),
-                        copy});
+        const ProcessResult update = RunProcess(
+            QStringLiteral(PICTOMAT_LUPDATE),
+            {QStringLiteral("-locations"), QStringLiteral("none"), QStringLiteral("-no-obsolete"),
+             QStringLiteral("-no-ui-lines"), QStringLiteral(PICTOMAT_SOURCE_DIR "/src"), QStringLiteral("-ts"), copy});
         ASSERT_EQ(update.exitCode, 0) << update.err.toStdString();
         // lupdate counts what it found and what it had to add.
         EXPECT_TRUE(update.out.contains(" (0 new and ")) << update.out.toStdString();
@@ -208,17 +210,18 @@ print(len(has), "messages")
 // gettext's tools hold the launcher's and the AppStream file's texts to the
 // po files: every text the two files carry has a translation in every
 // language, none of them fuzzy.
-TEST_F(TranslationTest, EveryLauncherAndAppStreamTextHasATranslation)
+TEST_F(CatalogueTest, EveryLauncherAndAppStreamTextHasATranslation)
 {
     const QString source = QStringLiteral(PICTOMAT_SOURCE_DIR);
     const QString pot = work() + QStringLiteral("/texts.pot");
-    ProcessResult r = RunProcess(QStringLiteral("xgettext"), {QStringLiteral("--from-code=UTF-8"), QStringLiteral("-L"),
-                                                             QStringLiteral("Desktop"), QStringLiteral("-o"), pot,
-                                                             source + QStringLiteral("/data/desktop/com.corvane.Pictomat.desktop.in")});
+    ProcessResult r = RunProcess(QStringLiteral("xgettext"),
+                                 {QStringLiteral("--from-code=UTF-8"), QStringLiteral("-L"), QStringLiteral("Desktop"),
+                                  QStringLiteral("-o"), pot,
+                                  source + QStringLiteral("/data/desktop/com.corvane.Pictomat.desktop.in")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    r = RunProcess(QStringLiteral("xgettext"), {QStringLiteral("--from-code=UTF-8"), QStringLiteral("-j"),
-                                               QStringLiteral("-o"), pot,
-                                               source + QStringLiteral("/data/desktop/com.corvane.Pictomat.metainfo.xml")});
+    r = RunProcess(QStringLiteral("xgettext"),
+                   {QStringLiteral("--from-code=UTF-8"), QStringLiteral("-j"), QStringLiteral("-o"), pot,
+                    source + QStringLiteral("/data/desktop/com.corvane.Pictomat.metainfo.xml")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     QFile linguas(source + QStringLiteral("/po/LINGUAS"));
     ASSERT_TRUE(linguas.open(QIODevice::ReadOnly));
@@ -230,8 +233,9 @@ TEST_F(TranslationTest, EveryLauncherAndAppStreamTextHasATranslation)
         // msgcmp fails on a text of the template that the po file lacks.
         r = RunProcess(QStringLiteral("msgcmp"), {po, pot});
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-        r = RunProcess(QStringLiteral("msgfmt"), {QStringLiteral("--check"), QStringLiteral("--statistics"),
-                                                 QStringLiteral("-o"), QStringLiteral("/dev/null"), po},
+        r = RunProcess(QStringLiteral("msgfmt"),
+                       {QStringLiteral("--check"), QStringLiteral("--statistics"), QStringLiteral("-o"),
+                        QStringLiteral("/dev/null"), po},
                        {QStringLiteral("LC_ALL=C.UTF-8"), QStringLiteral("LANGUAGE")});
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_TRUE(r.err.endsWith(" translated messages.\n")) << r.err.toStdString();
