@@ -7,8 +7,8 @@ SetSelection calls without waiting and times the answer to one more call
 that the program's main thread answers, sent a quarter of a second after the
 burst. Prints how long that call waited, how long from the start of the
 burst until the program settled (no menu rebuild for three seconds), and how often the
-menu was rebuilt (the exporter-loading line in the program's output counts
-one rebuild); best of the runs.
+menu was rebuilt (each build runs the selection script once: the program is
+given a wrapper around the shipped script that counts its runs); best of the runs.
 
 Usage: bench/app/flood-bench.py BUILD_DIR [--menus N] [--handovers N] [--runs N]
 """
@@ -36,6 +36,13 @@ def run_once(build, menus, handovers):
             with open(path, "w") as f:
                 f.write("x\n")
             files.append(path)
+        runs = os.path.join(root, "selection-runs")
+        wrapper = os.path.join(root, "count-selection")
+        shipped = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "data", "selection")
+        with open(wrapper, "w") as f:
+            f.write("#!/bin/sh\necho >> '%s'\nexec '%s'\n" % (runs, os.path.abspath(shipped)))
+        os.chmod(wrapper, 0o700)
+        env["PICTOMAT_SELECTION_SCRIPT"] = wrapper
         display = ":%d" % (90 + os.getpid() % 50)
         started = []
         xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
@@ -66,8 +73,11 @@ def run_once(build, menus, handovers):
         seconds = float(out.stdout.strip() or "nan")
 
         def rebuilds():
-            with open(os.path.join(root, "tray.log")) as f:
-                return f.read().count("exporters successfully loaded")
+            try:
+                with open(runs) as f:
+                    return f.read().count("\n")
+            except FileNotFoundError:
+                return 0
         # Settled: no rebuild for three seconds.
         last, last_change = rebuilds(), time.monotonic()
         while time.monotonic() - last_change < 3 and time.monotonic() - burst_start < 600:

@@ -5,6 +5,7 @@
 #include "integration/Integration.h"
 #include "app/RunVerb.h"
 #include "app/ClientVerbs.h"
+#include "app/PreferencesVerb.h"
 #include "app/TrayProgram.h"
 #include "image/Exporters.h"
 #include "platform/Desktop.h"
@@ -203,7 +204,7 @@ int RunCommandLine(int argc, char** argv)
         return listFormats(argc, argv);
     }
     if (verb == "preferences")
-        return RunPreferencesWindow(argc, argv, preferences);
+        return RunPreferencesVerb(argc, argv, preferences);
     if (verb == "defaults") {
         QCoreApplication app(argc, argv);
         return prefs::RunDefaultsTool(preferences, toStrings(operands));

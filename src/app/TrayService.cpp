@@ -160,6 +160,11 @@ void TrayService::Quit()
     QTimer::singleShot(0, &m_controller, [c = &m_controller] { c->selItemQuit(); });
 }
 
+void TrayService::ShowPreferences()
+{
+    QTimer::singleShot(0, &m_controller, [c = &m_controller] { c->selItemPreferences(); });
+}
+
 int TrayService::Run(const QString& command, const QStringList& uris, const QVariantMap& options, QStringList& messages)
 {
     if (!calledFromDBus())

@@ -35,6 +35,8 @@ public Q_SLOTS:
     // replaces this one.
     Q_SCRIPTABLE void SetSelection(const QStringList& uris);
     Q_SCRIPTABLE void Quit();
+    // Opens the preferences window, or brings the open one forward.
+    Q_SCRIPTABLE void ShowPreferences();
     // Runs one command of the table on the files, after the commands already
     // queued: the same command, the same dispatcher and the same messages as
     // from the menu or "pictomat run". The answer comes when the command has

@@ -8,10 +8,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -27,7 +31,11 @@ namespace key = prefs::key;
 namespace {
 
 constexpr int kMinIconSize = 16;
-constexpr int kMaxIconSize = 512;
+// The largest size "pictomat run set-icon-size" and the menu's sizes take.
+constexpr int kMaxIconSize = 1024;
+// Changes to the preference file come in bursts (a rewrite is a new file
+// moved over the old one); the controls are filled in once it is over.
+constexpr int kRefreshDelayMs = 50;
 constexpr int kFallbackIconSize = 128;
 // A path handed to the file system holds at most 1023 bytes and its terminator.
 constexpr qsizetype kMaxPathBytes = 1023;
@@ -139,6 +147,10 @@ void PictomatLitePref::initControls()
     // processes wrote since this process last looked. A size beyond the
     // slider is shown as stored in the field, with the slider at its end.
     const int16_t size = prefs::GetIconSizePreference(m_store);
+    // What the user is typing or dragging wins over a change from elsewhere;
+    // it is stored when they are done.
+    if (m_iconSizeSlider->isSliderDown() || (m_iconSizeEdit->hasFocus() && m_iconSizeEdit->isModified()))
+        return;
     const QSignalBlocker blocker(m_iconSizeSlider); // filling in is not a change
     m_iconSizeSlider->setValue(size);
     m_iconSizeEdit->setText(QString::number(size));
@@ -176,12 +188,39 @@ PictomatPref::PictomatPref(PreferenceStore& store, FolderChooser folderChooser, 
 {
     buildWindow();
     bindControls();
+    watchStore();
 }
 
 PictomatPref::~PictomatPref() = default;
 
+void PictomatPref::watchStore()
+{
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setSingleShot(true);
+    m_refreshTimer->setInterval(kRefreshDelayMs);
+    connect(m_refreshTimer, &QTimer::timeout, this, &PictomatPref::initControls);
+
+    const QString file = m_store.filePath();
+    m_storeWatcher = std::make_unique<QFileSystemWatcher>();
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    m_storeWatcher->addPath(QFileInfo(file).absolutePath());
+    if (QFileInfo::exists(file))
+        m_storeWatcher->addPath(file);
+    const auto changed = [this, file] {
+        // A file replaced by a rename is no longer watched; the new one is.
+        if (QFileInfo::exists(file) && !m_storeWatcher->files().contains(file))
+            m_storeWatcher->addPath(file);
+        m_refreshTimer->start();
+    };
+    connect(m_storeWatcher.get(), &QFileSystemWatcher::fileChanged, this, changed);
+    connect(m_storeWatcher.get(), &QFileSystemWatcher::directoryChanged, this, changed);
+}
+
 void PictomatPref::showWindow()
 {
+    if (!m_window->isVisible())
+        initControls();
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

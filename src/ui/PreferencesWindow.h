@@ -2,16 +2,20 @@
 
 #include "ui/PreferenceWidgets.h"
 
+#include <QIcon>
 #include <QObject>
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
 
 class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
+class QTimer;
 class QFormLayout;
 class QLineEdit;
 class QSlider;
@@ -36,12 +40,14 @@ public:
     ~PictomatLitePref() override;
 
 public Q_SLOTS:
-    // End of editing in the size field: the typed number clamped to 16..512,
-    // shown, stored, and the slider moved to it.
+    // End of editing in the size field: the typed number clamped to 16..1024
+    // (what "pictomat run set-icon-size" takes), shown, stored, and the slider
+    // moved to it.
     void iconSizeEditingFinished();
     // The slider moved: the field follows and the value is stored.
     void iconSizeChanged();
-    // Fills the icon-size controls from the store.
+    // Fills the icon-size controls from the store; a size the user is still
+    // typing or dragging is left alone.
     virtual void initControls();
 
 protected:
@@ -57,8 +63,10 @@ protected:
 };
 
 // The whole preferences window: every setting, each stored and synchronised
-// the moment its control changes. The controls are made from one table of
-// (key, label, group) rows; each check box is named after its key.
+// the moment its control changes, and each change made elsewhere (the tray
+// menu's icon sizes, "pictomat defaults write") shown as soon as the file
+// changes. The controls are made from one table of (key, label, group) rows;
+// each check box is named after its key. Escape and Ctrl+W close the window.
 class PictomatPref : public PictomatLitePref {
     Q_OBJECT
 public:
@@ -67,7 +75,8 @@ public:
     ~PictomatPref() override;
 
     QWidget* window() const { return m_window.get(); }
-    // Shows the window and brings it to the front.
+    // Shows the window, filled in afresh, and brings it to the front (out of
+    // its minimised state too): every opening raises this one window.
     void showWindow();
 
 public Q_SLOTS:
@@ -91,26 +100,40 @@ private Q_SLOTS:
 private:
     void buildWindow();
     // Makes the control of one table row and places it in its group.
-    void addControl(const char* key, const QString& label, QFormLayout* group);
+    void addControl(const char* key, const QString& label, const QString& tip, QFormLayout* group);
     QCheckBox* addCheckBox(const char* key, const QString& label);
     void checkBoxClicked(QCheckBox* box, const char* key);
     void enableImageFolderControls(bool enabled);
     void showHexValue();
+    // Follows the preference file (replaced on every write, so its folder is
+    // watched too) and fills the controls in again once a burst of changes
+    // is over.
+    void watchStore();
 
     FolderChooser m_folderChooser;
     ColorChooser m_colorChooser;
 
     std::unique_ptr<QWidget> m_window;
     QVector<std::pair<QCheckBox*, const char*>> m_checkBoxes;
+    QFormLayout* m_menuForm = nullptr;
     ColorButton* m_backgroundColorButton = nullptr;
     QLineEdit* m_hexValueEdit = nullptr;
     QComboBox* m_imageQualityComboBox = nullptr;
     QPushButton* m_chooseImageFolderButton = nullptr;
     PathLabel* m_imageFolderLabel = nullptr;
+    std::unique_ptr<QFileSystemWatcher> m_storeWatcher;
+    QTimer* m_refreshTimer = nullptr;
 };
 
+// The program's icon: the installed one by its icon name, else the picture in
+// the data folder.
+QIcon ApplicationIcon();
+
 // "pictomat preferences": shows the window and runs the event loop until the
-// window is closed. Makes the application object when there is none yet.
-int RunPreferencesWindow(int argc, char** argv, prefs::PreferenceStore& store);
+// window is closed. Makes the application object when there is none yet, and
+// ties its windows to the desktop file. `opened` hears of the window once it
+// is shown, so that a later opening can raise it instead of making another.
+int RunPreferencesWindow(int argc, char** argv, prefs::PreferenceStore& store,
+                         const std::function<void(PictomatPref&)>& opened = {});
 
 } // namespace pictomat

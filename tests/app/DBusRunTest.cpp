@@ -173,7 +173,7 @@ TEST_F(DBusRunTest, RunsEveryKindOfCommandWithTheSameMessagesAndRefusesGarbage)
     ASSERT_TRUE(documented.open(QIODevice::ReadOnly));
     const QStringList expected = methodSignatures(documented.readAll());
     EXPECT_EQ(expected, (QStringList{"Quit()->()", "Run(sasa{sv})->(ias)", "SetSelection(as)->()", "ShowMenu()->()",
-                                     "signal Progress(siis)"}));
+                                     "ShowPreferences()->()", "signal Progress(siis)"}));
     EXPECT_EQ(methodSignatures(live.out), expected) << live.out.toStdString();
 }
 

@@ -3,7 +3,11 @@
 #include "ui/PreferencesWindow.h"
 #include "TestEnv.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMap>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -144,9 +148,10 @@ TEST_F(PreferencesWindowTest, IconSizeFieldClampsAndSliderStores)
     const struct {
         const char* typed;
         int stored;
-    } cases[] = {
-        {"1000", 512}, {"3", 16}, {"0", 16}, {"-5", 16}, {"abc", 16}, {"70000", 512}, {"99999999999999999999", 512},
-        {"300", 300}};
+    } cases[] = {{"1000", 1000}, {"1024", 1024},  {"1025", 1024},
+                 {"3", 16},      {"0", 16},       {"-5", 16},
+                 {"abc", 16},    {"70000", 1024}, {"99999999999999999999", 1024},
+                 {"300", 300}};
     for (const auto& c : cases) {
         type(QString::fromLatin1(c.typed));
         EXPECT_EQ(control<QLineEdit>("iconSizeEdit")->text(), QString::number(c.stored)) << c.typed;
@@ -172,7 +177,7 @@ TEST_F(PreferencesWindowTest, ATypedSizeMovesTheSliderSoItsNextStepStartsThere)
 TEST_F(PreferencesWindowTest, StoredIconSizeAndQualityAreShown)
 {
     // A size beyond the slider is shown as stored and not rewritten.
-    storeWithPython("{'IconSize': 1000, 'ImageQuality': 2}");
+    storeWithPython("{'IconSize': 2000, 'ImageQuality': 2}");
     QFile file(plistPath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray before = file.readAll();
@@ -182,8 +187,8 @@ TEST_F(PreferencesWindowTest, StoredIconSizeAndQualityAreShown)
     EXPECT_EQ(QString::fromUtf8(file.readAll()), QString::fromUtf8(before))
         << "filling in the window must not store anything";
     file.close();
-    EXPECT_EQ(control<QSlider>("iconSizeSlider")->value(), 512);
-    EXPECT_EQ(control<QLineEdit>("iconSizeEdit")->text(), "1000");
+    EXPECT_EQ(control<QSlider>("iconSizeSlider")->value(), 1024);
+    EXPECT_EQ(control<QLineEdit>("iconSizeEdit")->text(), "2000");
     EXPECT_EQ(control<QComboBox>("imageQualityComboBox")->currentText(), "Normal");
 
     // An index beyond the items keeps the pop-up where it was.
@@ -290,6 +295,43 @@ TEST_F(PreferencesWindowTest, UseItemsFolderDisablesTheFolderControls)
     EXPECT_FALSE(choose->isEnabled());
 }
 
+TEST_F(PreferencesWindowTest, ChangesMadeElsewhereShowAtOnceButSparesWhatIsBeingTyped)
+{
+    PictomatPref& pref = open();
+    pref.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(pref.window()));
+    auto* size = control<QLineEdit>("iconSizeEdit");
+    const auto writeElsewhere = [&](const QString& dictLiteral) {
+        const auto r = test::RunPython(
+            "import plistlib,sys\nplistlib.dump(" + dictLiteral + ", open(sys.argv[1], 'wb'))\n", {plistPath()});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    };
+
+    // As the menu's icon sizes or "pictomat defaults write" leave the file.
+    writeElsewhere(
+        "{'IconSize': 1024, 'UseItemsFolder': True, 'ImageQuality': 1, 'IncludeMakeIcons': False,"
+        " 'BackgroundColorRedComponent': 0.0, 'BackgroundColorGreenComponent': 0.0,"
+        " 'BackgroundColorBlueComponent': 1.0, 'BackgroundColorAlphaComponent': 1.0}");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return size->text() == "1024"; }, 5000)) << size->text().toStdString();
+    EXPECT_EQ(control<QSlider>("iconSizeSlider")->value(), 1024);
+    EXPECT_TRUE(control<QCheckBox>("UseItemsFolder")->isChecked());
+    EXPECT_FALSE(control<QPushButton>("chooseImageFolderButton")->isEnabled());
+    EXPECT_FALSE(control<QCheckBox>("IncludeMakeIcons")->isChecked());
+    EXPECT_EQ(control<QComboBox>("imageQualityComboBox")->currentText(), "Low");
+    EXPECT_EQ(control<QLineEdit>("hexValueEdit")->text(), "#0000FF");
+
+    // A size half typed stays as typed, and is what gets stored.
+    size->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return size->hasFocus(); }, 2000));
+    size->selectAll();
+    QTest::keyClicks(size, "77");
+    writeElsewhere("{'IconSize': 64, 'UseItemsFolder': False}");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !control<QCheckBox>("UseItemsFolder")->isChecked(); }, 5000));
+    EXPECT_EQ(size->text(), "77");
+    QTest::keyClick(size, Qt::Key_Return);
+    EXPECT_EQ(readWithPython().value("IconSize").toArray(), kInt(77));
+}
+
 TEST_F(PreferencesWindowTest, TheImageFolderLabelAndChooser)
 {
     const QString gone = work() + "/gone";
@@ -373,6 +415,39 @@ TEST_F(PreferencesWindowTest, EachCheckBoxShowsAndStoresItsOwnKey)
     }
     // A key the menu does not read has no box to click in vain.
     EXPECT_EQ(m_pref->window()->findChild<QCheckBox*>("MakeAsSubmenu"), nullptr);
+}
+
+// Alt and a letter reaches every control the keyboard can reach, each by a
+// letter of its own: its own label's, or that of the label that names it.
+TEST_F(PreferencesWindowTest, EveryControlHasAnAccessKeyOfItsOwn)
+{
+    PictomatPref& pref = open();
+    pref.showWindow();
+    const auto accessKey = [](const QString& text) {
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        return key.isEmpty() ? QString() : key.toString();
+    };
+    QMap<QString, QString> owners; // access key -> the control's object name
+    int controls = 0;
+    for (QWidget* widget : pref.window()->findChildren<QWidget*>()) {
+        if (!(widget->focusPolicy() & Qt::TabFocus) || !widget->isVisibleTo(pref.window()))
+            continue;
+        ++controls;
+        QStringList keys;
+        if (auto* button = qobject_cast<QAbstractButton*>(widget); button && !accessKey(button->text()).isEmpty())
+            keys << accessKey(button->text());
+        for (QLabel* label : pref.window()->findChildren<QLabel*>())
+            if (label->buddy() == widget && !accessKey(label->text()).isEmpty())
+                keys << accessKey(label->text());
+        EXPECT_EQ(keys.size(), 1) << widget->objectName().toStdString() << " " << widget->metaObject()->className();
+        for (const QString& key : keys) {
+            EXPECT_FALSE(owners.contains(key))
+                << key.toStdString() << " is taken by " << owners.value(key).toStdString() << " and by "
+                << widget->objectName().toStdString();
+            owners.insert(key, widget->objectName());
+        }
+    }
+    EXPECT_EQ(controls, 24);
 }
 
 TEST_F(PreferencesWindowTest, RunningTheWindowEndsWhenItIsClosed)
