@@ -418,6 +418,21 @@
     </message>
 </context>
 <context>
+    <name>PreferencesWindow</name>
+    <message>
+        <source>Choose an Image Folder</source>
+        <translation>Einen Bildordner auswählen</translation>
+    </message>
+    <message>
+        <source>Choose</source>
+        <translation>Auswählen</translation>
+    </message>
+    <message>
+        <source>Background Color</source>
+        <translation>Hintergrundfarbe</translation>
+    </message>
+</context>
+<context>
     <name>Progress</name>
     <message>
         <source>Stop</source>
@@ -456,6 +471,10 @@
     <message>
         <source>no session bus; the file-manager actions cannot reach this Pictomat</source>
         <translation>kein Sitzungsbus; die Aktionen des Dateimanagers können dieses Pictomat nicht erreichen</translation>
+    </message>
+    <message>
+        <source>the open preferences window does not answer; opening another</source>
+        <translation>das offene Einstellungsfenster antwortet nicht; ein weiteres wird geöffnet</translation>
     </message>
 </context>
 <context>
@@ -579,96 +598,8 @@
         <translation>Bild</translation>
     </message>
     <message>
-        <source>Make Icon for File and for Media</source>
-        <translation>Symbol der Datei und aus dem Medium erstellen</translation>
-    </message>
-    <message>
-        <source>Make Windows Icon for Media</source>
-        <translation>Windows-Symbol aus dem Medium erstellen</translation>
-    </message>
-    <message>
-        <source>Make Linux Icon Set for Media</source>
-        <translation>Linux-Symbolsatz aus dem Medium erstellen</translation>
-    </message>
-    <message>
-        <source>Make App Icons for Media</source>
-        <translation>App-Symbole aus dem Medium erstellen</translation>
-    </message>
-    <message>
-        <source>Copy Icon for File</source>
-        <translation>Symbol der Datei kopieren</translation>
-    </message>
-    <message>
-        <source>Add Custom Icon from Clipboard</source>
-        <translation>Eigenes Symbol aus der Zwischenablage hinzufügen</translation>
-    </message>
-    <message>
-        <source>Add Custom Icon to Media</source>
-        <translation>Eigenes Symbol aus dem Medium hinzufügen</translation>
-    </message>
-    <message>
-        <source>Remove Custom Icon</source>
-        <translation>Eigenes Symbol entfernen</translation>
-    </message>
-    <message>
-        <source>Add Shortcut Icon</source>
-        <translation>Verknüpfungssymbol hinzufügen</translation>
-    </message>
-    <message>
-        <source>Icon Sizes</source>
-        <translation>Symbolgrößen</translation>
-    </message>
-    <message>
-        <source>Save next to each selected item</source>
-        <translation>Neben jedem ausgewählten Objekt speichern</translation>
-    </message>
-    <message>
         <source>Otherwise save in this folder:</source>
         <translation>Sonst in diesem Ordner speichern:</translation>
-    </message>
-    <message>
-        <source>Show the output folder</source>
-        <translation>Ausgabeordner anzeigen</translation>
-    </message>
-    <message>
-        <source>Open each output file</source>
-        <translation>Jede erstellte Datei öffnen</translation>
-    </message>
-    <message>
-        <source>Replace files with the same name</source>
-        <translation>Dateien mit gleichem Namen ersetzen</translation>
-    </message>
-    <message>
-        <source>Add the icon size to image file names</source>
-        <translation>Symbolgröße an Bilddateinamen anhängen</translation>
-    </message>
-    <message>
-        <source>Give image files their own picture as icon</source>
-        <translation>Bilddateien ihr eigenes Bild als Symbol geben</translation>
-    </message>
-    <message>
-        <source>Draw .icns files from the icon they hold</source>
-        <translation>.icns-Dateien aus dem enthaltenen Symbol zeichnen</translation>
-    </message>
-    <message>
-        <source>Shape macOS app icons on Apple&apos;s grid</source>
-        <translation>macOS-App-Symbole nach Apples Raster formen</translation>
-    </message>
-    <message>
-        <source>Icon size:</source>
-        <translation>Symbolgröße:</translation>
-    </message>
-    <message>
-        <source>Quality:</source>
-        <translation>Qualität:</translation>
-    </message>
-    <message>
-        <source>Background:</source>
-        <translation>Hintergrund:</translation>
-    </message>
-    <message>
-        <source>pixels</source>
-        <translation>Pixel</translation>
     </message>
     <message>
         <source>Minimum</source>
@@ -695,8 +626,192 @@
         <translation>Verlustfrei</translation>
     </message>
     <message>
-        <source>Choose...</source>
-        <translation>Auswählen …</translation>
+        <source>&amp;Make Icon for File and for Media</source>
+        <translation>Symbol der Datei &amp;und aus dem Medium erstellen</translation>
+    </message>
+    <message>
+        <source>Make &amp;Windows Icon for Media</source>
+        <translation>&amp;Windows-Symbol aus dem Medium erstellen</translation>
+    </message>
+    <message>
+        <source>Make &amp;Linux Icon Set for Media</source>
+        <translation>&amp;Linux-Symbolsatz aus dem Medium erstellen</translation>
+    </message>
+    <message>
+        <source>Make &amp;App Icons for Media</source>
+        <translation>&amp;App-Symbole aus dem Medium erstellen</translation>
+    </message>
+    <message>
+        <source>&amp;Copy Icon for File</source>
+        <translation>Symbol der Datei &amp;kopieren</translation>
+    </message>
+    <message>
+        <source>Add Custom Icon from Clip&amp;board</source>
+        <translation>Eigenes Symbol aus der &amp;Zwischenablage hinzufügen</translation>
+    </message>
+    <message>
+        <source>Add C&amp;ustom Icon to Media</source>
+        <translation>&amp;Eigenes Symbol aus dem Medium hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remo&amp;ve Custom Icon</source>
+        <translation>E&amp;igenes Symbol entfernen</translation>
+    </message>
+    <message>
+        <source>Add Shor&amp;tcut Icon</source>
+        <translation>&amp;Verknüpfungssymbol hinzufügen</translation>
+    </message>
+    <message>
+        <source>Icon Si&amp;zes</source>
+        <translation>Symb&amp;olgrößen</translation>
+    </message>
+    <message>
+        <source>Offers the icon sizes to choose from in the menu.</source>
+        <translation>Bietet im Menü die Symbolgrößen zur Auswahl an.</translation>
+    </message>
+    <message>
+        <source>&amp;Save next to each selected item</source>
+        <translation>Neben &amp;jedem ausgewählten Objekt speichern</translation>
+    </message>
+    <message>
+        <source>Each new file goes into the folder that holds the item it was made from.</source>
+        <translation>Jede neue Datei kommt in den Ordner, der das Objekt enthält, aus dem sie entstand.</translation>
+    </message>
+    <message>
+        <source>Chooses the folder that new files go into when they are not saved next to their items.</source>
+        <translation>Wählt den Ordner, in den neue Dateien kommen, wenn sie nicht neben ihren Objekten gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Show the output &amp;folder</source>
+        <translation>Aus&amp;gabeordner anzeigen</translation>
+    </message>
+    <message>
+        <source>Opens the folder that received the new files in the file manager.</source>
+        <translation>Öffnet den Ordner mit den neuen Dateien im Dateimanager.</translation>
+    </message>
+    <message>
+        <source>Open &amp;each output file</source>
+        <translation>Jede e&amp;rstellte Datei öffnen</translation>
+    </message>
+    <message>
+        <source>Opens each new file in the application that opens its kind of file.</source>
+        <translation>Öffnet jede neue Datei mit der Anwendung für ihren Dateityp.</translation>
+    </message>
+    <message>
+        <source>Re&amp;place files with the same name</source>
+        <translation>Dateien &amp;mit gleichem Namen ersetzen</translation>
+    </message>
+    <message>
+        <source>When this is off, a file that is already there is kept and the new one is not written.</source>
+        <translation>Ist dies aus, bleibt eine vorhandene Datei erhalten und die neue wird nicht geschrieben.</translation>
+    </message>
+    <message>
+        <source>Add the icon size to image file &amp;names</source>
+        <translation>&amp;Symbolgröße an Bilddateinamen anhängen</translation>
+    </message>
+    <message>
+        <source>Adds the icon size in pixels to the name of each image file that is made.</source>
+        <translation>Hängt die Symbolgröße in Pixeln an den Namen jeder erstellten Bilddatei an.</translation>
+    </message>
+    <message>
+        <source>&amp;Give image files their own picture as icon</source>
+        <translation>&amp;Bilddateien ihr eigenes Bild als Symbol geben</translation>
+    </message>
+    <message>
+        <source>The file manager then shows each new image file with its own picture.</source>
+        <translation>Der Dateimanager zeigt dann jede neue Bilddatei mit ihrem eigenen Bild.</translation>
+    </message>
+    <message>
+        <source>&amp;Draw .icns files from the icon they hold</source>
+        <translation>.i&amp;cns-Dateien aus dem enthaltenen Symbol zeichnen</translation>
+    </message>
+    <message>
+        <source>An image made from an .icns file shows the icon stored in it, not the file&apos;s own icon.</source>
+        <translation>Ein Bild aus einer .icns-Datei zeigt das darin gespeicherte Symbol, nicht das eigene Symbol der Datei.</translation>
+    </message>
+    <message>
+        <source>Shape macOS app icons on Apple&apos;s g&amp;rid</source>
+        <translation>macOS-App-Symbole &amp;nach Apples Raster formen</translation>
+    </message>
+    <message>
+        <source>The macOS icon of app icons is inset, rounded and shadowed as Apple&apos;s own app icons are.</source>
+        <translation>Das macOS-Symbol der App-Symbole wird eingerückt, abgerundet und schattiert wie Apples eigene App-Symbole.</translation>
+    </message>
+    <message>
+        <source>&amp;Icon size:</source>
+        <translation>S&amp;ymbolgröße:</translation>
+    </message>
+    <message>
+        <source>The size in pixels of the icons and images that are made.</source>
+        <translation>Die Größe der erstellten Symbole und Bilder in Pixeln.</translation>
+    </message>
+    <message>
+        <source>&amp;Quality:</source>
+        <translation>&amp;Qualität:</translation>
+    </message>
+    <message>
+        <source>Lower quality makes smaller image files that keep less of the picture.</source>
+        <translation>Geringere Qualität ergibt kleinere Bilddateien, die weniger vom Bild bewahren.</translation>
+    </message>
+    <message>
+        <source>Bac&amp;kground:</source>
+        <translation>&amp;Hintergrund:</translation>
+    </message>
+    <message>
+        <source>The color that icons are drawn over; click to choose another.</source>
+        <translation>Die Farbe, über der Symbole gezeichnet werden; klicken Sie, um eine andere zu wählen.</translation>
+    </message>
+    <message>
+        <source>Offers this command in the Pictomat menu.</source>
+        <translation>Bietet diesen Befehl im Pictomat-Menü an.</translation>
+    </message>
+    <message>
+        <source>Icon size</source>
+        <translation>Symbolgröße</translation>
+    </message>
+    <message>
+        <source>Icon size in pixels</source>
+        <translation>Symbolgröße in Pixeln</translation>
+    </message>
+    <message>
+        <source>Type a size from 16 to 1024 pixels.</source>
+        <translation>Geben Sie eine Größe von 16 bis 1024 Pixeln ein.</translation>
+    </message>
+    <message>
+        <source>pi&amp;xels</source>
+        <translation>&amp;Pixel</translation>
+    </message>
+    <message>
+        <source>Quality</source>
+        <translation>Qualität</translation>
+    </message>
+    <message>
+        <source>Background color</source>
+        <translation>Hintergrundfarbe</translation>
+    </message>
+    <message>
+        <source>Background color in hexadecimal</source>
+        <translation>Hintergrundfarbe hexadezimal</translation>
+    </message>
+    <message>
+        <source>The background color as red, green and blue in hexadecimal, ready to copy.</source>
+        <translation>Die Hintergrundfarbe als Rot, Grün und Blau in Hexadezimal, bereit zum Kopieren.</translation>
+    </message>
+    <message>
+        <source>&amp;Hex:</source>
+        <translation>He&amp;x:</translation>
+    </message>
+    <message>
+        <source>Ch&amp;oose...</source>
+        <translation>&amp;Durchsuchen …</translation>
+    </message>
+    <message>
+        <source>Choose the image folder</source>
+        <translation>Den Bildordner auswählen</translation>
+    </message>
+    <message>
+        <source>Pictomat Preferences</source>
+        <translation>Pictomat-Einstellungen</translation>
     </message>
 </context>
 </TS>

@@ -76,7 +76,7 @@
     </message>
     <message>
         <source>Add Shortcut Icon</source>
-        <translation>Ajouter l’icône du raccourci</translation>
+        <translation>Ajouter l’icône du site web</translation>
     </message>
     <message>
         <source>Add an icon to the web location&apos;s file using its associated &quot;favicon&quot;.</source>
@@ -309,7 +309,7 @@
     </message>
     <message>
         <source>Thunar shows no custom icons: &quot;Add Custom Icon from Clipboard&quot;, &quot;Add Custom Icon to Media&quot;, &quot;Remove Custom Icon&quot; and &quot;Add Shortcut Icon&quot; change what Nautilus, Nemo, Caja, Dolphin and PCManFM-Qt show, not what Thunar shows.</source>
-        <translation>Thunar n’affiche pas les icônes personnalisées : « Ajouter une icône personnalisée depuis le presse-papiers », « Ajouter une icône personnalisée depuis le média », « Supprimer l’icône personnalisée » et « Ajouter l’icône du raccourci » changent ce qu’affichent Nautilus, Nemo, Caja, Dolphin et PCManFM-Qt, pas ce qu’affiche Thunar.</translation>
+        <translation>Thunar n’affiche pas les icônes personnalisées : « Ajouter une icône personnalisée depuis le presse-papiers », « Ajouter une icône personnalisée depuis le média », « Supprimer l’icône personnalisée » et « Ajouter l’icône du site web » changent ce qu’affichent Nautilus, Nemo, Caja, Dolphin et PCManFM-Qt, pas ce qu’affiche Thunar.</translation>
     </message>
 </context>
 <context>
@@ -418,6 +418,21 @@
     </message>
 </context>
 <context>
+    <name>PreferencesWindow</name>
+    <message>
+        <source>Choose an Image Folder</source>
+        <translation>Choisir un dossier d’images</translation>
+    </message>
+    <message>
+        <source>Choose</source>
+        <translation>Choisir</translation>
+    </message>
+    <message>
+        <source>Background Color</source>
+        <translation>Couleur d’arrière-plan</translation>
+    </message>
+</context>
+<context>
     <name>Progress</name>
     <message>
         <source>Stop</source>
@@ -456,6 +471,10 @@
     <message>
         <source>no session bus; the file-manager actions cannot reach this Pictomat</source>
         <translation>pas de bus de session ; les actions du gestionnaire de fichiers ne peuvent pas joindre ce Pictomat</translation>
+    </message>
+    <message>
+        <source>the open preferences window does not answer; opening another</source>
+        <translation>la fenêtre de préférences ouverte ne répond pas ; une autre s’ouvre</translation>
     </message>
 </context>
 <context>
@@ -579,96 +598,8 @@
         <translation>Image</translation>
     </message>
     <message>
-        <source>Make Icon for File and for Media</source>
-        <translation>Créer l’icône du fichier et depuis le média</translation>
-    </message>
-    <message>
-        <source>Make Windows Icon for Media</source>
-        <translation>Créer une icône Windows depuis le média</translation>
-    </message>
-    <message>
-        <source>Make Linux Icon Set for Media</source>
-        <translation>Créer un jeu d’icônes Linux depuis le média</translation>
-    </message>
-    <message>
-        <source>Make App Icons for Media</source>
-        <translation>Créer les icônes d’application depuis le média</translation>
-    </message>
-    <message>
-        <source>Copy Icon for File</source>
-        <translation>Copier l’icône du fichier</translation>
-    </message>
-    <message>
-        <source>Add Custom Icon from Clipboard</source>
-        <translation>Ajouter une icône personnalisée depuis le presse-papiers</translation>
-    </message>
-    <message>
-        <source>Add Custom Icon to Media</source>
-        <translation>Ajouter une icône personnalisée depuis le média</translation>
-    </message>
-    <message>
-        <source>Remove Custom Icon</source>
-        <translation>Supprimer l’icône personnalisée</translation>
-    </message>
-    <message>
-        <source>Add Shortcut Icon</source>
-        <translation>Ajouter l’icône du raccourci</translation>
-    </message>
-    <message>
-        <source>Icon Sizes</source>
-        <translation>Tailles d’icône</translation>
-    </message>
-    <message>
-        <source>Save next to each selected item</source>
-        <translation>Enregistrer à côté de chaque élément sélectionné</translation>
-    </message>
-    <message>
         <source>Otherwise save in this folder:</source>
         <translation>Sinon, enregistrer dans ce dossier :</translation>
-    </message>
-    <message>
-        <source>Show the output folder</source>
-        <translation>Afficher le dossier de sortie</translation>
-    </message>
-    <message>
-        <source>Open each output file</source>
-        <translation>Ouvrir chaque fichier créé</translation>
-    </message>
-    <message>
-        <source>Replace files with the same name</source>
-        <translation>Remplacer les fichiers du même nom</translation>
-    </message>
-    <message>
-        <source>Add the icon size to image file names</source>
-        <translation>Ajouter la taille de l’icône aux noms des fichiers image</translation>
-    </message>
-    <message>
-        <source>Give image files their own picture as icon</source>
-        <translation>Donner aux fichiers image leur propre image comme icône</translation>
-    </message>
-    <message>
-        <source>Draw .icns files from the icon they hold</source>
-        <translation>Dessiner les fichiers .icns à partir de l’icône qu’ils contiennent</translation>
-    </message>
-    <message>
-        <source>Shape macOS app icons on Apple&apos;s grid</source>
-        <translation>Former les icônes d’application macOS sur la grille d’Apple</translation>
-    </message>
-    <message>
-        <source>Icon size:</source>
-        <translation>Taille d’icône :</translation>
-    </message>
-    <message>
-        <source>Quality:</source>
-        <translation>Qualité :</translation>
-    </message>
-    <message>
-        <source>Background:</source>
-        <translation>Arrière-plan :</translation>
-    </message>
-    <message>
-        <source>pixels</source>
-        <translation>pixels</translation>
     </message>
     <message>
         <source>Minimum</source>
@@ -695,8 +626,192 @@
         <translation>Sans perte</translation>
     </message>
     <message>
-        <source>Choose...</source>
-        <translation>Choisir…</translation>
+        <source>&amp;Make Icon for File and for Media</source>
+        <translation>Créer l’icône du fichier &amp;et depuis le média</translation>
+    </message>
+    <message>
+        <source>Make &amp;Windows Icon for Media</source>
+        <translation>Créer une icône &amp;Windows depuis le média</translation>
+    </message>
+    <message>
+        <source>Make &amp;Linux Icon Set for Media</source>
+        <translation>&amp;Créer un jeu d’icônes Linux depuis le média</translation>
+    </message>
+    <message>
+        <source>Make &amp;App Icons for Media</source>
+        <translation>Créer les icônes d’application depuis le &amp;média</translation>
+    </message>
+    <message>
+        <source>&amp;Copy Icon for File</source>
+        <translation>C&amp;opier l’icône du fichier</translation>
+    </message>
+    <message>
+        <source>Add Custom Icon from Clip&amp;board</source>
+        <translation>A&amp;jouter une icône personnalisée depuis le presse-papiers</translation>
+    </message>
+    <message>
+        <source>Add C&amp;ustom Icon to Media</source>
+        <translation>Ajouter &amp;une icône personnalisée depuis le média</translation>
+    </message>
+    <message>
+        <source>Remo&amp;ve Custom Icon</source>
+        <translation>&amp;Supprimer l’icône personnalisée</translation>
+    </message>
+    <message>
+        <source>Add Shor&amp;tcut Icon</source>
+        <translation>Ajouter l’icône du site we&amp;b</translation>
+    </message>
+    <message>
+        <source>Icon Si&amp;zes</source>
+        <translation>Tailles d’icô&amp;ne</translation>
+    </message>
+    <message>
+        <source>Offers the icon sizes to choose from in the menu.</source>
+        <translation>Propose dans le menu les tailles d’icône au choix.</translation>
+    </message>
+    <message>
+        <source>&amp;Save next to each selected item</source>
+        <translation>Enre&amp;gistrer à côté de chaque élément sélectionné</translation>
+    </message>
+    <message>
+        <source>Each new file goes into the folder that holds the item it was made from.</source>
+        <translation>Chaque nouveau fichier va dans le dossier qui contient l’élément dont il est issu.</translation>
+    </message>
+    <message>
+        <source>Chooses the folder that new files go into when they are not saved next to their items.</source>
+        <translation>Choisit le dossier où vont les nouveaux fichiers lorsqu’ils ne sont pas enregistrés à côté de leurs éléments.</translation>
+    </message>
+    <message>
+        <source>Show the output &amp;folder</source>
+        <translation>A&amp;fficher le dossier de sortie</translation>
+    </message>
+    <message>
+        <source>Opens the folder that received the new files in the file manager.</source>
+        <translation>Ouvre dans le gestionnaire de fichiers le dossier qui a reçu les nouveaux fichiers.</translation>
+    </message>
+    <message>
+        <source>Open &amp;each output file</source>
+        <translation>Ou&amp;vrir chaque fichier créé</translation>
+    </message>
+    <message>
+        <source>Opens each new file in the application that opens its kind of file.</source>
+        <translation>Ouvre chaque nouveau fichier dans l’application qui ouvre ce type de fichier.</translation>
+    </message>
+    <message>
+        <source>Re&amp;place files with the same name</source>
+        <translation>Remplacer &amp;les fichiers du même nom</translation>
+    </message>
+    <message>
+        <source>When this is off, a file that is already there is kept and the new one is not written.</source>
+        <translation>Si cette option est désactivée, un fichier déjà présent est conservé et le nouveau n’est pas écrit.</translation>
+    </message>
+    <message>
+        <source>Add the icon size to image file &amp;names</source>
+        <translation>Ajouter la taille de l’icône au&amp;x noms des fichiers image</translation>
+    </message>
+    <message>
+        <source>Adds the icon size in pixels to the name of each image file that is made.</source>
+        <translation>Ajoute la taille de l’icône en pixels au nom de chaque fichier image créé.</translation>
+    </message>
+    <message>
+        <source>&amp;Give image files their own picture as icon</source>
+        <translation>Donner &amp;aux fichiers image leur propre image comme icône</translation>
+    </message>
+    <message>
+        <source>The file manager then shows each new image file with its own picture.</source>
+        <translation>Le gestionnaire de fichiers montre alors chaque nouveau fichier image avec sa propre image.</translation>
+    </message>
+    <message>
+        <source>&amp;Draw .icns files from the icon they hold</source>
+        <translation>&amp;Dessiner les fichiers .icns à partir de l’icône qu’ils contiennent</translation>
+    </message>
+    <message>
+        <source>An image made from an .icns file shows the icon stored in it, not the file&apos;s own icon.</source>
+        <translation>Une image créée à partir d’un fichier .icns montre l’icône qu’il contient, pas l’icône propre du fichier.</translation>
+    </message>
+    <message>
+        <source>Shape macOS app icons on Apple&apos;s g&amp;rid</source>
+        <translation>St&amp;yliser les icônes d’application macOS sur la grille d’Apple</translation>
+    </message>
+    <message>
+        <source>The macOS icon of app icons is inset, rounded and shadowed as Apple&apos;s own app icons are.</source>
+        <translation>L’icône macOS des icônes d’application est réduite, arrondie et ombrée comme les icônes d’application d’Apple.</translation>
+    </message>
+    <message>
+        <source>&amp;Icon size:</source>
+        <translation>&amp;Taille d’icône :</translation>
+    </message>
+    <message>
+        <source>The size in pixels of the icons and images that are made.</source>
+        <translation>La taille en pixels des icônes et des images créées.</translation>
+    </message>
+    <message>
+        <source>&amp;Quality:</source>
+        <translation>&amp;Qualité :</translation>
+    </message>
+    <message>
+        <source>Lower quality makes smaller image files that keep less of the picture.</source>
+        <translation>Une qualité plus basse donne des fichiers image plus petits qui gardent moins de l’image.</translation>
+    </message>
+    <message>
+        <source>Bac&amp;kground:</source>
+        <translation>A&amp;rrière-plan :</translation>
+    </message>
+    <message>
+        <source>The color that icons are drawn over; click to choose another.</source>
+        <translation>La couleur sur laquelle les icônes sont dessinées ; cliquez pour en choisir une autre.</translation>
+    </message>
+    <message>
+        <source>Offers this command in the Pictomat menu.</source>
+        <translation>Propose cette commande dans le menu Pictomat.</translation>
+    </message>
+    <message>
+        <source>Icon size</source>
+        <translation>Taille d’icône</translation>
+    </message>
+    <message>
+        <source>Icon size in pixels</source>
+        <translation>Taille d’icône en pixels</translation>
+    </message>
+    <message>
+        <source>Type a size from 16 to 1024 pixels.</source>
+        <translation>Saisissez une taille de 16 à 1024 pixels.</translation>
+    </message>
+    <message>
+        <source>pi&amp;xels</source>
+        <translation>p&amp;ixels</translation>
+    </message>
+    <message>
+        <source>Quality</source>
+        <translation>Qualité</translation>
+    </message>
+    <message>
+        <source>Background color</source>
+        <translation>Couleur d’arrière-plan</translation>
+    </message>
+    <message>
+        <source>Background color in hexadecimal</source>
+        <translation>Couleur d’arrière-plan en hexadécimal</translation>
+    </message>
+    <message>
+        <source>The background color as red, green and blue in hexadecimal, ready to copy.</source>
+        <translation>La couleur d’arrière-plan en rouge, vert et bleu hexadécimaux, prête à copier.</translation>
+    </message>
+    <message>
+        <source>&amp;Hex:</source>
+        <translation>&amp;Hex :</translation>
+    </message>
+    <message>
+        <source>Ch&amp;oose...</source>
+        <translation>&amp;Parcourir…</translation>
+    </message>
+    <message>
+        <source>Choose the image folder</source>
+        <translation>Choisir le dossier d’images</translation>
+    </message>
+    <message>
+        <source>Pictomat Preferences</source>
+        <translation>Préférences de Pictomat</translation>
     </message>
 </context>
 </TS>
