@@ -97,9 +97,11 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qt6-qpa-plugins, qt6-image-formats-plugins, libqt6svg6, shared-mime-info, hicolor-icon-theme, gvfs, wl-clipboard, xclip, ${pictomat_lazy_depends}")
 # What a desktop normally has and the program degrades without: Qt's Wayland
 # backend (XWayland serves otherwise), the Adwaita fallback icons, the "Ping"
-# sound, xdg-open, and a session bus for D-Bus activation.
+# sound, xdg-open, a session bus for D-Bus activation, and bash-completion,
+# which loads the completion of "pictomat" on demand (the script also works
+# when sourced without it).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "qt6-wayland, adwaita-icon-theme, sound-theme-freedesktop, xdg-utils, default-dbus-session-bus | dbus-session-bus")
+    "qt6-wayland, adwaita-icon-theme, sound-theme-freedesktop, xdg-utils, default-dbus-session-bus | dbus-session-bus, bash-completion")
 # Qt's own texts (the standard buttons of alerts and dialogs) in the user's
 # language; Pictomat's own catalogues are in the package.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-translations-l10n")

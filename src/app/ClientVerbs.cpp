@@ -3,6 +3,8 @@
 #include "app/Instance.h"
 #include "app/Selection.h"
 #include "commands/Command.h"
+#include "commands/FailureCause.h"
+#include "files/FileRef.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -28,7 +30,18 @@ int RunSelectVerb(int argc, char** argv, const QList<QByteArray>& files)
         call << BusUris(files);
         bus.call(call, QDBus::Block, kCallTimeoutMs);
     }
-    return 0;
+    // The hand-over keeps what it was given, as a file manager's would; a
+    // shell still hears of each name that names nothing.
+    int status = 0;
+    for (const QByteArray& file : files) {
+        const FileRef ref = file.startsWith("file:") ? FileRef::fromUri(file) : FileRef::fromLocalPath(file);
+        const QString missing = cause::ofName(ref.path());
+        if (missing.isEmpty())
+            continue;
+        std::fprintf(stderr, "pictomat: %s: %s\n", file.constData(), missing.toLocal8Bit().constData());
+        status = 1;
+    }
+    return status;
 }
 
 int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QStringList& instanceArguments)

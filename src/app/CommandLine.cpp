@@ -6,6 +6,7 @@
 #include "app/RunVerb.h"
 #include "app/ClientVerbs.h"
 #include "app/PreferencesVerb.h"
+#include "app/DisplayPlatform.h"
 #include "app/TrayProgram.h"
 #include "image/Exporters.h"
 #include "platform/Desktop.h"
@@ -51,7 +52,9 @@ const char kUsage[] =
     "  select FILE... | --clear    hand the files over as the selection, or end it\n"
     "  menu [FILE...]              hand the files over and show the Pictomat menu\n"
     "                              at the pointer, starting Pictomat if needed\n"
-    "  run COMMAND [FILE...]       run one command on the files, without a menu\n"
+    "  run COMMAND [FILE...]       run one command on the files, without a menu,\n"
+    "                              and print each output's path; --output DIR,\n"
+    "                              --open, --reveal and --quiet for this run\n"
     "  run --tray COMMAND [FILE...]\n"
     "                              run it in the running Pictomat (started if\n"
     "                              needed), as if chosen from its menu\n"
@@ -73,13 +76,76 @@ const char kUsage[] =
     "  -alpha VALUE                background opacity (0 to 1) for this run;\n"
     "                              accepted anywhere on the line before \"--\"\n"
     "  --                          every word after it is a file (select, menu, run)\n"
-    "  -h, --help                  show this help\n"
-    "  -v, --version               show the version\n";
+    "  -h, --help                  show this help; after a command, its own\n"
+    "  -v, --version               show the version\n"
+    "\n"
+    "Commands of \"pictomat run\":\n";
+
+// Each command's own help, for "pictomat COMMAND --help"; "run" and the icon
+// file tools say theirs themselves.
+struct VerbHelp {
+    const char* verb;
+    const char* text;
+};
+const VerbHelp kVerbHelp[] = {
+    {"select",
+     "Usage: pictomat select [--] FILE...\n"
+     "       pictomat select --clear\n"
+     "\n"
+     "Hands the files over to Pictomat as the selection its menu works on, or\n"
+     "ends the hand-over.\n"},
+    {"menu",
+     "Usage: pictomat menu [--] [FILE...]\n"
+     "\n"
+     "Hands the files over and shows the Pictomat menu at the pointer, starting\n"
+     "Pictomat when it does not run.\n"},
+    {"formats",
+     "Usage: pictomat formats\n"
+     "\n"
+     "Lists the image formats icons can be exported to: the extension, the\n"
+     "description, the media type and the type code, separated by tabs.\n"},
+    {"preferences",
+     "Usage: pictomat preferences\n"
+     "\n"
+     "Opens the preferences window. It needs a graphical display.\n"},
+    {"defaults",
+     "Usage: pictomat defaults read [KEY]\n"
+     "       pictomat defaults write KEY -bool|-int|-float|-string VALUE\n"
+     "       pictomat defaults delete KEY\n"
+     "\n"
+     "Reads and edits the preferences from a shell.\n"},
+    {"integrate",
+     "Usage: pictomat integrate [--remove]\n"
+     "\n"
+     "Adds the Pictomat actions to the file managers' menus, or takes them out.\n"},
+    {"autostart",
+     "Usage: pictomat autostart on|off\n"
+     "\n"
+     "Starts Pictomat with the desktop session, or stops doing so.\n"},
+};
+
+int usageError(const QString& problem)
+{
+    std::fprintf(stderr, "pictomat: %s\n", problem.toLocal8Bit().constData());
+    std::fputs(QStringLiteral("Try 'pictomat --help'.\n").toLocal8Bit().constData(), stderr);
+    return 2;
+}
 
 int usageError(const char* problem)
 {
-    std::fprintf(stderr, "pictomat: %s\n\n%s", problem, kUsage);
-    return 2;
+    return usageError(QString::fromUtf8(problem));
+}
+
+// Whether the words before "--" ask for help.
+bool asksForHelp(const QList<QByteArray>& operands)
+{
+    for (const QByteArray& word : operands) {
+        if (word == "--")
+            return false;
+        if (word == "--help" || word == "-h")
+            return true;
+    }
+    return false;
 }
 
 // The verbs that draw pictures: a graphical application without a display
@@ -156,6 +222,11 @@ int RunCommandLine(int argc, char** argv)
         if (arg == "-alpha") {
             if (i + 1 >= argc)
                 return usageError("-alpha needs a value");
+            bool number = false;
+            const double alpha = QByteArray(argv[i + 1]).toDouble(&number);
+            if (!number || !(alpha >= 0.0 && alpha <= 1.0))
+                return usageError(QStringLiteral("-alpha needs a number from 0 to 1, not \"%1\".")
+                                      .arg(QString::fromLocal8Bit(argv[i + 1])));
             instanceArguments << QStringLiteral("-alpha") << QString::fromLocal8Bit(argv[i + 1]);
             ++i;
             continue;
@@ -180,7 +251,16 @@ int RunCommandLine(int argc, char** argv)
     const QList<QByteArray> operands = rest.mid(1);
     if (verb == "-h" || verb == "--help" || verb == "help") {
         std::fputs(kUsage, stdout);
+        PrintRunCommands();
         return 0;
+    }
+    if (asksForHelp(operands)) {
+        for (const VerbHelp& help : kVerbHelp) {
+            if (verb == help.verb) {
+                std::fputs(help.text, stdout);
+                return 0;
+            }
+        }
     }
     if (verb == "-v" || verb == "--version") {
         std::printf("pictomat %s\n", PICTOMAT_VERSION);
@@ -203,8 +283,18 @@ int RunCommandLine(int argc, char** argv)
             return usageError("formats takes no arguments");
         return listFormats(argc, argv);
     }
-    if (verb == "preferences")
+    if (verb == "preferences") {
+        // Qt would abort without a display, telling of plugins to reinstall.
+        if (!DisplayPlatform()) {
+            std::fputs(QStringLiteral("pictomat: the preferences window needs a graphical session, and no display "
+                                      "can be reached here.\n")
+                           .toLocal8Bit()
+                           .constData(),
+                       stderr);
+            return 1;
+        }
         return RunPreferencesVerb(argc, argv, preferences);
+    }
     if (verb == "defaults") {
         QCoreApplication app(argc, argv);
         return prefs::RunDefaultsTool(preferences, toStrings(operands));
@@ -229,7 +319,7 @@ int RunCommandLine(int argc, char** argv)
         return runDrawingVerb(argv[0], &RunHicolorCommand, operands);
     if (verb == "appicons")
         return runDrawingVerb(argv[0], &RunAppIconsCommand, operands);
-    return usageError(("unknown command \"" + verb + "\"").constData());
+    return usageError(QStringLiteral("unknown command \"%1\"").arg(QString::fromLocal8Bit(verb)));
 }
 
 } // namespace pictomat

@@ -26,7 +26,9 @@ const char kUsage[] =
 
 using namespace iconverbs;
 
-std::optional<icns::IconFamily> readFamily(const QByteArray& path)
+// The family in the file. A file cut short is damaged: what could be read
+// is still listed or saved, and *damaged makes the tool fail.
+std::optional<icns::IconFamily> readFamily(const QByteArray& path, bool* damaged)
 {
     Error readError;
     const std::optional<QByteArray> bytes = ReadRegularFile(path, icns::kMaxIcnsFileSize, &readError);
@@ -35,9 +37,11 @@ std::optional<icns::IconFamily> readFamily(const QByteArray& path)
         return std::nullopt;
     }
     QString error;
-    std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(*bytes, &error);
+    std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(*bytes, &error, damaged);
     if (!family)
         complain(path, error);
+    else if (*damaged)
+        complain(path, QStringLiteral("the file is damaged: %1").arg(error));
     else if (!error.isEmpty())
         complain(path, QStringLiteral("warning: %1").arg(error));
     return family;
@@ -45,20 +49,22 @@ std::optional<icns::IconFamily> readFamily(const QByteArray& path)
 
 int list(const QByteArray& path)
 {
-    const std::optional<icns::IconFamily> family = readFamily(path);
+    bool damaged = false;
+    const std::optional<icns::IconFamily> family = readFamily(path, &damaged);
     if (!family)
         return 1;
     for (const icns::ElementRow& row : icns::ListElements(*family))
         std::printf("%-10s %9lld  %s\n", icns::OSTypeToString(row.type).toLocal8Bit().constData(),
                     static_cast<long long>(row.bytes), row.holds.toLocal8Bit().constData());
-    return 0;
+    return damaged ? 1 : 0;
 }
 
 int extract(const Arguments& args)
 {
     const QByteArray& path = args.operands[0];
     const QByteArray& folder = args.operands[1];
-    const std::optional<icns::IconFamily> family = readFamily(path);
+    bool damaged = false;
+    const std::optional<icns::IconFamily> family = readFamily(path, &damaged);
     if (!family)
         return 1;
     if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
@@ -78,7 +84,7 @@ int extract(const Arguments& args)
         complain(path, QStringLiteral("no picture to save"));
         return 1;
     }
-    int status = 0;
+    int status = damaged ? 1 : 0;
     for (const icns::NamedPng& picture : pictures) {
         const QByteArray target = folder + (folder.endsWith('/') ? "" : "/") + picture.name;
         if (!writeOutput(target, picture.png, args.force)) {
@@ -138,6 +144,8 @@ int RunIcnsCommand(const QList<QByteArray>& operands)
                                                 kUsage);
     if (!args)
         return 2;
+    if (args->help)
+        return 0;
     if (args->form == "list")
         return list(args->operands[0]);
     if (args->form == "extract")

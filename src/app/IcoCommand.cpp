@@ -1,6 +1,7 @@
 #include "app/IcoCommand.h"
 
 #include "app/IconVerbs.h"
+#include "commands/FailureCause.h"
 #include "commands/PlatformIcons.h"
 #include "files/FileIO.h"
 #include "files/FileRef.h"
@@ -72,7 +73,7 @@ std::optional<QMap<int, QImage>> picturesOf(const QByteArray& input, const QList
     QString why;
     std::optional<QMap<int, QImage>> pictures = MediaPicturesAt(FileRef::fromLocalPath(input), edges, &why);
     if (!pictures)
-        complain(input, why.isEmpty() ? QStringLiteral("no picture, movie or icon file") : why);
+        complain(input, why.isEmpty() ? cause::ofPicture(PictureStatus::NotAPicture) : why);
     return pictures;
 }
 
@@ -212,6 +213,8 @@ int RunIcoCommand(const QList<QByteArray>& operands)
                                                 kIcoUsage);
     if (!args)
         return 2;
+    if (args->help)
+        return 0;
     if (args->form == "list")
         return list(args->operands[0]);
     if (args->form == "extract")
@@ -224,6 +227,8 @@ int RunIconsetCommand(const QList<QByteArray>& operands)
     const std::optional<Arguments> args = parse(operands, {{.word = "create", .operands = 2}}, kIconsetUsage);
     if (!args)
         return 2;
+    if (args->help)
+        return 0;
     const std::optional<QMap<int, QImage>> pictures = picturesOf(args->operands[1], IconsetPixelSizes());
     if (!pictures)
         return 1;
@@ -241,6 +246,8 @@ int RunHicolorCommand(const QList<QByteArray>& operands)
         parse(operands, {{.word = "create", .operands = 2, .name = true}}, kHicolorUsage);
     if (!args)
         return 2;
+    if (args->help)
+        return 0;
     const std::optional<QByteArray>& name = args->name;
     const QByteArray& picture = args->operands[1];
     const FileRef item = FileRef::fromLocalPath(picture);

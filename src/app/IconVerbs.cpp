@@ -45,6 +45,16 @@ std::optional<Arguments> readOptions(const QList<QByteArray>& words, const Form&
 
 std::optional<Arguments> parse(const QList<QByteArray>& words, const QVector<Form>& forms, const char* usage)
 {
+    for (const QByteArray& word : words) {
+        if (word == "--")
+            break;
+        if (word == "--help" || word == "-h") {
+            std::fputs(usage, stdout);
+            Arguments help;
+            help.help = true;
+            return help;
+        }
+    }
     for (const Form& form : forms) {
         if (words.isEmpty() || words.first() != form.word)
             continue;

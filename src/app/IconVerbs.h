@@ -32,12 +32,16 @@ struct Arguments {
     bool iconset = false;
     std::optional<QByteArray> name;
     QList<QByteArray> operands;
+    // "--help" or "-h" came before "--": the usage went to standard output
+    // and the tool ends with status 0.
+    bool help = false;
 };
 
 // Reads a tool's words, those after its own name as the shell gave them: a
 // form's word, then its options anywhere before "--" and its operands (a
 // lone "-" is one). Nothing, with the usage on standard error, when they fit
 // none of the forms; the tool then exits with status 2.
+// A request for help anywhere before "--" is answered with the usage.
 std::optional<Arguments> parse(const QList<QByteArray>& words, const QVector<Form>& forms, const char* usage);
 
 // "pictomat: NAME: message", the name as the shell gave it.

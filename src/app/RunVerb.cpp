@@ -13,11 +13,15 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,19 +32,42 @@ namespace {
 // How soon a clipboard server notices that another program took the clipboard.
 constexpr int kOwnershipCheckMs = 200;
 
-int usage(const char* problem)
+const char kRunUsage[] =
+    "Usage: pictomat run [OPTION...] COMMAND [EXT | SIZE] [--] FILE...\n"
+    "\n"
+    "Runs one command of the Pictomat menu on the files, without the menu, and\n"
+    "prints the path of each file or folder it makes, one a line.\n"
+    "\n"
+    "Options:\n"
+    "  --output DIR   put this run's outputs in the folder DIR\n"
+    "  --open         open each output with its application\n"
+    "  --reveal       show the last output in the file manager\n"
+    "  --quiet        print neither the outputs' paths nor the progress line\n"
+    "  --tray         run it in the running Pictomat (started if needed), as if\n"
+    "                 chosen from its menu: its preferences say what is opened\n"
+    "  -h, --help     show this help\n"
+    "\n"
+    "Commands:\n";
+
+int usage(const QString& problem)
 {
-    std::fprintf(stderr, "pictomat: %s\n", problem);
-    std::fprintf(stderr, "usage: pictomat run [--tray] COMMAND [--] [FILE...]\ncommands:");
-    for (const Command& command : Commands()) {
-        const char* operand = command.operand == Operand::Exporter   ? " EXT"
-                              : command.operand == Operand::IconSize ? " SIZE"
-                                                                     : "";
-        std::fprintf(stderr, " %s%s", command.verb, operand);
-    }
-    std::fprintf(stderr, "\n");
+    std::fprintf(stderr, "pictomat: %s\n", problem.toLocal8Bit().constData());
+    std::fputs(QStringLiteral("Try 'pictomat run --help'.\n").toLocal8Bit().constData(), stderr);
     return 2;
 }
+
+int usage(const char* problem)
+{
+    return usage(QString::fromUtf8(problem));
+}
+
+// A plain run in a shell: what it was asked beyond the command.
+struct ShellChoices {
+    bool open = false;
+    bool reveal = false;
+    bool quiet = false;
+    std::optional<QString> outputFolder;
+};
 
 bool haveDisplay()
 {
@@ -49,7 +76,7 @@ bool haveDisplay()
 
 // Runs the command in this process; returns the exit status.
 int runHere(prefs::PreferenceStore& preferences, const Command& command, const QString& operand,
-            const QList<QByteArray>& files)
+            const QList<QByteArray>& files, const ShellChoices& choices)
 {
     SystemDesktop desktop(SystemDesktop::AlertStyle::StandardError);
     // The exporter lines belong to the menu's console; a shell command keeps
@@ -71,8 +98,21 @@ int runHere(prefs::PreferenceStore& preferences, const Command& command, const Q
         return 2;
     }
     request.items = SelectionFromArguments(files);
-    TerminalProgress progress;
+    // A shell opens nothing it did not ask for: a loop over fifty files would
+    // otherwise open a hundred windows.
+    request.options.openImageFile = choices.open;
+    request.options.openImageFolder = choices.reveal;
+    request.options.outputFolder = choices.outputFolder;
+    TerminalProgress progress(!choices.quiet);
     context.progress = &progress;
+    if (!choices.quiet) {
+        context.onOutputWritten = [&progress](const FileRef& output) {
+            progress.clearLine();
+            std::fwrite(output.path().constData(), 1, size_t(output.path().size()), stdout);
+            std::fputc('\n', stdout);
+            std::fflush(stdout);
+        };
+    }
     desktop.setBeforeStandardError([&progress] { progress.clearLine(); });
     Dispatch(context, request);
     desktop.setBeforeStandardError({});
@@ -90,15 +130,19 @@ int runHere(prefs::PreferenceStore& preferences, const Command& command, const Q
 // happen in a child that keeps the clipboard until another program takes it;
 // the parent returns the command's status as soon as the copy is made.
 int runServingClipboard(int argc, char** argv, prefs::PreferenceStore& preferences, const Command& command,
-                        const QList<QByteArray>& files)
+                        const QList<QByteArray>& files, const ShellChoices& choices)
 {
     int status[2];
-    if (::pipe2(status, O_CLOEXEC) != 0)
-        return usage("cannot create a pipe");
+    if (::pipe2(status, O_CLOEXEC) != 0) {
+        std::fprintf(stderr, "pictomat: cannot create a pipe\n");
+        return 1;
+    }
     std::fflush(nullptr);
     const pid_t pid = ::fork();
-    if (pid < 0)
-        return usage("cannot fork");
+    if (pid < 0) {
+        std::fprintf(stderr, "pictomat: cannot fork\n");
+        return 1;
+    }
     if (pid > 0) {
         ::close(status[1]);
         unsigned char code = 1;
@@ -115,7 +159,7 @@ int runServingClipboard(int argc, char** argv, prefs::PreferenceStore& preferenc
     ::setsid();
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    const int code = runHere(preferences, command, QString(), files);
+    const int code = runHere(preferences, command, QString(), files, choices);
     QClipboard* clipboard = QGuiApplication::clipboard();
     const bool serving = clipboard && clipboard->ownsClipboard();
     const unsigned char byte = (unsigned char)code;
@@ -155,28 +199,78 @@ int runServingClipboard(int argc, char** argv, prefs::PreferenceStore& preferenc
 
 } // namespace
 
+void PrintRunCommands()
+{
+    for (const Command& command : Commands()) {
+        QString words = QLatin1String(command.verb);
+        QString what = QString::fromUtf8(command.toolTip);
+        if (command.operand == Operand::Exporter) {
+            words += QLatin1String(" EXT");
+            what = QStringLiteral("Export the file's icon as a picture of the format EXT (see pictomat formats).");
+        } else if (command.operand == Operand::IconSize) {
+            words += QLatin1String(" SIZE");
+            what = QStringLiteral("Set the icon size, from 16 to 1024 pixels, that the icons are drawn at.");
+        }
+        std::printf("  %-22s %s\n", words.toLocal8Bit().constData(), what.toLocal8Bit().constData());
+    }
+}
+
 int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, const QList<QByteArray>& operands,
                    const QStringList& instanceArguments)
 {
     // The files stay as the bytes the shell gave: names need not be UTF-8.
-    // After "--" every word is a file; before it, the command and its
-    // operand come first and the rest are files too.
-    QList<QByteArray> args = operands;
+    // After "--" every word is a file; before it, the options may stand
+    // anywhere, the command and its operand come first and the rest are files.
+    QList<QByteArray> args;
     QList<QByteArray> files;
-    if (const qsizetype end = args.indexOf("--"); end >= 0) {
-        files = args.mid(end + 1);
-        args.resize(end);
+    bool inTray = false;
+    ShellChoices choices;
+    for (qsizetype i = 0; i < operands.size(); ++i) {
+        const QByteArray& word = operands[i];
+        if (word == "--") {
+            files = operands.mid(i + 1);
+            break;
+        }
+        if (word == "-h" || word == "--help") {
+            std::fputs(kRunUsage, stdout);
+            PrintRunCommands();
+            return 0;
+        }
+        if (word == "--tray") {
+            // "--tray": in the running instance, as if chosen from its menu.
+            inTray = true;
+        } else if (word == "--open") {
+            choices.open = true;
+        } else if (word == "--reveal") {
+            choices.reveal = true;
+        } else if (word == "--quiet" || word == "-q") {
+            choices.quiet = true;
+        } else if (word == "--output") {
+            if (i + 1 >= operands.size())
+                return usage(QStringLiteral("--output needs a folder."));
+            const QByteArray folder = operands[++i];
+            struct stat st;
+            if (folder.isEmpty() || ::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+                return usage(QStringLiteral("%1: there is no such folder.").arg(QString::fromLocal8Bit(folder)));
+            // The folder by an absolute name: where the outputs go is
+            // decided once, and an output folder is named by its path.
+            choices.outputFolder = QFileInfo(QFile::decodeName(folder)).absoluteFilePath();
+        } else if (word.startsWith("--")) {
+            return usage(QStringLiteral("unknown option \"%1\"").arg(QString::fromLocal8Bit(word)));
+        } else {
+            args.append(word);
+        }
     }
-    // "--tray": in the running instance, as if chosen from its menu.
-    const bool inTray = !args.isEmpty() && args.first() == "--tray";
-    if (inTray)
-        args.removeFirst();
+    if (inTray && (choices.open || choices.reveal || choices.quiet || choices.outputFolder))
+        return usage(
+            "--tray takes the running Pictomat's preferences, so --open, --reveal, --quiet and --output "
+            "do not go with it.");
     if (args.isEmpty())
         return usage("run needs a command");
     const QString name = QString::fromLocal8Bit(args.takeFirst());
     const Command* command = FindCommandByVerb(name);
     if (!command)
-        return usage(qPrintable(QStringLiteral("unknown command \"%1\"").arg(name)));
+        return usage(QStringLiteral("unknown command \"%1\"").arg(name));
     QString operand;
     if (command->operand == Operand::Exporter) {
         if (args.isEmpty())
@@ -189,7 +283,7 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
     }
     args += files;
     if (command->needsFiles && args.isEmpty())
-        return usage(qPrintable(QStringLiteral("%1 needs at least one file").arg(QLatin1String(command->verb))));
+        return usage(QStringLiteral("%1 needs at least one file").arg(QLatin1String(command->verb)));
     if (inTray)
         return RunInTrayVerb(argc, argv, *command, operand, args, instanceArguments);
     if (command->needsDisplay && !haveDisplay()) {
@@ -200,7 +294,7 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
         return 1;
     }
     if (command->id == CommandId::CopyIconForFile)
-        return runServingClipboard(argc, argv, preferences, *command, args);
+        return runServingClipboard(argc, argv, preferences, *command, args, choices);
     if (!command->needsDisplay) {
         // Nothing of these commands shows on the screen: connecting to the
         // display and setting up widgets (styles, fonts) would be most of a
@@ -214,7 +308,7 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
         int count = int(arguments.size());
         arguments.push_back(nullptr);
         QGuiApplication app(count, arguments.data());
-        const int code = runHere(preferences, *command, operand, args);
+        const int code = runHere(preferences, *command, operand, args, choices);
         // Everything the command does is done and on disk by now. Tearing the
         // application down would only load the font configuration in order to
         // free it (Qt's font database does that on exit), a tenth of a short
@@ -225,7 +319,7 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
     if (!haveDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    return runHere(preferences, *command, operand, args);
+    return runHere(preferences, *command, operand, args, choices);
 }
 
 } // namespace pictomat

@@ -7,7 +7,7 @@
 
 namespace pictomat {
 
-TerminalProgress::TerminalProgress() : m_drawing(::isatty(STDERR_FILENO) == 1)
+TerminalProgress::TerminalProgress(bool draw) : m_drawing(draw && ::isatty(STDERR_FILENO) == 1)
 {
     s_interrupted = 0;
     struct sigaction action = {};

@@ -9,10 +9,11 @@ namespace pictomat {
 // "pictomat run" in a terminal: one progress line on standard error (the
 // count and the item's name), rewritten in place, and Ctrl-C ending the
 // command after the current item. Nothing is drawn when standard error is not
-// a terminal; Ctrl-C stops either way, and a second one ends at once.
+// a terminal, or when `draw` is false; Ctrl-C stops either way, and a
+// second one ends at once.
 class TerminalProgress : public CommandProgress {
 public:
-    TerminalProgress();
+    explicit TerminalProgress(bool draw = true);
     ~TerminalProgress() override;
     TerminalProgress(const TerminalProgress&) = delete;
     TerminalProgress& operator=(const TerminalProgress&) = delete;

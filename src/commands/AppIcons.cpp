@@ -1,6 +1,7 @@
 #include "commands/AppIcons.h"
 
 #include "commands/CommandServices.h"
+#include "commands/FailureCause.h"
 #include "commands/ItemOperations.h"
 #include "commands/Log.h"
 #include "commands/MacIconShape.h"
@@ -187,7 +188,7 @@ std::optional<QMap<int, QImage>> extraPictures(const FileRef& file, const QList<
     if (!pictures && why)
         *why = QStringLiteral("the %1 picture %2: %3")
                    .arg(QLatin1String(what), file.displayPath(),
-                        reason.isEmpty() ? QStringLiteral("no picture, movie or icon file") : reason);
+                        reason.isEmpty() ? cause::ofPicture(PictureStatus::NotAPicture) : reason);
     return pictures;
 }
 
@@ -357,9 +358,8 @@ void fillAppIcons(CommandContext& context, const CommandRequest& command, const 
     const std::optional<QVector<OutputDirectory::File>> files =
         job.item.exists() ? AppIconFiles(job.item, request, &why) : std::nullopt;
     if (!files) {
-        if (!why.isEmpty())
-            qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1: %2").arg(job.item.displayPath(), why);
-        ShowStandardAlert(context, QStringLiteral("The icon could not be obtained from the file."));
+        ShowItemAlert(context, QStringLiteral("The icon could not be obtained from the file."),
+                      job.item.exists() ? why : MissingItemCause(context));
         return;
     }
     if (WriteOutput(context, job.output, OutputDirectory::partsOf(*files)))
@@ -395,7 +395,7 @@ std::optional<QVector<OutputDirectory::File>> AppIconFiles(const FileRef& source
     const std::optional<QMap<int, QImage>> art = MediaPicturesAt(source, edges, &reason);
     if (!art) {
         if (why)
-            *why = reason.isEmpty() ? QStringLiteral("no picture, movie or icon file") : reason;
+            *why = reason.isEmpty() ? cause::ofPicture(PictureStatus::NotAPicture) : reason;
         return std::nullopt;
     }
     std::optional<QImage> dark, tinted;

@@ -1,6 +1,7 @@
 #include "commands/ClipboardCommands.h"
 
 #include "commands/CommandServices.h"
+#include "commands/FailureCause.h"
 #include "commands/ExportImage.h"
 #include "commands/ItemOperations.h"
 #include "commands/Log.h"
@@ -74,12 +75,13 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
         return;
     }
     const FileRef item = request.items.items ? request.items.items->value(0) : FileRef();
+    BeginItemAlerts(context, item, request.items.names.value(0));
     qCWarning(lcCommands).noquote()
         << QStringLiteral("Copying icon for path \"%1\"").arg(stringWithFSRef(&item).value_or(QString()));
 
     const std::optional<IconProvider::Icon> icon = context.icons.iconFor(item);
     if (!icon) {
-        ShowStandardAlert(context, QStringLiteral("The file's icon could not be found."));
+        ShowItemAlert(context, QStringLiteral("The file's icon could not be found."), MissingItemCause(context));
         return;
     }
     bool iconMissing = false;
@@ -87,7 +89,7 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
         DrawItemIconOverBackground(item, *icon, settings.iconSize, settings.background, false, &iconMissing);
     if (iconMissing) {
         // The icon found draws nothing: a plain square is not the file's icon.
-        ShowStandardAlert(context, QStringLiteral("The file's icon could not be found."));
+        ShowItemAlert(context, QStringLiteral("The file's icon could not be found."), cause::iconDrawsNothing());
         return;
     }
     if (picture.isNull()) {
@@ -109,7 +111,7 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
     Error why;
     if (!Clipboard::setPng(encoded, &why)) {
         qCWarning(lcCommands).noquote() << QStringLiteral("The icon could not be put on the clipboard: ") + why.message;
-        ShowStandardAlert(context, QStringLiteral("The icon could not be put on the clipboard."), why.message);
+        ShowItemAlert(context, QStringLiteral("The icon could not be put on the clipboard."), why.message);
         return;
     }
     context.desktop.playSound(QStringLiteral("Ping"));
@@ -120,18 +122,21 @@ void AddCustomIconFromClipboard(CommandContext& context, const CommandRequest& r
     const std::unique_ptr<QMimeData> held = Clipboard::contents();
     const QMimeData* mime = held.get();
     if (!clipboardHasPicture(mime)) {
-        ShowStandardAlert(context, QStringLiteral("An image could not be created from the Clipboard."));
+        ShowItemAlert(context, QStringLiteral("An image could not be created from the Clipboard."),
+                      cause::clipboardHoldsNoPicture());
         return;
     }
     const QImage picture = clipboardPicture(mime);
     if (picture.isNull()) {
-        ShowStandardAlert(context, QStringLiteral("An image could not be created from the clipboard."));
+        ShowItemAlert(context, QStringLiteral("An image could not be created from the clipboard."),
+                      cause::ofPicture(PictureStatus::Damaged));
         return;
     }
     ForEachItem(context, request.items, [&context, &picture](const FileRef& item) {
-        if (!CustomIcons::setCustomIcon(item, picture)) {
+        Error error;
+        if (!CustomIcons::setCustomIcon(item, picture, &error)) {
             const QString message = QStringLiteral("The clipboard image could not be copied to the file.");
-            ShowStandardAlert(context, message);
+            ShowItemAlert(context, message, item.isEmpty() ? MissingItemCause(context) : CustomIconCause(item, error));
             qCWarning(lcCommands).noquote() << message;
         }
     });

@@ -88,6 +88,11 @@ struct CommandOptions {
     // (as ParseAppPlatforms takes them) and the macOS shape.
     std::optional<QByteArray> platforms;
     std::optional<bool> macosShape;
+    // A shell's choices for this run, over the preferences: whether outputs
+    // are opened and revealed, and an absolute folder they all go to.
+    std::optional<bool> openImageFile;
+    std::optional<bool> openImageFolder;
+    std::optional<QString> outputFolder;
 };
 
 // Every command, in menu order.

@@ -43,6 +43,11 @@ struct CommandContext {
     QVector<FailedOutput> failedOutputs;
     // How many alerts commands have raised through this context.
     int alertsShown = 0;
+    // The item the running command works on, as its alerts name it (its path,
+    // or the name given for an entry that names nothing), and how many
+    // alerts it has had: a second one tells of a failure told already.
+    QByteArray alertItem;
+    int itemAlerts = 0;
     // Who watches the running command item by item, if anyone.
     CommandProgress* progress = nullptr;
     // How many items of the running command come after the current one.
@@ -50,6 +55,9 @@ struct CommandContext {
     // Told of every icon a command renders (once for all the items that
     // share it); tests count renders here.
     std::function<void(const QString& iconSource)> iconRendered;
+    // Told of every output as soon as it is written; the command line prints
+    // its path.
+    std::function<void(const FileRef& output)> onOutputWritten;
     // Where reloading the exporter list reports; the desktop unless set.
     Desktop* exporterConsole = nullptr;
     Desktop& exporterDesktop() { return exporterConsole ? *exporterConsole : desktop; }

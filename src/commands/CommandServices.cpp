@@ -1,5 +1,6 @@
 #include "commands/CommandServices.h"
 
+#include "commands/FailureCause.h"
 #include "commands/Log.h"
 #include "output/OutputFolder.h"
 #include "platform/Reveal.h"
@@ -8,10 +9,32 @@ namespace pictomat {
 
 void ShowStandardAlert(CommandContext& context, const QString& message, const QString& explanation)
 {
+    ShowItemAlert(context, message, QString(), explanation);
+}
+
+void ShowItemAlert(CommandContext& context, const QString& message, const QString& cause, const QString& explanation)
+{
     ++context.alertsShown;
+    Desktop::Alert alert;
+    alert.message = message;
+    alert.explanation = explanation;
+    alert.item = QString::fromUtf8(context.alertItem);
+    alert.cause = cause;
+    alert.again = context.itemAlerts++ > 0;
     const bool moreItems = context.progress && context.itemsRemaining > 0;
-    if (context.desktop.showAlert(message, explanation, moreItems) == Desktop::AlertAnswer::Stop && context.progress)
+    if (context.desktop.showAlert(alert, moreItems) == Desktop::AlertAnswer::Stop && context.progress)
         context.progress->requestStop();
+}
+
+void BeginItemAlerts(CommandContext& context, const FileRef& item, const QByteArray& name)
+{
+    context.alertItem = item.isEmpty() ? name : item.path();
+    context.itemAlerts = 0;
+}
+
+QString MissingItemCause(const CommandContext& context)
+{
+    return cause::ofName(context.alertItem);
 }
 
 void ReportFailedOutput(CommandContext& context, const FileRef& output, const QString& reason, bool alerted)
@@ -59,8 +82,10 @@ void ForEachItem(CommandContext& context, const SelectedItems& selection,
     for (qsizetype i = 0; i < items.size(); ++i) {
         if (!beginItem(context, int(i + 1), int(items.size()), items.at(i)))
             return;
+        BeginItemAlerts(context, items.at(i), selection.names.value(i));
         work(items.at(i));
     }
+    BeginItemAlerts(context, FileRef());
 }
 
 int32_t OpenWithLaunchServices(CommandContext& context, const FileRef& item)

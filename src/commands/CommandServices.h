@@ -11,9 +11,18 @@ namespace pictomat {
 
 // Services every command shares: alerts, opening, the output folder, reveal.
 
-// A failure the user sees. While more items of the command remain, the alert
-// also offers to stop the command after this item.
+// A failure the user sees, about the item in hand when there is one. While
+// more items of the command remain, the alert also offers to stop the command
+// after this item.
 void ShowStandardAlert(CommandContext& context, const QString& message, const QString& explanation = QString());
+// The same with why it failed, in plain words (commands/FailureCause.h).
+void ShowItemAlert(CommandContext& context, const QString& message, const QString& cause,
+                   const QString& explanation = QString());
+// Makes `item` the one the alerts name until the next, or until the command
+// ends; `name` stands in for an item that names nothing.
+void BeginItemAlerts(CommandContext& context, const FileRef& item, const QByteArray& name = QByteArray());
+// Why the item in hand is missing, when it is: what the file system says of its name.
+QString MissingItemCause(const CommandContext& context);
 // An output that could not be written: logged with its reason and, unless an
 // alert already told of it, kept in the context's failedOutputs.
 void ReportFailedOutput(CommandContext& context, const FileRef& output, const QString& reason, bool alerted = false);

@@ -21,6 +21,14 @@ CommandSettings CommandSettings::Read(prefs::PreferenceStore& store, const Comma
     s.codecQuality = prefs::GetImageQualityPreference(store);
     s.openImageFolder = prefs::GetBooleanPreference(store, key::OpenImageFolderForMe);
     s.openImageFile = prefs::GetBooleanPreference(store, key::OpenImageFileForMe);
+    if (options.openImageFolder)
+        s.openImageFolder = *options.openImageFolder;
+    if (options.openImageFile)
+        s.openImageFile = *options.openImageFile;
+    if (options.outputFolder) {
+        s.folders.useItemsFolder = false;
+        s.folders.imageFolderPathname = options.outputFolder;
+    }
     s.addCustomIcon = prefs::GetBooleanPreference(store, key::AddCustomIcon);
     s.overwriteFilesBySameName = prefs::GetBooleanPreference(store, key::OverwriteFilesBySameName);
     s.appendIconSize = prefs::GetBooleanPreference(store, key::AppendIconSize);

@@ -150,6 +150,12 @@ bool SetOperandFromText(const Command& command, const QString& text, const Expor
     case Operand::None: return true;
     case Operand::Exporter: {
         const ExporterInfo* exporter = MatchExporterExtension(exporters, text);
+        // The formats' long names are what people type as often as the
+        // extensions the exporters are listed under.
+        if (!exporter && text.compare(QLatin1String("jpeg"), Qt::CaseInsensitive) == 0)
+            exporter = MatchExporterExtension(exporters, QStringLiteral("jpg"));
+        if (!exporter && text.compare(QLatin1String("tiff"), Qt::CaseInsensitive) == 0)
+            exporter = MatchExporterExtension(exporters, QStringLiteral("tif"));
         if (!exporter) {
             *error = QStringLiteral("no image exporter writes \"%1\" (see \"pictomat formats\")").arg(text);
             return false;

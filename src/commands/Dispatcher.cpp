@@ -1,5 +1,6 @@
 #include "commands/Dispatcher.h"
 
+#include "commands/CommandServices.h"
 #include "commands/CommandSettings.h"
 
 namespace pictomat {
@@ -18,8 +19,10 @@ void Dispatch(CommandContext& context, const CommandRequest& request)
         return;
     const CommandSettings settings = CommandSettings::Read(context.preferences, request.options);
     context.itemsRemaining = 0;
+    BeginItemAlerts(context, FileRef());
     command->handler(context, request, settings);
     context.itemsRemaining = 0;
+    BeginItemAlerts(context, FileRef());
 }
 
 } // namespace pictomat

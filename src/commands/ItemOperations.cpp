@@ -1,6 +1,7 @@
 #include "commands/ItemOperations.h"
 
 #include "commands/CommandServices.h"
+#include "commands/FailureCause.h"
 #include "commands/Log.h"
 #include "files/FileIO.h"
 #include "files/FinderInfo.h"
@@ -44,9 +45,10 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
     QImage picture = ReadImageFile(item, kCustomIconEdge, &status);
     // An icon file's picture is the best of the icons it holds.
     if (status == PictureStatus::NotAPicture && HoldsIconFamily(item.path())) {
-        const std::optional<icns::IconFamily> family = IconFamilyFromIcnsFile(item.path());
+        const std::optional<icns::IconFamily> family = IconFamilyFromIcnsFile(item.path(), &status);
         picture = family ? family->bestImage(kCustomIconEdge) : QImage();
-        status = picture.isNull() ? PictureStatus::Damaged : PictureStatus::Decoded;
+        if (picture.isNull() && status == PictureStatus::Decoded)
+            status = PictureStatus::Damaged;
     }
     // A movie's picture is its poster frame.
     const bool movie = status == PictureStatus::NotAPicture && isMovie(item);
@@ -62,13 +64,26 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
     Error error;
     if (picture.isNull() || !CustomIcons::setCustomIcon(item, picture, &error)) {
         const QString message = QStringLiteral("The files graphic image could not be copied to the file.");
-        ShowStandardAlert(context, message);
+        const QString why =
+            picture.isNull() ? cause::ofPicture(movie ? PictureStatus::Damaged : status) : CustomIconCause(item, error);
+        ShowItemAlert(context, message, why);
         qCWarning(lcCommands).noquote() << message;
         if (picture.isNull())
             qCWarning(lcCommands).noquote() << QStringLiteral("The picture is %1.").arg(PictureStatusText(status));
         else
             qCDebug(lcCommands).noquote() << "The reason:" << error.message;
     }
+}
+
+QString CustomIconCause(const FileRef& item, const Error& error)
+{
+    if (const QString missing = cause::ofName(item.path()); !missing.isEmpty())
+        return missing;
+    // A file's custom icon needs the metadata service; on a session without
+    // GVfs its absence says more than the call that found it out.
+    if (error.code == 0 && !item.isDirectory() && !CustomIcons::metadataAvailable())
+        return cause::noMetadataService();
+    return cause::ofError(error);
 }
 
 void RemoveCustomIcon(CommandContext& context, const FileRef& item)
@@ -79,7 +94,7 @@ void RemoveCustomIcon(CommandContext& context, const FileRef& item)
         return;
     }
     const QString message = QStringLiteral("The custom icon could not be removed successfully.");
-    ShowStandardAlert(context, message);
+    ShowItemAlert(context, message, item.isEmpty() ? MissingItemCause(context) : CustomIconCause(item, error));
     qCWarning(lcCommands).noquote() << message;
     qCDebug(lcCommands).noquote() << "The reason:" << error.message;
 }
@@ -105,6 +120,7 @@ SelectedItems SelectionFromArguments(const QList<QByteArray>& pathsOrUris)
     QVector<FileRef> items;
     for (const QByteArray& bytes : pathsOrUris) {
         FileRef ref = bytes.startsWith("file:") ? FileRef::fromUri(bytes) : FileRef::fromLocalPath(bytes);
+        selection.names.append(ref.isEmpty() ? bytes : ref.path());
         struct stat st;
         // lstat: a link that points nowhere is still an item.
         if (!ref.isEmpty() && ::lstat(ref.c_path(), &st) != 0)

@@ -3,6 +3,7 @@
 #include "commands/Command.h"
 #include "commands/CommandContext.h"
 #include "commands/CommandSettings.h"
+#include "files/Error.h"
 
 namespace pictomat {
 
@@ -14,6 +15,8 @@ namespace pictomat {
 void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item);
 // Removes the item's custom icon; "Ping" on success.
 void RemoveCustomIcon(CommandContext& context, const FileRef& item);
+// Why setting or removing an item's custom icon failed, in plain words.
+QString CustomIconCause(const FileRef& item, const Error& error);
 void ClearFinderFileType(const FileRef& item);
 void ClearFinderFileCreator(const FileRef& item);
 // A change notice for file managers watching the item's folder; 0 or an error.

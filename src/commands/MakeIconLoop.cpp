@@ -1,6 +1,7 @@
 #include "commands/MakeIconLoop.h"
 
 #include "commands/CommandServices.h"
+#include "commands/FailureCause.h"
 #include "commands/ItemOperations.h"
 #include "commands/Log.h"
 #include "files/OutputDirectory.h"
@@ -16,16 +17,25 @@ namespace pictomat {
 
 namespace {
 
-void outputFileFailure(CommandContext& context)
+void outputFileFailure(CommandContext& context, const QString& cause)
 {
-    ShowStandardAlert(context, QStringLiteral("The output file could not be created."),
-                      QStringLiteral("Check that a file by the same name does not already exist or is not open."));
+    ShowItemAlert(context, QStringLiteral("The output file could not be created."), cause,
+                  QStringLiteral("Check that a file by the same name does not already exist or is not open."));
 }
 
-void fileExists(CommandContext& context)
+// Replacing is off: the setting is what to change.
+void fileExists(CommandContext& context, const FileRef& output)
 {
-    ShowStandardAlert(context, QStringLiteral("The file already exists."),
-                      QStringLiteral("Select the option to overwrite files by same name to avoid this issue."));
+    ShowItemAlert(context, QStringLiteral("The file already exists."), cause::outputTaken(output),
+                  QStringLiteral("Select the option to overwrite files by same name to avoid this issue."));
+}
+
+// Replacing is on, yet what has the name could not be moved aside: the
+// setting would change nothing.
+void fileKept(CommandContext& context)
+{
+    ShowItemAlert(context, QStringLiteral("The file already exists."), cause::noTrash(),
+                  QStringLiteral("The file of the same name could not be moved aside to the Trash, so it was kept."));
 }
 
 QByteArray icnsOutputName(const QByteArray& itemName, const CommandRequest&, const CommandSettings&)
@@ -49,7 +59,7 @@ void fillFromItemIcon(CommandContext& context, const CommandRequest&, const Comm
         return made;
     });
     if (!rendered.made()) {
-        ShowStandardAlert(context, QStringLiteral("The icon family could not be created."));
+        ShowItemAlert(context, QStringLiteral("The icon family could not be created."), cause::iconDrawsNothing());
         return;
     }
     WriteIconFamilyToOutput(context, rendered.family, job.output);
@@ -62,30 +72,32 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
     const QString noIcon = QStringLiteral("The icon could not be obtained from the file.");
     const FileRef& item = job.item;
     if (!item.exists()) {
-        ShowStandardAlert(context, noIcon);
+        ShowItemAlert(context, noIcon, MissingItemCause(context));
         return;
     }
     // The item's bytes decide, not its name: an icon file renamed, or a
     // picture named like an icon file, is what it holds. A folder counts by
     // its name: an .iconset's pictures are its family.
     std::optional<icns::IconFamily> family;
+    QString why;
     if (item.isDirectory() && item.name().toLower().endsWith(".iconset")) {
-        QString why;
         family = IconFamilyFromIconsetFolder(item.path(), &why);
         if (!family)
             qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why);
     } else {
-        family = IconFamilyFromMedia(item.path());
+        PictureStatus status = PictureStatus::NotAPicture;
+        family = IconFamilyFromMedia(item.path(), &status);
+        why = cause::ofPicture(status);
     }
     if (!family) {
-        ShowStandardAlert(context, QStringLiteral("The icon family could not be created."));
-        ShowStandardAlert(context, noIcon);
+        ShowItemAlert(context, QStringLiteral("The icon family could not be created."), why);
+        ShowItemAlert(context, noIcon, why);
         return;
     }
     // An empty family is no icon at all, and neither is one too large for
     // the format.
     if (family->isEmpty() || family->toIcnsPieces().pieces.isEmpty()) {
-        ShowStandardAlert(context, noIcon);
+        ShowItemAlert(context, noIcon, cause::iconFileHoldsNothing());
         return;
     }
     WriteIconFamilyToOutput(context, *family, job.output);
@@ -101,6 +113,8 @@ bool finishItem(CommandContext& context, const CommandSettings& settings, Output
         return false;
     }
     context.lastOutputFile = output.target();
+    if (context.onOutputWritten)
+        context.onOutputWritten(output.target());
     if (settings.openImageFile)
         OpenWithLaunchServices(context, context.lastOutputFile);
     return true;
@@ -108,36 +122,36 @@ bool finishItem(CommandContext& context, const CommandSettings& settings, Output
 
 // The alerts and log lines of an output's start; true when the work may go on.
 bool outputBegun(CommandContext& context, const FileRef& target, const QByteArray& name, Output::Begin begun,
-                 const QString& error)
+                 const Error& error)
 {
     switch (begun) {
     case Output::Begin::Fresh:
     case Output::Begin::Replacing: return true;
-    case Output::Begin::Exists: fileExists(context); return false;
+    case Output::Begin::Exists: fileExists(context, target); return false;
     case Output::Begin::NoTrash:
-        qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1 is kept: %2").arg(target.displayPath(), error);
-        fileExists(context);
+        qCWarning(lcCommands).noquote()
+            << QStringLiteral("Pictomat: %1 is kept: %2").arg(target.displayPath(), error.message);
+        fileKept(context);
         return false;
     case Output::Begin::Failed: break;
     }
     qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: the output file %1 could not be created: %2")
                                            .arg(target.isEmpty() ? QString::fromUtf8(name) : target.displayPath(),
-                                                error);
-    outputFileFailure(context);
+                                                error.message);
+    outputFileFailure(context, cause::ofError(error));
     return false;
 }
 
 // The alert of an output that could not take its name; true when written.
-bool outputWritten(CommandContext& context, Output::Result result)
+bool outputWritten(CommandContext& context, const Output& output, Output::Result result, const Error& error)
 {
     switch (result) {
     case Output::Result::Written: return true;
-    case Output::Result::Exists:
-    case Output::Result::NoTrash: fileExists(context); break;
+    case Output::Result::Exists: fileExists(context, output.target()); break;
+    case Output::Result::NoTrash: fileKept(context); break;
     case Output::Result::NotTrashed:
-        ShowStandardAlert(
-            context, QStringLiteral("The output file could not be created."),
-            QStringLiteral("The old file of the same name could not be moved to the Trash and was kept."));
+        ShowItemAlert(context, QStringLiteral("The output file could not be created."), cause::ofError(error),
+                      QStringLiteral("The old file of the same name could not be moved to the Trash and was kept."));
         break;
     case Output::Result::Failed: break;
     }
@@ -160,14 +174,14 @@ bool BeginOutput(CommandContext& context, const CommandSettings& settings, const
 {
     const FileRef target = folder.child(name);
     Error error;
-    return outputBegun(context, target, name, output.begin(target, settings.overwriteFilesBySameName, &error),
-                       error.message);
+    return outputBegun(context, target, name, output.begin(target, settings.overwriteFilesBySameName, &error), error);
 }
 
 bool WriteOutput(CommandContext& context, Output& output, const QVector<Output::Part>& parts)
 {
     Error error;
-    return outputWritten(context, output.write(parts, &error));
+    const Output::Result result = output.write(parts, &error);
+    return outputWritten(context, output, result, error);
 }
 
 bool WriteOutput(CommandContext& context, Output& output, const QByteArray& bytes)
@@ -213,7 +227,8 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         else if (context.icons.hasIcon(item))
             icon = IconProvider::Icon();
         if (!icon) {
-            ShowStandardAlert(context, QStringLiteral("An icon for the file could not be found."));
+            ShowItemAlert(context, QStringLiteral("An icon for the file could not be found."),
+                          MissingItemCause(context));
             return;
         }
         const QByteArray outputName = work.outputName(OutputBaseName(item), request, settings);

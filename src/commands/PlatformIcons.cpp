@@ -1,6 +1,7 @@
 #include "commands/PlatformIcons.h"
 
 #include "commands/CommandServices.h"
+#include "commands/FailureCause.h"
 #include "commands/ItemOperations.h"
 #include "commands/Log.h"
 #include "commands/MakeIconLoop.h"
@@ -34,25 +35,16 @@ std::optional<QMap<int, QImage>> picturesOfFamily(const icns::IconFamily& family
     return pictures;
 }
 
-QString statusText(PictureStatus status)
-{
-    switch (status) {
-    case PictureStatus::TooLarge: return QStringLiteral("the picture is past the size limits");
-    case PictureStatus::Damaged: return QStringLiteral("the picture is damaged");
-    case PictureStatus::TooCostly: return PictureStatusText(status);
-    default: return QStringLiteral("no picture, movie or icon file");
-    }
-}
-
 // The pictures of one item for a command, or the alert that says there are none.
 std::optional<QMap<int, QImage>> picturesFor(CommandContext& context, const FileRef& item, const QList<int>& edges)
 {
     QString why;
     std::optional<QMap<int, QImage>> pictures = item.exists() ? MediaPicturesAt(item, edges, &why) : std::nullopt;
     if (!pictures) {
-        if (!why.isEmpty())
-            qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why);
-        ShowStandardAlert(context, QStringLiteral("The icon could not be obtained from the file."));
+        if (!item.exists())
+            why = MissingItemCause(context);
+        qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why);
+        ShowItemAlert(context, QStringLiteral("The icon could not be obtained from the file."), why);
     }
     return pictures;
 }
@@ -114,18 +106,24 @@ std::optional<QMap<int, QImage>> MediaPicturesAt(const FileRef& item, const QLis
     std::optional<icns::IconFamily> family;
     if (item.isDirectory() && item.name().toLower().endsWith(".iconset"))
         family = IconFamilyFromIconsetFolder(item.path(), why);
-    else if (HoldsIconFamily(item.path()))
-        family = IconFamilyFromIcnsFile(item.path());
-    else {
+    else if (HoldsIconFamily(item.path())) {
+        PictureStatus status = PictureStatus::NotAPicture;
+        family = IconFamilyFromIcnsFile(item.path(), &status);
+        if (!family && why)
+            *why = cause::ofPicture(status);
+    } else {
         PictureStatus status = PictureStatus::NotAPicture;
         std::optional<QMap<int, QImage>> pictures = RenderMediaIconSizes(item.path(), edges, &status);
         if (!pictures && why)
-            *why = statusText(status);
+            *why = cause::ofPicture(status);
         return pictures;
     }
     if (!family)
         return std::nullopt;
-    return picturesOfFamily(*family, edges);
+    std::optional<QMap<int, QImage>> pictures = picturesOfFamily(*family, edges);
+    if (!pictures && why)
+        *why = cause::iconFileHoldsNothing();
+    return pictures;
 }
 
 QByteArray IcoFromPictures(const QMap<int, QImage>& pictures)

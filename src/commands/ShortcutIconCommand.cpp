@@ -1,10 +1,11 @@
 #include "commands/ShortcutIconCommand.h"
 
 #include "commands/CommandServices.h"
+#include "commands/FailureCause.h"
+#include "commands/ItemOperations.h"
 #include "commands/Log.h"
 #include "commands/SiteIcon.h"
 #include "commands/WebLocationFile.h"
-#include "output/StringUtils.h"
 #include "platform/CustomIcons.h"
 #include "web/HtmlHead.h"
 #include "web/HttpClient.h"
@@ -27,17 +28,17 @@ const QString kIconNotCopied = QStringLiteral("The shortcut icon image could not
 // The path buffer of the recognition step holds 1024 bytes with its zero.
 constexpr qsizetype kPathBufferBytes = 1024;
 
-// Only an item whose path makes text and a file URL within the path buffer
-// of 1024 bytes (its zero included) is looked at.
+// Only an item whose path fits the path buffer of 1024 bytes (its zero
+// included) is looked at. The path is the file system's bytes: a name that
+// is not UTF-8 is as good as any, as for every other command.
 bool HasUsablePath(const FileRef& item)
 {
-    const std::optional<QString> path = stringWithFSRef(&item);
-    return path && item.path().size() + 1 <= kPathBufferBytes && QUrl::fromLocalFile(*path).isValid();
+    return !item.isEmpty() && item.path().size() + 1 <= kPathBufferBytes;
 }
 
-void Fail(CommandContext& context, const QString& message)
+void Fail(CommandContext& context, const QString& message, const QString& why)
 {
-    ShowStandardAlert(context, message);
+    ShowItemAlert(context, message, why);
     qCWarning(lcCommands).noquote() << message;
 }
 
@@ -55,16 +56,17 @@ void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString
     const HttpClient client;
     const QUrl pageAddress(address, QUrl::StrictMode);
     std::optional<HttpResponse> page;
+    Error fetchError{QStringLiteral("not a web address: %1").arg(address)};
     if (pageAddress.isValid() && !pageAddress.isEmpty())
-        page = client.get(pageAddress, HttpClient::kPageCap, Requester::User, budget);
+        page = client.get(pageAddress, HttpClient::kPageCap, Requester::User, budget, &fetchError);
     if (budget.stopped())
         return;
     if (!page)
-        return Fail(context, kPageNotDownloaded);
+        return Fail(context, kPageNotDownloaded, cause::ofError(fetchError));
 
     const HtmlHead head = ParseHtmlHead(page->body, page->contentType);
     if (!head.found) {
-        ShowStandardAlert(context, kHeaderNotFound);
+        ShowItemAlert(context, kHeaderNotFound, cause::pageHasNoHead());
         qCWarning(lcCommands).noquote() << QStringLiteral("The header was not found.");
         return;
     }
@@ -72,7 +74,7 @@ void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString
 
     const QVector<QUrl> iconAddresses = SiteIconAddresses(head, page->finalUrl);
     if (iconAddresses.isEmpty())
-        return Fail(context, kIconNotFound);
+        return Fail(context, kIconNotFound, cause::pageNamesNoIcon());
     // Links in a page from the internet may not lead into the local network.
     const Requester requester = page->fromLocalNetwork ? Requester::LocalPage : Requester::PublicPage;
     QImage picture;
@@ -89,10 +91,11 @@ void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString
             break;
     }
     if (picture.isNull())
-        return Fail(context, kIconNotCreated);
+        return Fail(context, kIconNotCreated, cause::noPictureAtIconAddress());
 
-    if (!CustomIcons::setCustomIcon(item, picture))
-        return Fail(context, kIconNotCopied);
+    Error error;
+    if (!CustomIcons::setCustomIcon(item, picture, &error))
+        return Fail(context, kIconNotCopied, CustomIconCause(item, error));
 }
 
 } // namespace
@@ -107,8 +110,10 @@ void AddShortcutIcons(CommandContext& context, const SelectedItems& selection)
     ForEachItem(context, selection, [&context](const FileRef& item) {
         const WebLocation location = HasUsablePath(item) ? ReadWebLocation(item) : WebLocation();
         switch (location.kind) {
-        case WebLocation::Kind::NotOne: return ShowStandardAlert(context, kNotWebLocation);
-        case WebLocation::Kind::NoAddress: return ShowStandardAlert(context, kLocationNotFound);
+        case WebLocation::Kind::NotOne:
+            return ShowItemAlert(context, kNotWebLocation,
+                                 item.isEmpty() ? MissingItemCause(context) : cause::notAWebLocation());
+        case WebLocation::Kind::NoAddress: return ShowItemAlert(context, kLocationNotFound, cause::noWebAddress());
         case WebLocation::Kind::Address: return AddShortcutIcon(context, item, location.address);
         }
     });

@@ -59,6 +59,10 @@ private:
 struct SelectedItems {
     qint32 count = 0;
     std::optional<QVector<FileRef>> items;
+    // How each entry was named where it came from (an absolute path, or the
+    // words given when they make none), for messages about an entry that
+    // names nothing; empty where nobody named them.
+    QVector<QByteArray> names;
 
     bool hasSelection() const { return items.has_value() && count > 0; }
 };

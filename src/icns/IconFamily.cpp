@@ -168,11 +168,17 @@ QByteArray IconFamily::toIcns() const
     return out;
 }
 
-std::optional<IconFamily> IconFamily::fromIcns(const QByteArray& bytes, QString* error)
+std::optional<IconFamily> IconFamily::fromIcns(const QByteArray& bytes, QString* error, bool* cut)
 {
     auto fail = [error](const QString& message) {
         if (error)
             *error = message;
+    };
+    if (cut)
+        *cut = false;
+    const auto lost = [cut] {
+        if (cut)
+            *cut = true;
     };
     const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
     if (bytes.size() < 8 || ReadU32(p) != kIcns) {
@@ -180,9 +186,12 @@ std::optional<IconFamily> IconFamily::fromIcns(const QByteArray& bytes, QString*
         return std::nullopt;
     }
     const quint64 declared = ReadU32(p + 4);
-    if (declared != quint64(bytes.size()))
-        fail(declared > quint64(bytes.size()) ? QStringLiteral("the file is shorter than its header says")
-                                              : QStringLiteral("bytes follow the end that the header declares"));
+    if (declared > quint64(bytes.size())) {
+        fail(QStringLiteral("the file is shorter than its header says"));
+        lost();
+    } else if (declared < quint64(bytes.size())) {
+        fail(QStringLiteral("bytes follow the end that the header declares"));
+    }
     const qsizetype end = qsizetype(qMin<quint64>(declared, quint64(bytes.size())));
     IconFamily family;
     qsizetype at = 8;
@@ -195,6 +204,7 @@ std::optional<IconFamily> IconFamily::fromIcns(const QByteArray& bytes, QString*
                      .arg(OSTypeToString(type))
                      .arg(at)
                      .arg(length));
+            lost();
             break;
         }
         // The TOC is rebuilt on writing; it says nothing the elements do not,

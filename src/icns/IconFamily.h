@@ -108,8 +108,10 @@ public:
     // malformed element and keeps those before it. Nothing when the header is
     // not an icns header, no element could be read, or the file holds more
     // than kMaxElements elements besides its TOC. The error also tells of damage that was
-    // read past. Of duplicate kinds the last one wins.
-    static std::optional<IconFamily> fromIcns(const QByteArray& bytes, QString* error = nullptr);
+    // read past. Of duplicate kinds the last one wins. *cut tells whether
+    // elements were lost: the file ends before its header or an element says
+    // (bytes after the declared end lose nothing).
+    static std::optional<IconFamily> fromIcns(const QByteArray& bytes, QString* error = nullptr, bool* cut = nullptr);
 
 private:
     void reindex();

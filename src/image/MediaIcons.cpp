@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QPainter>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -379,32 +380,64 @@ icns::IconFamily IconFamilyFromRows(const QMap<int, QImage>& rows)
     return icns::IconFamily::fromImages(rows, familyOptions());
 }
 
-std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path)
+namespace {
+
+void tell(PictureStatus* status, PictureStatus value)
 {
+    if (status)
+        *status = value;
+}
+
+// A source that opened but made no family failed while it was decoded.
+std::optional<icns::IconFamily> familyOrWhy(MediaSource& source, PictureStatus* status)
+{
+    std::optional<icns::IconFamily> family = familyFromSource(source);
+    if (family)
+        tell(status, PictureStatus::Decoded);
+    else
+        tell(status, source.status == PictureStatus::Decoded ? PictureStatus::Damaged : source.status);
+    return family;
+}
+
+} // namespace
+
+std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path, PictureStatus* status)
+{
+    tell(status, PictureStatus::NotAPicture);
     const std::optional<QByteArray> head = headOf(path);
     if (!head || SniffPictureFormat(*head, path).isEmpty())
         return std::nullopt;
     MediaSource source = openMediaSource(path, sortedEdges({}), {kLargestIconRow, kLargestIconRow / 2});
-    return familyFromSource(source);
+    return familyOrWhy(source, status);
 }
 
-std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path)
+std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path, PictureStatus* status)
 {
+    tell(status, PictureStatus::NotAPicture);
     std::optional<MoviePoster> poster = ReadMoviePoster(path, 2 * kLargestIconRow);
     if (!poster)
         return std::nullopt;
     MediaSource source = bitmapSource(std::move(poster->frame), poster->displaySize);
-    return familyFromSource(source);
+    return familyOrWhy(source, status);
 }
 
-std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path)
+std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path, PictureStatus* status)
 {
     const std::optional<QByteArray> bytes = ReadRegularFile(path, icns::kMaxIcnsFileSize);
-    if (!bytes)
+    if (!bytes) {
+        struct stat st { };
+        const bool tooLarge =
+            ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > icns::kMaxIcnsFileSize;
+        tell(status, tooLarge ? PictureStatus::TooLarge : PictureStatus::NotAPicture);
         return std::nullopt;
-    std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(*bytes);
-    if (!family || family->isEmpty())
+    }
+    bool cut = false;
+    std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(*bytes, nullptr, &cut);
+    if (!family || family->isEmpty() || cut) {
+        tell(status, PictureStatus::Damaged);
         return std::nullopt;
+    }
+    tell(status, PictureStatus::Decoded);
     return family;
 }
 
@@ -436,16 +469,17 @@ std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& pa
     return icns::FamilyFromPngs(files, true, error);
 }
 
-std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path)
+std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path, PictureStatus* status)
 {
+    tell(status, PictureStatus::NotAPicture);
     const std::optional<QByteArray> head = headOf(path);
     if (!head)
         return std::nullopt;
     if (isIconFamilyHead(*head))
-        return IconFamilyFromIcnsFile(path);
+        return IconFamilyFromIcnsFile(path, status);
     if (!SniffPictureFormat(*head, path).isEmpty())
-        return IconFamilyFromImage(path);
-    return IconFamilyFromMoviePoster(path);
+        return IconFamilyFromImage(path, status);
+    return IconFamilyFromMoviePoster(path, status);
 }
 
 } // namespace pictomat

@@ -54,22 +54,25 @@ QMap<int, QImage> RenderIconRows(const QImage& picture, QSize natural, const QLi
 // 256 (ic08, ic13), 512 (ic09, ic14) and 1024 (ic10).
 icns::IconFamily IconFamilyFromRows(const QMap<int, QImage>& rows);
 
-// The icon family of a still image; nothing when nothing decodes.
-std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path);
+// The icon family of a still image; nothing when nothing decodes (*status
+// says why).
+std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path, PictureStatus* status = nullptr);
 
 // The icon family made from an item's contents, chosen by its bytes: the
 // family an icon file holds, a picture, else a movie's poster frame. Nothing
-// when it is none of these (special files included, never read).
-std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path);
+// when it is none of these (special files included, never read), or when it
+// cannot be used: *status says why.
+std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path, PictureStatus* status = nullptr);
 
 // The family of the frame shown at the movie's poster time (the first frame
 // when the movie records none), fitted by the movie's display size. Nothing
 // when the file is not a movie or no frame decodes.
-std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path);
+std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path, PictureStatus* status = nullptr);
 
-// The family stored in an .icns file; nothing when it cannot be read or holds
-// no element.
-std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path);
+// The family stored in an .icns file; nothing when it cannot be read, holds
+// no element or is cut short (damaged: a part of its icon would pass for
+// the whole).
+std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path, PictureStatus* status = nullptr);
 
 // The family of an .iconset folder: its PNG files under the standard names
 // (icon_16x16.png ... icon_512x512@2x.png), each in its own slot, PNG bytes

@@ -19,11 +19,30 @@ public:
     virtual ~Desktop() = default;
 
     enum class AlertAnswer { Ok, Stop };
+    // What one alert says: the message and its explanation, as the program
+    // has always worded them, and, for a command working through items, which
+    // item it is about and why it failed, so that one failure among hundreds
+    // can be found.
+    struct Alert {
+        QString message;
+        QString explanation; // empty for none
+        QString item;        // the item's path as shown to the user; empty when about none
+        QString cause;       // why, in plain words; empty when not known
+        // Another alert of an item whose failure was told already: shown where
+        // each alert is answered, left out where each item gets one line.
+        bool again = false;
+    };
     // A modal stop alert with one OK button, after a beep and with the program
-    // brought forward. An empty explanation means none. With `offerStop` (more
-    // items of a command remain) a "Stop" button stands beside OK.
-    virtual AlertAnswer showAlert(const QString& message, const QString& explanation = QString(),
-                                  bool offerStop = false) = 0;
+    // brought forward. With `offerStop` (more items of a command remain) a
+    // "Stop" button stands beside OK.
+    virtual AlertAnswer showAlert(const Alert& alert, bool offerStop = false) = 0;
+    AlertAnswer showAlert(const QString& message, const QString& explanation = QString())
+    {
+        Alert alert;
+        alert.message = message;
+        alert.explanation = explanation;
+        return showAlert(alert);
+    }
     // A named sound of the freedesktop sound theme ("Ping" is mapped onto a
     // theme event); silence where nothing can play.
     virtual void playSound(const QString& name) = 0;
@@ -40,6 +59,14 @@ public:
     }
 };
 
+// An alert as one line, for a shell and for a caller that answers with text:
+// "ITEM: MESSAGE (CAUSE)", each part when it has one, the explanation on a
+// line of its own when no cause stands in for it.
+QString AlertLine(const Desktop::Alert& alert);
+// The explanation an alert window shows: the alert's own, then the item and
+// the cause.
+QString AlertExplanation(const Desktop::Alert& alert);
+
 // What a real session uses: QMessageBox or standard error for alerts,
 // libcanberra for sounds, QDesktopServices for opening.
 class SystemDesktop : public Desktop {
@@ -48,7 +75,8 @@ public:
     explicit SystemDesktop(AlertStyle style);
     ~SystemDesktop() override;
 
-    AlertAnswer showAlert(const QString& message, const QString& explanation, bool offerStop) override;
+    using Desktop::showAlert;
+    AlertAnswer showAlert(const Alert& alert, bool offerStop) override;
     void playSound(const QString& name) override;
     bool openUrl(const QUrl& url) override;
     void writeStandardOutput(const QByteArray& text) override;
@@ -84,13 +112,13 @@ public:
     };
     RoutedDesktop(Desktop& inner, Routes routes) : m_inner(inner), m_routes(routes) { }
 
-    AlertAnswer showAlert(const QString& message, const QString& explanation, bool offerStop) override;
+    using Desktop::showAlert;
+    AlertAnswer showAlert(const Alert& alert, bool offerStop) override;
     void playSound(const QString& name) override { m_inner.playSound(name); }
     bool openUrl(const QUrl& url) override { return m_inner.openUrl(url); }
     void writeStandardOutput(const QByteArray& text) override;
 
-    // The kept alerts: the message, and its explanation after a line break
-    // when it has one.
+    // The kept alerts, one line for each item's failure (AlertLine).
     const QStringList& alerts() const { return m_alerts; }
     // Routes the alerts of one caller's command; the alerts kept so far are
     // handed over and forgotten.

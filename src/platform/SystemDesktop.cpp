@@ -127,22 +127,47 @@ SystemDesktop::SystemDesktop(AlertStyle style) : m_style(style), m_sound(std::ma
 
 SystemDesktop::~SystemDesktop() = default;
 
-Desktop::AlertAnswer SystemDesktop::showAlert(const QString& message, const QString& explanation, bool offerStop)
+QString AlertLine(const Desktop::Alert& alert)
+{
+    QString line = alert.item.isEmpty() ? alert.message : QStringLiteral("%1: %2").arg(alert.item, alert.message);
+    if (!alert.cause.isEmpty())
+        return QStringLiteral("%1 (%2)").arg(line, alert.cause);
+    if (!alert.explanation.isEmpty())
+        line += QLatin1Char('\n') + alert.explanation;
+    return line;
+}
+
+QString AlertExplanation(const Desktop::Alert& alert)
+{
+    QStringList lines;
+    if (!alert.item.isEmpty())
+        lines.append(QStringLiteral("Item: %1").arg(alert.item));
+    if (!alert.cause.isEmpty())
+        lines.append(QStringLiteral("Reason: %1").arg(alert.cause));
+    if (alert.explanation.isEmpty())
+        return lines.join(QLatin1Char('\n'));
+    if (lines.isEmpty())
+        return alert.explanation;
+    return alert.explanation + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
+}
+
+Desktop::AlertAnswer SystemDesktop::showAlert(const Alert& alert, bool offerStop)
 {
     ++m_alertCount;
     if (m_style == AlertStyle::StandardError || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        // A shell user stops a command with Ctrl-C.
+        // A shell hears of each item's failure once; a shell user stops a
+        // command with Ctrl-C.
+        if (alert.again)
+            return AlertAnswer::Ok;
         if (m_beforeStandardError)
             m_beforeStandardError();
-        std::fprintf(stderr, "pictomat: %s\n", message.toUtf8().constData());
-        if (!explanation.isEmpty())
-            std::fprintf(stderr, "%s\n", explanation.toUtf8().constData());
+        std::fprintf(stderr, "pictomat: %s\n", AlertLine(alert).toUtf8().constData());
         std::fflush(stderr);
         return AlertAnswer::Ok;
     }
     QApplication::beep();
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Pictomat"), message, QMessageBox::Ok);
-    if (!explanation.isEmpty())
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Pictomat"), alert.message, QMessageBox::Ok);
+    if (const QString explanation = AlertExplanation(alert); !explanation.isEmpty())
         box.setInformativeText(explanation);
     // OK goes on with the next item, as it always has; Stop ends the command
     // there, for when every item fails the same way.
@@ -192,13 +217,13 @@ void SystemDesktop::writeStandardOutput(const QByteArray& text)
     std::fflush(stdout);
 }
 
-Desktop::AlertAnswer RoutedDesktop::showAlert(const QString& message, const QString& explanation, bool offerStop)
+Desktop::AlertAnswer RoutedDesktop::showAlert(const Alert& alert, bool offerStop)
 {
-    if (m_routes.alerts != Alerts::Show)
-        m_alerts.append(explanation.isEmpty() ? message : message + QLatin1Char('\n') + explanation);
+    if (m_routes.alerts != Alerts::Show && !alert.again)
+        m_alerts.append(AlertLine(alert));
     if (m_routes.alerts == Alerts::Collect)
         return AlertAnswer::Ok;
-    return m_inner.showAlert(message, explanation, offerStop);
+    return m_inner.showAlert(alert, offerStop);
 }
 
 void RoutedDesktop::writeStandardOutput(const QByteArray& text)

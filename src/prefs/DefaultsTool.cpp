@@ -4,6 +4,7 @@
 #include "prefs/Preferences.h"
 
 #include <QLocale>
+#include <QMap>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -116,9 +117,19 @@ int readDomain(PreferenceStore& store, const QStringList& args)
     if (!store.readError().isEmpty())
         return fail(1, store.readError());
     if (args.isEmpty()) {
-        QString listing;
+        // Every value in force: those set, and the defaults of the keys that
+        // are not, marked as such (a fresh domain is not an empty one).
+        QMap<QString, QString> lines;
         for (const QString& key : store.keys())
-            listing += key + QStringLiteral(" = ") + oneLine(store.copyValue(key)) + QLatin1Char('\n');
+            lines.insert(key, oneLine(store.copyValue(key)));
+        for (const KeyInfo& info : AllKeys()) {
+            const QString key = QLatin1String(info.name);
+            if (info.defaultValue.isValid() && !lines.contains(key))
+                lines.insert(key, oneLine(info.defaultValue) + QStringLiteral(" (default)"));
+        }
+        QString listing;
+        for (auto it = lines.constBegin(); it != lines.constEnd(); ++it)
+            listing += it.key() + QStringLiteral(" = ") + it.value() + QLatin1Char('\n');
         writeTo(stdout, listing);
         return 0;
     }

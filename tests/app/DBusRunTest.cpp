@@ -115,8 +115,9 @@ TEST_F(DBusRunTest, RunsEveryKindOfCommandWithTheSameMessagesAndRefusesGarbage)
     r = run(
         {"make-media-icon", QStringLiteral("['%1', '%2']").arg(uri(notes), uri(work().toUtf8() + "/gone.png")), "{}"});
     EXPECT_EQ(r.out.trimmed(),
-              "(1, ['The icon family could not be created.', 'The icon could not be obtained "
-              "from the file.', 'An icon for the file could not be found.'])")
+              "(1, ['" + notes + ": The icon family could not be created. (not a picture, movie or icon file that "
+                  "Pictomat reads)', '" + work().toUtf8() + "/gone.png: An icon for the file could not be found. "
+                  "(there is no such file or folder)'])")
         << r.out.toStdString() << r.err.toStdString();
 
     // An output that could not be written fails the call without an alert,
@@ -222,9 +223,9 @@ TEST_F(DBusRunTest, AFileManagerEntryRunsInTheTrayOnExactlyItsFilesAndTheTraySho
     ASSERT_TRUE(ended);
     EXPECT_GE(answered, 1);
     EXPECT_EQ(entry.exitCode(), 1);
-    EXPECT_EQ(entry.readAllStandardError().toStdString(),
-              "pictomat: The icon family could not be created.\n"
-              "pictomat: The icon could not be obtained from the file.\n");
+    EXPECT_EQ(entry.readAllStandardError(),
+              "pictomat: " + notes + ": The icon family could not be created. (not a picture, movie or icon file that "
+                  "Pictomat reads)\n");
 }
 
 } // namespace

@@ -88,7 +88,7 @@ TEST_F(IcoCommand, ChosenPngsBecomeTheIconAndComeBackOut)
     for (const auto& [args, message] : std::initializer_list<std::pair<QStringList, QByteArray>>{
              {{"ico", "create", at("x.ico"), at("p16.png"), at("notes.txt")}, "notes.txt: not a PNG picture"},
              {{"ico", "create", at("x.ico"), at("p16.png"), at("p16.png")}, "are both 16x16 pixels"},
-             {{"ico", "create", at("x.ico"), at("notes.txt")}, "notes.txt: no picture, movie or icon file"},
+             {{"ico", "create", at("x.ico"), at("notes.txt")}, "notes.txt: not a picture, movie or icon file"},
              {{"ico", "list", at("p16.png")}, "p16.png: not a Windows icon file"},
          }) {
         r = RunPictomat(args);

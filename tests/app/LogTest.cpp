@@ -5,6 +5,8 @@
 
 #include "TestEnv.h"
 
+#include <QFile>
+
 namespace pictomat::test {
 namespace {
 
@@ -12,7 +14,10 @@ class LogTest : public TestEnv { };
 
 // Qt warns of it as the program's application object starts.
 const QString kQtWarning = QStringLiteral("QT_SCALE_FACTOR_ROUNDING_POLICY=bogus");
-const QByteArray kAlert = "pictomat: The custom icon could not be removed successfully.\n";
+// The alert's line after the item's path.
+const QByteArray kAlert =
+    "/gone.png: The custom icon could not be removed successfully. (there is no such file or "
+    "folder)\n";
 const QByteArray kLogged = "Pictomat[log]: The custom icon could not be removed successfully.\n";
 const QByteArray kReason = "Pictomat[log]: pictomat.commands: The reason: The item does not exist.\n";
 
@@ -27,7 +32,7 @@ TEST_F(LogTest, DebugLinesAreQuietUntilSwitchedOnAndLibraryWarningsStayOffTheTer
     for (const QString& rules : {QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("QT_LOGGING_RULES=*.debug=true")}) {
         const ProcessResult r = RunPictomat(run, plain + QStringList{rules});
         EXPECT_EQ(r.exitCode, 1) << rules.toStdString();
-        EXPECT_EQ(r.err, kAlert) << rules.toStdString();
+        EXPECT_EQ(r.err, "pictomat: " + QFile::encodeName(work()) + kAlert) << rules.toStdString();
     }
 
     // The log shown on standard error: the program's line after its alert,

@@ -232,7 +232,11 @@ sys.stdout.write(out.decode('utf-8', 'replace'))
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QString out = QString::fromUtf8(r.out);
     EXPECT_TRUE(out.startsWith("130\n")) << out.toStdString();
-    EXPECT_TRUE(out.contains("\r\033[K1 of 30  00.desktop\r\033[K2 of 30  01.desktop")) << out.toStdString();
+    // Each output's path takes the progress line's place, and the next item's
+    // line follows.
+    EXPECT_TRUE(out.contains("\r\033[K1 of 30  00.desktop\r\033[K" + work()
+                             + "/items/00.desktop.icns\r\n\r\033[K2 of 30  01.desktop"))
+        << out.toStdString();
     const QStringList outputs = QDir(work() + "/items").entryList({"*.icns"}, QDir::Files);
     EXPECT_GE(outputs.size(), 4);
     EXPECT_LE(outputs.size(), 5);

@@ -352,13 +352,14 @@ TEST_F(TrayTest, MenuActionWithoutTrayStartsPictomatAndShowsTheMenuAtThePointer)
 // The command line's own forms, which need neither a bus nor a display.
 class CommandLineFormsTest : public TestEnv { };
 
-TEST_F(CommandLineFormsTest, UsageErrorsExitWithTwoAndShowTheUsage)
+TEST_F(CommandLineFormsTest, UsageErrorsExitWithTwoAndSayWhereTheUsageIs)
 {
     for (const QStringList& args : {QStringList{"frobnicate"}, QStringList{"select"}, QStringList{"formats", "-alpha"},
                                     QStringList{"formats", "extra"}}) {
         const ProcessResult r = RunPictomat(args);
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
-        EXPECT_TRUE(r.err.contains("Usage: pictomat")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.endsWith("\nTry 'pictomat --help'.\n")) << r.err.toStdString();
+        EXPECT_EQ(r.err.count('\n'), 2) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
     const ProcessResult help = RunPictomat({"--help"});

@@ -199,7 +199,7 @@ TEST_F(ClipboardTest, PasteTakesImageDataOrOneImageFileAndRefusesTheRest)
     auto refused = [&](const char* what) {
         const test::ProcessResult r = pictomat({"paste-icon", arg(target)});
         EXPECT_EQ(r.exitCode, 1) << what;
-        EXPECT_EQ(r.err, "pictomat: " + kNotFromClipboard + "\n") << what;
+        EXPECT_EQ(r.err, "pictomat: " + kNotFromClipboard + " (the clipboard holds no picture)\n") << what;
         EXPECT_TRUE(iconOf(target).isEmpty()) << what;
         EXPECT_FALSE(QFileInfo::exists(dataHome() + "/pictomat/icons")) << what;
     };
@@ -217,7 +217,7 @@ TEST_F(ClipboardTest, PasteTakesImageDataOrOneImageFileAndRefusesTheRest)
     putOnClipboard("not really a PNG", "image/png");
     test::ProcessResult r = pictomat({"paste-icon", arg(target)});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "pictomat: An image could not be created from the clipboard.\n");
+    EXPECT_EQ(r.err, "pictomat: An image could not be created from the clipboard. (the file is damaged)\n");
     EXPECT_TRUE(iconOf(target).isEmpty());
 
     // Image data of another format than PNG, as other programs offer it.
@@ -285,7 +285,10 @@ TEST_F(ClipboardTest, CopiedIconPastesOntoEveryItemAndAFailureStaysWithItsItem)
     r = pictomat({"paste-icon", arg(z), work() + "/missing.txt"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.count("pictomat: "), 1) << r.err.toStdString();
-    EXPECT_EQ(r.err.count("pictomat: " + kCannotPaste + "\n"), 1) << r.err.toStdString();
+    EXPECT_EQ(r.err.count("pictomat: " + QFile::encodeName(work()) + "/missing.txt: " + kCannotPaste
+                          + " (there is no such file or folder)\n"),
+              1)
+        << r.err.toStdString();
     EXPECT_EQ(r.err.count("Pictomat[log]: " + kCannotPaste + "\n"), 1) << r.err.toStdString();
     EXPECT_EQ(iconOf(z), icon);
     EXPECT_FALSE(QFileInfo::exists(work() + "/missing.txt"));
@@ -341,7 +344,9 @@ TEST_F(WaylandClipboardTest, CopyAndPasteReachTheCompositorsClipboardOrSaySo)
     r = test::RunPictomat({"run", "copy-icon", arg(first)},
                           {m_wayland, "QT_QPA_PLATFORM=wayland", "DISPLAY", "PATH=" + bin + ":/nonexistent", token});
     EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
-    EXPECT_TRUE(r.err.startsWith("pictomat: The icon could not be put on the clipboard.\n")) << r.err.toStdString();
+    EXPECT_TRUE(
+        r.err.startsWith("pictomat: " + arg(first).toUtf8() + ": The icon could not be put on the clipboard. ("))
+        << r.err.toStdString();
     EXPECT_EQ(wlClipboard("wl-paste", {"--no-newline"}).out, "still here");
 }
 

@@ -195,7 +195,10 @@ TEST_F(CustomIconCommandsTest, CommandLineSetsAndRemovesThroughTheSameCommands)
     const test::ProcessResult missing = test::RunPictomat(
         {"run", "remove-icon", QFile::decodeName(red), work() + "/gone.png"}, {"PICTOMAT_LOG_STDERR=1"});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err.count("pictomat: " + kCannotRemove.toUtf8() + "\n"), 1) << missing.err.toStdString();
+    EXPECT_EQ(missing.err.count("pictomat: " + QFile::encodeName(work()) + "/gone.png: " + kCannotRemove.toUtf8()
+                                + " (there is no such file or folder)\n"),
+              1)
+        << missing.err.toStdString();
     EXPECT_EQ(missing.err.count("Pictomat[log]: " + kCannotRemove.toUtf8() + "\n"), 1) << missing.err.toStdString();
 }
 
@@ -211,14 +214,19 @@ TEST_F(CustomIconCommandsTest, CommandLineWithoutMetadataServiceReportsEachPictu
         60000);
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 1);
-    const QByteArray alert = "pictomat: " + kCannotSet.toUtf8() + "\n";
+    // Each line names its picture and the missing service.
+    const auto alert = [](const QByteArray& item) {
+        return "pictomat: " + item + ": " + kCannotSet.toUtf8() + " (no metadata service (GVfs) on this session bus)\n";
+    };
     const QByteArray log = "Pictomat[log]: " + kCannotSet.toUtf8() + "\n";
-    EXPECT_EQ(r.err, alert + log + alert + log);
+    EXPECT_EQ(r.err, alert(red) + log + alert(quadrants) + log);
     EXPECT_FALSE(QFileInfo::exists(dataHome() + "/pictomat/icons"));
 
     const test::ProcessResult removed = test::RunPictomat({"run", "remove-icon", QFile::decodeName(red)}, noBus, 60000);
     EXPECT_EQ(removed.exitCode, 1);
-    EXPECT_EQ(removed.err, "pictomat: " + kCannotRemove.toUtf8() + "\nPictomat[log]: " + kCannotRemove.toUtf8() + "\n");
+    EXPECT_EQ(removed.err, "pictomat: " + red + ": " + kCannotRemove.toUtf8()
+                               + " (no metadata service (GVfs) on this session bus)\nPictomat[log]: "
+                               + kCannotRemove.toUtf8() + "\n");
 }
 
 } // namespace

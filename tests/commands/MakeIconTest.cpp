@@ -289,6 +289,43 @@ TEST_F(MakeIcon, IconThatCannotBeLoadedLeavesNoOutputAndOpensNothing)
     EXPECT_EQ(context.failedOutputs.first().file, FileRef(out("Broken.icns.png")));
 }
 
+// In a long run, the alert of a failed item is what finds it: the window
+// names the item and why, and the item's second alert tells of the same
+// failure, for a shell to leave out.
+TEST_F(MakeIcon, AlertsOfAFailedItemNameItAndWhy)
+{
+    const QByteArray first = pictureFile("first.png", test::SolidImage(32, Qt::red));
+    const QByteArray text = writeFile("notes.txt", "just some text");
+    const QByteArray last = pictureFile("last.png", test::SolidImage(32, Qt::blue));
+    select({first, text, last});
+    run(CommandId::MakeIconForMedia);
+    ASSERT_EQ(desktop.alerts.size(), 2);
+    EXPECT_EQ(desktop.alerts[0].message, "The icon family could not be created.");
+    EXPECT_EQ(desktop.alerts[1].message, "The icon could not be obtained from the file.");
+    for (const Desktop::Alert& alert : desktop.alerts) {
+        EXPECT_EQ(alert.item, QFile::decodeName(text));
+        EXPECT_EQ(alert.cause, "not a picture, movie or icon file that Pictomat reads");
+    }
+    EXPECT_FALSE(desktop.alerts[0].again);
+    EXPECT_TRUE(desktop.alerts[1].again);
+    EXPECT_EQ(AlertExplanation(desktop.alerts[0]),
+              "Item: " + QFile::decodeName(text) + "\nReason: not a picture, movie or icon file that Pictomat reads");
+    EXPECT_FALSE(test::PillowIcnsSizes(out("pictures/first.png.icns")).startsWith("error"));
+    EXPECT_FALSE(test::PillowIcnsSizes(out("pictures/last.png.icns")).startsWith("error"));
+
+    // With replacing switched off, the alert keeps its advice and names the
+    // file in the way.
+    desktop.alerts.clear();
+    set(prefs::key::OverwriteFilesBySameName, false);
+    select({first});
+    run(CommandId::MakeIconForMedia);
+    ASSERT_EQ(desktop.alerts.size(), 1);
+    EXPECT_EQ(desktop.alerts[0].explanation, "Select the option to overwrite files by same name to avoid this issue.");
+    EXPECT_TRUE(
+        AlertExplanation(desktop.alerts[0]).contains(QFile::decodeName(out("pictures/first.png.icns")) + " is there"))
+        << AlertExplanation(desktop.alerts[0]).toStdString();
+}
+
 TEST_F(MakeIcon, UnusableIconSizesLeaveNoOutput)
 {
     const QByteArray item = writeFile("notes.txt", "words");

@@ -175,7 +175,10 @@ TEST_F(LibraryMissing, CostsItsCommandWithTheCommandsOwnMessage)
     const ProcessResult lacking = RunPictomat({"run", "make-media-icon", first, second, png},
                                               {"LD_LIBRARY_PATH=" PICTOMAT_STAND_IN_DIR, "PICTOMAT_LOG_STDERR=1"});
     EXPECT_EQ(lacking.exitCode, 1) << lacking.err.constData();
-    EXPECT_EQ(lacking.err.count("pictomat: The icon family could not be created.\n"), 2) << lacking.err.constData();
+    EXPECT_EQ(lacking.err.count(".heic: The icon family could not be created. (not a picture, movie or icon file that "
+                                "Pictomat reads)\n"),
+              2)
+        << lacking.err.constData();
     EXPECT_EQ(lacking.err.count("Cannot load " PICTOMAT_LIBRARY_HEIF ": it has no heif_context_alloc,"), 1)
         << lacking.err.constData();
     EXPECT_GT(QFileInfo(folder + "/green.png.icns").size(), 0) << "a PNG needs no libheif";

@@ -61,10 +61,6 @@ private:
 // Events keeps one ordered trace of everything, for tests of ordering.
 class RecordingDesktop : public Desktop {
 public:
-    struct Alert {
-        QString message;
-        QString explanation;
-    };
     QVector<Alert> alerts;
     QStringList sounds;
     QVector<QUrl> opened;
@@ -75,11 +71,11 @@ public:
     bool answerStop = false; // what the user answers where an alert offers to stop
     int stopOffers = 0;      // how many alerts offered to stop
 
-    AlertAnswer showAlert(const QString& message, const QString& explanation = QString(),
-                          bool offerStop = false) override
+    using Desktop::showAlert;
+    AlertAnswer showAlert(const Alert& alert, bool offerStop = false) override
     {
-        alerts.append({message, explanation});
-        events.append("alert:" + message);
+        alerts.append(alert);
+        events.append("alert:" + alert.message);
         stopOffers += offerStop ? 1 : 0;
         return offerStop && answerStop ? AlertAnswer::Stop : AlertAnswer::Ok;
     }

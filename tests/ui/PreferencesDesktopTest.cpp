@@ -167,7 +167,7 @@ TEST_F(PreferencesDesktopTest, AScreenReaderHearsWhatEveryControlIsAndDoes)
     const ProcessResult read = readControls();
     ASSERT_EQ(read.exitCode, 0) << read.err.constData();
     const QJsonArray controls = QJsonDocument::fromJson(read.out).array();
-    ASSERT_EQ(controls.size(), 22) << read.out.constData();
+    ASSERT_EQ(controls.size(), 24) << read.out.constData();
 
     const QStringList groups{"Menu", "Output", "Image"};
     QMap<QString, QJsonObject> byName;
