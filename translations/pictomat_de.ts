@@ -2,6 +2,252 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>Alert</name>
+    <message>
+        <source>The icon could not be obtained from the file.</source>
+        <translation>Das Symbol konnte nicht aus der Datei gewonnen werden.</translation>
+    </message>
+    <message>
+        <source>The file type for the extension could not be determined.</source>
+        <translation>Der Dateityp zur Endung konnte nicht bestimmt werden.</translation>
+    </message>
+    <message>
+        <source>The file&apos;s icon could not be found.</source>
+        <translation>Das Symbol der Datei wurde nicht gefunden.</translation>
+    </message>
+    <message>
+        <source>The icon could not be put on the clipboard.</source>
+        <translation>Das Symbol konnte nicht in die Zwischenablage gelegt werden.</translation>
+    </message>
+    <message>
+        <source>An image could not be created from the Clipboard.</source>
+        <translation>Aus der Zwischenablage konnte kein Bild erstellt werden.</translation>
+    </message>
+    <message>
+        <source>An image could not be created from the clipboard.</source>
+        <translation>Aus der Zwischenablage konnte kein Bild erstellt werden.</translation>
+    </message>
+    <message>
+        <source>The clipboard image could not be copied to the file.</source>
+        <translation>Das Bild aus der Zwischenablage konnte nicht auf die Datei übertragen werden.</translation>
+    </message>
+    <message>
+        <source>%1 could not be written: %2</source>
+        <translation>%1 konnte nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>The files graphic image could not be copied to the file.</source>
+        <translation>Das Bild der Datei konnte nicht auf die Datei übertragen werden.</translation>
+    </message>
+    <message>
+        <source>The custom icon could not be removed successfully.</source>
+        <translation>Das eigene Symbol konnte nicht entfernt werden.</translation>
+    </message>
+    <message>
+        <source>The output file could not be created.</source>
+        <translation>Die Ausgabedatei konnte nicht erstellt werden.</translation>
+    </message>
+    <message>
+        <source>Check that a file by the same name does not already exist or is not open.</source>
+        <translation>Prüfen Sie, ob schon eine Datei mit gleichem Namen existiert oder geöffnet ist.</translation>
+    </message>
+    <message>
+        <source>The file already exists.</source>
+        <translation>Die Datei existiert bereits.</translation>
+    </message>
+    <message>
+        <source>Select the option to overwrite files by same name to avoid this issue.</source>
+        <translation>Schalten Sie das Ersetzen von Dateien mit gleichem Namen ein, um das zu vermeiden.</translation>
+    </message>
+    <message>
+        <source>The file of the same name could not be moved aside to the Trash, so it was kept.</source>
+        <translation>Die Datei mit gleichem Namen konnte nicht in den Papierkorb verschoben werden und wurde behalten.</translation>
+    </message>
+    <message>
+        <source>The icon family could not be created.</source>
+        <translation>Die Symbolfamilie konnte nicht erstellt werden.</translation>
+    </message>
+    <message>
+        <source>The old file of the same name could not be moved to the Trash and was kept.</source>
+        <translation>Die alte Datei mit gleichem Namen konnte nicht in den Papierkorb verschoben werden und wurde behalten.</translation>
+    </message>
+    <message>
+        <source>An icon for the file could not be found.</source>
+        <translation>Für die Datei wurde kein Symbol gefunden.</translation>
+    </message>
+    <message>
+        <source>This is not a web location file.</source>
+        <translation>Dies ist keine Web-Verknüpfungsdatei.</translation>
+    </message>
+    <message>
+        <source>This web location could not be found.</source>
+        <translation>Diese Web-Verknüpfung wurde nicht gefunden.</translation>
+    </message>
+    <message>
+        <source>The web page could not be downloaded.</source>
+        <translation>Die Webseite konnte nicht heruntergeladen werden.</translation>
+    </message>
+    <message>
+        <source>The web page header could not be found.</source>
+        <translation>Der Kopf der Webseite wurde nicht gefunden.</translation>
+    </message>
+    <message>
+        <source>The shortcut icon could not be found.</source>
+        <translation>Das Verknüpfungssymbol wurde nicht gefunden.</translation>
+    </message>
+    <message>
+        <source>The shortcut icon image could not be created.</source>
+        <translation>Das Bild des Verknüpfungssymbols konnte nicht erstellt werden.</translation>
+    </message>
+    <message>
+        <source>The shortcut icon image could not be copied to the file.</source>
+        <translation>Das Bild des Verknüpfungssymbols konnte nicht auf die Datei übertragen werden.</translation>
+    </message>
+    <message>
+        <source>Item: %1</source>
+        <translation>Objekt: %1</translation>
+    </message>
+    <message>
+        <source>Reason: %1</source>
+        <translation>Grund: %1</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>Cause</name>
+    <message>
+        <source>the pictures could not be encoded</source>
+        <translation>die Bilder konnten nicht kodiert werden</translation>
+    </message>
+    <message>
+        <source>the icon data could not be loaded</source>
+        <translation>die Symboldaten konnten nicht geladen werden</translation>
+    </message>
+    <message>
+        <source>there is no such file or folder</source>
+        <translation>diese Datei oder dieser Ordner existiert nicht</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>Zugriff verweigert</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>der Datenträger ist voll</translation>
+    </message>
+    <message>
+        <source>the disk quota is used up</source>
+        <translation>das Speicherkontingent ist aufgebraucht</translation>
+    </message>
+    <message>
+        <source>the disk is read-only</source>
+        <translation>der Datenträger ist schreibgeschützt</translation>
+    </message>
+    <message>
+        <source>the file is too large for its disk</source>
+        <translation>die Datei ist zu groß für ihren Datenträger</translation>
+    </message>
+    <message>
+        <source>the disk could not be read or written</source>
+        <translation>der Datenträger konnte nicht gelesen oder beschrieben werden</translation>
+    </message>
+    <message>
+        <source>the name is too long</source>
+        <translation>der Name ist zu lang</translation>
+    </message>
+    <message>
+        <source>too many symbolic links</source>
+        <translation>zu viele symbolische Links</translation>
+    </message>
+    <message>
+        <source>a folder has that name</source>
+        <translation>ein Ordner trägt diesen Namen</translation>
+    </message>
+    <message>
+        <source>not a picture, movie or icon file that Pictomat reads</source>
+        <translation>kein Bild, kein Film und keine Symboldatei, die Pictomat lesen kann</translation>
+    </message>
+    <message>
+        <source>the picture is too large</source>
+        <translation>das Bild ist zu groß</translation>
+    </message>
+    <message>
+        <source>the file is damaged</source>
+        <translation>die Datei ist beschädigt</translation>
+    </message>
+    <message>
+        <source>the drawing takes too long to draw</source>
+        <translation>die Zeichnung braucht zu lange zum Zeichnen</translation>
+    </message>
+    <message>
+        <source>no metadata service (GVfs) on this session bus</source>
+        <translation>kein Metadatendienst (GVfs) auf diesem Sitzungsbus</translation>
+    </message>
+    <message>
+        <source>there is no Trash on its drive</source>
+        <translation>auf seinem Laufwerk gibt es keinen Papierkorb</translation>
+    </message>
+    <message>
+        <source>%1 is there, and replacing files of the same name is switched off</source>
+        <translation>%1 ist vorhanden, und das Ersetzen von Dateien mit gleichem Namen ist ausgeschaltet</translation>
+    </message>
+    <message>
+        <source>its icon draws nothing</source>
+        <translation>sein Symbol zeichnet nichts</translation>
+    </message>
+    <message>
+        <source>the icon file holds no picture that can be written</source>
+        <translation>die Symboldatei enthält kein Bild, das geschrieben werden kann</translation>
+    </message>
+    <message>
+        <source>the file holds no web address</source>
+        <translation>die Datei enthält keine Webadresse</translation>
+    </message>
+    <message>
+        <source>not a web location (.webloc, .url or a link&apos;s .desktop file)</source>
+        <translation>keine Web-Verknüpfung (.webloc, .url oder die .desktop-Datei eines Links)</translation>
+    </message>
+    <message>
+        <source>the page has no head section</source>
+        <translation>die Seite hat keinen Kopfbereich</translation>
+    </message>
+    <message>
+        <source>no icon address could be formed for the page</source>
+        <translation>für die Seite ließ sich keine Symboladresse bilden</translation>
+    </message>
+    <message>
+        <source>no picture was found at the site&apos;s icon addresses</source>
+        <translation>an den Symboladressen der Website wurde kein Bild gefunden</translation>
+    </message>
+    <message>
+        <source>the clipboard holds no picture</source>
+        <translation>die Zwischenablage enthält kein Bild</translation>
+    </message>
+    <message>
+        <source>the item is gone</source>
+        <translation>das Objekt ist verschwunden</translation>
+    </message>
+    <message>
+        <source>nothing could be made for it</source>
+        <translation>dafür konnte nichts erstellt werden</translation>
+    </message>
+    <message>
+        <source>the icon family holds nothing that can be written</source>
+        <translation>die Symbolfamilie enthält nichts, was geschrieben werden kann</translation>
+    </message>
+    <message>
+        <source>the pictures make no icon file</source>
+        <translation>die Bilder ergeben keine Symboldatei</translation>
+    </message>
+    <message>
+        <source>not a web address: %1</source>
+        <translation>keine Webadresse: %1</translation>
+    </message>
+</context>
+<context>
     <name>Clipboard</name>
     <message>
         <source>The clipboard of a Wayland session is set with wl-clipboard (wl-copy and wl-paste), which is not installed.</source>
@@ -117,6 +363,21 @@
     <message>
         <source>Open the output folder in the Finder.</source>
         <translation>Öffnet den Ausgabeordner im Dateimanager.</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>the image formats could not be loaded</source>
+        <translation>die Bildformate konnten nicht geladen werden</translation>
+    </message>
+    <message>
+        <source>the preferences window needs a graphical session, and no display can be reached here.</source>
+        <translation>das Einstellungsfenster braucht eine grafische Sitzung, und hier ist keine Anzeige erreichbar.</translation>
+    </message>
+    <message>
+        <source>%1 works with the clipboard and needs a graphical display (DISPLAY or WAYLAND_DISPLAY is not set)</source>
+        <translation>%1 arbeitet mit der Zwischenablage und braucht eine grafische Anzeige (DISPLAY oder WAYLAND_DISPLAY ist nicht gesetzt)</translation>
     </message>
 </context>
 <context>

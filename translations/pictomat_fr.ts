@@ -2,6 +2,252 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr">
 <context>
+    <name>Alert</name>
+    <message>
+        <source>The icon could not be obtained from the file.</source>
+        <translation>L’icône n’a pas pu être obtenue à partir du fichier.</translation>
+    </message>
+    <message>
+        <source>The file type for the extension could not be determined.</source>
+        <translation>Le type de fichier de l’extension n’a pas pu être déterminé.</translation>
+    </message>
+    <message>
+        <source>The file&apos;s icon could not be found.</source>
+        <translation>L’icône du fichier est introuvable.</translation>
+    </message>
+    <message>
+        <source>The icon could not be put on the clipboard.</source>
+        <translation>L’icône n’a pas pu être placée dans le presse-papiers.</translation>
+    </message>
+    <message>
+        <source>An image could not be created from the Clipboard.</source>
+        <translation>Aucune image n’a pu être créée à partir du presse-papiers.</translation>
+    </message>
+    <message>
+        <source>An image could not be created from the clipboard.</source>
+        <translation>Aucune image n’a pu être créée à partir du presse-papiers.</translation>
+    </message>
+    <message>
+        <source>The clipboard image could not be copied to the file.</source>
+        <translation>L’image du presse-papiers n’a pas pu être appliquée au fichier.</translation>
+    </message>
+    <message>
+        <source>%1 could not be written: %2</source>
+        <translation>%1 n’a pas pu être écrit : %2</translation>
+    </message>
+    <message>
+        <source>The files graphic image could not be copied to the file.</source>
+        <translation>L’image du fichier n’a pas pu être appliquée au fichier.</translation>
+    </message>
+    <message>
+        <source>The custom icon could not be removed successfully.</source>
+        <translation>L’icône personnalisée n’a pas pu être supprimée.</translation>
+    </message>
+    <message>
+        <source>The output file could not be created.</source>
+        <translation>Le fichier de sortie n’a pas pu être créé.</translation>
+    </message>
+    <message>
+        <source>Check that a file by the same name does not already exist or is not open.</source>
+        <translation>Vérifiez qu’aucun fichier du même nom n’existe déjà ou n’est ouvert.</translation>
+    </message>
+    <message>
+        <source>The file already exists.</source>
+        <translation>Le fichier existe déjà.</translation>
+    </message>
+    <message>
+        <source>Select the option to overwrite files by same name to avoid this issue.</source>
+        <translation>Activez le remplacement des fichiers du même nom pour éviter ce problème.</translation>
+    </message>
+    <message>
+        <source>The file of the same name could not be moved aside to the Trash, so it was kept.</source>
+        <translation>Le fichier du même nom n’a pas pu être mis à la corbeille ; il a été conservé.</translation>
+    </message>
+    <message>
+        <source>The icon family could not be created.</source>
+        <translation>La famille d’icônes n’a pas pu être créée.</translation>
+    </message>
+    <message>
+        <source>The old file of the same name could not be moved to the Trash and was kept.</source>
+        <translation>L’ancien fichier du même nom n’a pas pu être mis à la corbeille et a été conservé.</translation>
+    </message>
+    <message>
+        <source>An icon for the file could not be found.</source>
+        <translation>Aucune icône n’a été trouvée pour le fichier.</translation>
+    </message>
+    <message>
+        <source>This is not a web location file.</source>
+        <translation>Ce n’est pas un fichier de lien web.</translation>
+    </message>
+    <message>
+        <source>This web location could not be found.</source>
+        <translation>Ce lien web est introuvable.</translation>
+    </message>
+    <message>
+        <source>The web page could not be downloaded.</source>
+        <translation>La page web n’a pas pu être téléchargée.</translation>
+    </message>
+    <message>
+        <source>The web page header could not be found.</source>
+        <translation>L’en-tête de la page web est introuvable.</translation>
+    </message>
+    <message>
+        <source>The shortcut icon could not be found.</source>
+        <translation>L’icône du raccourci est introuvable.</translation>
+    </message>
+    <message>
+        <source>The shortcut icon image could not be created.</source>
+        <translation>L’image de l’icône du raccourci n’a pas pu être créée.</translation>
+    </message>
+    <message>
+        <source>The shortcut icon image could not be copied to the file.</source>
+        <translation>L’image de l’icône du raccourci n’a pas pu être appliquée au fichier.</translation>
+    </message>
+    <message>
+        <source>Item: %1</source>
+        <translation>Élément : %1</translation>
+    </message>
+    <message>
+        <source>Reason: %1</source>
+        <translation>Raison : %1</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Arrêter</translation>
+    </message>
+</context>
+<context>
+    <name>Cause</name>
+    <message>
+        <source>the pictures could not be encoded</source>
+        <translation>les images n’ont pas pu être encodées</translation>
+    </message>
+    <message>
+        <source>the icon data could not be loaded</source>
+        <translation>les données de l’icône n’ont pas pu être chargées</translation>
+    </message>
+    <message>
+        <source>there is no such file or folder</source>
+        <translation>ce fichier ou ce dossier n’existe pas</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>permission refusée</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>le disque est plein</translation>
+    </message>
+    <message>
+        <source>the disk quota is used up</source>
+        <translation>le quota disque est épuisé</translation>
+    </message>
+    <message>
+        <source>the disk is read-only</source>
+        <translation>le disque est en lecture seule</translation>
+    </message>
+    <message>
+        <source>the file is too large for its disk</source>
+        <translation>le fichier est trop grand pour son disque</translation>
+    </message>
+    <message>
+        <source>the disk could not be read or written</source>
+        <translation>le disque n’a pas pu être lu ou écrit</translation>
+    </message>
+    <message>
+        <source>the name is too long</source>
+        <translation>le nom est trop long</translation>
+    </message>
+    <message>
+        <source>too many symbolic links</source>
+        <translation>trop de liens symboliques</translation>
+    </message>
+    <message>
+        <source>a folder has that name</source>
+        <translation>un dossier porte ce nom</translation>
+    </message>
+    <message>
+        <source>not a picture, movie or icon file that Pictomat reads</source>
+        <translation>pas une image, une vidéo ou un fichier d’icône que Pictomat sait lire</translation>
+    </message>
+    <message>
+        <source>the picture is too large</source>
+        <translation>l’image est trop grande</translation>
+    </message>
+    <message>
+        <source>the file is damaged</source>
+        <translation>le fichier est endommagé</translation>
+    </message>
+    <message>
+        <source>the drawing takes too long to draw</source>
+        <translation>le dessin prend trop de temps à dessiner</translation>
+    </message>
+    <message>
+        <source>no metadata service (GVfs) on this session bus</source>
+        <translation>pas de service de métadonnées (GVfs) sur ce bus de session</translation>
+    </message>
+    <message>
+        <source>there is no Trash on its drive</source>
+        <translation>il n’y a pas de corbeille sur son disque</translation>
+    </message>
+    <message>
+        <source>%1 is there, and replacing files of the same name is switched off</source>
+        <translation>%1 existe déjà, et le remplacement des fichiers du même nom est désactivé</translation>
+    </message>
+    <message>
+        <source>its icon draws nothing</source>
+        <translation>son icône ne dessine rien</translation>
+    </message>
+    <message>
+        <source>the icon file holds no picture that can be written</source>
+        <translation>le fichier d’icône ne contient aucune image qui puisse être écrite</translation>
+    </message>
+    <message>
+        <source>the file holds no web address</source>
+        <translation>le fichier ne contient aucune adresse web</translation>
+    </message>
+    <message>
+        <source>not a web location (.webloc, .url or a link&apos;s .desktop file)</source>
+        <translation>pas un lien web (.webloc, .url ou le fichier .desktop d’un lien)</translation>
+    </message>
+    <message>
+        <source>the page has no head section</source>
+        <translation>la page n’a pas de section d’en-tête</translation>
+    </message>
+    <message>
+        <source>no icon address could be formed for the page</source>
+        <translation>aucune adresse d’icône n’a pu être formée pour la page</translation>
+    </message>
+    <message>
+        <source>no picture was found at the site&apos;s icon addresses</source>
+        <translation>aucune image n’a été trouvée aux adresses d’icône du site</translation>
+    </message>
+    <message>
+        <source>the clipboard holds no picture</source>
+        <translation>le presse-papiers ne contient aucune image</translation>
+    </message>
+    <message>
+        <source>the item is gone</source>
+        <translation>l’élément a disparu</translation>
+    </message>
+    <message>
+        <source>nothing could be made for it</source>
+        <translation>rien n’a pu être créé pour lui</translation>
+    </message>
+    <message>
+        <source>the icon family holds nothing that can be written</source>
+        <translation>la famille d’icônes ne contient rien qui puisse être écrit</translation>
+    </message>
+    <message>
+        <source>the pictures make no icon file</source>
+        <translation>les images ne forment aucun fichier d’icône</translation>
+    </message>
+    <message>
+        <source>not a web address: %1</source>
+        <translation>pas une adresse web : %1</translation>
+    </message>
+</context>
+<context>
     <name>Clipboard</name>
     <message>
         <source>The clipboard of a Wayland session is set with wl-clipboard (wl-copy and wl-paste), which is not installed.</source>
@@ -117,6 +363,21 @@
     <message>
         <source>Open the output folder in the Finder.</source>
         <translation>Ouvre le dossier de sortie dans le gestionnaire de fichiers.</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>the image formats could not be loaded</source>
+        <translation>les formats d’image n’ont pas pu être chargés</translation>
+    </message>
+    <message>
+        <source>the preferences window needs a graphical session, and no display can be reached here.</source>
+        <translation>la fenêtre de préférences a besoin d’une session graphique, et aucun affichage n’est joignable ici.</translation>
+    </message>
+    <message>
+        <source>%1 works with the clipboard and needs a graphical display (DISPLAY or WAYLAND_DISPLAY is not set)</source>
+        <translation>%1 utilise le presse-papiers et a besoin d’un affichage graphique (DISPLAY ou WAYLAND_DISPLAY n’est pas défini)</translation>
     </message>
 </context>
 <context>

@@ -10,6 +10,7 @@
 #include "image/Exporters.h"
 #include "platform/IconProvider.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QClipboard>
 #include <QEventLoop>
@@ -287,10 +288,11 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
     if (inTray)
         return RunInTrayVerb(argc, argv, *command, operand, args, instanceArguments);
     if (command->needsDisplay && !haveDisplay()) {
-        std::fprintf(stderr,
-                     "pictomat: %s works with the clipboard and needs a graphical display "
-                     "(DISPLAY or WAYLAND_DISPLAY is not set)\n",
-                     command->verb);
+        std::fprintf(stderr, "pictomat: %s\n",
+                     qUtf8Printable(QCoreApplication::translate("CommandLine",
+                                                                "%1 works with the clipboard and needs a graphical "
+                                                                "display (DISPLAY or WAYLAND_DISPLAY is not set)")
+                                        .arg(QLatin1String(command->verb))));
         return 1;
     }
     if (command->id == CommandId::CopyIconForFile)

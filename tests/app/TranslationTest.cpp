@@ -150,6 +150,43 @@ for action in info.list_actions():
                            QStringLiteral("go-to-folder=Go to Pictomat folder...")}));
 }
 
+TEST_F(CatalogueTest, AFailedCommandTellsTheUserInTheirLanguageAndTheLogInEnglish)
+{
+    const QByteArray bad = writeFile("bad.png", "not a picture");
+    const QString out = work() + QStringLiteral("/out");
+    ASSERT_TRUE(QDir().mkpath(out));
+    auto run = [&](const QString& lang) {
+        return RunPictomat({QStringLiteral("run"), QStringLiteral("make-media-icon"), QStringLiteral("--output"), out,
+                            QFile::decodeName(bad)},
+                           speaking(lang) + QStringList{QStringLiteral("PICTOMAT_LOG_STDERR=1")});
+    };
+    const QString item = QFile::decodeName(bad);
+    // One line for the item: the message and its cause in German, what the
+    // log says of it in English.
+    const ProcessResult de = run(QStringLiteral("de_DE.UTF-8"));
+    EXPECT_EQ(de.exitCode, 1);
+    const QString said = QString::fromUtf8(de.err);
+    EXPECT_TRUE(
+        said.contains(QStringLiteral("pictomat: %1: Die Symbolfamilie konnte nicht erstellt werden. (kein Bild, "
+                                     "kein Film und keine Symboldatei, die Pictomat lesen kann)\n")
+                          .arg(item)))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("bad.png.icns could not be written: nothing could be made for it")))
+        << said.toStdString();
+
+    const ProcessResult fr = run(QStringLiteral("fr_FR.UTF-8"));
+    EXPECT_TRUE(QString::fromUtf8(fr.err).contains(
+        QStringLiteral("pictomat: %1: La famille d’icônes n’a pas pu être créée. (pas une image").arg(item)))
+        << fr.err.toStdString();
+
+    // English stays exactly as it was.
+    const ProcessResult c = run(QStringLiteral("C.UTF-8"));
+    EXPECT_TRUE(c.err.contains("pictomat: " + bad
+                               + ": The icon family could not be created. (not a picture, movie or icon file that "
+                                 "Pictomat reads)\n"))
+        << c.err.toStdString();
+}
+
 // Qt's tools read the sources and the shipped files: every text the sources
 // mark is in every language's file with a finished translation that keeps
 // the text's placeholders, and nothing is left there that the sources no
