@@ -379,6 +379,34 @@
         <source>%1 works with the clipboard and needs a graphical display (DISPLAY or WAYLAND_DISPLAY is not set)</source>
         <translation>%1 arbeitet mit der Zwischenablage und braucht eine grafische Anzeige (DISPLAY oder WAYLAND_DISPLAY ist nicht gesetzt)</translation>
     </message>
+    <message>
+        <source>Try &apos;pictomat --help&apos;.</source>
+        <translation>Weitere Hinweise mit „pictomat --help“.</translation>
+    </message>
+    <message>
+        <source>Try &apos;pictomat run --help&apos;.</source>
+        <translation>Weitere Hinweise mit „pictomat run --help“.</translation>
+    </message>
+    <message>
+        <source>--output needs a folder.</source>
+        <translation>--output braucht einen Ordner.</translation>
+    </message>
+    <message>
+        <source>%1: there is no such folder.</source>
+        <translation>%1: diesen Ordner gibt es nicht.</translation>
+    </message>
+    <message>
+        <source>unknown option &quot;%1&quot;</source>
+        <translation>unbekannte Option „%1“</translation>
+    </message>
+    <message>
+        <source>unknown command &quot;%1&quot;</source>
+        <translation>unbekannter Befehl „%1“</translation>
+    </message>
+    <message>
+        <source>%1 needs at least one file</source>
+        <translation>%1 braucht mindestens eine Datei</translation>
+    </message>
 </context>
 <context>
     <name>CustomIcons</name>

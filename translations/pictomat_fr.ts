@@ -379,6 +379,34 @@
         <source>%1 works with the clipboard and needs a graphical display (DISPLAY or WAYLAND_DISPLAY is not set)</source>
         <translation>%1 utilise le presse-papiers et a besoin d’un affichage graphique (DISPLAY ou WAYLAND_DISPLAY n’est pas défini)</translation>
     </message>
+    <message>
+        <source>Try &apos;pictomat --help&apos;.</source>
+        <translation>Essayez « pictomat --help ».</translation>
+    </message>
+    <message>
+        <source>Try &apos;pictomat run --help&apos;.</source>
+        <translation>Essayez « pictomat run --help ».</translation>
+    </message>
+    <message>
+        <source>--output needs a folder.</source>
+        <translation>--output a besoin d’un dossier.</translation>
+    </message>
+    <message>
+        <source>%1: there is no such folder.</source>
+        <translation>%1 : ce dossier n’existe pas.</translation>
+    </message>
+    <message>
+        <source>unknown option &quot;%1&quot;</source>
+        <translation>option inconnue « %1 »</translation>
+    </message>
+    <message>
+        <source>unknown command &quot;%1&quot;</source>
+        <translation>commande inconnue « %1 »</translation>
+    </message>
+    <message>
+        <source>%1 needs at least one file</source>
+        <translation>%1 a besoin d’au moins un fichier</translation>
+    </message>
 </context>
 <context>
     <name>CustomIcons</name>

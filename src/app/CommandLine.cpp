@@ -128,7 +128,8 @@ const VerbHelp kVerbHelp[] = {
 int usageError(const QString& problem)
 {
     std::fprintf(stderr, "pictomat: %s\n", problem.toLocal8Bit().constData());
-    std::fputs(QStringLiteral("Try 'pictomat --help'.\n").toLocal8Bit().constData(), stderr);
+    std::fprintf(stderr, "%s\n",
+                 qUtf8Printable(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "Try 'pictomat --help'."))));
     return 2;
 }
 
