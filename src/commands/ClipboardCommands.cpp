@@ -6,7 +6,7 @@
 #include "commands/ItemOperations.h"
 #include "commands/Log.h"
 #include "files/FileIO.h"
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 #include "output/StringUtils.h"
 #include "platform/Clipboard.h"
 #include "platform/CustomIcons.h"

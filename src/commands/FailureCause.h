@@ -2,7 +2,7 @@
 
 #include "files/Error.h"
 #include "files/FileRef.h"
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include <QByteArray>
 #include <QString>

@@ -6,7 +6,7 @@
 #include "files/FileIO.h"
 #include "files/FinderInfo.h"
 #include "image/MediaIcons.h"
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 #include "platform/CustomIcons.h"
 
 #include <QMimeDatabase>
@@ -53,7 +53,7 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
     // A movie's picture is its poster frame.
     const bool movie = status == PictureStatus::NotAPicture && isMovie(item);
     if (movie) {
-        if (const std::optional<MoviePoster> poster = ReadMoviePoster(item.path(), kCustomIconEdge))
+        if (const std::optional<MoviePoster> poster = ReadMoviePoster(item.path(), IconFitTarget(kCustomIconEdge)))
             picture = poster->frame;
     }
     // What is neither picture, movie nor icon file is passed over; one that

@@ -1,9 +1,9 @@
 #include "commands/SiteIcon.h"
 
 #include "files/Inflate.h"
-#include "image/Drawing.h"
-#include "image/PictureFile.h"
-#include "image/SafeSvg.h"
+#include "read/Drawing.h"
+#include "read/PictureFile.h"
+#include "read/SafeSvg.h"
 #include "platform/CustomIcons.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 #include "image/Encoders.h"
 
 #include "icns/IconFamily.h"
-#include "image/ColourProfile.h"
+#include "read/ColourProfile.h"
 
 #include <QCoreApplication>
 #include <QBuffer>

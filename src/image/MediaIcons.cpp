@@ -4,15 +4,13 @@
 #include "files/FileRef.h"
 #include "icns/Contents.h"
 #include "icns/Png.h"
-#include "image/Drawing.h"
+#include "read/Drawing.h"
+#include "read/Source.h"
 #include "resample/Reducer.h"
 #include "resample/RowReducer.h"
 
 #include <QFile>
 #include <QPainter>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <deque>
@@ -21,45 +19,19 @@
 
 namespace pictomat {
 
-namespace {
-
-// The first bytes of a regular file; nothing for anything else.
-std::optional<QByteArray> headOf(const QByteArray& path)
-{
-    const UniqueFd fd = OpenDescriptorForReading(path);
-    if (!fd.valid())
-        return std::nullopt;
-    QByteArray head(1024, Qt::Uninitialized);
-    const ssize_t n = ::pread(fd.get(), head.data(), size_t(head.size()), 0);
-    if (n < 0)
-        return std::nullopt;
-    head.truncate(qsizetype(n));
-    return head;
-}
-
-bool isIconFamilyHead(const QByteArray& head)
-{
-    return head.startsWith("icns");
-}
-
-} // namespace
-
 bool HasImageImporter(const QByteArray& path)
 {
-    const std::optional<QByteArray> head = headOf(path);
-    return head && !SniffPictureFormat(*head, path).isEmpty();
+    const Content content = PictureSource::open(FileRef(path)).content();
+    return content == Content::Picture || content == Content::Drawing;
 }
 
 bool HoldsIconFamily(const QByteArray& path)
 {
-    const std::optional<QByteArray> head = headOf(path);
-    return head && isIconFamilyHead(*head);
+    return PictureSource::open(FileRef(path)).content() == Content::IconFamily;
 }
 
-namespace {
-
 // The largest edge's fitted rectangle; the decoder keeps twice that where it can.
-PictureTarget iconTarget(int largestEdge)
+PictureTarget IconFitTarget(int largestEdge)
 {
     return [largestEdge](QSize natural) {
         const Rect16 largest = FitRectInSquare(natural.width(), natural.height(), int16_t(largestEdge));
@@ -67,11 +39,9 @@ PictureTarget iconTarget(int largestEdge)
     };
 }
 
-} // namespace
-
 std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, PictureStatus* status, int largestEdge)
 {
-    PictureResult result = ReadPictureFile(FileRef(path), iconTarget(largestEdge), PictureFit::ShrunkOnLoad);
+    PictureResult result = ReadPictureFile(FileRef(path), IconFitTarget(largestEdge), PictureFit::ShrunkOnLoad);
     if (status)
         *status = result.status;
     if (!result.ok())
@@ -226,26 +196,23 @@ MediaSource bitmapSource(QImage picture, QSize natural)
 
 // `edges` sorted, as sortedEdges gives them; the squares of `compressed`
 // are compressed as PNG while they are made, where the picture streams.
-MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges, const QList<int>& compressed = {})
+MediaSource openMediaSource(PictureSource file, const QList<int>& edges, const QList<int>& compressed = {})
 {
     const int largestEdge = edges.isEmpty() ? kLargestIconRow : edges.last();
     MediaSource source;
-    const std::optional<QByteArray> head = headOf(path);
-    if (!head || isIconFamilyHead(*head))
-        return source;
-    const QByteArray format = SniffPictureFormat(*head, path);
-    if (IsDrawingFormat(format)) {
-        source.drawing = OpenDrawingFile(path, &source.status);
+    switch (file.content()) {
+    case Content::IconFamily: return source;
+    case Content::Drawing:
+        source.drawing = OpenDrawingSource(std::move(file), &source.status);
         if (source.drawing)
             source.natural = source.drawing->naturalSize()
                                  .scaled(kLargestDrawnEdge, kLargestDrawnEdge, Qt::KeepAspectRatio)
                                  .toSize()
                                  .expandedTo(QSize(1, 1));
         return source;
-    }
-    if (!format.isEmpty()) {
+    case Content::Picture: {
         SquaresFromRows squares(edges, compressed);
-        PictureResult result = StreamPictureFile(FileRef(path), iconTarget(largestEdge), squares);
+        PictureResult result = ReadPicture(file, IconFitTarget(largestEdge), PictureFit::ShrunkOnLoad, &squares);
         source.status = result.status;
         if (!result.ok())
             return source;
@@ -261,7 +228,9 @@ MediaSource openMediaSource(const QByteArray& path, const QList<int>& edges, con
         source.natural = result.decoded.natural;
         return source;
     }
-    std::optional<MoviePoster> poster = ReadMoviePoster(path, 2 * largestEdge);
+    case Content::Unknown: break;
+    }
+    std::optional<MoviePoster> poster = ReadMoviePoster(file, IconFitTarget(2 * largestEdge));
     if (poster)
         return bitmapSource(std::move(poster->frame), poster->displaySize);
     return source;
@@ -341,7 +310,13 @@ std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, co
                                                       PictureStatus* status)
 {
     const QList<int> sizes = sortedEdges(edges);
-    MediaSource source = openMediaSource(path, sizes);
+    PictureSource file = PictureSource::open(FileRef(path));
+    if (!file.isOpen()) {
+        if (status)
+            *status = PictureStatus::NotAPicture;
+        return std::nullopt;
+    }
+    MediaSource source = openMediaSource(std::move(file), sizes);
     auto fail = [&](PictureStatus why) -> std::optional<QMap<int, QImage>> {
         if (status)
             *status = why == PictureStatus::Decoded ? PictureStatus::Damaged : why;
@@ -399,46 +374,62 @@ std::optional<icns::IconFamily> familyOrWhy(MediaSource& source, PictureStatus* 
     return family;
 }
 
-} // namespace
-
-std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path, PictureStatus* status)
+std::optional<icns::IconFamily> familyFromImage(PictureSource file, PictureStatus* status)
 {
     tell(status, PictureStatus::NotAPicture);
-    const std::optional<QByteArray> head = headOf(path);
-    if (!head || SniffPictureFormat(*head, path).isEmpty())
+    if (file.content() != Content::Picture && file.content() != Content::Drawing)
         return std::nullopt;
-    MediaSource source = openMediaSource(path, sortedEdges({}), {kLargestIconRow, kLargestIconRow / 2});
+    MediaSource source = openMediaSource(std::move(file), sortedEdges({}), {kLargestIconRow, kLargestIconRow / 2});
     return familyOrWhy(source, status);
 }
 
-std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path, PictureStatus* status)
+std::optional<icns::IconFamily> familyFromMoviePoster(const PictureSource& file, PictureStatus* status)
 {
     tell(status, PictureStatus::NotAPicture);
-    std::optional<MoviePoster> poster = ReadMoviePoster(path, 2 * kLargestIconRow);
+    std::optional<MoviePoster> poster = ReadMoviePoster(file, IconFitTarget(2 * kLargestIconRow));
     if (!poster)
         return std::nullopt;
     MediaSource source = bitmapSource(std::move(poster->frame), poster->displaySize);
     return familyOrWhy(source, status);
 }
 
-std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path, PictureStatus* status)
+// A family cut short is damaged, not a smaller icon.
+std::optional<icns::IconFamily> familyFromIcns(PictureSource& file, PictureStatus* status)
 {
-    const std::optional<QByteArray> bytes = ReadRegularFile(path, icns::kMaxIcnsFileSize);
-    if (!bytes) {
-        struct stat st { };
-        const bool tooLarge =
-            ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > icns::kMaxIcnsFileSize;
-        tell(status, tooLarge ? PictureStatus::TooLarge : PictureStatus::NotAPicture);
+    if (file.size() > icns::kMaxIcnsFileSize) {
+        tell(status, PictureStatus::TooLarge);
         return std::nullopt;
     }
     bool cut = false;
-    std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(*bytes, nullptr, &cut);
+    std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(file.device().readAll(), nullptr, &cut);
     if (!family || family->isEmpty() || cut) {
         tell(status, PictureStatus::Damaged);
         return std::nullopt;
     }
     tell(status, PictureStatus::Decoded);
     return family;
+}
+
+} // namespace
+
+std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path, PictureStatus* status)
+{
+    return familyFromImage(PictureSource::open(FileRef(path)), status);
+}
+
+std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path, PictureStatus* status)
+{
+    return familyFromMoviePoster(PictureSource::open(FileRef(path)), status);
+}
+
+std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path, PictureStatus* status)
+{
+    PictureSource file = PictureSource::open(FileRef(path));
+    if (!file.isOpen()) {
+        tell(status, PictureStatus::NotAPicture);
+        return std::nullopt;
+    }
+    return familyFromIcns(file, status);
 }
 
 std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& path, QString* error)
@@ -471,15 +462,14 @@ std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& pa
 
 std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path, PictureStatus* status)
 {
-    tell(status, PictureStatus::NotAPicture);
-    const std::optional<QByteArray> head = headOf(path);
-    if (!head)
-        return std::nullopt;
-    if (isIconFamilyHead(*head))
-        return IconFamilyFromIcnsFile(path, status);
-    if (!SniffPictureFormat(*head, path).isEmpty())
-        return IconFamilyFromImage(path, status);
-    return IconFamilyFromMoviePoster(path, status);
+    PictureSource file = PictureSource::open(FileRef(path));
+    switch (file.content()) {
+    case Content::IconFamily: return familyFromIcns(file, status);
+    case Content::Picture:
+    case Content::Drawing: return familyFromImage(std::move(file), status);
+    case Content::Unknown: break;
+    }
+    return familyFromMoviePoster(file, status);
 }
 
 } // namespace pictomat

@@ -2,7 +2,8 @@
 
 #include "icns/IconFamily.h"
 #include "image/FitRect.h"
-#include "image/PictureFile.h"
+#include "read/MoviePoster.h"
+#include "read/PictureFile.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -35,6 +36,10 @@ bool HoldsIconFamily(const QByteArray& path);
 // (by content), movie posters; nothing (status says why) when the file is none of these.
 std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, const QList<int>& edges,
                                                       PictureStatus* status = nullptr);
+
+// The size a picture of a given natural size takes in a largestEdge square,
+// fitted as the fitting rule puts it (at least a pixel each way).
+PictureTarget IconFitTarget(int largestEdge);
 
 // The picture read once for icons up to `largestEdge`, shrunk on load to no
 // less than twice what that size needs (never past its own size), in sRGB,
@@ -80,20 +85,5 @@ std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path, P
 // the error says which file and why, when a named file cannot be read, is no
 // PNG, does not match its name, or the folder holds no such file.
 std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& path, QString* error = nullptr);
-
-// A movie's poster frame converted to RGBA at no more than maxEdge pixels along
-// its longer display edge, and its display size (sample aspect ratio and
-// rotation applied).
-struct MoviePoster {
-    QImage frame;
-    QSize displaySize;
-    double time = 0; // seconds into the movie of the frame taken
-};
-std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge = 2 * kLargestIconRow);
-
-// The poster time a QuickTime or MPEG-4 file records in its movie header, in
-// seconds; nothing when the file has no readable movie header. Zero means the
-// first frame.
-std::optional<double> ReadQuickTimePosterTime(const QByteArray& path);
 
 } // namespace pictomat

@@ -3,8 +3,8 @@
 #include "files/FileIO.h"
 #include "files/GObjectPtr.h"
 #include "files/Paths.h"
-#include "image/Drawing.h"
-#include "image/PictureFile.h"
+#include "read/Drawing.h"
+#include "read/PictureFile.h"
 #include "platform/IconTheme.h"
 #include "platform/IconThemeEngine.h"
 

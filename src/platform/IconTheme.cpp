@@ -3,7 +3,7 @@
 #include "files/FileIO.h"
 
 #include "files/Paths.h"
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "platform/IconThemeEngine.h"
 
-#include "image/Drawing.h"
-#include "image/PictureFile.h"
+#include "read/Drawing.h"
+#include "read/PictureFile.h"
 #include "resample/Reducer.h"
 
 #include <QApplication>

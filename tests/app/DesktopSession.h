@@ -180,7 +180,7 @@ protected:
                 item = QRegularExpression(QStringLiteral("'([^']+)'")).match(items).captured(1);
                 return !item.isEmpty();
             },
-            10000);
+            30000);
         if (!registered)
             return false;
         menuPath = QRegularExpression(QStringLiteral("objectpath '([^']+)'"))

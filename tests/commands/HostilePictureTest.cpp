@@ -3,7 +3,7 @@
 // structure before the library sees it, through the command (with its
 // message, well within 256 MiB and the process time-out) and through the
 // reader. Their honest twins, written the same way, still make their icons.
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include "TestEnv.h"
 

@@ -5,7 +5,7 @@
 
 #include "files/SharedLibrary.h"
 #include "icns/IcnsLibraries.h"
-#include "image/ImageLibraries.h"
+#include "read/ReaderLibraries.h"
 #include "platform/PlatformLibraries.h"
 #include "prefs/PrefsLibraries.h"
 #include "web/WebLibraries.h"

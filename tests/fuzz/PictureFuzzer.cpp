@@ -3,7 +3,7 @@
 // libheif, PDF through poppler, and every other format it sniffs. Whatever
 // it decodes is at most the size asked for.
 
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include <cstdint>
 #include <cstdlib>

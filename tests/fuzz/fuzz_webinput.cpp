@@ -3,7 +3,7 @@
 // the bounded inflater. The first byte chooses the reader.
 
 #include "files/Inflate.h"
-#include "image/SafeSvg.h"
+#include "read/SafeSvg.h"
 #include "web/HtmlHead.h"
 
 #include <cstdint>

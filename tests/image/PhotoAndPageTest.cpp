@@ -4,7 +4,7 @@
 // resize the reference sizes.
 #include "image/FitRect.h"
 #include "image/MediaIcons.h"
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include "ImageTestSupport.h"
 #include "TestEnv.h"

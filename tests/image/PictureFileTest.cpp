@@ -1,5 +1,5 @@
 #include "files/FileIO.h"
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include "TestEnv.h"
 

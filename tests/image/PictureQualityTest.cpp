@@ -2,7 +2,7 @@
 // colour-true, as outside tools draw it: ImageMagick's Lanczos resize,
 // librsvg's rsvg-convert and Pillow's colour management are the references.
 #include "image/MediaIcons.h"
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include "ImageTestSupport.h"
 #include "TestEnv.h"

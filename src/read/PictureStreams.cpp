@@ -1,7 +1,7 @@
-#include "image/PictureStreams.h"
+#include "read/PictureStreams.h"
 
-#include "image/ColourProfile.h"
-#include "image/Log.h"
+#include "read/ColourProfile.h"
+#include "read/Log.h"
 #include "resample/RowPipe.h"
 
 #include <QIODevice>
@@ -40,7 +40,7 @@ PictureStatus CheckStructure(QIODevice& device, const char* kind, const Structur
     const Soundness verdict = check(*bytes, &why);
     if (verdict == Soundness::Sound)
         return PictureStatus::Decoded;
-    qCDebug(lcImage).noquote() << kind << "refused before it is read:" << why.message;
+    qCDebug(lcRead).noquote() << kind << "refused before it is read:" << why.message;
     return verdict == Soundness::TooLarge ? PictureStatus::TooLarge : PictureStatus::Damaged;
 }
 
@@ -255,13 +255,13 @@ void readFromDevice(png_structp png, png_bytep data, size_t length)
 // What libpng says of a damaged picture is for the log, never the terminal.
 [[noreturn]] void onPngError(png_structp png, png_const_charp text)
 {
-    qCDebug(lcImage, "libpng: %s", text);
+    qCDebug(lcRead, "libpng: %s", text);
     png_longjmp(png, 1);
 }
 
 void onPngWarning(png_structp, png_const_charp text)
 {
-    qCDebug(lcImage, "libpng: %s", text);
+    qCDebug(lcRead, "libpng: %s", text);
 }
 
 struct PngHandles {

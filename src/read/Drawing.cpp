@@ -1,11 +1,12 @@
-#include "image/Drawing.h"
+#include "read/Drawing.h"
 
 #include "checks/PdfCheck.h"
 #include "files/FileIO.h"
 #include "files/SharedLibrary.h"
-#include "image/ImageLibraries.h"
-#include "image/PdfModule.h"
-#include "image/PictureStreams.h"
+#include "read/ReaderLibraries.h"
+#include "read/PdfModule.h"
+#include "read/PictureStreams.h"
+#include "read/Source.h"
 #include "resample/Reducer.h"
 
 #include <QFile>
@@ -250,11 +251,6 @@ std::unique_ptr<Drawing> openSvg(const QByteArray& bytes, DrawingLinks links, co
 
 } // namespace
 
-bool IsDrawingFormat(const QByteArray& format)
-{
-    return format == "svg" || format == "svgz" || format == "pdf";
-}
-
 std::unique_ptr<Drawing> OpenDrawing(const QByteArray& bytes, DrawingLinks links, const QByteArray& ownFile,
                                      PictureStatus* status)
 {
@@ -271,11 +267,17 @@ std::unique_ptr<Drawing> OpenDrawingDevice(QIODevice& device, DrawingLinks links
 
 std::unique_ptr<Drawing> OpenDrawingFile(const QByteArray& path, PictureStatus* status)
 {
-    std::unique_ptr<QFile> file = OpenFileForReading(FileRef(path));
-    if (!file)
+    return OpenDrawingSource(PictureSource::open(FileRef(path)), status);
+}
+
+std::unique_ptr<Drawing> OpenDrawingSource(PictureSource source, PictureStatus* status)
+{
+    if (!source.isOpen())
         return fail(status, PictureStatus::NotAPicture);
-    QIODevice& device = *file;
-    return openDrawing(device, std::move(file), DrawingLinks::OwnFolder, path, status);
+    const QByteArray path = source.path();
+    std::unique_ptr<QIODevice> device = source.takeDevice();
+    QIODevice& opened = *device;
+    return openDrawing(opened, std::move(device), DrawingLinks::OwnFolder, path, status);
 }
 
 QImage DrawIntoBox(Drawing& drawing, QSize box)

@@ -1,7 +1,7 @@
-#include "image/ColourProfile.h"
+#include "read/ColourProfile.h"
 
 #include "files/SharedLibrary.h"
-#include "image/ImageLibraries.h"
+#include "read/ReaderLibraries.h"
 
 #include <lcms2.h>
 

@@ -1,4 +1,4 @@
-#include "image/SafeSvg.h"
+#include "read/SafeSvg.h"
 
 #include <QStringList>
 #include <QXmlStreamReader>

@@ -1,6 +1,6 @@
 #pragma once
 
-// What the image layer takes from the libraries it opens when first needed
+// What the readers take from the libraries it opens when first needed
 // (files/SharedLibrary.h): one list of functions per library, named as in
 // files/LibraryNames.h. Each library, with the dozens behind some of them,
 // is loaded by the first picture that needs it rather than by every start

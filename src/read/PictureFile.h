@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/FileRef.h"
+#include "read/Sniff.h"
 
 #include <QByteArray>
 #include <QString>
@@ -80,10 +81,16 @@ enum class PictureFit { Exact, ShrunkOnLoad };
 // Aspect kept, longer edge at most maxEdge.
 PictureTarget FitWithin(int maxEdge);
 
-// The Qt format name of a picture, by its first bytes and only then by the
-// name's extension (for formats without a signature, such as TGA); empty when
-// it is none. SVG and PDF count as pictures; .icns icon families do not.
-QByteArray SniffPictureFormat(const QByteArray& head, const QByteArray& name = {});
+class PictureSource;
+
+// The one reader of pictures: a source opened and sniffed once (a bitmap or
+// a drawing; anything else is NotAPicture), decoded at the size `target`
+// asks, in sRGB. With a sink, a picture whose decoder delivers rows in order
+// (JPEG, PNG) has them handed to it as they are decoded, shrunk on load, on
+// this thread while a second core decodes: the result is then streamed, with
+// no picture; other pictures come back whole.
+PictureResult ReadPicture(PictureSource& source, const PictureTarget& target, PictureFit fit,
+                          PictureRowSink* sink = nullptr);
 
 // Reads a picture file through OpenFileForReading: never blocks, never reads
 // what is not a regular file.

@@ -1,6 +1,6 @@
-#include "image/PictureStreams.h"
+#include "read/PictureStreams.h"
 
-#include "image/Log.h"
+#include "read/Log.h"
 
 #include <QIODevice>
 #include <QImageIOHandler>
@@ -35,11 +35,11 @@ struct JpegErrors {
 // decoder's trace is for nobody.
 void onJpegMessage(j_common_ptr info, int level)
 {
-    if (level >= 0 || !lcImage().isDebugEnabled())
+    if (level >= 0 || !lcRead().isDebugEnabled())
         return;
     char text[JMSG_LENGTH_MAX];
     info->err->format_message(info, text);
-    qCDebug(lcImage, "libjpeg: %s", text);
+    qCDebug(lcRead, "libjpeg: %s", text);
 }
 
 struct JpegDecoder {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -116,9 +116,8 @@ std::unique_ptr<Drawing> OpenDrawingDevice(QIODevice& device, DrawingLinks links
                                            PictureStatus* status = nullptr);
 // The same from a file (read through OpenFileForReading), linking within its folder.
 std::unique_ptr<Drawing> OpenDrawingFile(const QByteArray& path, PictureStatus* status = nullptr);
-
-// Whether a format SniffPictureFormat names is a drawing rather than a bitmap.
-bool IsDrawingFormat(const QByteArray& format);
+// The same from a file already opened (bytes link nothing).
+std::unique_ptr<Drawing> OpenDrawingSource(PictureSource source, PictureStatus* status = nullptr);
 
 // The drawing at `size` aspect kept, centred in a transparent box.
 QImage DrawIntoBox(Drawing& drawing, QSize box);

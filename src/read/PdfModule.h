@@ -1,11 +1,11 @@
 #pragma once
 
-#include "image/Drawing.h"
+#include "read/Drawing.h"
 
 #include <QIODevice>
 
 // The one entry point of our PDF module (PdfModule.cpp, pictomat-pdf.so),
-// which the image layer opens with the first PDF: poppler and the libraries
+// which the reading layer opens with the first PDF: poppler and the libraries
 // behind it (NSS among them) would add a seventh to every start of the
 // program. `owned`, when given, is `device` and goes with the drawing. The
 // document is read from the device alone, so nothing it names elsewhere

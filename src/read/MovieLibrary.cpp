@@ -1,4 +1,4 @@
-#include "image/MovieLibrary.h"
+#include "read/MovieLibrary.h"
 
 #include <memory>
 

@@ -1,9 +1,9 @@
 // The first page of a PDF as a drawing, through poppler. Built as a module of
-// its own (pictomat-pdf.so) that the image layer loads with the first PDF.
+// its own (pictomat-pdf.so) that the reading layer loads with the first PDF.
 
-#include "image/Drawing.h"
-#include "image/Log.h"
-#include "image/PdfModule.h"
+#include "read/Drawing.h"
+#include "read/Log.h"
+#include "read/PdfModule.h"
 
 #include <QIODevice>
 #include <QVariant>
@@ -21,7 +21,7 @@ namespace {
 // the log, never the terminal.
 void popplerMessage(const QString& message, const QVariant&)
 {
-    qCDebug(lcImage).noquote() << "poppler:" << message;
+    qCDebug(lcRead).noquote() << "poppler:" << message;
 }
 
 // Asked between drawing operations: once the budget is spent poppler stops drawing.

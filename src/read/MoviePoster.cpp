@@ -1,7 +1,8 @@
+#include "read/MoviePoster.h"
+
 #include "files/FileIO.h"
 #include "files/UniqueFd.h"
-#include "image/MediaIcons.h"
-#include "image/MovieLibrary.h"
+#include "read/MovieLibrary.h"
 
 #include <QTransform>
 
@@ -312,6 +313,10 @@ std::optional<double> quickTimePosterTime(int fd)
 
 } // namespace
 
+namespace {
+std::optional<MoviePoster> readMoviePoster(int fd, const PictureTarget& fit);
+} // namespace
+
 std::optional<double> ReadQuickTimePosterTime(const QByteArray& path)
 {
     const UniqueFd file = OpenDescriptorForReading(path);
@@ -320,15 +325,31 @@ std::optional<double> ReadQuickTimePosterTime(const QByteArray& path)
     return quickTimePosterTime(file.get());
 }
 
-std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge)
+std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, const PictureTarget& fit)
 {
     const UniqueFd file = OpenDescriptorForReading(path);
-    if (!file.valid() || !movie::Load())
+    if (!file.valid())
+        return std::nullopt;
+    return readMoviePoster(file.get(), fit);
+}
+
+std::optional<MoviePoster> ReadMoviePoster(const PictureSource& source, const PictureTarget& fit)
+{
+    if (source.descriptor() < 0)
+        return std::nullopt;
+    return readMoviePoster(source.descriptor(), fit);
+}
+
+namespace {
+
+std::optional<MoviePoster> readMoviePoster(int fd, const PictureTarget& fit)
+{
+    if (!movie::Load())
         return std::nullopt;
     struct stat st { };
-    if (::fstat(file.get(), &st) != 0)
+    if (::fstat(fd, &st) != 0)
         return std::nullopt;
-    DescriptorInput input{file.get(), 0, int64_t(st.st_size)};
+    DescriptorInput input{fd, 0, int64_t(st.st_size)};
     constexpr int kInputBufferBytes = 64 * 1024;
     auto* buffer = static_cast<unsigned char*>(ff().av_malloc(kInputBufferBytes));
     if (!buffer)
@@ -390,7 +411,7 @@ std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge)
         }
     } else {
         if (std::strstr(format->iformat->name, "mov")) {
-            const std::optional<double> seconds = quickTimePosterTime(file.get());
+            const std::optional<double> seconds = quickTimePosterTime(fd);
             if (seconds && *seconds > 0 && stream->time_base.num > 0 && stream->time_base.den > 0) {
                 const double ticks = *seconds * stream->time_base.den / stream->time_base.num;
                 const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
@@ -415,7 +436,7 @@ std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge)
     if (quarterTurn)
         display.transpose();
 
-    const Rect16 fitted = FitRectInSquare(display.width(), display.height(), int16_t(std::clamp(maxEdge, 1, 32767)));
+    const QSize fitted = fit(display);
     QSize size(std::min(display.width(), std::max(fitted.width(), 1)),
                std::min(display.height(), std::max(fitted.height(), 1)));
     QImage image = convertFrame(frame.get(), quarterTurn ? size.transposed() : size);
@@ -432,5 +453,7 @@ std::optional<MoviePoster> ReadMoviePoster(const QByteArray& path, int maxEdge)
         poster.time = double(pts) * av_q2d(stream->time_base);
     return poster;
 }
+
+} // namespace
 
 } // namespace pictomat

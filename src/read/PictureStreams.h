@@ -2,7 +2,7 @@
 
 #include "checks/ByteSource.h"
 #include "files/Error.h"
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include <QByteArray>
 #include <QImage>

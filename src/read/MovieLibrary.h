@@ -1,7 +1,7 @@
 #pragma once
 
 #include "files/SharedLibrary.h"
-#include "image/ImageLibraries.h"
+#include "read/ReaderLibraries.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,7 +1,7 @@
-#include "image/PictureStreams.h"
+#include "read/PictureStreams.h"
 
 #include "files/SharedLibrary.h"
-#include "image/ImageLibraries.h"
+#include "read/ReaderLibraries.h"
 #include "checks/HeifCheck.h"
 
 #include <QColorSpace>

@@ -1,8 +1,8 @@
-#include "image/PictureStreams.h"
+#include "read/PictureStreams.h"
 
 #include "files/SharedLibrary.h"
-#include "image/ImageLibraries.h"
-#include "image/Log.h"
+#include "read/ReaderLibraries.h"
+#include "read/Log.h"
 
 #include <QIODevice>
 
@@ -25,9 +25,8 @@ struct TiffLibrary {
 // the log, never the terminal.
 void tiffMessage(const char* module, const char* format, va_list arguments)
 {
-    if (lcImage().isDebugEnabled())
-        qCDebug(lcImage, "libtiff: %s: %s", module ? module : "",
-                qUtf8Printable(QString::vasprintf(format, arguments)));
+    if (lcRead().isDebugEnabled())
+        qCDebug(lcRead, "libtiff: %s: %s", module ? module : "", qUtf8Printable(QString::vasprintf(format, arguments)));
 }
 
 const TiffLibrary* tiffLibrary()

@@ -1,10 +1,11 @@
-#include "image/PictureFile.h"
+#include "read/PictureFile.h"
 
 #include "files/FileIO.h"
 #include "ico/IcoFile.h"
-#include "image/ColourProfile.h"
-#include "image/Drawing.h"
-#include "image/PictureStreams.h"
+#include "read/ColourProfile.h"
+#include "read/Drawing.h"
+#include "read/PictureStreams.h"
+#include "read/Source.h"
 #include "resample/Reducer.h"
 
 #include <QBuffer>
@@ -24,52 +25,7 @@ namespace pictomat {
 
 namespace {
 
-bool startsWith(const QByteArray& head, const char* magic, qsizetype length)
-{
-    return head.size() >= length && std::memcmp(head.constData(), magic, size_t(length)) == 0;
-}
-
-QByteArray extensionOf(const QByteArray& name)
-{
-    const qsizetype slash = name.lastIndexOf('/');
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot > slash + 1 ? name.mid(dot + 1).toLower() : QByteArray();
-}
-
-// HEIF and AVIF: an ISO media file whose first box names a still-image brand.
-// Movies (MP4, QuickTime) name others.
-QByteArray heifFormat(const QByteArray& head)
-{
-    if (head.size() < 16 || head.mid(4, 4) != "ftyp")
-        return {};
-    const qint64 boxSize = qFromBigEndian<quint32>(head.constData());
-    QByteArray format;
-    for (qsizetype at = 8; at + 4 <= std::min<qint64>(head.size(), boxSize); at += at == 8 ? 8 : 4) {
-        const QByteArray brand = head.mid(at, 4);
-        if (brand == "avif")
-            return "avif";
-        if (brand == "heic" || brand == "heix" || brand == "heim" || brand == "heis")
-            format = "heic";
-        else if ((brand == "mif1" || brand == "mif2") && format.isEmpty())
-            format = "heif";
-    }
-    return format;
-}
-
-bool isHeifFormat(const QByteArray& format)
-{
-    return format == "heic" || format == "heif" || format == "avif";
-}
-
-bool looksLikeSvgText(const QByteArray& head)
-{
-    const QByteArray text = head.trimmed();
-    if (!text.startsWith('<'))
-        return false;
-    return text.contains("<svg") || text.startsWith("<?xml") || text.startsWith("<!DOCTYPE svg");
-}
-
-// The image layer's own limit on what one whole decode may allocate, set on
+// The readers' own limit on what one whole decode may allocate, set on
 // purpose rather than left at Qt's default (which refuses ordinary photos):
 // a whole picture at our limit, with room for one converted copy.
 void setAllocationLimit()
@@ -174,7 +130,7 @@ PictureResult decodeDrawing(QIODevice& device, const QByteArray& ownFile, const 
 PictureResult decodeRaster(QIODevice& device, const QByteArray& format, qint64 fileBytes, const PictureTarget& target,
                            PictureRowSink* sink)
 {
-    if (isHeifFormat(format))
+    if (IsHeifFormat(format))
         return DecodeHeif(device, target);
     if (format == "png")
         return DecodePng(device, fileBytes, target, sink);
@@ -211,14 +167,17 @@ PictureResult decodeRaster(QIODevice& device, const QByteArray& format, qint64 f
 // wanted; a bitmap is decoded by its decoder shrunk on load, brought into
 // sRGB by its colour profile, then reduced to the size wanted. With a sink,
 // the decoders that deliver rows in order hand them to it instead.
-PictureResult decodeDevice(QIODevice& device, qint64 fileBytes, const QByteArray& name, const QByteArray& ownFile,
-                           const PictureTarget& target, PictureFit fit, PictureRowSink* sink = nullptr)
+PictureResult decodeSource(PictureSource& source, const PictureTarget& target, PictureFit fit, PictureRowSink* sink)
 {
-    const QByteArray format = SniffPictureFormat(device.peek(1024), name);
-    if (format.isEmpty())
+    if (!source.isOpen())
         return PictureFailure(PictureStatus::NotAPicture);
-    if (IsDrawingFormat(format))
-        return decodeDrawing(device, ownFile, target);
+    const QByteArray& format = source.format();
+    QIODevice& device = source.device();
+    const qint64 fileBytes = source.size();
+    if (source.content() == Content::Drawing)
+        return decodeDrawing(device, source.path(), target);
+    if (source.content() != Content::Picture)
+        return PictureFailure(PictureStatus::NotAPicture);
     PictureResult result = decodeRaster(device, format, fileBytes, target, sink);
     if (!result.ok() || result.streamed)
         return result;
@@ -266,63 +225,21 @@ PictureTarget FitWithin(int maxEdge)
     };
 }
 
-QByteArray SniffPictureFormat(const QByteArray& head, const QByteArray& name)
+PictureResult ReadPicture(PictureSource& source, const PictureTarget& target, PictureFit fit, PictureRowSink* sink)
 {
-    if (startsWith(head, "\x89PNG\r\n\x1a\n", 8))
-        return "png";
-    if (startsWith(head, "\xff\xd8\xff", 3))
-        return "jpeg";
-    if (startsWith(head, "GIF87a", 6) || startsWith(head, "GIF89a", 6))
-        return "gif";
-    if (startsWith(head, "RIFF", 4) && head.size() >= 12 && head.mid(8, 4) == "WEBP")
-        return "webp";
-    if (startsWith(head, "II*\0", 4) || startsWith(head, "MM\0*", 4))
-        return "tiff";
-    if (startsWith(head, "\x8aMNG\r\n\x1a\n", 8))
-        return "mng";
-    if (startsWith(head, "BM", 2) && head.size() >= 26)
-        return "bmp";
-    // ICO and CUR: reserved 0, type 1 or 2, at least one image.
-    if (head.size() >= 6 && head[0] == 0 && head[1] == 0 && (head[2] == 1 || head[2] == 2) && head[3] == 0
-        && (head[4] != 0 || head[5] != 0))
-        return "ico";
-    if (head.size() >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6'
-        && QByteArrayView(" \t\r\n#").contains(head[2]))
-        return head[1] == '1' || head[1] == '4' ? "pbm" : head[1] == '2' || head[1] == '5' ? "pgm" : "ppm";
-    if (head.startsWith("/* XPM */"))
-        return "xpm";
-    if (head.startsWith("#define ") && head.contains("_width"))
-        return "xbm";
-    if (QByteArray heif = heifFormat(head); !heif.isEmpty())
-        return heif;
-    // Adobe Illustrator's files are PDF too, unless they are PostScript.
-    if (head.startsWith("%PDF-"))
-        return "pdf";
-    if (startsWith(head, "\x1f\x8b", 2))
-        return "svgz"; // whether it is SVG shows once inflated
-    if (looksLikeSvgText(head))
-        return "svg";
-    // Formats without a signature are known by their name alone.
-    const QByteArray extension = extensionOf(name);
-    if (extension == "tga" || extension == "wbmp")
-        return extension;
-    return {};
+    return decodeSource(source, target, sink ? PictureFit::ShrunkOnLoad : fit, sink);
 }
 
 PictureResult ReadPictureFile(const FileRef& file, const PictureTarget& target, PictureFit fit)
 {
-    std::unique_ptr<QFile> device = OpenFileForReading(file);
-    if (!device)
-        return PictureFailure(PictureStatus::NotAPicture);
-    return decodeDevice(*device, device->size(), file.name(), file.path(), target, fit);
+    PictureSource source = PictureSource::open(file);
+    return decodeSource(source, target, fit, nullptr);
 }
 
 PictureResult StreamPictureFile(const FileRef& file, const PictureTarget& target, PictureRowSink& sink)
 {
-    std::unique_ptr<QFile> device = OpenFileForReading(file);
-    if (!device)
-        return PictureFailure(PictureStatus::NotAPicture);
-    return decodeDevice(*device, device->size(), file.name(), file.path(), target, PictureFit::ShrunkOnLoad, &sink);
+    PictureSource source = PictureSource::open(file);
+    return decodeSource(source, target, PictureFit::ShrunkOnLoad, &sink);
 }
 
 QImage ReadImageFile(const FileRef& file, int maxEdge, PictureStatus* status)
@@ -335,24 +252,18 @@ QImage ReadImageFile(const FileRef& file, int maxEdge, PictureStatus* status)
 
 QSize PictureFileSize(const QByteArray& path)
 {
-    std::unique_ptr<QFile> device = OpenFileForReading(FileRef(path));
-    if (!device)
+    PictureSource source = PictureSource::open(FileRef(path));
+    if (source.content() != Content::Picture)
         return {};
-    const QByteArray format = SniffPictureFormat(device->peek(1024), path);
-    if (format.isEmpty() || IsDrawingFormat(format))
-        return {};
-    if (isHeifFormat(format))
-        return HeifPictureSize(*device);
-    return QImageReader(device.get(), format).size();
+    if (IsHeifFormat(source.format()))
+        return HeifPictureSize(source.device());
+    return QImageReader(&source.device(), source.format()).size();
 }
 
 PictureResult DecodePictureBytes(const QByteArray& bytes, const PictureTarget& target)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return PictureFailure(PictureStatus::NotAPicture);
-    return decodeDevice(buffer, bytes.size(), QByteArray(), QByteArray(), target, PictureFit::Exact);
+    PictureSource source = PictureSource::fromBytes(bytes);
+    return decodeSource(source, target, PictureFit::Exact, nullptr);
 }
 
 namespace {
@@ -367,7 +278,7 @@ std::optional<QByteArray> withFewElements(QByteArray document)
 
 std::optional<QByteArray> SvgDocument(const QByteArray& bytes)
 {
-    if (!startsWith(bytes, "\x1f\x8b", 2)) {
+    if (!bytes.startsWith("\x1f\x8b")) {
         if (bytes.size() > kMaxSvgDocumentBytes)
             return std::nullopt;
         return withFewElements(bytes);
