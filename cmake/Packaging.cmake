@@ -102,5 +102,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
 # when sourced without it).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "qt6-wayland, adwaita-icon-theme, sound-theme-freedesktop, xdg-utils, default-dbus-session-bus | dbus-session-bus, bash-completion")
+# Qt's own texts (the standard buttons of alerts and dialogs) in the user's
+# language; Pictomat's own catalogues are in the package.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-translations-l10n")
 
 include(CPack)

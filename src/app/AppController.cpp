@@ -8,6 +8,7 @@
 #include "app/Urls.h"
 #include "app/XSelections.h"
 #include "commands/CommandServices.h"
+#include "commands/CommandTexts.h"
 #include "commands/Dispatcher.h"
 #include "files/Paths.h"
 #include "image/Exporters.h"
@@ -80,8 +81,8 @@ QIcon trayIcon(bool oneColour)
 QString commandTitle(const CommandRequest& request)
 {
     if (request.options.exporter)
-        return QStringLiteral("Export as %1").arg(request.options.exporter->descriptionString);
-    return request.command ? QString::fromUtf8(request.command->title) : QString();
+        return AppController::tr("Export as %1").arg(request.options.exporter->descriptionString);
+    return request.command ? CommandTitle(*request.command) : QString();
 }
 
 const QString kStatusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
@@ -203,9 +204,10 @@ void AppController::init()
         createStatusItem();
         return;
     }
-    std::fprintf(stderr,
-                 "pictomat: no system tray is available yet; the tray item appears when one starts, and meanwhile "
-                 "the Pictomat menu is reached through the file-manager actions (\"pictomat menu\")\n");
+    std::fprintf(stderr, "pictomat: %s\n",
+                 qUtf8Printable(tr("no system tray is available yet; the tray item appears when one starts, and "
+                                   "meanwhile the Pictomat menu is reached through the file-manager actions "
+                                   "(\"pictomat menu\")")));
     std::fflush(stderr);
     // Qt decides once, when the item is made, whether it goes to a
     // StatusNotifier host or to an XEmbed tray; so the item waits for one.
@@ -416,7 +418,7 @@ void AppController::runQueue()
             commandTitle(next.request), [this, verb](const QString& title, int index, int count, const FileRef& item) {
                 // The tray item shows that it is busy, and with what.
                 if (m_item)
-                    m_item->setToolTip(QStringLiteral("Pictomat: %1, %2 of %3").arg(title).arg(index).arg(count));
+                    m_item->setToolTip(tr("Pictomat: %1, %2 of %3").arg(title).arg(index).arg(count));
                 Q_EMIT commandProgress(verb, index, count, item);
             });
         m_context.progress = &progress;

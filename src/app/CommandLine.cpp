@@ -8,6 +8,7 @@
 #include "app/PreferencesVerb.h"
 #include "app/DisplayPlatform.h"
 #include "app/TrayProgram.h"
+#include "files/Translations.h"
 #include "image/Exporters.h"
 #include "platform/Desktop.h"
 #include "prefs/DefaultsTool.h"
@@ -127,7 +128,8 @@ const VerbHelp kVerbHelp[] = {
 int usageError(const QString& problem)
 {
     std::fprintf(stderr, "pictomat: %s\n", problem.toLocal8Bit().constData());
-    std::fputs(QStringLiteral("Try 'pictomat --help'.\n").toLocal8Bit().constData(), stderr);
+    std::fprintf(stderr, "%s\n",
+                 qUtf8Printable(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "Try 'pictomat --help'."))));
     return 2;
 }
 
@@ -165,7 +167,9 @@ int listFormats(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     if (!LoadGraphicsLayer()) {
-        std::fprintf(stderr, "pictomat: the image formats could not be loaded\n");
+        std::fprintf(
+            stderr, "pictomat: %s\n",
+            qUtf8Printable(QCoreApplication::translate("CommandLine", "the image formats could not be loaded")));
         return 1;
     }
     // Diagnostics of the exporter loading are not part of the format listing.
@@ -286,11 +290,11 @@ int RunCommandLine(int argc, char** argv)
     if (verb == "preferences") {
         // Qt would abort without a display, telling of plugins to reinstall.
         if (!DisplayPlatform()) {
-            std::fputs(QStringLiteral("pictomat: the preferences window needs a graphical session, and no display "
-                                      "can be reached here.\n")
-                           .toLocal8Bit()
-                           .constData(),
-                       stderr);
+            std::fprintf(stderr, "pictomat: %s\n",
+                         qUtf8Printable(Translated(
+                             "CommandLine", QT_TRANSLATE_NOOP("CommandLine",
+                                                              "the preferences window needs a graphical session, "
+                                                              "and no display can be reached here."))));
             return 1;
         }
         return RunPreferencesVerb(argc, argv, preferences);

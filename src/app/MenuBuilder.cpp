@@ -1,10 +1,12 @@
 #include "app/MenuBuilder.h"
 
+#include "commands/CommandTexts.h"
 #include "files/ItemNames.h"
 #include "platform/IconProvider.h"
 #include "prefs/Preferences.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 
 #include <array>
@@ -55,8 +57,9 @@ QString MenuBuilder::shownName(const QByteArray& name)
 QString MenuBuilder::headerTitle(qint32 count, const QString& displayName)
 {
     // One pass over the pattern, so a name holding "%1" stays as it is.
-    return QStringLiteral("%1 %2, First item: %3")
-        .arg(QString::number(count), count == 1 ? QStringLiteral("Item") : QStringLiteral("Items"), displayName);
+    const QString pattern = count == 1 ? QCoreApplication::translate("Menu", "%1 Item, First item: %2")
+                                       : QCoreApplication::translate("Menu", "%1 Items, First item: %2");
+    return pattern.arg(QString::number(count), displayName);
 }
 
 CommandRequest MenuBuilder::requestFor(const Command& command) const
@@ -117,25 +120,24 @@ void MenuBuilder::layOutMenu()
     // Tool tips are part of the menu: they say what each command does.
     m_menu.setToolTipsVisible(true);
 
-    addActionItem(QStringLiteral("View in Corvane Website..."), m_actions.goToWebsite);
-    addActionItem(QStringLiteral("View in Mac App Store..."), m_actions.goToMAS);
+    addActionItem(QCoreApplication::translate("Menu", "View in Corvane Website..."), m_actions.goToWebsite);
+    addActionItem(QCoreApplication::translate("Menu", "View in Mac App Store..."), m_actions.goToMAS);
     m_menu.addSeparator();
 
     m_exporterItems.clear();
     if (!m_model.selection.hasSelection() || !m_model.graphicsAvailable)
-        addLabel(QStringLiteral("The Finder has no active selection"));
+        addLabel(QCoreApplication::translate("Menu", "The Finder has no active selection"));
     else
         addSelectionItems();
 
     m_menu.addSeparator();
     for (const Command& command : Commands()) {
         if (command.place == MenuPlace::FixedItems)
-            addCommandItem(QString::fromUtf8(command.title), int(command.id), QString::fromUtf8(command.toolTip),
-                           requestFor(command));
+            addCommandItem(CommandTitle(command), int(command.id), CommandToolTip(command), requestFor(command));
     }
-    addActionItem(QStringLiteral("Preferences..."), m_actions.preferences);
+    addActionItem(QCoreApplication::translate("Menu", "Preferences..."), m_actions.preferences);
     m_menu.addSeparator();
-    addActionItem(QStringLiteral("Quit"), m_actions.quit);
+    addActionItem(QCoreApplication::translate("Menu", "Quit"), m_actions.quit);
     foldExportersIfTooTall(m_exporterItems);
 }
 
@@ -178,14 +180,13 @@ void MenuBuilder::addSelectionItems()
         const char* group = command.menuGroup ? command.menuGroup : command.offeredBy ? command.offeredBy : "";
         if (openGroup && qstrcmp(openGroup, group) != 0)
             closeGroup();
-        addCommandItem(QString::fromUtf8(command.title), int(command.id), QString::fromUtf8(command.toolTip),
-                       requestFor(command));
+        addCommandItem(CommandTitle(command), int(command.id), CommandToolTip(command), requestFor(command));
         openGroup = group;
     }
     closeGroup();
 
     if (count >= 2)
-        addLabel(QStringLiteral("Multiple Selection (%1 items)").arg(count));
+        addLabel(QCoreApplication::translate("Menu", "Multiple Selection (%1 items)").arg(count));
 
     const qsizetype before = m_menu.actions().size();
     for (const Command& command : commands) {
@@ -230,7 +231,7 @@ void MenuBuilder::foldExportersIfTooTall(const QList<QAction*>& exporterItems)
         return;
     const qsizetype at = m_menu.actions().indexOf(exporterItems.last()) + 1;
     QAction* before = at < m_menu.actions().size() ? m_menu.actions().at(at) : nullptr;
-    auto* submenu = new QMenu(QStringLiteral("Export Icon"), &m_menu);
+    auto* submenu = new QMenu(QCoreApplication::translate("Menu", "Export Icon"), &m_menu);
     submenu->setToolTipsVisible(true);
     for (QAction* item : exporterItems) {
         m_menu.removeAction(item);
@@ -242,7 +243,7 @@ void MenuBuilder::foldExportersIfTooTall(const QList<QAction*>& exporterItems)
 
 void MenuBuilder::addIconSizeItems(const Command& command)
 {
-    addLabel(QString::fromUtf8(command.title));
+    addLabel(CommandTitle(command));
     int tag = int(command.id);
     for (int size : kMenuIconSizes) {
         CommandRequest request = requestFor(command);

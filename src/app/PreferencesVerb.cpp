@@ -3,6 +3,7 @@
 #include "app/Instance.h"
 #include "ui/PreferencesWindow.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -54,7 +55,9 @@ int RunPreferencesVerb(int argc, char** argv, prefs::PreferenceStore& store)
     if (!bus.registerService(name)) {
         if (raiseWindowOf(bus, kPreferencesBusName))
             return 0;
-        std::fprintf(stderr, "pictomat: the open preferences window does not answer; opening another\n");
+        std::fprintf(stderr, "pictomat: %s\n",
+                     qUtf8Printable(QCoreApplication::translate(
+                         "Tray", "the open preferences window does not answer; opening another")));
     }
     PictomatPref* window = nullptr;
     PreferencesService service([&window] {

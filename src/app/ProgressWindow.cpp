@@ -44,7 +44,7 @@ void ProgressWindow::show()
     m_dialog = std::make_unique<QProgressDialog>();
     m_dialog->setObjectName(QStringLiteral("pictomatProgress"));
     m_dialog->setWindowTitle(m_title);
-    m_dialog->setCancelButtonText(QStringLiteral("Stop"));
+    m_dialog->setCancelButtonText(QCoreApplication::translate("Progress", "Stop"));
     m_dialog->setWindowModality(Qt::NonModal);
     m_dialog->setMinimumDuration(0);
     m_dialog->setAutoClose(false);
@@ -60,7 +60,8 @@ void ProgressWindow::describe()
     if (!m_dialog)
         return;
     const QString name = DisplayName(m_item).value_or(QString());
-    m_dialog->setLabelText(QStringLiteral("%1\n%2 of %3\n%4").arg(m_title).arg(m_index).arg(m_count).arg(name));
+    m_dialog->setLabelText(
+        QCoreApplication::translate("Progress", "%1\n%2 of %3\n%4").arg(m_title).arg(m_index).arg(m_count).arg(name));
     m_dialog->setValue(m_index - 1);
 }
 

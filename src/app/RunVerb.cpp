@@ -7,9 +7,11 @@
 #include "commands/CommandServices.h"
 #include "commands/Dispatcher.h"
 #include "commands/ItemOperations.h"
+#include "files/Translations.h"
 #include "image/Exporters.h"
 #include "platform/IconProvider.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QClipboard>
 #include <QEventLoop>
@@ -52,7 +54,9 @@ const char kRunUsage[] =
 int usage(const QString& problem)
 {
     std::fprintf(stderr, "pictomat: %s\n", problem.toLocal8Bit().constData());
-    std::fputs(QStringLiteral("Try 'pictomat run --help'.\n").toLocal8Bit().constData(), stderr);
+    std::fprintf(
+        stderr, "%s\n",
+        qUtf8Printable(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "Try 'pictomat run --help'."))));
     return 2;
 }
 
@@ -247,16 +251,18 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
             choices.quiet = true;
         } else if (word == "--output") {
             if (i + 1 >= operands.size())
-                return usage(QStringLiteral("--output needs a folder."));
+                return usage(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "--output needs a folder.")));
             const QByteArray folder = operands[++i];
             struct stat st;
             if (folder.isEmpty() || ::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-                return usage(QStringLiteral("%1: there is no such folder.").arg(QString::fromLocal8Bit(folder)));
+                return usage(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "%1: there is no such folder."))
+                                 .arg(QString::fromLocal8Bit(folder)));
             // The folder by an absolute name: where the outputs go is
             // decided once, and an output folder is named by its path.
             choices.outputFolder = QFileInfo(QFile::decodeName(folder)).absoluteFilePath();
         } else if (word.startsWith("--")) {
-            return usage(QStringLiteral("unknown option \"%1\"").arg(QString::fromLocal8Bit(word)));
+            return usage(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "unknown option \"%1\""))
+                             .arg(QString::fromLocal8Bit(word)));
         } else {
             args.append(word);
         }
@@ -270,7 +276,7 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
     const QString name = QString::fromLocal8Bit(args.takeFirst());
     const Command* command = FindCommandByVerb(name);
     if (!command)
-        return usage(QStringLiteral("unknown command \"%1\"").arg(name));
+        return usage(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "unknown command \"%1\"")).arg(name));
     QString operand;
     if (command->operand == Operand::Exporter) {
         if (args.isEmpty())
@@ -283,14 +289,16 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
     }
     args += files;
     if (command->needsFiles && args.isEmpty())
-        return usage(QStringLiteral("%1 needs at least one file").arg(QLatin1String(command->verb)));
+        return usage(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "%1 needs at least one file"))
+                         .arg(QLatin1String(command->verb)));
     if (inTray)
         return RunInTrayVerb(argc, argv, *command, operand, args, instanceArguments);
     if (command->needsDisplay && !haveDisplay()) {
-        std::fprintf(stderr,
-                     "pictomat: %s works with the clipboard and needs a graphical display "
-                     "(DISPLAY or WAYLAND_DISPLAY is not set)\n",
-                     command->verb);
+        std::fprintf(stderr, "pictomat: %s\n",
+                     qUtf8Printable(QCoreApplication::translate("CommandLine",
+                                                                "%1 works with the clipboard and needs a graphical "
+                                                                "display (DISPLAY or WAYLAND_DISPLAY is not set)")
+                                        .arg(QLatin1String(command->verb))));
         return 1;
     }
     if (command->id == CommandId::CopyIconForFile)

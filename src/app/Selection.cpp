@@ -7,6 +7,7 @@
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -124,7 +125,7 @@ bool RecordHandedOverSelection(const QList<QByteArray>& localPathsOrUris, QStrin
     const QString folder = XdgRuntimeDir() + QStringLiteral("/pictomat");
     if (!QDir().mkpath(folder)) {
         if (error)
-            *error = QStringLiteral("Could not create %1.").arg(folder);
+            *error = QCoreApplication::translate("Selection", "Could not create %1.").arg(folder);
         return false;
     }
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -153,7 +154,7 @@ bool RecordHandedOverSelection(const QList<QByteArray>& localPathsOrUris, QStrin
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit()) {
         if (error)
-            *error = QStringLiteral("Could not write %1: %2").arg(file, out.errorString());
+            *error = QCoreApplication::translate("Selection", "Could not write %1: %2").arg(file, out.errorString());
         return false;
     }
     return true;

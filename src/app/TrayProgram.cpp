@@ -4,6 +4,7 @@
 #include "app/DisplayPlatform.h"
 #include "app/InstanceLock.h"
 #include "app/TrayService.h"
+#include "files/Translations.h"
 #include "platform/Desktop.h"
 #include "platform/IconProvider.h"
 #include "platform/QuitOnSignals.h"
@@ -28,16 +29,19 @@ int RunTrayProgram(int argc, char** argv, prefs::PreferenceStore& preferences, s
     std::signal(SIGPIPE, SIG_IGN);
     const std::optional<QByteArray> platform = DisplayPlatform();
     if (!platform) {
-        std::fprintf(stderr,
-                     "pictomat: the tray needs a graphical session and no display can be reached here; "
-                     "\"pictomat run COMMAND FILE...\" works without one\n");
+        std::fprintf(stderr, "pictomat: %s\n",
+                     qUtf8Printable(Translated(
+                         "Tray", QT_TRANSLATE_NOOP("Tray",
+                                                   "the tray needs a graphical session and no display can be reached "
+                                                   "here; \"pictomat run COMMAND FILE...\" works without one"))));
         return 1;
     }
     // One tray program per session, decided before Qt and the desktop are
     // loaded: a second one leaves at once.
     InstanceLock instance(InstanceLock::Role::Instance);
     if (!instance.take()) {
-        std::fprintf(stderr, "pictomat: Pictomat is already running\n");
+        std::fprintf(stderr, "pictomat: %s\n",
+                     qUtf8Printable(Translated("Tray", QT_TRANSLATE_NOOP("Tray", "Pictomat is already running"))));
         return 0;
     }
     // Given as an argument, not in the environment the programs we start
@@ -62,10 +66,13 @@ int RunTrayProgram(int argc, char** argv, prefs::PreferenceStore& preferences, s
     TrayService service(controller);
     switch (service.registerOnBus()) {
     case TrayService::Registration::AlreadyRunning:
-        std::fprintf(stderr, "pictomat: Pictomat is already running\n");
+        std::fprintf(stderr, "pictomat: %s\n",
+                     qUtf8Printable(QCoreApplication::translate("Tray", "Pictomat is already running")));
         return 0;
     case TrayService::Registration::NoBus:
-        std::fprintf(stderr, "pictomat: no session bus; the file-manager actions cannot reach this Pictomat\n");
+        std::fprintf(stderr, "pictomat: %s\n",
+                     qUtf8Printable(QCoreApplication::translate(
+                         "Tray", "no session bus; the file-manager actions cannot reach this Pictomat")));
         break;
     case TrayService::Registration::Registered: break;
     }

@@ -12,6 +12,7 @@
 #include "icns/Png.h"
 #include "output/OutputFolder.h"
 
+#include <QCoreApplication>
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
@@ -358,7 +359,8 @@ void fillAppIcons(CommandContext& context, const CommandRequest& command, const 
     const std::optional<QVector<OutputDirectory::File>> files =
         job.item.exists() ? AppIconFiles(job.item, request, &why) : std::nullopt;
     if (!files) {
-        ShowItemAlert(context, QStringLiteral("The icon could not be obtained from the file."),
+        ShowItemAlert(context,
+                      QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The icon could not be obtained from the file.")),
                       job.item.exists() ? why : MissingItemCause(context));
         return;
     }
@@ -436,7 +438,7 @@ std::optional<QVector<OutputDirectory::File>> AppIconFiles(const FileRef& source
     }
     if (!sets.complete) {
         if (why)
-            *why = QStringLiteral("the pictures could not be encoded");
+            *why = QStringLiteral(QT_TRANSLATE_NOOP("Cause", "the pictures could not be encoded"));
         return std::nullopt;
     }
     return sets.files;

@@ -72,7 +72,8 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
     ExporterInfo png;
     if (!FindExporterTypeForExtension(context.exporterDesktop().standardOutputWriter(), QStringLiteral("png"),
                                       &fileType, &png, context.graphics)) {
-        ShowStandardAlert(context, QStringLiteral("The file type for the extension could not be determined."));
+        ShowStandardAlert(context, QStringLiteral(QT_TRANSLATE_NOOP(
+                                       "Alert", "The file type for the extension could not be determined.")));
         return;
     }
     const FileRef item = request.items.items ? request.items.items->value(0) : FileRef();
@@ -82,7 +83,8 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
 
     const std::optional<IconProvider::Icon> icon = context.icons.iconFor(item);
     if (!icon) {
-        ShowItemAlert(context, QStringLiteral("The file's icon could not be found."), MissingItemCause(context));
+        ShowItemAlert(context, QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The file's icon could not be found.")),
+                      MissingItemCause(context));
         return;
     }
     bool iconMissing = false;
@@ -90,7 +92,8 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
         DrawItemIconOverBackground(item, *icon, settings.iconSize, settings.background, false, &iconMissing);
     if (iconMissing) {
         // The icon found draws nothing: a plain square is not the file's icon.
-        ShowItemAlert(context, QStringLiteral("The file's icon could not be found."), cause::iconDrawsNothing());
+        ShowItemAlert(context, QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The file's icon could not be found.")),
+                      cause::iconDrawsNothing());
         return;
     }
     if (picture.isNull()) {
@@ -112,7 +115,9 @@ void CopyIconForFile(CommandContext& context, const CommandRequest& request, con
     Error why;
     if (!Clipboard::setPng(encoded, &why)) {
         qCWarning(lcCommands).noquote() << QStringLiteral("The icon could not be put on the clipboard: ") + why.message;
-        ShowItemAlert(context, QStringLiteral("The icon could not be put on the clipboard."), why.message);
+        ShowItemAlert(context,
+                      QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The icon could not be put on the clipboard.")),
+                      why.message);
         return;
     }
     context.desktop.playSound(QStringLiteral("Ping"));
@@ -123,20 +128,23 @@ void AddCustomIconFromClipboard(CommandContext& context, const CommandRequest& r
     const std::unique_ptr<QMimeData> held = Clipboard::contents();
     const QMimeData* mime = held.get();
     if (!clipboardHasPicture(mime)) {
-        ShowItemAlert(context, QStringLiteral("An image could not be created from the Clipboard."),
+        ShowItemAlert(context,
+                      QStringLiteral(QT_TRANSLATE_NOOP("Alert", "An image could not be created from the Clipboard.")),
                       cause::clipboardHoldsNoPicture());
         return;
     }
     const QImage picture = clipboardPicture(mime);
     if (picture.isNull()) {
-        ShowItemAlert(context, QStringLiteral("An image could not be created from the clipboard."),
+        ShowItemAlert(context,
+                      QStringLiteral(QT_TRANSLATE_NOOP("Alert", "An image could not be created from the clipboard.")),
                       cause::ofPicture(PictureStatus::Damaged));
         return;
     }
     ForEachItem(context, request.items, [&context, &picture](const FileRef& item) {
         Error error;
         if (!CustomIcons::setCustomIcon(item, picture, &error)) {
-            const QString message = QStringLiteral("The clipboard image could not be copied to the file.");
+            const QString message =
+                QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The clipboard image could not be copied to the file."));
             ShowItemAlert(context, message, item.isEmpty() ? MissingItemCause(context) : CustomIconCause(item, error));
             qCWarning(lcCommands).noquote() << message;
         }

@@ -5,7 +5,18 @@
 #include "output/OutputFolder.h"
 #include "platform/Reveal.h"
 
+#include <QCoreApplication>
+
 namespace pictomat {
+
+namespace {
+
+QString shown(const QString& text)
+{
+    return text.isEmpty() ? text : QCoreApplication::translate("Alert", text.toUtf8().constData());
+}
+
+} // namespace
 
 void ShowStandardAlert(CommandContext& context, const QString& message, const QString& explanation)
 {
@@ -16,8 +27,8 @@ void ShowItemAlert(CommandContext& context, const QString& message, const QStrin
 {
     ++context.alertsShown;
     Desktop::Alert alert;
-    alert.message = message;
-    alert.explanation = explanation;
+    alert.message = shown(message);
+    alert.explanation = shown(explanation);
     alert.item = QString::fromUtf8(context.alertItem);
     alert.cause = cause;
     alert.again = context.itemAlerts++ > 0;
@@ -40,14 +51,17 @@ QString MissingItemCause(const CommandContext& context)
 void ReportFailedOutput(CommandContext& context, const FileRef& output, const QString& reason, bool alerted)
 {
     const FailedOutput failed{output, reason};
-    qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: ") + FailedOutputLine(failed);
+    qCWarning(lcCommands).noquote()
+        << QStringLiteral("Pictomat: %1 could not be written: %2").arg(failed.file.displayPath(), failed.reason);
     if (!alerted)
         context.failedOutputs.append(failed);
 }
 
 QString FailedOutputLine(const FailedOutput& failed)
 {
-    return QStringLiteral("%1 could not be written: %2").arg(failed.file.displayPath(), failed.reason);
+    // The reason is one of the texts marked for "Cause", or a failure's own words.
+    const QString reason = QCoreApplication::translate("Cause", failed.reason.toUtf8().constData());
+    return QCoreApplication::translate("Alert", "%1 could not be written: %2").arg(failed.file.displayPath(), reason);
 }
 
 namespace {

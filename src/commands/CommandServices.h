@@ -16,6 +16,9 @@ namespace pictomat {
 // after this item.
 void ShowStandardAlert(CommandContext& context, const QString& message, const QString& explanation = QString());
 // The same with why it failed, in plain words (commands/FailureCause.h).
+// Messages and explanations are written in English, marked with
+// QT_TRANSLATE_NOOP("Alert", ...), and logged so; the user reads them in
+// their own language.
 void ShowItemAlert(CommandContext& context, const QString& message, const QString& cause,
                    const QString& explanation = QString());
 // Makes `item` the one the alerts name until the next, or until the command

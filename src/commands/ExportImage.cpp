@@ -11,6 +11,7 @@
 #include "platform/IconProvider.h"
 #include "platform/ItemIcon.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 
 namespace pictomat {
@@ -119,7 +120,7 @@ void exportIconImage(CommandContext& context, const CommandRequest& request, con
         return;
     case RenderedIcon::Status::DrawsNothing:
         context.desktop.writeStandardOutput("Pictomat: An error occurred loading the icon data.");
-        job.output.fail(QStringLiteral("the icon data could not be loaded"));
+        job.output.fail(QStringLiteral(QT_TRANSLATE_NOOP("Cause", "the icon data could not be loaded")));
         return;
     case RenderedIcon::Status::EncoderFailed:
         job.output.fail(QStringLiteral("the %1 exporter failed: %2").arg(exporter.descriptionString, rendered.error));

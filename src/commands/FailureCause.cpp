@@ -1,5 +1,7 @@
 #include "commands/FailureCause.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -20,17 +22,17 @@ QString ofErrno(int code)
 {
     switch (code) {
     case ENOENT:
-    case ENOTDIR: return QStringLiteral("there is no such file or folder");
+    case ENOTDIR: return QCoreApplication::translate("Cause", "there is no such file or folder");
     case EACCES:
-    case EPERM: return QStringLiteral("permission denied");
-    case ENOSPC: return QStringLiteral("the disk is full");
-    case EDQUOT: return QStringLiteral("the disk quota is used up");
-    case EROFS: return QStringLiteral("the disk is read-only");
-    case EFBIG: return QStringLiteral("the file is too large for its disk");
-    case EIO: return QStringLiteral("the disk could not be read or written");
-    case ENAMETOOLONG: return QStringLiteral("the name is too long");
-    case ELOOP: return QStringLiteral("too many symbolic links");
-    case EISDIR: return QStringLiteral("a folder has that name");
+    case EPERM: return QCoreApplication::translate("Cause", "permission denied");
+    case ENOSPC: return QCoreApplication::translate("Cause", "the disk is full");
+    case EDQUOT: return QCoreApplication::translate("Cause", "the disk quota is used up");
+    case EROFS: return QCoreApplication::translate("Cause", "the disk is read-only");
+    case EFBIG: return QCoreApplication::translate("Cause", "the file is too large for its disk");
+    case EIO: return QCoreApplication::translate("Cause", "the disk could not be read or written");
+    case ENAMETOOLONG: return QCoreApplication::translate("Cause", "the name is too long");
+    case ELOOP: return QCoreApplication::translate("Cause", "too many symbolic links");
+    case EISDIR: return QCoreApplication::translate("Cause", "a folder has that name");
     default: return SystemErrorText(code);
     }
 }
@@ -44,68 +46,69 @@ QString ofPicture(PictureStatus status)
 {
     switch (status) {
     case PictureStatus::Decoded: return {};
-    case PictureStatus::NotAPicture: return QStringLiteral("not a picture, movie or icon file that Pictomat reads");
-    case PictureStatus::TooLarge: return QStringLiteral("the picture is too large");
-    case PictureStatus::Damaged: return QStringLiteral("the file is damaged");
-    case PictureStatus::TooCostly: return QStringLiteral("the drawing takes too long to draw");
+    case PictureStatus::NotAPicture:
+        return QCoreApplication::translate("Cause", "not a picture, movie or icon file that Pictomat reads");
+    case PictureStatus::TooLarge: return QCoreApplication::translate("Cause", "the picture is too large");
+    case PictureStatus::Damaged: return QCoreApplication::translate("Cause", "the file is damaged");
+    case PictureStatus::TooCostly: return QCoreApplication::translate("Cause", "the drawing takes too long to draw");
     }
     return {};
 }
 
 QString noMetadataService()
 {
-    return QStringLiteral("no metadata service (GVfs) on this session bus");
+    return QCoreApplication::translate("Cause", "no metadata service (GVfs) on this session bus");
 }
 
 QString noTrash()
 {
-    return QStringLiteral("there is no Trash on its drive");
+    return QCoreApplication::translate("Cause", "there is no Trash on its drive");
 }
 
 QString outputTaken(const FileRef& output)
 {
-    return QStringLiteral("%1 is there, and replacing files of the same name is switched off")
+    return QCoreApplication::translate("Cause", "%1 is there, and replacing files of the same name is switched off")
         .arg(output.displayPath());
 }
 
 QString iconDrawsNothing()
 {
-    return QStringLiteral("its icon draws nothing");
+    return QCoreApplication::translate("Cause", "its icon draws nothing");
 }
 
 QString iconFileHoldsNothing()
 {
-    return QStringLiteral("the icon file holds no picture that can be written");
+    return QCoreApplication::translate("Cause", "the icon file holds no picture that can be written");
 }
 
 QString noWebAddress()
 {
-    return QStringLiteral("the file holds no web address");
+    return QCoreApplication::translate("Cause", "the file holds no web address");
 }
 
 QString notAWebLocation()
 {
-    return QStringLiteral("not a web location (.webloc, .url or a link's .desktop file)");
+    return QCoreApplication::translate("Cause", "not a web location (.webloc, .url or a link's .desktop file)");
 }
 
 QString pageHasNoHead()
 {
-    return QStringLiteral("the page has no head section");
+    return QCoreApplication::translate("Cause", "the page has no head section");
 }
 
 QString pageNamesNoIcon()
 {
-    return QStringLiteral("no icon address could be formed for the page");
+    return QCoreApplication::translate("Cause", "no icon address could be formed for the page");
 }
 
 QString noPictureAtIconAddress()
 {
-    return QStringLiteral("no picture was found at the site's icon addresses");
+    return QCoreApplication::translate("Cause", "no picture was found at the site's icon addresses");
 }
 
 QString clipboardHoldsNoPicture()
 {
-    return QStringLiteral("the clipboard holds no picture");
+    return QCoreApplication::translate("Cause", "the clipboard holds no picture");
 }
 
 } // namespace pictomat::cause

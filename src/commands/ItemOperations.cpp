@@ -64,7 +64,8 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
         return;
     Error error;
     if (picture.isNull() || !CustomIcons::setCustomIcon(item, picture, &error)) {
-        const QString message = QStringLiteral("The files graphic image could not be copied to the file.");
+        const QString message =
+            QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The files graphic image could not be copied to the file."));
         const QString why =
             picture.isNull() ? cause::ofPicture(movie ? PictureStatus::Damaged : status) : CustomIconCause(item, error);
         ShowItemAlert(context, message, why);
@@ -94,7 +95,8 @@ void RemoveCustomIcon(CommandContext& context, const FileRef& item)
         context.desktop.playSound(QStringLiteral("Ping"));
         return;
     }
-    const QString message = QStringLiteral("The custom icon could not be removed successfully.");
+    const QString message =
+        QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The custom icon could not be removed successfully."));
     ShowItemAlert(context, message, item.isEmpty() ? MissingItemCause(context) : CustomIconCause(item, error));
     qCWarning(lcCommands).noquote() << message;
     qCDebug(lcCommands).noquote() << "The reason:" << error.message;

@@ -12,6 +12,8 @@
 #include "output/OutputFolder.h"
 #include "platform/ItemIcon.h"
 
+#include <QCoreApplication>
+
 #include <memory>
 
 namespace pictomat {
@@ -20,23 +22,27 @@ namespace {
 
 void outputFileFailure(CommandContext& context, const QString& cause)
 {
-    ShowItemAlert(context, QStringLiteral("The output file could not be created."), cause,
-                  QStringLiteral("Check that a file by the same name does not already exist or is not open."));
+    ShowItemAlert(context, QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The output file could not be created.")), cause,
+                  QStringLiteral(QT_TRANSLATE_NOOP(
+                      "Alert", "Check that a file by the same name does not already exist or is not open.")));
 }
 
 // Replacing is off: the setting is what to change.
 void fileExists(CommandContext& context, const FileRef& output)
 {
-    ShowItemAlert(context, QStringLiteral("The file already exists."), cause::outputTaken(output),
-                  QStringLiteral("Select the option to overwrite files by same name to avoid this issue."));
+    ShowItemAlert(context, QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The file already exists.")),
+                  cause::outputTaken(output),
+                  QStringLiteral(QT_TRANSLATE_NOOP(
+                      "Alert", "Select the option to overwrite files by same name to avoid this issue.")));
 }
 
 // Replacing is on, yet what has the name could not be moved aside: the
 // setting would change nothing.
 void fileKept(CommandContext& context)
 {
-    ShowItemAlert(context, QStringLiteral("The file already exists."), cause::noTrash(),
-                  QStringLiteral("The file of the same name could not be moved aside to the Trash, so it was kept."));
+    ShowItemAlert(context, QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The file already exists.")), cause::noTrash(),
+                  QStringLiteral(QT_TRANSLATE_NOOP(
+                      "Alert", "The file of the same name could not be moved aside to the Trash, so it was kept.")));
 }
 
 QByteArray icnsOutputName(const QByteArray& itemName, const CommandRequest&, const CommandSettings&)
@@ -48,7 +54,7 @@ QByteArray icnsOutputName(const QByteArray& itemName, const CommandRequest&, con
 void fillFromItemIcon(CommandContext& context, const CommandRequest&, const CommandSettings&, const MakeIconItem& job)
 {
     if (!job.item.exists()) {
-        job.output.fail(QStringLiteral("the item is gone"));
+        job.output.fail(QStringLiteral(QT_TRANSLATE_NOOP("Cause", "the item is gone")));
         return;
     }
     // The family does not depend on the background: one per icon.
@@ -60,7 +66,8 @@ void fillFromItemIcon(CommandContext& context, const CommandRequest&, const Comm
         return made;
     });
     if (!rendered.made()) {
-        ShowItemAlert(context, QStringLiteral("The icon family could not be created."), cause::iconDrawsNothing());
+        ShowItemAlert(context, QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The icon family could not be created.")),
+                      cause::iconDrawsNothing());
         return;
     }
     WriteIconFamilyToOutput(context, rendered.family, job.output);
@@ -70,7 +77,7 @@ void fillFromItemIcon(CommandContext& context, const CommandRequest&, const Comm
 // (an .icns file, or an .iconset folder's pictures).
 void fillFromMedia(CommandContext& context, const CommandRequest&, const CommandSettings&, const MakeIconItem& job)
 {
-    const QString noIcon = QStringLiteral("The icon could not be obtained from the file.");
+    const QString noIcon = QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The icon could not be obtained from the file."));
     const FileRef& item = job.item;
     if (!item.exists()) {
         ShowItemAlert(context, noIcon, MissingItemCause(context));
@@ -91,7 +98,8 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
         why = cause::ofPicture(status);
     }
     if (!family) {
-        ShowItemAlert(context, QStringLiteral("The icon family could not be created."), why);
+        ShowItemAlert(context, QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The icon family could not be created.")),
+                      why);
         ShowItemAlert(context, noIcon, why);
         return;
     }
@@ -109,7 +117,9 @@ void fillFromMedia(CommandContext& context, const CommandRequest&, const Command
 bool finishItem(CommandContext& context, const CommandSettings& settings, Output& output, int alertsBefore)
 {
     if (!output.isWritten()) {
-        output.fail(output.failure().isEmpty() ? QStringLiteral("nothing could be made for it") : output.failure());
+        output.fail(output.failure().isEmpty()
+                        ? QStringLiteral(QT_TRANSLATE_NOOP("Cause", "nothing could be made for it"))
+                        : output.failure());
         ReportFailedOutput(context, output.target(), output.failure(), context.alertsShown != alertsBefore);
         return false;
     }
@@ -151,8 +161,10 @@ bool outputWritten(CommandContext& context, const Output& output, Output::Result
     case Output::Result::Exists: fileExists(context, output.target()); break;
     case Output::Result::NoTrash: fileKept(context); break;
     case Output::Result::NotTrashed:
-        ShowItemAlert(context, QStringLiteral("The output file could not be created."), cause::ofError(error),
-                      QStringLiteral("The old file of the same name could not be moved to the Trash and was kept."));
+        ShowItemAlert(context, QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The output file could not be created.")),
+                      cause::ofError(error),
+                      QStringLiteral(QT_TRANSLATE_NOOP(
+                          "Alert", "The old file of the same name could not be moved to the Trash and was kept.")));
         break;
     case Output::Result::Failed: break;
     }
@@ -201,7 +213,7 @@ bool WriteIconFamilyToOutput(CommandContext& context, const icns::IconFamily& fa
     // second time in memory only to be written.
     const icns::IconFamily::IcnsPieces file = family.toIcnsPieces();
     if (file.pieces.isEmpty()) {
-        output.fail(QStringLiteral("the icon family holds nothing that can be written"));
+        output.fail(QStringLiteral(QT_TRANSLATE_NOOP("Cause", "the icon family holds nothing that can be written")));
         return false;
     }
     if (!WriteOutput(context, output, file.pieces))
@@ -228,13 +240,15 @@ void RunMakeIconLoop(CommandContext& context, const CommandRequest& request, con
         else if (context.icons.hasIcon(item))
             icon = IconProvider::Icon();
         if (!icon) {
-            ShowItemAlert(context, QStringLiteral("An icon for the file could not be found."),
+            ShowItemAlert(context,
+                          QStringLiteral(QT_TRANSLATE_NOOP("Alert", "An icon for the file could not be found.")),
                           MissingItemCause(context));
             return;
         }
         const QByteArray outputName = work.outputName(OutputBaseName(item), request, settings);
         if (outputName.isEmpty()) {
-            ShowStandardAlert(context, QStringLiteral("The output file could not be created."));
+            ShowStandardAlert(context,
+                              QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The output file could not be created.")));
             return;
         }
         const FileRef folder = ResolveOutputFolder(item, settings.folders);

@@ -14,6 +14,8 @@
 #include "resample/Reducer.h"
 #include "output/OutputFolder.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <thread>
 
@@ -45,7 +47,8 @@ std::optional<QMap<int, QImage>> picturesFor(CommandContext& context, const File
         if (!item.exists())
             why = MissingItemCause(context);
         qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why);
-        ShowItemAlert(context, QStringLiteral("The icon could not be obtained from the file."), why);
+        ShowItemAlert(context,
+                      QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The icon could not be obtained from the file.")), why);
     }
     return pictures;
 }
@@ -67,7 +70,7 @@ void fillIco(CommandContext& context, const CommandRequest&, const CommandSettin
         return;
     const QByteArray bytes = IcoFromPictures(*pictures);
     if (bytes.isEmpty()) {
-        job.output.fail(QStringLiteral("the pictures make no icon file"));
+        job.output.fail(QStringLiteral(QT_TRANSLATE_NOOP("Cause", "the pictures make no icon file")));
         return;
     }
     if (WriteOutput(context, job.output, bytes))
@@ -82,7 +85,7 @@ void fillIconSet(CommandContext& context, const CommandRequest&, const CommandSe
     const QVector<OutputDirectory::File> files =
         LinuxIconSetFiles(*pictures, IconThemeName(job.item.name()), SvgSourceOf(job.item));
     if (files.size() < kLinuxIconSetSizes.size()) {
-        job.output.fail(QStringLiteral("the pictures could not be encoded"));
+        job.output.fail(QStringLiteral(QT_TRANSLATE_NOOP("Cause", "the pictures could not be encoded")));
         return;
     }
     if (WriteOutput(context, job.output, OutputDirectory::partsOf(files)))

@@ -10,6 +10,7 @@
 #include "web/HtmlHead.h"
 #include "web/HttpClient.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QUrl>
 
@@ -17,13 +18,15 @@ namespace pictomat {
 
 namespace {
 
-const QString kNotWebLocation = QStringLiteral("This is not a web location file.");
-const QString kLocationNotFound = QStringLiteral("This web location could not be found.");
-const QString kPageNotDownloaded = QStringLiteral("The web page could not be downloaded.");
-const QString kHeaderNotFound = QStringLiteral("The web page header could not be found.");
-const QString kIconNotFound = QStringLiteral("The shortcut icon could not be found.");
-const QString kIconNotCreated = QStringLiteral("The shortcut icon image could not be created.");
-const QString kIconNotCopied = QStringLiteral("The shortcut icon image could not be copied to the file.");
+const QString kNotWebLocation = QStringLiteral(QT_TRANSLATE_NOOP("Alert", "This is not a web location file."));
+const QString kLocationNotFound = QStringLiteral(QT_TRANSLATE_NOOP("Alert", "This web location could not be found."));
+const QString kPageNotDownloaded = QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The web page could not be downloaded."));
+const QString kHeaderNotFound = QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The web page header could not be found."));
+const QString kIconNotFound = QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The shortcut icon could not be found."));
+const QString kIconNotCreated =
+    QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The shortcut icon image could not be created."));
+const QString kIconNotCopied =
+    QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The shortcut icon image could not be copied to the file."));
 
 // The path buffer of the recognition step holds 1024 bytes with its zero.
 constexpr qsizetype kPathBufferBytes = 1024;
@@ -56,7 +59,7 @@ void AddShortcutIcon(CommandContext& context, const FileRef& item, const QString
     const HttpClient client;
     const QUrl pageAddress(address, QUrl::StrictMode);
     std::optional<HttpResponse> page;
-    Error fetchError{QStringLiteral("not a web address: %1").arg(address)};
+    Error fetchError{QCoreApplication::translate("Cause", "not a web address: %1").arg(address)};
     if (pageAddress.isValid() && !pageAddress.isEmpty())
         page = client.get(pageAddress, HttpClient::kPageCap, Requester::User, budget, &fetchError);
     if (budget.stopped())

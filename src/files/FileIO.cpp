@@ -3,6 +3,8 @@
 #include "files/TemporaryFile.h"
 #include "files/UniqueFd.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -58,9 +60,9 @@ std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxByte
     const int fd = file.get();
     struct stat st { };
     if (fd < 0 || ::fstat(fd, &st) != 0)
-        return fail({QStringLiteral("no such regular file")});
+        return fail({QCoreApplication::translate("Files", "no such regular file")});
     if (st.st_size > maxBytes)
-        return fail({QStringLiteral("larger than %1 bytes").arg(maxBytes)});
+        return fail({QCoreApplication::translate("Files", "larger than %1 bytes").arg(maxBytes)});
     QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -68,7 +70,7 @@ std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxByte
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return fail(Error::fromErrno(errno, QStringLiteral("read error")));
+            return fail(Error::fromErrno(errno, QCoreApplication::translate("Files", "read error")));
         if (n == 0)
             break;
         done += n;
@@ -91,7 +93,7 @@ bool writeAtomically(const FileRef& target, const QByteArray& bytes, Error* erro
     const QByteArray& path = target.path();
     const qsizetype slash = path.lastIndexOf('/');
     if (path.isEmpty() || slash < 0 || slash == path.size() - 1) {
-        SetError(error, QStringLiteral("no file to write"));
+        SetError(error, QCoreApplication::translate("Files", "no file to write"));
         return false;
     }
     TemporaryFile temp;
@@ -99,7 +101,10 @@ bool writeAtomically(const FileRef& target, const QByteArray& bytes, Error* erro
     if (!temp.create(slash == 0 ? QByteArray("/") : path.left(slash), error))
         return false;
     if (!temp.write(bytes, mode ? mode_t(*mode) : NewFileMode(), &why) || !temp.sync(&why)) {
-        SetError(error, Error{QStringLiteral("cannot write %1: %2").arg(target.displayPath(), why.message), why.code});
+        SetError(
+            error,
+            Error{QCoreApplication::translate("Files", "cannot write %1: %2").arg(target.displayPath(), why.message),
+                  why.code});
         return false;
     }
     if (!temp.renameOnto(path, replace, &why)) {

@@ -2,6 +2,8 @@
 
 #include "files/GObjectPtr.h"
 
+#include <QCoreApplication>
+
 #include <gio/gio.h>
 
 #include <memory>
@@ -33,7 +35,10 @@ public:
             g_error_free(m_error);
     }
     GError** out() { return &m_error; }
-    QString message() const { return m_error ? QString::fromUtf8(m_error->message) : QStringLiteral("unknown error"); }
+    QString message() const
+    {
+        return m_error ? QString::fromUtf8(m_error->message) : QCoreApplication::translate("Files", "unknown error");
+    }
 
 private:
     GError* m_error = nullptr;
@@ -44,8 +49,11 @@ FilePtr fileFor(const FileRef& item)
     return FilePtr(g_file_new_for_path(item.c_path()));
 }
 
-const QString kNoMetadataService =
-    QStringLiteral("The file manager's metadata service (GVfs on the session bus) is not available.");
+QString noMetadataService()
+{
+    return QCoreApplication::translate(
+        "Files", "The file manager's metadata service (GVfs on the session bus) is not available.");
+}
 
 } // namespace
 
@@ -63,7 +71,7 @@ bool checkWritable(const FileRef& item, Error* error)
 {
     if (writable(item))
         return true;
-    SetError(error, kNoMetadataService);
+    SetError(error, noMetadataService());
     return false;
 }
 

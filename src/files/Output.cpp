@@ -5,6 +5,8 @@
 #include "files/TemporaryFile.h"
 #include "files/Trash.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -27,7 +29,7 @@ Output::Begin Output::begin(const FileRef& target, bool mayReplace, Error* error
     m_written = false;
     m_failure.clear();
     if (target.isEmpty() || m_folder.isEmpty()) {
-        SetError(error, QStringLiteral("there is no folder to write into"));
+        SetError(error, QCoreApplication::translate("Files", "there is no folder to write into"));
         return Begin::Failed;
     }
     struct stat st;
@@ -94,7 +96,7 @@ void Output::fail(const QString& why)
 Output::Result Output::takeName(Error* error)
 {
     if (!hasTemporary()) {
-        SetError(error, QStringLiteral("nothing was written"));
+        SetError(error, QCoreApplication::translate("Files", "nothing was written"));
         return Result::Failed;
     }
     const QByteArray& path = m_target.path();
@@ -114,7 +116,7 @@ Output::Result Output::takeName(Error* error)
         }
         // Taken since the start, where nothing was to be replaced.
         if (!m_mayReplace) {
-            SetError(error, QStringLiteral("something else took the name meanwhile"));
+            SetError(error, QCoreApplication::translate("Files", "something else took the name meanwhile"));
             return Result::Exists;
         }
         if (!replaceable(st.st_mode)) {
@@ -145,7 +147,7 @@ Output::Result Output::takeName(Error* error)
         return Result::NotTrashed;
     }
     if (!placed) {
-        SetError(error, QStringLiteral("the name keeps changing"));
+        SetError(error, QCoreApplication::translate("Files", "the name keeps changing"));
         return Result::Failed;
     }
     // A custom icon is recorded by path, and unless it went to the Trash

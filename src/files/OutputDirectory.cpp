@@ -3,6 +3,7 @@
 #include "files/TemporaryFile.h"
 #include "files/Trash.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSet>
@@ -177,7 +178,7 @@ bool OutputDirectory::makeTemporary(const QByteArray& folder, Error* error)
         if (::mkdir(path.constData(), 0700) != 0) {
             if (errno == EEXIST)
                 continue;
-            SetError(error, QStringLiteral("cannot create a folder in %1: %2")
+            SetError(error, QCoreApplication::translate("Files", "cannot create a folder in %1: %2")
                                 .arg(QFile::decodeName(folder), SystemErrorText(errno)));
             return false;
         }
@@ -191,7 +192,8 @@ bool OutputDirectory::makeTemporary(const QByteArray& folder, Error* error)
         m_lock = std::move(fd);
         return true;
     }
-    SetError(error, QStringLiteral("cannot create a folder in %1").arg(QFile::decodeName(folder)));
+    SetError(error,
+             QCoreApplication::translate("Files", "cannot create a folder in %1").arg(QFile::decodeName(folder)));
     return false;
 }
 
@@ -203,7 +205,9 @@ bool OutputDirectory::fillTemporary(const QVector<Part>& files, Error* error)
         const QList<QByteArray> parts = file.path.split('/');
         for (const QByteArray& part : parts) {
             if (part.isEmpty() || part == "." || part == "..") {
-                SetError(error, QStringLiteral("no file can be named %1").arg(QFile::decodeName(file.path)));
+                SetError(
+                    error,
+                    QCoreApplication::translate("Files", "no file can be named %1").arg(QFile::decodeName(file.path)));
                 return false;
             }
         }
@@ -289,7 +293,7 @@ Output::Swap OutputDirectory::replaceOurs(const QByteArray& path, Error* error)
     // No exchange on this file system: the old one goes first.
     const UniqueFd parent(::open(folder().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!parent.valid() || !removeTree(parent.get(), target().name())) {
-        SetError(error, QStringLiteral("the earlier folder could not be removed"));
+        SetError(error, QCoreApplication::translate("Files", "the earlier folder could not be removed"));
         return Swap::Failed;
     }
     return Swap::NameFreed;
@@ -308,9 +312,10 @@ bool OutputDirectory::isOurs(const QByteArray& path) const
 const Output::Reasons& OutputDirectory::reasons() const
 {
     static const Reasons kReasons{
-        QStringLiteral("a file or special file has that name"),
-        QStringLiteral("a folder that Pictomat did not make has that name, and its file system has no Trash"),
-        QStringLiteral("the folder that has that name could not be moved to the Trash: %1"),
+        QCoreApplication::translate("Files", "a file or special file has that name"),
+        QCoreApplication::translate(
+            "Files", "a folder that Pictomat did not make has that name, and its file system has no Trash"),
+        QCoreApplication::translate("Files", "the folder that has that name could not be moved to the Trash: %1"),
     };
     return kReasons;
 }

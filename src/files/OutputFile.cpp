@@ -2,6 +2,8 @@
 
 #include "files/Trash.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -47,7 +49,7 @@ bool OutputFile::makeTemporary(const QByteArray& folder, Error* error)
 bool OutputFile::fillTemporary(const QVector<Part>& parts, Error* error)
 {
     if (parts.size() != 1 || !parts.first().path.isEmpty()) {
-        SetError(error, QStringLiteral("an output file holds one file, itself"));
+        SetError(error, QCoreApplication::translate("Files", "an output file holds one file, itself"));
         return false;
     }
     if (!m_temp.write(parts.first().pieces, NewFileMode(), error))
@@ -80,8 +82,9 @@ const Output::Reasons& OutputFile::reasons() const
 {
     static const Reasons kReasons{
         NotReplaceableReason(),
-        QStringLiteral("a file that Pictomat did not write has that name, and its file system has no Trash"),
-        QStringLiteral("the file that has that name could not be moved to the Trash: %1"),
+        QCoreApplication::translate(
+            "Files", "a file that Pictomat did not write has that name, and its file system has no Trash"),
+        QCoreApplication::translate("Files", "the file that has that name could not be moved to the Trash: %1"),
     };
     return kReasons;
 }

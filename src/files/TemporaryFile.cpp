@@ -2,6 +2,7 @@
 
 #include "files/Log.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
@@ -114,7 +115,7 @@ bool IsReplaceable(mode_t mode)
 
 QString NotReplaceableReason()
 {
-    return QStringLiteral("a folder or special file has that name");
+    return QCoreApplication::translate("Files", "a folder or special file has that name");
 }
 
 mode_t NewFileMode()
@@ -176,8 +177,8 @@ bool TemporaryFile::create(const QByteArray& folder, Error* error)
         // mkostemps creates with O_EXCL, which never follows a link in the name's place.
         UniqueFd fd(::mkostemps(path.data(), int(sizeof kSuffix - 1), O_CLOEXEC));
         if (!fd.valid()) {
-            SetError(error, Error::fromErrno(
-                                errno, QStringLiteral("cannot create a file in %1").arg(QFile::decodeName(folder))));
+            SetError(error, Error::fromErrno(errno, QCoreApplication::translate("Files", "cannot create a file in %1")
+                                                        .arg(QFile::decodeName(folder))));
             return false;
         }
         // Another Pictomat sweeping the folder may have taken the lock in the
@@ -193,7 +194,7 @@ bool TemporaryFile::create(const QByteArray& folder, Error* error)
         m_path = path;
         return true;
     }
-    SetError(error, QStringLiteral("cannot create a file in %1").arg(QFile::decodeName(folder)));
+    SetError(error, QCoreApplication::translate("Files", "cannot create a file in %1").arg(QFile::decodeName(folder)));
     return false;
 }
 
@@ -226,7 +227,7 @@ bool TemporaryFile::sync(Error* error)
 bool TemporaryFile::renameOnto(const QByteArray& target, bool replace, Error* error)
 {
     if (m_path.isEmpty()) {
-        SetError(error, QStringLiteral("nothing was written"));
+        SetError(error, QCoreApplication::translate("Files", "nothing was written"));
         return false;
     }
     // rename(2) takes the place of a device node or a FIFO as readily as of

@@ -2,6 +2,8 @@
 
 #include "files/GObjectPtr.h"
 
+#include <QCoreApplication>
+
 #include <gio/gio.h>
 
 #include <sys/xattr.h>
@@ -29,7 +31,8 @@ TrashResult MoveToTrash(const QByteArray& path, Error* error)
     if (g_file_trash(file.get(), nullptr, &failure))
         return TrashResult::Moved;
     const bool unsupported = g_error_matches(failure, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED);
-    SetError(error, failure ? QString::fromUtf8(failure->message) : QStringLiteral("unknown error"));
+    SetError(error,
+             failure ? QString::fromUtf8(failure->message) : QCoreApplication::translate("Files", "unknown error"));
     if (failure)
         g_error_free(failure);
     return unsupported ? TrashResult::NotSupported : TrashResult::Failed;

@@ -3,6 +3,7 @@
 #include "icns/IconFamily.h"
 #include "read/ColourProfile.h"
 
+#include <QCoreApplication>
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImageReader>
@@ -164,11 +165,11 @@ std::optional<QByteArray> EncodePicture(const QImage& source, const QByteArray& 
         return std::nullopt;
     };
     if (source.isNull())
-        return fail(QStringLiteral("there is no picture to write"));
+        return fail(QCoreApplication::translate("Picture", "there is no picture to write"));
     const QByteArray format = writerFormat.toLower();
     QImage picture = FormatKeepsAlpha(format) ? source : flattened(source, background);
     if (picture.isNull())
-        return fail(QStringLiteral("out of memory"));
+        return fail(QCoreApplication::translate("Picture", "out of memory"));
     picture.setColorSpace(QColorSpace::SRgb);
 
     std::optional<QByteArray> encoded;
@@ -177,10 +178,12 @@ std::optional<QByteArray> EncodePicture(const QImage& source, const QByteArray& 
         // only the sizes of its slots.
         static const QList<int> kSlots{16, 32, 48, 64, 128, 256, 512, 1024};
         if (picture.width() != picture.height() || !kSlots.contains(picture.width()))
-            return fail(QStringLiteral("an icon file holds only pictures of 16, 32, 48, 64, 128, 256, 512 or 1024 "
-                                       "pixels, not %1 x %2")
-                            .arg(picture.width())
-                            .arg(picture.height()));
+            return fail(
+                QCoreApplication::translate("Picture",
+                                            "an icon file holds only pictures of 16, 32, 48, 64, 128, 256, 512 or 1024 "
+                                            "pixels, not %1 x %2")
+                    .arg(picture.width())
+                    .arg(picture.height()));
         icns::IconFamily::WriteOptions options;
         options.legacy48 = true;
         options.legacy128 = true;
@@ -190,7 +193,7 @@ std::optional<QByteArray> EncodePicture(const QImage& source, const QByteArray& 
     } else if (format == "jpeg" || format == "jpg") {
         encoded = jpeg(picture, quality);
         if (!encoded)
-            return fail(QStringLiteral("the JPEG encoder failed"));
+            return fail(QCoreApplication::translate("Picture", "the JPEG encoder failed"));
     } else {
         QByteArray bytes;
         QBuffer buffer(&bytes);
@@ -211,9 +214,10 @@ std::optional<QByteArray> EncodePicture(const QImage& source, const QByteArray& 
         check.open(QIODevice::ReadOnly);
         QImageReader reader(&check, format);
         if (!reader.canRead() || reader.read().size() != source.size())
-            return fail(QStringLiteral("what the writer made does not read back as a %1 x %2 picture")
-                            .arg(source.width())
-                            .arg(source.height()));
+            return fail(
+                QCoreApplication::translate("Picture", "what the writer made does not read back as a %1 x %2 picture")
+                    .arg(source.width())
+                    .arg(source.height()));
     }
     return encoded;
 }

@@ -1,6 +1,9 @@
 #include "integration/FileManagerActions.h"
 
 #include "commands/Command.h"
+#include "commands/CommandTexts.h"
+
+#include <QCoreApplication>
 
 namespace pictomat {
 
@@ -11,10 +14,11 @@ const QString kMenuId = QStringLiteral("menu");
 QList<FileManagerAction> FileManagerActions(prefs::PreferenceStore& store, const ExporterList& exporters)
 {
     QList<FileManagerAction> actions;
-    actions.append({.id = kMenuId,
-                    .title = QStringLiteral("Pictomat Menu..."),
-                    .comment = QStringLiteral("Show the Pictomat menu for the selected files"),
-                    .arguments = {QStringLiteral("menu")}});
+    actions.append(
+        {.id = kMenuId,
+         .title = QCoreApplication::translate("Integration", "Pictomat Menu..."),
+         .comment = QCoreApplication::translate("Integration", "Show the Pictomat menu for the selected files"),
+         .arguments = {QStringLiteral("menu")}});
     for (const Command& command : Commands()) {
         // Only what works on the selected files and is offered in the menu.
         if (!command.needsFiles || !Offered(store, command))
@@ -22,8 +26,8 @@ QList<FileManagerAction> FileManagerActions(prefs::PreferenceStore& store, const
         const QStringList run = {QStringLiteral("run"), QStringLiteral("--tray"), QString::fromLatin1(command.verb)};
         if (command.operand == Operand::None && command.place == MenuPlace::SelectionCommands) {
             actions.append({.id = QString::fromLatin1(command.verb),
-                            .title = QString::fromUtf8(command.title),
-                            .comment = QString::fromUtf8(command.toolTip),
+                            .title = CommandTitle(command),
+                            .comment = CommandToolTip(command),
                             .arguments = run});
             continue;
         }
@@ -36,9 +40,10 @@ QList<FileManagerAction> FileManagerActions(prefs::PreferenceStore& store, const
                 continue;
             actions.append(
                 {.id = QString::fromLatin1(command.verb) + QLatin1Char('-') + extension,
-                 .title = QStringLiteral("Export Icon as %1").arg(exporter->descriptionString),
-                 .comment =
-                     QStringLiteral("Save the icon of each file as a %1 image.").arg(exporter->descriptionString),
+                 .title =
+                     QCoreApplication::translate("Integration", "Export Icon as %1").arg(exporter->descriptionString),
+                 .comment = QCoreApplication::translate("Integration", "Save the icon of each file as a %1 image.")
+                                .arg(exporter->descriptionString),
                  .arguments = run + QStringList{extension}});
         }
     }

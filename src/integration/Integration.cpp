@@ -28,7 +28,6 @@ using integration::FolderListText;
 const QByteArray kMark("# Added by \"pictomat integrate\"; \"pictomat integrate --remove\" takes it out.\n");
 const QByteArray kFoldersLine("# Folders made for it: ");
 const QString kIconName = QStringLiteral("com.corvane.Pictomat");
-const QString kComment = QStringLiteral("Show the Pictomat menu for the selected files");
 
 QString shellQuote(const QString& s)
 {
@@ -193,7 +192,8 @@ QList<Entry> entriesFor(const QString& command, const QList<FileManagerAction>& 
         {.path = data + QStringLiteral("/file-manager/actions/") + kPcmanfmPrefix + QStringLiteral(".desktop"),
          .body = QStringLiteral("[Desktop Entry]\nType=Menu\nName=Pictomat\nTooltip=%1\nIcon=%2\n"
                                 "ItemsList=%3;\n")
-                     .arg(kComment, kIconName, items.join(QLatin1Char(';')))
+                     .arg(QCoreApplication::translate("Integration", "Show the Pictomat menu for the selected files"),
+                          kIconName, items.join(QLatin1Char(';')))
                      .toUtf8()});
     return entries;
 }
@@ -245,12 +245,13 @@ QStringList foldersToMake(const QString& path)
 bool writeFile(const QString& path, const QByteArray& contents, bool executable, IntegrationResult& result)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
-        result.errors.append(QStringLiteral("cannot create the folder of %1").arg(path));
+        result.errors.append(QCoreApplication::translate("Integration", "cannot create the folder of %1").arg(path));
         return false;
     }
     Error error;
     if (!WriteFileAtomically(FileRef(QFile::encodeName(path)), contents, &error, executable ? 0755 : 0644)) {
-        result.errors.append(QStringLiteral("cannot write %1: %2").arg(path, error.message));
+        result.errors.append(
+            QCoreApplication::translate("Integration", "cannot write %1: %2").arg(path, error.message));
         return false;
     }
     return true;
@@ -317,19 +318,27 @@ bool onPath(const char* program)
     return false;
 }
 
+// The one thing that keeps Thunar's file from being merged or taken apart.
+QString notThunarXml()
+{
+    return QCoreApplication::translate("Integration", "%1 is not the XML of Thunar's actions; it was left as it is")
+        .arg(thunarFile());
+}
+
 void noteRestarts(bool thunarChanged, bool pcmanfmChanged, IntegrationResult& result)
 {
     if (thunarChanged && isRunning("thunar"))
-        result.notes.append(
-            QStringLiteral("Thunar reads its actions only when it starts: quit it with "
-                           "\"thunar -q\"; its next window starts it afresh."));
+        result.notes.append(QCoreApplication::translate("Integration",
+                                                        "Thunar reads its actions only when it starts: quit it with "
+                                                        "\"thunar -q\"; its next window starts it afresh."));
     // PCManFM-Qt reads them at its first right-click and keeps them: only a
     // running one that was right-clicked already misses the change.
     if (pcmanfmChanged && isRunning("pcmanfm-qt"))
         result.notes.append(
-            QStringLiteral("PCManFM-Qt reads its actions at its first right-click: if you have "
-                           "right-clicked in the running PCManFM-Qt, quit it with "
-                           "\"pcmanfm-qt --quit\" and start it again."));
+            QCoreApplication::translate("Integration",
+                                        "PCManFM-Qt reads its actions at its first right-click: if you have "
+                                        "right-clicked in the running PCManFM-Qt, quit it with "
+                                        "\"pcmanfm-qt --quit\" and start it again."));
 }
 
 bool inPcmanfmFolder(const QString& path)
@@ -361,7 +370,7 @@ void removeEntries(const QStringList& paths, QStringList& madeFolders, Integrati
         if (!contents || !isOurs(*contents))
             continue;
         if (!QFile::remove(path)) {
-            result.errors.append(QStringLiteral("cannot remove %1").arg(path));
+            result.errors.append(QCoreApplication::translate("Integration", "cannot remove %1").arg(path));
             continue;
         }
         result.removed.append(path);
@@ -406,7 +415,8 @@ IntegrationResult AddFileManagerActions(prefs::PreferenceStore& store, const QSt
     for (const Entry& e : entries) {
         const std::optional<QByteArray> existing = readFile(e.path);
         if (existing && !isOurs(*existing)) {
-            result.errors.append(QStringLiteral("%1 is not Pictomat's; it was left as it is").arg(e.path));
+            result.errors.append(
+                QCoreApplication::translate("Integration", "%1 is not Pictomat's; it was left as it is").arg(e.path));
             continue;
         }
         QStringList made = existing ? madeFoldersOf(*existing) : foldersToMake(e.path);
@@ -431,7 +441,7 @@ IntegrationResult AddFileManagerActions(prefs::PreferenceStore& store, const QSt
         uca, uca ? QByteArray() : systemThunarFile(), thunarActions(command, actions), made, &error);
     bool thunarChanged = false;
     if (!merged) {
-        result.errors.append(QStringLiteral("%1 %2; it was left as it is").arg(thunarFile(), error));
+        result.errors.append(notThunarXml());
     } else if (merged != uca && writeFile(thunarFile(), *merged, false, result)) {
         (uca ? result.updated : result.added).append(thunarFile());
         thunarChanged = true;
@@ -444,7 +454,8 @@ IntegrationResult AddFileManagerActions(prefs::PreferenceStore& store, const QSt
     const bool onlyThunar = onPath("thunar") && !onPath("nautilus") && !onPath("nemo") && !onPath("caja")
                             && !onPath("dolphin") && !onPath("pcmanfm-qt");
     if (onlyThunar)
-        result.notes.append(QStringLiteral(
+        result.notes.append(QCoreApplication::translate(
+            "Integration",
             "Thunar shows no custom icons: \"Add Custom Icon from Clipboard\", \"Add Custom Icon to Media\", "
             "\"Remove Custom Icon\" and \"Add Shortcut Icon\" change what Nautilus, Nemo, Caja, Dolphin and "
             "PCManFM-Qt show, not what Thunar shows."));
@@ -464,14 +475,14 @@ IntegrationResult RemoveFileManagerActions()
         QString error;
         const std::optional<integration::ThunarFile> without = integration::WithoutThunarAction(*uca, &error);
         if (!without) {
-            result.errors.append(QStringLiteral("%1 %2; it was left as it is").arg(thunarFile(), error));
+            result.errors.append(notThunarXml());
         } else if (!without->contents) {
             if (QFile::remove(thunarFile())) {
                 result.removed.append(thunarFile());
                 madeFolders += without->madeFolders;
                 thunarChanged = true;
             } else {
-                result.errors.append(QStringLiteral("cannot remove %1").arg(thunarFile()));
+                result.errors.append(QCoreApplication::translate("Integration", "cannot remove %1").arg(thunarFile()));
             }
         } else if (writeFile(thunarFile(), *without->contents, false, result)) {
             result.updated.append(thunarFile());
@@ -489,7 +500,7 @@ bool SetAutostart(bool on, const QString& command, Error* error)
     const QString path = XdgConfigHome() + QStringLiteral("/autostart/com.corvane.Pictomat.desktop");
     if (!on) {
         if (QFile::exists(path) && !QFile::remove(path)) {
-            SetError(error, QStringLiteral("cannot remove %1").arg(path));
+            SetError(error, QCoreApplication::translate("Integration", "cannot remove %1").arg(path));
             return false;
         }
         return true;

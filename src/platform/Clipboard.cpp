@@ -122,16 +122,19 @@ bool setPng(const QByteArray& png, Error* error)
         // Neither Qt's own Wayland connection (refused in silence without
         // focus) nor XWayland (X programs only) reaches what users paste.
         if (!useWlClipboard()) {
-            SetError(error, QStringLiteral("The clipboard of a Wayland session is set with wl-clipboard (wl-copy and "
-                                           "wl-paste), which is not installed."));
+            SetError(error, QCoreApplication::translate(
+                                "Clipboard",
+                                "The clipboard of a Wayland session is set with wl-clipboard (wl-copy and "
+                                "wl-paste), which is not installed."));
             return false;
         }
         if (!runHelper(helper("wl-copy"), {QStringLiteral("--type"), QStringLiteral("image/png")}, png, false)) {
-            SetError(error, QStringLiteral("wl-copy could not set the clipboard."));
+            SetError(error, QCoreApplication::translate("Clipboard", "wl-copy could not set the clipboard."));
             return false;
         }
         if (!waylandHolds(png)) {
-            SetError(error, QStringLiteral("The clipboard does not hold the picture after wl-copy set it."));
+            SetError(error, QCoreApplication::translate(
+                                "Clipboard", "The clipboard does not hold the picture after wl-copy set it."));
             return false;
         }
         return true;
@@ -139,7 +142,7 @@ bool setPng(const QByteArray& png, Error* error)
     QClipboard* clipboard =
         qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard() : nullptr;
     if (!clipboard) {
-        SetError(error, QStringLiteral("There is no clipboard without a graphical session."));
+        SetError(error, QCoreApplication::translate("Clipboard", "There is no clipboard without a graphical session."));
         return false;
     }
     clipboard->clear();
@@ -150,7 +153,7 @@ bool setPng(const QByteArray& png, Error* error)
     // was just set while nobody else has taken it.
     if (clipboard->ownsClipboard() || clipboard->mimeData() == mime)
         return true;
-    SetError(error, QStringLiteral("Another program took the clipboard at once."));
+    SetError(error, QCoreApplication::translate("Clipboard", "Another program took the clipboard at once."));
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/CustomIconsDirectory.h"
 #include "platform/DesktopLinkIcon.h"
 
+#include <QCoreApplication>
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
@@ -60,13 +61,14 @@ std::optional<QString> storeIcon(const QImage& picture, Error* error)
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "png");
         if (!writer.canWrite() || !writer.write(iconSized(picture))) {
-            SetError(error, QStringLiteral("The picture could not be encoded as PNG: ") + writer.errorString());
+            SetError(error, QCoreApplication::translate("CustomIcons", "The picture could not be encoded as PNG: %1")
+                                .arg(writer.errorString()));
             return std::nullopt;
         }
     }
     const QString folder = iconsFolder();
     if (!QDir().mkpath(folder)) {
-        SetError(error, QStringLiteral("The folder %1 could not be created.").arg(folder));
+        SetError(error, QCoreApplication::translate("CustomIcons", "The folder %1 could not be created.").arg(folder));
         return std::nullopt;
     }
     const QString hash = QString::fromLatin1(QCryptographicHash::hash(png, QCryptographicHash::Sha256).toHex());
@@ -76,7 +78,8 @@ std::optional<QString> storeIcon(const QImage& picture, Error* error)
         return path;
     Error why;
     if (!WriteFileAtomically(FileRef(QFile::encodeName(path)), png, &why)) {
-        SetError(error, QStringLiteral("The icon file %1 could not be written: %2").arg(path, why.message));
+        SetError(error, QCoreApplication::translate("CustomIcons", "The icon file %1 could not be written: %2")
+                            .arg(path, why.message));
         return std::nullopt;
     }
     return path;
@@ -91,8 +94,11 @@ bool itemExists(const FileRef& item, bool* isFolder)
     return true;
 }
 
-const QString kDirectoryNotEditable =
-    QStringLiteral("The folder's .directory is a link or a special file, which is never edited.");
+QString directoryNotEditable()
+{
+    return QCoreApplication::translate("CustomIcons",
+                                       "The folder's .directory is a link or a special file, which is never edited.");
+}
 
 } // namespace
 
@@ -107,17 +113,17 @@ bool setCustomIcon(const FileRef& item, const QImage& picture, Error* error)
 {
     bool isFolder = false;
     if (!itemExists(item, &isFolder)) {
-        SetError(error, QStringLiteral("The item does not exist."));
+        SetError(error, QCoreApplication::translate("CustomIcons", "The item does not exist."));
         return false;
     }
     if (picture.isNull()) {
-        SetError(error, QStringLiteral("There is no picture to use as the icon."));
+        SetError(error, QCoreApplication::translate("CustomIcons", "There is no picture to use as the icon."));
         return false;
     }
     // Checked first, so that a folder whose .directory (or a desktop link
     // that) cannot be edited gets nothing at all.
     if (isFolder && !FolderIconKeyEditable(item)) {
-        SetError(error, kDirectoryNotEditable);
+        SetError(error, directoryNotEditable());
         return false;
     }
     if (!isFolder && DesktopLinkIcon::check(item, error) == DesktopLinkIcon::Edit::Failed)
@@ -153,11 +159,11 @@ bool removeCustomIcon(const FileRef& item, Error* error)
 {
     bool isFolder = false;
     if (!itemExists(item, &isFolder)) {
-        SetError(error, QStringLiteral("The item does not exist."));
+        SetError(error, QCoreApplication::translate("CustomIcons", "The item does not exist."));
         return false;
     }
     if (isFolder && !FolderIconKeyEditable(item)) {
-        SetError(error, kDirectoryNotEditable);
+        SetError(error, directoryNotEditable());
         return false;
     }
     if (!isFolder && DesktopLinkIcon::check(item, error) == DesktopLinkIcon::Edit::Failed)

@@ -4,6 +4,8 @@
 #include "files/UniqueFd.h"
 #include "platform/DesktopEntryText.h"
 
+#include <QCoreApplication>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,12 +100,14 @@ bool SetFolderIconKey(const FileRef& folder, const QByteArray& iconPath, Error* 
     mode_t mode = 0644;
     const std::optional<QByteArray> old = readDirectoryFile(path, true, &missing, &mode);
     if (!old && !missing) {
-        SetError(error, QStringLiteral("The folder's .directory is not a regular file that can be read."));
+        SetError(error, QCoreApplication::translate("CustomIcons",
+                                                    "The folder's .directory is not a regular file that can be read."));
         return false;
     }
     // Replaced by a rename: a link put in its place meanwhile is replaced, not written through.
     if (!WriteFileAtomically(FileRef(path), withIconKey(old.value_or(QByteArray()), iconPath, !old), nullptr, mode)) {
-        SetError(error, QStringLiteral("The folder's .directory file could not be written."));
+        SetError(error,
+                 QCoreApplication::translate("CustomIcons", "The folder's .directory file could not be written."));
         return false;
     }
     return true;
@@ -117,7 +121,8 @@ bool RemoveFolderIconKey(const FileRef& folder, Error* error)
     const std::optional<QByteArray> old = readDirectoryFile(path, true, &missing, &mode);
     if (!old) {
         if (!missing)
-            SetError(error, QStringLiteral("The folder's .directory is not a regular file that can be read."));
+            SetError(error, QCoreApplication::translate(
+                                "CustomIcons", "The folder's .directory is not a regular file that can be read."));
         return missing;
     }
     const std::optional<QByteArray> updated = DesktopEntryText::WithoutKey(*old, kDesktopEntry, "Icon");
@@ -128,7 +133,8 @@ bool RemoveFolderIconKey(const FileRef& folder, Error* error)
     if (updated->startsWith(kMadeHereMark) && updated->mid(kMadeHereMark.size()).trimmed() == kDesktopEntryGroup)
         return ::unlink(path.constData()) == 0 || errno == ENOENT;
     if (!WriteFileAtomically(FileRef(path), *updated, nullptr, mode)) {
-        SetError(error, QStringLiteral("The folder's .directory file could not be written."));
+        SetError(error,
+                 QCoreApplication::translate("CustomIcons", "The folder's .directory file could not be written."));
         return false;
     }
     return true;

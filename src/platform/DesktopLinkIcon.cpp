@@ -4,6 +4,8 @@
 #include "files/FileMetadata.h"
 #include "platform/DesktopEntryText.h"
 
+#include <QCoreApplication>
+
 #include <sys/stat.h>
 
 #include <optional>
@@ -37,7 +39,8 @@ Edit read(const FileRef& item, LinkFile* file, Error* error)
     if (!text || !IsDesktopLink(*text))
         return Edit::NotALink;
     if (!S_ISREG(st.st_mode)) {
-        SetError(error, QStringLiteral("The desktop link is a symbolic link, which is never edited."));
+        SetError(error, QCoreApplication::translate("CustomIcons",
+                                                    "The desktop link is a symbolic link, which is never edited."));
         return Edit::Failed;
     }
     file->text = *text;
@@ -50,7 +53,9 @@ Edit write(const FileRef& item, const LinkFile& file, const QByteArray& text, Er
     Error why;
     // Replaced by a rename: a link put in its place meanwhile is replaced, not written through.
     if (!WriteFileAtomically(item, text, &why, file.mode)) {
-        SetError(error, QStringLiteral("The desktop link could not be written: %1").arg(why.message));
+        SetError(
+            error,
+            QCoreApplication::translate("CustomIcons", "The desktop link could not be written: %1").arg(why.message));
         return Edit::Failed;
     }
     return Edit::Done;
@@ -89,7 +94,7 @@ Edit set(const FileRef& item, const QByteArray& iconPath, const QByteArray& icon
         return Edit::Failed;
     const std::optional<QByteArray> edited = DesktopEntryText::WithValue(file.text, kGroup, kKey, iconPath);
     if (!edited) {
-        SetError(error, QStringLiteral("The desktop link has no [Desktop Entry] group."));
+        SetError(error, QCoreApplication::translate("CustomIcons", "The desktop link has no [Desktop Entry] group."));
         return Edit::Failed;
     }
     return write(item, file, *edited, error);

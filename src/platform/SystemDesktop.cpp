@@ -4,6 +4,7 @@
 #include "platform/Log.h"
 #include "platform/PlatformLibraries.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -141,9 +142,9 @@ QString AlertExplanation(const Desktop::Alert& alert)
 {
     QStringList lines;
     if (!alert.item.isEmpty())
-        lines.append(QStringLiteral("Item: %1").arg(alert.item));
+        lines.append(QCoreApplication::translate("Alert", "Item: %1").arg(alert.item));
     if (!alert.cause.isEmpty())
-        lines.append(QStringLiteral("Reason: %1").arg(alert.cause));
+        lines.append(QCoreApplication::translate("Alert", "Reason: %1").arg(alert.cause));
     if (alert.explanation.isEmpty())
         return lines.join(QLatin1Char('\n'));
     if (lines.isEmpty())
@@ -171,7 +172,8 @@ Desktop::AlertAnswer SystemDesktop::showAlert(const Alert& alert, bool offerStop
         box.setInformativeText(explanation);
     // OK goes on with the next item, as it always has; Stop ends the command
     // there, for when every item fails the same way.
-    QPushButton* stop = offerStop ? box.addButton(QStringLiteral("Stop"), QMessageBox::RejectRole) : nullptr;
+    QPushButton* stop =
+        offerStop ? box.addButton(QCoreApplication::translate("Alert", "Stop"), QMessageBox::RejectRole) : nullptr;
     box.setDefaultButton(QMessageBox::Ok);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.show();

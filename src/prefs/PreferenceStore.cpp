@@ -9,6 +9,7 @@
 #include "prefs/PlistCodec.h"
 #include "prefs/Preferences.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -63,7 +64,7 @@ std::optional<QString> keepCopy(const QString& filePath, const char* suffix, con
             return std::nullopt;
         return name;
     }
-    SetError(error, QStringLiteral("too many copies of %1 are kept already").arg(filePath));
+    SetError(error, QCoreApplication::translate("Preferences", "too many copies of %1 are kept already").arg(filePath));
     return std::nullopt;
 }
 
@@ -199,14 +200,16 @@ bool PreferenceStore::writePending()
     // Our own folder is made on demand; the place a link names is not ours
     // to make, so a link into a missing folder fails.
     if (target != m_filePath ? !QFileInfo(folder).isDir() : !QDir().mkpath(folder)) {
-        m_lastError = target != m_filePath
-                          ? QStringLiteral("the preferences file links into %1, which does not exist").arg(folder)
-                          : QStringLiteral("cannot create the preferences folder %1").arg(folder);
+        m_lastError =
+            target != m_filePath
+                ? QCoreApplication::translate("Preferences", "the preferences file links into %1, which does not exist")
+                      .arg(folder)
+                : QCoreApplication::translate("Preferences", "cannot create the preferences folder %1").arg(folder);
         return false;
     }
     const FileLock lock(m_filePath + QStringLiteral(".lock"));
     if (!lock.isLocked()) {
-        m_lastError = QStringLiteral("cannot save preferences: %1").arg(lock.error());
+        m_lastError = QCoreApplication::translate("Preferences", "cannot save preferences: %1").arg(lock.error());
         return false;
     }
     // Merge with whatever another process wrote since our last read.
@@ -214,15 +217,16 @@ bool PreferenceStore::writePending()
     adopt(disk);
     if (disk.state == ReadState::Unreadable) {
         // Writing now would replace contents we have never seen.
-        m_lastError = QStringLiteral("cannot save preferences: %1").arg(disk.problem);
+        m_lastError = QCoreApplication::translate("Preferences", "cannot save preferences: %1").arg(disk.problem);
         return false;
     }
     if (disk.state == ReadState::Corrupt) {
         Error error;
         const std::optional<QString> kept = keepCopy(target, ".corrupt", disk.bytes, &error);
         if (!kept) {
-            m_lastError =
-                QStringLiteral("cannot save preferences: the damaged file could not be kept: %1").arg(error.message);
+            m_lastError = QCoreApplication::translate("Preferences",
+                                                      "cannot save preferences: the damaged file could not be kept: %1")
+                              .arg(error.message);
             return false;
         }
         m_keptCopy = *kept;
@@ -233,8 +237,9 @@ bool PreferenceStore::writePending()
         Error error;
         const std::optional<QString> kept = keepCopy(target, ".binary", disk.bytes, &error);
         if (!kept) {
-            m_lastError =
-                QStringLiteral("cannot save preferences: the binary file could not be kept: %1").arg(error.message);
+            m_lastError = QCoreApplication::translate("Preferences",
+                                                      "cannot save preferences: the binary file could not be kept: %1")
+                              .arg(error.message);
             return false;
         }
         m_keptCopy = *kept;
@@ -244,7 +249,7 @@ bool PreferenceStore::writePending()
     Error error;
     if (!WriteFileAtomically(FileRef(QFile::encodeName(target)), plist::Serialize(m_values), &error,
                              disk.stamp.exists ? disk.mode : 0600u)) {
-        m_lastError = QStringLiteral("cannot save preferences: %1").arg(error.message);
+        m_lastError = QCoreApplication::translate("Preferences", "cannot save preferences: %1").arg(error.message);
         return false;
     }
     m_pending.clear();
@@ -262,7 +267,8 @@ QVariant PreferenceStore::copyValue(const QString& key) const
 bool PreferenceStore::setValue(const QString& key, const QVariant& value)
 {
     if (key.isEmpty() || !plist::IsStorableText(key)) {
-        m_lastError = QStringLiteral("a preference key must be non-empty text without control characters");
+        m_lastError = QCoreApplication::translate("Preferences",
+                                                  "a preference key must be non-empty text without control characters");
         return false;
     }
     if (!value.isValid()) {
@@ -286,7 +292,7 @@ bool PreferenceStore::setValue(const QString& key, const QVariant& value)
         bool ok = false;
         const qulonglong u = value.toULongLong(&ok);
         if (!ok || u > qulonglong(std::numeric_limits<qint64>::max())) {
-            m_lastError = QStringLiteral("the number is too large to store");
+            m_lastError = QCoreApplication::translate("Preferences", "the number is too large to store");
             return false;
         }
         stored = qint64(u);
@@ -296,14 +302,16 @@ bool PreferenceStore::setValue(const QString& key, const QVariant& value)
     case QMetaType::Double: stored = value.toDouble(); break;
     case QMetaType::QString:
         if (!plist::IsStorableText(value.toString())) {
-            m_lastError = QStringLiteral("the text holds control characters that a property list cannot store");
+            m_lastError = QCoreApplication::translate(
+                "Preferences", "the text holds control characters that a property list cannot store");
             return false;
         }
         stored = value.toString();
         break;
     default:
         if (value.metaType() != QMetaType::fromType<OpaqueValue>()) {
-            m_lastError = QStringLiteral("values of kind %1 cannot be stored").arg(value.typeName());
+            m_lastError =
+                QCoreApplication::translate("Preferences", "values of kind %1 cannot be stored").arg(value.typeName());
             return false;
         }
         stored = value;

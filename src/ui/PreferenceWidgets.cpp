@@ -1,5 +1,6 @@
 #include "ui/PreferenceWidgets.h"
 
+#include <QCoreApplication>
 #include <QColorDialog>
 #include <QDir>
 #include <QEvent>
@@ -15,12 +16,13 @@ namespace pictomat {
 FolderChooser StandardFolderChooser()
 {
     return [](QWidget* parent) -> std::optional<QString> {
-        QFileDialog dialog(parent, QStringLiteral("Choose an Image Folder"), QDir::homePath());
+        QFileDialog dialog(parent, QCoreApplication::translate("PreferencesWindow", "Choose an Image Folder"),
+                           QDir::homePath());
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly, true);
         dialog.setOption(QFileDialog::ReadOnly, false); // creating folders is allowed
-        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
+        dialog.setLabelText(QFileDialog::Accept, QCoreApplication::translate("PreferencesWindow", "Choose"));
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         const QStringList chosen = dialog.selectedFiles();
@@ -33,8 +35,9 @@ FolderChooser StandardFolderChooser()
 ColorChooser StandardColorChooser()
 {
     return [](QWidget* parent, const QColor& current) -> std::optional<QColor> {
-        const QColor chosen =
-            QColorDialog::getColor(current, parent, QStringLiteral("Background Color"), QColorDialog::ShowAlphaChannel);
+        const QColor chosen = QColorDialog::getColor(
+            current, parent, QCoreApplication::translate("PreferencesWindow", "Background Color"),
+            QColorDialog::ShowAlphaChannel);
         if (!chosen.isValid())
             return std::nullopt;
         return chosen;

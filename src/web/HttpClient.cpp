@@ -6,6 +6,8 @@
 #include "web/Log.h"
 #include "web/WebLibraries.h"
 
+#include <QCoreApplication>
+
 namespace pictomat {
 
 namespace {
@@ -54,19 +56,19 @@ std::optional<HttpResponse> HttpClient::fetch(const QUrl& url, qint64 maxBytes, 
                                               const FetchBudget& budget, Error* error) const
 {
     if (!url.isValid() || url.isRelative()) {
-        SetError(error, QStringLiteral("not an absolute address"));
+        SetError(error, QCoreApplication::translate("Web", "not an absolute address"));
         return std::nullopt;
     }
     // Only the user may point at a local file; a page may not.
     if (url.scheme() == QLatin1String("file") && requester == Requester::User)
         return getFile(url, maxBytes, error);
     if (!IsWebScheme(url)) {
-        SetError(error, QStringLiteral("refused scheme ") + url.scheme());
+        SetError(error, QCoreApplication::translate("Web", "refused scheme %1").arg(url.scheme()));
         return std::nullopt;
     }
     const WebModule* web = webModule();
     if (!web) {
-        SetError(error, QStringLiteral("the web module cannot be loaded"));
+        SetError(error, QCoreApplication::translate("Web", "the web module cannot be loaded"));
         return std::nullopt;
     }
     HttpResponse response;
@@ -78,7 +80,7 @@ std::optional<HttpResponse> HttpClient::fetch(const QUrl& url, qint64 maxBytes, 
 std::optional<HttpResponse> HttpClient::getFile(const QUrl& url, qint64 maxBytes, Error* error) const
 {
     if (!url.host().isEmpty() && url.host() != QLatin1String("localhost")) {
-        SetError(error, QStringLiteral("file address on another host"));
+        SetError(error, QCoreApplication::translate("Web", "file address on another host"));
         return std::nullopt;
     }
     // The path's own bytes, percent-decoded: names need not be UTF-8.

@@ -2,6 +2,7 @@
 
 #include "files/Inflate.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -43,7 +44,7 @@ public:
         if (m_phase == Phase::Body && m_remaining < 0)
             m_phase = Phase::Done; // a body without a length ends with the connection
         else if (m_phase != Phase::Done && m_failure.isEmpty())
-            m_failure = QStringLiteral("the answer was cut short");
+            m_failure = QCoreApplication::translate("Web", "the answer was cut short");
     }
     bool done() const { return m_phase == Phase::Done; }
     // A compressed body must also have reached the end of its stream.
@@ -65,7 +66,7 @@ private:
         const qsizetype end = m_pending.indexOf('\n');
         if (end < 0) {
             if (m_pending.size() > kLongestLine)
-                fail(QStringLiteral("a line of the answer is too long"));
+                fail(QCoreApplication::translate("Web", "a line of the answer is too long"));
             return std::nullopt;
         }
         QByteArray text = m_pending.left(end);
@@ -83,13 +84,14 @@ private:
             m_remaining -= count;
         if (m_inflater) {
             if (!m_inflater->feed(data, m_out.body))
-                return fail(m_inflater->overCap() ? QStringLiteral("larger than %1 bytes").arg(m_maxBytes)
-                                                  : QStringLiteral("damaged compressed body"));
+                return fail(m_inflater->overCap()
+                                ? QCoreApplication::translate("Web", "larger than %1 bytes").arg(m_maxBytes)
+                                : QCoreApplication::translate("Web", "damaged compressed body"));
         } else {
             m_out.body += data;
         }
         if (m_out.body.size() > m_maxBytes)
-            fail(QStringLiteral("larger than %1 bytes").arg(m_maxBytes));
+            fail(QCoreApplication::translate("Web", "larger than %1 bytes").arg(m_maxBytes));
     }
 
     void head()
@@ -102,7 +104,7 @@ private:
         }
         if (end < 0) {
             if (m_pending.size() > kLongestHead)
-                fail(QStringLiteral("the answer's headers are too long"));
+                fail(QCoreApplication::translate("Web", "the answer's headers are too long"));
             return;
         }
         const QList<QByteArray> lines = m_pending.left(end).split('\n');
@@ -111,7 +113,7 @@ private:
         bool number = false;
         const int status = statusLine.size() >= 2 ? statusLine[1].toInt(&number) : 0;
         if (!statusLine.first().startsWith("HTTP/1.") || !number || status < 100 || status > 999)
-            return fail(QStringLiteral("not an HTTP answer"));
+            return fail(QCoreApplication::translate("Web", "not an HTTP answer"));
         if (status < 200)
             return; // an interim answer; the real one follows
         m_out.status = status;
@@ -136,7 +138,8 @@ private:
         if (coding == "gzip" || coding == "x-gzip" || coding == "deflate")
             m_inflater = std::make_unique<Inflater>(m_maxBytes);
         else if (!coding.isEmpty() && coding != "identity")
-            return fail(QStringLiteral("unknown content encoding ") + QString::fromLatin1(coding));
+            return fail(
+                QCoreApplication::translate("Web", "unknown content encoding %1").arg(QString::fromLatin1(coding)));
         if (status == 204 || status == 304) {
             m_phase = Phase::Done;
         } else if (transfer.contains("chunked")) {
@@ -147,7 +150,7 @@ private:
             if (!known || m_remaining < 0)
                 return fail(QStringLiteral("a broken Content-Length"));
             if (!m_inflater && m_remaining > m_maxBytes)
-                return fail(QStringLiteral("larger than %1 bytes").arg(m_maxBytes));
+                return fail(QCoreApplication::translate("Web", "larger than %1 bytes").arg(m_maxBytes));
             m_phase = m_remaining == 0 ? Phase::Done : Phase::Body;
         } else {
             m_remaining = -1;
@@ -174,14 +177,14 @@ private:
                 const QByteArray digits = text->split(';').first().trimmed();
                 m_remaining = digits.toLongLong(&ok, 16);
                 if (!ok || m_remaining < 0 || digits.size() > 15)
-                    return fail(QStringLiteral("a broken chunk size"));
+                    return fail(QCoreApplication::translate("Web", "a broken chunk size"));
                 m_phase = m_remaining == 0 ? Phase::Trailer : Phase::ChunkData;
             }
             return;
         case Phase::ChunkEnd:
             if (const std::optional<QByteArray> text = line()) {
                 if (!text->isEmpty())
-                    return fail(QStringLiteral("a chunk longer than it said"));
+                    return fail(QCoreApplication::translate("Web", "a chunk longer than it said"));
                 m_phase = Phase::ChunkSize;
             }
             return;
@@ -190,7 +193,7 @@ private:
                 if (text->isEmpty())
                     m_phase = Phase::Done;
                 else if (++m_trailerLines > 100)
-                    fail(QStringLiteral("too many trailer lines"));
+                    fail(QCoreApplication::translate("Web", "too many trailer lines"));
             }
             return;
         case Phase::Done: return;
@@ -270,7 +273,8 @@ HttpExchange ExchangeOnce(const QUrl& url, const QHostAddress& address, qint64 m
     });
     if (!WaitWithin(
             budget, [&] { return finished; }, loop)) {
-        failure = budget.stopped() ? QStringLiteral("stopped") : QStringLiteral("no answer in time");
+        failure = budget.stopped() ? QCoreApplication::translate("Web", "stopped")
+                                   : QCoreApplication::translate("Web", "no answer in time");
         // No other address is tried once the time is up.
         connected = true;
     }
@@ -284,7 +288,7 @@ HttpExchange ExchangeOnce(const QUrl& url, const QHostAddress& address, qint64 m
     }
     out.ok = reader.whole();
     if (!out.ok)
-        SetError(error, QStringLiteral("the answer was cut short"));
+        SetError(error, QCoreApplication::translate("Web", "the answer was cut short"));
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include "web/Log.h"
 #include "web/NetworkAddress.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -38,8 +39,8 @@ std::optional<QList<QHostAddress>> Resolve(const QString& host, const FetchBudge
     if (!WaitWithin(
             budget, [&] { return answer.has_value(); }, loop)) {
         QHostInfo::abortHostLookup(id);
-        SetError(error,
-                 budget.stopped() ? QStringLiteral("stopped") : QStringLiteral("no address for %1 in time").arg(host));
+        SetError(error, budget.stopped() ? QCoreApplication::translate("Web", "stopped")
+                                         : QCoreApplication::translate("Web", "no address for %1 in time").arg(host));
         return std::nullopt;
     }
     if (answer->error() != QHostInfo::NoError || answer->addresses().isEmpty()) {
@@ -86,7 +87,7 @@ std::optional<HttpResponse> GetNetwork(const QUrl& url, qint64 maxBytes, Request
         }
         if (!hop) {
             if (refused)
-                SetError(error, QStringLiteral("%1 leads to a local address").arg(current.host()));
+                SetError(error, QCoreApplication::translate("Web", "%1 leads to a local address").arg(current.host()));
             return std::nullopt;
         }
         if (!hop->ok)
@@ -94,15 +95,16 @@ std::optional<HttpResponse> GetNetwork(const QUrl& url, qint64 maxBytes, Request
         if (IsRedirect(hop->status) && !hop->location.isEmpty()) {
             const QUrl next = current.resolved(QUrl::fromEncoded(hop->location));
             if (redirects >= HttpClient::kMaxRedirects) {
-                SetError(error, QStringLiteral("more than %1 redirects").arg(HttpClient::kMaxRedirects));
+                SetError(error,
+                         QCoreApplication::translate("Web", "more than %1 redirects").arg(HttpClient::kMaxRedirects));
                 return std::nullopt;
             }
             if (!next.isValid() || !IsWebScheme(next) || next.host().isEmpty()) {
-                SetError(error, QStringLiteral("refused redirect to ") + next.toString());
+                SetError(error, QCoreApplication::translate("Web", "refused redirect to %1").arg(next.toString()));
                 return std::nullopt;
             }
             if (current.scheme() == QLatin1String("https") && next.scheme() == QLatin1String("http")) {
-                SetError(error, QStringLiteral("refused redirect from https to http"));
+                SetError(error, QCoreApplication::translate("Web", "refused redirect from https to http"));
                 return std::nullopt;
             }
             current = next;

@@ -9,6 +9,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 for f in bin/pictomat libexec/pictomat-reader share/pictomat/selection share/applications/com.corvane.Pictomat.desktop \
+         share/pictomat/translations/pictomat_de.qm share/pictomat/translations/pictomat_fr.qm \
          share/dbus-1/services/com.corvane.Pictomat.service share/metainfo/com.corvane.Pictomat.metainfo.xml \
          share/man/man1/pictomat.1 share/bash-completion/completions/pictomat \
          share/icons/hicolor/scalable/apps/com.corvane.Pictomat.svg \
@@ -32,4 +33,8 @@ im = Image.open(sys.argv[1]); assert im.size == (48, 48), im.size
 # The installed program finds its installed data (selection script).
 out="$(HOME="$prefix/home" XDG_RUNTIME_DIR="$prefix/run" "$prefix/bin/pictomat" --version)" || fail "installed pictomat does not run"
 echo "$out" | grep -q "1.0.0" || fail "unexpected version: $out"
+# It finds its installed catalogues: without a display the tray says so in German.
+said="$(env -u DISPLAY -u WAYLAND_DISPLAY -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=de_DE.UTF-8 HOME="$prefix/home" \
+  XDG_RUNTIME_DIR="$prefix/run" "$prefix/bin/pictomat" 2>&1 >/dev/null)" && fail "pictomat without a display succeeded"
+echo "$said" | grep -q "grafische Sitzung" || fail "the installed program does not speak German: $said"
 echo "install checks passed"

@@ -72,6 +72,13 @@ done <"$pkgbuild/lazy-libraries.txt"
 export HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/home/.config" XDG_DATA_HOME="$tmp/home/.local/share" \
   XDG_RUNTIME_DIR="$tmp/run" QT_QPA_PLATFORM=offscreen
 unset PICTOMAT_DATA_DIR
+# What it says is read in English below, whatever language the runner speaks;
+# its German comes from the package's own catalogue.
+unset LANGUAGE LC_ALL LC_MESSAGES
+export LANG=C.UTF-8
+said="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LANG=de_DE.UTF-8 "$inst/usr/bin/pictomat" 2>&1 >/dev/null)" \
+  && fail "pictomat without a display succeeded"
+grep -q "grafische Sitzung" <<<"$said" || fail "the installed program does not speak German: $said"
 mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 "$inst/usr/bin/pictomat" --help | grep -q '^Usage: pictomat' || fail "pictomat --help"
 "$inst/usr/bin/pictomat" --version | grep -qF "$(field Version | cut -d- -f1)" || fail "pictomat --version"

@@ -50,6 +50,12 @@ static void pinGLibDataFolder()
 
 int main(int argc, char** argv)
 {
+    // The tests read the program's own English texts, whatever language the
+    // person running them speaks; the test of the translations asks for its
+    // languages itself.
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+        qunsetenv(name);
+    qputenv("LANG", "C.UTF-8");
     // Tests log as the program does.
     pictomat::InstallLogHandler();
     pictomat::test::pinGLibDataFolder();

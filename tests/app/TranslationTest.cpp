@@ -1,0 +1,283 @@
+// The program in the user's language, read back the way the user meets it:
+// the tray menu over dbusmenu, the messages on standard error, the launcher
+// through GLib; and the catalogues held to the sources by Qt's and gettext's
+// own tools, so that no marked text ships untranslated.
+
+#include "DesktopSession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+
+namespace pictomat::test {
+namespace {
+
+// The environment of a user who speaks `language`. LANGUAGE is left out
+// unless given: most desktops set only LANG.
+QStringList speaking(const QString& lang, const QString& language = {})
+{
+    QStringList env = {QStringLiteral("LANG=") + lang, QStringLiteral("LC_ALL"), QStringLiteral("LC_MESSAGES")};
+    env.append(language.isEmpty() ? QStringLiteral("LANGUAGE") : QStringLiteral("LANGUAGE=") + language);
+    return env;
+}
+
+class TranslationTest : public DesktopSession {
+protected:
+    // The tray program, started in `lang`, its menu read as a host reads it
+    // once a file was handed over.
+    QStringList trayMenuIn(const QStringList& language)
+    {
+        OwnedProcess watcher;
+        startOwned(watcher, QStringLiteral(WATCHER_STANDIN));
+        EXPECT_TRUE(watcher.process.waitForReadyRead(10000));
+        OwnedProcess tray;
+        QProcessEnvironment env = environment();
+        for (const QString& entry : language) {
+            const qsizetype eq = entry.indexOf(QLatin1Char('='));
+            if (eq < 0)
+                env.remove(entry);
+            else
+                env.insert(entry.left(eq), entry.mid(eq + 1));
+        }
+        tray.process.setProcessEnvironment(env);
+        tray.process.start(QStringLiteral(PICTOMAT_BINARY), {});
+        EXPECT_TRUE(tray.process.waitForStarted(5000));
+        EXPECT_TRUE(waitUntil([&] { return nameHasOwner(QStringLiteral("com.corvane.Pictomat")); }, 15000));
+        QString item;
+        QString menuPath;
+        if (!findTrayMenu(item, menuPath))
+            return {QStringLiteral("no tray menu")};
+        const ProcessResult select = RunPictomat({QStringLiteral("select"), fileArguments().first()}, m_environment);
+        EXPECT_EQ(select.exitCode, 0) << select.err.toStdString();
+        QStringList labels;
+        for (const MenuItem& i : readTrayMenu(item, menuPath))
+            labels.append(i.label);
+        return labels;
+    }
+};
+
+TEST_F(TranslationTest, TrayMenuSpeaksTheUsersLanguageAndEnglishStaysAsItWas)
+{
+    const QStringList german = trayMenuIn(speaking(QStringLiteral("de_DE.UTF-8")));
+    for (const char* title : {"Symbol der Datei erstellen", "Symbol aus dem Medium erstellen",
+                              "Eigenes Symbol entfernen", "Pictomat-Ordner öffnen …", "Einstellungen …", "Beenden"})
+        EXPECT_TRUE(german.contains(QString::fromUtf8(title))) << title << "\n" << german.join('\n').toStdString();
+    // The header names the item in the language's own words, the name as it is.
+    EXPECT_TRUE(german.contains(QStringLiteral("1 Objekt, erstes Objekt: a.txt"))) << german.join('\n').toStdString();
+    EXPECT_FALSE(german.contains(QStringLiteral("Quit")));
+    EXPECT_FALSE(german.contains(QStringLiteral("Make Icon for File")));
+
+    // LANGUAGE ranks the languages over LANG, as gettext does.
+    const QStringList french = trayMenuIn(speaking(QStringLiteral("de_DE.UTF-8"), QStringLiteral("fr_FR:fr:de")));
+    for (const char* title : {"Créer l’icône du fichier", "Supprimer l’icône personnalisée", "Préférences…", "Quitter"})
+        EXPECT_TRUE(french.contains(QString::fromUtf8(title))) << title << "\n" << french.join('\n').toStdString();
+
+    // A language without a catalogue leaves every text in English.
+    const QStringList english = trayMenuIn(speaking(QStringLiteral("en_GB.UTF-8")));
+    for (const char* title : {"Make Icon for File", "Make Icon for Media", "Remove Custom Icon",
+                              "Go to Pictomat folder...", "Preferences...", "Quit", "1 Item, First item: a.txt"})
+        EXPECT_TRUE(english.contains(QString::fromUtf8(title))) << title << "\n" << english.join('\n').toStdString();
+}
+
+TEST_F(TranslationTest, MessagesSaidBeforeAndAfterTheApplicationStartsAreTranslated)
+{
+    // Without a display the tray says so before any application object exists.
+    const QStringList noDisplay = {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
+                                   QStringLiteral("QT_QPA_PLATFORM")};
+    const ProcessResult de = RunPictomat({}, noDisplay + speaking(QStringLiteral("de_DE.UTF-8")));
+    EXPECT_EQ(de.exitCode, 1);
+    EXPECT_EQ(
+        QString::fromUtf8(de.err),
+        QString::fromUtf8("pictomat: der Systembereich braucht eine grafische Sitzung, und hier ist keine Anzeige "
+                          "erreichbar; „pictomat run COMMAND FILE...“ funktioniert ohne\n"));
+    const ProcessResult fr = RunPictomat({}, noDisplay + speaking(QStringLiteral("fr_FR.UTF-8")));
+    EXPECT_TRUE(fr.err.startsWith("pictomat: la zone de notification a besoin d’une session graphique"))
+        << fr.err.toStdString();
+    const ProcessResult c = RunPictomat({}, noDisplay + speaking(QStringLiteral("C.UTF-8")));
+    EXPECT_EQ(c.err, QByteArray("pictomat: the tray needs a graphical session and no display can be reached here; "
+                                "\"pictomat run COMMAND FILE...\" works without one\n"));
+
+    // Once the tray runs, a second start is told so in German too.
+    OwnedProcess watcher;
+    startOwned(watcher, QStringLiteral(WATCHER_STANDIN));
+    ASSERT_TRUE(watcher.process.waitForReadyRead(10000));
+    OwnedProcess tray;
+    startOwned(tray, QStringLiteral(PICTOMAT_BINARY));
+    ASSERT_TRUE(waitUntil([&] { return nameHasOwner(QStringLiteral("com.corvane.Pictomat")); }, 15000));
+    const ProcessResult second = RunPictomat({}, m_environment + speaking(QStringLiteral("de_DE.UTF-8")), 20000);
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(second.err), QString::fromUtf8("pictomat: Pictomat läuft bereits\n"));
+}
+
+// The launcher and the catalogues need no display and no bus.
+using CatalogueTest = TestEnv;
+
+TEST_F(CatalogueTest, LauncherIsReadInTheUsersLanguageByGLib)
+{
+    // The launcher as the build writes it and installing completes it (GLib
+    // takes only a launcher whose program exists), read by GLib as a
+    // desktop's menu and file managers read launchers.
+    QFile built(QStringLiteral(PICTOMAT_BUILD_DIR "/desktop/com.corvane.Pictomat.desktop.in"));
+    ASSERT_TRUE(built.open(QIODevice::ReadOnly));
+    const QString launcher = QFile::decodeName(
+        writeFile("com.corvane.Pictomat.desktop", built.readAll().replace("@PICTOMAT_EXEC@", PICTOMAT_BINARY)));
+    const QString script = QStringLiteral(R"(
+import sys, gi
+gi.require_version("Gio", "2.0")
+from gi.repository import Gio
+info = Gio.DesktopAppInfo.new_from_filename(sys.argv[1])
+print(info.get_generic_name())
+print(info.get_description())
+for action in info.list_actions():
+    print(action + "=" + info.get_action_name(action))
+)");
+    auto read = [&](const QStringList& language) {
+        const ProcessResult r =
+            RunProcess(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, launcher}, language);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    };
+    EXPECT_EQ(read(speaking(QStringLiteral("de_DE.UTF-8"))),
+              QStringList({QStringLiteral("Symbolersteller"),
+                           QStringLiteral("Symbole aus den Dateien erstellen, die Sie im Dateimanager auswählen"),
+                           QStringLiteral("preferences=Einstellungen …"),
+                           QString::fromUtf8("go-to-folder=Pictomat-Ordner öffnen …")}));
+    EXPECT_EQ(read(speaking(QStringLiteral("fr_FR.UTF-8"))).value(2), QString::fromUtf8("preferences=Préférences…"));
+    EXPECT_EQ(read(speaking(QStringLiteral("C.UTF-8"))),
+              QStringList({QStringLiteral("Icon Maker"),
+                           QStringLiteral("Make icons from the files you select in your file manager"),
+                           QStringLiteral("preferences=Preferences..."),
+                           QStringLiteral("go-to-folder=Go to Pictomat folder...")}));
+}
+
+TEST_F(CatalogueTest, AFailedCommandTellsTheUserInTheirLanguageAndTheLogInEnglish)
+{
+    const QByteArray bad = writeFile("bad.png", "not a picture");
+    const QString out = work() + QStringLiteral("/out");
+    ASSERT_TRUE(QDir().mkpath(out));
+    auto run = [&](const QString& lang) {
+        return RunPictomat({QStringLiteral("run"), QStringLiteral("make-media-icon"), QStringLiteral("--output"), out,
+                            QFile::decodeName(bad)},
+                           speaking(lang) + QStringList{QStringLiteral("PICTOMAT_LOG_STDERR=1")});
+    };
+    const QString item = QFile::decodeName(bad);
+    // One line for the item: the message and its cause in German, what the
+    // log says of it in English.
+    const ProcessResult de = run(QStringLiteral("de_DE.UTF-8"));
+    EXPECT_EQ(de.exitCode, 1);
+    const QString said = QString::fromUtf8(de.err);
+    EXPECT_TRUE(
+        said.contains(QStringLiteral("pictomat: %1: Die Symbolfamilie konnte nicht erstellt werden. (kein Bild, "
+                                     "kein Film und keine Symboldatei, die Pictomat lesen kann)\n")
+                          .arg(item)))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("bad.png.icns could not be written: nothing could be made for it")))
+        << said.toStdString();
+
+    const ProcessResult fr = run(QStringLiteral("fr_FR.UTF-8"));
+    EXPECT_TRUE(QString::fromUtf8(fr.err).contains(
+        QStringLiteral("pictomat: %1: La famille d’icônes n’a pas pu être créée. (pas une image").arg(item)))
+        << fr.err.toStdString();
+
+    // English stays exactly as it was.
+    const ProcessResult c = run(QStringLiteral("C.UTF-8"));
+    EXPECT_TRUE(c.err.contains("pictomat: " + bad
+                               + ": The icon family could not be created. (not a picture, movie or icon file that "
+                                 "Pictomat reads)\n"))
+        << c.err.toStdString();
+}
+
+// Qt's tools read the sources and the shipped files: every text the sources
+// mark is in every language's file with a finished translation that keeps
+// the text's placeholders, and nothing is left there that the sources no
+// longer say.
+TEST_F(CatalogueTest, EveryMarkedTextHasAFinishedTranslationThatKeepsItsPlaceholders)
+{
+    const QString shipped = QStringLiteral(PICTOMAT_SOURCE_DIR "/translations");
+    const QStringList files = QDir(shipped).entryList({QStringLiteral("pictomat_*.ts")});
+    ASSERT_GE(files.size(), 2);
+    for (const QString& name : files) {
+        SCOPED_TRACE(name.toStdString());
+        const QString copy = work() + QLatin1Char('/') + name;
+        ASSERT_TRUE(QFile::copy(shipped + QLatin1Char('/') + name, copy));
+        const ProcessResult update = RunProcess(
+            QStringLiteral(PICTOMAT_LUPDATE),
+            {QStringLiteral("-locations"), QStringLiteral("none"), QStringLiteral("-no-obsolete"),
+             QStringLiteral("-no-ui-lines"), QStringLiteral(PICTOMAT_SOURCE_DIR "/src"), QStringLiteral("-ts"), copy});
+        ASSERT_EQ(update.exitCode, 0) << update.err.toStdString();
+        // lupdate counts what it found and what it had to add.
+        EXPECT_TRUE(update.out.contains(" (0 new and ")) << update.out.toStdString();
+
+        const ProcessResult check = RunPython(QStringLiteral(R"py(
+import re, sys, xml.etree.ElementTree as ET
+shipped = ET.parse(sys.argv[1]).getroot()
+current = ET.parse(sys.argv[2]).getroot()
+def messages(root):
+    return {(c.findtext("name"), m.findtext("source")): m for c in root.iter("context") for m in c.iter("message")}
+had, has = messages(shipped), messages(current)
+for key in sorted(set(had) - set(has)):
+    print("no longer in the sources:", key)
+placeholder = re.compile(r"%(?:\d+|n)")
+for key, m in sorted(has.items()):
+    t = m.find("translation")
+    if t.get("type") in ("unfinished", "vanished", "obsolete") or not (t.text or "").strip():
+        print("untranslated:", key)
+        continue
+    if sorted(placeholder.findall(key[1])) != sorted(placeholder.findall(t.text)):
+        print("placeholders differ:", key, "->", t.text)
+    if key[1].count("\n") != t.text.count("\n"):
+        print("lines differ:", key, "->", t.text)
+print(len(has), "messages")
+)py"),
+                                              {shipped + QLatin1Char('/') + name, copy});
+        ASSERT_EQ(check.exitCode, 0) << check.err.toStdString();
+        const QStringList lines = QString::fromUtf8(check.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_EQ(lines.size(), 1) << check.out.toStdString();
+
+        // The compiled catalogue the build installs holds every one of them.
+        const ProcessResult release = RunProcess(QStringLiteral(PICTOMAT_LRELEASE),
+                                                 {copy, QStringLiteral("-qm"), work() + QStringLiteral("/check.qm")});
+        ASSERT_EQ(release.exitCode, 0) << release.err.toStdString();
+        EXPECT_TRUE(release.out.contains(" finished and 0 unfinished)")) << release.out.toStdString();
+        EXPECT_FALSE(release.out.contains("Ignored")) << release.out.toStdString();
+    }
+}
+
+// gettext's tools hold the launcher's and the AppStream file's texts to the
+// po files: every text the two files carry has a translation in every
+// language, none of them fuzzy.
+TEST_F(CatalogueTest, EveryLauncherAndAppStreamTextHasATranslation)
+{
+    const QString source = QStringLiteral(PICTOMAT_SOURCE_DIR);
+    const QString pot = work() + QStringLiteral("/texts.pot");
+    ProcessResult r = RunProcess(QStringLiteral("xgettext"),
+                                 {QStringLiteral("--from-code=UTF-8"), QStringLiteral("-L"), QStringLiteral("Desktop"),
+                                  QStringLiteral("-o"), pot,
+                                  source + QStringLiteral("/data/desktop/com.corvane.Pictomat.desktop.in")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    r = RunProcess(QStringLiteral("xgettext"),
+                   {QStringLiteral("--from-code=UTF-8"), QStringLiteral("-j"), QStringLiteral("-o"), pot,
+                    source + QStringLiteral("/data/desktop/com.corvane.Pictomat.metainfo.xml")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QFile linguas(source + QStringLiteral("/po/LINGUAS"));
+    ASSERT_TRUE(linguas.open(QIODevice::ReadOnly));
+    const QStringList languages = QString::fromUtf8(linguas.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(languages.contains(QStringLiteral("de")) && languages.contains(QStringLiteral("fr")));
+    for (const QString& lang : languages) {
+        SCOPED_TRACE(lang.toStdString());
+        const QString po = source + QStringLiteral("/po/") + lang + QStringLiteral(".po");
+        // msgcmp fails on a text of the template that the po file lacks.
+        r = RunProcess(QStringLiteral("msgcmp"), {po, pot});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        r = RunProcess(QStringLiteral("msgfmt"),
+                       {QStringLiteral("--check"), QStringLiteral("--statistics"), QStringLiteral("-o"),
+                        QStringLiteral("/dev/null"), po},
+                       {QStringLiteral("LC_ALL=C.UTF-8"), QStringLiteral("LANGUAGE")});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.endsWith(" translated messages.\n")) << r.err.toStdString();
+    }
+}
+
+} // namespace
+} // namespace pictomat::test
