@@ -10,6 +10,7 @@
 #include "output/OutputFolder.h"
 #include "platform/IconProvider.h"
 #include "platform/ItemIcon.h"
+#include "read/Source.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -131,7 +132,9 @@ void exportIconImage(CommandContext& context, const CommandRequest& request, con
     if (!settings.addCustomIcon)
         return;
     const FileRef written = job.output.target();
-    if (HasImageImporter(written.path()) || HoldsIconFamily(written.path()))
+    // One look at the written file's head: a picture, a drawing or an icon
+    // file can be read back as its own icon.
+    if (PictureSource::open(written).content() != Content::Unknown)
         SetCustomIconFromImageFile(context, written);
     else
         qCWarning(lcCommands).noquote() << QStringLiteral(
