@@ -303,10 +303,10 @@ PictureResult pictureOf(const Worker::Answer& answer)
     return result;
 }
 
-Request pictureRequest(int maxEdge)
+Request pictureRequest(int maxEdge, RequestKind kind = RequestKind::Picture)
 {
     Request request;
-    request.kind = RequestKind::Picture;
+    request.kind = kind;
     request.edges = {std::clamp(maxEdge, 1, 4096)};
     return request;
 }
@@ -368,7 +368,17 @@ PictureResult DecodePictureBytesInWorker(const QByteArray& bytes, int maxEdge)
     }
     ::fcntl(memfd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
     ::lseek(memfd.get(), 0, SEEK_SET);
-    return pictureOf(theWorker().ask(pictureRequest(maxEdge), memfd.get(), readingDeadline()));
+    return pictureOf(theWorker().ask(pictureRequest(maxEdge, RequestKind::AnyPicture), memfd.get(), readingDeadline()));
+}
+
+PictureResult ReadAnyPictureInWorker(const FileRef& file, int maxEdge)
+{
+    UniqueFd opened;
+    const std::optional<Worker::Answer> answer =
+        askAbout(file.path(), pictureRequest(maxEdge, RequestKind::AnyPicture), &opened);
+    if (!answer)
+        return PictureResult{};
+    return pictureOf(*answer);
 }
 
 QImage ReadImageInWorker(const FileRef& file, int maxEdge, PictureStatus* status)

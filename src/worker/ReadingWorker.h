@@ -31,7 +31,12 @@ std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, cons
 // a damaged picture (TooCostly when it was stopped, TooLarge when it ran out
 // of memory).
 PictureResult ReadPictureInWorker(const FileRef& file, int maxEdge);
+// Bytes from elsewhere (the clipboard, a web site) may also be an icon file,
+// which gives its best element, as ReadAnyPicture reads it.
 PictureResult DecodePictureBytesInWorker(const QByteArray& bytes, int maxEdge);
+// What a file shows as its own picture, as ReadAnyPicture gives it, read
+// in the worker: a picture, an icon file's best element, a movie's poster.
+PictureResult ReadAnyPictureInWorker(const FileRef& file, int maxEdge);
 // As ReadImageFile, in the worker.
 QImage ReadImageInWorker(const FileRef& file, int maxEdge, PictureStatus* status = nullptr);
 
