@@ -96,7 +96,7 @@ std::optional<QMap<int, QImage>> MediaPicturesAt(const FileRef& item, const QLis
         const std::optional<icns::IconFamily> family = IconFamilyFromIconsetFolder(item.path(), why);
         if (!family)
             return std::nullopt;
-        std::optional<QMap<int, QImage>> pictures = IconFamilySizes(*family, edges);
+        std::optional<QMap<int, QImage>> pictures = ReadIconFamilySizes(*family, edges);
         if (!pictures && why)
             *why = cause::iconFileHoldsNothing();
         return pictures;

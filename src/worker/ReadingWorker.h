@@ -24,6 +24,10 @@ inline constexpr std::chrono::milliseconds kReadingDeadline{15000};
 std::optional<icns::IconFamily> ReadIconFamilyFromMedia(const QByteArray& path, PictureStatus* status = nullptr);
 std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, const QList<int>& edges,
                                                     PictureStatus* status = nullptr);
+// A family's sizes as IconFamilySizes makes them, its elements decoded in
+// the worker (a family put together from a user's PNG files).
+std::optional<QMap<int, QImage>> ReadIconFamilySizes(const icns::IconFamily& family, const QList<int>& edges,
+                                                     PictureStatus* status = nullptr);
 
 // A picture file, or picture bytes (the clipboard's), decoded in the worker
 // at no more than maxEdge along its longer edge, as ReadPictureFile and

@@ -56,9 +56,9 @@ TEST_F(UsersPictures, AReaderThatCrashesOrHangsCostsThatPictureAloneOnEveryPath)
 {
     // A drawing named by a folder is drawn by the worker at each size, as
     // sharp at 16 pixels as at 256; a picture is read there once.
-    const QByteArray drawing = writeFile(
-        "art/mark.svg", "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 10 10'>"
-                        "<rect x='1' y='1' width='8' height='8' fill='#00f'/></svg>");
+    const QByteArray drawing = writeFile("art/mark.svg",
+                                         "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 10 10'>"
+                                         "<rect x='1' y='1' width='8' height='8' fill='#00f'/></svg>");
     const IconProvider::Icon drawn = folderShowing("drawn", drawing);
     for (int size : {16, 256}) {
         const QImage picture = IconProvider::render(drawn, size);
