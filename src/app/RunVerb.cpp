@@ -301,6 +301,7 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
                                         .arg(QLatin1String(command->verb))));
         return 1;
     }
+    PrepareFor(*command);
     if (command->id == CommandId::CopyIconForFile)
         return runServingClipboard(argc, argv, preferences, *command, args, choices);
     if (!command->needsDisplay) {

@@ -70,8 +70,9 @@ struct Command {
     const char* menuGroup = nullptr;
     MenuPlace place = MenuPlace::SelectionCommands;
     Operand operand = Operand::None;
-    bool needsFiles = true;    // does nothing without a selection
-    bool needsDisplay = false; // works with the clipboard, so only in a graphical session
+    bool needsFiles = true;     // does nothing without a selection
+    bool needsDisplay = false;  // works with the clipboard, so only in a graphical session
+    bool readsContents = false; // decodes what its items hold, in the reading worker
     // For a command with an exporter operand: the extensions (space-separated)
     // that get an entry of their own in the file managers' menus.
     const char* fileManagerFormats = nullptr;

@@ -2,8 +2,15 @@
 
 #include "commands/CommandServices.h"
 #include "commands/CommandSettings.h"
+#include "worker/ReadingWorker.h"
 
 namespace pictomat {
+
+void PrepareFor(const Command& command)
+{
+    if (command.readsContents)
+        StartReadingWorker();
+}
 
 void Dispatch(CommandContext& context, const CommandRequest& request)
 {

@@ -11,4 +11,9 @@ namespace pictomat {
 // Afterwards context.failedOutputs holds the outputs this command could not write.
 void Dispatch(CommandContext& context, const CommandRequest& request);
 
+// Starts what the command will need before the program is ready to run it
+// (the reading worker, for a command that decodes its items), so that the
+// two start side by side.
+void PrepareFor(const Command& command);
+
 } // namespace pictomat

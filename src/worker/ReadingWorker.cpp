@@ -23,6 +23,7 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 extern char** environ;
 
@@ -69,6 +70,13 @@ public:
         int signal = 0;
     };
 
+    void warm()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_control.valid())
+            start();
+    }
+
     Answer ask(const Request& request, int file, std::chrono::milliseconds deadline)
     {
         const std::lock_guard lock(m_mutex);
@@ -105,8 +113,23 @@ private:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, theirs.get(), 3);
         char* const argv[] = {const_cast<char*>("pictomat-reader"), nullptr};
+        // Each reading child allocates its pictures afresh: with malloc on
+        // transparent huge pages that costs a few hundred page faults instead
+        // of thousands, most of what a fresh process pays over a warm one.
+        QList<QByteArray> variables;
+        QByteArray tunables = qgetenv("GLIBC_TUNABLES");
+        for (char** variable = environ; *variable; ++variable) {
+            if (std::strncmp(*variable, "GLIBC_TUNABLES=", 15) != 0)
+                variables.append(QByteArray(*variable));
+        }
+        variables.append("GLIBC_TUNABLES=" + (tunables.isEmpty() ? QByteArray() : tunables + ':')
+                         + "glibc.malloc.hugetlb=1");
+        std::vector<char*> envp;
+        for (QByteArray& variable : variables)
+            envp.push_back(variable.data());
+        envp.push_back(nullptr);
         pid_t pid = 0;
-        const int failed = ::posix_spawn(&pid, program.constData(), &actions, nullptr, argv, environ);
+        const int failed = ::posix_spawn(&pid, program.constData(), &actions, nullptr, argv, envp.data());
         posix_spawn_file_actions_destroy(&actions);
         if (failed != 0) {
             qCWarning(lcWorker).noquote()
@@ -334,6 +357,11 @@ Request pictureRequest(int maxEdge, RequestKind kind = RequestKind::Picture)
 } // namespace worker
 
 using namespace worker;
+
+void StartReadingWorker()
+{
+    theWorker().warm();
+}
 
 std::optional<icns::IconFamily> ReadIconFamilyFromMedia(const QByteArray& path, PictureStatus* status)
 {

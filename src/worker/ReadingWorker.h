@@ -16,6 +16,11 @@ namespace pictomat {
 // How long one file may be read by the worker before its reader is stopped.
 inline constexpr std::chrono::milliseconds kReadingDeadline{15000};
 
+// Starts the worker, when it is not running, without waiting for it: a
+// command that will read files calls it first, so that the worker starts
+// while the command gets ready.
+void StartReadingWorker();
+
 // Media read in the sandboxed reading worker: the same results as
 // IconFamilyFromMedia and RenderMediaIconSizes, but a file that makes a
 // decoder spin, allocate without bound or crash takes down only the child

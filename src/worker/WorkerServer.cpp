@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -263,8 +264,20 @@ int ServeRequests(int control)
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() == 1)
         return 0;
-    PreloadReaderLibraries();
+    // The decoders' libraries are loaded once the first file is answered and
+    // no other waits, so that a command of one file never waits for
+    // libraries it does not need; the children forked after that find them
+    // loaded.
+    bool preloaded = false;
+    int requestsServed = 0;
     for (;;) {
+        if (!preloaded) {
+            pollfd waiting{control, POLLIN, 0};
+            if (::poll(&waiting, 1, 0) == 0 && requestsServed > 0) {
+                PreloadReaderLibraries();
+                preloaded = true;
+            }
+        }
         const std::optional<Received> received = ReceiveMessage(control);
         if (!received)
             return 0;
@@ -295,6 +308,7 @@ int ServeRequests(int control)
         }
         SendMessage(reply, EncodeReply(ended));
         ::close(reply);
+        ++requestsServed;
     }
 }
 
