@@ -10,10 +10,14 @@
 #include <QFile>
 #include <QPainter>
 #include <QPixmap>
+#include <QHash>
 #include <QStyle>
 #include <QStyleOption>
 
 #include <algorithm>
+#include <mutex>
+
+#include <sys/stat.h>
 
 namespace pictomat {
 
@@ -35,6 +39,45 @@ QVector<IconFile> candidatesFor(QVector<IconFile> files, int size)
     std::stable_sort(files.begin(), files.end(),
                      [&](const IconFile& a, const IconFile& b) { return rank(a) < rank(b); });
     return files;
+}
+
+// A user's picture shown as an icon (the tray menu's first item among
+// others) gets less time than a command's own file, and one that could not
+// be read is not read again until it changes: no picture holds the tray
+// twice.
+constexpr std::chrono::milliseconds kShownPictureDeadline{3000};
+
+QByteArray pictureVersion(const QByteArray& path)
+{
+    struct stat st { };
+    if (::stat(path.constData(), &st) != 0)
+        return {};
+    return path + '\0' + QByteArray::number(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) + ':'
+           + QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_ino));
+}
+
+PictureResult readUsersPicture(const QByteArray& path, int maxEdge)
+{
+    static std::mutex mutex;
+    static QHash<QByteArray, PictureStatus> failed;
+    const QByteArray version = pictureVersion(path);
+    PictureResult result;
+    {
+        const std::lock_guard lock(mutex);
+        const auto known = failed.constFind(version);
+        if (version.isEmpty() || known != failed.cend()) {
+            result.status = version.isEmpty() ? PictureStatus::NotAPicture : *known;
+            return result;
+        }
+    }
+    result = ReadPictureInWorker(FileRef(path), maxEdge, kShownPictureDeadline);
+    if (!result.ok()) {
+        const std::lock_guard lock(mutex);
+        if (failed.size() >= 1024)
+            failed.clear();
+        failed.insert(version, result.status);
+    }
+    return result;
 }
 
 } // namespace
@@ -72,7 +115,7 @@ IconFileRenderer::Loaded* IconFileRenderer::load(const IconFile& file)
         // A user's drawing is drawn by the worker at each size (render);
         // a user's picture is decoded there once, for the largest.
         if (!file.scalable) {
-            PictureResult picture = ReadPictureInWorker(FileRef(path), std::max(m_largestSize, 1));
+            PictureResult picture = readUsersPicture(path, std::max(m_largestSize, 1));
             if (picture.ok()) {
                 loaded->picture = std::make_unique<PictureReducer>(picture.decoded.picture);
                 loaded->natural = picture.decoded.natural;
@@ -117,7 +160,7 @@ QImage IconFileRenderer::render(int size)
     bool tooCostly = false;
     for (const IconFile& file : candidatesFor(m_files, size)) {
         if (file.untrusted && file.scalable) {
-            const PictureResult drawn = ReadPictureInWorker(FileRef(QFile::encodeName(file.path)), size);
+            const PictureResult drawn = readUsersPicture(QFile::encodeName(file.path), size);
             if (drawn.ok() && drawsSomething(drawn.decoded.picture))
                 return ReduceIntoBox(drawn.decoded.picture, QSize(size, size));
             tooCostly = tooCostly || drawn.status == PictureStatus::TooCostly;

@@ -35,14 +35,15 @@ namespace {
 
 enum class Ending { Answered, Stopped, OutOfMemory, Crashed, Unavailable };
 
-std::chrono::milliseconds readingDeadline()
+// The tests set a deadline of their own, which every read then keeps.
+std::chrono::milliseconds readingDeadline(std::chrono::milliseconds usual = kReadingDeadline)
 {
-    static const std::chrono::milliseconds deadline = [] {
+    static const std::chrono::milliseconds forTests = [] {
         const QByteArray tests = qgetenv(kTestEnvironment);
         const qint64 asked = qEnvironmentVariableIntValue("PICTOMAT_READER_DEADLINE_MS");
-        return tests == "1" && asked > 0 ? std::chrono::milliseconds(asked) : kReadingDeadline;
+        return std::chrono::milliseconds(tests == "1" && asked > 0 ? asked : 0);
     }();
-    return deadline;
+    return forTests.count() > 0 ? forTests : usual;
 }
 
 QByteArray workerProgram()
@@ -277,13 +278,14 @@ private:
     size_t m_size = 0;
 };
 
-std::optional<Worker::Answer> askAbout(const QByteArray& path, Request request, UniqueFd* file)
+std::optional<Worker::Answer> askAbout(const QByteArray& path, Request request, UniqueFd* file,
+                                       std::chrono::milliseconds deadline = kReadingDeadline)
 {
     *file = OpenDescriptorForReading(path);
     if (!file->valid())
         return std::nullopt;
     request.path = path.size() <= kMaxPathBytes ? path : QByteArray();
-    return theWorker().ask(request, file->get(), readingDeadline());
+    return theWorker().ask(request, file->get(), readingDeadline(deadline));
 }
 
 // What a reader that did not answer stands for, for the command's failure.
@@ -391,10 +393,10 @@ std::optional<icns::IconFamily> ReadIconFamilyFromMedia(const QByteArray& path, 
     return family;
 }
 
-PictureResult ReadPictureInWorker(const FileRef& file, int maxEdge)
+PictureResult ReadPictureInWorker(const FileRef& file, int maxEdge, std::chrono::milliseconds deadline)
 {
     UniqueFd opened;
-    const std::optional<Worker::Answer> answer = askAbout(file.path(), pictureRequest(maxEdge), &opened);
+    const std::optional<Worker::Answer> answer = askAbout(file.path(), pictureRequest(maxEdge), &opened, deadline);
     if (!answer)
         return PictureResult{};
     return pictureOf(*answer);

@@ -38,8 +38,10 @@ std::optional<QMap<int, QImage>> ReadIconFamilySizes(const icns::IconFamily& fam
 // at no more than maxEdge along its longer edge, as ReadPictureFile and
 // DecodePictureBytes decode them; a reader that fails to answer counts as
 // a damaged picture (TooCostly when it was stopped, TooLarge when it ran out
-// of memory).
-PictureResult ReadPictureInWorker(const FileRef& file, int maxEdge);
+// of memory). A picture only shown (a file's icon in a menu) may be given
+// less time than a command's own file.
+PictureResult ReadPictureInWorker(const FileRef& file, int maxEdge,
+                                  std::chrono::milliseconds deadline = kReadingDeadline);
 // Bytes from elsewhere (the clipboard, a web site) may also be an icon file,
 // which gives its best element, as ReadAnyPicture reads it.
 PictureResult DecodePictureBytesInWorker(const QByteArray& bytes, int maxEdge);

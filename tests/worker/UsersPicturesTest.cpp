@@ -69,14 +69,29 @@ TEST_F(UsersPictures, AReaderThatCrashesOrHangsCostsThatPictureAloneOnEveryPath)
     }
 
     // A picture whose reader crashes, and one whose reader never ends, give
-    // no icon; the next picture is read by a fresh reader.
+    // no icon, and are not handed to a reader again while they stay as they
+    // are (the log tells of each reader's end once); the next picture is
+    // read by a fresh reader.
+    static QStringList ends;
+    ends.clear();
+    static QtMessageHandler previous = nullptr;
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (text.contains(QLatin1String("the reading worker")))
+            ends.append(text);
+        previous(type, context, text);
+    });
     for (const char* word : {"crash", "hang"}) {
         const IconProvider::Icon broken = folderShowing(word, ordered(QStringLiteral("%1.tga").arg(word), word));
         EXPECT_TRUE(IconProvider::render(broken, 64).isNull()) << word;
+        EXPECT_TRUE(IconProvider::render(broken, 16).isNull()) << word;
+        EXPECT_EQ(ends.size(), 1) << word << " " << ends.join('\n').toStdString();
+        ends.clear();
         const QImage after = IconProvider::render(drawn, 32);
         ASSERT_EQ(after.size(), QSize(32, 32)) << word;
         EXPECT_EQ(QColor(after.pixel(16, 16)), QColor(Qt::blue)) << word;
     }
+
+    qInstallMessageHandler(previous);
 
     // A web site's icon: bytes that crash their reader are no picture; the
     // next site's icon decodes.
