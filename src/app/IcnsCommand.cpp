@@ -53,9 +53,21 @@ int list(const QByteArray& path)
     const std::optional<icns::IconFamily> family = readFamily(path, &damaged);
     if (!family)
         return 1;
-    for (const icns::ElementRow& row : icns::ListElements(*family))
-        std::printf("%-10s %9lld  %s\n", icns::OSTypeToString(row.type).toLocal8Bit().constData(),
-                    static_cast<long long>(row.bytes), row.holds.toLocal8Bit().constData());
+    // Each element's size is told by decoding it.
+    using Rows = QList<QStringList>;
+    const std::optional<Rows> rows = Confined<Rows>(path, [&family] {
+        Rows listed;
+        for (const icns::ElementRow& row : icns::ListElements(*family))
+            listed.append({icns::OSTypeToString(row.type), QString::number(row.bytes), row.holds});
+        return listed;
+    });
+    if (!rows)
+        return 1;
+    for (const QStringList& row : *rows) {
+        if (row.size() == 3)
+            std::printf("%-10s %9lld  %s\n", row[0].toLocal8Bit().constData(), row[1].toLongLong(),
+                        row[2].toLocal8Bit().constData());
+    }
     return damaged ? 1 : 0;
 }
 
@@ -75,9 +87,22 @@ int extract(const Arguments& args)
         complain(folder, QStringLiteral("not a folder"));
         return 1;
     }
-    QStringList skipped;
-    const QVector<icns::NamedPng> pictures =
-        args.iconset ? icns::IconsetPictures(*family, &skipped) : icns::PicturesAsPng(*family);
+    const std::optional<FoundPictures> found = Confined<FoundPictures>(path, [&family, &args] {
+        QStringList skipped;
+        const QVector<icns::NamedPng> pictures =
+            args.iconset ? icns::IconsetPictures(*family, &skipped) : icns::PicturesAsPng(*family);
+        FoundPictures named;
+        for (const icns::NamedPng& picture : pictures)
+            named.first.append({picture.name, picture.png});
+        named.second = skipped;
+        return named;
+    });
+    if (!found)
+        return 1;
+    QVector<icns::NamedPng> pictures;
+    for (const auto& [name, png] : PlainlyNamed(*found))
+        pictures.append(icns::NamedPng{name, png});
+    const QStringList& skipped = found->second;
     for (const QString& picture : skipped)
         complain(path, QStringLiteral("%1 has no iconset name; not saved").arg(picture));
     if (pictures.isEmpty()) {

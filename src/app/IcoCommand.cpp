@@ -98,8 +98,20 @@ int extract(const Arguments& args)
     const std::optional<ico::IcoFile> file = readIco(path);
     if (!file || !makeFolder(folder))
         return 1;
-    QStringList skipped;
-    const QVector<ico::NamedPng> pictures = ico::PicturesAsPng(*file, &skipped);
+    const std::optional<FoundPictures> found = Confined<FoundPictures>(path, [&file] {
+        QStringList skipped;
+        FoundPictures named;
+        for (const ico::NamedPng& picture : ico::PicturesAsPng(*file, &skipped))
+            named.first.append({picture.name, picture.png});
+        named.second = skipped;
+        return named;
+    });
+    if (!found)
+        return 1;
+    QVector<ico::NamedPng> pictures;
+    for (const auto& [name, png] : PlainlyNamed(*found))
+        pictures.append(ico::NamedPng{name, png});
+    const QStringList& skipped = found->second;
     for (const QString& picture : skipped)
         complain(path, QStringLiteral("%1; not saved").arg(picture));
     if (pictures.isEmpty()) {

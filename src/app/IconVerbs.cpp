@@ -85,4 +85,14 @@ bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force)
     return written;
 }
 
+QList<QPair<QByteArray, QByteArray>> PlainlyNamed(const FoundPictures& found)
+{
+    QList<QPair<QByteArray, QByteArray>> named;
+    for (const auto& [name, png] : found.first) {
+        if (!name.isEmpty() && !name.contains('/') && !name.contains('\0') && name != "." && name != "..")
+            named.append({name, png});
+    }
+    return named;
+}
+
 } // namespace pictomat::iconverbs

@@ -1,12 +1,18 @@
 #pragma once
 
+#include "commands/FailureCause.h"
 #include "files/OutputDirectory.h"
+#include "worker/Sandbox.h"
+
+#include <QDataStream>
+#include <QIODevice>
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <optional>
 
 namespace pictomat {
@@ -55,6 +61,41 @@ bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force);
 // Each file under the folder by writeOutput, the folders on its path made as
 // needed, and its path printed once written; 1 when any failed, else 0.
 int writeFiles(const QByteArray& folder, const QVector<OutputDirectory::File>& files, bool force);
+
+// Pictures found in an icon file, each a file's name and its PNG bytes, and
+// what could not be made of its elements.
+using FoundPictures = QPair<QList<QPair<QByteArray, QByteArray>>, QStringList>;
+// The found pictures whose names are plain file names: what a confined child
+// answers is checked as any input is.
+QList<QPair<QByteArray, QByteArray>> PlainlyNamed(const FoundPictures& found);
+
+// What `work` makes of an icon file's elements, made in a confined child
+// of this process (see worker::RunConfined): a PNG or JPEG 2000 element that
+// crashes, holds or exhausts its decoder costs the tool that file alone.
+// Nothing when the child failed, said for `path` on standard error with the
+// cause. What comes back is only ever copied or printed, never decoded.
+template <typename T>
+std::optional<T> Confined(const QByteArray& path, const std::function<T()>& work)
+{
+    PictureStatus why = PictureStatus::Damaged;
+    const std::optional<QByteArray> bytes = worker::RunConfined(
+        [&work] {
+            QByteArray out;
+            QDataStream stream(&out, QIODevice::WriteOnly);
+            stream << work();
+            return out;
+        },
+        &why);
+    T value;
+    if (bytes) {
+        QDataStream stream(*bytes);
+        stream >> value;
+        if (stream.status() == QDataStream::Ok && stream.atEnd())
+            return value;
+    }
+    complain(path, cause::ofPicture(bytes ? PictureStatus::Damaged : why));
+    return std::nullopt;
+}
 
 } // namespace iconverbs
 

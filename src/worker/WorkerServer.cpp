@@ -29,25 +29,6 @@ namespace pictomat::worker {
 
 namespace {
 
-// About a gigabyte of address space beside what the program's own libraries
-// map: a picture within the reading limits fits, a bomb does not.
-// AddressSanitizer reserves terabytes of address space for its shadow, so a
-// sanitized build is held by the processor time and the deadline alone.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr qint64 kAddressSpaceBytes = 0;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr qint64 kAddressSpaceBytes = 0;
-#else
-constexpr qint64 kAddressSpaceBytes = 1536LL * 1024 * 1024;
-#endif
-#else
-constexpr qint64 kAddressSpaceBytes = 1536LL * 1024 * 1024;
-#endif
-// Processor time of one request: the drawing budget is the real rule, this
-// only catches a decoder that spins.
-constexpr int kCpuSeconds = 20;
-
 int g_reply = -1; // the request's socket, for the allocation failure handler
 
 void outOfMemory()
@@ -199,8 +180,8 @@ void finish(int reply, PictureStatus status, const std::vector<std::pair<const c
     if (!SendMessage(reply, EncodeReply(started)))
         ::_exit(1);
     SandboxLimits limits;
-    limits.addressSpaceBytes = kAddressSpaceBytes;
-    limits.cpuSeconds = kCpuSeconds;
+    limits.addressSpaceBytes = kReadingAddressSpace;
+    limits.cpuSeconds = kReadingCpuSeconds;
     // Only a drawing links pictures, from its own folder and below; any
     // other file is read alone.
     limits.ownFolder = linksWithinItsFolder(file, request.path) ? folderOf(request.path) : QByteArray();
