@@ -26,6 +26,10 @@ void* OpenModule(const char* file);
 void* LibraryFunction(void* library, const char* function);
 // Logs the functions (", "-separated) a library lacks.
 void LogMissingFunctions(const char* libraryName, const std::string& functions);
+// From now on this process and those it forks share which libraries have
+// been complained of, so that a library missing is logged once among them
+// all, whichever first tries it (the reading worker and its children).
+void ShareLibraryComplaints();
 
 // A library's table: a struct holding a pointer, typed as the library's
 // header declares it, for each name of an X-macro list, and their lookup.

@@ -102,9 +102,9 @@ std::optional<QByteArray> RunConfined(const std::function<QByteArray()>& work, P
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         qCWarning(lcWorker).noquote()
-            << (WIFSIGNALED(status) ? QStringLiteral("Pictomat: the confined reader crashed (signal %1)")
-                                          .arg(WTERMSIG(status))
-                                    : QStringLiteral("Pictomat: the confined reader ended without an answer"));
+            << (WIFSIGNALED(status)
+                    ? QStringLiteral("Pictomat: the confined reader crashed (signal %1)").arg(WTERMSIG(status))
+                    : QStringLiteral("Pictomat: the confined reader ended without an answer"));
         return fail(PictureStatus::Damaged);
     }
     struct stat st { };

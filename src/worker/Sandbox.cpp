@@ -55,6 +55,14 @@ void restrictFiles(const QByteArray& ownFolder, const QByteArray& ownModules)
     // How many processors there are, for the decoders' own threads.
     allowBeneath(ruleset, "/sys/devices/system/cpu", kReadAccess);
     allowBeneath(ruleset, "/proc/stat", LANDLOCK_ACCESS_FS_READ_FILE);
+    // Where the loader is told to look first: a library found there when the
+    // worker starts must still be the one a reader opens on first use.
+    if (const char* searched = std::getenv("LD_LIBRARY_PATH")) {
+        for (const QByteArray& folder : QByteArray(searched).split(':')) {
+            if (folder.startsWith('/'))
+                allowBeneath(ruleset, folder.constData(), kReadAccess | LANDLOCK_ACCESS_FS_EXECUTE);
+        }
+    }
     // Our own modules (the PDF one), beside the worker wherever it is installed or built.
     if (!ownModules.isEmpty())
         allowBeneath(ruleset, ownModules.constData(), kReadAccess | LANDLOCK_ACCESS_FS_EXECUTE);

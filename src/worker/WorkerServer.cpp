@@ -5,6 +5,7 @@
 #include "read/Source.h"
 #include "worker/Sandbox.h"
 #include "files/LibraryNames.h"
+#include "files/SharedLibrary.h"
 #include "worker/WorkerProtocol.h"
 
 #include <QBuffer>
@@ -249,6 +250,7 @@ int ServeRequests(int control)
     // no other waits, so that a command of one file never waits for
     // libraries it does not need; the children forked after that find them
     // loaded.
+    ShareLibraryComplaints();
     bool preloaded = false;
     int requestsServed = 0;
     for (;;) {
