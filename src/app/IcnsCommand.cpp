@@ -87,22 +87,12 @@ int extract(const Arguments& args)
         complain(folder, QStringLiteral("not a folder"));
         return 1;
     }
-    const std::optional<FoundPictures> found = Confined<FoundPictures>(path, [&family, &args] {
-        QStringList skipped;
-        const QVector<icns::NamedPng> pictures =
-            args.iconset ? icns::IconsetPictures(*family, &skipped) : icns::PicturesAsPng(*family);
-        FoundPictures named;
-        for (const icns::NamedPng& picture : pictures)
-            named.first.append({picture.name, picture.png});
-        named.second = skipped;
-        return named;
+    const auto found = ConfinedPictures<icns::NamedPng>(path, [&family, &args](QStringList* skipped) {
+        return args.iconset ? icns::IconsetPictures(*family, skipped) : icns::PicturesAsPng(*family);
     });
     if (!found)
         return 1;
-    QVector<icns::NamedPng> pictures;
-    for (const auto& [name, png] : PlainlyNamed(*found))
-        pictures.append(icns::NamedPng{name, png});
-    const QStringList& skipped = found->second;
+    const auto& [pictures, skipped] = *found;
     for (const QString& picture : skipped)
         complain(path, QStringLiteral("%1 has no iconset name; not saved").arg(picture));
     if (pictures.isEmpty()) {

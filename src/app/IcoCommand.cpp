@@ -98,20 +98,11 @@ int extract(const Arguments& args)
     const std::optional<ico::IcoFile> file = readIco(path);
     if (!file || !makeFolder(folder))
         return 1;
-    const std::optional<FoundPictures> found = Confined<FoundPictures>(path, [&file] {
-        QStringList skipped;
-        FoundPictures named;
-        for (const ico::NamedPng& picture : ico::PicturesAsPng(*file, &skipped))
-            named.first.append({picture.name, picture.png});
-        named.second = skipped;
-        return named;
-    });
+    const auto found = ConfinedPictures<ico::NamedPng>(
+        path, [&file](QStringList* skipped) { return ico::PicturesAsPng(*file, skipped); });
     if (!found)
         return 1;
-    QVector<ico::NamedPng> pictures;
-    for (const auto& [name, png] : PlainlyNamed(*found))
-        pictures.append(ico::NamedPng{name, png});
-    const QStringList& skipped = found->second;
+    const auto& [pictures, skipped] = *found;
     for (const QString& picture : skipped)
         complain(path, QStringLiteral("%1; not saved").arg(picture));
     if (pictures.isEmpty()) {

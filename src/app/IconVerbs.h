@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace pictomat {
 
@@ -95,6 +96,28 @@ std::optional<T> Confined(const QByteArray& path, const std::function<T()>& work
     }
     complain(path, cause::ofPicture(bytes ? PictureStatus::Damaged : why));
     return std::nullopt;
+}
+
+// The pictures (each with a .name and its .png bytes) that `find` makes of
+// an icon file's elements in a confined child, plainly named, and what it
+// could not make of them; nothing when the child failed, said for `path`.
+template <typename Named>
+std::optional<std::pair<QVector<Named>, QStringList>> ConfinedPictures(
+    const QByteArray& path, const std::function<QVector<Named>(QStringList* skipped)>& find)
+{
+    const std::optional<FoundPictures> found = Confined<FoundPictures>(path, [&find] {
+        FoundPictures named;
+        for (const Named& picture : find(&named.second))
+            named.first.append({picture.name, picture.png});
+        return named;
+    });
+    if (!found)
+        return std::nullopt;
+    std::pair<QVector<Named>, QStringList> pictures;
+    for (const auto& [name, png] : PlainlyNamed(*found))
+        pictures.first.append(Named{name, png});
+    pictures.second = found->second;
+    return pictures;
 }
 
 } // namespace iconverbs
