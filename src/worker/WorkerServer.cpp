@@ -2,6 +2,7 @@
 
 #include "image/MediaIcons.h"
 #include "read/Preload.h"
+#include "read/Sniff.h"
 #include "read/Source.h"
 #include "worker/Sandbox.h"
 #include "files/LibraryNames.h"
@@ -238,6 +239,32 @@ void finish(int reply, PictureStatus status, const std::vector<std::pair<const c
     ::_exit(0);
 }
 
+// The libraries a kind of file needs are loaded here, in the worker, the
+// first time a file of that kind comes, by its first bytes: every child
+// after it finds them loaded, and a command that reads only photos never
+// waits for the movie, drawing and HEIF libraries.
+void loadLibrariesFor(int file, const QByteArray& path)
+{
+    QByteArray head(kSniffBytes, Qt::Uninitialized);
+    const ssize_t n = ::pread(file, head.data(), size_t(head.size()), 0);
+    if (n <= 0)
+        return;
+    head.truncate(qsizetype(n));
+    const Sniffed sniffed = SniffContent(head, path);
+    switch (sniffed.content) {
+    case Content::Drawing: PreloadDrawingLibraries(); break;
+    case Content::Picture:
+        PreloadColourLibrary();
+        if (IsHeifFormat(sniffed.format))
+            PreloadHeifLibrary();
+        else if (sniffed.format == "tiff")
+            PreloadTiffLibrary();
+        break;
+    case Content::Unknown: movie::Load(); break;
+    case Content::IconFamily: break;
+    }
+}
+
 } // namespace
 
 int ServeRequests(int control)
@@ -246,21 +273,8 @@ int ServeRequests(int control)
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() == 1)
         return 0;
-    // The decoders' libraries are loaded once the first file is answered and
-    // no other waits, so that a command of one file never waits for
-    // libraries it does not need; the children forked after that find them
-    // loaded.
     ShareLibraryComplaints();
-    bool preloaded = false;
-    int requestsServed = 0;
     for (;;) {
-        if (!preloaded) {
-            pollfd waiting{control, POLLIN, 0};
-            if (::poll(&waiting, 1, 0) == 0 && requestsServed > 0) {
-                PreloadReaderLibraries();
-                preloaded = true;
-            }
-        }
         const std::optional<Received> received = ReceiveMessage(control);
         if (!received)
             return 0;
@@ -273,6 +287,7 @@ int ServeRequests(int control)
         }
         const int file = received->fds[0];
         const int reply = received->fds[1];
+        loadLibrariesFor(file, request->path);
         const pid_t child = ::fork();
         if (child == 0) {
             ::close(control);
@@ -291,7 +306,6 @@ int ServeRequests(int control)
         }
         SendMessage(reply, EncodeReply(ended));
         ::close(reply);
-        ++requestsServed;
     }
 }
 
