@@ -1,5 +1,6 @@
 #include "app/IcnsCommand.h"
 
+#include "app/HelpText.h"
 #include "app/IconVerbs.h"
 #include "files/FileIO.h"
 #include "files/FileRef.h"
@@ -17,12 +18,6 @@
 namespace pictomat {
 
 namespace {
-
-const char kUsage[] =
-    "usage: pictomat icns list FILE\n"
-    "       pictomat icns extract [--force] FILE DIR\n"
-    "       pictomat icns extract --iconset [--force] FILE DIR\n"
-    "       pictomat icns create [--force] OUT.icns (FOLDER.iconset | PNG...)\n";
 
 using namespace iconverbs;
 
@@ -141,7 +136,7 @@ int RunIcnsCommand(const QList<QByteArray>& operands)
                                                 {{.word = "list", .operands = 1, .force = false},
                                                  {.word = "extract", .operands = 2, .iconset = true},
                                                  {.word = "create", .operands = 2, .moreOperands = true}},
-                                                kUsage);
+                                                help::Icns());
     if (!args)
         return 2;
     if (args->help)

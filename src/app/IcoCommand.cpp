@@ -1,5 +1,6 @@
 #include "app/IcoCommand.h"
 
+#include "app/HelpText.h"
 #include "app/IconVerbs.h"
 #include "commands/FailureCause.h"
 #include "commands/PlatformIcons.h"
@@ -22,13 +23,6 @@ namespace pictomat {
 using namespace iconverbs;
 
 namespace {
-
-const char kIcoUsage[] =
-    "usage: pictomat ico list FILE\n"
-    "       pictomat ico extract [--force] FILE DIR\n"
-    "       pictomat ico create [--force] OUT.ico (PICTURE | PNG...)\n";
-const char kIconsetUsage[] = "usage: pictomat iconset create [--force] DIR PICTURE\n";
-const char kHicolorUsage[] = "usage: pictomat hicolor create [--force] [--name NAME] DIR PICTURE\n";
 
 std::optional<ico::IcoFile> readIco(const QByteArray& path)
 {
@@ -210,7 +204,7 @@ int RunIcoCommand(const QList<QByteArray>& operands)
                                                 {{.word = "list", .operands = 1, .force = false},
                                                  {.word = "extract", .operands = 2},
                                                  {.word = "create", .operands = 2, .moreOperands = true}},
-                                                kIcoUsage);
+                                                help::Ico());
     if (!args)
         return 2;
     if (args->help)
@@ -224,7 +218,7 @@ int RunIcoCommand(const QList<QByteArray>& operands)
 
 int RunIconsetCommand(const QList<QByteArray>& operands)
 {
-    const std::optional<Arguments> args = parse(operands, {{.word = "create", .operands = 2}}, kIconsetUsage);
+    const std::optional<Arguments> args = parse(operands, {{.word = "create", .operands = 2}}, help::Iconset());
     if (!args)
         return 2;
     if (args->help)
@@ -243,7 +237,7 @@ int RunIconsetCommand(const QList<QByteArray>& operands)
 int RunHicolorCommand(const QList<QByteArray>& operands)
 {
     const std::optional<Arguments> args =
-        parse(operands, {{.word = "create", .operands = 2, .name = true}}, kHicolorUsage);
+        parse(operands, {{.word = "create", .operands = 2, .name = true}}, help::Hicolor());
     if (!args)
         return 2;
     if (args->help)
@@ -252,8 +246,7 @@ int RunHicolorCommand(const QList<QByteArray>& operands)
     const QByteArray& picture = args->operands[1];
     const FileRef item = FileRef::fromLocalPath(picture);
     if (name && SafeIconName(*name) != *name) {
-        std::fprintf(stderr, "pictomat: \"%s\" is no icon name (letters, digits, '-', '_' and '.'; \"%s\" would be)\n",
-                     name->constData(), SafeIconName(*name).constData());
+        notAnIconName(*name);
         return 2;
     }
     const std::optional<QMap<int, QImage>> pictures = picturesOf(picture, kLinuxIconSetSizes);
