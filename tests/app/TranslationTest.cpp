@@ -180,6 +180,28 @@ TEST_F(CatalogueTest, AFailedCommandTellsTheUserInTheirLanguageAndTheLogInEnglis
         QStringLiteral("pictomat: %1: La famille d’icônes n’a pas pu être créée. (pas une image").arg(item)))
         << fr.err.toStdString();
 
+    // A cause the log names too: German where the user reads it, English in
+    // the log, and no log line in the user's language.
+    const ProcessResult ico =
+        RunPictomat({QStringLiteral("run"), QStringLiteral("make-media-ico"), QStringLiteral("--output"), out, item},
+                    speaking(QStringLiteral("C.UTF-8"), QStringLiteral("de"))
+                        + QStringList{QStringLiteral("PICTOMAT_LOG_STDERR=1")});
+    EXPECT_EQ(ico.exitCode, 1);
+    const QStringList lines = QString::fromUtf8(ico.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.contains(QStringLiteral("pictomat: %1: Das Symbol konnte nicht aus der Datei gewonnen werden. "
+                                              "(kein Bild, kein Film und keine Symboldatei, die Pictomat lesen kann)")
+                                   .arg(item)))
+        << ico.err.toStdString();
+    EXPECT_TRUE(lines.contains(
+        QStringLiteral("Pictomat[log]: Pictomat: %1: not a picture, movie or icon file that Pictomat reads").arg(item)))
+        << ico.err.toStdString();
+    for (const QString& line : lines) {
+        if (!line.startsWith(QStringLiteral("Pictomat[log]: ")))
+            continue;
+        EXPECT_FALSE(line.contains(QStringLiteral("kein")) || line.contains(QStringLiteral("Symbol")))
+            << line.toStdString();
+    }
+
     // English stays exactly as it was.
     const ProcessResult c = run(QStringLiteral("C.UTF-8"));
     EXPECT_TRUE(c.err.contains("pictomat: " + bad
