@@ -491,6 +491,66 @@
         <source>&quot;%1&quot; is no platform (macos, windows, linux, ios, android, web)</source>
         <translation>„%1“ ist keine Plattform (macos, windows, linux, ios, android, web)</translation>
     </message>
+    <message>
+        <source>cannot read: %1</source>
+        <translation>kann nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>the file is damaged: %1</source>
+        <translation>die Datei ist beschädigt: %1</translation>
+    </message>
+    <message>
+        <source>warning: %1</source>
+        <translation>Warnung: %1</translation>
+    </message>
+    <message>
+        <source>cannot create the folder: %1</source>
+        <translation>der Ordner kann nicht angelegt werden: %1</translation>
+    </message>
+    <message>
+        <source>not a folder</source>
+        <translation>kein Ordner</translation>
+    </message>
+    <message>
+        <source>%1 has no iconset name; not saved</source>
+        <translation>%1 hat keinen Namen in einem .iconset-Ordner; nicht gespeichert</translation>
+    </message>
+    <message>
+        <source>no picture to save</source>
+        <translation>kein Bild zum Speichern</translation>
+    </message>
+    <message>
+        <source>the icon family is too large to write</source>
+        <translation>die Symbolfamilie ist zu groß zum Schreiben</translation>
+    </message>
+    <message>
+        <source>%1; not saved</source>
+        <translation>%1; nicht gespeichert</translation>
+    </message>
+    <message>
+        <source>not a PNG picture</source>
+        <translation>kein PNG-Bild</translation>
+    </message>
+    <message>
+        <source>%1x%2 pixels; icon pictures are at most %3</source>
+        <translation>%1×%2 Pixel; Symbolbilder haben höchstens %3</translation>
+    </message>
+    <message>
+        <source>the PNG picture cannot be decoded</source>
+        <translation>das PNG-Bild kann nicht dekodiert werden</translation>
+    </message>
+    <message>
+        <source>%1 and %2 are both %3x%4 pixels</source>
+        <translation>%1 und %2 haben beide %3×%4 Pixel</translation>
+    </message>
+    <message>
+        <source>more than %1 pictures</source>
+        <translation>mehr als %1 Bilder</translation>
+    </message>
+    <message>
+        <source>already exists; not replaced (--force replaces it)</source>
+        <translation>ist schon vorhanden; nicht ersetzt (--force ersetzt es)</translation>
+    </message>
 </context>
 <context>
     <name>CustomIcons</name>

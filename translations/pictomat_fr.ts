@@ -491,6 +491,66 @@
         <source>&quot;%1&quot; is no platform (macos, windows, linux, ios, android, web)</source>
         <translation>« %1 » n’est pas une plateforme (macos, windows, linux, ios, android, web)</translation>
     </message>
+    <message>
+        <source>cannot read: %1</source>
+        <translation>lecture impossible : %1</translation>
+    </message>
+    <message>
+        <source>the file is damaged: %1</source>
+        <translation>le fichier est endommagé : %1</translation>
+    </message>
+    <message>
+        <source>warning: %1</source>
+        <translation>avertissement : %1</translation>
+    </message>
+    <message>
+        <source>cannot create the folder: %1</source>
+        <translation>impossible de créer le dossier : %1</translation>
+    </message>
+    <message>
+        <source>not a folder</source>
+        <translation>pas un dossier</translation>
+    </message>
+    <message>
+        <source>%1 has no iconset name; not saved</source>
+        <translation>%1 n’a pas de nom dans un dossier .iconset ; non enregistrée</translation>
+    </message>
+    <message>
+        <source>no picture to save</source>
+        <translation>aucune image à enregistrer</translation>
+    </message>
+    <message>
+        <source>the icon family is too large to write</source>
+        <translation>la famille d’icônes est trop grande pour être écrite</translation>
+    </message>
+    <message>
+        <source>%1; not saved</source>
+        <translation>%1 ; non enregistrée</translation>
+    </message>
+    <message>
+        <source>not a PNG picture</source>
+        <translation>pas une image PNG</translation>
+    </message>
+    <message>
+        <source>%1x%2 pixels; icon pictures are at most %3</source>
+        <translation>%1×%2 pixels ; les images d’icône font au plus %3</translation>
+    </message>
+    <message>
+        <source>the PNG picture cannot be decoded</source>
+        <translation>l’image PNG ne peut pas être décodée</translation>
+    </message>
+    <message>
+        <source>%1 and %2 are both %3x%4 pixels</source>
+        <translation>%1 et %2 font tous deux %3×%4 pixels</translation>
+    </message>
+    <message>
+        <source>more than %1 pictures</source>
+        <translation>plus de %1 images</translation>
+    </message>
+    <message>
+        <source>already exists; not replaced (--force replaces it)</source>
+        <translation>existe déjà ; non remplacé (--force le remplace)</translation>
+    </message>
 </context>
 <context>
     <name>CustomIcons</name>

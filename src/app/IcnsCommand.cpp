@@ -8,6 +8,7 @@
 #include "icns/IconFamily.h"
 #include "image/MediaIcons.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <cerrno>
@@ -28,7 +29,7 @@ std::optional<icns::IconFamily> readFamily(const QByteArray& path, bool* damaged
     Error readError;
     const std::optional<QByteArray> bytes = ReadRegularFile(path, icns::kMaxIcnsFileSize, &readError);
     if (!bytes) {
-        complain(path, QStringLiteral("cannot read: %1").arg(readError.message));
+        complain(path, QCoreApplication::translate("CommandLine", "cannot read: %1").arg(readError.message));
         return std::nullopt;
     }
     QString error;
@@ -36,9 +37,9 @@ std::optional<icns::IconFamily> readFamily(const QByteArray& path, bool* damaged
     if (!family)
         complain(path, error);
     else if (*damaged)
-        complain(path, QStringLiteral("the file is damaged: %1").arg(error));
+        complain(path, QCoreApplication::translate("CommandLine", "the file is damaged: %1").arg(error));
     else if (!error.isEmpty())
-        complain(path, QStringLiteral("warning: %1").arg(error));
+        complain(path, QCoreApplication::translate("CommandLine", "warning: %1").arg(error));
     return family;
 }
 
@@ -63,20 +64,22 @@ int extract(const Arguments& args)
     if (!family)
         return 1;
     if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
-        complain(folder, QStringLiteral("cannot create the folder: %1").arg(SystemErrorText(errno)));
+        complain(
+            folder,
+            QCoreApplication::translate("CommandLine", "cannot create the folder: %1").arg(SystemErrorText(errno)));
         return 1;
     }
     if (!FileRef::fromLocalPath(folder).isDirectory()) {
-        complain(folder, QStringLiteral("not a folder"));
+        complain(folder, QCoreApplication::translate("CommandLine", "not a folder"));
         return 1;
     }
     QStringList skipped;
     const QVector<icns::NamedPng> pictures =
         args.iconset ? icns::IconsetPictures(*family, &skipped) : icns::PicturesAsPng(*family);
     for (const QString& picture : skipped)
-        complain(path, QStringLiteral("%1 has no iconset name; not saved").arg(picture));
+        complain(path, QCoreApplication::translate("CommandLine", "%1 has no iconset name; not saved").arg(picture));
     if (pictures.isEmpty()) {
-        complain(path, QStringLiteral("no picture to save"));
+        complain(path, QCoreApplication::translate("CommandLine", "no picture to save"));
         return 1;
     }
     int status = damaged ? 1 : 0;
@@ -109,7 +112,7 @@ int create(const Arguments& args)
             Error readError;
             const std::optional<QByteArray> bytes = ReadRegularFile(input, icns::kMaxIcnsFileSize, &readError);
             if (!bytes) {
-                complain(input, QStringLiteral("cannot read: %1").arg(readError.message));
+                complain(input, QCoreApplication::translate("CommandLine", "cannot read: %1").arg(readError.message));
                 return 1;
             }
             files.append(icns::NamedPng{input, *bytes});
@@ -122,7 +125,7 @@ int create(const Arguments& args)
     }
     const QByteArray bytes = family->toIcns();
     if (bytes.isEmpty()) {
-        complain(output, QStringLiteral("the icon family is too large to write"));
+        complain(output, QCoreApplication::translate("CommandLine", "the icon family is too large to write"));
         return 1;
     }
     return writeOutput(output, bytes, args.force) ? 0 : 1;

@@ -90,7 +90,9 @@ bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force)
     const bool written =
         force ? WriteFileAtomically(target, bytes, &error) : WriteNewFileAtomically(target, bytes, &error, &existed);
     if (existed)
-        complain(path, QStringLiteral("already exists; not replaced (--force replaces it)"));
+        complain(path,
+                 Translated("CommandLine",
+                            QT_TRANSLATE_NOOP("CommandLine", "already exists; not replaced (--force replaces it)")));
     else if (!written)
         complain(path, error.message);
     return written;
