@@ -142,9 +142,8 @@ std::optional<QVector<ico::IcoImage>> pngPictures(const QList<QByteArray>& input
         const QPair<int, int> key{size->width(), size->height()};
         if (bySize.contains(key)) {
             const QString message = QCoreApplication::translate("CommandLine", "%1 and %2 are both %3x%4 pixels")
-                                        .arg(QString::fromLocal8Bit(bySize.value(key)), QString::fromLocal8Bit(input))
-                                        .arg(size->width())
-                                        .arg(size->height());
+                                        .arg(QString::fromLocal8Bit(bySize.value(key)), QString::fromLocal8Bit(input),
+                                             QString::number(size->width()), QString::number(size->height()));
             std::fprintf(stderr, "pictomat: %s\n", message.toUtf8().constData());
             return std::nullopt;
         }
