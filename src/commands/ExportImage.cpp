@@ -11,6 +11,7 @@
 #include "platform/IconProvider.h"
 #include "platform/ItemIcon.h"
 #include "read/Source.h"
+#include "worker/ReadingWorker.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -25,17 +26,16 @@ bool isLossyFormat(const QByteArray& format)
            || f == "j2k";
 }
 
-// The icon stored in an .icns file, its best element reduced to the square.
+// The icon stored in an .icns file, its best element reduced to the
+// square; its PNG and JPEG 2000 elements are decoded in the worker.
 bool drawIcnsContents(QImage& bitmap, const FileRef& item)
 {
-    const std::optional<icns::IconFamily> family = IconFamilyFromIcnsFile(item.path());
-    if (!family)
-        return false;
-    const QImage best = family->bestImage(bitmap.width());
-    if (best.isNull())
+    const int edge = bitmap.width();
+    const std::optional<QMap<int, QImage>> squares = ReadMediaIconSizes(item.path(), {edge});
+    if (!squares || squares->value(edge).isNull())
         return false;
     QPainter painter(&bitmap);
-    painter.drawImage(QPoint(0, 0), ReducePicture(best, bitmap.size()));
+    painter.drawImage(QPoint(0, 0), squares->value(edge));
     return true;
 }
 } // namespace

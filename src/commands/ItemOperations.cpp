@@ -5,7 +5,6 @@
 #include "commands/Log.h"
 #include "files/FileIO.h"
 #include "files/FinderInfo.h"
-#include "image/MediaIcons.h"
 #include "read/PictureFile.h"
 #include "worker/ReadingWorker.h"
 #include "platform/CustomIcons.h"
@@ -42,21 +41,13 @@ void SetCustomIconFromImageFile(CommandContext& context, const FileRef& item)
     // Custom icons are stored at no more than this; larger pictures are
     // decoded at that scale.
     constexpr int kCustomIconEdge = 1024;
-    PictureStatus status = PictureStatus::NotAPicture;
-    QImage picture = ReadImageInWorker(item, kCustomIconEdge, &status);
-    // An icon file's picture is the best of the icons it holds.
-    if (status == PictureStatus::NotAPicture && HoldsIconFamily(item.path())) {
-        const std::optional<icns::IconFamily> family = IconFamilyFromIcnsFile(item.path(), &status);
-        picture = family ? family->bestImage(kCustomIconEdge) : QImage();
-        if (picture.isNull() && status == PictureStatus::Decoded)
-            status = PictureStatus::Damaged;
-    }
-    // A movie's picture is its poster frame.
+    // A picture, an icon file's best element or a movie's poster frame,
+    // each read in the worker.
+    PictureResult read = ReadAnyPictureInWorker(item, kCustomIconEdge);
+    const PictureStatus status = read.status;
+    const QImage picture = std::move(read.decoded.picture);
+    // A movie with no frame to show is told from a file that is no movie at all.
     const bool movie = status == PictureStatus::NotAPicture && isMovie(item);
-    if (movie) {
-        if (const std::optional<MoviePoster> poster = ReadMoviePoster(item.path(), IconFitTarget(kCustomIconEdge)))
-            picture = poster->frame;
-    }
     // What is neither picture, movie nor icon file is passed over; one that
     // cannot be used (past the size limits, damaged) is a failure the user
     // hears of.

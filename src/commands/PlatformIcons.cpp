@@ -24,21 +24,6 @@ namespace pictomat {
 
 namespace {
 
-// Each edge from the family's picture of that size, else the next larger
-// one, else its largest, fitted and centred as a picture would be.
-std::optional<QMap<int, QImage>> picturesOfFamily(const icns::IconFamily& family, const QList<int>& edges)
-{
-    QMap<int, QImage> pictures;
-    for (int m : edges) {
-        const QImage best = family.bestImage(m);
-        if (best.isNull())
-            return std::nullopt;
-        const QImage square = ReduceIntoBox(best, QSize(m, m));
-        pictures.insert(m, square);
-    }
-    return pictures;
-}
-
 // The pictures of one item for a command, or the alert that says there are none.
 std::optional<QMap<int, QImage>> picturesFor(CommandContext& context, const FileRef& item, const QList<int>& edges)
 {
@@ -118,31 +103,24 @@ std::optional<QMap<int, QImage>> MediaPicturesAt(const FileRef& item, const QLis
         if (logged)
             *logged = say(cause::In::English);
     };
-    // An .iconset folder counts by its name, an icon file by its bytes, as
-    // for "Make Icon for Media".
-    std::optional<icns::IconFamily> family;
+    // An .iconset folder counts by its name; an icon file by its bytes, as
+    // for "Make Icon for Media", read with the media in the worker.
     if (item.isDirectory() && item.name().toLower().endsWith(".iconset")) {
         QString error;
-        family = IconFamilyFromIconsetFolder(item.path(), &error);
-        if (!family)
+        const std::optional<icns::IconFamily> family = IconFamilyFromIconsetFolder(item.path(), &error);
+        if (!family) {
             because([&error](cause::In) { return error; });
-    } else if (HoldsIconFamily(item.path())) {
-        PictureStatus status = PictureStatus::NotAPicture;
-        family = IconFamilyFromIcnsFile(item.path(), &status);
-        if (!family)
-            because([status](cause::In in) { return cause::ofPicture(status, in); });
-    } else {
-        PictureStatus status = PictureStatus::NotAPicture;
-        std::optional<QMap<int, QImage>> pictures = ReadMediaIconSizes(item.path(), edges, &status);
+            return std::nullopt;
+        }
+        std::optional<QMap<int, QImage>> pictures = ReadIconFamilySizes(*family, edges);
         if (!pictures)
-            because([status](cause::In in) { return cause::ofPicture(status, in); });
+            because([](cause::In in) { return cause::iconFileHoldsNothing(in); });
         return pictures;
     }
-    if (!family)
-        return std::nullopt;
-    std::optional<QMap<int, QImage>> pictures = picturesOfFamily(*family, edges);
+    PictureStatus status = PictureStatus::NotAPicture;
+    std::optional<QMap<int, QImage>> pictures = ReadMediaIconSizes(item.path(), edges, &status);
     if (!pictures)
-        because([](cause::In in) { return cause::iconFileHoldsNothing(in); });
+        because([status](cause::In in) { return cause::ofPicture(status, in); });
     return pictures;
 }
 

@@ -1,13 +1,9 @@
 #include "commands/SiteIcon.h"
 
-#include "files/Inflate.h"
-#include "read/Drawing.h"
 #include "read/PictureFile.h"
-#include "read/SafeSvg.h"
 #include "platform/CustomIcons.h"
+#include "worker/ReadingWorker.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -18,8 +14,6 @@ namespace {
 
 // An apple-touch-icon without declared sizes is this large on the devices it is for.
 constexpr int kAppleTouchEdge = 180;
-// A compressed SVG may unpack to this much text at most.
-constexpr qint64 kLargestSvg = 8 * 1024 * 1024;
 
 bool IsWebAddress(const QUrl& url)
 {
@@ -117,46 +111,12 @@ QVector<QUrl> SiteIconAddresses(const HtmlHead& head, const QUrl& pageAddress)
 
 QImage DecodeShortcutIconPicture(const QByteArray& bytes)
 {
-    QByteArray data = bytes;
-    if (data.startsWith("\x1f\x8b")) {
-        std::optional<QByteArray> inflated = InflateAll(data, kLargestSvg);
-        if (!inflated)
-            return QImage();
-        data = std::move(*inflated);
-    }
-    if (data.isEmpty())
-        return QImage();
-    if (IsDrawingFormat(SniffPictureFormat(data.left(1024)))) {
-        // Drawn only from what the picture holds itself: its references
-        // elsewhere are taken out, and the drawing is given no place to
-        // load anything from.
-        const std::optional<QByteArray> svg = SelfContainedSvg(data);
-        if (!svg)
-            return QImage();
-        const std::unique_ptr<Drawing> drawing = OpenDrawing(*svg, DrawingLinks::None);
-        if (!drawing)
-            return QImage();
-        const QSizeF edge(CustomIcons::kLargestEdge, CustomIcons::kLargestEdge);
-        return drawing->draw(drawing->naturalSize().scaled(edge, Qt::KeepAspectRatio).toSize().expandedTo(QSize(1, 1)));
-    }
-    QBuffer buffer(&data);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return QImage();
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    const QByteArray format = reader.format();
-
-    // Icon files hold one picture per size; the largest makes the best icon.
-    // Animations (GIF and the like) give their first frame.
-    QImage best = reader.read();
-    if (format == "ico" || format == "icns" || format == "cur") {
-        while (reader.jumpToNextImage()) {
-            const QImage next = reader.read();
-            if (!next.isNull() && qint64(next.width()) * next.height() > qint64(best.width()) * best.height())
-                best = next;
-        }
-    }
-    return best;
+    // What a web server sends is read as any file is, in the worker: the
+    // largest picture of an icon file, the first frame of an animation, a
+    // drawing drawn from what it holds itself, at no more than a custom
+    // icon is stored at.
+    PictureResult result = DecodePictureBytesInWorker(bytes, CustomIcons::kLargestEdge);
+    return result.ok() ? std::move(result.decoded.picture) : QImage();
 }
 
 } // namespace pictomat

@@ -51,6 +51,29 @@ std::optional<DecodedPicture> DecodeImageForIcon(const QByteArray& path, Picture
 
 namespace {
 
+void tell(PictureStatus* status, PictureStatus value)
+{
+    if (status)
+        *status = value;
+}
+
+// A family cut short is damaged, not a smaller icon.
+std::optional<icns::IconFamily> familyFromIcns(PictureSource& file, PictureStatus* status)
+{
+    if (file.size() > icns::kMaxIcnsFileSize) {
+        tell(status, PictureStatus::TooLarge);
+        return std::nullopt;
+    }
+    bool cut = false;
+    std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(file.device().readAll(), nullptr, &cut);
+    if (!family || family->isEmpty() || cut) {
+        tell(status, PictureStatus::Damaged);
+        return std::nullopt;
+    }
+    tell(status, PictureStatus::Decoded);
+    return family;
+}
+
 QList<int> sortedEdges(const QList<int>& edges)
 {
     QList<int> sorted;
@@ -321,6 +344,12 @@ std::optional<QMap<int, QImage>> RenderMediaIconSizes(PictureSource file, const 
             *status = PictureStatus::NotAPicture;
         return std::nullopt;
     }
+    if (file.content() == Content::IconFamily) {
+        const std::optional<icns::IconFamily> family = familyFromIcns(file, status);
+        if (!family)
+            return std::nullopt;
+        return IconFamilySizes(*family, sizes, status);
+    }
     MediaSource source = openMediaSource(std::move(file), sizes);
     auto fail = [&](PictureStatus why) -> std::optional<QMap<int, QImage>> {
         if (status)
@@ -339,6 +368,54 @@ std::optional<QMap<int, QImage>> RenderMediaIconSizes(PictureSource file, const 
     if (status)
         *status = PictureStatus::Decoded;
     return rows;
+}
+
+std::optional<QMap<int, QImage>> IconFamilySizes(const icns::IconFamily& family, const QList<int>& edges,
+                                                 PictureStatus* status)
+{
+    QMap<int, QImage> squares;
+    for (int m : edges) {
+        const QImage best = family.bestImage(m);
+        if (best.isNull()) {
+            tell(status, PictureStatus::Damaged);
+            return std::nullopt;
+        }
+        squares.insert(m, ReduceIntoBox(best, QSize(m, m)));
+    }
+    tell(status, PictureStatus::Decoded);
+    return squares;
+}
+
+PictureResult ReadAnyPicture(PictureSource file, int maxEdge)
+{
+    PictureResult result;
+    switch (file.content()) {
+    case Content::Picture:
+    case Content::Drawing: return ReadPicture(file, FitWithin(maxEdge), PictureFit::Exact);
+    case Content::IconFamily: {
+        const std::optional<icns::IconFamily> family = familyFromIcns(file, &result.status);
+        QImage best = family ? family->bestImage(maxEdge) : QImage();
+        if (family && best.isNull())
+            result.status = PictureStatus::Damaged;
+        if (best.isNull())
+            return result;
+        const QSize natural = best.size();
+        const QSize want = FitWithin(maxEdge)(natural);
+        result.decoded.picture = want == natural ? std::move(best) : ReducePicture(best, want);
+        result.decoded.natural = natural;
+        result.status = result.decoded.picture.isNull() ? PictureStatus::TooLarge : PictureStatus::Decoded;
+        return result;
+    }
+    case Content::Unknown: break;
+    }
+    if (!file.isOpen())
+        return result;
+    if (std::optional<MoviePoster> poster = ReadMoviePoster(file, FitWithin(maxEdge))) {
+        result.status = PictureStatus::Decoded;
+        result.decoded.picture = std::move(poster->frame);
+        result.decoded.natural = poster->displaySize;
+    }
+    return result;
 }
 
 QMap<int, QImage> RenderIconRows(const QImage& source, QSize natural, const QList<int>& edges)
@@ -361,12 +438,6 @@ icns::IconFamily IconFamilyFromRows(const QMap<int, QImage>& rows)
 }
 
 namespace {
-
-void tell(PictureStatus* status, PictureStatus value)
-{
-    if (status)
-        *status = value;
-}
 
 // A source that opened but made no family failed while it was decoded.
 std::optional<icns::IconFamily> familyOrWhy(MediaSource& source, PictureStatus* status)
@@ -396,23 +467,6 @@ std::optional<icns::IconFamily> familyFromMoviePoster(const PictureSource& file,
         return std::nullopt;
     MediaSource source = bitmapSource(std::move(poster->frame), poster->displaySize);
     return familyOrWhy(source, status);
-}
-
-// A family cut short is damaged, not a smaller icon.
-std::optional<icns::IconFamily> familyFromIcns(PictureSource& file, PictureStatus* status)
-{
-    if (file.size() > icns::kMaxIcnsFileSize) {
-        tell(status, PictureStatus::TooLarge);
-        return std::nullopt;
-    }
-    bool cut = false;
-    std::optional<icns::IconFamily> family = icns::IconFamily::fromIcns(file.device().readAll(), nullptr, &cut);
-    if (!family || family->isEmpty() || cut) {
-        tell(status, PictureStatus::Damaged);
-        return std::nullopt;
-    }
-    tell(status, PictureStatus::Decoded);
-    return family;
 }
 
 } // namespace

@@ -34,11 +34,23 @@ bool HoldsIconFamily(const QByteArray& path);
 // Every edge asked for, each an m x m premultiplied-ARGB square with the media's picture drawn from
 // the source at that size (vector sources rendered at that size, rasters reduced by the one reducer),
 // fitted and centred as the fitting rule puts it, never upscaled past the source. Picture files
-// (by content), movie posters; nothing (status says why) when the file is none of these.
+// (by content), icon files (each size from their best element, as IconFamilySizes), movie
+// posters; nothing (status says why) when the file is none of these.
 std::optional<QMap<int, QImage>> RenderMediaIconSizes(const QByteArray& path, const QList<int>& edges,
                                                       PictureStatus* status = nullptr);
 std::optional<QMap<int, QImage>> RenderMediaIconSizes(PictureSource file, const QList<int>& edges,
                                                       PictureStatus* status = nullptr);
+
+// Each edge an m x m square of the family's best element for it, reduced
+// into the square; nothing when an element does not decode (damaged).
+std::optional<QMap<int, QImage>> IconFamilySizes(const icns::IconFamily& family, const QList<int>& edges,
+                                                 PictureStatus* status = nullptr);
+
+// What a file shows as its own picture, within maxEdge along its longer
+// edge: a picture or drawing as ReadPicture gives it, an icon file's best
+// element for that edge, or a movie's poster frame; NotAPicture when it is
+// none of these.
+PictureResult ReadAnyPicture(PictureSource file, int maxEdge);
 
 // The size a picture of a given natural size takes in a largestEdge square,
 // fitted as the fitting rule puts it (at least a pixel each way).

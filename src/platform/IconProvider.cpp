@@ -244,8 +244,9 @@ std::optional<IconProvider::Icon> pictureIcon(const QByteArray& path)
     IconFile f;
     f.path = file;
     f.scalable = IsDrawingFormat(format); // an SVG or a PDF page, drawn at each size
-    const QSize size = f.scalable ? QSize() : PictureFileSize(path);
-    f.size = size.isValid() ? qMax(size.width(), size.height()) : 0;
+    // Its size is not read here: even a header goes to a decoder, and only
+    // the worker decodes what a user's file holds.
+    f.untrusted = true;
     icon.files.append(f);
     icon.icon = MakeFileSetIcon(icon.files);
     return icon;

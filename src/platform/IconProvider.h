@@ -25,6 +25,9 @@ struct IconFile {
     QString path;
     int size = 0;
     bool scalable = false;
+    // A file of the user's (a custom icon's picture, a launcher's own
+    // picture), not of an installed theme: read in the reading worker.
+    bool untrusted = false;
 };
 
 // The icon the file manager shows for a file or folder: its custom icon, a

@@ -3,6 +3,7 @@
 #include "read/Drawing.h"
 #include "read/PictureFile.h"
 #include "resample/Reducer.h"
+#include "worker/ReadingWorker.h"
 
 #include <QApplication>
 #include <QIconEngine>
@@ -67,7 +68,17 @@ IconFileRenderer::Loaded* IconFileRenderer::load(const IconFile& file)
         return it->get();
     auto loaded = std::make_shared<Loaded>();
     const QByteArray path = QFile::encodeName(file.path);
-    if (file.scalable) {
+    if (file.untrusted) {
+        // A user's drawing is drawn by the worker at each size (render);
+        // a user's picture is decoded there once, for the largest.
+        if (!file.scalable) {
+            PictureResult picture = ReadPictureInWorker(FileRef(path), std::max(m_largestSize, 1));
+            if (picture.ok()) {
+                loaded->picture = std::make_unique<PictureReducer>(picture.decoded.picture);
+                loaded->natural = picture.decoded.natural;
+            }
+        }
+    } else if (file.scalable) {
         // Drawn as the desktop draws theme icons, within the drawing limits;
         // pictures it links to come from its own folder only.
         loaded->drawing = OpenDrawingFile(path);
@@ -105,6 +116,13 @@ QImage IconFileRenderer::render(int size)
         return {};
     bool tooCostly = false;
     for (const IconFile& file : candidatesFor(m_files, size)) {
+        if (file.untrusted && file.scalable) {
+            const PictureResult drawn = ReadPictureInWorker(FileRef(QFile::encodeName(file.path)), size);
+            if (drawn.ok() && drawsSomething(drawn.decoded.picture))
+                return ReduceIntoBox(drawn.decoded.picture, QSize(size, size));
+            tooCostly = tooCostly || drawn.status == PictureStatus::TooCostly;
+            continue;
+        }
         Loaded* loaded = load(file);
         if (!loaded->drawing && !loaded->picture)
             continue;

@@ -4,6 +4,7 @@
 #include "files/FileIO.h"
 #include "files/SharedLibrary.h"
 #include "read/ReaderLibraries.h"
+#include "read/SafeSvg.h"
 #include "read/PdfModule.h"
 #include "read/PictureStreams.h"
 #include "read/Source.h"
@@ -212,11 +213,19 @@ std::unique_ptr<Drawing> openDrawing(QIODevice& device, std::unique_ptr<QIODevic
 std::unique_ptr<Drawing> openSvg(const QByteArray& bytes, DrawingLinks links, const QByteArray& ownFile,
                                  PictureStatus* status, DrawingBudget budget)
 {
-    const std::optional<QByteArray> document = SvgDocument(bytes);
+    std::optional<QByteArray> document = SvgDocument(bytes);
     if (!document)
         return fail(status, PictureStatus::TooLarge);
     if (!document->contains("<svg"))
         return fail(status, PictureStatus::NotAPicture);
+    // A drawing from elsewhere (a web site, the clipboard) is drawn from
+    // what it holds itself: its references to anything else are taken out
+    // before librsvg sees it.
+    if (links == DrawingLinks::None) {
+        document = SelfContainedSvg(*document);
+        if (!document)
+            return fail(status, PictureStatus::Damaged);
+    }
     const DrawingLibrary* lib = drawingLibrary();
     if (!lib)
         return fail(status, PictureStatus::NotAPicture);

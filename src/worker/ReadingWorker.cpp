@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <mutex>
 
 extern char** environ;
@@ -303,10 +304,27 @@ PictureResult pictureOf(const Worker::Answer& answer)
     return result;
 }
 
-Request pictureRequest(int maxEdge)
+// Bytes held in memory as the worker's file: a memfd of them, sealed.
+UniqueFd sealedBytes(const QByteArray& bytes)
+{
+    UniqueFd memfd(::memfd_create("pictomat-bytes", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    if (!memfd.valid())
+        return memfd;
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(memfd.get(), bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            return UniqueFd();
+        done += n;
+    }
+    ::fcntl(memfd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
+    ::lseek(memfd.get(), 0, SEEK_SET);
+    return memfd;
+}
+
+Request pictureRequest(int maxEdge, RequestKind kind = RequestKind::Picture)
 {
     Request request;
-    request.kind = RequestKind::Picture;
+    request.kind = kind;
     request.edges = {std::clamp(maxEdge, 1, 4096)};
     return request;
 }
@@ -356,19 +374,20 @@ PictureResult ReadPictureInWorker(const FileRef& file, int maxEdge)
 
 PictureResult DecodePictureBytesInWorker(const QByteArray& bytes, int maxEdge)
 {
-    // The bytes are the worker's file: a memfd of them, sealed.
-    const UniqueFd memfd(::memfd_create("pictomat-bytes", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    const UniqueFd memfd = sealedBytes(bytes);
     if (!memfd.valid())
         return PictureResult{};
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(memfd.get(), bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0)
-            return PictureResult{};
-        done += n;
-    }
-    ::fcntl(memfd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
-    ::lseek(memfd.get(), 0, SEEK_SET);
-    return pictureOf(theWorker().ask(pictureRequest(maxEdge), memfd.get(), readingDeadline()));
+    return pictureOf(theWorker().ask(pictureRequest(maxEdge, RequestKind::AnyPicture), memfd.get(), readingDeadline()));
+}
+
+PictureResult ReadAnyPictureInWorker(const FileRef& file, int maxEdge)
+{
+    UniqueFd opened;
+    const std::optional<Worker::Answer> answer =
+        askAbout(file.path(), pictureRequest(maxEdge, RequestKind::AnyPicture), &opened);
+    if (!answer)
+        return PictureResult{};
+    return pictureOf(*answer);
 }
 
 QImage ReadImageInWorker(const FileRef& file, int maxEdge, PictureStatus* status)
@@ -379,8 +398,10 @@ QImage ReadImageInWorker(const FileRef& file, int maxEdge, PictureStatus* status
     return std::move(result.decoded.picture);
 }
 
-std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, const QList<int>& edges,
-                                                    PictureStatus* status)
+namespace {
+
+std::optional<QMap<int, QImage>> iconSizesOf(const QList<int>& edges, PictureStatus* status,
+                                             const std::function<std::optional<Worker::Answer>(const Request&)>& ask)
 {
     auto fail = [status](PictureStatus why) -> std::optional<QMap<int, QImage>> {
         if (status)
@@ -394,8 +415,7 @@ std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, cons
             request.edges.append(edge);
     if (request.edges.isEmpty() || request.edges.size() > kMaxEdges)
         return fail(PictureStatus::NotAPicture);
-    UniqueFd file;
-    const std::optional<Worker::Answer> answer = askAbout(path, request, &file);
+    const std::optional<Worker::Answer> answer = ask(request);
     if (!answer)
         return fail(PictureStatus::NotAPicture);
     if (const PictureStatus told = statusOf(*answer); told != PictureStatus::Decoded)
@@ -424,6 +444,28 @@ std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, cons
     if (status)
         *status = PictureStatus::Decoded;
     return squares;
+}
+
+} // namespace
+
+std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, const QList<int>& edges,
+                                                    PictureStatus* status)
+{
+    return iconSizesOf(edges, status, [&path](const Request& request) {
+        UniqueFd file;
+        return askAbout(path, request, &file);
+    });
+}
+
+std::optional<QMap<int, QImage>> ReadIconFamilySizes(const icns::IconFamily& family, const QList<int>& edges,
+                                                     PictureStatus* status)
+{
+    const UniqueFd memfd = sealedBytes(family.toIcns());
+    return iconSizesOf(edges, status, [&memfd](const Request& request) -> std::optional<Worker::Answer> {
+        if (!memfd.valid())
+            return std::nullopt;
+        return theWorker().ask(request, memfd.get(), readingDeadline());
+    });
 }
 
 } // namespace pictomat

@@ -24,6 +24,10 @@ inline constexpr std::chrono::milliseconds kReadingDeadline{15000};
 std::optional<icns::IconFamily> ReadIconFamilyFromMedia(const QByteArray& path, PictureStatus* status = nullptr);
 std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, const QList<int>& edges,
                                                     PictureStatus* status = nullptr);
+// A family's sizes as IconFamilySizes makes them, its elements decoded in
+// the worker (a family put together from a user's PNG files).
+std::optional<QMap<int, QImage>> ReadIconFamilySizes(const icns::IconFamily& family, const QList<int>& edges,
+                                                     PictureStatus* status = nullptr);
 
 // A picture file, or picture bytes (the clipboard's), decoded in the worker
 // at no more than maxEdge along its longer edge, as ReadPictureFile and
@@ -31,7 +35,12 @@ std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, cons
 // a damaged picture (TooCostly when it was stopped, TooLarge when it ran out
 // of memory).
 PictureResult ReadPictureInWorker(const FileRef& file, int maxEdge);
+// Bytes from elsewhere (the clipboard, a web site) may also be an icon file,
+// which gives its best element, as ReadAnyPicture reads it.
 PictureResult DecodePictureBytesInWorker(const QByteArray& bytes, int maxEdge);
+// What a file shows as its own picture, as ReadAnyPicture gives it, read
+// in the worker: a picture, an icon file's best element, a movie's poster.
+PictureResult ReadAnyPictureInWorker(const FileRef& file, int maxEdge);
 // As ReadImageFile, in the worker.
 QImage ReadImageInWorker(const FileRef& file, int maxEdge, PictureStatus* status = nullptr);
 

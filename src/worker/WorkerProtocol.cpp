@@ -123,7 +123,8 @@ std::optional<Request> ParseRequest(const char* data, size_t size)
     switch (request.kind) {
     case RequestKind::IconFamily:
     case RequestKind::IconSizes: break;
-    case RequestKind::Picture: break;
+    case RequestKind::Picture:
+    case RequestKind::AnyPicture: break;
     default: return std::nullopt;
     }
     std::optional<QList<int>> edges = getEdges(in);
@@ -131,7 +132,7 @@ std::optional<Request> ParseRequest(const char* data, size_t size)
     if (!edges || !path || !in.atEnd() || path->contains('\0'))
         return std::nullopt;
     if ((request.kind == RequestKind::IconSizes && edges->isEmpty())
-        || (request.kind == RequestKind::Picture && edges->size() != 1))
+        || ((request.kind == RequestKind::Picture || request.kind == RequestKind::AnyPicture) && edges->size() != 1))
         return std::nullopt;
     request.edges = std::move(*edges);
     request.path = std::move(*path);

@@ -24,6 +24,9 @@ enum class RequestKind : uint16_t {
     IconFamily = 1, // the family made from a file's contents, as .icns bytes
     IconSizes = 2,  // squares of the edges asked, premultiplied ARGB32
     Picture = 3,    // the picture within edges[0] along its longer edge, premultiplied ARGB32
+    // As Picture, and an icon file gives its best element for edges[0], a
+    // movie its poster frame: what a file shows as its own picture.
+    AnyPicture = 4,
 };
 
 // Only when this is set to 1 in the environment does the worker take a file

@@ -238,8 +238,10 @@ void finish(int reply, PictureStatus status, const std::vector<std::pair<const c
             }
             finish(reply, PictureStatus::Decoded, pieces, edges);
         }
-    } else if (request.kind == RequestKind::Picture) {
-        PictureResult result = ReadPicture(source, FitWithin(request.edges.value(0)), PictureFit::Exact);
+    } else if (request.kind == RequestKind::Picture || request.kind == RequestKind::AnyPicture) {
+        PictureResult result = request.kind == RequestKind::AnyPicture
+                                   ? ReadAnyPicture(std::move(source), request.edges.value(0))
+                                   : ReadPicture(source, FitWithin(request.edges.value(0)), PictureFit::Exact);
         QImage& picture = result.decoded.picture;
         if (result.ok() && picture.format() != QImage::Format_ARGB32_Premultiplied)
             picture = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
