@@ -246,6 +246,18 @@
         <source>not a web address: %1</source>
         <translation>keine Webadresse: %1</translation>
     </message>
+    <message>
+        <source>the dark picture %1: %2</source>
+        <translation>das dunkle Bild %1: %2</translation>
+    </message>
+    <message>
+        <source>the tinted picture %1: %2</source>
+        <translation>das getönte Bild %1: %2</translation>
+    </message>
+    <message>
+        <source>the monochrome picture %1: %2</source>
+        <translation>das einfarbige Bild %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>Clipboard</name>
@@ -407,6 +419,138 @@
         <source>%1 needs at least one file</source>
         <translation>%1 braucht mindestens eine Datei</translation>
     </message>
+    <message>
+        <source>%1 needs a value</source>
+        <translation>%1 braucht einen Wert</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no colour (a name such as white, or #RRGGBB)</source>
+        <translation>„%1“ ist keine Farbe (ein Name wie white oder #RRGGBB)</translation>
+    </message>
+    <message>
+        <source>unknown or repeated option %1</source>
+        <translation>unbekannte oder wiederholte Option %1</translation>
+    </message>
+    <message>
+        <source>no session bus, so the Pictomat menu cannot be reached</source>
+        <translation>kein Sitzungsbus, daher ist das Pictomat-Menü nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>no session bus, so the running Pictomat cannot be reached</source>
+        <translation>kein Sitzungsbus, daher ist das laufende Pictomat nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>-alpha needs a value</source>
+        <translation>-alpha braucht einen Wert</translation>
+    </message>
+    <message>
+        <source>-alpha needs a number from 0 to 1, not &quot;%1&quot;.</source>
+        <translation>-alpha braucht eine Zahl von 0 bis 1, nicht „%1“.</translation>
+    </message>
+    <message>
+        <source>select needs at least one file</source>
+        <translation>select braucht mindestens eine Datei</translation>
+    </message>
+    <message>
+        <source>formats takes no arguments</source>
+        <translation>formats nimmt keine Argumente</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no icon name (letters, digits, &apos;-&apos;, &apos;_&apos; and &apos;.&apos;; &quot;%2&quot; would be)</source>
+        <translation>„%1“ ist kein Symbolname (Buchstaben, Ziffern, „-“, „_“ und „.“; „%2“ wäre einer)</translation>
+    </message>
+    <message>
+        <source>Pictomat could not be started</source>
+        <translation>Pictomat konnte nicht gestartet werden</translation>
+    </message>
+    <message>
+        <source>cannot create a pipe</source>
+        <translation>kann keine Pipe anlegen</translation>
+    </message>
+    <message>
+        <source>cannot fork</source>
+        <translation>kann keinen Kindprozess starten</translation>
+    </message>
+    <message>
+        <source>--tray takes the running Pictomat&apos;s preferences, so --open, --reveal, --quiet and --output do not go with it.</source>
+        <translation>--tray nimmt die Einstellungen des laufenden Pictomat, daher passen --open, --reveal, --quiet und --output nicht dazu.</translation>
+    </message>
+    <message>
+        <source>run needs a command</source>
+        <translation>run braucht einen Befehl</translation>
+    </message>
+    <message>
+        <source>export needs an extension, such as png</source>
+        <translation>export braucht eine Dateiendung, etwa png</translation>
+    </message>
+    <message>
+        <source>set-icon-size needs a size, such as 256</source>
+        <translation>set-icon-size braucht eine Größe, etwa 256</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no platform (macos, windows, linux, ios, android, web)</source>
+        <translation>„%1“ ist keine Plattform (macos, windows, linux, ios, android, web)</translation>
+    </message>
+    <message>
+        <source>cannot read: %1</source>
+        <translation>kann nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>the file is damaged: %1</source>
+        <translation>die Datei ist beschädigt: %1</translation>
+    </message>
+    <message>
+        <source>warning: %1</source>
+        <translation>Warnung: %1</translation>
+    </message>
+    <message>
+        <source>cannot create the folder: %1</source>
+        <translation>der Ordner kann nicht angelegt werden: %1</translation>
+    </message>
+    <message>
+        <source>not a folder</source>
+        <translation>kein Ordner</translation>
+    </message>
+    <message>
+        <source>%1 has no iconset name; not saved</source>
+        <translation>%1 hat keinen Namen in einem .iconset-Ordner; nicht gespeichert</translation>
+    </message>
+    <message>
+        <source>no picture to save</source>
+        <translation>kein Bild zum Speichern</translation>
+    </message>
+    <message>
+        <source>the icon family is too large to write</source>
+        <translation>die Symbolfamilie ist zu groß zum Schreiben</translation>
+    </message>
+    <message>
+        <source>%1; not saved</source>
+        <translation>%1; nicht gespeichert</translation>
+    </message>
+    <message>
+        <source>not a PNG picture</source>
+        <translation>kein PNG-Bild</translation>
+    </message>
+    <message>
+        <source>%1x%2 pixels; icon pictures are at most %3</source>
+        <translation>%1×%2 Pixel; Symbolbilder haben höchstens %3</translation>
+    </message>
+    <message>
+        <source>the PNG picture cannot be decoded</source>
+        <translation>das PNG-Bild kann nicht dekodiert werden</translation>
+    </message>
+    <message>
+        <source>%1 and %2 are both %3x%4 pixels</source>
+        <translation>%1 und %2 haben beide %3×%4 Pixel</translation>
+    </message>
+    <message>
+        <source>more than %1 pictures</source>
+        <translation>mehr als %1 Bilder</translation>
+    </message>
+    <message>
+        <source>already exists; not replaced (--force replaces it)</source>
+        <translation>ist schon vorhanden; nicht ersetzt (--force ersetzt es)</translation>
+    </message>
 </context>
 <context>
     <name>CustomIcons</name>
@@ -453,6 +597,49 @@
     <message>
         <source>The picture could not be encoded as PNG: %1</source>
         <translation>Das Bild konnte nicht als PNG kodiert werden: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Defaults</name>
+    <message>
+        <source>%1 holds a boolean (-bool)</source>
+        <translation>%1 enthält einen Wahrheitswert (-bool)</translation>
+    </message>
+    <message>
+        <source>%1 holds an integer (-int)</source>
+        <translation>%1 enthält eine ganze Zahl (-int)</translation>
+    </message>
+    <message>
+        <source>%1 holds a real number (-float)</source>
+        <translation>%1 enthält eine reelle Zahl (-float)</translation>
+    </message>
+    <message>
+        <source>%1 holds a string (-string)</source>
+        <translation>%1 enthält eine Zeichenkette (-string)</translation>
+    </message>
+    <message>
+        <source>the key &quot;%1&quot; does not exist in %2</source>
+        <translation>den Schlüssel „%1“ gibt es in %2 nicht</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a boolean (use true, false, yes, no, 1 or 0)</source>
+        <translation>„%1“ ist kein Wahrheitswert (true, false, yes, no, 1 oder 0 verwenden)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not an integer</source>
+        <translation>„%1“ ist keine ganze Zahl</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a finite number</source>
+        <translation>„%1“ ist keine endliche Zahl</translation>
+    </message>
+    <message>
+        <source>unknown type flag &quot;%1&quot; (use -bool, -int, -float or -string)</source>
+        <translation>unbekannte Typangabe „%1“ (-bool, -int, -float oder -string verwenden)</translation>
+    </message>
+    <message>
+        <source>the preferences file it replaced was kept as %1</source>
+        <translation>die ersetzte Einstellungsdatei wurde als %1 aufbewahrt</translation>
     </message>
 </context>
 <context>
@@ -548,6 +735,173 @@
     <message>
         <source>cannot create a file in %1</source>
         <translation>in %1 kann keine Datei angelegt werden</translation>
+    </message>
+</context>
+<context>
+    <name>Help</name>
+    <message>
+        <source>Export the file&apos;s icon as a picture of the format EXT (see pictomat formats).</source>
+        <translation>Exportiert das Symbol der Datei als Bild im Format EXT (siehe pictomat formats).</translation>
+    </message>
+    <message>
+        <source>Set the icon size, from 16 to 1024 pixels, that the icons are drawn at.</source>
+        <translation>Legt die Größe von 16 bis 1024 Pixeln fest, in der die Symbole gezeichnet werden.</translation>
+    </message>
+    <message>
+        <source>Usage:</source>
+        <translation>Aufruf:</translation>
+    </message>
+    <message>
+        <source>usage:</source>
+        <translation>Aufruf:</translation>
+    </message>
+    <message>
+        <source>Options:</source>
+        <translation>Optionen:</translation>
+    </message>
+    <message>
+        <source>Commands:</source>
+        <translation>Befehle:</translation>
+    </message>
+    <message>
+        <source>Makes icons from the files selected in the file manager. Without a command, Pictomat starts in the system tray.</source>
+        <translation>Erstellt Symbole aus den im Dateimanager ausgewählten Dateien. Ohne Befehl startet Pictomat im Systembereich.</translation>
+    </message>
+    <message>
+        <source>hand the files over as the selection, or end it</source>
+        <translation>die Dateien als Auswahl übergeben oder die Übergabe beenden</translation>
+    </message>
+    <message>
+        <source>hand the files over and show the Pictomat menu at the pointer, starting Pictomat if needed</source>
+        <translation>die Dateien übergeben und das Pictomat-Menü am Mauszeiger zeigen, Pictomat wenn nötig starten</translation>
+    </message>
+    <message>
+        <source>run one command on the files, without a menu, and print each output&apos;s path; --output DIR, --open, --reveal and --quiet for this run</source>
+        <translation>einen Befehl ohne Menü auf die Dateien anwenden und den Pfad jeder Ausgabe ausgeben; --output&#xa0;DIR, --open, --reveal und --quiet für diesen Lauf</translation>
+    </message>
+    <message>
+        <source>run it in the running Pictomat (started if needed), as if chosen from its menu</source>
+        <translation>den Befehl im laufenden Pictomat ausführen (wenn nötig gestartet), als wäre er im Menü gewählt</translation>
+    </message>
+    <message>
+        <source>list the image formats icons can be exported to</source>
+        <translation>die Bildformate auflisten, in die Symbole exportiert werden können</translation>
+    </message>
+    <message>
+        <source>open the preferences window</source>
+        <translation>das Einstellungsfenster öffnen</translation>
+    </message>
+    <message>
+        <source>edit the preferences from a shell</source>
+        <translation>die Einstellungen in einer Shell bearbeiten</translation>
+    </message>
+    <message>
+        <source>look inside icon files, save their pictures, make them from .iconset folders and PNG files</source>
+        <translation>in Symboldateien schauen, ihre Bilder speichern, sie aus .iconset-Ordnern und PNG-Dateien erstellen</translation>
+    </message>
+    <message>
+        <source>the same for Windows icon files, made from a picture or from PNG files</source>
+        <translation>dasselbe für Windows-Symboldateien, erstellt aus einem Bild oder aus PNG-Dateien</translation>
+    </message>
+    <message>
+        <source>a picture as an .iconset folder&apos;s ten pictures</source>
+        <translation>ein Bild als die zehn Bilder eines .iconset-Ordners</translation>
+    </message>
+    <message>
+        <source>a picture as a Linux icon theme&apos;s files</source>
+        <translation>ein Bild als die Dateien eines Linux-Symbolthemas</translation>
+    </message>
+    <message>
+        <source>a picture as the app icons of macOS, Windows, Linux, iOS, Android and the web</source>
+        <translation>ein Bild als die App-Symbole von macOS, Windows, Linux, iOS, Android und dem Web</translation>
+    </message>
+    <message>
+        <source>add (or take out) the file-manager actions</source>
+        <translation>die Aktionen der Dateimanager hinzufügen (oder entfernen)</translation>
+    </message>
+    <message>
+        <source>start Pictomat with the desktop session, or not</source>
+        <translation>Pictomat mit der Desktop-Sitzung starten, oder nicht</translation>
+    </message>
+    <message>
+        <source>background opacity (0 to 1) for this run; accepted anywhere on the line before &quot;--&quot;</source>
+        <translation>Deckkraft des Hintergrunds (0 bis 1) für diesen Lauf; überall in der Zeile vor „--“ erlaubt</translation>
+    </message>
+    <message>
+        <source>every word after it is a file (select, menu, run)</source>
+        <translation>jedes Wort danach ist eine Datei (select, menu, run)</translation>
+    </message>
+    <message>
+        <source>show this help; after a command, its own</source>
+        <translation>diese Hilfe zeigen; nach einem Befehl dessen eigene</translation>
+    </message>
+    <message>
+        <source>show the version</source>
+        <translation>die Version zeigen</translation>
+    </message>
+    <message>
+        <source>Commands of &quot;pictomat run&quot;:</source>
+        <translation>Befehle von „pictomat run“:</translation>
+    </message>
+    <message>
+        <source>Runs one command of the Pictomat menu on the files, without the menu, and prints the path of each file or folder it makes, one a line.</source>
+        <translation>Wendet einen Befehl des Pictomat-Menüs ohne das Menü auf die Dateien an und gibt den Pfad jeder Datei und jedes Ordners aus, die er erstellt, einen pro Zeile.</translation>
+    </message>
+    <message>
+        <source>put this run&apos;s outputs in the folder DIR</source>
+        <translation>die Ausgaben dieses Laufs im Ordner DIR ablegen</translation>
+    </message>
+    <message>
+        <source>open each output with its application</source>
+        <translation>jede Ausgabe mit ihrer Anwendung öffnen</translation>
+    </message>
+    <message>
+        <source>show the last output in the file manager</source>
+        <translation>die letzte Ausgabe im Dateimanager zeigen</translation>
+    </message>
+    <message>
+        <source>print neither the outputs&apos; paths nor the progress line</source>
+        <translation>weder die Pfade der Ausgaben noch die Fortschrittszeile ausgeben</translation>
+    </message>
+    <message>
+        <source>run it in the running Pictomat (started if needed), as if chosen from its menu: its preferences say what is opened</source>
+        <translation>den Befehl im laufenden Pictomat ausführen (wenn nötig gestartet), als wäre er im Menü gewählt: dessen Einstellungen bestimmen, was geöffnet wird</translation>
+    </message>
+    <message>
+        <source>show this help</source>
+        <translation>diese Hilfe zeigen</translation>
+    </message>
+    <message>
+        <source>Hands the files over to Pictomat as the selection its menu works on, or ends the hand-over.</source>
+        <translation>Übergibt die Dateien an Pictomat als die Auswahl, mit der sein Menü arbeitet, oder beendet die Übergabe.</translation>
+    </message>
+    <message>
+        <source>Hands the files over and shows the Pictomat menu at the pointer, starting Pictomat when it does not run.</source>
+        <translation>Übergibt die Dateien und zeigt das Pictomat-Menü am Mauszeiger; läuft Pictomat nicht, wird es gestartet.</translation>
+    </message>
+    <message>
+        <source>Lists the image formats icons can be exported to: the extension, the description, the media type and the type code, separated by tabs.</source>
+        <translation>Listet die Bildformate auf, in die Symbole exportiert werden können: die Endung, die Beschreibung, den Medientyp und den Typcode, durch Tabulatoren getrennt.</translation>
+    </message>
+    <message>
+        <source>Opens the preferences window. It needs a graphical display.</source>
+        <translation>Öffnet das Einstellungsfenster. Es braucht eine grafische Anzeige.</translation>
+    </message>
+    <message>
+        <source>Reads and edits the preferences from a shell.</source>
+        <translation>Liest und bearbeitet die Einstellungen in einer Shell.</translation>
+    </message>
+    <message>
+        <source>Adds the Pictomat actions to the file managers&apos; menus, or takes them out.</source>
+        <translation>Fügt die Pictomat-Aktionen den Menüs der Dateimanager hinzu oder entfernt sie.</translation>
+    </message>
+    <message>
+        <source>Starts Pictomat with the desktop session, or stops doing so.</source>
+        <translation>Startet Pictomat mit der Desktop-Sitzung oder hört damit auf.</translation>
+    </message>
+    <message>
+        <source>LIST: macos,windows,linux,ios,android,web (all by default)</source>
+        <translation>LIST: macos,windows,linux,ios,android,web (ohne Angabe alle)</translation>
     </message>
 </context>
 <context>

@@ -246,6 +246,18 @@
         <source>not a web address: %1</source>
         <translation>pas une adresse web : %1</translation>
     </message>
+    <message>
+        <source>the dark picture %1: %2</source>
+        <translation>l’image sombre %1 : %2</translation>
+    </message>
+    <message>
+        <source>the tinted picture %1: %2</source>
+        <translation>l’image teintée %1 : %2</translation>
+    </message>
+    <message>
+        <source>the monochrome picture %1: %2</source>
+        <translation>l’image monochrome %1 : %2</translation>
+    </message>
 </context>
 <context>
     <name>Clipboard</name>
@@ -407,6 +419,138 @@
         <source>%1 needs at least one file</source>
         <translation>%1 a besoin d’au moins un fichier</translation>
     </message>
+    <message>
+        <source>%1 needs a value</source>
+        <translation>%1 a besoin d’une valeur</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no colour (a name such as white, or #RRGGBB)</source>
+        <translation>« %1 » n’est pas une couleur (un nom comme white, ou #RRGGBB)</translation>
+    </message>
+    <message>
+        <source>unknown or repeated option %1</source>
+        <translation>option inconnue ou répétée %1</translation>
+    </message>
+    <message>
+        <source>no session bus, so the Pictomat menu cannot be reached</source>
+        <translation>pas de bus de session, le menu de Pictomat ne peut donc pas être joint</translation>
+    </message>
+    <message>
+        <source>no session bus, so the running Pictomat cannot be reached</source>
+        <translation>pas de bus de session, le Pictomat en cours d’exécution ne peut donc pas être joint</translation>
+    </message>
+    <message>
+        <source>-alpha needs a value</source>
+        <translation>-alpha a besoin d’une valeur</translation>
+    </message>
+    <message>
+        <source>-alpha needs a number from 0 to 1, not &quot;%1&quot;.</source>
+        <translation>-alpha a besoin d’un nombre de 0 à 1, pas de « %1 ».</translation>
+    </message>
+    <message>
+        <source>select needs at least one file</source>
+        <translation>select a besoin d’au moins un fichier</translation>
+    </message>
+    <message>
+        <source>formats takes no arguments</source>
+        <translation>formats ne prend aucun argument</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no icon name (letters, digits, &apos;-&apos;, &apos;_&apos; and &apos;.&apos;; &quot;%2&quot; would be)</source>
+        <translation>« %1 » n’est pas un nom d’icône (lettres, chiffres, « - », « _ » et « . » ; « %2 » en serait un)</translation>
+    </message>
+    <message>
+        <source>Pictomat could not be started</source>
+        <translation>Pictomat n’a pas pu être démarré</translation>
+    </message>
+    <message>
+        <source>cannot create a pipe</source>
+        <translation>impossible de créer un tube</translation>
+    </message>
+    <message>
+        <source>cannot fork</source>
+        <translation>impossible de créer un processus enfant</translation>
+    </message>
+    <message>
+        <source>--tray takes the running Pictomat&apos;s preferences, so --open, --reveal, --quiet and --output do not go with it.</source>
+        <translation>--tray prend les préférences du Pictomat en cours d’exécution, donc --open, --reveal, --quiet et --output ne vont pas avec.</translation>
+    </message>
+    <message>
+        <source>run needs a command</source>
+        <translation>run a besoin d’une commande</translation>
+    </message>
+    <message>
+        <source>export needs an extension, such as png</source>
+        <translation>export a besoin d’une extension, par exemple png</translation>
+    </message>
+    <message>
+        <source>set-icon-size needs a size, such as 256</source>
+        <translation>set-icon-size a besoin d’une taille, par exemple 256</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is no platform (macos, windows, linux, ios, android, web)</source>
+        <translation>« %1 » n’est pas une plateforme (macos, windows, linux, ios, android, web)</translation>
+    </message>
+    <message>
+        <source>cannot read: %1</source>
+        <translation>lecture impossible : %1</translation>
+    </message>
+    <message>
+        <source>the file is damaged: %1</source>
+        <translation>le fichier est endommagé : %1</translation>
+    </message>
+    <message>
+        <source>warning: %1</source>
+        <translation>avertissement : %1</translation>
+    </message>
+    <message>
+        <source>cannot create the folder: %1</source>
+        <translation>impossible de créer le dossier : %1</translation>
+    </message>
+    <message>
+        <source>not a folder</source>
+        <translation>pas un dossier</translation>
+    </message>
+    <message>
+        <source>%1 has no iconset name; not saved</source>
+        <translation>%1 n’a pas de nom dans un dossier .iconset ; non enregistrée</translation>
+    </message>
+    <message>
+        <source>no picture to save</source>
+        <translation>aucune image à enregistrer</translation>
+    </message>
+    <message>
+        <source>the icon family is too large to write</source>
+        <translation>la famille d’icônes est trop grande pour être écrite</translation>
+    </message>
+    <message>
+        <source>%1; not saved</source>
+        <translation>%1 ; non enregistrée</translation>
+    </message>
+    <message>
+        <source>not a PNG picture</source>
+        <translation>pas une image PNG</translation>
+    </message>
+    <message>
+        <source>%1x%2 pixels; icon pictures are at most %3</source>
+        <translation>%1×%2 pixels ; les images d’icône font au plus %3</translation>
+    </message>
+    <message>
+        <source>the PNG picture cannot be decoded</source>
+        <translation>l’image PNG ne peut pas être décodée</translation>
+    </message>
+    <message>
+        <source>%1 and %2 are both %3x%4 pixels</source>
+        <translation>%1 et %2 font tous deux %3×%4 pixels</translation>
+    </message>
+    <message>
+        <source>more than %1 pictures</source>
+        <translation>plus de %1 images</translation>
+    </message>
+    <message>
+        <source>already exists; not replaced (--force replaces it)</source>
+        <translation>existe déjà ; non remplacé (--force le remplace)</translation>
+    </message>
 </context>
 <context>
     <name>CustomIcons</name>
@@ -453,6 +597,49 @@
     <message>
         <source>The picture could not be encoded as PNG: %1</source>
         <translation>L’image n’a pas pu être encodée en PNG : %1</translation>
+    </message>
+</context>
+<context>
+    <name>Defaults</name>
+    <message>
+        <source>%1 holds a boolean (-bool)</source>
+        <translation>%1 contient un booléen (-bool)</translation>
+    </message>
+    <message>
+        <source>%1 holds an integer (-int)</source>
+        <translation>%1 contient un entier (-int)</translation>
+    </message>
+    <message>
+        <source>%1 holds a real number (-float)</source>
+        <translation>%1 contient un nombre réel (-float)</translation>
+    </message>
+    <message>
+        <source>%1 holds a string (-string)</source>
+        <translation>%1 contient une chaîne (-string)</translation>
+    </message>
+    <message>
+        <source>the key &quot;%1&quot; does not exist in %2</source>
+        <translation>la clé « %1 » n’existe pas dans %2</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a boolean (use true, false, yes, no, 1 or 0)</source>
+        <translation>« %1 » n’est pas un booléen (utilisez true, false, yes, no, 1 ou 0)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not an integer</source>
+        <translation>« %1 » n’est pas un entier</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a finite number</source>
+        <translation>« %1 » n’est pas un nombre fini</translation>
+    </message>
+    <message>
+        <source>unknown type flag &quot;%1&quot; (use -bool, -int, -float or -string)</source>
+        <translation>indicateur de type inconnu « %1 » (utilisez -bool, -int, -float ou -string)</translation>
+    </message>
+    <message>
+        <source>the preferences file it replaced was kept as %1</source>
+        <translation>le fichier de préférences remplacé a été conservé sous %1</translation>
     </message>
 </context>
 <context>
@@ -548,6 +735,173 @@
     <message>
         <source>cannot create a file in %1</source>
         <translation>impossible de créer un fichier dans %1</translation>
+    </message>
+</context>
+<context>
+    <name>Help</name>
+    <message>
+        <source>Export the file&apos;s icon as a picture of the format EXT (see pictomat formats).</source>
+        <translation>Exporte l’icône du fichier comme image au format EXT (voir pictomat formats).</translation>
+    </message>
+    <message>
+        <source>Set the icon size, from 16 to 1024 pixels, that the icons are drawn at.</source>
+        <translation>Règle la taille, de 16 à 1024 pixels, à laquelle les icônes sont dessinées.</translation>
+    </message>
+    <message>
+        <source>Usage:</source>
+        <translation>Utilisation :</translation>
+    </message>
+    <message>
+        <source>usage:</source>
+        <translation>utilisation :</translation>
+    </message>
+    <message>
+        <source>Options:</source>
+        <translation>Options :</translation>
+    </message>
+    <message>
+        <source>Commands:</source>
+        <translation>Commandes :</translation>
+    </message>
+    <message>
+        <source>Makes icons from the files selected in the file manager. Without a command, Pictomat starts in the system tray.</source>
+        <translation>Crée des icônes à partir des fichiers sélectionnés dans le gestionnaire de fichiers. Sans commande, Pictomat démarre dans la zone de notification.</translation>
+    </message>
+    <message>
+        <source>hand the files over as the selection, or end it</source>
+        <translation>transmettre les fichiers comme sélection, ou y mettre fin</translation>
+    </message>
+    <message>
+        <source>hand the files over and show the Pictomat menu at the pointer, starting Pictomat if needed</source>
+        <translation>transmettre les fichiers et afficher le menu de Pictomat sous le pointeur, en démarrant Pictomat si besoin</translation>
+    </message>
+    <message>
+        <source>run one command on the files, without a menu, and print each output&apos;s path; --output DIR, --open, --reveal and --quiet for this run</source>
+        <translation>exécuter une commande sur les fichiers, sans menu, et afficher le chemin de chaque sortie ; --output&#xa0;DIR, --open, --reveal et --quiet pour cette exécution</translation>
+    </message>
+    <message>
+        <source>run it in the running Pictomat (started if needed), as if chosen from its menu</source>
+        <translation>l’exécuter dans le Pictomat en cours (démarré si besoin), comme si elle était choisie dans son menu</translation>
+    </message>
+    <message>
+        <source>list the image formats icons can be exported to</source>
+        <translation>lister les formats d’image vers lesquels les icônes peuvent être exportées</translation>
+    </message>
+    <message>
+        <source>open the preferences window</source>
+        <translation>ouvrir la fenêtre de préférences</translation>
+    </message>
+    <message>
+        <source>edit the preferences from a shell</source>
+        <translation>modifier les préférences depuis un shell</translation>
+    </message>
+    <message>
+        <source>look inside icon files, save their pictures, make them from .iconset folders and PNG files</source>
+        <translation>regarder dans les fichiers d’icônes, enregistrer leurs images, les créer à partir de dossiers .iconset et de fichiers PNG</translation>
+    </message>
+    <message>
+        <source>the same for Windows icon files, made from a picture or from PNG files</source>
+        <translation>de même pour les fichiers d’icônes Windows, créés à partir d’une image ou de fichiers PNG</translation>
+    </message>
+    <message>
+        <source>a picture as an .iconset folder&apos;s ten pictures</source>
+        <translation>une image sous forme des dix images d’un dossier .iconset</translation>
+    </message>
+    <message>
+        <source>a picture as a Linux icon theme&apos;s files</source>
+        <translation>une image sous forme des fichiers d’un thème d’icônes Linux</translation>
+    </message>
+    <message>
+        <source>a picture as the app icons of macOS, Windows, Linux, iOS, Android and the web</source>
+        <translation>une image sous forme des icônes d’application de macOS, Windows, Linux, iOS, Android et du web</translation>
+    </message>
+    <message>
+        <source>add (or take out) the file-manager actions</source>
+        <translation>ajouter (ou retirer) les actions des gestionnaires de fichiers</translation>
+    </message>
+    <message>
+        <source>start Pictomat with the desktop session, or not</source>
+        <translation>démarrer Pictomat avec la session de bureau, ou non</translation>
+    </message>
+    <message>
+        <source>background opacity (0 to 1) for this run; accepted anywhere on the line before &quot;--&quot;</source>
+        <translation>opacité du fond (de 0 à 1) pour cette exécution ; acceptée partout sur la ligne avant « -- »</translation>
+    </message>
+    <message>
+        <source>every word after it is a file (select, menu, run)</source>
+        <translation>chaque mot qui suit est un fichier (select, menu, run)</translation>
+    </message>
+    <message>
+        <source>show this help; after a command, its own</source>
+        <translation>afficher cette aide ; après une commande, la sienne</translation>
+    </message>
+    <message>
+        <source>show the version</source>
+        <translation>afficher la version</translation>
+    </message>
+    <message>
+        <source>Commands of &quot;pictomat run&quot;:</source>
+        <translation>Commandes de « pictomat run » :</translation>
+    </message>
+    <message>
+        <source>Runs one command of the Pictomat menu on the files, without the menu, and prints the path of each file or folder it makes, one a line.</source>
+        <translation>Exécute une commande du menu de Pictomat sur les fichiers, sans le menu, et affiche le chemin de chaque fichier ou dossier qu’elle crée, un par ligne.</translation>
+    </message>
+    <message>
+        <source>put this run&apos;s outputs in the folder DIR</source>
+        <translation>placer les sorties de cette exécution dans le dossier DIR</translation>
+    </message>
+    <message>
+        <source>open each output with its application</source>
+        <translation>ouvrir chaque sortie avec son application</translation>
+    </message>
+    <message>
+        <source>show the last output in the file manager</source>
+        <translation>montrer la dernière sortie dans le gestionnaire de fichiers</translation>
+    </message>
+    <message>
+        <source>print neither the outputs&apos; paths nor the progress line</source>
+        <translation>n’afficher ni les chemins des sorties ni la ligne de progression</translation>
+    </message>
+    <message>
+        <source>run it in the running Pictomat (started if needed), as if chosen from its menu: its preferences say what is opened</source>
+        <translation>l’exécuter dans le Pictomat en cours (démarré si besoin), comme si elle était choisie dans son menu : ses préférences décident de ce qui est ouvert</translation>
+    </message>
+    <message>
+        <source>show this help</source>
+        <translation>afficher cette aide</translation>
+    </message>
+    <message>
+        <source>Hands the files over to Pictomat as the selection its menu works on, or ends the hand-over.</source>
+        <translation>Transmet les fichiers à Pictomat comme la sélection sur laquelle travaille son menu, ou met fin à la transmission.</translation>
+    </message>
+    <message>
+        <source>Hands the files over and shows the Pictomat menu at the pointer, starting Pictomat when it does not run.</source>
+        <translation>Transmet les fichiers et affiche le menu de Pictomat sous le pointeur, en démarrant Pictomat s’il ne tourne pas.</translation>
+    </message>
+    <message>
+        <source>Lists the image formats icons can be exported to: the extension, the description, the media type and the type code, separated by tabs.</source>
+        <translation>Liste les formats d’image vers lesquels les icônes peuvent être exportées : l’extension, la description, le type de média et le code de type, séparés par des tabulations.</translation>
+    </message>
+    <message>
+        <source>Opens the preferences window. It needs a graphical display.</source>
+        <translation>Ouvre la fenêtre de préférences. Elle a besoin d’un affichage graphique.</translation>
+    </message>
+    <message>
+        <source>Reads and edits the preferences from a shell.</source>
+        <translation>Lit et modifie les préférences depuis un shell.</translation>
+    </message>
+    <message>
+        <source>Adds the Pictomat actions to the file managers&apos; menus, or takes them out.</source>
+        <translation>Ajoute les actions de Pictomat aux menus des gestionnaires de fichiers, ou les retire.</translation>
+    </message>
+    <message>
+        <source>Starts Pictomat with the desktop session, or stops doing so.</source>
+        <translation>Démarre Pictomat avec la session de bureau, ou cesse de le faire.</translation>
+    </message>
+    <message>
+        <source>LIST: macos,windows,linux,ios,android,web (all by default)</source>
+        <translation>LIST : macos,windows,linux,ios,android,web (toutes par défaut)</translation>
     </message>
 </context>
 <context>

@@ -1,7 +1,9 @@
+#include "app/HelpText.h"
 #include "app/IcoCommand.h"
 #include "app/IconVerbs.h"
 #include "commands/AppIcons.h"
 #include "files/FileRef.h"
+#include "files/Translations.h"
 #include "output/OutputFolder.h"
 
 #include <QColor>
@@ -14,16 +16,11 @@ using namespace iconverbs;
 
 namespace {
 
-const char kUsage[] =
-    "usage: pictomat appicons [--platforms LIST] [--macos-shape] [--background COLOR] [--name NAME]\n"
-    "                         [--dark FILE] [--tinted FILE] [--monochrome FILE] [--force] SOURCE OUTDIR\n"
-    "       LIST: macos,windows,linux,ios,android,web (all by default)\n";
-
 int usage(const QString& problem = {})
 {
     if (!problem.isEmpty())
         std::fprintf(stderr, "pictomat: %s\n", problem.toLocal8Bit().constData());
-    std::fputs(kUsage, stderr);
+    std::fputs(help::AppIcons().toUtf8().constData(), stderr);
     return 2;
 }
 
@@ -49,6 +46,10 @@ int RunAppIconsCommand(const QList<QByteArray>& operands)
             files += operands.mid(i + 1);
             break;
         }
+        if (word == "--help" || word == "-h") {
+            std::fputs(help::AppIcons().toUtf8().constData(), stdout);
+            return 0;
+        }
         if (!word.startsWith("--") || word == "-") {
             files.append(word);
             continue;
@@ -58,7 +59,8 @@ int RunAppIconsCommand(const QList<QByteArray>& operands)
             continue;
         }
         if (i + 1 >= operands.size())
-            return usage(QStringLiteral("%1 needs a value").arg(QString::fromUtf8(word)));
+            return usage(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "%1 needs a value"))
+                             .arg(QString::fromUtf8(word)));
         const QByteArray value = operands[++i];
         QString error;
         if (word == "--platforms" && !platformsGiven) {
@@ -70,7 +72,9 @@ int RunAppIconsCommand(const QList<QByteArray>& operands)
         } else if (word == "--background") {
             const QColor colour(QString::fromUtf8(value));
             if (!colour.isValid())
-                return usage(QStringLiteral("\"%1\" is no colour (a name such as white, or #RRGGBB)")
+                return usage(Translated("CommandLine",
+                                        QT_TRANSLATE_NOOP("CommandLine",
+                                                          "\"%1\" is no colour (a name such as white, or #RRGGBB)"))
                                  .arg(QString::fromUtf8(value)));
             request.background = colour.toRgb();
             request.background.setAlpha(255);
@@ -81,15 +85,15 @@ int RunAppIconsCommand(const QList<QByteArray>& operands)
                    || (word == "--monochrome" && setPicture(&request.monochrome, value))) {
             continue;
         } else {
-            return usage(QStringLiteral("unknown or repeated option %1").arg(QString::fromUtf8(word)));
+            return usage(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "unknown or repeated option %1"))
+                             .arg(QString::fromUtf8(word)));
         }
     }
     if (files.size() != 2)
         return usage();
     const FileRef source = FileRef::fromLocalPath(files[0]);
     if (name && SafeIconName(*name) != *name) {
-        std::fprintf(stderr, "pictomat: \"%s\" is no icon name (letters, digits, '-', '_' and '.'; \"%s\" would be)\n",
-                     name->constData(), SafeIconName(*name).constData());
+        notAnIconName(*name);
         return 2;
     }
     request.name = name.value_or(IconThemeName(source.name()));

@@ -55,7 +55,8 @@ int RunMenuVerb(int argc, char** argv, const QList<QByteArray>& files, const QSt
         }
     }
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!ReachInstance(bus, instanceArguments, "the Pictomat menu"))
+    if (!ReachInstance(bus, instanceArguments,
+                       QT_TRANSLATE_NOOP("CommandLine", "no session bus, so the Pictomat menu cannot be reached")))
         return 1;
     // The opening rebuilds the menu from the files recorded above.
     const QDBusMessage reply = bus.call(InstanceCall("ShowMenu"), QDBus::Block, kCallTimeoutMs);
@@ -71,7 +72,8 @@ int RunInTrayVerb(int argc, char** argv, const Command& command, const QString& 
 {
     QCoreApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!ReachInstance(bus, instanceArguments, "the running Pictomat"))
+    if (!ReachInstance(bus, instanceArguments,
+                       QT_TRANSLATE_NOOP("CommandLine", "no session bus, so the running Pictomat cannot be reached")))
         return 1;
     QVariantMap options{{QStringLiteral("interactive"), true}};
     if (command.operand == Operand::Exporter)

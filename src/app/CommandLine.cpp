@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/HelpText.h"
 #include "app/IcnsCommand.h"
 #include "app/IcoCommand.h"
 #include "integration/Integration.h"
@@ -43,99 +44,12 @@ std::function<void()> makeTrayPreferencesOpener(prefs::PreferenceStore& preferen
     };
 }
 
-const char kUsage[] =
-    "Usage: pictomat [COMMAND] [ARGUMENTS]\n"
-    "\n"
-    "Makes icons from the files selected in the file manager. Without a command,\n"
-    "Pictomat starts in the system tray.\n"
-    "\n"
-    "Commands:\n"
-    "  select FILE... | --clear    hand the files over as the selection, or end it\n"
-    "  menu [FILE...]              hand the files over and show the Pictomat menu\n"
-    "                              at the pointer, starting Pictomat if needed\n"
-    "  run COMMAND [FILE...]       run one command on the files, without a menu,\n"
-    "                              and print each output's path; --output DIR,\n"
-    "                              --open, --reveal and --quiet for this run\n"
-    "  run --tray COMMAND [FILE...]\n"
-    "                              run it in the running Pictomat (started if\n"
-    "                              needed), as if chosen from its menu\n"
-    "  formats                     list the image formats icons can be exported to\n"
-    "  preferences                 open the preferences window\n"
-    "  defaults read|write|delete  edit the preferences from a shell\n"
-    "  icns list|extract|create    look inside icon files, save their pictures,\n"
-    "                              make them from .iconset folders and PNG files\n"
-    "  ico list|extract|create     the same for Windows icon files, made from a\n"
-    "                              picture or from PNG files\n"
-    "  iconset create DIR PICTURE  a picture as an .iconset folder's ten pictures\n"
-    "  hicolor create DIR PICTURE  a picture as a Linux icon theme's files\n"
-    "  appicons SOURCE OUTDIR      a picture as the app icons of macOS, Windows,\n"
-    "                              Linux, iOS, Android and the web\n"
-    "  integrate [--remove]        add (or take out) the file-manager actions\n"
-    "  autostart on|off            start Pictomat with the desktop session, or not\n"
-    "\n"
-    "Options:\n"
-    "  -alpha VALUE                background opacity (0 to 1) for this run;\n"
-    "                              accepted anywhere on the line before \"--\"\n"
-    "  --                          every word after it is a file (select, menu, run)\n"
-    "  -h, --help                  show this help; after a command, its own\n"
-    "  -v, --version               show the version\n"
-    "\n"
-    "Commands of \"pictomat run\":\n";
-
-// Each command's own help, for "pictomat COMMAND --help"; "run" and the icon
-// file tools say theirs themselves.
-struct VerbHelp {
-    const char* verb;
-    const char* text;
-};
-const VerbHelp kVerbHelp[] = {
-    {"select",
-     "Usage: pictomat select [--] FILE...\n"
-     "       pictomat select --clear\n"
-     "\n"
-     "Hands the files over to Pictomat as the selection its menu works on, or\n"
-     "ends the hand-over.\n"},
-    {"menu",
-     "Usage: pictomat menu [--] [FILE...]\n"
-     "\n"
-     "Hands the files over and shows the Pictomat menu at the pointer, starting\n"
-     "Pictomat when it does not run.\n"},
-    {"formats",
-     "Usage: pictomat formats\n"
-     "\n"
-     "Lists the image formats icons can be exported to: the extension, the\n"
-     "description, the media type and the type code, separated by tabs.\n"},
-    {"preferences",
-     "Usage: pictomat preferences\n"
-     "\n"
-     "Opens the preferences window. It needs a graphical display.\n"},
-    {"defaults",
-     "Usage: pictomat defaults read [KEY]\n"
-     "       pictomat defaults write KEY -bool|-int|-float|-string VALUE\n"
-     "       pictomat defaults delete KEY\n"
-     "\n"
-     "Reads and edits the preferences from a shell.\n"},
-    {"integrate",
-     "Usage: pictomat integrate [--remove]\n"
-     "\n"
-     "Adds the Pictomat actions to the file managers' menus, or takes them out.\n"},
-    {"autostart",
-     "Usage: pictomat autostart on|off\n"
-     "\n"
-     "Starts Pictomat with the desktop session, or stops doing so.\n"},
-};
-
 int usageError(const QString& problem)
 {
     std::fprintf(stderr, "pictomat: %s\n", problem.toLocal8Bit().constData());
     std::fprintf(stderr, "%s\n",
                  qUtf8Printable(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "Try 'pictomat --help'."))));
     return 2;
-}
-
-int usageError(const char* problem)
-{
-    return usageError(QString::fromUtf8(problem));
 }
 
 // Whether the words before "--" ask for help.
@@ -225,12 +139,14 @@ int RunCommandLine(int argc, char** argv)
         }
         if (arg == "-alpha") {
             if (i + 1 >= argc)
-                return usageError("-alpha needs a value");
+                return usageError(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "-alpha needs a value")));
             bool number = false;
             const double alpha = QByteArray(argv[i + 1]).toDouble(&number);
             if (!number || !(alpha >= 0.0 && alpha <= 1.0))
-                return usageError(QStringLiteral("-alpha needs a number from 0 to 1, not \"%1\".")
-                                      .arg(QString::fromLocal8Bit(argv[i + 1])));
+                return usageError(
+                    Translated("CommandLine",
+                               QT_TRANSLATE_NOOP("CommandLine", "-alpha needs a number from 0 to 1, not \"%1\"."))
+                        .arg(QString::fromLocal8Bit(argv[i + 1])));
             instanceArguments << QStringLiteral("-alpha") << QString::fromLocal8Bit(argv[i + 1]);
             ++i;
             continue;
@@ -254,16 +170,13 @@ int RunCommandLine(int argc, char** argv)
     const QByteArray verb = rest.first();
     const QList<QByteArray> operands = rest.mid(1);
     if (verb == "-h" || verb == "--help" || verb == "help") {
-        std::fputs(kUsage, stdout);
-        PrintRunCommands();
+        std::fputs(help::Program().toUtf8().constData(), stdout);
         return 0;
     }
     if (asksForHelp(operands)) {
-        for (const VerbHelp& help : kVerbHelp) {
-            if (verb == help.verb) {
-                std::fputs(help.text, stdout);
-                return 0;
-            }
+        if (const QString text = help::Verb(verb); !text.isEmpty()) {
+            std::fputs(text.toUtf8().constData(), stdout);
+            return 0;
         }
     }
     if (verb == "-v" || verb == "--version") {
@@ -275,7 +188,8 @@ int RunCommandLine(int argc, char** argv)
             return RunSelectVerb(programOnly, argv, {}); // ends the hand-over
         const QList<QByteArray> files = withoutEndOfOptions(operands);
         if (files.isEmpty())
-            return usageError("select needs at least one file");
+            return usageError(
+                Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "select needs at least one file")));
         return RunSelectVerb(programOnly, argv, files);
     }
     if (verb == "menu")
@@ -284,7 +198,8 @@ int RunCommandLine(int argc, char** argv)
         return RunVerbCommand(programOnly, argv, preferences, operands, instanceArguments);
     if (verb == "formats") {
         if (!operands.isEmpty())
-            return usageError("formats takes no arguments");
+            return usageError(
+                Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "formats takes no arguments")));
         return listFormats(argc, argv);
     }
     if (verb == "preferences") {
@@ -323,7 +238,8 @@ int RunCommandLine(int argc, char** argv)
         return runDrawingVerb(argv[0], &RunHicolorCommand, operands);
     if (verb == "appicons")
         return runDrawingVerb(argv[0], &RunAppIconsCommand, operands);
-    return usageError(QStringLiteral("unknown command \"%1\"").arg(QString::fromLocal8Bit(verb)));
+    return usageError(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "unknown command \"%1\""))
+                          .arg(QString::fromLocal8Bit(verb)));
 }
 
 } // namespace pictomat

@@ -1,5 +1,6 @@
 #include "app/IcnsCommand.h"
 
+#include "app/HelpText.h"
 #include "app/IconVerbs.h"
 #include "files/FileIO.h"
 #include "files/FileRef.h"
@@ -7,6 +8,7 @@
 #include "icns/IconFamily.h"
 #include "image/MediaIcons.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <cerrno>
@@ -18,12 +20,6 @@ namespace pictomat {
 
 namespace {
 
-const char kUsage[] =
-    "usage: pictomat icns list FILE\n"
-    "       pictomat icns extract [--force] FILE DIR\n"
-    "       pictomat icns extract --iconset [--force] FILE DIR\n"
-    "       pictomat icns create [--force] OUT.icns (FOLDER.iconset | PNG...)\n";
-
 using namespace iconverbs;
 
 // The family in the file. A file cut short is damaged: what could be read
@@ -33,7 +29,7 @@ std::optional<icns::IconFamily> readFamily(const QByteArray& path, bool* damaged
     Error readError;
     const std::optional<QByteArray> bytes = ReadRegularFile(path, icns::kMaxIcnsFileSize, &readError);
     if (!bytes) {
-        complain(path, QStringLiteral("cannot read: %1").arg(readError.message));
+        complain(path, QCoreApplication::translate("CommandLine", "cannot read: %1").arg(readError.message));
         return std::nullopt;
     }
     QString error;
@@ -41,9 +37,9 @@ std::optional<icns::IconFamily> readFamily(const QByteArray& path, bool* damaged
     if (!family)
         complain(path, error);
     else if (*damaged)
-        complain(path, QStringLiteral("the file is damaged: %1").arg(error));
+        complain(path, QCoreApplication::translate("CommandLine", "the file is damaged: %1").arg(error));
     else if (!error.isEmpty())
-        complain(path, QStringLiteral("warning: %1").arg(error));
+        complain(path, QCoreApplication::translate("CommandLine", "warning: %1").arg(error));
     return family;
 }
 
@@ -80,11 +76,13 @@ int extract(const Arguments& args)
     if (!family)
         return 1;
     if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
-        complain(folder, QStringLiteral("cannot create the folder: %1").arg(SystemErrorText(errno)));
+        complain(
+            folder,
+            QCoreApplication::translate("CommandLine", "cannot create the folder: %1").arg(SystemErrorText(errno)));
         return 1;
     }
     if (!FileRef::fromLocalPath(folder).isDirectory()) {
-        complain(folder, QStringLiteral("not a folder"));
+        complain(folder, QCoreApplication::translate("CommandLine", "not a folder"));
         return 1;
     }
     const auto found = ConfinedPictures<icns::NamedPng>(path, [&family, &args](QStringList* skipped) {
@@ -94,9 +92,9 @@ int extract(const Arguments& args)
         return 1;
     const auto& [pictures, skipped] = *found;
     for (const QString& picture : skipped)
-        complain(path, QStringLiteral("%1 has no iconset name; not saved").arg(picture));
+        complain(path, QCoreApplication::translate("CommandLine", "%1 has no iconset name; not saved").arg(picture));
     if (pictures.isEmpty()) {
-        complain(path, QStringLiteral("no picture to save"));
+        complain(path, QCoreApplication::translate("CommandLine", "no picture to save"));
         return 1;
     }
     int status = damaged ? 1 : 0;
@@ -129,7 +127,7 @@ int create(const Arguments& args)
             Error readError;
             const std::optional<QByteArray> bytes = ReadRegularFile(input, icns::kMaxIcnsFileSize, &readError);
             if (!bytes) {
-                complain(input, QStringLiteral("cannot read: %1").arg(readError.message));
+                complain(input, QCoreApplication::translate("CommandLine", "cannot read: %1").arg(readError.message));
                 return 1;
             }
             files.append(icns::NamedPng{input, *bytes});
@@ -142,7 +140,7 @@ int create(const Arguments& args)
     }
     const QByteArray bytes = family->toIcns();
     if (bytes.isEmpty()) {
-        complain(output, QStringLiteral("the icon family is too large to write"));
+        complain(output, QCoreApplication::translate("CommandLine", "the icon family is too large to write"));
         return 1;
     }
     return writeOutput(output, bytes, args.force) ? 0 : 1;
@@ -156,7 +154,7 @@ int RunIcnsCommand(const QList<QByteArray>& operands)
                                                 {{.word = "list", .operands = 1, .force = false},
                                                  {.word = "extract", .operands = 2, .iconset = true},
                                                  {.word = "create", .operands = 2, .moreOperands = true}},
-                                                kUsage);
+                                                help::Icns());
     if (!args)
         return 2;
     if (args->help)

@@ -1,5 +1,6 @@
 #include "app/IcoCommand.h"
 
+#include "app/HelpText.h"
 #include "app/IconVerbs.h"
 #include "commands/FailureCause.h"
 #include "commands/PlatformIcons.h"
@@ -10,6 +11,7 @@
 #include "output/OutputFolder.h"
 
 #include <QMap>
+#include <QCoreApplication>
 #include <QString>
 
 #include <cerrno>
@@ -23,19 +25,12 @@ using namespace iconverbs;
 
 namespace {
 
-const char kIcoUsage[] =
-    "usage: pictomat ico list FILE\n"
-    "       pictomat ico extract [--force] FILE DIR\n"
-    "       pictomat ico create [--force] OUT.ico (PICTURE | PNG...)\n";
-const char kIconsetUsage[] = "usage: pictomat iconset create [--force] DIR PICTURE\n";
-const char kHicolorUsage[] = "usage: pictomat hicolor create [--force] [--name NAME] DIR PICTURE\n";
-
 std::optional<ico::IcoFile> readIco(const QByteArray& path)
 {
     Error readError;
     const std::optional<QByteArray> bytes = ReadRegularFile(path, ico::kMaxIcoFileSize, &readError);
     if (!bytes) {
-        complain(path, QStringLiteral("cannot read: %1").arg(readError.message));
+        complain(path, QCoreApplication::translate("CommandLine", "cannot read: %1").arg(readError.message));
         return std::nullopt;
     }
     QString error;
@@ -43,7 +38,7 @@ std::optional<ico::IcoFile> readIco(const QByteArray& path)
     if (!file)
         complain(path, error);
     else if (!error.isEmpty())
-        complain(path, QStringLiteral("warning: %1").arg(error));
+        complain(path, QCoreApplication::translate("CommandLine", "warning: %1").arg(error));
     return file;
 }
 
@@ -51,11 +46,13 @@ std::optional<ico::IcoFile> readIco(const QByteArray& path)
 bool makeFolder(const QByteArray& folder)
 {
     if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST) {
-        complain(folder, QStringLiteral("cannot create the folder: %1").arg(SystemErrorText(errno)));
+        complain(
+            folder,
+            QCoreApplication::translate("CommandLine", "cannot create the folder: %1").arg(SystemErrorText(errno)));
         return false;
     }
     if (!FileRef::fromLocalPath(folder).isDirectory()) {
-        complain(folder, QStringLiteral("not a folder"));
+        complain(folder, QCoreApplication::translate("CommandLine", "not a folder"));
         return false;
     }
     return true;
@@ -104,9 +101,9 @@ int extract(const Arguments& args)
         return 1;
     const auto& [pictures, skipped] = *found;
     for (const QString& picture : skipped)
-        complain(path, QStringLiteral("%1; not saved").arg(picture));
+        complain(path, QCoreApplication::translate("CommandLine", "%1; not saved").arg(picture));
     if (pictures.isEmpty()) {
-        complain(path, QStringLiteral("no picture to save"));
+        complain(path, QCoreApplication::translate("CommandLine", "no picture to save"));
         return 1;
     }
     QVector<OutputDirectory::File> files;
@@ -125,16 +122,16 @@ std::optional<QVector<ico::IcoImage>> pngPictures(const QList<QByteArray>& input
         Error error;
         const std::optional<QByteArray> bytes = ReadRegularFile(input, ico::kMaxIcoFileSize, &error);
         if (!bytes) {
-            complain(input, QStringLiteral("cannot read: %1").arg(error.message));
+            complain(input, QCoreApplication::translate("CommandLine", "cannot read: %1").arg(error.message));
             return std::nullopt;
         }
         const std::optional<QSize> size = icns::codec::IsPng(*bytes) ? icns::codec::PngSize(*bytes) : std::nullopt;
         if (!size) {
-            complain(input, QStringLiteral("not a PNG picture"));
+            complain(input, QCoreApplication::translate("CommandLine", "not a PNG picture"));
             return std::nullopt;
         }
         if (size->width() > ico::kMaxEdge || size->height() > ico::kMaxEdge) {
-            complain(input, QStringLiteral("%1x%2 pixels; icon pictures are at most %3")
+            complain(input, QCoreApplication::translate("CommandLine", "%1x%2 pixels; icon pictures are at most %3")
                                 .arg(size->width())
                                 .arg(size->height())
                                 .arg(ico::kMaxEdge));
@@ -142,13 +139,15 @@ std::optional<QVector<ico::IcoImage>> pngPictures(const QList<QByteArray>& input
         }
         const QImage image = icns::codec::DecodePng(*bytes);
         if (image.size() != *size) {
-            complain(input, QStringLiteral("the PNG picture cannot be decoded"));
+            complain(input, QCoreApplication::translate("CommandLine", "the PNG picture cannot be decoded"));
             return std::nullopt;
         }
         const QPair<int, int> key{size->width(), size->height()};
         if (bySize.contains(key)) {
-            std::fprintf(stderr, "pictomat: %s and %s are both %dx%d pixels\n", bySize.value(key).constData(),
-                         input.constData(), size->width(), size->height());
+            const QString message = QCoreApplication::translate("CommandLine", "%1 and %2 are both %3x%4 pixels")
+                                        .arg(QString::fromLocal8Bit(bySize.value(key)), QString::fromLocal8Bit(input),
+                                             QString::number(size->width()), QString::number(size->height()));
+            std::fprintf(stderr, "pictomat: %s\n", message.toUtf8().constData());
             return std::nullopt;
         }
         bySize.insert(key, input);
@@ -172,13 +171,13 @@ int createIco(const Arguments& args)
         if (!images)
             return 1;
         if (images->size() > ico::kMaxEntries) {
-            complain(output, QStringLiteral("more than %1 pictures").arg(ico::kMaxEntries));
+            complain(output, QCoreApplication::translate("CommandLine", "more than %1 pictures").arg(ico::kMaxEntries));
             return 1;
         }
         bytes = ico::WriteIco(*images);
     }
     if (bytes.isEmpty()) {
-        complain(output, QStringLiteral("the pictures make no icon file"));
+        complain(output, QCoreApplication::translate("Cause", "the pictures make no icon file"));
         return 1;
     }
     return writeOutput(output, bytes, args.force) ? 0 : 1;
@@ -213,7 +212,7 @@ int RunIcoCommand(const QList<QByteArray>& operands)
                                                 {{.word = "list", .operands = 1, .force = false},
                                                  {.word = "extract", .operands = 2},
                                                  {.word = "create", .operands = 2, .moreOperands = true}},
-                                                kIcoUsage);
+                                                help::Ico());
     if (!args)
         return 2;
     if (args->help)
@@ -227,7 +226,7 @@ int RunIcoCommand(const QList<QByteArray>& operands)
 
 int RunIconsetCommand(const QList<QByteArray>& operands)
 {
-    const std::optional<Arguments> args = parse(operands, {{.word = "create", .operands = 2}}, kIconsetUsage);
+    const std::optional<Arguments> args = parse(operands, {{.word = "create", .operands = 2}}, help::Iconset());
     if (!args)
         return 2;
     if (args->help)
@@ -237,7 +236,7 @@ int RunIconsetCommand(const QList<QByteArray>& operands)
         return 1;
     const QVector<OutputDirectory::File> files = IconsetFiles(*pictures);
     if (files.isEmpty()) {
-        complain(args->operands[1], QStringLiteral("the pictures could not be encoded"));
+        complain(args->operands[1], QCoreApplication::translate("Cause", "the pictures could not be encoded"));
         return 1;
     }
     return writeFiles(args->operands[0], files, args->force);
@@ -246,7 +245,7 @@ int RunIconsetCommand(const QList<QByteArray>& operands)
 int RunHicolorCommand(const QList<QByteArray>& operands)
 {
     const std::optional<Arguments> args =
-        parse(operands, {{.word = "create", .operands = 2, .name = true}}, kHicolorUsage);
+        parse(operands, {{.word = "create", .operands = 2, .name = true}}, help::Hicolor());
     if (!args)
         return 2;
     if (args->help)
@@ -255,8 +254,7 @@ int RunHicolorCommand(const QList<QByteArray>& operands)
     const QByteArray& picture = args->operands[1];
     const FileRef item = FileRef::fromLocalPath(picture);
     if (name && SafeIconName(*name) != *name) {
-        std::fprintf(stderr, "pictomat: \"%s\" is no icon name (letters, digits, '-', '_' and '.'; \"%s\" would be)\n",
-                     name->constData(), SafeIconName(*name).constData());
+        notAnIconName(*name);
         return 2;
     }
     const std::optional<QMap<int, QImage>> pictures = picturesOf(picture, kLinuxIconSetSizes);
@@ -265,7 +263,7 @@ int RunHicolorCommand(const QList<QByteArray>& operands)
     const QVector<OutputDirectory::File> files =
         LinuxIconSetFiles(*pictures, name.value_or(IconThemeName(item.name())), SvgSourceOf(item));
     if (files.isEmpty()) {
-        complain(picture, QStringLiteral("the pictures could not be encoded"));
+        complain(picture, QCoreApplication::translate("Cause", "the pictures could not be encoded"));
         return 1;
     }
     return writeFiles(args->operands[0], files, args->force);

@@ -2,6 +2,8 @@
 
 #include "files/FileIO.h"
 #include "files/FileRef.h"
+#include "files/Translations.h"
+#include "output/OutputFolder.h"
 
 #include <cstdio>
 
@@ -43,13 +45,13 @@ std::optional<Arguments> readOptions(const QList<QByteArray>& words, const Form&
 
 } // namespace
 
-std::optional<Arguments> parse(const QList<QByteArray>& words, const QVector<Form>& forms, const char* usage)
+std::optional<Arguments> parse(const QList<QByteArray>& words, const QVector<Form>& forms, const QString& usage)
 {
     for (const QByteArray& word : words) {
         if (word == "--")
             break;
         if (word == "--help" || word == "-h") {
-            std::fputs(usage, stdout);
+            std::fputs(usage.toUtf8().constData(), stdout);
             Arguments help;
             help.help = true;
             return help;
@@ -62,13 +64,22 @@ std::optional<Arguments> parse(const QList<QByteArray>& words, const QVector<For
             return args;
         break;
     }
-    std::fputs(usage, stderr);
+    std::fputs(usage.toUtf8().constData(), stderr);
     return std::nullopt;
 }
 
 void complain(const QByteArray& name, const QString& message)
 {
     std::fprintf(stderr, "pictomat: %s: %s\n", name.constData(), message.toLocal8Bit().constData());
+}
+
+void notAnIconName(const QByteArray& name)
+{
+    const QString message = Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine",
+                                                                        "\"%1\" is no icon name (letters, digits, '-', "
+                                                                        "'_' and '.'; \"%2\" would be)"))
+                                .arg(QString::fromUtf8(name), QString::fromUtf8(SafeIconName(name)));
+    std::fprintf(stderr, "pictomat: %s\n", message.toUtf8().constData());
 }
 
 bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force)
@@ -79,7 +90,9 @@ bool writeOutput(const QByteArray& path, const QByteArray& bytes, bool force)
     const bool written =
         force ? WriteFileAtomically(target, bytes, &error) : WriteNewFileAtomically(target, bytes, &error, &existed);
     if (existed)
-        complain(path, QStringLiteral("already exists; not replaced (--force replaces it)"));
+        complain(path,
+                 Translated("CommandLine",
+                            QT_TRANSLATE_NOOP("CommandLine", "already exists; not replaced (--force replaces it)")));
     else if (!written)
         complain(path, error.message);
     return written;

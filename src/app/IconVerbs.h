@@ -49,10 +49,13 @@ struct Arguments {
 // lone "-" is one). Nothing, with the usage on standard error, when they fit
 // none of the forms; the tool then exits with status 2.
 // A request for help anywhere before "--" is answered with the usage.
-std::optional<Arguments> parse(const QList<QByteArray>& words, const QVector<Form>& forms, const char* usage);
+std::optional<Arguments> parse(const QList<QByteArray>& words, const QVector<Form>& forms, const QString& usage);
 
 // "pictomat: NAME: message", the name as the shell gave it.
 void complain(const QByteArray& name, const QString& message);
+
+// Says on standard error that `name` cannot name an icon, and what would.
+void notAnIconName(const QByteArray& name);
 
 // Writes `bytes` as `path`, never through what has the name: a new file is
 // renamed into place, and without force nothing that exists is replaced.

@@ -3,6 +3,7 @@
 #include "app/InstanceLock.h"
 #include "files/FileRef.h"
 #include "files/Paths.h"
+#include "files/Translations.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -103,10 +104,10 @@ QStringList BusUris(const QList<QByteArray>& files)
     return uris;
 }
 
-bool ReachInstance(QDBusConnection& bus, const QStringList& instanceArguments, const char* what)
+bool ReachInstance(QDBusConnection& bus, const QStringList& instanceArguments, const char* noBus)
 {
     if (!bus.isConnected()) {
-        std::fprintf(stderr, "pictomat: no session bus, so %s cannot be reached\n", what);
+        std::fprintf(stderr, "pictomat: %s\n", qUtf8Printable(Translated("CommandLine", noBus)));
         return false;
     }
     if (InstanceRunning(bus))
@@ -116,7 +117,9 @@ bool ReachInstance(QDBusConnection& bus, const QStringList& instanceArguments, c
     InstanceLock starting(InstanceLock::Role::Starter);
     starting.take(kInstanceStartLimitMs);
     if (!InstanceRunning(bus) && !(startInstance(bus, instanceArguments) && waitForInstance(bus))) {
-        std::fprintf(stderr, "pictomat: Pictomat could not be started\n");
+        std::fprintf(stderr, "pictomat: %s\n",
+                     qUtf8Printable(
+                         Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "Pictomat could not be started"))));
         return false;
     }
     return true;

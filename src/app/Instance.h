@@ -25,9 +25,10 @@ bool InstanceRunning(const QDBusConnection& bus);
 // A call of one of its methods, which never starts it.
 QDBusMessage InstanceCall(const char* method);
 // The running instance, started when none runs (with `instanceArguments`):
-// false, with a line on standard error naming `what` could not be reached,
-// when it cannot be.
-bool ReachInstance(QDBusConnection& bus, const QStringList& instanceArguments, const char* what);
+// false, with a line on standard error, when it cannot be. Without a session
+// bus that line is `noBus`, a text marked for "CommandLine" that names what
+// the caller wanted to reach.
+bool ReachInstance(QDBusConnection& bus, const QStringList& instanceArguments, const char* noBus);
 
 // Files as they go over the bus: a D-Bus string must be UTF-8, and a file
 // name need not be, so each goes as an ASCII URI.

@@ -1,5 +1,6 @@
 #include "app/RunVerb.h"
 
+#include "app/HelpText.h"
 #include "app/TerminalProgress.h"
 #include "app/ClientVerbs.h"
 #include "app/XSelections.h"
@@ -34,23 +35,6 @@ namespace {
 // How soon a clipboard server notices that another program took the clipboard.
 constexpr int kOwnershipCheckMs = 200;
 
-const char kRunUsage[] =
-    "Usage: pictomat run [OPTION...] COMMAND [EXT | SIZE] [--] FILE...\n"
-    "\n"
-    "Runs one command of the Pictomat menu on the files, without the menu, and\n"
-    "prints the path of each file or folder it makes, one a line.\n"
-    "\n"
-    "Options:\n"
-    "  --output DIR   put this run's outputs in the folder DIR\n"
-    "  --open         open each output with its application\n"
-    "  --reveal       show the last output in the file manager\n"
-    "  --quiet        print neither the outputs' paths nor the progress line\n"
-    "  --tray         run it in the running Pictomat (started if needed), as if\n"
-    "                 chosen from its menu: its preferences say what is opened\n"
-    "  -h, --help     show this help\n"
-    "\n"
-    "Commands:\n";
-
 int usage(const QString& problem)
 {
     std::fprintf(stderr, "pictomat: %s\n", problem.toLocal8Bit().constData());
@@ -58,11 +42,6 @@ int usage(const QString& problem)
         stderr, "%s\n",
         qUtf8Printable(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "Try 'pictomat run --help'."))));
     return 2;
-}
-
-int usage(const char* problem)
-{
-    return usage(QString::fromUtf8(problem));
 }
 
 // A plain run in a shell: what it was asked beyond the command.
@@ -138,13 +117,16 @@ int runServingClipboard(int argc, char** argv, prefs::PreferenceStore& preferenc
 {
     int status[2];
     if (::pipe2(status, O_CLOEXEC) != 0) {
-        std::fprintf(stderr, "pictomat: cannot create a pipe\n");
+        std::fprintf(
+            stderr, "pictomat: %s\n",
+            qUtf8Printable(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "cannot create a pipe"))));
         return 1;
     }
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid < 0) {
-        std::fprintf(stderr, "pictomat: cannot fork\n");
+        std::fprintf(stderr, "pictomat: %s\n",
+                     qUtf8Printable(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "cannot fork"))));
         return 1;
     }
     if (pid > 0) {
@@ -203,22 +185,6 @@ int runServingClipboard(int argc, char** argv, prefs::PreferenceStore& preferenc
 
 } // namespace
 
-void PrintRunCommands()
-{
-    for (const Command& command : Commands()) {
-        QString words = QLatin1String(command.verb);
-        QString what = QString::fromUtf8(command.toolTip);
-        if (command.operand == Operand::Exporter) {
-            words += QLatin1String(" EXT");
-            what = QStringLiteral("Export the file's icon as a picture of the format EXT (see pictomat formats).");
-        } else if (command.operand == Operand::IconSize) {
-            words += QLatin1String(" SIZE");
-            what = QStringLiteral("Set the icon size, from 16 to 1024 pixels, that the icons are drawn at.");
-        }
-        std::printf("  %-22s %s\n", words.toLocal8Bit().constData(), what.toLocal8Bit().constData());
-    }
-}
-
 int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, const QList<QByteArray>& operands,
                    const QStringList& instanceArguments)
 {
@@ -236,8 +202,7 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
             break;
         }
         if (word == "-h" || word == "--help") {
-            std::fputs(kRunUsage, stdout);
-            PrintRunCommands();
+            std::fputs(help::Run().toUtf8().constData(), stdout);
             return 0;
         }
         if (word == "--tray") {
@@ -268,11 +233,12 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
         }
     }
     if (inTray && (choices.open || choices.reveal || choices.quiet || choices.outputFolder))
-        return usage(
-            "--tray takes the running Pictomat's preferences, so --open, --reveal, --quiet and --output "
-            "do not go with it.");
+        return usage(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine",
+                                                                 "--tray takes the running Pictomat's preferences, so "
+                                                                 "--open, --reveal, --quiet and --output do not go "
+                                                                 "with it.")));
     if (args.isEmpty())
-        return usage("run needs a command");
+        return usage(Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "run needs a command")));
     const QString name = QString::fromLocal8Bit(args.takeFirst());
     const Command* command = FindCommandByVerb(name);
     if (!command)
@@ -280,11 +246,13 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
     QString operand;
     if (command->operand == Operand::Exporter) {
         if (args.isEmpty())
-            return usage("export needs an extension, such as png");
+            return usage(
+                Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "export needs an extension, such as png")));
         operand = QString::fromLocal8Bit(args.takeFirst());
     } else if (command->operand == Operand::IconSize) {
         if (args.isEmpty())
-            return usage("set-icon-size needs a size, such as 256");
+            return usage(
+                Translated("CommandLine", QT_TRANSLATE_NOOP("CommandLine", "set-icon-size needs a size, such as 256")));
         operand = QString::fromLocal8Bit(args.takeFirst());
     }
     args += files;
@@ -295,9 +263,10 @@ int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, c
         return RunInTrayVerb(argc, argv, *command, operand, args, instanceArguments);
     if (command->needsDisplay && !haveDisplay()) {
         std::fprintf(stderr, "pictomat: %s\n",
-                     qUtf8Printable(QCoreApplication::translate("CommandLine",
-                                                                "%1 works with the clipboard and needs a graphical "
-                                                                "display (DISPLAY or WAYLAND_DISPLAY is not set)")
+                     qUtf8Printable(Translated("CommandLine",
+                                               QT_TRANSLATE_NOOP("CommandLine",
+                                                                 "%1 works with the clipboard and needs a graphical "
+                                                                 "display (DISPLAY or WAYLAND_DISPLAY is not set)"))
                                         .arg(QLatin1String(command->verb))));
         return 1;
     }

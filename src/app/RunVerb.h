@@ -19,9 +19,6 @@ class PreferenceStore;
 // command reads its settings from `preferences`.
 // "run --tray" runs it in the running instance instead, started with
 // `instanceArguments` when none runs.
-// The commands "run" takes, one a line with what each does, on standard output.
-void PrintRunCommands();
-
 int RunVerbCommand(int argc, char** argv, prefs::PreferenceStore& preferences, const QList<QByteArray>& operands,
                    const QStringList& instanceArguments);
 

@@ -180,16 +180,16 @@ QString hexColour(const QColor& colour)
 }
 
 // The pictures of the files the request names besides the source, each at
-// the edges given; nothing, and why, when one gives none.
-std::optional<QMap<int, QImage>> extraPictures(const FileRef& file, const QList<int>& edges, const char* what,
+// the edges given; nothing, and why, when one gives none: `failed`, a text
+// marked for "Cause" that names the picture's file and its reason.
+std::optional<QMap<int, QImage>> extraPictures(const FileRef& file, const QList<int>& edges, const char* failed,
                                                QString* why)
 {
     QString reason;
     std::optional<QMap<int, QImage>> pictures = MediaPicturesAt(file, edges, &reason);
     if (!pictures && why)
-        *why = QStringLiteral("the %1 picture %2: %3")
-                   .arg(QLatin1String(what), file.displayPath(),
-                        reason.isEmpty() ? cause::ofPicture(PictureStatus::NotAPicture) : reason);
+        *why = QCoreApplication::translate("Cause", failed)
+                   .arg(file.displayPath(), reason.isEmpty() ? cause::ofPicture(PictureStatus::NotAPicture) : reason);
     return pictures;
 }
 
@@ -378,7 +378,8 @@ std::optional<QList<AppPlatform>> ParseAppPlatforms(const QByteArray& list, QStr
         const auto at = std::find_if(std::begin(kPlatformNames), std::end(kPlatformNames),
                                      [&name](const char* known) { return name == known; });
         if (at == std::end(kPlatformNames)) {
-            *error = QStringLiteral("\"%1\" is no platform (macos, windows, linux, ios, android, web)")
+            *error = QCoreApplication::translate("CommandLine",
+                                                 "\"%1\" is no platform (macos, windows, linux, ios, android, web)")
                          .arg(QString::fromUtf8(name));
             return std::nullopt;
         }
@@ -403,13 +404,15 @@ std::optional<QVector<OutputDirectory::File>> AppIconFiles(const FileRef& source
     std::optional<QImage> dark, tinted;
     std::optional<QMap<int, QImage>> monochrome;
     if (wants(request, AppPlatform::IOS) && !request.dark.isEmpty()) {
-        const std::optional<QMap<int, QImage>> pictures = extraPictures(request.dark, {kAppStoreEdge}, "dark", why);
+        const std::optional<QMap<int, QImage>> pictures =
+            extraPictures(request.dark, {kAppStoreEdge}, QT_TRANSLATE_NOOP("Cause", "the dark picture %1: %2"), why);
         if (!pictures)
             return std::nullopt;
         dark = pictures->value(kAppStoreEdge);
     }
     if (wants(request, AppPlatform::IOS) && !request.tinted.isEmpty()) {
-        const std::optional<QMap<int, QImage>> pictures = extraPictures(request.tinted, {kAppStoreEdge}, "tinted", why);
+        const std::optional<QMap<int, QImage>> pictures = extraPictures(
+            request.tinted, {kAppStoreEdge}, QT_TRANSLATE_NOOP("Cause", "the tinted picture %1: %2"), why);
         if (!pictures)
             return std::nullopt;
         tinted = pictures->value(kAppStoreEdge);
@@ -418,7 +421,8 @@ std::optional<QVector<OutputDirectory::File>> AppIconFiles(const FileRef& source
         QList<int> layerEdges;
         for (const Density& d : kDensities)
             layerEdges.append(d.layerArt());
-        monochrome = extraPictures(request.monochrome, layerEdges, "monochrome", why);
+        monochrome = extraPictures(request.monochrome, layerEdges,
+                                   QT_TRANSLATE_NOOP("Cause", "the monochrome picture %1: %2"), why);
         if (!monochrome)
             return std::nullopt;
     }

@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <functional>
 #include <thread>
 
 namespace pictomat {
@@ -27,11 +28,15 @@ namespace {
 std::optional<QMap<int, QImage>> picturesFor(CommandContext& context, const FileRef& item, const QList<int>& edges)
 {
     QString why;
-    std::optional<QMap<int, QImage>> pictures = item.exists() ? MediaPicturesAt(item, edges, &why) : std::nullopt;
+    QString logged;
+    std::optional<QMap<int, QImage>> pictures =
+        item.exists() ? MediaPicturesAt(item, edges, &why, &logged) : std::nullopt;
     if (!pictures) {
-        if (!item.exists())
+        if (!item.exists()) {
             why = MissingItemCause(context);
-        qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), why);
+            logged = cause::ofName(context.alertItem, cause::In::English);
+        }
+        qCWarning(lcCommands).noquote() << QStringLiteral("Pictomat: %1: %2").arg(item.displayPath(), logged);
         ShowItemAlert(context,
                       QStringLiteral(QT_TRANSLATE_NOOP("Alert", "The icon could not be obtained from the file.")), why);
     }
@@ -88,23 +93,34 @@ QList<int> IconsetPixelSizes()
     return sizes;
 }
 
-std::optional<QMap<int, QImage>> MediaPicturesAt(const FileRef& item, const QList<int>& edges, QString* why)
+std::optional<QMap<int, QImage>> MediaPicturesAt(const FileRef& item, const QList<int>& edges, QString* why,
+                                                 QString* logged)
 {
+    // The cause in both languages; an .iconset folder's reader says its own.
+    const auto because = [why, logged](const std::function<QString(cause::In)>& say) {
+        if (why)
+            *why = say(cause::In::UserLanguage);
+        if (logged)
+            *logged = say(cause::In::English);
+    };
     // An .iconset folder counts by its name; an icon file by its bytes, as
     // for "Make Icon for Media", read with the media in the worker.
     if (item.isDirectory() && item.name().toLower().endsWith(".iconset")) {
-        const std::optional<icns::IconFamily> family = IconFamilyFromIconsetFolder(item.path(), why);
-        if (!family)
+        QString error;
+        const std::optional<icns::IconFamily> family = IconFamilyFromIconsetFolder(item.path(), &error);
+        if (!family) {
+            because([&error](cause::In) { return error; });
             return std::nullopt;
+        }
         std::optional<QMap<int, QImage>> pictures = ReadIconFamilySizes(*family, edges);
-        if (!pictures && why)
-            *why = cause::iconFileHoldsNothing();
+        if (!pictures)
+            because([](cause::In in) { return cause::iconFileHoldsNothing(in); });
         return pictures;
     }
     PictureStatus status = PictureStatus::NotAPicture;
     std::optional<QMap<int, QImage>> pictures = ReadMediaIconSizes(item.path(), edges, &status);
-    if (!pictures && why)
-        *why = cause::ofPicture(status);
+    if (!pictures)
+        because([status](cause::In in) { return cause::ofPicture(status, in); });
     return pictures;
 }
 

@@ -30,8 +30,10 @@ QList<int> IconsetPixelSizes();
 // or a movie's poster frame, drawn from the source at that size; an icon
 // file's family or an .iconset folder's pictures, each edge from the picture
 // of that size, else the next larger one, scaled. Nothing when it is none of
-// these; why, when given, says why for the log.
-std::optional<QMap<int, QImage>> MediaPicturesAt(const FileRef& item, const QList<int>& edges, QString* why = nullptr);
+// these; why, when given, says why in the user's language, and `logged` in
+// English, for the log.
+std::optional<QMap<int, QImage>> MediaPicturesAt(const FileRef& item, const QList<int>& edges, QString* why = nullptr,
+                                                 QString* logged = nullptr);
 
 // The .ico of the pictures; empty when they cannot make one.
 QByteArray IcoFromPictures(const QMap<int, QImage>& pictures);

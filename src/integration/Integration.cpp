@@ -549,7 +549,8 @@ int RunIntegrateCommand(prefs::PreferenceStore& store, const QStringList& argume
         return report(AddFileManagerActions(store, ownCommand()));
     if (arguments == QStringList{QStringLiteral("--remove")})
         return report(RemoveFileManagerActions());
-    std::fprintf(stderr, "usage: pictomat integrate [--remove]\n");
+    std::fprintf(stderr, "%s pictomat integrate [--remove]\n",
+                 qUtf8Printable(QCoreApplication::translate("Help", "usage:")));
     return 2;
 }
 
@@ -557,7 +558,8 @@ int RunAutostartCommand(const QStringList& arguments)
 {
     if (arguments.size() != 1
         || (arguments.first() != QLatin1String("on") && arguments.first() != QLatin1String("off"))) {
-        std::fprintf(stderr, "usage: pictomat autostart on|off\n");
+        std::fprintf(stderr, "%s pictomat autostart on|off\n",
+                     qUtf8Printable(QCoreApplication::translate("Help", "usage:")));
         return 2;
     }
     Error error;

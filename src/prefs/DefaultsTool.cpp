@@ -3,6 +3,7 @@
 #include "prefs/PreferenceStore.h"
 #include "prefs/Preferences.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QMap>
 #include <QRegularExpression>
@@ -29,20 +30,31 @@ int fail(int status, const QString& message)
 
 int usage()
 {
-    return fail(2, QStringLiteral("usage: pictomat defaults read [KEY]\n"
-                                  "       pictomat defaults write KEY -bool|-int|-float|-string VALUE\n"
-                                  "       pictomat defaults delete KEY"));
+    // The forms are typed as they are; only the word before them is said in
+    // the user's language, the forms kept under each other.
+    const QString word = QCoreApplication::translate("Help", "usage:");
+    const QString indent(word.size() + 1, QLatin1Char(' '));
+    return fail(2, word + QStringLiteral(" pictomat defaults read [KEY]\n") + indent
+                       + QStringLiteral("pictomat defaults write KEY -bool|-int|-float|-string VALUE\n") + indent
+                       + QStringLiteral("pictomat defaults delete KEY"));
 }
 
-QString kindName(Kind kind)
+// That `key` takes values of another kind than the one given.
+QString holdsOtherKind(const QString& key, Kind kind)
 {
     switch (kind) {
-    case Kind::Boolean: return QStringLiteral("a boolean (-bool)");
-    case Kind::Integer: return QStringLiteral("an integer (-int)");
-    case Kind::Real: return QStringLiteral("a real number (-float)");
-    case Kind::String: return QStringLiteral("a string (-string)");
+    case Kind::Boolean: return QCoreApplication::translate("Defaults", "%1 holds a boolean (-bool)").arg(key);
+    case Kind::Integer: return QCoreApplication::translate("Defaults", "%1 holds an integer (-int)").arg(key);
+    case Kind::Real: return QCoreApplication::translate("Defaults", "%1 holds a real number (-float)").arg(key);
+    case Kind::String: return QCoreApplication::translate("Defaults", "%1 holds a string (-string)").arg(key);
     }
     return {};
+}
+
+QString noSuchKey(const QString& key)
+{
+    return QCoreApplication::translate("Defaults", "the key \"%1\" does not exist in %2")
+        .arg(key, QLatin1String(kDomain));
 }
 
 QString valueText(const QVariant& v)
@@ -80,7 +92,8 @@ std::optional<std::pair<Kind, QVariant>> parseValue(const QString& flag, const Q
             return std::pair{Kind::Boolean, QVariant(true)};
         if (t == QLatin1String("false") || t == QLatin1String("no") || t == QLatin1String("0"))
             return std::pair{Kind::Boolean, QVariant(false)};
-        *why = QStringLiteral("\"%1\" is not a boolean (use true, false, yes, no, 1 or 0)").arg(text);
+        *why = QCoreApplication::translate("Defaults", "\"%1\" is not a boolean (use true, false, yes, no, 1 or 0)")
+                   .arg(text);
         return std::nullopt;
     }
     if (flag == QLatin1String("-int")) {
@@ -88,7 +101,7 @@ std::optional<std::pair<Kind, QVariant>> parseValue(const QString& flag, const Q
         bool ok = false;
         const qint64 n = decimal.match(text).hasMatch() ? text.toLongLong(&ok, 10) : 0;
         if (!ok) {
-            *why = QStringLiteral("\"%1\" is not an integer").arg(text);
+            *why = QCoreApplication::translate("Defaults", "\"%1\" is not an integer").arg(text);
             return std::nullopt;
         }
         return std::pair{Kind::Integer, QVariant(n)};
@@ -97,14 +110,15 @@ std::optional<std::pair<Kind, QVariant>> parseValue(const QString& flag, const Q
         bool ok = false;
         const double d = text.trimmed().toDouble(&ok);
         if (!ok || !std::isfinite(d)) {
-            *why = QStringLiteral("\"%1\" is not a finite number").arg(text);
+            *why = QCoreApplication::translate("Defaults", "\"%1\" is not a finite number").arg(text);
             return std::nullopt;
         }
         return std::pair{Kind::Real, QVariant(d)};
     }
     if (flag == QLatin1String("-string"))
         return std::pair{Kind::String, QVariant(text)};
-    *why = QStringLiteral("unknown type flag \"%1\" (use -bool, -int, -float or -string)").arg(flag);
+    *why = QCoreApplication::translate("Defaults", "unknown type flag \"%1\" (use -bool, -int, -float or -string)")
+               .arg(flag);
     return std::nullopt;
 }
 
@@ -135,7 +149,7 @@ int readDomain(PreferenceStore& store, const QStringList& args)
     }
     const QVariant v = store.copyValue(args.first());
     if (!v.isValid())
-        return fail(1, QStringLiteral("the key \"%1\" does not exist in %2").arg(args.first(), QLatin1String(kDomain)));
+        return fail(1, noSuchKey(args.first()));
     writeTo(stdout, valueText(v) + QLatin1Char('\n'));
     return 0;
 }
@@ -152,15 +166,17 @@ int writeKey(PreferenceStore& store, const QStringList& args)
     // The declared keys hold one kind each; a value of another kind would
     // only be read back as the default. "alpha" and keys of others take any.
     if (const KeyInfo* info = FindKey(key); info && info->kind != parsed->first)
-        return fail(2, QStringLiteral("%1 holds %2").arg(key, kindName(info->kind)));
+        return fail(2, holdsOtherKind(key, info->kind));
     store.synchronize();
     if (!store.setValue(key, parsed->second))
         return fail(2, store.lastError());
     if (!store.synchronize())
         return fail(1, store.lastError());
     if (!store.keptCopy().isEmpty())
-        writeTo(stderr, QStringLiteral("pictomat defaults: the preferences file it replaced was kept as %1\n")
-                            .arg(store.keptCopy()));
+        writeTo(stderr, QStringLiteral("pictomat defaults: ")
+                            + QCoreApplication::translate("Defaults", "the preferences file it replaced was kept as %1")
+                                  .arg(store.keptCopy())
+                            + QLatin1Char('\n'));
     return 0;
 }
 
@@ -172,7 +188,7 @@ int deleteKey(PreferenceStore& store, const QStringList& args)
     if (!store.readError().isEmpty())
         return fail(1, store.readError());
     if (!store.copyValue(args.first()).isValid())
-        return fail(1, QStringLiteral("the key \"%1\" does not exist in %2").arg(args.first(), QLatin1String(kDomain)));
+        return fail(1, noSuchKey(args.first()));
     store.removeValue(args.first());
     if (!store.synchronize())
         return fail(1, store.lastError());

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 
 namespace pictomat::test {
 namespace {
@@ -179,12 +180,165 @@ TEST_F(CatalogueTest, AFailedCommandTellsTheUserInTheirLanguageAndTheLogInEnglis
         QStringLiteral("pictomat: %1: La famille d’icônes n’a pas pu être créée. (pas une image").arg(item)))
         << fr.err.toStdString();
 
+    // A cause the log names too: German where the user reads it, English in
+    // the log, and no log line in the user's language.
+    const ProcessResult ico =
+        RunPictomat({QStringLiteral("run"), QStringLiteral("make-media-ico"), QStringLiteral("--output"), out, item},
+                    speaking(QStringLiteral("C.UTF-8"), QStringLiteral("de"))
+                        + QStringList{QStringLiteral("PICTOMAT_LOG_STDERR=1")});
+    EXPECT_EQ(ico.exitCode, 1);
+    const QStringList lines = QString::fromUtf8(ico.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.contains(QStringLiteral("pictomat: %1: Das Symbol konnte nicht aus der Datei gewonnen werden. "
+                                              "(kein Bild, kein Film und keine Symboldatei, die Pictomat lesen kann)")
+                                   .arg(item)))
+        << ico.err.toStdString();
+    EXPECT_TRUE(lines.contains(
+        QStringLiteral("Pictomat[log]: Pictomat: %1: not a picture, movie or icon file that Pictomat reads").arg(item)))
+        << ico.err.toStdString();
+    for (const QString& line : lines) {
+        if (!line.startsWith(QStringLiteral("Pictomat[log]: ")))
+            continue;
+        EXPECT_FALSE(line.contains(QStringLiteral("kein")) || line.contains(QStringLiteral("Symbol")))
+            << line.toStdString();
+    }
+
     // English stays exactly as it was.
     const ProcessResult c = run(QStringLiteral("C.UTF-8"));
     EXPECT_TRUE(c.err.contains("pictomat: " + bad
                                + ": The icon family could not be created. (not a picture, movie or icon file that "
                                  "Pictomat reads)\n"))
         << c.err.toStdString();
+}
+
+// The help a shell user reads: the describing words in their language, what
+// they type (verbs, options, FILE, DIR) as it is, in columns that still line
+// up; in English exactly as it has always been.
+TEST_F(CatalogueTest, HelpIsReadInTheUsersLanguageWithWhatTheUserTypesKept)
+{
+    auto help = [](const QStringList& arguments, const QString& language) {
+        QStringList env = speaking(QStringLiteral("C.UTF-8"), language);
+        const ProcessResult r = RunPictomat(arguments, env);
+        EXPECT_EQ(r.exitCode, 0) << arguments.join(' ').toStdString() << " " << language.toStdString();
+        EXPECT_EQ(r.err, QByteArray()) << arguments.join(' ').toStdString();
+        // A no-break space keeps words together for the layout only.
+        EXPECT_FALSE(r.out.contains("\xc2\xa0")) << r.out.toStdString();
+        return QString::fromUtf8(r.out);
+    };
+    // The options' block of "run --help": each option at the margin with its
+    // description from column 17, or a description's further line there.
+    auto optionsLineUp = [](const QString& text) {
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        const qsizetype from = lines.indexOf(QRegularExpression(QStringLiteral("^Option.*:$")));
+        const qsizetype to = lines.indexOf(QString(), from);
+        EXPECT_GT(from, 0) << text.toStdString();
+        EXPECT_GT(to, from + 6) << text.toStdString();
+        static const QRegularExpression entry(
+            QStringLiteral("^(  (--output DIR|--open|--reveal|--quiet|--tray|-h, "
+                           "--help) +| {17})\\S"));
+        for (qsizetype i = from + 1; i < to; ++i) {
+            EXPECT_TRUE(entry.match(lines[i]).capturedLength(1) == 17) << lines[i].toStdString();
+            EXPECT_LE(lines[i].size(), 79) << lines[i].toStdString();
+        }
+    };
+
+    const QString de = help({QStringLiteral("run"), QStringLiteral("--help")}, QStringLiteral("de"));
+    EXPECT_TRUE(
+        de.startsWith(QStringLiteral("Aufruf: pictomat run [OPTION...] COMMAND [EXT | SIZE] [--] FILE...\n\n"
+                                     "Wendet einen Befehl des Pictomat-Menüs ohne das Menü auf die Dateien")))
+        << de.toStdString();
+    EXPECT_TRUE(de.contains(QStringLiteral("\n  --output DIR   die Ausgaben dieses Laufs im Ordner DIR ablegen\n")))
+        << de.toStdString();
+    // The commands by their verbs, with the tool tips the menu shows.
+    EXPECT_TRUE(
+        de.contains(QStringLiteral("\nBefehle:\n  make-icon              Erstellt eine ICNS-Datei aus dem "
+                                   "Symbol der Datei.\n")))
+        << de.toStdString();
+    EXPECT_TRUE(
+        de.contains(QStringLiteral("\n  export EXT             Exportiert das Symbol der Datei als Bild im "
+                                   "Format EXT")))
+        << de.toStdString();
+    optionsLineUp(de);
+
+    const QString fr =
+        help({QStringLiteral("run"), QStringLiteral("export"), QStringLiteral("--help")}, QStringLiteral("fr"));
+    EXPECT_TRUE(fr.startsWith(QStringLiteral("Utilisation : pictomat run [OPTION...] COMMAND")));
+    EXPECT_TRUE(fr.contains(QStringLiteral("\nOptions :\n  --output DIR   placer les sorties de cette exécution")));
+    EXPECT_TRUE(
+        fr.contains(QStringLiteral("\n  remove-icon            Supprime toute icône personnalisée du "
+                                   "fichier.\n")))
+        << fr.toStdString();
+    optionsLineUp(fr);
+
+    // Another verb, whose forms stay under each other below a longer word.
+    const QString appDe = help({QStringLiteral("appicons"), QStringLiteral("--help")}, QStringLiteral("de"));
+    EXPECT_EQ(appDe, QStringLiteral("Aufruf: pictomat appicons [--platforms LIST] [--macos-shape] [--background "
+                                    "COLOR] [--name NAME]\n"
+                                    "                          [--dark FILE] [--tinted FILE] [--monochrome FILE] "
+                                    "[--force] SOURCE OUTDIR\n"
+                                    "        LIST: macos,windows,linux,ios,android,web (ohne Angabe alle)\n"));
+    const QString appFr = help({QStringLiteral("appicons"), QStringLiteral("--help")}, QStringLiteral("fr"));
+    EXPECT_TRUE(appFr.startsWith(QStringLiteral("utilisation : pictomat appicons [--platforms LIST]")));
+    EXPECT_TRUE(appFr.contains(QStringLiteral("\n                                [--dark FILE]")));
+    EXPECT_TRUE(
+        appFr.endsWith(QStringLiteral("\n              LIST : macos,windows,linux,ios,android,web (toutes par "
+                                      "défaut)\n")));
+    const QString selectDe = help({QStringLiteral("select"), QStringLiteral("--help")}, QStringLiteral("de"));
+    EXPECT_EQ(selectDe, QStringLiteral("Aufruf: pictomat select [--] FILE...\n"
+                                       "        pictomat select --clear\n\n"
+                                       "Übergibt die Dateien an Pictomat als die Auswahl, mit der sein Menü\n"
+                                       "arbeitet, oder beendet die Übergabe.\n"));
+
+    // Without a language of its own the help is English, as it always was.
+    const QString en = help({QStringLiteral("run"), QStringLiteral("--help")}, QString());
+    EXPECT_TRUE(
+        en.startsWith(QStringLiteral("Usage: pictomat run [OPTION...] COMMAND [EXT | SIZE] [--] FILE...\n"
+                                     "\n"
+                                     "Runs one command of the Pictomat menu on the files, without the menu, and\n"
+                                     "prints the path of each file or folder it makes, one a line.\n"
+                                     "\n"
+                                     "Options:\n"
+                                     "  --output DIR   put this run's outputs in the folder DIR\n"
+                                     "  --open         open each output with its application\n"
+                                     "  --reveal       show the last output in the file manager\n"
+                                     "  --quiet        print neither the outputs' paths nor the progress line\n"
+                                     "  --tray         run it in the running Pictomat (started if needed), as if\n"
+                                     "                 chosen from its menu: its preferences say what is opened\n"
+                                     "  -h, --help     show this help\n"
+                                     "\n"
+                                     "Commands:\n"
+                                     "  make-icon              Make an ICNS file for the file's icon.\n")))
+        << en.toStdString();
+    EXPECT_TRUE(
+        en.contains(QStringLiteral("\n  set-icon-size SIZE     Set the icon size, from 16 to 1024 pixels, that "
+                                   "the icons are drawn at.\n")));
+    EXPECT_EQ(help({QStringLiteral("appicons"), QStringLiteral("-h")}, QString()),
+              QStringLiteral("usage: pictomat appicons [--platforms LIST] [--macos-shape] [--background COLOR] "
+                             "[--name NAME]\n"
+                             "                         [--dark FILE] [--tinted FILE] [--monochrome FILE] [--force] "
+                             "SOURCE OUTDIR\n"
+                             "       LIST: macos,windows,linux,ios,android,web (all by default)\n"));
+    const QString main = help({QStringLiteral("--help")}, QString());
+    EXPECT_TRUE(
+        main.contains(QStringLiteral("\n  menu [FILE...]              hand the files over and show the Pictomat menu\n"
+                                     "                              at the pointer, starting Pictomat if needed\n"
+                                     "  run COMMAND [FILE...]       run one command on the files, without a menu,\n"
+                                     "                              and print each output's path; --output DIR,\n"
+                                     "                              --open, --reveal and --quiet for this run\n"
+                                     "  run --tray COMMAND [FILE...]\n"
+                                     "                              run it in the running Pictomat (started if\n"
+                                     "                              needed), as if chosen from its menu\n")))
+        << main.toStdString();
+    EXPECT_TRUE(main.contains(
+        QStringLiteral("\n  --                          every word after it is a file (select, menu, run)\n")));
+    // A mistake after the help's words is still told in the user's language.
+    const ProcessResult mistake = RunPictomat({QStringLiteral("appicons"), QStringLiteral("--background"),
+                                               QStringLiteral("mauve-ish"), QStringLiteral("a"), QStringLiteral("b")},
+                                              speaking(QStringLiteral("C.UTF-8"), QStringLiteral("de")));
+    EXPECT_EQ(mistake.exitCode, 2);
+    EXPECT_TRUE(QString::fromUtf8(mistake.err)
+                    .startsWith(QStringLiteral("pictomat: „mauve-ish“ ist keine Farbe (ein Name wie white oder "
+                                               "#RRGGBB)\nAufruf: pictomat appicons")))
+        << mistake.err.toStdString();
 }
 
 // Qt's tools read the sources and the shipped files: every text the sources
