@@ -18,7 +18,8 @@ inline constexpr std::chrono::milliseconds kReadingDeadline{15000};
 
 // Starts the worker, when it is not running, without waiting for it: a
 // command that will read files calls it first, so that the worker starts
-// while the command gets ready.
+// while the command gets ready. Called while this process runs no other
+// thread, it forks the worker from itself (see Worker::warm).
 void StartReadingWorker();
 
 // Media read in the sandboxed reading worker: the same results as
