@@ -10,7 +10,9 @@ as a whole process, median of several runs, all in the same run:
   - npm's icon-gen --icns on the same photo as PNG (its only input besides SVG),
     installed into a cache folder by this benchmark, never by the program
   - our renderer alone: bench_media_icon (decode, render every row, write)
-  - pictomat run make-media-icon PHOTO (the whole family, 16 to 1024 px)
+  - pictomat run make-media-icon PHOTO (the whole family, 16 to 1024 px),
+    and on five copies of it in one run (the reading worker warm after the
+    first)
 
 then the fixed cost of a run (pictomat --version, make-media-icon on a
 64 x 64 PNG), a 100-megapixel PNG through make-media-icon, and a 1080p H.264
@@ -259,8 +261,15 @@ def main():
         together = {"vipsthumbnail -s 1024": ["vipsthumbnail", photo, "-s", "1024", "-o",
                                               os.path.join(work, "tn_%s.jpg")],
                     "bench_media_icon (renderer only)": [renderer, photo, os.path.join(work, "ours.icns")]}
+        # Five photos in one run: what each file costs once the reading
+        # worker is warm.
+        batch = []
+        for i in range(5):
+            batch.append(os.path.join(work, "batch-%d.jpg" % i))
+            shutil.copy(photo, batch[-1])
         for label, binary in binaries:
             together[label + "make-media-icon photo"] = [binary, "run", "make-media-icon", photo]
+            together[label + "make-media-icon 5 photos"] = [binary, "run", "make-media-icon"] + batch
             together[label + "pictomat --version"] = [binary, "--version"]
             together[label + "make-media-icon 64x64 PNG"] = [binary, "run", "make-media-icon", small]
         timed = measure_together(together, env, runs)
@@ -280,7 +289,8 @@ def main():
              photo, os.path.join(work, "pillow.icns")], env, max(1, runs // 2))
         rows["bench_media_icon (renderer only)"] = timed["bench_media_icon (renderer only)"]
         for label, binary in binaries:
-            for row in ("make-media-icon photo", "pictomat --version", "make-media-icon 64x64 PNG"):
+            for row in ("make-media-icon photo", "make-media-icon 5 photos", "pictomat --version",
+                        "make-media-icon 64x64 PNG"):
                 rows[label + row] = timed[label + row]
             try:
                 rows[label + "make-media-icon 100 MP PNG"] = measure(
