@@ -137,7 +137,19 @@ std::optional<QVector<ico::IcoImage>> pngPictures(const QList<QByteArray>& input
                                 .arg(ico::kMaxEdge));
             return std::nullopt;
         }
-        const QImage image = icns::codec::DecodePng(*bytes);
+        // Decoded in a confined child; its pixels come back raw, checked
+        // against the size this process read from the header itself.
+        const std::optional<QByteArray> pixels = Confined<QByteArray>(input, [&bytes] {
+            const QImage decoded = icns::codec::DecodePng(*bytes);
+            return QByteArray(reinterpret_cast<const char*>(decoded.constBits()), decoded.sizeInBytes());
+        });
+        if (!pixels)
+            return std::nullopt;
+        QImage image(*size, QImage::Format_ARGB32);
+        if (!image.isNull() && pixels->size() == image.sizeInBytes())
+            std::memcpy(image.bits(), pixels->constData(), size_t(pixels->size()));
+        else
+            image = QImage();
         if (image.size() != *size) {
             complain(input, QCoreApplication::translate("CommandLine", "the PNG picture cannot be decoded"));
             return std::nullopt;
