@@ -19,25 +19,8 @@ protected:
     void SetUp() override
     {
         TestEnv::SetUp();
-        const QString bin = root() + "/bin";
-        QDir().mkpath(bin);
-        m_log = root() + "/opened.log";
-        writeFile(bin + "/xdg-open", QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\n").arg(m_log).toUtf8());
-        QFile::setPermissions(bin + "/xdg-open", QFile::permissions(bin + "/xdg-open") | QFileDevice::ExeOwner);
-        m_environment = {"PATH=" + bin + ":" + qEnvironmentVariable("PATH"), "DISPLAY", "WAYLAND_DISPLAY",
-                         "QT_QPA_PLATFORM"};
+        m_environment = {recordingOpenerPath(), "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
     }
-    QStringList opened() const
-    {
-        QFile f(m_log);
-        for (int i = 0; i < 50 && !f.exists(); ++i)
-            QThread::msleep(100); // the launcher runs detached
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
-    }
-
-    QString m_log;
     QStringList m_environment;
 };
 
@@ -58,7 +41,7 @@ TEST_F(RunCommandTest, UsageErrorsAreStatusTwoAndRunNothing)
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString() << r.err.toStdString();
         EXPECT_FALSE(r.err.isEmpty());
     }
-    EXPECT_FALSE(QFile::exists(m_log));
+    EXPECT_FALSE(QFile::exists(openedLog()));
     EXPECT_FALSE(QFile::exists(dataHome() + "/Corvane Software"));
 }
 

@@ -20,28 +20,13 @@ protected:
     void SetUp() override
     {
         TestEnv::SetUp();
-        const QString bin = root() + "/bin";
-        QDir().mkpath(bin);
-        m_log = root() + "/opened.log";
-        writeFile(bin + "/xdg-open", QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\n").arg(m_log).toUtf8());
-        QFile::setPermissions(bin + "/xdg-open", QFile::permissions(bin + "/xdg-open") | QFileDevice::ExeOwner);
         // No file manager on the bus: a reveal goes through xdg-open too.
-        m_environment = {"PATH=" + bin + ":" + qEnvironmentVariable("PATH"), "DISPLAY", "WAYLAND_DISPLAY",
+        m_environment = {recordingOpenerPath(), "DISPLAY", "WAYLAND_DISPLAY",
                          "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"};
         // No custom icons: the test session need not have a metadata service.
         ASSERT_EQ(RunPictomat({"defaults", "write", "AddCustomIcon", "-bool", "false"}).exitCode, 0);
     }
     ProcessResult pictomat(const QStringList& arguments) const { return RunPictomat(arguments, m_environment); }
-    QStringList opened() const
-    {
-        QFile f(m_log);
-        // The launcher runs detached.
-        for (int i = 0; i < 50 && !f.exists(); ++i)
-            QThread::msleep(100);
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
-    }
     QString picture(const QString& name, QColor colour = Qt::red, int edge = 64)
     {
         QImage image(edge, edge, QImage::Format_ARGB32);
@@ -60,7 +45,6 @@ protected:
         return r.out.trimmed();
     }
 
-    QString m_log;
     QStringList m_environment;
 };
 
@@ -81,7 +65,7 @@ TEST_F(Shell, RunPrintsItsOutputsOpensNothingUnlessAskedAndTakesAFolderForOneRun
     EXPECT_EQ(pictomat({"defaults", "read", "ImageFolderPathname"}).out, "");
     EXPECT_EQ(pictomat({"defaults", "read", "UseItemsFolder"}).out, "");
     // Nothing was opened although both "open" settings are on.
-    EXPECT_FALSE(QFile::exists(m_log));
+    EXPECT_FALSE(QFile::exists(openedLog()));
 
     // Asked to open: the output and its folder, for a run into the default
     // folder; "jpeg" is "jpg".

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 
 namespace pictomat::test {
 
@@ -53,6 +54,26 @@ QByteArray TestEnv::writeFile(const QString& relativePath, const QByteArray& con
         ADD_FAILURE() << "cannot write " << path.toStdString();
     f.write(contents);
     return QFile::encodeName(path);
+}
+
+QString TestEnv::recordingOpenerPath()
+{
+    const QString bin = root() + "/bin";
+    QDir().mkpath(bin);
+    writeFile(bin + "/xdg-open",
+              QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\n").arg(openedLog()).toUtf8());
+    QFile::setPermissions(bin + "/xdg-open", QFile::permissions(bin + "/xdg-open") | QFileDevice::ExeOwner);
+    return "PATH=" + bin + ":" + qEnvironmentVariable("PATH");
+}
+
+QStringList TestEnv::opened() const
+{
+    QFile f(openedLog());
+    for (int i = 0; i < 50 && !f.exists(); ++i)
+        QThread::msleep(100);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
 ProcessResult RunProcess(const QString& program, const QStringList& arguments, const QStringList& extraEnvironment,

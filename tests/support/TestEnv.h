@@ -39,6 +39,15 @@ protected:
     // Writes a file (creating folders) and returns its path as bytes.
     QByteArray writeFile(const QString& relativePath, const QByteArray& contents);
 
+    // Makes an xdg-open of the test's own that notes each address it is
+    // asked to open in openedLog(); returns the PATH that puts it first, for
+    // the programs the test runs.
+    QString recordingOpenerPath();
+    QString openedLog() const { return m_dir.path() + "/opened.log"; }
+    // What the recording opener was asked to open, in order. Launchers run
+    // detached: the first is waited for a while.
+    QStringList opened() const;
+
 private:
     QTemporaryDir m_dir;
     QList<QPair<QByteArray, std::optional<QByteArray>>> m_saved;
