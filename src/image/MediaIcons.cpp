@@ -19,12 +19,6 @@
 
 namespace pictomat {
 
-bool HasImageImporter(const QByteArray& path)
-{
-    const Content content = PictureSource::open(FileRef(path)).content();
-    return content == Content::Picture || content == Content::Drawing;
-}
-
 bool HoldsIconFamily(const QByteArray& path)
 {
     return PictureSource::open(FileRef(path)).content() == Content::IconFamily;
@@ -479,16 +473,6 @@ std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path, Pict
 std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path, PictureStatus* status)
 {
     return familyFromMoviePoster(PictureSource::open(FileRef(path)), status);
-}
-
-std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path, PictureStatus* status)
-{
-    PictureSource file = PictureSource::open(FileRef(path));
-    if (!file.isOpen()) {
-        tell(status, PictureStatus::NotAPicture);
-        return std::nullopt;
-    }
-    return familyFromIcns(file, status);
 }
 
 std::optional<icns::IconFamily> IconFamilyFromIconsetFolder(const QByteArray& path, QString* error)

@@ -24,10 +24,6 @@ inline constexpr int kLargestIconRow = 1024;
 
 // Paths are the file system's bytes throughout.
 
-// Whether the file's bytes are a picture an image reader takes, whatever its
-// name. Icon families are not pictures here: they keep their own hand-made
-// elements through IconFamilyFromIcnsFile.
-bool HasImageImporter(const QByteArray& path);
 // Whether the file's bytes are an icon family (.icns), whatever its name.
 bool HoldsIconFamily(const QByteArray& path);
 
@@ -79,9 +75,10 @@ icns::IconFamily IconFamilyFromRows(const QMap<int, QImage>& rows);
 std::optional<icns::IconFamily> IconFamilyFromImage(const QByteArray& path, PictureStatus* status = nullptr);
 
 // The icon family made from an item's contents, chosen by its bytes: the
-// family an icon file holds, a picture, else a movie's poster frame. Nothing
-// when it is none of these (special files included, never read), or when it
-// cannot be used: *status says why.
+// family an icon file holds (damaged when it is cut short: a part of its
+// icon would pass for the whole), a picture, else a movie's poster frame.
+// Nothing when it is none of these (special files included, never read), or
+// when it cannot be used: *status says why.
 std::optional<icns::IconFamily> IconFamilyFromMedia(const QByteArray& path, PictureStatus* status = nullptr);
 std::optional<icns::IconFamily> IconFamilyFromMedia(PictureSource file, PictureStatus* status = nullptr);
 
@@ -89,11 +86,6 @@ std::optional<icns::IconFamily> IconFamilyFromMedia(PictureSource file, PictureS
 // when the movie records none), fitted by the movie's display size. Nothing
 // when the file is not a movie or no frame decodes.
 std::optional<icns::IconFamily> IconFamilyFromMoviePoster(const QByteArray& path, PictureStatus* status = nullptr);
-
-// The family stored in an .icns file; nothing when it cannot be read, holds
-// no element or is cut short (damaged: a part of its icon would pass for
-// the whole).
-std::optional<icns::IconFamily> IconFamilyFromIcnsFile(const QByteArray& path, PictureStatus* status = nullptr);
 
 // The family of an .iconset folder: its PNG files under the standard names
 // (icon_16x16.png ... icon_512x512@2x.png), each in its own slot, PNG bytes
