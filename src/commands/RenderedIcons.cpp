@@ -1,8 +1,8 @@
 #include "commands/RenderedIcons.h"
 
-#include <QFile>
+#include "files/FileIO.h"
 
-#include <sys/stat.h>
+#include <QFile>
 
 namespace pictomat {
 
@@ -27,11 +27,7 @@ QByteArray RenderedIcons::keyFor(const IconProvider::Icon& icon, const Backgroun
     QByteArray key = icon.name.toUtf8();
     for (const IconFile& file : icon.files) {
         const QByteArray path = QFile::encodeName(file.path);
-        struct stat st { };
-        if (::stat(path.constData(), &st) != 0)
-            st = {};
-        key += '\0' + path + '\0' + QByteArray::number(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec)
-               + ':' + QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_ino));
+        key += '\0' + path + '\0' + FileVersion(path);
     }
     for (float component : {background.red, background.green, background.blue, background.alpha})
         key += '\0' + QByteArray::number(double(component), 'g', 9);

@@ -50,6 +50,35 @@ std::unique_ptr<QFile> OpenFileForReading(const FileRef& file, ReadableKind kind
     return wrapDescriptor(OpenDescriptorForReading(file.path(), kind).release(), QIODevice::ReadOnly);
 }
 
+QByteArray FileVersion(const QByteArray& path)
+{
+    struct stat st { };
+    if (::stat(path.constData(), &st) != 0)
+        st = {};
+    return QByteArray::number(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) + ':'
+           + QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_ino));
+}
+
+bool WriteAll(int fd, QByteArrayView bytes)
+{
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
 std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxBytes, Error* error)
 {
     auto fail = [&](Error why) -> std::optional<QByteArray> {

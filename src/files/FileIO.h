@@ -30,6 +30,16 @@ UniqueFd OpenDescriptorForReading(const QByteArray& path, ReadableKind kind = Re
 
 // A regular file's bytes when it holds at most maxBytes. Anything else (a
 // FIFO, a device, a folder, a larger file) gives nothing, and never blocks.
+// A file as it stands now, to tell when it changes: its modification time
+// in nanoseconds, size and inode ("mtime:size:inode"); all zero when there
+// is no such file.
+QByteArray FileVersion(const QByteArray& path);
+
+// Writes all the bytes to the descriptor, through short writes and
+// interruptions; false with errno set when it cannot (ENOSPC when the
+// descriptor takes no more).
+bool WriteAll(int fd, QByteArrayView bytes);
+
 std::optional<QByteArray> ReadRegularFile(const QByteArray& path, qint64 maxBytes, Error* error = nullptr);
 
 // Writes bytes atomically beside the target (a TemporaryFile, fsync, rename,

@@ -28,9 +28,19 @@ QString executableDir()
 {
     if (QCoreApplication::instance())
         return QCoreApplication::applicationDirPath();
-    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+    return QFile::decodeName(ProgramFolder());
 }
 } // namespace
+
+QByteArray ProgramFolder()
+{
+    char program[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", program, sizeof program - 1);
+    if (n <= 0)
+        return {};
+    const QByteArray path(program, qsizetype(n));
+    return path.left(path.lastIndexOf('/'));
+}
 
 QString DataDirectory()
 {

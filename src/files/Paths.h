@@ -1,8 +1,14 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace pictomat {
+
+// The folder holding this process's program (bin/ or libexec/), as the
+// file system's bytes; empty when it cannot be told. Pictomat's other parts
+// lie beside it: ../libexec, ../lib/pictomat/modules, ../share/pictomat.
+QByteArray ProgramFolder();
 
 // The folder of Pictomat's data files (selection script, bundled icons):
 // share/pictomat beside the executable's bin folder, in the build tree and

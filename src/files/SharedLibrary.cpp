@@ -1,6 +1,7 @@
 #include "files/SharedLibrary.h"
 
 #include "files/Log.h"
+#include "files/Paths.h"
 
 #include <QByteArray>
 #include <QString>
@@ -73,16 +74,13 @@ void* OpenLibrary(const char* soname)
 
 void* OpenModule(const char* file)
 {
-    char program[4096] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", program, sizeof program - 1);
-    if (n <= 0) {
+    const QByteArray folder = ProgramFolder();
+    if (folder.isEmpty()) {
         qCWarning(lcFiles).noquote()
             << QStringLiteral("Cannot load %1: where the program lies is unknown").arg(QLatin1String(file));
         return nullptr;
     }
-    QByteArray path(program, qsizetype(n));
-    path = path.left(path.lastIndexOf('/')) + "/../" PICTOMAT_MODULE_DIR "/" + file;
-    return OpenLibrary(path.constData());
+    return OpenLibrary((folder + "/../" PICTOMAT_MODULE_DIR "/" + file).constData());
 }
 
 void* LibraryFunction(void* library, const char* function)

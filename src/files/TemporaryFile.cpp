@@ -1,5 +1,6 @@
 #include "files/TemporaryFile.h"
 
+#include "files/FileIO.h"
 #include "files/Log.h"
 
 #include <QCoreApplication>
@@ -48,26 +49,6 @@ bool IsTemporaryName(const char* name)
 }
 
 namespace {
-
-bool writeAll(int fd, QByteArrayView bytes)
-{
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
-}
 
 QByteArray folderOf(const QByteArray& path)
 {
@@ -206,7 +187,7 @@ bool TemporaryFile::write(const QByteArray& bytes, mode_t mode, Error* error)
 bool TemporaryFile::write(const QVector<QByteArrayView>& pieces, mode_t mode, Error* error)
 {
     const bool written = m_fd.valid() && std::all_of(pieces.begin(), pieces.end(), [this](QByteArrayView piece) {
-                             return writeAll(m_fd.get(), piece);
+                             return WriteAll(m_fd.get(), piece);
                          });
     if (!written || ::fchmod(m_fd.get(), mode & 07777) != 0) {
         SetError(error, Error::fromErrno(errno));

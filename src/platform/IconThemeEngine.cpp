@@ -1,5 +1,6 @@
 #include "platform/IconThemeEngine.h"
 
+#include "files/FileIO.h"
 #include "read/Drawing.h"
 #include "read/PictureFile.h"
 #include "resample/Reducer.h"
@@ -16,8 +17,6 @@
 
 #include <algorithm>
 #include <mutex>
-
-#include <sys/stat.h>
 
 namespace pictomat {
 
@@ -47,26 +46,17 @@ QVector<IconFile> candidatesFor(QVector<IconFile> files, int size)
 // twice.
 constexpr std::chrono::milliseconds kShownPictureDeadline{3000};
 
-QByteArray pictureVersion(const QByteArray& path)
-{
-    struct stat st { };
-    if (::stat(path.constData(), &st) != 0)
-        return {};
-    return path + '\0' + QByteArray::number(qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) + ':'
-           + QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_ino));
-}
-
 PictureResult readUsersPicture(const QByteArray& path, int maxEdge)
 {
     static std::mutex mutex;
     static QHash<QByteArray, PictureStatus> failed;
-    const QByteArray version = pictureVersion(path);
+    const QByteArray version = path + '\0' + FileVersion(path);
     PictureResult result;
     {
         const std::lock_guard lock(mutex);
         const auto known = failed.constFind(version);
-        if (version.isEmpty() || known != failed.cend()) {
-            result.status = version.isEmpty() ? PictureStatus::NotAPicture : *known;
+        if (known != failed.cend()) {
+            result.status = *known;
             return result;
         }
     }

@@ -1,3 +1,4 @@
+#include "files/FileIO.h"
 #include "files/UniqueFd.h"
 #include "worker/Log.h"
 #include "worker/Sandbox.h"
@@ -26,19 +27,6 @@ constexpr int kNoAnswer = 4;
 [[noreturn]] void outOfMemory()
 {
     ::_exit(kOutOfMemory);
-}
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
 }
 
 // Waits for the child until the deadline; false when it had to be killed.
@@ -87,7 +75,7 @@ std::optional<QByteArray> RunConfined(const std::function<QByteArray()>& work, P
         limits.cpuSeconds = kReadingCpuSeconds;
         if (!EnterSandbox(limits))
             ::_exit(kNoSandbox);
-        ::_exit(writeAll(answer.get(), work()) ? 0 : kNoAnswer);
+        ::_exit(WriteAll(answer.get(), work()) ? 0 : kNoAnswer);
     }
     int status = 0;
     const bool inTime = awaitChild(child, deadline, &status);

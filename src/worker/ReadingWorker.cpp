@@ -3,6 +3,7 @@
 #include "files/FileIO.h"
 #include "files/FileRef.h"
 #include "files/LibraryNames.h"
+#include "files/Paths.h"
 #include "files/UniqueFd.h"
 #include "worker/Log.h"
 #include "worker/WorkerProtocol.h"
@@ -50,12 +51,8 @@ std::chrono::milliseconds readingDeadline(std::chrono::milliseconds usual = kRea
 
 QByteArray workerProgram()
 {
-    char program[4096] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", program, sizeof program - 1);
-    if (n <= 0)
-        return {};
-    QByteArray path(program, qsizetype(n));
-    return path.left(path.lastIndexOf('/')) + "/../libexec/pictomat-reader";
+    const QByteArray folder = ProgramFolder();
+    return folder.isEmpty() ? QByteArray() : folder + "/../libexec/pictomat-reader";
 }
 
 // The warm worker: started with the first request, started again after it
@@ -369,23 +366,6 @@ PictureResult pictureOf(const Worker::Answer& answer)
     return result;
 }
 
-// Bytes held in memory as the worker's file: a memfd of them, sealed.
-UniqueFd sealedBytes(const QByteArray& bytes)
-{
-    UniqueFd memfd(::memfd_create("pictomat-bytes", MFD_CLOEXEC | MFD_ALLOW_SEALING));
-    if (!memfd.valid())
-        return memfd;
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(memfd.get(), bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0)
-            return UniqueFd();
-        done += n;
-    }
-    ::fcntl(memfd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
-    ::lseek(memfd.get(), 0, SEEK_SET);
-    return memfd;
-}
-
 Request pictureRequest(int maxEdge, RequestKind kind = RequestKind::Picture)
 {
     Request request;
@@ -444,7 +424,7 @@ PictureResult ReadPictureInWorker(const FileRef& file, int maxEdge, std::chrono:
 
 PictureResult DecodePictureBytesInWorker(const QByteArray& bytes, int maxEdge)
 {
-    const UniqueFd memfd = sealedBytes(bytes);
+    const UniqueFd memfd = SealedMemfd({bytes});
     if (!memfd.valid())
         return PictureResult{};
     return pictureOf(theWorker().ask(pictureRequest(maxEdge, RequestKind::AnyPicture), memfd.get(), readingDeadline()));
@@ -530,7 +510,7 @@ std::optional<QMap<int, QImage>> ReadMediaIconSizes(const QByteArray& path, cons
 std::optional<QMap<int, QImage>> ReadIconFamilySizes(const icns::IconFamily& family, const QList<int>& edges,
                                                      PictureStatus* status)
 {
-    const UniqueFd memfd = sealedBytes(family.toIcns());
+    const UniqueFd memfd = SealedMemfd({family.toIcns()});
     return iconSizesOf(edges, status, [&memfd](const Request& request) -> std::optional<Worker::Answer> {
         if (!memfd.valid())
             return std::nullopt;

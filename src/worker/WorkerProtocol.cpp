@@ -1,8 +1,12 @@
 #include "worker/WorkerProtocol.h"
 
+#include "files/FileIO.h"
+
 #include <QtEndian>
 
+#include <sys/mman.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -274,6 +278,21 @@ std::optional<Received> ReceiveMessage(int socket)
     }
     received.message.truncate(qsizetype(n));
     return received;
+}
+
+UniqueFd SealedMemfd(const QList<QByteArrayView>& pieces)
+{
+    UniqueFd memfd(::memfd_create("pictomat-reading", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    if (!memfd.valid())
+        return memfd;
+    for (QByteArrayView piece : pieces) {
+        if (!WriteAll(memfd.get(), piece))
+            return UniqueFd();
+    }
+    if (::fcntl(memfd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0
+        || ::lseek(memfd.get(), 0, SEEK_SET) != 0)
+        return UniqueFd();
+    return memfd;
 }
 
 } // namespace pictomat::worker

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "files/UniqueFd.h"
+
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QSize>
 
@@ -74,5 +77,11 @@ struct Received {
     QList<int> fds;
 };
 std::optional<Received> ReceiveMessage(int socket);
+
+// What one side hands the other beside a message (a file's bytes, the
+// answer's pixels): a memfd holding the pieces one after another, sealed so
+// that it cannot change under its reader, read from its start. Invalid when
+// it cannot be made.
+UniqueFd SealedMemfd(const QList<QByteArrayView>& pieces);
 
 } // namespace pictomat::worker

@@ -6,6 +6,7 @@
 #include "read/Source.h"
 #include "worker/Sandbox.h"
 #include "files/LibraryNames.h"
+#include "files/Paths.h"
 #include "files/SharedLibrary.h"
 #include "worker/WorkerProtocol.h"
 
@@ -118,42 +119,14 @@ bool linksWithinItsFolder(int file, const QByteArray& path)
 
 QByteArray modulesFolder()
 {
-    char program[4096] = {};
-    const ssize_t n = ::readlink("/proc/self/exe", program, sizeof program - 1);
-    if (n <= 0)
-        return {};
-    QByteArray path(program, qsizetype(n));
-    return folderOf(path) + "/../" PICTOMAT_MODULE_DIR;
+    const QByteArray folder = ProgramFolder();
+    return folder.isEmpty() ? QByteArray() : folder + "/../" PICTOMAT_MODULE_DIR;
 }
 
-// The bytes in a sealed memfd: the program maps it knowing it cannot shrink under it.
-int sealedMemfd(const std::vector<std::pair<const char*, size_t>>& pieces, uint64_t* total)
-{
-    const int fd = ::memfd_create("pictomat-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    if (fd < 0)
-        return -1;
-    *total = 0;
-    for (const auto& [data, size] : pieces) {
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::write(fd, data + done, size - done);
-            if (n <= 0) {
-                ::close(fd);
-                return -1;
-            }
-            done += size_t(n);
-        }
-        *total += size;
-    }
-    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-void finish(int reply, PictureStatus status, const std::vector<std::pair<const char*, size_t>>& pieces = {},
-            const QList<int>& edges = {}, QSize size = {}, QSize natural = {})
+// The answer, with the pixels or bytes in a sealed memfd: the program maps it
+// knowing it cannot shrink under it.
+void finish(int reply, PictureStatus status, const QList<QByteArrayView>& pieces = {}, const QList<int>& edges = {},
+            QSize size = {}, QSize natural = {})
 {
     Reply answer;
     answer.kind = ReplyKind::Finished;
@@ -161,15 +134,19 @@ void finish(int reply, PictureStatus status, const std::vector<std::pair<const c
     answer.edges = edges;
     answer.size = size.isValid() ? size : QSize(0, 0);
     answer.natural = natural.isValid() ? natural : QSize(0, 0);
-    int memfd = -1;
-    if (!pieces.empty()) {
-        memfd = sealedMemfd(pieces, &answer.bytes);
-        if (memfd < 0) {
+    UniqueFd memfd;
+    if (!pieces.isEmpty()) {
+        memfd = SealedMemfd(pieces);
+        for (QByteArrayView piece : pieces)
+            answer.bytes += uint64_t(piece.size());
+        if (!memfd.valid()) {
             answer.status = uint8_t(PictureStatus::TooLarge);
             answer.edges.clear();
+            answer.bytes = 0;
         }
     }
-    SendMessage(reply, EncodeReply(answer), memfd >= 0 ? &memfd : nullptr, memfd >= 0 ? 1 : 0);
+    const int fd = memfd.get();
+    SendMessage(reply, EncodeReply(answer), memfd.valid() ? &fd : nullptr, memfd.valid() ? 1 : 0);
 }
 
 [[noreturn]] void serveChild(const Request& request, int file, int reply)
@@ -202,7 +179,7 @@ void finish(int reply, PictureStatus status, const std::vector<std::pair<const c
         if (bytes.isEmpty())
             finish(reply, status == PictureStatus::Decoded ? PictureStatus::Damaged : status);
         else
-            finish(reply, PictureStatus::Decoded, {{bytes.constData(), size_t(bytes.size())}});
+            finish(reply, PictureStatus::Decoded, {bytes});
     } else if (request.kind == RequestKind::IconSizes) {
         PictureStatus status = PictureStatus::NotAPicture;
         const std::optional<QMap<int, QImage>> squares =
@@ -210,14 +187,14 @@ void finish(int reply, PictureStatus status, const std::vector<std::pair<const c
         if (!squares) {
             finish(reply, status);
         } else {
-            std::vector<std::pair<const char*, size_t>> pieces;
+            QList<QByteArrayView> pieces;
             QList<int> edges;
             for (auto it = squares->begin(); it != squares->end(); ++it) {
                 const QImage& square = it.value();
                 if (square.format() != QImage::Format_ARGB32_Premultiplied || square.width() != it.key()
                     || square.height() != it.key() || square.bytesPerLine() != it.key() * 4)
                     continue;
-                pieces.emplace_back(reinterpret_cast<const char*>(square.constBits()), size_t(square.sizeInBytes()));
+                pieces.append(QByteArrayView(square.constBits(), square.sizeInBytes()));
                 edges.append(it.key());
             }
             finish(reply, PictureStatus::Decoded, pieces, edges);
@@ -232,8 +209,7 @@ void finish(int reply, PictureStatus status, const std::vector<std::pair<const c
         if (!result.ok() || picture.isNull() || picture.bytesPerLine() != picture.width() * 4)
             finish(reply, result.ok() ? PictureStatus::Damaged : result.status);
         else
-            finish(reply, PictureStatus::Decoded,
-                   {{reinterpret_cast<const char*>(picture.constBits()), size_t(picture.sizeInBytes())}}, {},
+            finish(reply, PictureStatus::Decoded, {QByteArrayView(picture.constBits(), picture.sizeInBytes())}, {},
                    picture.size(), result.decoded.natural);
     }
     ::_exit(0);
